@@ -1,0 +1,57 @@
+// One owning holder per library handle: every object the engine takes from
+// the media libraries lives in one of these, so every path releases it
+// exactly once.
+#pragma once
+
+#include <memory>
+
+#include "../binding/LibAVCodec.h"
+#include "../binding/LibAVFormat.h"
+#include "../binding/LibAVUtil.h"
+#include "../binding/LibSwResample.h"
+#include "../binding/LibSwScale.h"
+
+namespace korvane {
+
+// A deleter that calls a library free function through its bound pointer.
+template <typename T, auto Free>
+struct TLibraryDeleter {
+  void operator()(T *Object) const { Free(Object); }
+};
+
+namespace detail {
+inline void CloseInput(AVFormatContext *Context) { LibAVFormat::avformat_close_input(&Context); }
+inline void FreeFormat(AVFormatContext *Context) { LibAVFormat::avformat_free_context(Context); }
+inline void FreeCodec(AVCodecContext *Context) { LibAVCodec::avcodec_free_context(&Context); }
+inline void FreeFrame(AVFrame *Frame) { LibAVUtil::av_frame_free(&Frame); }
+inline void FreePacket(AVPacket *Packet) { LibAVCodec::av_packet_free(&Packet); }
+inline void FreeScaler(SwsContext *Context) { LibSwScale::sws_freeContext(Context); }
+inline void FreeResampler(SwrContext *Context) { LibSwResample::swr_free(&Context); }
+inline void FreeFifo(AVFifo *Fifo) { LibAVUtil::av_fifo_freep2(&Fifo); }
+inline void FreeDictionary(AVDictionary *Dictionary) { LibAVUtil::av_dict_free(&Dictionary); }
+inline void FreeBitstreamFilter(AVBSFContext *Context) { LibAVCodec::av_bsf_free(&Context); }
+inline void FreeMemory(void *Memory) { LibAVUtil::av_free(Memory); }
+}  // namespace detail
+
+// An opened input container (avformat_open_input).
+using TInputFormatHolder =
+    std::unique_ptr<AVFormatContext, TLibraryDeleter<AVFormatContext, detail::CloseInput>>;
+// A container context that is not an opened input (output contexts, option holders).
+using TFormatContextHolder =
+    std::unique_ptr<AVFormatContext, TLibraryDeleter<AVFormatContext, detail::FreeFormat>>;
+using TCodecContextHolder =
+    std::unique_ptr<AVCodecContext, TLibraryDeleter<AVCodecContext, detail::FreeCodec>>;
+using TFrameHolder = std::unique_ptr<AVFrame, TLibraryDeleter<AVFrame, detail::FreeFrame>>;
+using TPacketHolder = std::unique_ptr<AVPacket, TLibraryDeleter<AVPacket, detail::FreePacket>>;
+using TScalerHolder = std::unique_ptr<SwsContext, TLibraryDeleter<SwsContext, detail::FreeScaler>>;
+using TResamplerHolder =
+    std::unique_ptr<SwrContext, TLibraryDeleter<SwrContext, detail::FreeResampler>>;
+using TFifoHolder = std::unique_ptr<AVFifo, TLibraryDeleter<AVFifo, detail::FreeFifo>>;
+using TDictionaryHolder =
+    std::unique_ptr<AVDictionary, TLibraryDeleter<AVDictionary, detail::FreeDictionary>>;
+using TBitstreamFilterHolder =
+    std::unique_ptr<AVBSFContext, TLibraryDeleter<AVBSFContext, detail::FreeBitstreamFilter>>;
+// Memory from av_malloc / av_strdup.
+using TLibraryMemory = std::unique_ptr<void, TLibraryDeleter<void, detail::FreeMemory>>;
+
+}  // namespace korvane

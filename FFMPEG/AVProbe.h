@@ -1,0 +1,103 @@
+// The media probe: opens one file, reads its stream information and answers
+// what the file list shows about it. It never decodes a frame.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "AVHolders.h"
+
+namespace korvane {
+
+// Container facts of the open file.
+struct TAVFileInfo {
+  int64_t StartTime = -1;  // microseconds; the library's no-value marker when unknown
+  int64_t Duration = -1;   // microseconds; the no-value marker when unknown
+  int32_t BitRate = -1;    // bits per second, 0 when unknown
+  int64_t Timestamp = -1;  // creation time, microseconds since 1970; 0 when not tagged
+  std::array<char, 512> Title{};
+  std::array<char, 512> Author{};
+  std::array<char, 512> Copyright{};
+  std::array<char, 512> Comment{};
+  std::array<char, 512> Album{};
+  int32_t Year = -1;   // 0 if not tagged
+  int32_t Track = -1;  // 0 if not tagged
+  std::array<char, 32> Genre{};
+};
+
+// Facts of one video stream. Height comes before Width.
+struct TAVVideoStreamInfo {
+  std::array<char, 4> Language{};
+  std::array<char, 32> CodecName{};
+  int64_t StartTime = -1;    // stream time base; no-value marker copied unchanged
+  int64_t StartTimeUS = -1;  // microseconds, -1 when unknown
+  int64_t Duration = -1;
+  int64_t DurationUS = -1;
+  int32_t BitRate = -1;
+  int32_t Height = -1;
+  int32_t Width = -1;
+  float AspectRatio = -1.0f;  // display aspect ratio, 0 when the pixel shape is unknown
+  int32_t PixelFormat = -1;
+  int32_t FrameRateNum = -1;
+  int32_t FrameRateDen = -1;
+};
+
+class TAVProbe {
+ public:
+  // How long opening and reading the stream information of one file may take
+  // before it is given up, so that a pathological input cannot stall the caller.
+  static constexpr std::chrono::seconds ReadTimeLimit{15};
+
+  TAVProbe() = default;
+  ~TAVProbe() { CloseFile(); }
+  TAVProbe(const TAVProbe &) = delete;
+  TAVProbe &operator=(const TAVProbe &) = delete;
+
+  // Opens FileName, forcing the input format AFormatName unless it is empty.
+  // False with LastError set when it cannot; throws std::runtime_error when
+  // the media libraries are not loaded.
+  bool LoadFile(const std::string &FileName, const std::string &AFormatName);
+  void CloseFile();
+  void GetFileInfo(TAVFileInfo &Info) const;
+  void GetVideoStreamInfo(TAVVideoStreamInfo &Info) const { GetVideoStreamInfo(-1, Info); }
+  void GetVideoStreamInfo(int StreamIndex, TAVVideoStreamInfo &Info) const;
+
+  // The text for a failed open: FileName followed by what the result code
+  // means ("<name>: no such file or directory", "<name>: Unknown format", ...).
+  static std::string OpenErrorText(const std::string &FileName, int Code);
+  // Raises std::runtime_error naming the first binding unit that is not loaded.
+  static void CheckAVLibraries();
+
+  const std::string &LastError() const { return FLastError; }
+  const std::string &FormatName() const { return FFormatName; }
+  int StreamCount() const { return FStreamCount; }
+  int ProgramCount() const { return FProgramCount; }
+  int AudioStreamCount() const { return FAudioStreamCount; }
+  int VideoStreamCount() const { return FVideoStreamCount; }
+  int SubtitleStreamCount() const { return FSubtitleStreamCount; }
+  int FirstAudioStream() const { return FFirstAudioStream; }
+  int FirstVideoStream() const { return FFirstVideoStream; }
+  int FirstSubtitleStream() const { return FFirstSubtitleStream; }
+  const AVFormatContext *FormatContext() const { return FFormatContext.get(); }
+
+ private:
+  void ScanStreams();
+  static int InterruptRequested(void *Probe);
+
+  TInputFormatHolder FFormatContext;
+  std::string FLastError;
+  std::string FFormatName;
+  int FStreamCount = -1;
+  int FProgramCount = -1;
+  int FAudioStreamCount = -1;
+  int FVideoStreamCount = -1;
+  int FSubtitleStreamCount = -1;
+  int FFirstAudioStream = -1;
+  int FFirstVideoStream = -1;
+  int FFirstSubtitleStream = -1;
+  std::chrono::steady_clock::time_point FReadDeadline = std::chrono::steady_clock::time_point::max();
+};
+
+}  // namespace korvane

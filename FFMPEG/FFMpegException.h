@@ -1,0 +1,15 @@
+// The engine's exception for every validation and set-up failure; its
+// message is the fixed English text the user sees.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace korvane {
+
+class FFMpegException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace korvane

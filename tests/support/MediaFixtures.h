@@ -1,0 +1,27 @@
+// Small media clips made once per test program with the ffmpeg program.
+#pragma once
+
+#include <string>
+
+namespace korvane::test {
+
+struct TMediaClips {
+  std::string Folder;
+  std::string VideoAudio;       // 2 s, 320x240 at 25 fps MPEG-4 + AAC stereo 44.1 kHz, tagged, MP4
+  std::string AudioOnly;        // 1 s MP3 mono 22.05 kHz with ID3 tags
+  std::string VideoOnly;        // 1 s 160x120 at 30000/1001 fps MPEG-4 in AVI, no audio
+  std::string Widescreen;       // 320x240 pictures shown at 16:9 (MPEG-4 in AVI)
+  std::string Subtitled;        // Matroska: video (language "fre"), audio, subtitles
+  std::string UnknownDuration;  // Matroska written to a pipe: no duration anywhere
+  std::string NotMedia;         // a text file named .mp4
+  std::string Empty;            // a zero-byte .mp4
+  std::string Truncated;        // the first half of VideoAudio (its index is at the end)
+};
+
+// Makes the clips on first use; every test of the program shares them.
+const TMediaClips &MediaClips();
+
+// Runs the ffmpeg program with Arguments (quiet, overwriting); false on failure.
+bool RunFFmpeg(const std::string &Arguments);
+
+}  // namespace korvane::test
