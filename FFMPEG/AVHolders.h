@@ -44,8 +44,7 @@ using TCodecContextHolder =
 using TFrameHolder = std::unique_ptr<AVFrame, TLibraryDeleter<AVFrame, detail::FreeFrame>>;
 using TPacketHolder = std::unique_ptr<AVPacket, TLibraryDeleter<AVPacket, detail::FreePacket>>;
 using TScalerHolder = std::unique_ptr<SwsContext, TLibraryDeleter<SwsContext, detail::FreeScaler>>;
-using TResamplerHolder =
-    std::unique_ptr<SwrContext, TLibraryDeleter<SwrContext, detail::FreeResampler>>;
+using TResamplerHolder = std::unique_ptr<SwrContext, TLibraryDeleter<SwrContext, detail::FreeResampler>>;
 using TFifoHolder = std::unique_ptr<AVFifo, TLibraryDeleter<AVFifo, detail::FreeFifo>>;
 using TDictionaryHolder =
     std::unique_ptr<AVDictionary, TLibraryDeleter<AVDictionary, detail::FreeDictionary>>;

@@ -60,8 +60,8 @@ int32_t LeadingNumber(const char *Text) {
 }
 
 int32_t ClampToInt32(int64_t Value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(Value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(
+      std::clamp<int64_t>(Value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // Files that never end or never answer (pipes, sockets) and folders cannot be
@@ -73,13 +73,15 @@ bool IsUnprobeablePath(const std::string &FileName) {
 }
 
 // After an open failed on data it could not use: tells whether any demuxer
-// recognises the file at all. No demuxer means the format is unknown; a
+// recognises the file by its content. A file name's extension alone picks a
+// demuxer (a text file named .mp4 goes to the MP4 reader), so the name is
+// left out here: no demuxer for the content means the format is unknown, a
 // demuxer that then failed means the header is broken.
-bool AnyDemuxerRecognises(const std::string &FileName) {
+bool AnyDemuxerRecognisesContent(const std::string &FileName) {
   AVIOContext *IO = nullptr;
   if (LibAVFormat::avio_open(&IO, FileName.c_str(), AVIO_FLAG_READ) < 0) return false;
   const AVInputFormat *Format = nullptr;
-  const int Result = LibAVFormat::av_probe_input_buffer2(IO, &Format, FileName.c_str(), nullptr, 0, 0);
+  const int Result = LibAVFormat::av_probe_input_buffer2(IO, &Format, "", nullptr, 0, 0);
   LibAVFormat::avio_closep(&IO);
   return Result >= 0 && Format;
 }
@@ -149,7 +151,7 @@ bool TAVProbe::LoadFile(const std::string &FileName, const std::string &AFormatN
 
   int Result = LibAVFormat::avformat_open_input(&Context, FileName.c_str(), InputFormat, nullptr);
   if (Result < 0) {
-    if (Result == AVERROR_INVALIDDATA && !InputFormat && !AnyDemuxerRecognises(FileName))
+    if (Result == AVERROR_INVALIDDATA && !InputFormat && !AnyDemuxerRecognisesContent(FileName))
       Result = OpenErrorUnknownFormat;
     FLastError = OpenErrorText(FileName, Result);
     FReadDeadline = std::chrono::steady_clock::time_point::max();

@@ -27,8 +27,8 @@ std::string ExecutableDirectory() {
 }
 
 std::string VersionText(unsigned Version) {
-  return std::to_string(AV_VERSION_MAJOR(Version)) + "." + std::to_string(AV_VERSION_MINOR(Version)) +
-         "." + std::to_string(AV_VERSION_MICRO(Version));
+  return std::to_string(AV_VERSION_MAJOR(Version)) + "." + std::to_string(AV_VERSION_MINOR(Version)) + "." +
+         std::to_string(AV_VERSION_MICRO(Version));
 }
 
 std::string DurationText(int64_t Microseconds) {
@@ -78,7 +78,8 @@ int main(int argc, char **argv) {
       Size = std::to_string(Video.Width) + "x" + std::to_string(Video.Height);
       if (Video.FrameRateDen > 0) {
         char Text[32];
-        std::snprintf(Text, sizeof Text, "%.2f", static_cast<double>(Video.FrameRateNum) / Video.FrameRateDen);
+        std::snprintf(Text, sizeof Text, "%.2f",
+                      static_cast<double>(Video.FrameRateNum) / Video.FrameRateDen);
         Rate = Text;
       }
     }

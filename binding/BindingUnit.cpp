@@ -32,9 +32,7 @@ std::string TBindingUnit::FileName(const char *BaseName, int VersionMajor, bool 
   return Name;
 }
 
-std::string TBindingUnit::FileName() const {
-  return FileName(FBaseName, FVersionMajor, FUseVersionNumber);
-}
+std::string TBindingUnit::FileName() const { return FileName(FBaseName, FVersionMajor, FUseVersionNumber); }
 
 bool TBindingUnit::Load(std::string &Error, const std::string &Directory, bool UseVersionNumber,
                         bool DoRegister) {
@@ -44,7 +42,10 @@ bool TBindingUnit::Load(std::string &Error, const std::string &Directory, bool U
   if (!FModule) {
     const std::string Path = Directory.empty() ? Name : Directory + "/" + Name;
     dlerror();
-    FModule.reset(dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL));
+    // RTLD_NODELETE: releasing the handle after a failed load must not unmap
+    // the library. Codec libraries and their dependencies keep state in their
+    // globals that does not survive being unmapped and mapped again.
+    FModule.reset(dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
     if (!FModule) FLastError = Format("Load libraray %s error: %s", Name.c_str(), SystemMessage().c_str());
   }
 
@@ -54,8 +55,8 @@ bool TBindingUnit::Load(std::string &Error, const std::string &Directory, bool U
       dlerror();
       void *Address = dlsym(FModule.get(), Symbol.Name);
       if (!Address) {
-        FLastError = Format("Load function %s@%s error: %s", Symbol.Name, Name.c_str(),
-                            SystemMessage().c_str());
+        FLastError =
+            Format("Load function %s@%s error: %s", Symbol.Name, Name.c_str(), SystemMessage().c_str());
         AllBound = false;
         break;
       }

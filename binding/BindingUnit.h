@@ -22,6 +22,9 @@ class TBindingUnit {
   // the caller asked for registration.
   TBindingUnit(const char *BaseName, int VersionMajor, std::span<const TSymbol> Symbols,
                void (*RegisterFunction)() = nullptr);
+  // Libraries stay loaded until the process ends: closing them while the
+  // process shuts down would pull code from under late callers.
+  ~TBindingUnit() { (void)FModule.release(); }
   TBindingUnit(const TBindingUnit &) = delete;
   TBindingUnit &operator=(const TBindingUnit &) = delete;
 
@@ -32,8 +35,7 @@ class TBindingUnit {
 
   // Opens the library (by full path inside Directory when one is given) and
   // binds every symbol. On failure the unit's text is copied into Error.
-  bool Load(std::string &Error, const std::string &Directory, bool UseVersionNumber,
-            bool DoRegister);
+  bool Load(std::string &Error, const std::string &Directory, bool UseVersionNumber, bool DoRegister);
   // Closes the library and clears the handle, every pointer and the bound flag.
   void Unload();
   bool Loaded() const { return FBound; }

@@ -41,9 +41,7 @@ MYUTIL_EXPORT size_t my_fwrite(const void *buffer, size_t size, size_t count, FI
   return fwrite(buffer, size, count, stream);
 }
 
-MYUTIL_EXPORT int my_fseek(FILE *stream, long offset, int origin) {
-  return fseek(stream, offset, origin);
-}
+MYUTIL_EXPORT int my_fseek(FILE *stream, long offset, int origin) { return fseek(stream, offset, origin); }
 
 MYUTIL_EXPORT int my_fclose(FILE *stream) { return fclose(stream); }
 
@@ -53,8 +51,6 @@ MYUTIL_EXPORT char *my_strtok(char *text, const char *delimiters) {
   return strtok_r(text, delimiters, &position);
 }
 
-MYUTIL_EXPORT long my_strtol(const char *text, char **end, int base) {
-  return strtol(text, end, base);
-}
+MYUTIL_EXPORT long my_strtol(const char *text, char **end, int base) { return strtol(text, end, base); }
 
 MYUTIL_EXPORT double my_strtod(const char *text, char **end) { return strtod(text, end); }

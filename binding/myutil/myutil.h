@@ -17,8 +17,7 @@ extern "C" {
 int my_vsprintf(char *buffer, const char *format, va_list args);
 int my_vsnprintf(char *buffer, size_t size, const char *format, va_list args);
 int my_fprintf(FILE *stream, const char *format, ...) __attribute__((format(printf, 2, 3)));
-int my_snprintf(char *buffer, size_t size, const char *format, ...)
-    __attribute__((format(printf, 3, 4)));
+int my_snprintf(char *buffer, size_t size, const char *format, ...) __attribute__((format(printf, 3, 4)));
 FILE *my_fopen(const char *name, const char *mode);
 long my_ftell(FILE *stream);
 size_t my_fread(void *buffer, size_t size, size_t count, FILE *stream);

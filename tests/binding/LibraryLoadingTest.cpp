@@ -56,19 +56,23 @@ class LibraryLoading : public ::testing::Test {
 
   // A "Common Files" of its own: links to the real files except the ones
   // named in Replace (name -> file to link instead, or empty to leave out).
+  // Each folder gets a name of its own: a library once loaded stays resident
+  // under its path for the life of the process.
   std::string MakeFolder(const std::map<std::string, std::string> &Replace) {
-    const std::string Folder = FTemp.File("Common Files");
+    const std::string Folder = FTemp.File("Common Files " + std::to_string(++FFolderCount));
     fs::create_directory(Folder);
     for (const auto &Entry : fs::directory_iterator(CommonFilesDirectory())) {
       const std::string Name = Entry.path().filename().string();
       const auto Found = Replace.find(Name);
-      const std::string Target = Found == Replace.end() ? fs::canonical(Entry.path()).string() : Found->second;
+      const std::string Target =
+          Found == Replace.end() ? fs::canonical(Entry.path()).string() : Found->second;
       if (!Target.empty()) fs::create_symlink(Target, Folder + "/" + Name);
     }
     return Folder;
   }
 
   TTempDir FTemp;
+  int FFolderCount = 0;
   std::string FSavedPath;
   std::string FSavedDirectory;
 };
@@ -123,16 +127,21 @@ TEST_F(LibraryLoading, FailuresNameTheFileTheFunctionAndTheSystemMessageThenRele
     std::map<std::string, std::string> Replace;
     std::string Expected;  // with {dir} for the folder
   } Rows[] = {
-      {"library left out", {{Swscale, ""}},
-       "Load libraray " + Swscale + " error: {dir}/" + Swscale + ": cannot open shared object file: No such file or directory"},
-      {"library without a function", {{Swscale, Stub}},
-       "Load function sws_alloc_context@" + Swscale + " error: {dir}/" + Swscale + ": undefined symbol: sws_alloc_context"},
-      {"utility library left out", {{"libmyutil.so", ""}},
-       "Load libraray libmyutil.so error: {dir}/libmyutil.so: cannot open shared object file: No such file or directory"},
+      {"library left out",
+       {{Swscale, ""}},
+       "Load libraray " + Swscale + " error: {dir}/" + Swscale +
+           ": cannot open shared object file: No such file or directory"},
+      {"library without a function",
+       {{Swscale, Stub}},
+       "Load function sws_alloc_context@" + Swscale + " error: {dir}/" + Swscale +
+           ": undefined symbol: sws_alloc_context"},
+      {"utility library left out",
+       {{"libmyutil.so", ""}},
+       "Load libraray libmyutil.so error: {dir}/libmyutil.so: cannot open shared object file: No such file "
+       "or directory"},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.Case);
-    fs::remove_all(FTemp.File("Common Files"));
     const std::string Folder = MakeFolder(R.Replace);
     std::string Expected = R.Expected;
     for (size_t At; (At = Expected.find("{dir}")) != std::string::npos;) Expected.replace(At, 5, Folder);

@@ -95,8 +95,8 @@ TEST_F(LogCallback, LinesCarryTheEngineLevelOfTheMessageThatEndedThem) {
   struct Row {
     int LibraryLevel;
     int EngineLevel;
-  } Rows[] = {{AV_LOG_PANIC, 0},   {AV_LOG_FATAL, 0},   {AV_LOG_ERROR, 0}, {AV_LOG_WARNING, 1},
-              {AV_LOG_INFO, 1},    {AV_LOG_VERBOSE, 2}, {AV_LOG_DEBUG, 2}, {AV_LOG_TRACE, 3}};
+  } Rows[] = {{AV_LOG_PANIC, 0}, {AV_LOG_FATAL, 0},   {AV_LOG_ERROR, 0}, {AV_LOG_WARNING, 1},
+              {AV_LOG_INFO, 1},  {AV_LOG_VERBOSE, 2}, {AV_LOG_DEBUG, 2}, {AV_LOG_TRACE, 3}};
   for (const Row &R : Rows) {
     TLogCapture Lines;
     Log(nullptr, R.LibraryLevel, "level %d\n", R.LibraryLevel);
@@ -142,7 +142,8 @@ TEST_F(LogCallback, LevelScalesMapBothWays) {
   EXPECT_EQ(EngineToLibraryLevel(2), AV_LOG_DEBUG);
   EXPECT_EQ(EngineToLibraryLevel(3), AV_LOG_TRACE);
   EXPECT_EQ(EngineToLibraryLevel(9), AV_LOG_TRACE);
-  for (int Engine = 0; Engine <= 3; ++Engine) EXPECT_EQ(LibraryToEngineLevel(EngineToLibraryLevel(Engine)), Engine);
+  for (int Engine = 0; Engine <= 3; ++Engine)
+    EXPECT_EQ(LibraryToEngineLevel(EngineToLibraryLevel(Engine)), Engine);
 }
 
 TEST_F(LogCallback, OverlongMessagesAreCutAtTheBufferEnd) {

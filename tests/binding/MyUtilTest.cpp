@@ -21,7 +21,8 @@ TEST_F(MyUtilLibrary, NumbersParseLikeTheRuntime) {
     int Base;
     long Value;
     size_t Consumed;
-  } Rows[] = {{"42", 10, 42, 2}, {"0x1F", 0, 31, 4}, {"017", 0, 15, 3}, {" -7:5", 10, -7, 3}, {"abc", 10, 0, 0}};
+  } Rows[] = {
+      {"42", 10, 42, 2}, {"0x1F", 0, 31, 4}, {"017", 0, 15, 3}, {" -7:5", 10, -7, 3}, {"abc", 10, 0, 0}};
   for (const Row &R : Rows) {
     char *End = nullptr;
     EXPECT_EQ(MyUtil::my_strtol(R.Text, &End, R.Base), R.Value) << R.Text;

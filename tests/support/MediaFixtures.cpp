@@ -1,8 +1,11 @@
 #include "MediaFixtures.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "TestEnvironment.h"
@@ -11,40 +14,55 @@ namespace korvane::test {
 
 namespace {
 
+// Bump when the clips change, so that clips made by an earlier build are
+// made anew.
+constexpr const char *ClipsVersion = "clips-1.ready";
+
 std::string Quoted(const std::string &Path) { return "'" + Path + "'"; }
 
 void Make(const std::string &Arguments) {
   if (!RunFFmpeg(Arguments)) throw std::runtime_error("ffmpeg could not make a clip: " + Arguments);
 }
 
-TMediaClips MakeClips() {
-  static TTempDir Folder;  // lives until the test program ends
+TMediaClips ClipNames(const std::string &Folder) {
   TMediaClips C;
-  C.Folder = Folder.Path();
-  C.VideoAudio = Folder.File("video-audio.mp4");
-  C.AudioOnly = Folder.File("audio-only.mp3");
-  C.VideoOnly = Folder.File("video-only.avi");
-  C.Widescreen = Folder.File("widescreen.avi");
-  C.Subtitled = Folder.File("subtitled.mkv");
-  C.UnknownDuration = Folder.File("unknown-duration.mkv");
-  C.NotMedia = Folder.File("not-media.mp4");
-  C.Empty = Folder.File("empty.mp4");
-  C.Truncated = Folder.File("truncated.mp4");
+  C.Folder = Folder;
+  C.VideoAudio = Folder + "/video-audio.mp4";
+  C.AudioOnly = Folder + "/audio-only.mp3";
+  C.VideoOnly = Folder + "/video-only.avi";
+  C.Widescreen = Folder + "/widescreen.avi";
+  C.Subtitled = Folder + "/subtitled.mkv";
+  C.UnknownDuration = Folder + "/unknown-duration.mkv";
+  C.NotMedia = Folder + "/not-media.mp4";
+  C.Empty = Folder + "/empty.mp4";
+  C.Truncated = Folder + "/truncated.mp4";
+  C.TruncatedHeader = Folder + "/truncated-header.mkv";
+  C.RawH264 = Folder + "/elementary.h264";
+  return C;
+}
 
-  Make("-f lavfi -i testsrc=size=320x240:rate=25:duration=2 -f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 "
-       "-ac 2 -c:v mpeg4 -c:a aac -metadata title='Korvane Test' -metadata artist='Test Artist' "
-       "-metadata album='Test Album' -metadata date=2008 -metadata track=3/12 -metadata genre=Rock "
-       "-metadata comment='A comment' -metadata copyright='(c) Korvane' " + Quoted(C.VideoAudio));
-  Make("-f lavfi -i sine=frequency=440:sample_rate=22050:duration=1 -ac 1 -c:a libmp3lame "
-       "-metadata title='Audio Title' -metadata artist='Audio Artist' -metadata date=1999 -metadata track=7 " +
-       Quoted(C.AudioOnly));
+void MakeClips(const TMediaClips &C) {
+  Make(
+      "-f lavfi -i testsrc=size=320x240:rate=25:duration=2 -f lavfi -i "
+      "sine=frequency=440:sample_rate=44100:duration=2 "
+      "-ac 2 -c:v mpeg4 -c:a aac -metadata title='Korvane Test' -metadata artist='Test Artist' "
+      "-metadata album='Test Album' -metadata date=2008 -metadata track=3/12 -metadata genre=Rock "
+      "-metadata comment='A comment' -metadata copyright='(c) Korvane' " +
+      Quoted(C.VideoAudio));
+  Make(
+      "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=1 -ac 1 -c:a libmp3lame "
+      "-metadata title='Audio Title' -metadata artist='Audio Artist' -metadata date=1999 -metadata track=7 " +
+      Quoted(C.AudioOnly));
   Make("-f lavfi -i testsrc=size=160x120:rate=30000/1001:duration=1 -c:v mpeg4 " + Quoted(C.VideoOnly));
   Make("-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v mpeg4 -aspect 16:9 " + Quoted(C.Widescreen));
 
-  const std::string Subtitles = Folder.File("subtitles.srt");
-  WriteFile(Subtitles, "1\n00:00:00,000 --> 00:00:00,500\nHello\n\n2\n00:00:00,500 --> 00:00:01,000\nWorld\n");
-  Make("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -i " + Quoted(Subtitles) +
-       " -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -c:s srt -metadata:s:v:0 language=fre " + Quoted(C.Subtitled));
+  const std::string Subtitles = C.Folder + "/subtitles.srt";
+  WriteFile(Subtitles,
+            "1\n00:00:00,000 --> 00:00:00,500\nHello\n\n2\n00:00:00,500 --> 00:00:01,000\nWorld\n");
+  Make("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -i " +
+       Quoted(Subtitles) +
+       " -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -c:s srt -metadata:s:v:0 language=fre " +
+       Quoted(C.Subtitled));
 
   // Written to a pipe the muxer cannot seek back to, so no duration is stored.
   const int Status = std::system(("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi "
@@ -53,14 +71,39 @@ TMediaClips MakeClips() {
                                      .c_str());
   if (Status != 0) throw std::runtime_error("ffmpeg could not make the piped clip");
 
+  // B-frames leave the first presentation time of an elementary stream unknown.
+  Make(
+      "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v libx264 -pix_fmt yuv420p -preset ultrafast "
+      "-bf 2 " +
+      Quoted(C.RawH264));
+
   WriteFile(C.NotMedia, "This is a plain text file.\nIt only carries a media extension.\n");
   WriteFile(C.Empty, "");
-  {
-    std::ifstream Source(C.VideoAudio, std::ios::binary);
-    std::string Bytes((std::istreambuf_iterator<char>(Source)), std::istreambuf_iterator<char>());
-    WriteFile(C.Truncated, Bytes.substr(0, Bytes.size() / 2));
+  const std::string Whole = ReadFile(C.VideoAudio);
+  WriteFile(C.Truncated, Whole.substr(0, Whole.size() / 2));
+  WriteFile(C.TruncatedHeader, ReadFile(C.Subtitled).substr(0, 200));
+}
+
+// The clips live beside the test programs and are made once for all of
+// them; a lock keeps programs that start together from making them twice.
+TMediaClips PrepareClips() {
+  const std::string Folder = ExecutableDirectory() + "/test-media";
+  std::filesystem::create_directories(Folder);
+  const int Lock = open((Folder + "/lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+  if (Lock < 0 || flock(Lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + Folder);
+  const TMediaClips Clips = ClipNames(Folder);
+  const std::string Stamp = Folder + "/" + ClipsVersion;
+  try {
+    if (!std::filesystem::exists(Stamp)) {
+      MakeClips(Clips);
+      WriteFile(Stamp, "");
+    }
+  } catch (...) {
+    close(Lock);
+    throw;
   }
-  return C;
+  close(Lock);
+  return Clips;
 }
 
 }  // namespace
@@ -71,7 +114,7 @@ bool RunFFmpeg(const std::string &Arguments) {
 }
 
 const TMediaClips &MediaClips() {
-  static const TMediaClips Clips = MakeClips();
+  static const TMediaClips Clips = PrepareClips();
   return Clips;
 }
 

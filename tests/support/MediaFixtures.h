@@ -16,6 +16,8 @@ struct TMediaClips {
   std::string NotMedia;         // a text file named .mp4
   std::string Empty;            // a zero-byte .mp4
   std::string Truncated;        // the first half of VideoAudio (its index is at the end)
+  std::string TruncatedHeader;  // the first 200 bytes of a Matroska file: reading runs out
+  std::string RawH264;          // an H.264 elementary stream: no start time known
 };
 
 // Makes the clips on first use; every test of the program shares them.

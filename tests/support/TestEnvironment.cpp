@@ -69,4 +69,9 @@ void WriteFile(const std::string &Path, const std::string &Content) {
   Stream << Content;
 }
 
+std::string ReadFile(const std::string &Path) {
+  std::ifstream Stream(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
+}
+
 }  // namespace korvane::test

@@ -59,5 +59,7 @@ class TLogCapture {
 
 // Writes Content to Path, replacing the file.
 void WriteFile(const std::string &Path, const std::string &Content);
+// The whole content of Path; empty when it cannot be read.
+std::string ReadFile(const std::string &Path);
 
 }  // namespace korvane::test

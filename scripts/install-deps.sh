@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs the Debian 12 packages the build, the program and the tests need,
+# when any of them is missing. Run as root.
+set -e
+PACKAGES="build-essential cmake ninja-build pkg-config
+  libavcodec-extra libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
+  libswresample-dev libavfilter-dev
+  qt6-base-dev
+  libgtest-dev libgmock-dev
+  ffmpeg xvfb"
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  # shellcheck disable=SC2086
+  apt-get install -y --no-install-recommends $missing
+fi

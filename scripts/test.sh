@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs what is missing, builds, and runs every test.
+# With KORVANE_SANITIZE=1 it builds the engine tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer into build-asan/ and runs those instead.
+set -e
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+if [ "${KORVANE_SANITIZE:-0}" = 1 ]; then
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON
+  cmake --build build-asan -j "$(nproc)"
+  ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan -j "$(nproc)" --output-on-failure
+else
+  scripts/build.sh
+  ctest --test-dir build -j "$(nproc)" --output-on-failure
+fi
