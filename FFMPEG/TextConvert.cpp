@@ -11,8 +11,11 @@ bool ParseInt64(const std::string &Text, int64_t &Value) {
   const std::string Body = Trim(Text);
   const char *First = Body.data();
   const char *Last = First + Body.size();
-  if (First != Last && *First == '+') ++First;
-  if (First == Last || *First == '+' || *First == ' ') return false;
+  if (First != Last && *First == '+') {
+    ++First;
+    if (First != Last && *First == '-') return false;
+  }
+  if (First == Last) return false;
   const auto [End, Error] = std::from_chars(First, Last, Value, 10);
   return Error == std::errc() && End == Last;
 }
@@ -49,7 +52,10 @@ double StrToFloat(const std::string &Text) {
   const std::string Body = Trim(Text);
   const char *First = Body.data();
   const char *Last = First + Body.size();
-  if (First != Last && *First == '+') ++First;
+  if (First != Last && *First == '+') {
+    ++First;
+    if (First != Last && *First == '-') First = Last;  // "+-1" is malformed
+  }
   double Value = 0;
   const auto [End, Error] = std::from_chars(First, Last, Value, std::chars_format::general);
   if (First == Last || Error != std::errc() || End != Last)
