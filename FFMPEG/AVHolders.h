@@ -22,6 +22,11 @@ struct TLibraryDeleter {
 namespace detail {
 inline void CloseInput(AVFormatContext *Context) { LibAVFormat::avformat_close_input(&Context); }
 inline void FreeFormat(AVFormatContext *Context) { LibAVFormat::avformat_free_context(Context); }
+inline void CloseOutput(AVFormatContext *Context) {
+  if (Context->pb && Context->oformat && !(Context->oformat->flags & AVFMT_NOFILE))
+    LibAVFormat::avio_closep(&Context->pb);
+  LibAVFormat::avformat_free_context(Context);
+}
 inline void FreeCodec(AVCodecContext *Context) { LibAVCodec::avcodec_free_context(&Context); }
 inline void FreeFrame(AVFrame *Frame) { LibAVUtil::av_frame_free(&Frame); }
 inline void FreePacket(AVPacket *Packet) { LibAVCodec::av_packet_free(&Packet); }
@@ -36,6 +41,9 @@ inline void FreeMemory(void *Memory) { LibAVUtil::av_free(Memory); }
 // An opened input container (avformat_open_input).
 using TInputFormatHolder =
     std::unique_ptr<AVFormatContext, TLibraryDeleter<AVFormatContext, detail::CloseInput>>;
+// An output container with the file it writes to (closed with it).
+using TOutputFormatHolder =
+    std::unique_ptr<AVFormatContext, TLibraryDeleter<AVFormatContext, detail::CloseOutput>>;
 // A container context that is not an opened input (output contexts, option holders).
 using TFormatContextHolder =
     std::unique_ptr<AVFormatContext, TLibraryDeleter<AVFormatContext, detail::FreeFormat>>;

@@ -12,4 +12,11 @@ class FFMpegException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A broken precondition of an option value (a codec tag that is not four
+// characters); its message names the engine as the source.
+class EAssertionFailed : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 }  // namespace korvane

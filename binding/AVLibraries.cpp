@@ -1,18 +1,13 @@
 #include "AVLibraries.h"
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <cstdlib>
-#include <optional>
 
 #include "LibAVCodec.h"
 #include "LibAVFormat.h"
 #include "LibAVUtil.h"
 #include "LibSwResample.h"
 #include "LibSwScale.h"
+#include "LibraryFolder.h"
 #include "MyUtil.h"
 
 namespace korvane {
@@ -24,47 +19,6 @@ bool LibrariesLoaded = false;
 std::string LibrariesError;
 // Read by every thread that logs; written on the main thread.
 std::atomic<int> LogLevelCache{AV_LOG_INFO};
-
-std::string UpperCase(std::string Text) {
-  std::transform(Text.begin(), Text.end(), Text.begin(),
-                 [](unsigned char C) { return static_cast<char>(std::toupper(C)); });
-  return Text;
-}
-
-// Makes the library folder current and reachable through PATH for the time
-// of the load, and puts the old current directory back whatever happens.
-class TLibraryFolderScope {
- public:
-  explicit TLibraryFolderScope(const std::string &Directory) {
-    if (Directory.empty()) return;
-    if (char *Current = getcwd(nullptr, 0)) {
-      FPrevious = Current;
-      std::free(Current);
-    }
-    if (chdir(Directory.c_str()) != 0) {
-      // Like a failed change of folder on any desktop: the load goes on and
-      // reports the missing files itself.
-    }
-    const char *OldPath = std::getenv("PATH");
-    const std::string Path = OldPath ? OldPath : "";
-    if (UpperCase(Path).find(UpperCase(Directory)) == std::string::npos) {
-      // An empty PATH gets just the folder: a trailing ":" would add the
-      // current directory to every later program search.
-      const std::string NewPath = Path.empty() ? Directory : Directory + ":" + Path;
-      setenv("PATH", NewPath.c_str(), 1);
-    }
-  }
-  ~TLibraryFolderScope() {
-    if (FPrevious && chdir(FPrevious->c_str()) != 0) {
-      // Nothing sensible remains to be done if the old folder vanished.
-    }
-  }
-  TLibraryFolderScope(const TLibraryFolderScope &) = delete;
-  TLibraryFolderScope &operator=(const TLibraryFolderScope &) = delete;
-
- private:
-  std::optional<std::string> FPrevious;
-};
 
 }  // namespace
 

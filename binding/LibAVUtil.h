@@ -92,6 +92,7 @@ extern "C" {
   X(av_image_fill_black)            \
   X(av_get_pix_fmt)                 \
   X(av_get_pix_fmt_name)            \
+  X(av_get_pix_fmt_string)          \
   X(av_pix_fmt_desc_get)            \
   X(av_get_sample_fmt)              \
   X(av_get_sample_fmt_name)         \
