@@ -1,0 +1,46 @@
+// The output profiles the output-format list offers, in display order: 54
+// profiles in nine groups with a separator row between groups. A profile
+// fixes the output extension, the option set put into the option combos and
+// the settings step that turns the combos' texts into output options.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "OptionSet.h"
+
+namespace korvane {
+
+// How a profile's combo texts become output options (ProfileSettings.h).
+enum class TSettingsVariant {
+  None,       // separator rows
+  Shared,     // the general formats and most devices
+  MobileAmr,  // 3GP and 3G2: always AMR, always one channel
+  FixedAac,   // iPod, Apple TV, iPod Touch: always AAC, channels from the source
+};
+
+struct TCatalogueRow {
+  std::string_view DisplayText;  // the list's text and the key a selection is resolved by
+  std::string_view Extension;    // upper case, e.g. "MP4"; empty on separator rows
+  TSettingsVariant Variant;
+  const TOptionSet *Options;  // null on separator rows
+
+  constexpr bool IsSeparator() const { return Options == nullptr; }
+};
+
+// The separator row's text: 14 blanks and 41 dashes.
+inline constexpr std::string_view kSeparatorRowText =
+    "              -----------------------------------------";
+
+// All 62 rows, in display order.
+std::span<const TCatalogueRow> OutputProfileCatalogue();
+
+// The profile whose display text equals Text exactly (case-sensitive); null
+// for separator rows and texts that name no profile.
+const TCatalogueRow *FindProfile(std::string_view Text);
+
+// Whether a selected text is a separator row: it contains 14 blanks
+// followed by "----".
+bool IsSeparatorText(std::string_view Text);
+
+}  // namespace korvane
