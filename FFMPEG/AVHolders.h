@@ -28,6 +28,9 @@ inline void CloseOutput(AVFormatContext *Context) {
   LibAVFormat::avformat_free_context(Context);
 }
 inline void FreeCodec(AVCodecContext *Context) { LibAVCodec::avcodec_free_context(&Context); }
+// Codec contexts that get opened are freed under the process-wide
+// codec-open lock, like every open and close of a codec.
+void FreeCodecLocked(AVCodecContext *Context);
 inline void FreeFrame(AVFrame *Frame) { LibAVUtil::av_frame_free(&Frame); }
 inline void FreePacket(AVPacket *Packet) { LibAVCodec::av_packet_free(&Packet); }
 inline void FreeScaler(SwsContext *Context) { LibSwScale::sws_freeContext(Context); }
@@ -49,6 +52,10 @@ using TFormatContextHolder =
     std::unique_ptr<AVFormatContext, TLibraryDeleter<AVFormatContext, detail::FreeFormat>>;
 using TCodecContextHolder =
     std::unique_ptr<AVCodecContext, TLibraryDeleter<AVCodecContext, detail::FreeCodec>>;
+// A decoder or encoder context of a task's files: opened for the run, freed
+// (closed) under the codec-open lock.
+using TCodecHolder =
+    std::unique_ptr<AVCodecContext, TLibraryDeleter<AVCodecContext, detail::FreeCodecLocked>>;
 using TFrameHolder = std::unique_ptr<AVFrame, TLibraryDeleter<AVFrame, detail::FreeFrame>>;
 using TPacketHolder = std::unique_ptr<AVPacket, TLibraryDeleter<AVPacket, detail::FreePacket>>;
 using TScalerHolder = std::unique_ptr<SwsContext, TLibraryDeleter<SwsContext, detail::FreeScaler>>;

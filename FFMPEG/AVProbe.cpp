@@ -117,6 +117,12 @@ std::string TAVProbe::OpenErrorText(const std::string &FileName, int Code) {
   }
 }
 
+std::string TAVProbe::InputOpenErrorText(const std::string &FileName, int Code, bool FormatForced) {
+  if (Code == AVERROR_INVALIDDATA && !FormatForced && !AnyDemuxerRecognisesContent(FileName))
+    Code = OpenErrorUnknownFormat;
+  return OpenErrorText(FileName, Code);
+}
+
 int TAVProbe::InterruptRequested(void *Probe) {
   return std::chrono::steady_clock::now() > static_cast<TAVProbe *>(Probe)->FReadDeadline;
 }
@@ -151,9 +157,7 @@ bool TAVProbe::LoadFile(const std::string &FileName, const std::string &AFormatN
 
   int Result = LibAVFormat::avformat_open_input(&Context, FileName.c_str(), InputFormat, nullptr);
   if (Result < 0) {
-    if (Result == AVERROR_INVALIDDATA && !InputFormat && !AnyDemuxerRecognisesContent(FileName))
-      Result = OpenErrorUnknownFormat;
-    FLastError = OpenErrorText(FileName, Result);
+    FLastError = InputOpenErrorText(FileName, Result, InputFormat != nullptr);
     FReadDeadline = std::chrono::steady_clock::time_point::max();
     return false;
   }

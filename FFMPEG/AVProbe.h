@@ -67,6 +67,9 @@ class TAVProbe {
   // The text for a failed open: FileName followed by what the result code
   // means ("<name>: no such file or directory", "<name>: Unknown format", ...).
   static std::string OpenErrorText(const std::string &FileName, int Code);
+  // The same for a failed open of an input: data no demuxer recognises by
+  // its content is an unknown format, whatever its name says.
+  static std::string InputOpenErrorText(const std::string &FileName, int Code, bool FormatForced);
   // Raises std::runtime_error naming the first binding unit that is not loaded.
   static void CheckAVLibraries();
 

@@ -2,6 +2,9 @@
 // line, and applying the two option records in their fixed order.
 #include "FFmpeg.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <ctime>
@@ -51,10 +54,25 @@ void TCustomFFmpeg::ClearOptions() {
   for (auto &Holder : S.FCodecOptions) Holder.reset();
   S.FFormatOptions.reset();
   S.FScaleOptions.reset();
-  for (auto &Input : S.FInputFiles) Input.reset();
-  S.FInputFileCount = 0;
-  for (auto &Output : S.FOutputFiles) Output.reset();
+  // Outputs: closed, and deleted when they stayed empty or their run failed.
+  for (int I = 0; I < MaxFiles; ++I) {
+    S.FOutputStreams[I].clear();
+    if (!S.FOutputFiles[I]) continue;
+    const bool HasFile = !(S.FOutputFiles[I]->oformat->flags & AVFMT_NOFILE) && S.FOutputFiles[I]->url;
+    const std::string Name = HasFile ? S.FOutputFiles[I]->url : "";
+    S.FOutputFiles[I].reset();
+    struct stat Status {};
+    if (HasFile && stat(Name.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) &&
+        (Status.st_size == 0 || S.FDiscardOutputs))
+      unlink(Name.c_str());
+  }
   S.FOutputFileCount = 0;
+  S.FDiscardOutputs = false;
+  for (int I = 0; I < MaxFiles; ++I) {
+    S.FInputCodecs[I].clear();
+    S.FInputFiles[I].reset();
+  }
+  S.FInputFileCount = 0;
   S.FIntraMatrix.reset();
   S.FInterMatrix.reset();
   S.FVStatsFile.reset();

@@ -20,6 +20,18 @@ class TCustomFFmpeg;
 // (-1 quiet .. 3 all) and the text.
 using TTaskLogCallback = std::function<void(TCustomFFmpeg &Task, int Level, const std::string &Text)>;
 
+// One progress report of a running task.
+struct TProgressInfo {
+  int32_t FrameNumber = -1;         // frames of the first video output; -1 without video
+  int32_t FPS = -1;                 // average encoding speed; -1 without video
+  int32_t CurrentDuration = 0;      // output time so far, milliseconds
+  float Quality = -1.0f;            // quantiser of the last coded video frame
+  float BitRate = 0;                // kbit/s so far
+  int64_t CurrentSize = 0;          // bytes of the first output so far
+  int32_t TotalOutputDuration = 0;  // expected output duration, milliseconds
+};
+using TTaskProgressCallback = std::function<void(TCustomFFmpeg &Task, const TProgressInfo &Info)>;
+
 // Disc and camera formats a target preset can set up.
 enum class TTargetPreset { VCD, SVCD, DVD, DV, DV50 };
 // Television norms of a target preset; Auto decides from the frame rate.
@@ -80,11 +92,39 @@ class TCustomFFmpeg {
   void AddVideoHook(const std::string &Text);
   void NewStream(AVMediaType Type);
 
+  // Opens a source with the current options; false with FErrorText set
+  // when it cannot. Per-file options (format, codec names, ...) are consumed.
+  bool OpenInputFile(const std::string &FileName);
+  // Creates a target with the current options and one stream per media
+  // type it gets; false with FErrorText set when it cannot.
+  bool OpenOutputFile(const std::string &FileName);
+  // Adds one encoder stream to output Output (the one being built, or the
+  // last one created); raises FFMpegException on failure.
+  void NewVideoStream(AVFormatContext *Output, int OutputIndex);
+  void NewAudioStream(AVFormatContext *Output, int OutputIndex);
+  void NewSubtitleStream(AVFormatContext *Output, int OutputIndex);
+  // Looks an encoder or decoder up by name; an empty name gives no codec.
+  // False with FErrorText set when it is unknown or of another media type.
+  bool FindCodecID(const std::string &Name, AVMediaType Type, bool Encoder, AVCodecID &ID);
+  // Copies every library option set so far by name from Holder to Target,
+  // where the option exists on Target with all the Flags.
+  void ApplyGenericOptions(void *Target, void *Holder, int Flags);
+  // Converts: set-up, loop, drain, trailers. Sets FFinished unless stopped;
+  // raises FFMpegException on failure (the outputs are then discarded when
+  // the task is cleared).
+  void Transcode();
+
+  // Sends Text to the log callback at Level (engine scale), when connected.
+  void Log(int Level, const std::string &Text);
+
   TOptionState &State() { return FState; }
   const TOptionState &State() const { return FState; }
 
-  // The log callback the owner connects; lines are sent only when it is set.
+  // The callbacks the owner connects; nothing is sent while they are unset.
   TTaskLogCallback FOnLog;
+  TTaskProgressCallback FOnProgress;
+  // Least time between two progress reports.
+  int64_t FProgressIntervalUS = 500000;
 
   // Run state, cleared by PrepareOptions.
   bool FRunning = false;
@@ -100,8 +140,6 @@ class TCustomFFmpeg {
   // The norm column of a target preset: 0 PAL, 1 NTSC, 2 film; "auto"
   // decides from the frame rate, then the inputs, then the fallback.
   int TargetNormIndex(TNorm Norm, TNorm FallbackNorm);
-  // Sends Text to the log callback at Level (engine scale), when connected.
-  void Log(int Level, const std::string &Text);
   // One microsecond value from a duration or date text, or the named error.
   int64_t ParseTime(const std::string &OptionName, const std::string &Text, bool IsDuration);
 

@@ -348,10 +348,15 @@ void TCustomFFmpeg::AddVideoHook(const std::string &Text) {
   FState.FUsingVHook = 1;
 }
 
-void TCustomFFmpeg::NewStream(AVMediaType) {
+void TCustomFFmpeg::NewStream(AVMediaType Type) {
   if (FState.FOutputFileCount <= 0) throw FFMpegException("At least one output file must be specified");
-  // Streams are added to outputs once outputs can be created.
-  throw FFMpegException("Adding a stream to an output is not available yet");
+  const int Last = FState.FOutputFileCount - 1;
+  AVFormatContext *Output = FState.FOutputFiles[Last].get();
+  switch (Type) {
+    case AVMEDIA_TYPE_VIDEO: NewVideoStream(Output, Last); break;
+    case AVMEDIA_TYPE_AUDIO: NewAudioStream(Output, Last); break;
+    default: NewSubtitleStream(Output, Last); break;
+  }
 }
 
 }  // namespace korvane

@@ -63,6 +63,14 @@ using TFileHolder = std::unique_ptr<FILE, TFileCloser>;
 // A quantiser matrix of 64 coefficients.
 using TMatrix = std::array<uint16_t, 64>;
 
+// A stream of an output file as created before the run: the encoder
+// context with its settings (opened at the run), or the parameter carrier of
+// a stream copy.
+struct TOutputStreamSetup {
+  TCodecHolder Encoder;
+  bool StreamCopy = false;
+};
+
 struct TOptionState {
   // Files
   std::array<TInputFormatHolder, MaxFiles> FInputFiles;
@@ -75,6 +83,15 @@ struct TOptionState {
   int FStreamMapCount = 0;
   std::array<TMetaDataMap, MaxFiles> FMetaDataMaps{};
   int FMetaDataMapCount = 0;
+  // The decoder context of every stream of every input, made when the input
+  // is opened; and the encoder side of every stream of every output.
+  std::array<std::vector<TCodecHolder>, MaxFiles> FInputCodecs;
+  std::array<std::vector<TOutputStreamSetup>, MaxFiles> FOutputStreams;
+  // Set when a run fails: its outputs are incomplete and are deleted when
+  // the task is cleared, so none is left looking like a finished file.
+  bool FDiscardOutputs = false;
+  // Whether each input is read at its own pace (rate emulation).
+  std::array<bool, MaxFiles> FInputRateEmu{};
   const AVInputFormat *FInputFormat = nullptr;
   const AVOutputFormat *FOutputFormat = nullptr;
 

@@ -52,6 +52,7 @@ extern "C" {
   X(av_packet_copy_props)              \
   X(av_packet_make_writable)           \
   X(av_packet_rescale_ts)              \
+  X(av_packet_get_side_data)           \
   X(av_new_packet)                     \
   X(av_shrink_packet)                  \
   X(av_grow_packet)                    \

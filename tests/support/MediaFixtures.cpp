@@ -16,7 +16,7 @@ namespace {
 
 // Bump when the clips change, so that clips made by an earlier build are
 // made anew.
-constexpr const char *ClipsVersion = "clips-1.ready";
+constexpr const char *ClipsVersion = "clips-2.ready";
 
 std::string Quoted(const std::string &Path) { return "'" + Path + "'"; }
 
@@ -38,6 +38,8 @@ TMediaClips ClipNames(const std::string &Folder) {
   C.Truncated = Folder + "/truncated.mp4";
   C.TruncatedHeader = Folder + "/truncated-header.mkv";
   C.RawH264 = Folder + "/elementary.h264";
+  C.TenSeconds = Folder + "/ten-seconds.avi";
+  C.TimestampJumps = Folder + "/timestamp-jumps.ts";
   return C;
 }
 
@@ -76,6 +78,24 @@ void MakeClips(const TMediaClips &C) {
       "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v libx264 -pix_fmt yuv420p -preset ultrafast "
       "-bf 2 " +
       Quoted(C.RawH264));
+
+  Make(
+      "-f lavfi -i testsrc=size=320x240:rate=25:duration=10 -f lavfi -i "
+      "sine=frequency=330:sample_rate=44100:duration=10 "
+      "-ac 2 -c:v mpeg4 -q:v 5 -c:a libmp3lame -b:a 128k " +
+      Quoted(C.TenSeconds));
+
+  // Three pieces of one second, each starting at its own time: the second
+  // starts where the first did (times go back), the third 100 s later.
+  std::string Pieces;
+  for (const char *Offset : {"0", "0", "100"}) {
+    const std::string Piece = C.Folder + "/piece.ts";
+    Make(std::string("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
+                     "-c:v mpeg2video -c:a mp2 -output_ts_offset ") +
+         Offset + " " + Quoted(Piece));
+    Pieces += ReadFile(Piece);
+  }
+  WriteFile(C.TimestampJumps, Pieces);
 
   WriteFile(C.NotMedia, "This is a plain text file.\nIt only carries a media extension.\n");
   WriteFile(C.Empty, "");

@@ -18,6 +18,8 @@ struct TMediaClips {
   std::string Truncated;        // the first half of VideoAudio (its index is at the end)
   std::string TruncatedHeader;  // the first 200 bytes of a Matroska file: reading runs out
   std::string RawH264;          // an H.264 elementary stream: no start time known
+  std::string TenSeconds;       // 10 s, 320x240 at 25 fps MPEG-4 + MP3 stereo 44.1 kHz, AVI
+  std::string TimestampJumps;   // MPEG-TS whose times jump back, then 100 s forward
 };
 
 // Makes the clips on first use; every test of the program shares them.

@@ -1,0 +1,238 @@
+// Opening a task's source: the container and its stream information with
+// the current options, the start position, and the source's picture and
+// sound facts copied into the option state so that later options act on
+// real values. Also codec lookup by name and copying named library options
+// into a context, which opening outputs uses too.
+#include <algorithm>
+#include <cctype>
+
+#include "AVLibraries.h"
+#include "AVProbe.h"
+#include "FFmpeg.h"
+#include "TextFormat.h"
+
+namespace korvane {
+
+namespace {
+
+// Encoder names of older library releases that the profiles still use, and
+// the encoders that do their job now.
+struct TEncoderAlias {
+  const char *Name;
+  const char *Present;
+};
+constexpr TEncoderAlias EncoderAliases[] = {
+    {"libfaac", "aac"},
+    {"libamr_nb", "libopencore_amrnb"},
+    {"vorbis", "libvorbis"},
+};
+
+const char *PresentEncoderName(const std::string &Name) {
+  for (const TEncoderAlias &Alias : EncoderAliases)
+    if (Name == Alias.Name) return Alias.Present;
+  return Name.c_str();
+}
+
+std::string LowerCaseExtension(const std::string &FileName) {
+  const size_t Dot = FileName.rfind('.');
+  const size_t Slash = FileName.rfind('/');
+  if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return "";
+  std::string Extension = FileName.substr(Dot);
+  std::transform(Extension.begin(), Extension.end(), Extension.begin(),
+                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
+  return Extension;
+}
+
+// A stop request also breaks off a read the source keeps waiting on.
+int StopRequested(void *Task) { return static_cast<TCustomFFmpeg *>(Task)->FStopRequested ? 1 : 0; }
+
+}  // namespace
+
+bool TCustomFFmpeg::FindCodecID(const std::string &Name, AVMediaType Type, bool Encoder, AVCodecID &ID) {
+  ID = AV_CODEC_ID_NONE;
+  if (Name.empty()) return true;
+  const AVCodec *Codec = Encoder ? LibAVCodec::avcodec_find_encoder_by_name(PresentEncoderName(Name))
+                                 : LibAVCodec::avcodec_find_decoder_by_name(Name.c_str());
+  const char *Kind = Encoder ? "encoder" : "decoder";
+  if (!Codec) {
+    FState.FErrorText = Format("Unknown %s '%s'", Kind, Name.c_str());
+    return false;
+  }
+  if (Codec->type != Type) {
+    FState.FErrorText = Format("Invalid %s type '%s'", Kind, Name.c_str());
+    return false;
+  }
+  ID = Codec->id;
+  return true;
+}
+
+void TCustomFFmpeg::ApplyGenericOptions(void *Target, void *Holder, int Flags) {
+  for (const std::string &Name : FState.FOptNames) {
+    uint8_t *Text = nullptr;
+    if (LibAVUtil::av_opt_get(Holder, Name.c_str(), 0, &Text) < 0 || !Text) continue;
+    if (LibAVUtil::av_opt_find(Target, Name.c_str(), nullptr, Flags, 0))
+      LibAVUtil::av_opt_set(Target, Name.c_str(), reinterpret_cast<const char *>(Text), 0);
+    LibAVUtil::av_free(Text);
+  }
+}
+
+bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
+  TOptionState &S = FState;
+  // Whatever happens, this open consumes the per-file options.
+  struct TConsume {
+    TOptionState &S;
+    ~TConsume() {
+      S.FInputFormat = nullptr;
+      S.FOutputFormat = nullptr;
+      S.FVideoChannel = 0;
+      S.FRateEmu = 0;
+      S.FVideoCodecName.clear();
+      S.FAudioCodecName.clear();
+      S.FSubtitleCodecName.clear();
+    }
+  } Consume{S};
+
+  if (S.FInputFileCount >= MaxFiles) {
+    S.FErrorText = Format("Too many input files: at most %d are allowed", MaxFiles);
+    return false;
+  }
+
+  TInputFormatHolder Input(LibAVFormat::avformat_alloc_context());
+  if (!Input) {
+    S.FErrorText = TAVProbe::OpenErrorText(FileName, AVERROR(ENOMEM));
+    return false;
+  }
+
+  // What a raw source cannot tell about itself: the current sound and
+  // picture settings, for the demuxers that take them.
+  AVCodecID VideoID, AudioID, SubtitleID;
+  if (!FindCodecID(S.FVideoCodecName, AVMEDIA_TYPE_VIDEO, false, VideoID) ||
+      !FindCodecID(S.FAudioCodecName, AVMEDIA_TYPE_AUDIO, false, AudioID) ||
+      !FindCodecID(S.FSubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false, SubtitleID))
+    return false;
+  if (S.FPGMYUVHack) VideoID = AV_CODEC_ID_PGMYUV;
+  AVDictionary *Parameters = nullptr;
+  LibAVUtil::av_dict_set_int(&Parameters, "sample_rate", S.FAudioSampleRate, 0);
+  AVChannelLayout Layout{};
+  LibAVUtil::av_channel_layout_default(&Layout, S.FAudioChannels);
+  char LayoutName[64] = {};
+  if (LibAVUtil::av_channel_layout_describe(&Layout, LayoutName, sizeof LayoutName) > 0)
+    LibAVUtil::av_dict_set(&Parameters, "ch_layout", LayoutName, 0);
+  LibAVUtil::av_channel_layout_uninit(&Layout);
+  if (S.FFrameRate.num > 0 && S.FFrameRate.den > 0)
+    LibAVUtil::av_dict_set(&Parameters, "framerate",
+                           Format("%d/%d", S.FFrameRate.num, S.FFrameRate.den).c_str(), 0);
+  const int Width = S.FFrameWidth + S.FPadLeft + S.FPadRight;
+  const int Height = S.FFrameHeight + S.FPadTop + S.FPadBottom;
+  if (Width > 0 && Height > 0)
+    LibAVUtil::av_dict_set(&Parameters, "video_size", Format("%dx%d", Width, Height).c_str(), 0);
+  if (S.FFramePixFmt >= 0)
+    if (const char *PixFmt = LibAVUtil::av_get_pix_fmt_name(static_cast<AVPixelFormat>(S.FFramePixFmt)))
+      LibAVUtil::av_dict_set(&Parameters, "pixel_format", PixFmt, 0);
+  if (S.FVideoChannel) LibAVUtil::av_dict_set_int(&Parameters, "channel", S.FVideoChannel, 0);
+  if (!S.FVideoStandard.empty()) LibAVUtil::av_dict_set(&Parameters, "standard", S.FVideoStandard.c_str(), 0);
+  TDictionaryHolder ParameterHolder(Parameters);
+
+  ApplyGenericOptions(Input.get(), S.FFormatOptions.get(), AV_OPT_FLAG_DECODING_PARAM);
+  Input->video_codec_id = VideoID;
+  Input->audio_codec_id = AudioID;
+  Input->subtitle_codec_id = SubtitleID;
+  Input->interrupt_callback = {&StopRequested, this};
+
+  AVFormatContext *Context = Input.release();
+  Parameters = ParameterHolder.release();
+  const int Result =
+      LibAVFormat::avformat_open_input(&Context, FileName.c_str(), S.FInputFormat, &Parameters);
+  ParameterHolder.reset(Parameters);
+  if (Result < 0) {
+    // The library has freed the context itself.
+    S.FErrorText = TAVProbe::InputOpenErrorText(FileName, Result, S.FInputFormat != nullptr);
+    return false;
+  }
+  Input.reset(Context);
+
+  if (S.FProgramID != 0)
+    for (unsigned I = 0; I < Context->nb_programs; ++I)
+      if (Context->programs[I]->id != S.FProgramID) Context->programs[I]->discard = AVDISCARD_ALL;
+
+  int InfoResult;
+  {
+    std::lock_guard Guard(CodecOpenLock());
+    InfoResult = LibAVFormat::avformat_find_stream_info(Context, nullptr);
+  }
+  if (InfoResult < 0 && S.FVerbose >= 0) {
+    S.FErrorText = Format("%s: could not find codec parameters", FileName.c_str());
+    return false;
+  }
+
+  int64_t Timestamp = S.FStartTime;
+  if (Context->start_time != AV_NOPTS_VALUE) Timestamp += Context->start_time;
+  if (S.FStartTime != 0) LibAVFormat::av_seek_frame(Context, -1, Timestamp, AVSEEK_FLAG_BACKWARD);
+  S.FStartTime = 0;
+
+  std::vector<TCodecHolder> Decoders;
+  for (unsigned I = 0; I < Context->nb_streams; ++I) {
+    AVStream *Stream = Context->streams[I];
+    AVCodecParameters *Parameters = Stream->codecpar;
+    if (Parameters->codec_type < AVMEDIA_TYPE_UNKNOWN || Parameters->codec_type >= AVMEDIA_TYPE_NB)
+      throw FFMpegException("invalid codec_type");
+    TCodecHolder Decoder(LibAVCodec::avcodec_alloc_context3(nullptr));
+    if (!Decoder || LibAVCodec::avcodec_parameters_to_context(Decoder.get(), Parameters) < 0) {
+      S.FErrorText = TAVProbe::OpenErrorText(FileName, AVERROR(ENOMEM));
+      return false;
+    }
+    Decoder->pkt_timebase = Stream->time_base;
+    Decoder->thread_count = S.FThreadCount;
+    switch (Parameters->codec_type) {
+      case AVMEDIA_TYPE_AUDIO:
+        ApplyGenericOptions(Decoder.get(), S.FCodecOptions[AVMEDIA_TYPE_AUDIO].get(),
+                            AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+        S.FAudioChannels = Decoder->ch_layout.nb_channels;
+        S.FAudioSampleRate = Decoder->sample_rate;
+        if (S.FAudioDisable) Stream->discard = AVDISCARD_ALL;
+        break;
+      case AVMEDIA_TYPE_VIDEO: {
+        ApplyGenericOptions(Decoder.get(), S.FCodecOptions[AVMEDIA_TYPE_VIDEO].get(),
+                            AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+        S.FFrameHeight = Decoder->height;
+        S.FFrameWidth = Decoder->width;
+        const AVRational Shape = Decoder->sample_aspect_ratio;
+        S.FFrameAspectRatio = Shape.den != 0 && Decoder->height != 0
+                                  ? static_cast<float>(static_cast<double>(Shape.num) / Shape.den *
+                                                       Decoder->width / Decoder->height)
+                                  : 0.0f;
+        if (S.FFrameAspectRatio == 0 && Decoder->width > 0 && Decoder->height > 0)
+          SetFrameAspectRatio(Format("%d:%d", Decoder->width, Decoder->height));
+        // RealMedia decoders tell their picture format only when decoding.
+        const std::string Extension = LowerCaseExtension(FileName);
+        if (Decoder->pix_fmt == AV_PIX_FMT_NONE && !Extension.empty() &&
+            std::string(".rmvb").rfind(Extension, 0) == 0)
+          Decoder->pix_fmt = AV_PIX_FMT_YUV420P;
+        S.FFramePixFmt = Decoder->pix_fmt;
+        S.FFrameRate = Stream->r_frame_rate;
+        if (S.FVideoDisable)
+          Stream->discard = AVDISCARD_ALL;
+        else if (S.FVideoDiscard)
+          Stream->discard = static_cast<AVDiscard>(S.FVideoDiscard);
+        break;
+      }
+      case AVMEDIA_TYPE_SUBTITLE:
+        if (S.FSubtitleDisable) Stream->discard = AVDISCARD_ALL;
+        break;
+      default: break;
+    }
+    Decoders.push_back(std::move(Decoder));
+  }
+
+  S.FRecordingTimeMs = std::max<int64_t>(S.FRecordingTimeMs, Context->duration / 1000);
+  const int Index = S.FInputFileCount;
+  S.FInputFilesTSOffset[Index] = S.FCopyTS ? S.FInputTSOffset : S.FInputTSOffset - Timestamp;
+  S.FInputRateEmu[Index] = S.FRateEmu != 0;
+  if (S.FVerbose >= 0) LibAVFormat::av_dump_format(Context, Index, FileName.c_str(), 0);
+  S.FInputFiles[Index] = std::move(Input);
+  S.FInputCodecs[Index] = std::move(Decoders);
+  S.FInputFileCount = Index + 1;
+  return true;
+}
+
+}  // namespace korvane

@@ -1,0 +1,395 @@
+// Creating a task's target: the container format, which media types get a
+// stream, one encoder stream per chosen type set up from the option state,
+// the tags, and the file itself. Also releasing inputs and outputs when the
+// task is cleared.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "AVLibraries.h"
+#include "AVProbe.h"
+#include "FFmpeg.h"
+#include "TextFormat.h"
+
+namespace korvane {
+
+namespace {
+
+// The file's identity, to tell whether a target would overwrite a source.
+bool SameFile(const std::string &A, const std::string &B) {
+  struct stat SA {
+  }, SB{};
+  return stat(A.c_str(), &SA) == 0 && stat(B.c_str(), &SB) == 0 && SA.st_dev == SB.st_dev &&
+         SA.st_ino == SB.st_ino;
+}
+
+AVStream *AddStream(AVFormatContext *Output) {
+  AVStream *Stream = LibAVFormat::avformat_new_stream(Output, nullptr);
+  if (!Stream) throw FFMpegException("Could not alloc stream");
+  Stream->id = static_cast<int>(Output->nb_streams) - 1;
+  return Stream;
+}
+
+// The encoder's context starts from the encoder's own defaults (some
+// encoders refuse the generic ones).
+TCodecHolder NewEncoderContext(AVMediaType Type, AVCodecID ID) {
+  const AVCodec *Codec = ID != AV_CODEC_ID_NONE ? LibAVCodec::avcodec_find_encoder(ID) : nullptr;
+  TCodecHolder Context(LibAVCodec::avcodec_alloc_context3(Codec));
+  if (!Context) throw FFMpegException("Could not alloc stream");
+  Context->codec_type = Type;
+  return Context;
+}
+
+void SetLanguage(AVStream *Stream, std::string &Language) {
+  if (Language.empty()) return;
+  LibAVUtil::av_dict_set(&Stream->metadata, "language", Language.substr(0, 3).c_str(), 0);
+  Language.clear();
+}
+
+void SetTag(AVDictionary **Tags, const char *Key, const std::string &Value, size_t Limit) {
+  if (!Value.empty()) LibAVUtil::av_dict_set(Tags, Key, Value.substr(0, Limit).c_str(), 0);
+}
+
+}  // namespace
+
+void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
+  TOptionState &S = FState;
+  struct TConsume {
+    TOptionState &S;
+    ~TConsume() {
+      S.FVideoDisable = 0;
+      S.FVideoCodecName.clear();
+      S.FVideoStreamCopy = 0;
+    }
+  } Consume{S};
+
+  AVStream *Stream = AddStream(Output);
+  const bool StreamCopy = S.FVideoStreamCopy != 0;
+  AVCodecID ID = AV_CODEC_ID_NONE;
+  if (!StreamCopy) {
+    if (S.FVideoCodecName.empty())
+      ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, AVMEDIA_TYPE_VIDEO);
+    else if (!FindCodecID(S.FVideoCodecName, AVMEDIA_TYPE_VIDEO, true, ID))
+      throw FFMpegException(S.FErrorText);
+  }
+  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_VIDEO, ID);
+  AVCodecContext *Enc = Encoder.get();
+  AVCodecContext *Holder = S.FCodecOptions[AVMEDIA_TYPE_VIDEO].get();
+  if (S.FVideoCodecTag) Enc->codec_tag = S.FVideoCodecTag;
+  if ((S.FVideoGlobalHeader & 1) ||
+      (S.FVideoGlobalHeader == 0 && (Output->oformat->flags & AVFMT_GLOBALHEADER))) {
+    Enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    Holder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  if (S.FVideoGlobalHeader & 2) {
+    Enc->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+    Holder->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+  }
+
+  if (!StreamCopy) {
+    const AVRational FPS = S.FFrameRate.num != 0 ? S.FFrameRate : AVRational{25, 1};
+    Enc->codec_id = ID;
+    const AVCodec *Codec = LibAVCodec::avcodec_find_encoder(ID);
+    ApplyGenericOptions(Enc, Holder, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    // The rate the encoder can do that is closest to the one asked for.
+    AVRational Rate = FPS;
+    if (Codec && Codec->supported_framerates) {
+      const int Best = LibAVUtil::av_find_nearest_q_idx(FPS, Codec->supported_framerates);
+      Rate = Codec->supported_framerates[Best];
+    }
+    Enc->time_base = {Rate.den, Rate.num};
+    Enc->framerate = Rate;
+    Enc->width = S.FFrameWidth + S.FPadRight + S.FPadLeft;
+    Enc->height = S.FFrameHeight + S.FPadTop + S.FPadBottom;
+    if (Enc->width > 0) {
+      int Num = 0, Den = 0;
+      LibAVUtil::av_reduce(
+          &Num, &Den,
+          std::llround(static_cast<double>(S.FFrameAspectRatio) * Enc->height / Enc->width * 255.0), 255,
+          255);
+      Enc->sample_aspect_ratio = Stream->sample_aspect_ratio = {Num, Den};
+    }
+    Enc->pix_fmt = static_cast<AVPixelFormat>(S.FFramePixFmt);
+    if (Codec && Codec->pix_fmts) {
+      bool Supported = false;
+      for (const AVPixelFormat *F = Codec->pix_fmts; *F != AV_PIX_FMT_NONE; ++F)
+        Supported |= *F == Enc->pix_fmt;
+      if (!Supported) Enc->pix_fmt = Codec->pix_fmts[0];
+    }
+    if (S.FIntraOnly) Enc->gop_size = 0;
+    if (S.FVideoQScale != 0 || S.FSameQuality) {
+      Enc->flags |= AV_CODEC_FLAG_QSCALE;
+      Enc->global_quality = static_cast<int>(FF_QP2LAMBDA * S.FVideoQScale);
+    }
+    for (auto [Matrix, Target] :
+         {std::pair{&S.FIntraMatrix, &Enc->intra_matrix}, std::pair{&S.FInterMatrix, &Enc->inter_matrix}}) {
+      if (!*Matrix) continue;
+      *Target = static_cast<uint16_t *>(LibAVUtil::av_malloc(sizeof(TMatrix)));
+      if (!*Target) throw FFMpegException("Could not alloc stream");
+      std::memcpy(*Target, (*Matrix)->data(), sizeof(TMatrix));
+    }
+    Enc->thread_count = S.FThreadCount;
+
+    // Rate-control overrides: "start,end,q/start,end,q/...".
+    std::vector<RcOverride> Overrides;
+    for (const char *P = S.FVideoRCOverride.c_str(); *P;) {
+      int Start = 0, End = 0, Q = 0;
+      if (std::sscanf(P, "%d,%d,%d", &Start, &End, &Q) != 3)
+        throw FFMpegException("error parsing rc_override");
+      RcOverride Entry{};
+      Entry.start_frame = Start;
+      Entry.end_frame = End;
+      if (Q > 0) {
+        Entry.qscale = Q;
+        Entry.quality_factor = 1.0f;
+      } else {
+        Entry.qscale = 0;
+        Entry.quality_factor = -Q / 100.0f;
+      }
+      Overrides.push_back(Entry);
+      P = std::strchr(P, '/');
+      if (!P) break;
+      ++P;
+    }
+    if (!Overrides.empty()) {
+      Enc->rc_override =
+          static_cast<RcOverride *>(LibAVUtil::av_malloc(sizeof(RcOverride) * Overrides.size()));
+      if (!Enc->rc_override) throw FFMpegException("Could not alloc stream");
+      std::memcpy(Enc->rc_override, Overrides.data(), sizeof(RcOverride) * Overrides.size());
+      Enc->rc_override_count = static_cast<int>(Overrides.size());
+    }
+    if (Enc->rc_initial_buffer_occupancy == 0) Enc->rc_initial_buffer_occupancy = Enc->rc_buffer_size * 3 / 4;
+    Enc->intra_dc_precision = S.FIntraDCPrecision - 8;
+    if (S.FDoPSNR) Enc->flags |= AV_CODEC_FLAG_PSNR;
+    if (S.FDoPass == 1) Enc->flags |= AV_CODEC_FLAG_PASS1;
+    if (S.FDoPass == 2) Enc->flags |= AV_CODEC_FLAG_PASS2;
+    Stream->time_base = Enc->time_base;
+    Stream->avg_frame_rate = Rate;
+  }
+  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy});
+}
+
+void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
+  TOptionState &S = FState;
+  struct TConsume {
+    TOptionState &S;
+    ~TConsume() {
+      S.FAudioDisable = 0;
+      S.FAudioCodecName.clear();
+      S.FAudioStreamCopy = 0;
+    }
+  } Consume{S};
+
+  AVStream *Stream = AddStream(Output);
+  const bool StreamCopy = S.FAudioStreamCopy != 0;
+  AVCodecID ID = AV_CODEC_ID_NONE;
+  if (!StreamCopy) {
+    ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, AVMEDIA_TYPE_AUDIO);
+    if (!S.FAudioCodecName.empty() && !FindCodecID(S.FAudioCodecName, AVMEDIA_TYPE_AUDIO, true, ID))
+      throw FFMpegException(S.FErrorText);
+  }
+  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_AUDIO, ID);
+  AVCodecContext *Enc = Encoder.get();
+  AVCodecContext *Holder = S.FCodecOptions[AVMEDIA_TYPE_AUDIO].get();
+  if (S.FAudioCodecTag) Enc->codec_tag = S.FAudioCodecTag;
+  if (Output->oformat->flags & AVFMT_GLOBALHEADER) {
+    Enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    Holder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  int SampleRate = S.FAudioSampleRate;
+  if (!StreamCopy) {
+    ApplyGenericOptions(Enc, Holder, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    Enc->codec_id = ID;
+    if (S.FAudioQScale > -99999) {
+      Enc->flags |= AV_CODEC_FLAG_QSCALE;
+      Enc->global_quality = static_cast<int>(FF_QP2LAMBDA * S.FAudioQScale);
+    }
+    Enc->thread_count = S.FThreadCount;
+    const AVCodec *Codec = LibAVCodec::avcodec_find_encoder(ID);
+    // An encoder that takes only some rates gets the nearest one it takes.
+    if (Codec && Codec->supported_samplerates) {
+      int Best = Codec->supported_samplerates[0];
+      for (const int *Rate = Codec->supported_samplerates; *Rate; ++Rate)
+        if (std::abs(*Rate - SampleRate) < std::abs(Best - SampleRate)) Best = *Rate;
+      SampleRate = Best;
+    }
+    Enc->sample_fmt = Codec && Codec->sample_fmts ? Codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+    if (Codec && Codec->sample_fmts)
+      for (const AVSampleFormat *F = Codec->sample_fmts; *F != AV_SAMPLE_FMT_NONE; ++F)
+        if (*F == AV_SAMPLE_FMT_S16) Enc->sample_fmt = AV_SAMPLE_FMT_S16;
+  }
+  LibAVUtil::av_channel_layout_uninit(&Enc->ch_layout);
+  LibAVUtil::av_channel_layout_default(&Enc->ch_layout, S.FAudioChannels);
+  Enc->sample_rate = SampleRate;
+  Enc->time_base = {1, SampleRate > 0 ? SampleRate : 1};
+  Stream->time_base = Enc->time_base;
+  SetLanguage(Stream, S.FAudioLanguage);
+  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy});
+}
+
+void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *Output, int OutputIndex) {
+  TOptionState &S = FState;
+  struct TConsume {
+    TOptionState &S;
+    ~TConsume() {
+      S.FSubtitleDisable = 0;
+      S.FSubtitleCodecName.clear();
+      S.FSubtitleStreamCopy = 0;
+    }
+  } Consume{S};
+
+  AVStream *Stream = AddStream(Output);
+  const bool StreamCopy = S.FSubtitleStreamCopy != 0;
+  AVCodecID ID = AV_CODEC_ID_NONE;
+  if (!StreamCopy) {
+    if (!FindCodecID(S.FSubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, ID))
+      throw FFMpegException(S.FErrorText);
+    // Without a name, the container's own subtitle format, as for video and audio.
+    if (ID == AV_CODEC_ID_NONE)
+      ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, AVMEDIA_TYPE_SUBTITLE);
+  }
+  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_SUBTITLE, ID);
+  if (!StreamCopy) {
+    ApplyGenericOptions(Encoder.get(), S.FCodecOptions[AVMEDIA_TYPE_SUBTITLE].get(),
+                        AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    Encoder->codec_id = ID;
+    Encoder->time_base = {1, AV_TIME_BASE};  // subtitle times are microseconds
+  }
+  SetLanguage(Stream, S.FSubtitleLanguage);
+  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy});
+}
+
+bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
+  TOptionState &S = FState;
+  struct TConsume {
+    TOptionState &S;
+    ~TConsume() {
+      S.FOutputFormat = nullptr;
+      S.FInputFormat = nullptr;
+    }
+  } Consume{S};
+
+  if (S.FOutputFileCount >= MaxFiles) {
+    S.FErrorText = Format("Too many output files: at most %d are allowed", MaxFiles);
+    return false;
+  }
+  const int Index = S.FOutputFileCount;
+  const AVOutputFormat *Format = S.FOutputFormat;
+  if (!Format) Format = LibAVFormat::av_guess_format(nullptr, FileName.c_str(), nullptr);
+  if (!Format) {
+    S.FErrorText = korvane::Format("Unable to find a suitable output format for '%s'", FileName.c_str());
+    return false;
+  }
+  // Writing over a source would destroy it before it is read.
+  for (int I = 0; I < S.FInputFileCount; ++I)
+    if (SameFile(FileName, S.FInputFiles[I]->url)) {
+      S.FErrorText =
+          korvane::Format("'%s' is one of the source files; choose another output name", FileName.c_str());
+      return false;
+    }
+
+  TOutputFormatHolder Output;
+  {
+    AVFormatContext *Context = nullptr;
+    if (LibAVFormat::avformat_alloc_output_context2(&Context, Format, nullptr, FileName.c_str()) < 0 ||
+        !Context) {
+      S.FErrorText = TAVProbe::OpenErrorText(FileName, AVERROR(ENOMEM));
+      return false;
+    }
+    Output.reset(Context);
+  }
+  S.FOutputStreams[Index].clear();
+  // Whatever fails from here on leaves no trace of this output.
+  struct TRollback {
+    TOptionState &S;
+    int Index;
+    bool Done = false;
+    ~TRollback() {
+      if (!Done) S.FOutputStreams[Index].clear();
+    }
+  } Rollback{S, Index};
+
+  bool UseVideo = Format->video_codec != AV_CODEC_ID_NONE || S.FVideoStreamCopy || !S.FVideoCodecName.empty();
+  bool UseAudio = Format->audio_codec != AV_CODEC_ID_NONE || S.FAudioStreamCopy || !S.FAudioCodecName.empty();
+  bool UseSubtitle =
+      S.FSubtitleStreamCopy || Format->subtitle_codec != AV_CODEC_ID_NONE || !S.FSubtitleCodecName.empty();
+  if (S.FInputFileCount > 0) {
+    bool HasVideo = false, HasAudio = false, HasSubtitle = false;
+    for (int I = 0; I < S.FInputFileCount; ++I) {
+      const AVFormatContext *Input = S.FInputFiles[I].get();
+      for (unsigned J = 0; J < Input->nb_streams; ++J) {
+        const AVMediaType Type = Input->streams[J]->codecpar->codec_type;
+        if (Type < AVMEDIA_TYPE_UNKNOWN || Type >= AVMEDIA_TYPE_NB) {
+          S.FErrorText = "check_audio_video_sub_inputs fail: invalid codec_type of input file";
+          return false;
+        }
+        HasVideo |= Type == AVMEDIA_TYPE_VIDEO;
+        HasAudio |= Type == AVMEDIA_TYPE_AUDIO;
+        HasSubtitle |= Type == AVMEDIA_TYPE_SUBTITLE;
+      }
+    }
+    UseVideo &= HasVideo;
+    UseAudio &= HasAudio;
+    UseSubtitle &= HasSubtitle;
+  }
+  if (S.FVideoDisable) UseVideo = false;
+  if (S.FAudioDisable) UseAudio = false;
+  if (S.FSubtitleDisable) UseSubtitle = false;
+
+  struct TStreamKind {
+    bool Use;
+    void (TCustomFFmpeg::*Create)(AVFormatContext *, int);
+    const char *Failure;
+  } Kinds[] = {{UseVideo, &TCustomFFmpeg::NewVideoStream, "new_video_stream fail: %s"},
+               {UseAudio, &TCustomFFmpeg::NewAudioStream, "new_audio_stream fail: %s"},
+               {UseSubtitle, &TCustomFFmpeg::NewSubtitleStream, "new_subtitle_stream fail: %s"}};
+  for (const TStreamKind &Kind : Kinds) {
+    if (!Kind.Use) continue;
+    try {
+      (this->*Kind.Create)(Output.get(), Index);
+    } catch (const std::exception &E) {
+      S.FErrorText = korvane::Format(Kind.Failure, E.what());
+      return false;
+    }
+  }
+
+  AVDictionary **Tags = &Output->metadata;
+  if (S.FRecTimestamp != 0) {
+    const time_t Seconds = static_cast<time_t>(S.FRecTimestamp);
+    std::tm UTC{};
+    gmtime_r(&Seconds, &UTC);
+    char Text[32];
+    std::strftime(Text, sizeof Text, "%Y-%m-%dT%H:%M:%S.000000Z", &UTC);
+    LibAVUtil::av_dict_set(Tags, "creation_time", Text, 0);
+  }
+  SetTag(Tags, "title", S.FTitle, 511);
+  SetTag(Tags, "artist", S.FAuthor, 511);
+  SetTag(Tags, "copyright", S.FCopyright, 511);
+  SetTag(Tags, "comment", S.FComment, 511);
+  SetTag(Tags, "album", S.FAlbum, 511);
+  if (S.FYear > 0) SetTag(Tags, "date", std::to_string(S.FYear), 511);
+  if (S.FTrack > 0) SetTag(Tags, "track", std::to_string(S.FTrack), 511);
+  SetTag(Tags, "genre", S.FGenre, 31);
+
+  if ((Format->flags & AVFMT_NEEDNUMBER) && !LibAVFormat::av_filename_number_test(FileName.c_str())) {
+    S.FErrorText = TAVProbe::OpenErrorText(FileName, AVERROR(EDOM));
+    return false;
+  }
+  if (!(Format->flags & AVFMT_NOFILE) &&
+      LibAVFormat::avio_open(&Output->pb, FileName.c_str(), AVIO_FLAG_WRITE) < 0) {
+    S.FErrorText = korvane::Format("Could not open '%s'", FileName.c_str());
+    return false;
+  }
+  Output->max_delay = static_cast<int>(S.FMuxMaxDelay * 1000000);
+  ApplyGenericOptions(Output.get(), S.FFormatOptions.get(), AV_OPT_FLAG_ENCODING_PARAM);
+
+  S.FOutputFiles[Index] = std::move(Output);
+  S.FOutputFileCount = Index + 1;
+  Rollback.Done = true;
+  return true;
+}
+
+}  // namespace korvane

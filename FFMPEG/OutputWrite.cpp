@@ -1,0 +1,138 @@
+// Where every packet leaves a run: encoding frames into packets, the write
+// routine with its timestamp checks, and subtitle output.
+#include <cstring>
+
+#include "AVLibraries.h"
+#include "AVProbe.h"
+#include "MyUtil.h"
+#include "TextFormat.h"
+#include "Transcode.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr AVRational Microseconds{1, AV_TIME_BASE};
+constexpr AVRational Milliseconds{1, 1000};
+
+// What the encoder says of the frame it coded: quality, picture type and the
+// squared errors of the planes.
+void ReadCodedFrame(TOutputStream &Ost, const AVPacket &Packet) {
+  size_t Size = 0;
+  const uint8_t *Stats = LibAVCodec::av_packet_get_side_data(&Packet, AV_PKT_DATA_QUALITY_STATS, &Size);
+  if (!Stats || Size < 5) return;
+  Ost.HasCodedFrame = true;
+  Ost.CodedQuality =
+      static_cast<int>(Stats[0] | Stats[1] << 8 | Stats[2] << 16 | static_cast<uint32_t>(Stats[3]) << 24);
+  Ost.CodedPictType = LibAVUtil::av_get_picture_type_char(static_cast<AVPictureType>(Stats[4]));
+  const int Errors = Size >= 6 ? Stats[5] : 0;
+  for (int I = 0; I < 3 && I < Errors && 8 + 8 * (I + 1) <= static_cast<int>(Size); ++I) {
+    uint64_t Error = 0;
+    for (int B = 7; B >= 0; --B) Error = Error << 8 | Stats[8 + 8 * I + B];
+    Ost.CodedError[I] = Error;
+  }
+}
+
+}  // namespace
+
+void TTranscoder::WritePacket(TOutputStream &Ost, AVPacket &Packet) {
+  AVFormatContext *Output = FState.FOutputFiles[Ost.FileIndex].get();
+  Packet.stream_index = Ost.Index;
+  // Muxers refuse decode times that go back; sources with repeated or
+  // jumping times must not end the conversion, so such times are moved on.
+  if (!(Output->oformat->flags & AVFMT_NOTIMESTAMPS)) {
+    if (Packet.dts != AV_NOPTS_VALUE && Ost.LastDts != AV_NOPTS_VALUE) {
+      const int64_t Least = Ost.LastDts + ((Output->oformat->flags & AVFMT_TS_NONSTRICT) ? 0 : 1);
+      if (Packet.dts < Least) {
+        if (Packet.pts != AV_NOPTS_VALUE && Packet.pts < Least) Packet.pts = Least;
+        Packet.dts = Least;
+      }
+    }
+    if (Packet.pts != AV_NOPTS_VALUE && Packet.dts != AV_NOPTS_VALUE && Packet.pts < Packet.dts)
+      Packet.pts = Packet.dts;
+  }
+  if (Packet.dts != AV_NOPTS_VALUE) Ost.LastDts = Packet.dts;
+  const int64_t Start = Packet.pts != AV_NOPTS_VALUE ? Packet.pts : Packet.dts;
+  if (Start != AV_NOPTS_VALUE)
+    Ost.EndPts = std::max(Ost.EndPts, Start + std::max<int64_t>(Packet.duration, 0));
+
+  const int Result = LibAVFormat::av_interleaved_write_frame(Output, &Packet);
+  if (Result < 0) throw FFMpegException(TAVProbe::OpenErrorText("av_interleaved_write_frame()", Result));
+}
+
+int TTranscoder::EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame) {
+  TOptionState &S = FState;
+  AVCodecContext *Enc = Ost.Encoder;
+  const bool Video = Enc->codec_type == AVMEDIA_TYPE_VIDEO;
+  const auto Failed = [&]() {
+    if (Video) throw FFMpegException("Video encoding failed");
+    // A failed audio frame is left out; the conversion goes on.
+    FTask.Log(0, Format("Audio encoding failed for output stream #%d.%d", Ost.FileIndex, Ost.Index));
+    return 0;
+  };
+  int Result = LibAVCodec::avcodec_send_frame(Enc, Frame);
+  if (Result == AVERROR_EOF) return 0;  // already drained
+  if (Result < 0) return Failed();
+
+  TPacketHolder Packet(LibAVCodec::av_packet_alloc());
+  if (!Packet) throw FFMpegException("av_mallocz fail");
+  int Written = 0;
+  for (;;) {
+    Result = LibAVCodec::avcodec_receive_packet(Enc, Packet.get());
+    if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) break;
+    if (Result < 0) return Failed();
+    if (Video) {
+      ReadCodedFrame(Ost, *Packet);
+      if (Packet->duration <= 0) Packet->duration = 1;  // one frame of the encoder's clock
+      S.FVideoSize += Packet->size;
+    } else {
+      S.FAudioSize += Packet->size;
+    }
+    if (Ost.LogFile && Enc->stats_out) MyUtil::my_fprintf(Ost.LogFile.get(), "%s", Enc->stats_out);
+    LibAVCodec::av_packet_rescale_ts(Packet.get(), Enc->time_base, Ost.Stream->time_base);
+    Written += Packet->size;
+    WritePacket(Ost, *Packet);
+  }
+  return Written;
+}
+
+void TTranscoder::SubtitleOut(TOutputStream &Ost, TInputStream &Ist, AVSubtitle &Subtitle,
+                              int64_t PacketPts) {
+  if (PacketPts == AV_NOPTS_VALUE) {
+    FTask.Log(0, "Subtitle packets must have a pts");
+    return;
+  }
+  AVCodecContext *Enc = Ost.Encoder;
+  if (FSubtitleBuffer.empty()) FSubtitleBuffer.resize(65536);
+  const bool DVB = Enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
+  const AVRational From = Ist.Stream->time_base, To = Ost.Stream->time_base;
+  Subtitle.pts = LibAVUtil::av_rescale_q(PacketPts, From, Microseconds);
+  const unsigned Rects = Subtitle.num_rects;
+  // DVB subtitles are shown by one packet and cleared by a second, empty one.
+  for (int Pass = 0; Pass < (DVB ? 2 : 1); ++Pass) {
+    if (Pass == 1) Subtitle.num_rects = 0;
+    const int Size = LibAVCodec::avcodec_encode_subtitle(Enc, FSubtitleBuffer.data(),
+                                                         static_cast<int>(FSubtitleBuffer.size()), &Subtitle);
+    if (Size < 0) {
+      FTask.Log(0, Format("Subtitle encoding failed for output stream #%d.%d", Ost.FileIndex, Ost.Index));
+      break;
+    }
+    TPacketHolder Packet(LibAVCodec::av_packet_alloc());
+    if (!Packet || LibAVCodec::av_new_packet(Packet.get(), Size) < 0)
+      throw FFMpegException("av_mallocz fail");
+    std::memcpy(Packet->data, FSubtitleBuffer.data(), static_cast<size_t>(Size));
+    Packet->pts = LibAVUtil::av_rescale_q(PacketPts, From, To);
+    if (DVB) {
+      const uint32_t Shown = Pass == 0 ? Subtitle.start_display_time : Subtitle.end_display_time;
+      Packet->pts += LibAVUtil::av_rescale_q(Shown, Milliseconds, To);
+    } else {
+      Packet->duration =
+          LibAVUtil::av_rescale_q(Subtitle.end_display_time - Subtitle.start_display_time, Milliseconds, To);
+    }
+    Packet->dts = Packet->pts;
+    WritePacket(Ost, *Packet);
+  }
+  Subtitle.num_rects = Rects;
+}
+
+}  // namespace korvane

@@ -1,0 +1,123 @@
+// The decoding half of the packet path: a packet (or none, to drain) goes
+// into the stream's decoder, and every frame that comes out goes, with its
+// time, to the outputs the stream feeds.
+#include "AVLibraries.h"
+#include "TextFormat.h"
+#include "Transcode.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr AVRational Microseconds{1, AV_TIME_BASE};
+
+// Sends a packet (none: end of stream) to a decoder that has given out
+// everything it had; false when the decoder refuses it.
+bool Send(AVCodecContext *Decoder, const AVPacket *Packet) {
+  const int Result = LibAVCodec::avcodec_send_packet(Decoder, Packet);
+  return Result >= 0 || Result == AVERROR_EOF;
+}
+
+}  // namespace
+
+int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
+  TOptionState &S = FState;
+  AVFrame *Frame = Ist.Frame.get();
+  if (!Send(Ist.Decoder, Packet)) return -1;
+  for (;;) {
+    const int Result = LibAVCodec::avcodec_receive_frame(Ist.Decoder, Frame);
+    if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) return 0;
+    if (Result < 0) return -1;
+    Ist.Pts = Ist.NextPts;
+    const int Samples = Frame->nb_samples, Rate = Frame->sample_rate, Channels = Frame->ch_layout.nb_channels;
+    if (Samples <= 0 || Rate <= 0 || Channels <= 0) {
+      LibAVUtil::av_frame_unref(Frame);
+      continue;
+    }
+    Ist.NextPts += int64_t{1000000} * Samples / Rate;
+
+    // The audio outputs work on signed 16-bit interleaved samples.
+    if (!Ist.ToS16 || Ist.SampleRate != Rate || Ist.Channels != Channels) {
+      SwrContext *Converter = nullptr;
+      if (LibSwResample::swr_alloc_set_opts2(&Converter, &Frame->ch_layout, AV_SAMPLE_FMT_S16, Rate,
+                                             &Frame->ch_layout, static_cast<AVSampleFormat>(Frame->format),
+                                             Rate, 0, nullptr) < 0 ||
+          LibSwResample::swr_init(Converter) < 0) {
+        LibSwResample::swr_free(&Converter);
+        LibAVUtil::av_frame_unref(Frame);
+        return -1;
+      }
+      Ist.ToS16.reset(Converter);
+      Ist.SampleRate = Rate;
+      Ist.Channels = Channels;
+    }
+    Ist.Samples.resize(static_cast<size_t>(Samples) * Channels * 2);
+    uint8_t *Target = Ist.Samples.data();
+    const int Converted = LibSwResample::swr_convert(
+        Ist.ToS16.get(), &Target, Samples, const_cast<const uint8_t **>(Frame->extended_data), Samples);
+    LibAVUtil::av_frame_unref(Frame);
+    if (Converted < 0) return -1;
+    const int Size = Converted * Channels * 2;
+
+    if (S.FAudioVolume != 256) {
+      int16_t *Sample = reinterpret_cast<int16_t *>(Target);
+      for (int I = 0; I < Size / 2; ++I)
+        Sample[I] = static_cast<int16_t>(std::clamp((Sample[I] * S.FAudioVolume + 128) >> 8, -32768, 32767));
+    }
+    EmulateRate(Ist);
+    if (!StartReached(Ist)) continue;
+    for (auto &Ost : FOutputStreams)
+      if (FInputStreams[Ost->SourceIndex].get() == &Ist && Ost->EncodingNeeded)
+        AudioOut(*Ost, Ist, Target, Size);
+  }
+}
+
+int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
+  TOptionState &S = FState;
+  AVFrame *Frame = Ist.Frame.get();
+  if (!Send(Ist.Decoder, Packet)) return -1;
+  for (;;) {
+    const int Result = LibAVCodec::avcodec_receive_frame(Ist.Decoder, Frame);
+    if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) return 0;
+    if (Result < 0) return -1;
+    // The picture's own time where the decoder knows it, else the running clock.
+    Ist.Pts = Frame->best_effort_timestamp != AV_NOPTS_VALUE
+                  ? LibAVUtil::av_rescale_q(Frame->best_effort_timestamp, Ist.Stream->time_base, Microseconds)
+                  : Ist.NextPts;
+    Ist.Quality = Frame->quality;
+    AVRational Rate = Ist.Decoder->framerate;
+    if (Rate.num <= 0 || Rate.den <= 0) Rate = Ist.Stream->r_frame_rate;
+    if (Rate.num > 0 && Rate.den > 0)
+      Ist.NextPts =
+          Ist.Pts + LibAVUtil::av_rescale_q(2 + Frame->repeat_pict, {Rate.den, 2 * Rate.num}, Microseconds);
+    else
+      Ist.NextPts = Ist.Pts;
+
+    EmulateRate(Ist);
+    if (StartReached(Ist)) {
+      for (auto &Ost : FOutputStreams) {
+        if (FInputStreams[Ost->SourceIndex].get() != &Ist || !Ost->EncodingNeeded) continue;
+        const int FrameSize = VideoOut(*Ost, Ist, Frame);
+        if (!S.FVStatsFileName.empty() && FrameSize > 0) WriteVideoStats(*Ost, FrameSize);
+      }
+    }
+    LibAVUtil::av_frame_unref(Frame);
+  }
+}
+
+int TTranscoder::DecodeSubtitle(TInputStream &Ist, AVPacket *Packet) {
+  if (!Packet) return 0;  // subtitle decoders hold nothing back
+  Ist.Pts = Ist.NextPts;
+  AVSubtitle Subtitle{};
+  int Got = 0;
+  if (LibAVCodec::avcodec_decode_subtitle2(Ist.Decoder, &Subtitle, &Got, Packet) < 0) return -1;
+  if (!Got) return 0;
+  if (StartReached(Ist))
+    for (auto &Ost : FOutputStreams)
+      if (FInputStreams[Ost->SourceIndex].get() == &Ist && Ost->EncodingNeeded)
+        SubtitleOut(*Ost, Ist, Subtitle, Packet->pts);
+  LibAVCodec::avsubtitle_free(&Subtitle);
+  return 0;
+}
+
+}  // namespace korvane

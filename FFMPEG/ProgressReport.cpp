@@ -1,0 +1,146 @@
+// The progress report of a run (frames, speed, quantiser, size, time, bit
+// rate, handed to the progress callback or written as a status line), the
+// summary at the end, and the per-frame video statistics file.
+#include <array>
+#include <atomic>
+#include <cmath>
+
+#include "AVLibraries.h"
+#include "MyUtil.h"
+#include "TextFormat.h"
+#include "Transcode.h"
+
+namespace korvane {
+
+namespace {
+
+// How often each quantiser was used, over every task of the process.
+std::array<std::atomic<int>, 52> QuantiserHistogram{};
+
+// A bounded text buffer appended to with the utility library's snprintf.
+class TReportText {
+ public:
+  template <typename... T>
+  void Append(const char *Pattern, T... Values) {
+    if (FUsed >= sizeof FText - 1) return;
+    const int Written = MyUtil::my_snprintf(FText + FUsed, sizeof FText - FUsed, Pattern, Values...);
+    if (Written > 0) FUsed = std::min(sizeof FText - 1, FUsed + static_cast<size_t>(Written));
+  }
+  const char *Text() const { return FText; }
+
+ private:
+  char FText[1024] = {};
+  size_t FUsed = 0;
+};
+
+double PSNR(double Error) { return -10.0 * std::log10(Error); }
+
+}  // namespace
+
+void TTranscoder::PrintReport(bool IsLastReport) {
+  TOptionState &S = FState;
+  AVIOContext *IO = S.FOutputFileCount > 0 ? S.FOutputFiles[0]->pb : nullptr;
+  int64_t TotalSize = IO ? LibAVFormat::avio_size(IO) : 0;
+  if (TotalSize < 0 && IO) TotalSize = LibAVFormat::avio_seek(IO, 0, SEEK_CUR);
+  TotalSize = std::max<int64_t>(TotalSize, 0);
+
+  TReportText Text;
+  double T = 1e10;
+  TProgressInfo Info;
+  bool VideoSeen = false;
+  for (const auto &OstHolder : FOutputStreams) {
+    const TOutputStream &Ost = *OstHolder;
+    const AVCodecContext *Enc = Ost.Encoder;
+    const bool Video = Ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+    const float Quality =
+        !Ost.StreamCopy && Ost.HasCodedFrame ? Ost.CodedQuality / static_cast<float>(FF_QP2LAMBDA) : -1.0f;
+    if (VideoSeen && Video) Text.Append("q=%2.1f ", Quality);
+    if (!VideoSeen && Video) {
+      const float Elapsed = static_cast<float>(LibAVUtil::av_gettime() - S.FTimerStart) / 1000000.0f;
+      const int Frames = Ost.FrameNumber;
+      if (Frames < 1) return;  // nothing coded yet: no report at all
+      const int FPS = Elapsed > 1 ? static_cast<int>(Frames / Elapsed + 0.5f) : 0;
+      Text.Append("frame=%5d fps=%3d q=%3.1f ", Frames, FPS, Quality);
+      if (IsLastReport) Text.Append("L");
+      if (S.FQPHist) {
+        const long QP = std::lround(Quality);
+        if (QP >= 0 && QP < 52) ++QuantiserHistogram[static_cast<size_t>(QP)];
+        for (int J = 0; J < 32; ++J)
+          Text.Append("%X", static_cast<unsigned>(std::lround(std::log2(QuantiserHistogram[J] + 1.0))));
+      }
+      if (Enc && (Enc->flags & AV_CODEC_FLAG_PSNR)) {
+        double ErrorSum = 0, ScaleSum = 0;
+        Text.Append("PSNR=");
+        for (int J = 0; J < 3; ++J) {
+          const double Error = static_cast<double>(IsLastReport ? Enc->error[J] : Ost.CodedError[J]);
+          double Scale = static_cast<double>(Enc->width) * Enc->height * 255.0 * 255.0;
+          if (IsLastReport) Scale *= Frames;
+          if (J) Scale /= 4;
+          ErrorSum += Error;
+          ScaleSum += Scale;
+          Text.Append("%c:%2.2f ", "YUV"[J], PSNR(Error / Scale));
+        }
+        Text.Append("*:%2.2f ", PSNR(ErrorSum / ScaleSum));
+      }
+      Info.FrameNumber = Frames;
+      Info.FPS = FPS;
+      Info.Quality = Quality;
+      VideoSeen = true;
+    }
+    const double Pts = static_cast<double>(Ost.EndPts) * av_q2d(Ost.Stream->time_base);
+    if (Pts > 0 && Pts < T) T = Pts;
+  }
+  if (T < 0.01) T = 0.01;
+
+  if (FTask.FOnProgress || S.FVerbose > 0 || IsLastReport) {
+    const double BitRate = static_cast<double>(TotalSize) * 8 / T / 1000;
+    Text.Append("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", static_cast<double>(TotalSize) / 1024, T,
+                BitRate);
+    if (S.FVerbose > 1) Text.Append(" dup=%d drop=%d", S.FFramesDup, S.FFramesDrop);
+    if (FTask.FOnProgress) {
+      Info.CurrentDuration = static_cast<int32_t>(T * 1000);
+      Info.BitRate = static_cast<float>(BitRate);
+      Info.CurrentSize = TotalSize;
+      Info.TotalOutputDuration =
+          static_cast<int32_t>(std::clamp<int64_t>(S.FRecordingTimeMs, INT32_MIN, INT32_MAX));
+      FTask.FOnProgress(FTask, Info);
+    } else if (S.FVerbose >= 0) {
+      FTask.Log(1, Text.Text());
+    }
+  }
+
+  if (IsLastReport && S.FVerbose >= 0 && FTask.FOnLog) {
+    const double Raw = static_cast<double>(S.FVideoSize + S.FAudioSize + S.FExtraSize);
+    FTask.Log(1, Format("video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %.2f%%\r\n",
+                        static_cast<double>(S.FVideoSize) / 1024, static_cast<double>(S.FAudioSize) / 1024,
+                        static_cast<double>(S.FExtraSize) / 1024,
+                        (static_cast<double>(TotalSize) - Raw) * 100 / Raw));
+  }
+}
+
+void TTranscoder::WriteVideoStats(TOutputStream &Ost, int FrameSize) {
+  TOptionState &S = FState;
+  if (!S.FVStatsFile) {
+    S.FVStatsFile.reset(MyUtil::my_fopen(S.FVStatsFileName.c_str(), "w"));
+    if (!S.FVStatsFile) throw FFMpegException("fopen fail: " + S.FVStatsFileName);
+  }
+  const AVCodecContext *Enc = Ost.Encoder;
+  if (!Enc || Enc->codec_type != AVMEDIA_TYPE_VIDEO) return;
+  FILE *File = S.FVStatsFile.get();
+  MyUtil::my_fprintf(File, "frame= %5d q= %2.1f ", Ost.FrameNumber,
+                     Ost.CodedQuality / static_cast<double>(FF_QP2LAMBDA));
+  if (Enc->flags & AV_CODEC_FLAG_PSNR)
+    MyUtil::my_fprintf(
+        File, "PSNR= %6.2f ",
+        PSNR(static_cast<double>(Ost.CodedError[0]) / (Enc->width * Enc->height * 255.0 * 255.0)));
+  MyUtil::my_fprintf(File, "f_size= %6d ", FrameSize);
+  const double TimeBase = av_q2d(Enc->time_base);
+  const double Time = std::max(static_cast<double>(Ost.SyncOpts) * TimeBase, 0.01);
+  const double BitRate = FrameSize * 8 / TimeBase / 1000;
+  const double Average = static_cast<double>(S.FVideoSize) * 8 / Time / 1000;
+  MyUtil::my_fprintf(File, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
+                     static_cast<double>(S.FVideoSize) / 1024, Time, BitRate, Average);
+  MyUtil::my_fprintf(File, "type= %c\n", Ost.CodedPictType);
+}
+
+}  // namespace korvane

@@ -1,0 +1,157 @@
+// The run of one task: the tables the set-up builds and the loop, the
+// packet path, the audio and video outputs and the progress report share.
+// Everything here lives for one call of TCustomFFmpeg::Transcode and is used
+// only on the thread that runs the task.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "AVHolders.h"
+#include "FFmpeg.h"
+
+namespace korvane {
+
+// A queue of bytes: decoded 16-bit samples waiting for a whole encoder frame.
+class TByteQueue {
+ public:
+  size_t Size() const { return FData.size() - FStart; }
+  void Append(const uint8_t *Data, size_t Count);
+  // Removes the first Count bytes (at most Size()) into Target.
+  void Take(uint8_t *Target, size_t Count);
+
+ private:
+  std::vector<uint8_t> FData;
+  size_t FStart = 0;
+};
+
+struct TInputFile {
+  bool EofReached = false;
+  int FirstStreamIndex = 0;  // index of the file's stream 0 in the input stream table
+  int StreamCount = 0;
+};
+
+struct TInputStream {
+  int FileIndex = 0;
+  int StreamIndex = 0;
+  AVStream *Stream = nullptr;
+  AVCodecContext *Decoder = nullptr;  // owned by the option state
+  bool Discard = true;                // no output stream takes it
+  bool DecodingNeeded = false;
+  bool RateEmu = false;
+  int64_t Start = 0;  // wall clock at set-up, for rate emulation
+  unsigned FrameCount = 0;
+  int64_t FirstPts = 0;              // of the first data passed on, for rate emulation
+  int64_t NextPts = AV_NOPTS_VALUE;  // microseconds
+  int64_t Pts = 0;                   // microseconds
+  bool IsStart = true;
+  int Quality = 0;     // of the last decoded picture
+  TFrameHolder Frame;  // the decoded frame
+  // Decoded audio as signed 16-bit interleaved samples, the form the audio
+  // output works on.
+  TResamplerHolder ToS16;
+  std::vector<uint8_t> Samples;
+  int SampleRate = 0;  // of Samples
+  int Channels = 0;
+};
+
+struct TOutputStream {
+  int FileIndex = 0;
+  int Index = 0;        // stream number inside its file
+  int SourceIndex = 0;  // entry of the input stream table that feeds it
+  AVStream *Stream = nullptr;
+  AVCodecContext *Encoder = nullptr;  // owned by the option state; settings only for a copy
+  bool StreamCopy = false;
+  bool EncodingNeeded = false;
+  int FrameNumber = 0;
+  TInputStream *SyncInput = nullptr;
+  int64_t SyncOpts = 0;  // frames or samples written, in the encoder's time base
+  AVRational EncoderTimeBase{1, 25};
+  int64_t LastDts = AV_NOPTS_VALUE;  // of the last packet written, stream time base
+  int64_t EndPts = 0;                // end of the last packet written, stream time base
+
+  // Video
+  bool VideoResample = false;
+  TFrameHolder TempPicture;
+  TScalerHolder ScaleContext;
+  int ResampleHeight = 0;
+  bool VideoCrop = false;
+  int TopBand = 0, LeftBand = 0;
+  bool VideoPad = false;
+  int PadTop = 0, PadBottom = 0, PadLeft = 0, PadRight = 0;
+
+  // Audio
+  bool AudioResample = false;
+  TResamplerHolder Resampler;                    // source rate and channels to the encoder's
+  int ResamplerRate = 0, ResamplerChannels = 0;  // the source side it was made for
+  TByteQueue SampleFifo;
+  std::vector<uint8_t> AudioBuffer;  // resampler output and one frame read from the fifo
+  TResamplerHolder ToEncoder;        // 16-bit interleaved to the encoder's sample format
+  TFrameHolder EncoderFrame;
+
+  // What the encoder said of the last frame it coded.
+  bool HasCodedFrame = false;
+  int CodedQuality = 0;
+  char CodedPictType = '?';
+  uint64_t CodedError[3] = {};
+
+  TFileHolder LogFile;  // first-pass statistics
+};
+
+class TTranscoder {
+ public:
+  explicit TTranscoder(TCustomFFmpeg &Task) : FTask(Task), FState(Task.State()) {}
+  void Setup();
+  void Loop();
+  void CloseCodecs();
+
+ private:
+  friend struct TTranscoderTest;
+  // Set-up steps
+  void BuildInputTables();
+  void MapStreams();
+  void DeriveParameters(TOutputStream &Ost, int Position);
+  void OpenPassLog(TOutputStream &Ost, int Position);
+  void OpenCodecs();
+  void CopyMetaData();
+  void WriteHeaders();
+
+  // Loop and packet path
+  int ProcessPacket(TInputStream &Ist, AVPacket *Packet);
+  int DecodeAudio(TInputStream &Ist, AVPacket *Packet);
+  int DecodeVideo(TInputStream &Ist, AVPacket *Packet);
+  int DecodeSubtitle(TInputStream &Ist, AVPacket *Packet);
+  void EmulateRate(TInputStream &Ist);
+  bool StartReached(const TInputStream &Ist) const;
+  void CopyPacket(TOutputStream &Ost, TInputStream &Ist, const AVPacket &Packet);
+  void DrainEncoders(TInputStream &Ist);
+  void CorrectTimestamps(TInputFile &File, TInputStream &Ist, AVPacket &Packet);
+
+  // Outputs
+  void WritePacket(TOutputStream &Ost, AVPacket &Packet);
+  // Sends Frame (none: flush) to Ost's encoder and writes what comes out;
+  // returns the bytes written.
+  int EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame);
+  void AudioOut(TOutputStream &Ost, TInputStream &Ist, const uint8_t *Data, int Size);
+  void EncodeAudioSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
+  int VideoOut(TOutputStream &Ost, TInputStream &Ist, AVFrame *Picture);
+  void SubtitleOut(TOutputStream &Ost, TInputStream &Ist, AVSubtitle &Subtitle, int64_t PacketPts);
+
+  // Gives Picture the time and flags the encoder needs and encodes it.
+  int EncodePicture(TOutputStream &Ost, TInputStream &Ist, AVFrame *Final, const AVFrame *Decoded);
+
+  // Progress
+  void PrintReport(bool IsLastReport);
+  void WriteVideoStats(TOutputStream &Ost, int FrameSize);
+
+  TCustomFFmpeg &FTask;
+  TOptionState &FState;
+  std::vector<TInputFile> FFiles;
+  std::vector<std::unique_ptr<TInputStream>> FInputStreams;
+  std::vector<std::unique_ptr<TOutputStream>> FOutputStreams;
+  int64_t FLastReport = 0;
+  std::vector<uint8_t> FSubtitleBuffer;
+};
+
+}  // namespace korvane

@@ -1,0 +1,244 @@
+// The second half of a run: choosing the input that is most behind, reading
+// and correcting its packets, the packet path through the decoders (or
+// straight to the muxer for stream copy), and the end: draining, trailers,
+// the last report.
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "AVLibraries.h"
+#include "AVProbe.h"
+#include "TextFormat.h"
+#include "Transcode.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr AVRational Microseconds{1, AV_TIME_BASE};
+
+double Seconds(int64_t Value, AVRational TimeBase) { return static_cast<double>(Value) * av_q2d(TimeBase); }
+
+}  // namespace
+
+void TCustomFFmpeg::Transcode() {
+  TTranscoder Run(*this);
+  try {
+    Run.Setup();
+    Run.Loop();
+  } catch (...) {
+    // An interrupted output is not a finished file: it goes when the task is cleared.
+    FState.FDiscardOutputs = true;
+    Run.CloseCodecs();
+    throw;
+  }
+  Run.CloseCodecs();
+}
+
+bool TTranscoder::StartReached(const TInputStream &Ist) const {
+  return FState.FStartTime == 0 || Ist.Pts >= FState.FStartTime;
+}
+
+void TTranscoder::CorrectTimestamps(TInputFile &File, TInputStream &Ist, AVPacket &Packet) {
+  TOptionState &S = FState;
+  const int FileIndex = Ist.FileIndex;
+  const AVRational TimeBase = Ist.Stream->time_base;
+  const int64_t Offset = LibAVUtil::av_rescale_q(S.FInputFilesTSOffset[FileIndex], Microseconds, TimeBase);
+  const double Scale = Ist.StreamIndex < MaxStreams ? S.FInputFilesTSScale[FileIndex][Ist.StreamIndex] : 0;
+  for (int64_t *Time : {&Packet.dts, &Packet.pts}) {
+    if (*Time == AV_NOPTS_VALUE) continue;
+    *Time += Offset;
+    if (Scale != 0) *Time = std::llround(static_cast<double>(*Time) * Scale);
+  }
+  (void)File;
+  if (Packet.dts == AV_NOPTS_VALUE || Ist.NextPts == AV_NOPTS_VALUE || S.FCopyTS) return;
+  const int64_t Dts = LibAVUtil::av_rescale_q(Packet.dts, TimeBase, Microseconds);
+  const int64_t Delta = Dts - Ist.NextPts;
+  if (std::llabs(Delta) > static_cast<int64_t>(S.FDTSDeltaThreshold * 1000000.0) || Dts + 1 < Ist.Pts) {
+    S.FInputFilesTSOffset[FileIndex] -= Delta;
+    const int64_t Shift = LibAVUtil::av_rescale_q(Delta, Microseconds, TimeBase);
+    Packet.dts -= Shift;
+    if (Packet.pts != AV_NOPTS_VALUE) Packet.pts -= Shift;
+    if (S.FVerbose >= 3)
+      FTask.Log(1, Format("timestamp discontinuity %lld, new offset= %lld", static_cast<long long>(Delta),
+                          static_cast<long long>(S.FInputFilesTSOffset[FileIndex])));
+  }
+}
+
+void TTranscoder::Loop() {
+  TOptionState &S = FState;
+  TPacketHolder Packet(LibAVCodec::av_packet_alloc());
+  if (!Packet) throw FFMpegException("av_mallocz fail");
+  FLastReport = S.FTimerStart;
+
+  while (!FTask.FStopRequested) {
+    double SmallestInput = 1e100, SmallestOutput = 1e100;
+    int Chosen = -1;
+    for (const auto &OstHolder : FOutputStreams) {
+      const TOutputStream &Ost = *OstHolder;
+      const TInputStream &Ist = *FInputStreams[Ost.SourceIndex];
+      const double OutputTime = Ost.Encoder && Ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO
+                                    ? Seconds(Ost.SyncOpts, Ost.EncoderTimeBase)
+                                    : Seconds(Ost.EndPts, Ost.Stream->time_base);
+      const double InputTime = static_cast<double>(Ist.Pts);
+      if (!FFiles[Ist.FileIndex].EofReached) {
+        if (InputTime < SmallestInput) {
+          SmallestInput = InputTime;
+          if (S.FInputSync) Chosen = Ist.FileIndex;
+        }
+        if (OutputTime < SmallestOutput) {
+          SmallestOutput = OutputTime;
+          if (!S.FInputSync) Chosen = Ist.FileIndex;
+        }
+      }
+      const int Kind = std::clamp(static_cast<int>(Ost.Stream->codecpar->codec_type), 0, 3);
+      if (Ost.FrameNumber >= S.FMaxFrames[Kind]) {
+        Chosen = -1;
+        break;
+      }
+    }
+    if (Chosen < 0) break;
+    if (static_cast<double>(S.FRecordingTime) / 1000000.0 <= SmallestOutput) break;
+    if (S.FLimitFileSize != 0) {
+      AVIOContext *IO = S.FOutputFiles[0]->pb;
+      if (IO && LibAVFormat::avio_seek(IO, 0, SEEK_CUR) > S.FLimitFileSize) break;
+    }
+
+    TInputFile &File = FFiles[Chosen];
+    if (LibAVFormat::av_read_frame(S.FInputFiles[Chosen].get(), Packet.get()) < 0) {
+      File.EofReached = true;
+      if (S.FShortest) break;
+      continue;
+    }
+    if (S.FPktDump)
+      LibAVFormat::av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, Packet.get(), S.FHexDump,
+                                    S.FInputFiles[Chosen]->streams[Packet->stream_index]);
+    if (Packet->stream_index < File.StreamCount &&
+        !FInputStreams[File.FirstStreamIndex + Packet->stream_index]->Discard) {
+      TInputStream &Ist = *FInputStreams[File.FirstStreamIndex + Packet->stream_index];
+      CorrectTimestamps(File, Ist, *Packet);
+      if (ProcessPacket(Ist, Packet.get()) < 0) {
+        if (S.FVerbose >= 0)
+          FTask.Log(1, Format("Error while decoding stream #%d.%d", Ist.FileIndex, Ist.StreamIndex));
+        LibAVCodec::av_packet_unref(Packet.get());
+        continue;
+      }
+    }
+    LibAVCodec::av_packet_unref(Packet.get());
+
+    const int64_t Now = LibAVUtil::av_gettime();
+    if (Now - FLastReport > FTask.FProgressIntervalUS) {
+      FLastReport = Now;
+      PrintReport(false);
+    }
+  }
+
+  // The end, also after a stop: flush what the codecs hold so the files are whole.
+  for (auto &Ist : FInputStreams)
+    if (Ist->DecodingNeeded) ProcessPacket(*Ist, nullptr);
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    const int Result = LibAVFormat::av_write_trailer(S.FOutputFiles[I].get());
+    if (Result < 0) throw FFMpegException(TAVProbe::OpenErrorText("av_write_trailer()", Result));
+  }
+  PrintReport(true);
+  CloseCodecs();
+  FTask.FFinished = !FTask.FStopRequested;
+}
+
+int TTranscoder::ProcessPacket(TInputStream &Ist, AVPacket *Packet) {
+  if (Ist.NextPts == AV_NOPTS_VALUE) Ist.NextPts = Ist.Pts;
+  if (Packet && Packet->dts != AV_NOPTS_VALUE)
+    Ist.Pts = Ist.NextPts = LibAVUtil::av_rescale_q(Packet->dts, Ist.Stream->time_base, Microseconds);
+
+  if (Ist.DecodingNeeded) {
+    int Result;
+    switch (Ist.Decoder->codec_type) {
+      case AVMEDIA_TYPE_AUDIO: Result = DecodeAudio(Ist, Packet); break;
+      case AVMEDIA_TYPE_VIDEO: Result = DecodeVideo(Ist, Packet); break;
+      case AVMEDIA_TYPE_SUBTITLE: Result = DecodeSubtitle(Ist, Packet); break;
+      default: return -1;
+    }
+    if (Result < 0) return Result;
+    if (!Packet) DrainEncoders(Ist);
+    return 0;
+  }
+
+  if (!Packet) return 0;
+  // Stream copy: the packet goes on as it is; the clock advances by its length.
+  Ist.Pts = Ist.NextPts;
+  const AVCodecParameters *Parameters = Ist.Stream->codecpar;
+  if (Packet->duration > 0) {
+    Ist.NextPts += LibAVUtil::av_rescale_q(Packet->duration, Ist.Stream->time_base, Microseconds);
+  } else if (Parameters->codec_type == AVMEDIA_TYPE_AUDIO && Parameters->sample_rate > 0) {
+    Ist.NextPts += int64_t{1000000} * Parameters->frame_size / Parameters->sample_rate;
+  } else if (Parameters->codec_type == AVMEDIA_TYPE_VIDEO && Ist.Stream->r_frame_rate.num > 0) {
+    Ist.NextPts += LibAVUtil::av_rescale_q(1, {Ist.Stream->r_frame_rate.den, Ist.Stream->r_frame_rate.num},
+                                           Microseconds);
+  }
+  EmulateRate(Ist);
+  if (!StartReached(Ist)) return 0;
+  for (auto &Ost : FOutputStreams)
+    if (FInputStreams[Ost->SourceIndex].get() == &Ist && !Ost->EncodingNeeded) CopyPacket(*Ost, Ist, *Packet);
+  return 0;
+}
+
+void TTranscoder::EmulateRate(TInputStream &Ist) {
+  if (!Ist.RateEmu) return;
+  // Data is passed on no faster than it plays: the time it belongs to,
+  // counted from the stream's first, against the wall clock since set-up.
+  if (Ist.FrameCount == 0) Ist.FirstPts = Ist.Pts;
+  const int64_t Target = Ist.Pts - Ist.FirstPts;
+  const int64_t Elapsed = LibAVUtil::av_gettime() - Ist.Start;
+  if (Target - Elapsed > 50000) std::this_thread::sleep_for(std::chrono::microseconds(Target - Elapsed));
+  ++Ist.FrameCount;
+}
+
+void TTranscoder::CopyPacket(TOutputStream &Ost, TInputStream &Ist, const AVPacket &Packet) {
+  TOptionState &S = FState;
+  // A copy starts at a key frame: what comes before it cannot be decoded.
+  if (Ost.FrameNumber == 0 && !(Packet.flags & AV_PKT_FLAG_KEY)) return;
+  TPacketHolder Out(LibAVCodec::av_packet_alloc());
+  if (!Out || LibAVCodec::av_packet_ref(Out.get(), &Packet) < 0) throw FFMpegException("av_mallocz fail");
+  const AVMediaType Type = Ost.Stream->codecpar->codec_type;
+  if (Type == AVMEDIA_TYPE_AUDIO)
+    S.FAudioSize += Packet.size;
+  else if (Type == AVMEDIA_TYPE_VIDEO) {
+    S.FVideoSize += Packet.size;
+    ++Ost.SyncOpts;
+  }
+  Out->stream_index = Ost.Index;
+  const AVRational From = Ist.Stream->time_base, To = Ost.Stream->time_base;
+  Out->pts = Packet.pts != AV_NOPTS_VALUE ? LibAVUtil::av_rescale_q(Packet.pts, From, To) : AV_NOPTS_VALUE;
+  Out->dts = Packet.dts != AV_NOPTS_VALUE ? LibAVUtil::av_rescale_q(Packet.dts, From, To)
+                                          : LibAVUtil::av_rescale_q(Ist.Pts, Microseconds, To);
+  Out->duration = LibAVUtil::av_rescale_q(Packet.duration, From, To);
+  WritePacket(Ost, *Out);
+  ++Ost.FrameNumber;
+}
+
+void TTranscoder::DrainEncoders(TInputStream &Ist) {
+  for (auto &OstHolder : FOutputStreams) {
+    TOutputStream &Ost = *OstHolder;
+    if (FInputStreams[Ost.SourceIndex].get() != &Ist || !Ost.EncodingNeeded || !Ost.Encoder) continue;
+    AVCodecContext *Enc = Ost.Encoder;
+    if (Enc->codec_type == AVMEDIA_TYPE_AUDIO) {
+      if (Enc->frame_size <= 1) {
+        EncodeAndWrite(Ost, nullptr);
+        continue;
+      }
+      // The rest of the fifo as a short last frame, where the encoder takes one.
+      const int Channels = Enc->ch_layout.nb_channels;
+      const int Rest = static_cast<int>(Ost.SampleFifo.Size()) / (2 * Channels);
+      if (Rest > 0 && (Enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME)) {
+        Ost.AudioBuffer.resize(static_cast<size_t>(Rest) * 2 * Channels);
+        Ost.SampleFifo.Take(Ost.AudioBuffer.data(), Ost.AudioBuffer.size());
+        EncodeAudioSamples(Ost, Ost.AudioBuffer.data(), Rest);
+      }
+      EncodeAndWrite(Ost, nullptr);
+    } else if (Enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+      EncodeAndWrite(Ost, nullptr);
+    }
+  }
+}
+
+}  // namespace korvane

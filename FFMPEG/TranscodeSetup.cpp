@@ -1,0 +1,440 @@
+// The first half of a run: the stream tables, which input stream feeds each
+// output stream, stream-copy or transcoding parameters, two-pass files,
+// opening encoders and decoders, tags and headers.
+#include <cstring>
+#include <mutex>
+
+#include "AVLibraries.h"
+#include "MyUtil.h"
+#include "TextConvert.h"
+#include "TextFormat.h"
+#include "Transcode.h"
+
+namespace korvane {
+
+namespace {
+
+// Tags copied from an input to an output by a metadata map.
+constexpr const char *CopiedTags[] = {"title", "artist", "copyright", "comment",
+                                      "album", "date",   "track",     "genre"};
+
+TFrameHolder AllocatePicture(AVPixelFormat Format, int Width, int Height, const char *Failure) {
+  TFrameHolder Picture(LibAVUtil::av_frame_alloc());
+  if (!Picture) throw FFMpegException(Failure);
+  Picture->format = Format;
+  Picture->width = Width;
+  Picture->height = Height;
+  if (Format == AV_PIX_FMT_NONE || Width <= 0 || Height <= 0 ||
+      LibAVUtil::av_frame_get_buffer(Picture.get(), 0) < 0)
+    throw FFMpegException(Failure);
+  return Picture;
+}
+
+}  // namespace
+
+void TByteQueue::Append(const uint8_t *Data, size_t Count) {
+  if (FStart > 0 && FStart >= FData.size() / 2) {
+    FData.erase(FData.begin(), FData.begin() + static_cast<ptrdiff_t>(FStart));
+    FStart = 0;
+  }
+  FData.insert(FData.end(), Data, Data + Count);
+}
+
+void TByteQueue::Take(uint8_t *Target, size_t Count) {
+  Count = std::min(Count, Size());
+  std::memcpy(Target, FData.data() + FStart, Count);
+  FStart += Count;
+  if (FStart == FData.size()) {
+    FData.clear();
+    FStart = 0;
+  }
+}
+
+void TTranscoder::BuildInputTables() {
+  TOptionState &S = FState;
+  int First = 0;
+  for (int I = 0; I < S.FInputFileCount; ++I) {
+    const int Count = static_cast<int>(S.FInputFiles[I]->nb_streams);
+    FFiles.push_back({false, First, Count});
+    for (int J = 0; J < Count; ++J) {
+      auto Ist = std::make_unique<TInputStream>();
+      Ist->FileIndex = I;
+      Ist->StreamIndex = J;
+      Ist->Stream = S.FInputFiles[I]->streams[J];
+      Ist->Decoder = S.FInputCodecs[I][J].get();
+      Ist->RateEmu = S.FInputRateEmu[I];
+      if (Ist->RateEmu) Ist->Start = LibAVUtil::av_gettime();
+      FInputStreams.push_back(std::move(Ist));
+    }
+    First += Count;
+  }
+}
+
+void TTranscoder::MapStreams() {
+  TOptionState &S = FState;
+  int OutputCount = 0;
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    const int Count = static_cast<int>(S.FOutputFiles[I]->nb_streams);
+    if (Count == 0) throw FFMpegException("Output file does not contain any stream");
+    OutputCount += Count;
+  }
+  if (S.FStreamMapCount >= 1 && S.FStreamMapCount != OutputCount)
+    throw FFMpegException("Number of stream maps must match number of output streams");
+  const auto InRange = [&](int File, int Stream) {
+    return File >= 0 && File < S.FInputFileCount && Stream >= 0 && Stream < FFiles[File].StreamCount;
+  };
+  for (int I = 0; I < S.FStreamMapCount; ++I) {
+    const TStreamMap &M = S.FStreamMaps[I];
+    if (!InRange(M.FileIndex, M.StreamIndex))
+      throw FFMpegException(Format("Could not find input stream #%d.%d", M.FileIndex, M.StreamIndex));
+    if (!InRange(M.SyncFileIndex, M.SyncStreamIndex))
+      throw FFMpegException(Format("Could not find sync stream #%d.%d", M.SyncFileIndex, M.SyncStreamIndex));
+  }
+
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    AVFormatContext *Output = S.FOutputFiles[I].get();
+    for (unsigned J = 0; J < Output->nb_streams; ++J) {
+      auto Ost = std::make_unique<TOutputStream>();
+      Ost->FileIndex = I;
+      Ost->Index = static_cast<int>(J);
+      Ost->Stream = Output->streams[J];
+      Ost->Encoder = S.FOutputStreams[I][J].Encoder.get();
+      Ost->StreamCopy = S.FOutputStreams[I][J].StreamCopy;
+      FOutputStreams.push_back(std::move(Ost));
+    }
+  }
+
+  const auto TypeOf = [](const TInputStream &Ist) { return Ist.Stream->codecpar->codec_type; };
+  for (size_t N = 0; N < FOutputStreams.size(); ++N) {
+    TOutputStream &Ost = *FOutputStreams[N];
+    const AVMediaType Type = Ost.Encoder->codec_type;
+    AVFormatContext *Output = S.FOutputFiles[Ost.FileIndex].get();
+    int Source = -1;
+    if (S.FStreamMapCount > 0) {
+      const TStreamMap &M = S.FStreamMaps[N];
+      Source = FFiles[M.FileIndex].FirstStreamIndex + M.StreamIndex;
+      if (TypeOf(*FInputStreams[Source]) != Type) {
+        LibAVFormat::av_dump_format(Output, Ost.FileIndex, Output->url, 1);
+        throw FFMpegException(Format("Codec type mismatch for mapping #%d.%d -> #%d.%d", M.FileIndex,
+                                     M.StreamIndex, Ost.FileIndex, Ost.Index));
+      }
+      Ost.SyncInput = FInputStreams[FFiles[M.SyncFileIndex].FirstStreamIndex + M.SyncStreamIndex].get();
+    } else {
+      if (S.FProgramID != 0) {
+        for (int F = 0; F < S.FInputFileCount && Source < 0; ++F) {
+          const AVFormatContext *Input = S.FInputFiles[F].get();
+          for (unsigned P = 0; P < Input->nb_programs && Source < 0; ++P) {
+            const AVProgram *Program = Input->programs[P];
+            if (Program->id != S.FProgramID) continue;
+            for (unsigned K = 0; K < Program->nb_stream_indexes && Source < 0; ++K) {
+              const int Candidate = FFiles[F].FirstStreamIndex + static_cast<int>(Program->stream_index[K]);
+              if (FInputStreams[Candidate]->Discard && TypeOf(*FInputStreams[Candidate]) == Type)
+                Source = Candidate;
+            }
+          }
+        }
+      } else {
+        for (size_t K = 0; K < FInputStreams.size() && Source < 0; ++K)
+          if (FInputStreams[K]->Discard && TypeOf(*FInputStreams[K]) == Type) Source = static_cast<int>(K);
+        // Every stream of that type already has an output: share the last one.
+        if (Source < 0) {
+          for (size_t K = FInputStreams.size(); K-- > 0;)
+            if (TypeOf(*FInputStreams[K]) == Type) {
+              Source = static_cast<int>(K);
+              break;
+            }
+        }
+      }
+      if (Source < 0) {
+        LibAVFormat::av_dump_format(Output, Ost.FileIndex, Output->url, 1);
+        throw FFMpegException(
+            Format("Could not find input stream matching output stream #%d.%d", Ost.FileIndex, Ost.Index));
+      }
+      Ost.SyncInput = FInputStreams[Source].get();
+    }
+    Ost.SourceIndex = Source;
+    FInputStreams[Source]->Discard = false;
+  }
+}
+
+void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
+  TOptionState &S = FState;
+  TInputStream &Ist = *FInputStreams[Ost.SourceIndex];
+  AVCodecContext *Enc = Ost.Encoder;
+  AVCodecContext *Dec = Ist.Decoder;
+  AVStream *Out = Ost.Stream;
+  const AVStream *In = Ist.Stream;
+
+  if (!LibAVUtil::av_dict_get(Out->metadata, "language", nullptr, 0))
+    if (const AVDictionaryEntry *Language = LibAVUtil::av_dict_get(In->metadata, "language", nullptr, 0))
+      LibAVUtil::av_dict_set(&Out->metadata, "language", Language->value, 0);
+  Out->disposition = In->disposition;
+
+  const AVMediaType Type = Enc->codec_type;
+  if (Ost.StreamCopy) {
+    switch (Type) {
+      case AVMEDIA_TYPE_AUDIO:
+        if (S.FAudioVolume != 256)
+          throw FFMpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+        break;
+      case AVMEDIA_TYPE_VIDEO:
+        if (S.FHookChoice == THookChoice::CustomHook)
+          throw FFMpegException("-vcodec copy and CustomHook are incompatible (frames are not decoded)");
+        if (S.FUsingVHook)
+          throw FFMpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
+        break;
+      case AVMEDIA_TYPE_SUBTITLE: break;
+      default: throw FFMpegException("invalid codec_type of output stream");
+    }
+    const uint32_t OwnTag = Enc->codec_tag;
+    if (LibAVCodec::avcodec_parameters_copy(Out->codecpar, In->codecpar) < 0)
+      throw FFMpegException("invalid codec_type of output stream");
+    // Keep the source's tag where the container can carry it.
+    const AVCodecTag *const *Tags = S.FOutputFiles[Ost.FileIndex]->oformat->codec_tag;
+    const uint32_t Tag = In->codecpar->codec_tag;
+    if (OwnTag)
+      Out->codecpar->codec_tag = OwnTag;
+    else if (!Tags || LibAVFormat::av_codec_get_id(Tags, Tag) != AV_CODEC_ID_NONE ||
+             LibAVFormat::av_codec_get_tag(Tags, In->codecpar->codec_id) == 0)
+      Out->codecpar->codec_tag = Tag;
+    else
+      Out->codecpar->codec_tag = 0;
+    Out->time_base = In->time_base;
+    Ost.EncoderTimeBase = In->time_base;
+    if (Type == AVMEDIA_TYPE_AUDIO) {
+      AVCodecParameters *P = Out->codecpar;
+      if ((P->block_align == 1 && P->codec_id == AV_CODEC_ID_MP3) || P->codec_id == AV_CODEC_ID_AC3)
+        P->block_align = 0;
+    } else if (Type == AVMEDIA_TYPE_VIDEO) {
+      Out->sample_aspect_ratio = In->sample_aspect_ratio;
+      Out->avg_frame_rate = In->avg_frame_rate;
+      Out->r_frame_rate = In->r_frame_rate;
+      // Copied video counts frames: its clock runs in frame durations.
+      const AVRational Rate = In->avg_frame_rate.num > 0 ? In->avg_frame_rate : In->r_frame_rate;
+      if (Rate.num > 0 && Rate.den > 0) Ost.EncoderTimeBase = {Rate.den, Rate.num};
+    }
+  } else {
+    switch (Type) {
+      case AVMEDIA_TYPE_AUDIO:
+        Ost.AudioResample = Enc->sample_rate != Dec->sample_rate || S.FAudioSyncMethod >= 2;
+        break;
+      case AVMEDIA_TYPE_VIDEO: {
+        Ost.VideoCrop = S.FCropTop + S.FCropBottom + S.FCropLeft + S.FCropRight != 0;
+        Ost.VideoPad = S.FPadTop + S.FPadBottom + S.FPadLeft + S.FPadRight != 0;
+        Ost.VideoResample =
+            Enc->width + S.FCropLeft + S.FCropRight != Dec->width + S.FPadLeft + S.FPadRight ||
+            Enc->height + S.FCropTop + S.FCropBottom != Dec->height + S.FPadTop + S.FPadBottom ||
+            Enc->pix_fmt != Dec->pix_fmt;
+        if (Ost.VideoCrop) {
+          Ost.TopBand = S.FCropTop;
+          Ost.LeftBand = S.FCropLeft;
+        }
+        if (Ost.VideoPad) {
+          Ost.PadTop = S.FPadTop;
+          Ost.PadBottom = S.FPadBottom;
+          Ost.PadLeft = S.FPadLeft;
+          Ost.PadRight = S.FPadRight;
+          if (!Ost.VideoResample)
+            Ost.TempPicture = AllocatePicture(Enc->pix_fmt, Enc->width, Enc->height, "avpicture_alloc fail");
+        }
+        if (Ost.VideoResample) {
+          Ost.TempPicture = AllocatePicture(Enc->pix_fmt, Enc->width, Enc->height,
+                                            "Cannot allocate temp picture, check pix fmt");
+          int64_t Flags = S.FSwsFlags;
+          if (LibAVUtil::av_opt_get_int(S.FScaleOptions.get(), "sws_flags", 0, &Flags) >= 0)
+            S.FSwsFlags = static_cast<int>(Flags);
+          Ost.ScaleContext.reset(LibSwScale::sws_getContext(
+              Dec->width - S.FCropLeft - S.FCropRight, Dec->height - S.FCropTop - S.FCropBottom, Dec->pix_fmt,
+              Enc->width - S.FPadLeft - S.FPadRight, Enc->height - S.FPadTop - S.FPadBottom, Enc->pix_fmt,
+              S.FSwsFlags, nullptr, nullptr, nullptr));
+          if (!Ost.ScaleContext) throw FFMpegException("Cannot get resampling context");
+          Ost.ResampleHeight = Dec->height - S.FCropTop - S.FCropBottom;
+        }
+        break;
+      }
+      case AVMEDIA_TYPE_SUBTITLE: break;
+      default: throw FFMpegException("invalid codec_type of output stream");
+    }
+    Ost.EncodingNeeded = true;
+    Ist.DecodingNeeded = true;
+    Ost.EncoderTimeBase = Enc->time_base;
+    OpenPassLog(Ost, Position);
+  }
+  if (Type == AVMEDIA_TYPE_VIDEO && Enc->width > 0 && Enc->height > 0) {
+    const int64_t Needed = int64_t{4} * Enc->width * Enc->height;
+    if (S.FBitBufferSize < Needed) S.FBitBufferSize = static_cast<int>(std::min<int64_t>(Needed, INT32_MAX));
+  }
+}
+
+void TTranscoder::OpenPassLog(TOutputStream &Ost, int Position) {
+  AVCodecContext *Enc = Ost.Encoder;
+  if (!(Enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) return;
+  const std::string Base = FState.FPassLogFileName.empty() ? "ffmpeg2pass" : FState.FPassLogFileName;
+  const std::string Name = (Base + "-" + std::to_string(Position) + ".log").substr(0, 1023);
+  if (Enc->flags & AV_CODEC_FLAG_PASS1) {
+    Ost.LogFile.reset(MyUtil::my_fopen(Name.c_str(), "w"));
+    if (!Ost.LogFile) throw FFMpegException("creat file fail: " + Name);
+    return;
+  }
+  TFileHolder File(MyUtil::my_fopen(Name.c_str(), "r"));
+  if (!File) throw FFMpegException("creat open fail: " + Name);
+  MyUtil::my_fseek(File.get(), 0, SEEK_END);
+  const long Size = std::max(MyUtil::my_ftell(File.get()), 0L);
+  MyUtil::my_fseek(File.get(), 0, SEEK_SET);
+  char *Text = static_cast<char *>(LibAVUtil::av_malloc(static_cast<size_t>(Size) + 1));
+  if (!Text) throw FFMpegException("Could not allocate log buffer");
+  const size_t Read = MyUtil::my_fread(Text, 1, static_cast<size_t>(Size), File.get());
+  Text[Read] = '\0';
+  LibAVUtil::av_freep(&Enc->stats_in);
+  Enc->stats_in = Text;
+}
+
+void TTranscoder::OpenCodecs() {
+  TOptionState &S = FState;
+  // Decoders first: a text subtitle encoder starts from the styles its
+  // decoder found when it opened.
+  for (auto &IstHolder : FInputStreams) {
+    TInputStream &Ist = *IstHolder;
+    if (!Ist.DecodingNeeded) continue;
+    const AVCodec *Codec = LibAVCodec::avcodec_find_decoder(Ist.Decoder->codec_id);
+    if (!Codec)
+      throw FFMpegException(Format("Unsupported codec (id=%d) for input stream #%d.%d", Ist.Decoder->codec_id,
+                                   Ist.FileIndex, Ist.StreamIndex));
+    int Result;
+    {
+      std::lock_guard Guard(CodecOpenLock());
+      Result = LibAVCodec::avcodec_open2(Ist.Decoder, Codec, nullptr);
+    }
+    if (Result < 0)
+      throw FFMpegException(
+          Format("Error while opening codec for input stream #%d.%d", Ist.FileIndex, Ist.StreamIndex));
+    Ist.Frame.reset(LibAVUtil::av_frame_alloc());
+    if (!Ist.Frame) throw FFMpegException("av_mallocz fail");
+  }
+  for (auto &OstHolder : FOutputStreams) {
+    TOutputStream &Ost = *OstHolder;
+    if (!Ost.EncodingNeeded) continue;
+    AVCodecContext *Enc = Ost.Encoder;
+    const TInputStream &Ist = *FInputStreams[Ost.SourceIndex];
+    const AVCodec *Codec = LibAVCodec::avcodec_find_encoder(Enc->codec_id);
+    if (!Codec)
+      throw FFMpegException(Format("Unsupported codec for output stream #%d.%d", Ost.FileIndex, Ost.Index));
+    // Text subtitles keep the styles the decoder found.
+    if (Enc->codec_type == AVMEDIA_TYPE_SUBTITLE && Ist.Decoder->subtitle_header && !Enc->subtitle_header) {
+      Enc->subtitle_header =
+          static_cast<uint8_t *>(LibAVUtil::av_mallocz(Ist.Decoder->subtitle_header_size + 1));
+      if (Enc->subtitle_header) {
+        std::memcpy(Enc->subtitle_header, Ist.Decoder->subtitle_header, Ist.Decoder->subtitle_header_size);
+        Enc->subtitle_header_size = Ist.Decoder->subtitle_header_size;
+      }
+    }
+    AVDictionary *Private = nullptr;
+    for (const auto &[Name, Value] : S.FCodecPrivateOptions[Enc->codec_type])
+      LibAVUtil::av_dict_set(&Private, Name.c_str(), Value.c_str(), 0);
+    int Result;
+    {
+      std::lock_guard Guard(CodecOpenLock());
+      Result = LibAVCodec::avcodec_open2(Enc, Codec, &Private);
+    }
+    LibAVUtil::av_dict_free(&Private);
+    if (Result < 0)
+      throw FFMpegException(
+          Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
+                 "parameters such as bit_rate, rate, width or height",
+                 Ost.FileIndex, Ost.Index));
+    if (LibAVCodec::avcodec_parameters_from_context(Ost.Stream->codecpar, Enc) < 0)
+      throw FFMpegException(
+          Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
+                 "parameters such as bit_rate, rate, width or height",
+                 Ost.FileIndex, Ost.Index));
+    Ost.Stream->time_base = Enc->time_base;
+    S.FExtraSize += Enc->extradata_size;
+  }
+
+  for (auto &Ist : FInputStreams) {
+    Ist->Pts = 0;
+    Ist->NextPts = AV_NOPTS_VALUE;
+    Ist->IsStart = true;
+  }
+}
+
+void TTranscoder::CopyMetaData() {
+  TOptionState &S = FState;
+  for (int I = 0; I < S.FMetaDataMapCount; ++I) {
+    const TMetaDataMap &M = S.FMetaDataMaps[I];
+    if (M.OutFile < 0 || M.OutFile >= S.FOutputFileCount)
+      throw FFMpegException(
+          Format("Invalid output file index %d map_meta_data(%d,%d)", M.OutFile, M.OutFile, M.InFile));
+    if (M.InFile < 0 || M.InFile >= S.FInputFileCount)
+      throw FFMpegException(
+          Format("Invalid input file index %d map_meta_data(%d,%d)", M.InFile, M.OutFile, M.InFile));
+    AVFormatContext *Out = S.FOutputFiles[M.OutFile].get();
+    const AVFormatContext *In = S.FInputFiles[M.InFile].get();
+    for (const char *Key : CopiedTags)
+      if (const AVDictionaryEntry *Tag = LibAVUtil::av_dict_get(In->metadata, Key, nullptr, 0))
+        LibAVUtil::av_dict_set(&Out->metadata, Key, Tag->value, 0);
+  }
+}
+
+void TTranscoder::WriteHeaders() {
+  TOptionState &S = FState;
+  bool AllRTP = S.FOutputFileCount > 0;
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    AVFormatContext *Output = S.FOutputFiles[I].get();
+    AVDictionary *Options = nullptr;
+    for (const auto &[Name, Value] : S.FFormatPrivateOptions)
+      LibAVUtil::av_dict_set(&Options, Name.c_str(), Value.c_str(), 0);
+    LibAVUtil::av_dict_set_int(&Options, "preload", static_cast<int64_t>(S.FMuxPreload * 1000000), 0);
+    const int Result = LibAVFormat::avformat_write_header(Output, &Options);
+    LibAVUtil::av_dict_free(&Options);
+    if (Result < 0)
+      throw FFMpegException(
+          Format("Could not write header for output file #%d (incorrect codec parameters ?)", I));
+    AllRTP &= std::strcmp(Output->oformat->name, "rtp") == 0;
+  }
+  if (AllRTP && FTask.FOnLog) {
+    std::vector<AVFormatContext *> Outputs;
+    for (int I = 0; I < S.FOutputFileCount; ++I) Outputs.push_back(S.FOutputFiles[I].get());
+    char SDP[2048] = {};
+    LibAVFormat::av_sdp_create(Outputs.data(), static_cast<int>(Outputs.size()), SDP, sizeof SDP);
+    FTask.Log(1, "SDP: " + Trim(SDP));
+  }
+}
+
+void TTranscoder::Setup() {
+  TOptionState &S = FState;
+  BuildInputTables();
+  MapStreams();
+  for (size_t N = 0; N < FOutputStreams.size(); ++N)
+    DeriveParameters(*FOutputStreams[N], static_cast<int>(N));
+
+  for (int I = 0; I < S.FOutputFileCount; ++I)
+    LibAVFormat::av_dump_format(S.FOutputFiles[I].get(), I, S.FOutputFiles[I]->url, 1);
+  if (S.FVerbose >= 0 && FTask.FOnLog) {
+    FTask.Log(1, "Stream mapping:");
+    for (const auto &Ost : FOutputStreams) {
+      const TInputStream &Source = *FInputStreams[Ost->SourceIndex];
+      FTask.Log(1, Format("  Stream #%d.%d -> #%d.%d", Source.FileIndex, Source.StreamIndex, Ost->FileIndex,
+                          Ost->Index));
+      if (Ost->SyncInput != &Source)
+        FTask.Log(1, Format(" [sync #%d.%d]", Ost->SyncInput->FileIndex, Ost->SyncInput->StreamIndex));
+    }
+  }
+  OpenCodecs();
+  CopyMetaData();
+  WriteHeaders();
+  S.FTimerStart = LibAVUtil::av_gettime();
+}
+
+void TTranscoder::CloseCodecs() {
+  TOptionState &S = FState;
+  for (int I = 0; I < MaxFiles; ++I) {
+    for (TOutputStreamSetup &Setup : S.FOutputStreams[I]) Setup.Encoder.reset();
+  }
+  for (int I = 0; I < MaxFiles; ++I)
+    for (TCodecHolder &Decoder : S.FInputCodecs[I]) Decoder.reset();
+  for (auto &Ost : FOutputStreams) Ost->Encoder = nullptr;
+  for (auto &Ist : FInputStreams) Ist->Decoder = nullptr;
+}
+
+}  // namespace korvane

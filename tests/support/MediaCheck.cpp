@@ -1,0 +1,77 @@
+#include "MediaCheck.h"
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+
+namespace korvane::test {
+
+TCommandResult RunCommand(const std::string &Command, bool WithErrors) {
+  TCommandResult Result;
+  FILE *Pipe = popen((Command + (WithErrors ? " 2>&1" : "")).c_str(), "r");
+  if (!Pipe) return Result;
+  std::array<char, 4096> Buffer;
+  for (size_t Read; (Read = fread(Buffer.data(), 1, Buffer.size(), Pipe)) > 0;)
+    Result.Output.append(Buffer.data(), Read);
+  const int Status = pclose(Pipe);
+  Result.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+  return Result;
+}
+
+const std::map<std::string, std::string> *TProbedFile::Stream(const std::string &Type) const {
+  for (const auto &S : Streams)
+    if (S.count("codec_type") && S.at("codec_type") == Type) return &S;
+  return nullptr;
+}
+
+int TProbedFile::Count(const std::string &Type) const {
+  int N = 0;
+  for (const auto &S : Streams) N += S.count("codec_type") && S.at("codec_type") == Type;
+  return N;
+}
+
+TProbedFile ProbeFile(const std::string &File, bool CountFrames) {
+  TProbedFile Probed;
+  const std::string Quoted = "'" + File + "'";
+  const TCommandResult Flat =
+      RunCommand(std::string("ffprobe -v error ") + (CountFrames ? "-count_frames " : "") +
+                 "-show_format -show_streams -of flat " + Quoted + " 2>/dev/null");
+  size_t Start = 0;
+  while (Start < Flat.Output.size()) {
+    size_t End = Flat.Output.find('\n', Start);
+    if (End == std::string::npos) End = Flat.Output.size();
+    const std::string Line = Flat.Output.substr(Start, End - Start);
+    Start = End + 1;
+    const size_t Equal = Line.find('=');
+    if (Equal == std::string::npos) continue;
+    std::string Key = Line.substr(0, Equal), Value = Line.substr(Equal + 1);
+    if (Value.size() >= 2 && Value.front() == '"') Value = Value.substr(1, Value.size() - 2);
+    if (Key.rfind("format.", 0) == 0) {
+      Probed.Format[Key.substr(7)] = Value;
+    } else if (Key.rfind("streams.stream.", 0) == 0) {
+      const size_t Dot = Key.find('.', 15);
+      const size_t Index = std::stoul(Key.substr(15, Dot - 15));
+      if (Probed.Streams.size() <= Index) Probed.Streams.resize(Index + 1);
+      Probed.Streams[Index][Key.substr(Dot + 1)] = Value;
+    }
+  }
+  Probed.Errors = RunCommand("ffprobe -v error " + Quoted, true).Output;
+  return Probed;
+}
+
+std::string DecodeErrors(const std::string &File) {
+  return RunCommand("ffmpeg -nostdin -v error -i '" + File + "' -f null -", true).Output;
+}
+
+double Number(const std::map<std::string, std::string> *Fields, const std::string &Key) {
+  if (!Fields || !Fields->count(Key)) return -1;
+  try {
+    return std::stod(Fields->at(Key));
+  } catch (...) {
+    return -1;
+  }
+}
+
+}  // namespace korvane::test

@@ -1,0 +1,36 @@
+// An independent look at produced files through the ffprobe and ffmpeg
+// programs.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace korvane::test {
+
+// Runs Command with the shell; its standard output (and standard error when
+// asked) as text, and the exit status.
+struct TCommandResult {
+  int Status = -1;
+  std::string Output;
+};
+TCommandResult RunCommand(const std::string &Command, bool WithErrors = false);
+
+// What ffprobe says of a file: the format's fields ("format.duration") and
+// every stream's ("codec_type", "codec_name", "width", "nb_read_frames", ...).
+struct TProbedFile {
+  std::map<std::string, std::string> Format;
+  std::vector<std::map<std::string, std::string>> Streams;
+  std::string Errors;  // what ffprobe complained about; empty for a sound file
+  // The first stream of a type ("video", "audio", "subtitle"), or none.
+  const std::map<std::string, std::string> *Stream(const std::string &Type) const;
+  int Count(const std::string &Type) const;
+};
+TProbedFile ProbeFile(const std::string &File, bool CountFrames = false);
+
+// Decodes the whole file with the ffmpeg program; what it complained about.
+std::string DecodeErrors(const std::string &File);
+
+double Number(const std::map<std::string, std::string> *Fields, const std::string &Key);
+
+}  // namespace korvane::test

@@ -1,0 +1,223 @@
+// How a run behaves around its edges: stopping, bad sources, failing
+// writes, progress reports and statistics files.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <fstream>
+
+#include "ConversionFixture.h"
+
+namespace korvane::test {
+namespace {
+
+using RunBehaviour = TranscodeTest;
+
+void MpegFourAvi(TInputOptions &, TOutputOptions &O) {
+  O.VideoCodec = "mpeg4";
+  O.AudioCodec = "libmp3lame";
+}
+
+TEST_F(RunBehaviour, StoppedRunStillLeavesAPlayableFile) {
+  const TConversion C =
+      Convert(Clips.TenSeconds, Out("stopped.avi"), MpegFourAvi, [](TFFmpeg &Task, TConversion &) {
+        Task.FProgressIntervalUS = 0;
+        Task.FOnProgress = [](TCustomFFmpeg &T, const TProgressInfo &Info) {
+          if (Info.FrameNumber >= 40) T.FStopRequested = true;
+        };
+      });
+  ASSERT_TRUE(C.Ran) << C.Error;
+  EXPECT_FALSE(C.Finished);
+  const TProbedFile P = ProbeFile(Out("stopped.avi"), true);
+  EXPECT_EQ(P.Errors, "");
+  EXPECT_EQ(DecodeErrors(Out("stopped.avi")), "");
+  const double Frames = Number(P.Stream("video"), "nb_read_frames");
+  EXPECT_GE(Frames, 40);
+  EXPECT_LT(Frames, 100);
+}
+
+TEST_F(RunBehaviour, ProgressReportsCarryTheRunsFigures) {
+  const TConversion C =
+      Convert(Clips.TenSeconds, Out("progress.avi"), MpegFourAvi, [](TFFmpeg &Task, TConversion &R) {
+        Task.FProgressIntervalUS = 0;
+        Task.FOnProgress = [&R](TCustomFFmpeg &, const TProgressInfo &Info) { R.Progress.push_back(Info); };
+      });
+  ASSERT_TRUE(C.Ran) << C.Error;
+  ASSERT_GT(C.Progress.size(), 10u);
+  EXPECT_EQ(C.Progress.front().FrameNumber, 1) << "no report before the first coded frame";
+  for (size_t I = 1; I < C.Progress.size(); ++I) {
+    EXPECT_GE(C.Progress[I].FrameNumber, C.Progress[I - 1].FrameNumber);
+    EXPECT_GE(C.Progress[I].CurrentSize, C.Progress[I - 1].CurrentSize);
+  }
+  const TProgressInfo &Last = C.Progress.back();
+  EXPECT_EQ(Last.FrameNumber, 250);
+  EXPECT_NEAR(Last.CurrentDuration, 10000, 100);
+  EXPECT_NEAR(Last.TotalOutputDuration, 10000, 100) << "the source's duration";
+  EXPECT_GT(Last.Quality, 0);
+  EXPECT_GT(Last.BitRate, 0);
+  EXPECT_EQ(Last.CurrentSize, static_cast<int64_t>(std::filesystem::file_size(Out("progress.avi"))));
+  // With the progress callback connected no status line is logged, but the summary is.
+  for (const std::string &Line : C.Log) EXPECT_EQ(Line.find("frame="), std::string::npos) << Line;
+  ASSERT_FALSE(C.Log.empty());
+  EXPECT_EQ(C.Log.back().rfind("video:", 0), 0u) << C.Log.back();
+  EXPECT_NE(C.Log.back().find("kB audio:"), std::string::npos);
+  EXPECT_NE(C.Log.back().find("% \r\n") == std::string::npos ? C.Log.back().find("%\r\n") : 0,
+            std::string::npos);
+
+  const TConversion Audio =
+      Convert(Clips.AudioOnly, Out("progress.mp2"), {}, [](TFFmpeg &Task, TConversion &R) {
+        Task.FProgressIntervalUS = 0;
+        Task.FOnProgress = [&R](TCustomFFmpeg &, const TProgressInfo &Info) { R.Progress.push_back(Info); };
+      });
+  ASSERT_TRUE(Audio.Ran) << Audio.Error;
+  ASSERT_FALSE(Audio.Progress.empty());
+  EXPECT_EQ(Audio.Progress.back().FrameNumber, -1);
+  EXPECT_EQ(Audio.Progress.back().FPS, -1);
+  EXPECT_EQ(Audio.Progress.back().Quality, -1.0f);
+  EXPECT_NEAR(Audio.Progress.back().CurrentDuration, 1000, 60) << "from the audio stream's time";
+}
+
+TEST_F(RunBehaviour, StatusLinesWithoutAProgressCallback) {
+  const TConversion C = Convert(Clips.VideoAudio, Out("status.avi"), MpegFourAvi,
+                                [](TFFmpeg &Task, TConversion &) { Task.FProgressIntervalUS = 0; });
+  ASSERT_TRUE(C.Ran) << C.Error;
+  std::vector<std::string> Status;
+  for (const std::string &Line : C.Log)
+    if (Line.rfind("frame=", 0) == 0) Status.push_back(Line);
+  ASSERT_FALSE(Status.empty());
+  EXPECT_NE(Status.back().find("frame=   50 "), std::string::npos) << Status.back();
+  EXPECT_NE(Status.back().find(" L"), std::string::npos) << "the last report is marked";
+  EXPECT_NE(Status.back().find("size="), std::string::npos);
+  EXPECT_NE(Status.back().find("bitrate="), std::string::npos);
+}
+
+TEST_F(RunBehaviour, VideoStatisticsFileHasALinePerFrame) {
+  const std::string Stats = Out("vstats.log");
+  const TConversion C =
+      Convert(Clips.VideoAudio, Out("vstats.avi"), [&](TInputOptions &I, TOutputOptions &O) {
+        MpegFourAvi(I, O);
+        O.ExtOptions = "vstats_file=" + Stats;
+      });
+  ASSERT_TRUE(C.Ran) << C.Error;
+  std::ifstream File(Stats);
+  int Lines = 0;
+  for (std::string Line; std::getline(File, Line); ++Lines) {
+    EXPECT_EQ(Line.rfind("frame= ", 0), 0u) << Line;
+    EXPECT_NE(Line.find(" type= "), std::string::npos) << Line;
+  }
+  EXPECT_EQ(Lines, 50);
+}
+
+TEST_F(RunBehaviour, TruncatedSourceConvertsWhatItHas) {
+  const std::string Source = Out("truncated.avi");
+  const std::string Whole = ReadFile(Clips.TenSeconds);
+  WriteFile(Source, Whole.substr(0, Whole.size() * 4 / 10));
+  const TConversion C = Convert(Source, Out("from-truncated.mkv"), [](TInputOptions &, TOutputOptions &O) {
+    O.VideoCodec = "mpeg4";
+    O.AudioCodec = "mp2";
+  });
+  ASSERT_TRUE(C.Ran) << C.Error;
+  const TProbedFile P = ProbeFile(Out("from-truncated.mkv"), true);
+  EXPECT_EQ(P.Errors, "");
+  EXPECT_GT(Number(P.Stream("video"), "nb_read_frames"), 25);
+  EXPECT_LT(Number(P.Stream("video"), "nb_read_frames"), 200);
+}
+
+TEST_F(RunBehaviour, UndecodablePacketIsLoggedAndTheRunGoesOn) {
+  // Raw pictures of 32x32 whose last piece is too short for a picture.
+  const std::string Source = Out("frames.yuv");
+  WriteFile(Source, std::string(1536 * 5, '\x80') + std::string(100, '\x10'));
+  const TConversion C = Convert(Source, Out("from-raw.avi"), [](TInputOptions &I, TOutputOptions &O) {
+    I.FileFormat = "rawvideo";
+    I.ExtOptions = "s=32x32\npix_fmt=yuv420p\nr=25";
+    O.VideoCodec = "mpeg4";
+  });
+  ASSERT_TRUE(C.Ran) << C.Error;
+  EXPECT_TRUE(C.Logged("Error while decoding stream #0.0"));
+  EXPECT_EQ(Number(ProbeFile(Out("from-raw.avi"), true).Stream("video"), "nb_read_frames"), 5);
+}
+
+TEST_F(RunBehaviour, TimestampsThatJumpOrRepeatNeitherHangNorFail) {
+  for (const char *Target : {"jumps.avi", "jumps.mkv"}) {
+    SCOPED_TRACE(Target);
+    const TConversion C = Convert(Clips.TimestampJumps, Out(Target), [](TInputOptions &, TOutputOptions &O) {
+      O.VideoCodec = "mpeg4";
+      O.AudioCodec = "mp2";
+    });
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const TProbedFile P = ProbeFile(Out(Target), true);
+    EXPECT_EQ(P.Errors, "");
+    EXPECT_LT(Number(&P.Format, "duration"), 10) << "the forward jump is closed, not filled";
+    EXPECT_GE(Number(P.Stream("video"), "nb_read_frames"), 70);
+  }
+}
+
+TEST_F(RunBehaviour, FailedWriteRaisesAndLeavesNoOutput) {
+  // The file may grow to 64 kB only; beyond that every write fails.
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit Limit{};
+  getrlimit(RLIMIT_FSIZE, &Limit);
+  const rlimit Saved = Limit;
+  Limit.rlim_cur = 64 * 1024;
+  setrlimit(RLIMIT_FSIZE, &Limit);
+  const TConversion C = Convert(Clips.TenSeconds, Out("too-big.avi"), MpegFourAvi);
+  setrlimit(RLIMIT_FSIZE, &Saved);
+  EXPECT_FALSE(C.Ran);
+  EXPECT_EQ(C.Error.rfind("av_interleaved_write_frame(): ", 0), 0u) << C.Error;
+  EXPECT_FALSE(std::filesystem::exists(Out("too-big.avi")));
+}
+
+TEST_F(RunBehaviour, OutputsThatStayEmptyAreDeletedAndSourcesAreNeverOverwritten) {
+  // A run that fails before writing anything leaves no file.
+  const TConversion Failed =
+      Convert(Clips.VideoAudio, Out("empty.avi"), [](TInputOptions &, TOutputOptions &O) {
+        O.VideoCodec = "mpeg4";
+        O.ExtOptions = "map=0.9\nmap=0.1";
+      });
+  EXPECT_FALSE(Failed.Ran);
+  EXPECT_FALSE(std::filesystem::exists(Out("empty.avi")));
+
+  // An output that is the source itself is refused before anything is written.
+  const std::string Source = Out("source.avi");
+  std::filesystem::copy_file(Clips.VideoOnly, Source);
+  const auto Size = std::filesystem::file_size(Source);
+  const TConversion Same = Convert(Source, Source, MpegFourAvi);
+  EXPECT_FALSE(Same.OutputOpened);
+  EXPECT_EQ(Same.Error, "'" + Source + "' is one of the source files; choose another output name");
+  EXPECT_EQ(std::filesystem::file_size(Source), Size);
+}
+
+TEST_F(RunBehaviour, OpeningFailuresGiveTheirText) {
+  struct Row {
+    std::string Source, Target;
+    TConfigure Configure;
+    std::string Error;
+  } Rows[] = {
+      {Out("missing.avi"), Out("x.avi"), {}, Out("missing.avi") + ": no such file or directory"},
+      {Clips.NotMedia, Out("x.avi"), {}, Clips.NotMedia + ": Unknown format"},
+      {Clips.VideoAudio,
+       Out("x.unknown-extension"),
+       {},
+       "Unable to find a suitable output format for '" + Out("x.unknown-extension") + "'"},
+      {Clips.VideoAudio, Out("no-folder/x.avi"), {}, "Could not open '" + Out("no-folder/x.avi") + "'"},
+      {Clips.VideoAudio, Out("x.avi"),
+       [](TInputOptions &, TOutputOptions &O) { O.VideoCodec = "no-such-codec"; },
+       "new_video_stream fail: Unknown encoder 'no-such-codec'"},
+      {Clips.VideoAudio, Out("x.avi"), [](TInputOptions &, TOutputOptions &O) { O.AudioCodec = "mpeg4"; },
+       "new_audio_stream fail: Invalid encoder type 'mpeg4'"},
+      {Clips.VideoAudio, Out("x.avi"),
+       [](TInputOptions &, TOutputOptions &O) {
+         O.VideoCodec = "copy";
+         O.ExtOptions = "vol=512\nacodec=copy";
+       },
+       "-acodec copy and -vol are incompatible (frames are not decoded)"},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Error);
+    const TConversion C = Convert(R.Source, R.Target, R.Configure);
+    EXPECT_FALSE(C.Ran);
+    EXPECT_EQ(C.Error, R.Error);
+  }
+}
+
+}  // namespace
+}  // namespace korvane::test
