@@ -119,6 +119,12 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
         Supported |= *F == Enc->pix_fmt;
       if (!Supported) Enc->pix_fmt = Codec->pix_fmts[0];
     }
+    // Subsampled chroma needs sizes in whole chroma samples: an odd source
+    // size is scaled to the nearest smaller size the encoder can take.
+    if (const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(Enc->pix_fmt)) {
+      Enc->width &= ~((1 << D->log2_chroma_w) - 1);
+      Enc->height &= ~((1 << D->log2_chroma_h) - 1);
+    }
     if (S.FIntraOnly) Enc->gop_size = 0;
     if (S.FVideoQScale != 0 || S.FSameQuality) {
       Enc->flags |= AV_CODEC_FLAG_QSCALE;

@@ -93,11 +93,12 @@ int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
     else
       Ist.NextPts = Ist.Pts;
 
+    AVFrame *Picture = PreprocessVideo(Ist, Frame);
     EmulateRate(Ist);
     if (StartReached(Ist)) {
       for (auto &Ost : FOutputStreams) {
         if (FInputStreams[Ost->SourceIndex].get() != &Ist || !Ost->EncodingNeeded) continue;
-        const int FrameSize = VideoOut(*Ost, Ist, Frame);
+        const int FrameSize = VideoOut(*Ost, Ist, Picture);
         if (!S.FVStatsFileName.empty() && FrameSize > 0) WriteVideoStats(*Ost, FrameSize);
       }
     }

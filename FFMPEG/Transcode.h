@@ -46,8 +46,9 @@ struct TInputStream {
   int64_t NextPts = AV_NOPTS_VALUE;  // microseconds
   int64_t Pts = 0;                   // microseconds
   bool IsStart = true;
-  int Quality = 0;     // of the last decoded picture
-  TFrameHolder Frame;  // the decoded frame
+  int Quality = 0;           // of the last decoded picture
+  TFrameHolder Frame;        // the decoded frame
+  TFrameHolder WorkPicture;  // its deinterlaced copy, when asked for
   // Decoded audio as signed 16-bit interleaved samples, the form the audio
   // output works on.
   TResamplerHolder ToS16;
@@ -86,7 +87,9 @@ struct TOutputStream {
   TResamplerHolder Resampler;                    // source rate and channels to the encoder's
   int ResamplerRate = 0, ResamplerChannels = 0;  // the source side it was made for
   TByteQueue SampleFifo;
-  std::vector<uint8_t> AudioBuffer;  // resampler output and one frame read from the fifo
+  std::vector<uint8_t> AudioBuffer;  // resampler output
+  std::vector<uint8_t> FrameBuffer;  // one encoder frame read from the fifo
+  std::vector<uint8_t> Silence;      // a chunk with silence in front
   TResamplerHolder ToEncoder;        // 16-bit interleaved to the encoder's sample format
   TFrameHolder EncoderFrame;
 
@@ -135,6 +138,9 @@ class TTranscoder {
   int EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame);
   void AudioOut(TOutputStream &Ost, TInputStream &Ist, const uint8_t *Data, int Size);
   void EncodeAudioSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
+  // Prepares a decoded picture once for all its outputs (deinterlacing);
+  // returns the picture to encode: Picture itself or the stream's work copy.
+  AVFrame *PreprocessVideo(TInputStream &Ist, AVFrame *Picture);
   int VideoOut(TOutputStream &Ost, TInputStream &Ist, AVFrame *Picture);
   void SubtitleOut(TOutputStream &Ost, TInputStream &Ist, AVSubtitle &Subtitle, int64_t PacketPts);
 

@@ -230,9 +230,9 @@ void TTranscoder::DrainEncoders(TInputStream &Ist) {
       const int Channels = Enc->ch_layout.nb_channels;
       const int Rest = static_cast<int>(Ost.SampleFifo.Size()) / (2 * Channels);
       if (Rest > 0 && (Enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME)) {
-        Ost.AudioBuffer.resize(static_cast<size_t>(Rest) * 2 * Channels);
-        Ost.SampleFifo.Take(Ost.AudioBuffer.data(), Ost.AudioBuffer.size());
-        EncodeAudioSamples(Ost, Ost.AudioBuffer.data(), Rest);
+        Ost.FrameBuffer.resize(static_cast<size_t>(Rest) * 2 * Channels);
+        Ost.SampleFifo.Take(Ost.FrameBuffer.data(), Ost.FrameBuffer.size());
+        EncodeAudioSamples(Ost, Ost.FrameBuffer.data(), Rest);
       }
       EncodeAndWrite(Ost, nullptr);
     } else if (Enc->codec_type == AVMEDIA_TYPE_VIDEO) {

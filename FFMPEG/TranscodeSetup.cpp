@@ -243,11 +243,15 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
           int64_t Flags = S.FSwsFlags;
           if (LibAVUtil::av_opt_get_int(S.FScaleOptions.get(), "sws_flags", 0, &Flags) >= 0)
             S.FSwsFlags = static_cast<int>(Flags);
-          Ost.ScaleContext.reset(LibSwScale::sws_getContext(
-              Dec->width - S.FCropLeft - S.FCropRight, Dec->height - S.FCropTop - S.FCropBottom, Dec->pix_fmt,
-              Enc->width - S.FPadLeft - S.FPadRight, Enc->height - S.FPadTop - S.FPadBottom, Enc->pix_fmt,
-              S.FSwsFlags, nullptr, nullptr, nullptr));
-          if (!Ost.ScaleContext) throw FFMpegException("Cannot get resampling context");
+          // A source that tells its picture format only when decoding gets
+          // its scaler with the first picture.
+          if (Dec->pix_fmt != AV_PIX_FMT_NONE && Dec->width > 0 && Dec->height > 0)
+            Ost.ScaleContext.reset(LibSwScale::sws_getContext(
+                Dec->width - S.FCropLeft - S.FCropRight, Dec->height - S.FCropTop - S.FCropBottom,
+                Dec->pix_fmt, Enc->width - S.FPadLeft - S.FPadRight, Enc->height - S.FPadTop - S.FPadBottom,
+                Enc->pix_fmt, S.FSwsFlags, nullptr, nullptr, nullptr));
+          if (!Ost.ScaleContext && Dec->pix_fmt != AV_PIX_FMT_NONE && Dec->width > 0 && Dec->height > 0)
+            throw FFMpegException("Cannot get resampling context");
           Ost.ResampleHeight = Dec->height - S.FCropTop - S.FCropBottom;
         }
         break;

@@ -1,13 +1,54 @@
-// The video output of a run: how many times a decoded picture is written
-// (dropped, once, or repeated) to keep the output in step with the input
-// clock, converting it to the encoder's size and pixel format, and encoding.
+// The video path of a run: pre-processing each decoded picture once
+// (deinterlacing), then for every output it feeds: how many times it is
+// written (dropped, once, or repeated) to keep the output in step with the
+// input clock, cropping, scaling, padding and encoding.
 #include <cmath>
 
 #include "AVLibraries.h"
+#include "PictureOps.h"
 #include "TextFormat.h"
 #include "Transcode.h"
 
 namespace korvane {
+
+namespace {
+
+TFrameHolder NewPicture(AVPixelFormat Format, int Width, int Height) {
+  TFrameHolder Picture(LibAVUtil::av_frame_alloc());
+  if (!Picture) return nullptr;
+  Picture->format = Format;
+  Picture->width = Width;
+  Picture->height = Height;
+  if (LibAVUtil::av_frame_get_buffer(Picture.get(), 0) < 0) return nullptr;
+  return Picture;
+}
+
+// A picture buffer that matches Format and size and that no encoder still
+// reads: reused when it can be, made anew otherwise.
+bool PrepareBuffer(TFrameHolder &Picture, AVPixelFormat Format, int Width, int Height) {
+  if (!Picture || Picture->format != Format || Picture->width != Width || Picture->height != Height) {
+    Picture = NewPicture(Format, Width, Height);
+    return Picture != nullptr;
+  }
+  return LibAVUtil::av_frame_make_writable(Picture.get()) >= 0;
+}
+
+}  // namespace
+
+AVFrame *TTranscoder::PreprocessVideo(TInputStream &Ist, AVFrame *Picture) {
+  if (!FState.FDeinterlace) return Picture;
+  if (!PrepareBuffer(Ist.WorkPicture, static_cast<AVPixelFormat>(Picture->format), Picture->width,
+                     Picture->height)) {
+    FTask.Log(0, "hook buf malloc error.");
+    return Picture;
+  }
+  if (!DeinterlacePicture(Picture, Ist.WorkPicture.get())) {
+    FTask.Log(0, "deinterlace error.");
+    return Picture;
+  }
+  LibAVUtil::av_frame_copy_props(Ist.WorkPicture.get(), Picture);
+  return Ist.WorkPicture.get();
+}
 
 int TTranscoder::VideoOut(TOutputStream &Ost, TInputStream &Ist, AVFrame *Picture) {
   TOptionState &S = FState;
@@ -38,30 +79,60 @@ int TTranscoder::VideoOut(TOutputStream &Ost, TInputStream &Ist, AVFrame *Pictur
   Frames = std::min(Frames, S.FMaxFrames[0] - Ost.FrameNumber);
   if (Frames <= 0) return 0;
 
-  // The encoder gets its own size and pixel format; a source that changes
-  // its picture on the way is followed.
-  AVFrame *Final = Picture;
-  if (Ost.VideoResample || Picture->width != Enc->width || Picture->height != Enc->height ||
-      Picture->format != Enc->pix_fmt) {
-    if (!Ost.TempPicture) {
-      Ost.TempPicture.reset(LibAVUtil::av_frame_alloc());
-      if (!Ost.TempPicture) throw FFMpegException("Cannot allocate temp picture, check pix fmt");
-      Ost.TempPicture->format = Enc->pix_fmt;
-      Ost.TempPicture->width = Enc->width;
-      Ost.TempPicture->height = Enc->height;
-      if (LibAVUtil::av_frame_get_buffer(Ost.TempPicture.get(), 0) < 0)
-        throw FFMpegException("Cannot allocate temp picture, check pix fmt");
+  // Crop: the picture without its bands, by moving its plane pointers.
+  AVFrame *Formatted = Picture;
+  TFrameHolder Cropped;
+  if (Ost.VideoCrop) {
+    Cropped = CropView(Picture, Ost.TopBand, Ost.LeftBand, Picture->width - S.FCropLeft - S.FCropRight,
+                       Picture->height - S.FCropTop - S.FCropBottom);
+    if (!Cropped) {
+      FTask.Log(0, "error cropping picture");
+      return 0;
     }
-    if (LibAVUtil::av_frame_make_writable(Ost.TempPicture.get()) < 0)
+    Formatted = Cropped.get();
+  }
+
+  // Scale into the encoder's picture, or into its inner area when padded; a
+  // source that changes its picture on the way is followed.
+  const AVPixelFormat EncFormat = Enc->pix_fmt;
+  const int InnerWidth = Enc->width - Ost.PadLeft - Ost.PadRight;
+  const int InnerHeight = Enc->height - Ost.PadTop - Ost.PadBottom;
+  const bool Resample = Ost.VideoResample || Formatted->width != InnerWidth ||
+                        Formatted->height != InnerHeight || Formatted->format != EncFormat;
+  AVFrame *Final = Formatted;
+  if (Ost.VideoPad || Resample) {
+    if (!PrepareBuffer(Ost.TempPicture, EncFormat, Enc->width, Enc->height))
       throw FFMpegException("Cannot allocate temp picture, check pix fmt");
-    Ost.ScaleContext.reset(
-        LibSwScale::sws_getCachedContext(Ost.ScaleContext.release(), Picture->width, Picture->height,
-                                         static_cast<AVPixelFormat>(Picture->format), Enc->width, Enc->height,
-                                         Enc->pix_fmt, S.FSwsFlags, nullptr, nullptr, nullptr));
-    if (!Ost.ScaleContext) throw FFMpegException("Cannot get resampling context");
-    LibSwScale::sws_scale(Ost.ScaleContext.get(), Picture->data, Picture->linesize, 0, Picture->height,
-                          Ost.TempPicture->data, Ost.TempPicture->linesize);
     Final = Ost.TempPicture.get();
+    AVFrame *Target = Final;
+    TFrameHolder Inner;
+    if (Ost.VideoPad) {
+      Inner = CropView(Final, Ost.PadTop, Ost.PadLeft, InnerWidth, InnerHeight);
+      if (!Inner) {
+        FTask.Log(0, "error padding picture");
+        return 0;
+      }
+      Target = Inner.get();
+    }
+    if (Resample) {
+      Ost.ScaleContext.reset(
+          LibSwScale::sws_getCachedContext(Ost.ScaleContext.release(), Formatted->width, Formatted->height,
+                                           static_cast<AVPixelFormat>(Formatted->format), InnerWidth,
+                                           InnerHeight, EncFormat, S.FSwsFlags, nullptr, nullptr, nullptr));
+      if (!Ost.ScaleContext) throw FFMpegException("Cannot get resampling context");
+      LibSwScale::sws_scale(Ost.ScaleContext.get(), Formatted->data, Formatted->linesize, 0,
+                            Formatted->height, Target->data, Target->linesize);
+    } else {
+      LibAVUtil::av_image_copy(Target->data, Target->linesize, const_cast<const uint8_t **>(Formatted->data),
+                               Formatted->linesize, EncFormat, InnerWidth, InnerHeight);
+    }
+    if (Ost.VideoPad &&
+        !FillPadding(Final, Ost.PadTop, Ost.PadBottom, Ost.PadLeft, Ost.PadRight, S.FPadColor)) {
+      FTask.Log(0, "error padding picture");
+      return 0;
+    }
+  } else if (Cropped) {
+    Final = Cropped.get();
   }
 
   int Written = 0;

@@ -53,8 +53,8 @@ int main(int argc, char **argv) {
     const double Ours = Milliseconds(Clock::now() - Start) / Rounds;
 
     const std::string Command =
-        std::string("ffprobe -v quiet -show_entries format=duration:stream=width,height,r_frame_rate '") + argv[I] +
-        "' > /dev/null";
+        std::string("ffprobe -v quiet -show_entries format=duration:stream=width,height,r_frame_rate '") +
+        argv[I] + "' > /dev/null";
     const auto Other = Clock::now();
     for (int R = 0; R < Rounds / 5; ++R)
       if (std::system(Command.c_str()) < 0) break;

@@ -87,6 +87,7 @@ extern "C" {
   X(av_frame_copy_props)            \
   X(av_image_alloc)                 \
   X(av_image_copy)                  \
+  X(av_image_fill_max_pixsteps)     \
   X(av_image_fill_arrays)           \
   X(av_image_get_buffer_size)       \
   X(av_image_fill_black)            \

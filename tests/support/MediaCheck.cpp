@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +73,30 @@ double Number(const std::map<std::string, std::string> *Fields, const std::strin
   } catch (...) {
     return -1;
   }
+}
+
+}  // namespace korvane::test
+
+namespace korvane::test {
+
+TStreamSpan StreamSpan(const std::string &File, const std::string &Type) {
+  const std::string Selector = Type == "video" ? "v:0" : Type == "audio" ? "a:0" : "s:0";
+  const TCommandResult Packets =
+      RunCommand("ffprobe -v error -select_streams " + Selector +
+                 " -show_entries packet=pts_time,duration_time -of csv=p=0 '" + File + "' 2>/dev/null");
+  TStreamSpan Span;
+  size_t Start = 0;
+  while (Start < Packets.Output.size()) {
+    size_t End = Packets.Output.find('\n', Start);
+    if (End == std::string::npos) End = Packets.Output.size();
+    const std::string Line = Packets.Output.substr(Start, End - Start);
+    Start = End + 1;
+    double Pts = 0, Duration = 0;
+    if (std::sscanf(Line.c_str(), "%lf,%lf", &Pts, &Duration) < 1) continue;
+    Span.Start = std::min(Span.Start, Pts);
+    Span.End = std::max(Span.End, Pts + Duration);
+  }
+  return Span;
 }
 
 }  // namespace korvane::test

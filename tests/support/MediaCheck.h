@@ -34,3 +34,15 @@ std::string DecodeErrors(const std::string &File);
 double Number(const std::map<std::string, std::string> *Fields, const std::string &Key);
 
 }  // namespace korvane::test
+
+namespace korvane::test {
+
+// Where the packets of the first stream of Type ("video", "audio") begin and
+// end in File, seconds: the least presentation time and the greatest
+// presentation time plus duration.
+struct TStreamSpan {
+  double Start = 1e9, End = -1e9;
+};
+TStreamSpan StreamSpan(const std::string &File, const std::string &Type);
+
+}  // namespace korvane::test

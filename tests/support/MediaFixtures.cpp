@@ -16,7 +16,7 @@ namespace {
 
 // Bump when the clips change, so that clips made by an earlier build are
 // made anew.
-constexpr const char *ClipsVersion = "clips-2.ready";
+constexpr const char *ClipsVersion = "clips-4.ready";
 
 std::string Quoted(const std::string &Path) { return "'" + Path + "'"; }
 
@@ -40,6 +40,16 @@ TMediaClips ClipNames(const std::string &Folder) {
   C.RawH264 = Folder + "/elementary.h264";
   C.TenSeconds = Folder + "/ten-seconds.avi";
   C.TimestampJumps = Folder + "/timestamp-jumps.ts";
+  C.FrameGap = Folder + "/frame-gap.mkv";
+  C.FiftyFPS = Folder + "/fifty-fps.mkv";
+  C.LateAudio = Folder + "/late-audio.mkv";
+  C.Surround = Folder + "/surround.wav";
+  C.NarrowBand = Folder + "/narrow-band.wav";
+  C.LeftStrip = Folder + "/left-strip.mkv";
+  C.MidGrey = Folder + "/mid-grey.mkv";
+  C.OddWidth = Folder + "/odd-width.mkv";
+  for (const char *Format : {"yuv444p", "yuv420p10le", "rgba", "gray", "yuv422p"})
+    C.PixelFormats.emplace_back(Format, Folder + "/pixels-" + Format + ".mkv");
   return C;
 }
 
@@ -96,6 +106,31 @@ void MakeClips(const TMediaClips &C) {
     Pieces += ReadFile(Piece);
   }
   WriteFile(C.TimestampJumps, Pieces);
+
+  Make(
+      "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -vf \"select='not(between(n,10,12))'\" "
+      "-fps_mode passthrough -c:v mpeg4 -q:v 3 " +
+      Quoted(C.FrameGap));
+  Make("-f lavfi -i testsrc=size=160x120:rate=50:duration=2 -c:v mpeg4 -q:v 3 " + Quoted(C.FiftyFPS));
+  Make(
+      "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -itsoffset 0.5 -f lavfi "
+      "-i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 -c:v mpeg4 -c:a pcm_s16le " +
+      Quoted(C.LateAudio));
+  Make("-f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 -ac 6 -c:a pcm_s16le " +
+       Quoted(C.Surround));
+  Make("-f lavfi -i sine=frequency=440:sample_rate=8000:duration=1 -c:a pcm_s16le " + Quoted(C.NarrowBand));
+  Make(
+      "-f lavfi -i color=black:size=640x480:rate=25:duration=1 -vf "
+      "drawbox=x=0:y=0:w=8:h=480:color=white:t=fill "
+      "-pix_fmt yuv420p -c:v ffv1 " +
+      Quoted(C.LeftStrip));
+  Make("-f lavfi -i color=0x808080:size=320x240:rate=25:duration=1 -pix_fmt yuv420p -c:v ffv1 " +
+       Quoted(C.MidGrey));
+  Make("-f lavfi -i testsrc=size=641x480:rate=25:duration=1 -pix_fmt yuv444p -c:v ffv1 " +
+       Quoted(C.OddWidth));
+  for (const auto &[Format, File] : C.PixelFormats)
+    Make("-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 -pix_fmt " + Format + " -c:v ffv1 " +
+         Quoted(File));
 
   WriteFile(C.NotMedia, "This is a plain text file.\nIt only carries a media extension.\n");
   WriteFile(C.Empty, "");

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace korvane::test {
 
@@ -20,6 +22,16 @@ struct TMediaClips {
   std::string RawH264;          // an H.264 elementary stream: no start time known
   std::string TenSeconds;       // 10 s, 320x240 at 25 fps MPEG-4 + MP3 stereo 44.1 kHz, AVI
   std::string TimestampJumps;   // MPEG-TS whose times jump back, then 100 s forward
+  std::string FrameGap;         // 2 s at 25 fps with pictures 10 to 12 left out
+  std::string FiftyFPS;         // 2 s at 50 fps
+  std::string LateAudio;        // 2 s of video from 0 s; audio (44.1 kHz stereo) from 0.5 s
+  std::string Surround;         // 1 s of 5.1 sound at 48 kHz, WAV
+  std::string NarrowBand;       // 1 s of mono sound at 8 kHz, WAV
+  std::string LeftStrip;        // 640x480 black with the 8 leftmost columns white, lossless
+  std::string MidGrey;          // 320x240 of grey 128, lossless
+  std::string OddWidth;         // 641x480, 4:4:4, lossless
+  // Lossless pictures of 160x120 in unusual pixel formats, by format name.
+  std::vector<std::pair<std::string, std::string>> PixelFormats;
 };
 
 // Makes the clips on first use; every test of the program shares them.

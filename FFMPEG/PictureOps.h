@@ -1,0 +1,28 @@
+// Operations on decoded pictures the video path needs: cutting a rectangle
+// out without copying, padding with a colour, deinterlacing.
+#pragma once
+
+#include <array>
+
+#include "AVHolders.h"
+
+namespace korvane {
+
+// A frame that shows the rectangle of Source starting at (Left, Top) with
+// the given size, without copying: the same buffers with moved plane
+// pointers. None for formats that cannot be cut there (bit-packed or
+// packed-subsampled formats, an offset that splits a chroma sample).
+TFrameHolder CropView(const AVFrame *Source, int Top, int Left, int Width, int Height);
+
+// Fills Picture outside its inner rectangle (the four margins given) with
+// the colour Y, U, V (8-bit values). False for formats the colour cannot be
+// written in (RGB, paletted, packed or big-endian formats).
+bool FillPadding(AVFrame *Picture, int Top, int Bottom, int Left, int Right, const std::array<int, 3> &YUV);
+
+// Deinterlaces Source into Target (same format and size): the lines of the
+// first field are kept, those of the second are filtered from their
+// neighbours (-1, 4, 2, 4, -1). False for formats other than planar 8-bit
+// YUV and grey.
+bool DeinterlacePicture(const AVFrame *Source, AVFrame *Target);
+
+}  // namespace korvane

@@ -1,0 +1,182 @@
+// The video path: frames dropped and repeated to follow the input clock,
+// cropping, padding, odd sizes, deinterlacing and unusual pixel formats.
+#include "ConversionFixture.h"
+
+namespace korvane::test {
+namespace {
+
+using VideoPath = TranscodeTest;
+
+// The luma of the first picture of File at (X, Y).
+int LumaAt(const std::string &File, int Width, int X, int Y) {
+  const TCommandResult Raw = RunCommand("ffmpeg -nostdin -v error -i '" + File +
+                                        "' -frames:v 1 -f rawvideo -pix_fmt gray - 2>/dev/null");
+  const size_t At = static_cast<size_t>(Y) * Width + X;
+  return At < Raw.Output.size() ? static_cast<unsigned char>(Raw.Output[At]) : -1;
+}
+
+TConfigure Video(const char *Codec, const char *Extra = "", const char *Size = "") {
+  return [=](TInputOptions &, TOutputOptions &O) {
+    O.VideoCodec = Codec;
+    O.ExtOptions = Extra;
+    O.FrameSize = Size;
+  };
+}
+
+TEST_F(VideoPath, FramesFollowTheInputClock) {
+  struct Row {
+    std::string Source;
+    const char *Rate;
+    int SyncMethod;
+    int Frames, Dup, Drop;
+    int Tolerance;
+  } Rows[] = {
+      {Clips.VideoOnly, "", -1, 30, 0, 0, 0},    // 29.97 fps, every picture once
+      {Clips.VideoAudio, "", -1, 50, 0, 0, 0},   // 25 in, 25 out
+      {Clips.FrameGap, "", -1, 49, 2, 0, 0},     // 3 pictures missing: the next one is written 3 times
+      {Clips.FrameGap, "", 0, 47, 0, 0, 0},      // without synchronisation each picture once
+      {Clips.FiftyFPS, "25", -1, 50, 0, 50, 2},  // 50 in, 25 out: every other one dropped
+  };
+  int N = 0;
+  for (const Row &R : Rows) {
+    const std::string Target = Out("sync-" + std::to_string(N++) + ".avi");
+    SCOPED_TRACE(Target);
+    const TConversion C = Convert(R.Source, Target, [&](TInputOptions &, TOutputOptions &O) {
+      O.VideoCodec = "mpeg4";
+      O.FrameRate = R.Rate;
+      O.VideoSyncMethod = R.SyncMethod;
+    });
+    ASSERT_TRUE(C.Ran) << C.Error;
+    EXPECT_NEAR(Number(ProbeFile(Target, true).Stream("video"), "nb_read_frames"), R.Frames, R.Tolerance);
+    EXPECT_EQ(C.FramesDup, R.Dup);
+    EXPECT_NEAR(C.FramesDrop, R.Drop, R.Tolerance);
+  }
+  // The messages, from verbosity 3 on.
+  const TConversion Loud = Convert(Clips.FrameGap, Out("loud.avi"), Video("mpeg4", "v=3"));
+  SetLibraryLogLevel(0);
+  ASSERT_TRUE(Loud.Ran) << Loud.Error;
+  EXPECT_TRUE(Loud.Logged("*** 2 dup!"));
+}
+
+TEST_F(VideoPath, FrameLimitStopsInsideARepeat) {
+  const TConversion C = Convert(Clips.FrameGap, Out("limited.avi"), Video("mpeg4", "vframes=11"));
+  ASSERT_TRUE(C.Ran) << C.Error;
+  EXPECT_EQ(Number(ProbeFile(Out("limited.avi"), true).Stream("video"), "nb_read_frames"), 11);
+}
+
+TEST_F(VideoPath, CropScalesWhatIsLeftToTheOutputSize) {
+  struct Row {
+    const char *Extra;
+    int LeftColumn;                           // luma of column 0, row 240
+  } Rows[] = {{"", 255}, {"cropleft=8", 0}};  // read as full-range grey
+  int N = 0;
+  for (const Row &R : Rows) {
+    const std::string Target = Out("crop-" + std::to_string(N++) + ".mkv");
+    SCOPED_TRACE(R.Extra);
+    const TConversion C = Convert(Clips.LeftStrip, Target, [&](TInputOptions &, TOutputOptions &O) {
+      O.VideoCodec = "ffv1";
+      O.ExtOptions = R.Extra;
+      O.FrameSize = "640x480";
+    });
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const TProbedFile P = ProbeFile(Target);
+    EXPECT_EQ(Number(P.Stream("video"), "width"), 640);
+    EXPECT_NEAR(LumaAt(Target, 640, 0, 240), R.LeftColumn, 12);
+  }
+}
+
+TEST_F(VideoPath, PaddingTakesThePadColour) {
+  struct Row {
+    uint32_t Colour;
+    int Pad;  // expected luma in the padding, read as full-range grey
+  } Rows[] = {{0x000000, 0}, {0xFFFFFF, 255}, {0x0000FF, 70}};
+  int N = 0;
+  for (const Row &R : Rows) {
+    const std::string Target = Out("pad-" + std::to_string(N++) + ".mkv");
+    SCOPED_TRACE(R.Colour);
+    const TConversion C = Convert(Clips.MidGrey, Target, [&](TInputOptions &, TOutputOptions &O) {
+      O.VideoCodec = "ffv1";
+      O.FrameSize = "320x208";
+      O.PadTop = 16;
+      O.PadBottom = 16;
+      O.PadColor = R.Colour;
+    });
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const TProbedFile P = ProbeFile(Target);
+    EXPECT_EQ(Number(P.Stream("video"), "height"), 240);
+    EXPECT_NEAR(LumaAt(Target, 320, 160, 4), R.Pad, 2) << "top padding";
+    EXPECT_NEAR(LumaAt(Target, 320, 160, 235), R.Pad, 2) << "bottom padding";
+    EXPECT_NEAR(LumaAt(Target, 320, 160, 120), 128, 3) << "the picture";
+  }
+}
+
+TEST_F(VideoPath, OddSourceSizeIsScaledToWhatTheEncoderTakes) {
+  struct Row {
+    const char *Codec, *Extra;
+    int Width;
+  } Rows[] = {{"mpeg4", "", 640},  // 4:2:0 only: scaled to an even width
+              {"libx264", "pix_fmt=yuv420p", 640},
+              {"libx264", "", 641},  // takes the source's 4:4:4 as it is
+              {"ffv1", "", 641}};
+  int N = 0;
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(std::string(R.Codec) + " " + R.Extra);
+    const std::string Target = Out("odd-" + std::to_string(N++) + ".mkv");
+    const TConversion C = Convert(Clips.OddWidth, Target, Video(R.Codec, R.Extra));
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const TProbedFile P = ProbeFile(Target);
+    EXPECT_EQ(Number(P.Stream("video"), "width"), R.Width);
+    EXPECT_EQ(DecodeErrors(Target), "");
+  }
+}
+
+TEST_F(VideoPath, DeinterlaceBlendsTheSecondField) {
+  // Alternating black and white lines become an even grey.
+  const std::string Source = Out("lines.mkv");
+  ASSERT_TRUE(
+      RunFFmpeg("-f lavfi -i color=black:size=64x64:rate=25:duration=0.2 -vf "
+                "\"geq=lum='if(mod(Y\\,2)\\,255\\,0)':cb=128:cr=128\" -pix_fmt yuv420p -c:v ffv1 '" +
+                Source + "'"));
+  for (const char *Extra : {"", "deinterlace"}) {
+    SCOPED_TRACE(Extra);
+    const std::string Target = Out(std::string("deint") + Extra + ".mkv");
+    const TConversion C = Convert(Source, Target, Video("ffv1", Extra));
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const int Even = LumaAt(Target, 64, 32, 30), Odd = LumaAt(Target, 64, 32, 31);
+    if (*Extra) {
+      EXPECT_EQ(Even, 0) << "the first field is kept";
+      EXPECT_NEAR(Odd, 0, 2) << "lines between two black ones become black";
+    } else {
+      EXPECT_EQ(Even, 0);
+      EXPECT_EQ(Odd, 255);
+    }
+  }
+}
+
+TEST_F(VideoPath, UnusualPixelFormatsReachEveryEncoderOrFailClearly) {
+  struct Encoder {
+    const char *Codec, *Extension, *Size;
+  } Encoders[] = {{"mpeg4", "avi", ""},      {"libxvid", "avi", ""},    {"libx264", "mp4", ""},
+                  {"mpeg1video", "mpg", ""}, {"mpeg2video", "vob", ""}, {"msmpeg4", "avi", ""},
+                  {"wmv2", "wmv", ""},       {"flv", "flv", ""},        {"h263", "3gp", "176x144"},
+                  {"rv10", "rm", ""},        {"rv20", "rm", ""},        {"rawvideo", "avi", ""}};
+  for (const auto &[Format, Source] : Clips.PixelFormats) {
+    for (const Encoder &E : Encoders) {
+      SCOPED_TRACE(Format + " to " + E.Codec);
+      const std::string Target = Out(Format + "-" + E.Codec + "." + E.Extension);
+      const TConversion C = Convert(Source, Target, Video(E.Codec, "", E.Size));
+      if (!C.Ran) {
+        // An encoder that cannot take this picture says so; its own reason is in the log.
+        EXPECT_EQ(C.Error.rfind("Error while opening codec for output stream #0.0", 0), 0u) << C.Error;
+        continue;
+      }
+      const TProbedFile P = ProbeFile(Target, true);
+      EXPECT_EQ(P.Errors, "");
+      EXPECT_EQ(Number(P.Stream("video"), "nb_read_frames"), 10);
+      std::filesystem::remove(Target);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korvane::test
