@@ -16,7 +16,7 @@ namespace {
 
 // Bump when the clips change, so that clips made by an earlier build are
 // made anew.
-constexpr const char *ClipsVersion = "clips-4.ready";
+constexpr const char *ClipsVersion = "clips-5.ready";
 
 std::string Quoted(const std::string &Path) { return "'" + Path + "'"; }
 
@@ -48,6 +48,8 @@ TMediaClips ClipNames(const std::string &Folder) {
   C.LeftStrip = Folder + "/left-strip.mkv";
   C.MidGrey = Folder + "/mid-grey.mkv";
   C.OddWidth = Folder + "/odd-width.mkv";
+  C.SweepVideo = Folder + "/sweep-video.avi";
+  C.SweepAudio = Folder + "/sweep-audio.wav";
   for (const char *Format : {"yuv444p", "yuv420p10le", "rgba", "gray", "yuv422p"})
     C.PixelFormats.emplace_back(Format, Folder + "/pixels-" + Format + ".mkv");
   return C;
@@ -128,6 +130,13 @@ void MakeClips(const TMediaClips &C) {
        Quoted(C.MidGrey));
   Make("-f lavfi -i testsrc=size=641x480:rate=25:duration=1 -pix_fmt yuv444p -c:v ffv1 " +
        Quoted(C.OddWidth));
+  Make(
+      "-f lavfi -i testsrc=size=640x480:rate=25:duration=5 -f lavfi -i "
+      "sine=frequency=440:sample_rate=44100:duration=5 "
+      "-ac 2 -c:v mpeg4 -q:v 3 -c:a pcm_s16le " +
+      Quoted(C.SweepVideo));
+  Make("-f lavfi -i sine=frequency=440:sample_rate=44100:duration=5 -ac 2 -c:a pcm_s16le " +
+       Quoted(C.SweepAudio));
   for (const auto &[Format, File] : C.PixelFormats)
     Make("-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 -pix_fmt " + Format + " -c:v ffv1 " +
          Quoted(File));

@@ -30,6 +30,8 @@ struct TMediaClips {
   std::string LeftStrip;        // 640x480 black with the 8 leftmost columns white, lossless
   std::string MidGrey;          // 320x240 of grey 128, lossless
   std::string OddWidth;         // 641x480, 4:4:4, lossless
+  std::string SweepVideo;       // 5 s, 640x480 at 25 fps MPEG-4 + PCM stereo 44.1 kHz, AVI
+  std::string SweepAudio;       // 5 s of PCM stereo 44.1 kHz, WAV
   // Lossless pictures of 160x120 in unusual pixel formats, by format name.
   std::vector<std::pair<std::string, std::string>> PixelFormats;
 };

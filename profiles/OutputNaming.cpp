@@ -1,0 +1,61 @@
+#include "OutputNaming.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "TextConvert.h"
+
+namespace korvane {
+
+namespace {
+
+bool FileExists(const std::string &Path) {
+  struct stat Status {};
+  return stat(Path.c_str(), &Status) == 0;
+}
+
+}  // namespace
+
+std::string OutputFileName(std::string_view Folder, std::string_view InputPath, std::string_view Extension,
+                           bool Overwrite) {
+  std::string Name(InputPath.substr(
+      InputPath.find_last_of('/') == std::string_view::npos ? 0 : InputPath.find_last_of('/') + 1));
+  if (const size_t Dot = Name.rfind('.'); Dot != std::string::npos && Dot > 0) Name.erase(Dot);
+  std::string Suffix = ".";
+  for (const char C : Extension) Suffix += static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+  std::string Base(Folder);
+  if (!Base.empty() && Base.back() != '/') Base += '/';
+  Base += Name;
+  if (Overwrite || !FileExists(Base + Suffix)) return Base + Suffix;
+  for (unsigned long N = 1;; ++N) {
+    const std::string Candidate = Base + "-" + std::to_string(N) + Suffix;
+    if (!FileExists(Candidate)) return Candidate;
+  }
+}
+
+std::string AspectRatioText(std::string_view VideoSize) {
+  std::string Size;
+  for (const char C : VideoSize)
+    if (C != ' ') Size += C;
+  if (Size.empty()) Size = "640x480";
+  try {
+    const size_t X = Size.find('x');
+    if (X == std::string::npos) return "1.3333";
+    const double Width = StrToFloat(Size.substr(0, X)), Height = StrToFloat(Size.substr(X + 1));
+    const double Ratio = std::round(Width / Height * 10000) / 10000;
+    if (!std::isfinite(Ratio)) return "1.3333";
+    char Text[32];
+    std::snprintf(Text, sizeof Text, "%.4f", Ratio);
+    std::string Result = Text;
+    while (Result.back() == '0') Result.pop_back();
+    if (Result.back() == '.') Result.pop_back();
+    return Result;
+  } catch (const EConvertError &) {
+    return "1.3333";
+  }
+}
+
+}  // namespace korvane

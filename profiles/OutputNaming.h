@@ -1,0 +1,26 @@
+// Where a converted file goes, the same for every front end: the input's
+// name with the profile's extension in the output folder, made unique with
+// "-1", "-2", ... unless existing files may be overwritten; and the aspect
+// ratio text a row's picture size gives.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+// Folder + the input file's name (folder part removed) with its extension
+// replaced by "." + the lower-cased Extension ("MP4" gives ".mp4"). Unless
+// Overwrite is set, an existing file's name is not used: the first of
+// "name-1.ext", "name-2.ext", ... that does not exist is. Existence is
+// tested now, as a file.
+std::string OutputFileName(std::string_view Folder, std::string_view InputPath, std::string_view Extension,
+                           bool Overwrite);
+
+// The aspect ratio text for a picture size text such as "640x480": width
+// / height rounded to four decimals in shortest form ("1.3333", "1.25",
+// "1.7778"). Blanks are ignored; an empty text counts as "640x480"; a text
+// that does not read gives "1.3333".
+std::string AspectRatioText(std::string_view VideoSize);
+
+}  // namespace korvane

@@ -1,0 +1,132 @@
+// Every output profile at its default selections, as the conversion queue
+// sets a row up, on a video clip and on an audio-only clip. Each output must
+// be the container its extension names, carry the codecs, size, rate and
+// channels the settings ask for, last as long as the source and decode
+// without an error.
+#include <map>
+
+#include "ConversionFixture.h"
+#include "ProfileCatalogue.h"
+#include "ProfileOptions.h"
+#include "ProfileSettings.h"
+
+namespace korvane::test {
+namespace {
+
+// The demuxer ffprobe names for each output extension.
+const std::map<std::string, std::string> Containers = {
+    {"3G2", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"3GP", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"MP4", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"MOV", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"M4A", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"ASF", "asf"},
+    {"WMV", "asf"},
+    {"WMA", "asf"},
+    {"AVI", "avi"},
+    {"FLV", "flv"},
+    {"MKV", "matroska,webm"},
+    {"MPG", "mpeg"},
+    {"MPEG", "mpeg"},
+    {"VOB", "mpeg"},
+    {"DV", "dv"},
+    {"SWF", "swf"},
+    {"RM", "rm"},
+    {"RA", "rm"},
+    {"MP3", "mp3"},
+    {"MP2", "mp3"},
+    {"WAV", "wav"},
+    {"AC3", "ac3"},
+    {"AAC", "aac"},
+    {"AU", "au"},
+    {"OGG", "ogg"},
+    {"AMR", "amr"},
+    {"AIFF", "aiff"},
+    {"M4V", "mov,mp4,m4a,3gp,3g2,mj2"},
+};
+
+// The codec names ffprobe reports for the encoder names the settings write.
+std::string ProbedCodec(const std::string &Encoder) {
+  static const std::map<std::string, std::string> Names = {
+      {"libxvid", "mpeg4"},    {"libx264", "h264"}, {"libmp3lame", "mp3"},    {"libfaac", "aac"},
+      {"libamr_nb", "amr_nb"}, {"flv", "flv1"},     {"msmpeg4", "msmpeg4v3"}, {"vorbis", "vorbis"}};
+  const auto Found = Names.find(Encoder);
+  return Found == Names.end() ? Encoder : Found->second;
+}
+
+class ProfileSweep : public TranscodeTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ProfileSweep, DefaultSelectionsGiveAPlayableFile) {
+  const int Row = GetParam();
+  const TCatalogueRow &Profile = OutputProfileCatalogue()[static_cast<size_t>(Row)];
+  TProfileForm Form;
+  FillOutputFormatList(Form.ComboOutputFormat);
+  Form.ComboOutputFormat.ItemIndex = Row;
+  ASSERT_TRUE(ChangeOutputFormat(Form));
+  TOutputOptions Settings;
+  ApplyProfileSettings(Form, Settings);
+  Settings.AudioVolume = 255;
+  Settings.FrameAspectRatio = "1.3333";
+
+  std::string Extension(Profile.Extension);
+  for (char &C : Extension) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+  for (const std::string &Source : {Clips.SweepVideo, Clips.SweepAudio}) {
+    const bool AudioSource = Source == Clips.SweepAudio;
+    SCOPED_TRACE(std::string(Profile.DisplayText) + (AudioSource ? " from audio only" : " from video"));
+    const std::string Target = Out(std::string(AudioSource ? "audio" : "video") + "." + Extension);
+    const TConversion C = Convert(Source, Target, [&](TInputOptions &, TOutputOptions &O) {
+      const std::string Name = O.FileName;
+      O = Settings;
+      O.FileName = Name;
+    });
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const TProbedFile P = ProbeFile(Target);
+    EXPECT_EQ(P.Errors, "");
+    EXPECT_EQ(DecodeErrors(Target), "");
+    const auto Container = Containers.find(std::string(Profile.Extension));
+    ASSERT_NE(Container, Containers.end()) << Profile.Extension;
+    EXPECT_EQ(P.Format.at("format_name"), Container->second);
+
+    const bool WantVideo = !AudioSource && !Settings.VideoDisable;
+    ASSERT_EQ(P.Count("video"), WantVideo ? 1 : 0);
+    ASSERT_EQ(P.Count("audio"), 1);
+    if (WantVideo) {
+      const auto *Video = P.Stream("video");
+      if (!Settings.VideoCodec.empty()) {
+        EXPECT_EQ(Video->at("codec_name"), ProbedCodec(Settings.VideoCodec));
+      }
+      const std::string Size = Settings.FrameSize.empty() ? "640x480" : Settings.FrameSize;
+      EXPECT_EQ(Video->at("width") + "x" + Video->at("height"), Size);
+    }
+    const auto *Audio = P.Stream("audio");
+    if (!Settings.AudioCodec.empty()) {
+      EXPECT_EQ(Audio->at("codec_name"), ProbedCodec(Settings.AudioCodec));
+    }
+    EXPECT_EQ(Number(Audio, "sample_rate"), Settings.AudioSampleRate > 0 ? Settings.AudioSampleRate : 44100);
+    EXPECT_EQ(Number(Audio, "channels"), Settings.AudioChannels > 0 ? Settings.AudioChannels : 2);
+    // Measured on the packets: some containers (SWF) state no duration.
+    const TStreamSpan AudioSpan = StreamSpan(Target, "audio");
+    double Length = AudioSpan.End - AudioSpan.Start;
+    if (WantVideo) {
+      const TStreamSpan VideoSpan = StreamSpan(Target, "video");
+      Length = std::max(Length, VideoSpan.End - VideoSpan.Start);
+    }
+    EXPECT_NEAR(Length, 5.0, 0.2);
+  }
+}
+
+std::vector<int> ProfileRows() {
+  std::vector<int> Rows;
+  const auto Catalogue = OutputProfileCatalogue();
+  for (size_t I = 0; I < Catalogue.size(); ++I)
+    if (!Catalogue[I].IsSeparator()) Rows.push_back(static_cast<int>(I));
+  return Rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryProfile, ProfileSweep, ::testing::ValuesIn(ProfileRows()),
+                         [](const ::testing::TestParamInfo<int> &Info) {
+                           return "Row" + std::to_string(Info.param);
+                         });
+
+}  // namespace
+}  // namespace korvane::test
