@@ -1,12 +1,18 @@
 // A conversion task: its option state, the operations that reset, prepare
-// and clear it, the option dispatcher and the typed option setters.
+// and clear it, the option dispatcher and the typed option setters, and its
+// one run (on a worker thread or the caller's) with stop, pause and its end.
 #pragma once
 
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "FFMpegException.h"
 #include "OptionRecords.h"
@@ -32,12 +38,67 @@ struct TProgressInfo {
 };
 using TTaskProgressCallback = std::function<void(TCustomFFmpeg &Task, const TProgressInfo &Info)>;
 
+// ---- Running a task: what its thread, its hooks and its end need ----
+
+// What the before-hook event decides for one picture.
+enum THookAction { haContinue, haIgnore, haStop };
+// Scheduling priority of a task's worker thread, lowest first.
+enum TConvertPriority { tpIdle, tpLowest, tpLower, tpNormal };
+
+// The picture the custom-hook event receives: RGB24, Height rows of Stride
+// bytes each. The handler may change the pixels in place.
+struct TRGBPicture {
+  int Width = 0;
+  int Height = 0;
+  int Stride = 0;
+  uint8_t *Data = nullptr;
+};
+
+// The end of a task's run, and the two frame-hook decisions of the video path.
+using TTaskTerminateCallback = std::function<void(TCustomFFmpeg &Task)>;
+using TTaskBeforeHookCallback = std::function<void(TCustomFFmpeg &Task, int64_t PTS, THookAction &Action)>;
+using TTaskCustomHookCallback = std::function<void(TCustomFFmpeg &Task, TRGBPicture &Picture, int FrameNumber,
+                                                   int64_t PTS, bool &Update, bool &StopHook)>;
+
+// Held by a thread that a task starts, for as long as the thread runs, and
+// given up as the thread's very last act, after the thread has let go of the
+// task. Whoever the thread calls back (the component and its dispatchers)
+// counts its live threads with it and waits for them before it goes.
+class TThreadLease {
+ public:
+  virtual ~TThreadLease() = default;
+};
+using TThreadLeaseHolder = std::unique_ptr<TThreadLease>;
+
+// The thread a task runs on (or reports its end from). Joined when the task
+// is freed; detached instead when the task is freed on that very thread,
+// which happens when the thread held the last reference to it.
+class TTaskThread {
+ public:
+  TTaskThread() = default;
+  ~TTaskThread();
+  TTaskThread(const TTaskThread &) = delete;
+  TTaskThread &operator=(const TTaskThread &) = delete;
+  // A task gets one thread in its life (its run or its stop report).
+  template <typename TBody>
+  void Start(TBody &&Body) {
+    FThread = std::thread(std::forward<TBody>(Body));
+  }
+  // Waits for the thread to end, unless it is the calling thread.
+  void Join();
+
+ private:
+  std::thread FThread;
+};
+
 // Disc and camera formats a target preset can set up.
 enum class TTargetPreset { VCD, SVCD, DVD, DV, DV50 };
 // Television norms of a target preset; Auto decides from the frame rate.
 enum class TNorm { PAL, NTSC, Film, Auto };
 
-class TCustomFFmpeg {
+// A task that runs on a thread of its own must be owned by a std::shared_ptr:
+// the thread keeps it alive until the thread is done with it.
+class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
  public:
   TCustomFFmpeg();
   virtual ~TCustomFFmpeg();
@@ -126,13 +187,60 @@ class TCustomFFmpeg {
   // Least time between two progress reports.
   int64_t FProgressIntervalUS = 500000;
 
-  // Run state, cleared by PrepareOptions.
-  bool FRunning = false;
+  // Run state, cleared by PrepareOptions. FRunning and FTerminated change
+  // under FRunLock (a start, a stop and the end of the run may meet on
+  // different threads) and are read anywhere. FFinished, FExceptionRaised
+  // and FExceptionMessage belong to the thread that runs the task: set
+  // before it starts, written by the run, read by its terminate callback.
+  std::atomic<bool> FRunning{false};
   std::atomic<bool> FStopRequested{false};
   bool FFinished = false;
-  bool FTerminated = false;
+  std::atomic<bool> FTerminated{false};
   bool FExceptionRaised = false;
   std::string FExceptionMessage;
+
+  // ---- Running the task (the component drives these) ----
+
+  // Starts the task's one run. With UseThread the run goes to a new worker
+  // thread of the given priority, held until ResumeThread; the result is that
+  // thread's system id. Without, the run happens inside this call on the
+  // calling thread and the result is 0. A task that is running or has run is
+  // not started again (0). A task without an output or an input fails at
+  // once: the failure is logged at level -1 and reported through the
+  // terminate callback. Lease goes to the thread (see TThreadLease).
+  pid_t StartRun(bool UseThread, TConvertPriority Priority, TThreadLeaseHolder Lease = nullptr);
+  // Lets the thread StartRun made begin the run.
+  void ResumeThread();
+  // The run itself: the transcode, a failure's report, clearing the options,
+  // and NotifyTerminated. Never throws.
+  void Run();
+  // The end of the run: no longer running, terminated, the terminate callback.
+  void NotifyTerminated();
+  // Asks the run to end before its next packet; wakes it when it is paused
+  // or not yet resumed.
+  void RequestStop();
+  // Stops the task: a running one is asked to stop; one that never started
+  // reports its end without running, from a short-lived thread of the lowest
+  // priority (Lease as for StartRun).
+  void StopTask(TThreadLeaseHolder Lease = nullptr);
+  // Pauses or resumes the run at its safe point in the transcode loop.
+  void SetPaused(bool Paused);
+  // The loop's safe point, reached before every packet: waits while the run
+  // is paused; false as soon as a stop is requested.
+  bool ContinueAfterPause();
+  // Whether the run waits at its safe point now.
+  bool PausedAtSafePoint() const;
+  // Whether the run is under way on a worker thread.
+  bool RunsOnWorkerThread() const;
+  // Asks the run to stop and waits, Limit at most, until the run is over and
+  // its thread is done with the task (not at all when called on that
+  // thread). True when both are.
+  bool StopAndWait(std::chrono::milliseconds Limit);
+
+  // Connected by the owner before the run; nothing is sent while unset.
+  TTaskTerminateCallback FOnTerminate;
+  TTaskBeforeHookCallback FOnBeforeHook;
+  TTaskCustomHookCallback FOnCustomHook;
 
  protected:
   // The format name to look up: "pgmyuv" becomes "image2", with a note.
@@ -144,6 +252,29 @@ class TCustomFFmpeg {
   int64_t ParseTime(const std::string &OptionName, const std::string &Text, bool IsDuration);
 
   TOptionState FState;
+
+ private:
+  // Reports a failed run: logged at level -1, FExceptionRaised and FExceptionMessage.
+  void ReportFailure(const std::string &Message);
+  // A start that cannot go ahead: cleared, reported, terminated.
+  void FailStart(const std::string &Message);
+  // The first and the last act of a thread the task starts.
+  void ThreadBegins();
+  void ThreadEnds();
+
+  // Guards the compound changes of FRunning and FTerminated and the fields
+  // below; FRunChanged announces every change and every stop request.
+  mutable std::mutex FRunLock;
+  std::condition_variable FRunChanged;
+  bool FOnWorker = false;                    // the run was given a worker thread
+  bool FHeldAtStart = false;                 // the worker waits for ResumeThread
+  bool FWaitingAtSafePoint = false;          // the run is parked at its safe point
+  bool FThreadMade = false;                  // FThread was started (run or stop report)
+  bool FThreadDone = false;                  // ... and has nothing left to do with the task
+  std::thread::id FOwnThread;                // the thread that runs the task or reports its end
+  std::atomic<bool> FPauseRequested{false};  // written under FRunLock; read without it at the safe point
+  // Last, so that it goes first: the thread is joined before the rest goes.
+  TTaskThread FThread;
 };
 
 class TFFmpeg : public TCustomFFmpeg {
@@ -156,7 +287,11 @@ class TFFmpeg : public TCustomFFmpeg {
   void ApplyInputOptions(const TInputOptions &Options);
   void ApplyOutputOptions(const TOutputOptions &Options);
 
-  int FTaskIndex = -1;
+  // Position in the component's list; renumbered there under the component's
+  // lock, read by the hook events without it.
+  std::atomic<int> FTaskIndex{-1};
+  // The system id of the thread running the task; written and read under the
+  // component's lock.
   pid_t FThreadID = 0;
   TInputOptions FInputOptions;
   TOutputOptions FOutputOptions;

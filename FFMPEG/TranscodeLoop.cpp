@@ -72,6 +72,7 @@ void TTranscoder::Loop() {
   FLastReport = S.FTimerStart;
 
   while (!FTask.FStopRequested) {
+    if (!FTask.ContinueAfterPause()) break;
     double SmallestInput = 1e100, SmallestOutput = 1e100;
     int Chosen = -1;
     for (const auto &OstHolder : FOutputStreams) {
