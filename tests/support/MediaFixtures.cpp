@@ -16,7 +16,7 @@ namespace {
 
 // Bump when the clips change, so that clips made by an earlier build are
 // made anew.
-constexpr const char *ClipsVersion = "clips-5.ready";
+constexpr const char *ClipsVersion = "clips-6.ready";
 
 std::string Quoted(const std::string &Path) { return "'" + Path + "'"; }
 
@@ -50,6 +50,7 @@ TMediaClips ClipNames(const std::string &Folder) {
   C.OddWidth = Folder + "/odd-width.mkv";
   C.SweepVideo = Folder + "/sweep-video.avi";
   C.SweepAudio = Folder + "/sweep-audio.wav";
+  C.LongHD = Folder + "/long-hd.avi";
   for (const char *Format : {"yuv444p", "yuv420p10le", "rgba", "gray", "yuv422p"})
     C.PixelFormats.emplace_back(Format, Folder + "/pixels-" + Format + ".mkv");
   return C;
@@ -137,6 +138,10 @@ void MakeClips(const TMediaClips &C) {
       Quoted(C.SweepVideo));
   Make("-f lavfi -i sine=frequency=440:sample_rate=44100:duration=5 -ac 2 -c:a pcm_s16le " +
        Quoted(C.SweepAudio));
+  Make(
+      "-f lavfi -i testsrc=size=1280x720:rate=25:duration=30 -f lavfi -i sine=duration=30 -c:v mpeg4 -q:v 8 "
+      "-c:a libmp3lame " +
+      Quoted(C.LongHD));
   for (const auto &[Format, File] : C.PixelFormats)
     Make("-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 -pix_fmt " + Format + " -c:v ffv1 " +
          Quoted(File));

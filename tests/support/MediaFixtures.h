@@ -32,6 +32,7 @@ struct TMediaClips {
   std::string OddWidth;         // 641x480, 4:4:4, lossless
   std::string SweepVideo;       // 5 s, 640x480 at 25 fps MPEG-4 + PCM stereo 44.1 kHz, AVI
   std::string SweepAudio;       // 5 s of PCM stereo 44.1 kHz, WAV
+  std::string LongHD;           // 30 s, 1280x720 at 25 fps MPEG-4 + MP3: takes seconds to convert
   // Lossless pictures of 160x120 in unusual pixel formats, by format name.
   std::vector<std::pair<std::string, std::string>> PixelFormats;
 };

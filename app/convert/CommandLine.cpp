@@ -1,0 +1,123 @@
+#include "CommandLine.h"
+
+#include <cstdlib>
+#include <map>
+
+namespace korvane::convert {
+
+namespace {
+
+bool ReadNumber(const std::string &Text, int Low, int High, int &Value) {
+  if (Text.empty() || Text.find_first_not_of("0123456789") != std::string::npos || Text.size() > 9)
+    return false;
+  Value = std::atoi(Text.c_str());
+  return Value >= Low && Value <= High;
+}
+
+}  // namespace
+
+const char *UsageText() {
+  return "usage: korvane-convert --list-profiles\n"
+         "       korvane-convert --show-profile NAME|ROW\n"
+         "       korvane-convert --info FILE...\n"
+         "       korvane-convert -p NAME|ROW -o DIR [--overwrite] [--video-codec ITEM] [--size ITEM]\n"
+         "                       [--video-bitrate ITEM] [--framerate ITEM] [--audio-codec ITEM]\n"
+         "                       [--audio-bitrate ITEM] [--channels Stereo|Mono] [--sample-rate ITEM]\n"
+         "                       [--aspect Original|4:3|16:9] [--volume 0..10] [--option NAME=VALUE]...\n"
+         "                       [--jobs N] [--log-level quiet|error|info|debug|all] FILE...\n"
+         "Each ITEM is one of the profile's items for that choice (see --show-profile).\n"
+         "Exit status: 0 all done, 1 a file failed, 2 usage error, 130 stopped.\n";
+}
+
+TCommandLine ParseCommandLine(int argc, const char *const *argv) {
+  TCommandLine C;
+  // Options that take a value, and where it goes.
+  const std::map<std::string, std::string TCommandLine::*> Choices = {
+      {"--video-codec", &TCommandLine::VideoCodec},
+      {"--size", &TCommandLine::Size},
+      {"--video-bitrate", &TCommandLine::VideoBitrate},
+      {"--framerate", &TCommandLine::FrameRate},
+      {"--audio-codec", &TCommandLine::AudioCodec},
+      {"--audio-bitrate", &TCommandLine::AudioBitrate},
+      {"--channels", &TCommandLine::Channels},
+      {"--sample-rate", &TCommandLine::SampleRate},
+      {"--aspect", &TCommandLine::Aspect},
+      {"--log-level", &TCommandLine::LogLevel},
+      {"-p", &TCommandLine::Profile},
+      {"--profile", &TCommandLine::Profile},
+      {"-o", &TCommandLine::OutputFolder},
+      {"--output", &TCommandLine::OutputFolder},
+  };
+  bool Converting = false, FilesOnly = false;
+  for (int I = 1; I < argc; ++I) {
+    const std::string Word = argv[I];
+    const auto Value = [&]() -> std::string {
+      if (I + 1 >= argc) throw EUsageError(Word + " needs a value");
+      return argv[++I];
+    };
+    if (FilesOnly || Word.empty() || Word[0] != '-' || Word == "-") {
+      C.Files.push_back(Word);
+    } else if (Word == "--") {
+      FilesOnly = true;
+    } else if (Word == "-h" || Word == "--help") {
+      C.Mode = TMode::Help;
+      return C;
+    } else if (Word == "--list-profiles") {
+      C.Mode = TMode::ListProfiles;
+    } else if (Word == "--show-profile") {
+      C.Mode = TMode::ShowProfile;
+      C.Profile = Value();
+    } else if (Word == "--info") {
+      C.Mode = TMode::Info;
+    } else if (Word == "--overwrite") {
+      C.Overwrite = Converting = true;
+    } else if (Word == "--volume") {
+      int Position = 0;
+      const std::string Text = Value();
+      if (!ReadNumber(Text, 0, 10, Position))
+        throw EUsageError("--volume takes a position from 0 to 10, not '" + Text + "'");
+      C.Volume = Position;
+      Converting = true;
+    } else if (Word == "--jobs" || Word == "-j") {
+      const std::string Text = Value();
+      if (!ReadNumber(Text, 1, 64, C.Jobs))
+        throw EUsageError("--jobs takes a number from 1 to 64, not '" + Text + "'");
+      Converting = true;
+    } else if (Word == "--option") {
+      const std::string Line = Value();
+      if (Line.find('=') == std::string::npos || Line[0] == '=')
+        throw EUsageError("--option takes NAME=VALUE, not '" + Line + "'");
+      C.Options.push_back(Line);
+      Converting = true;
+    } else if (const auto Choice = Choices.find(Word); Choice != Choices.end()) {
+      C.*(Choice->second) = Value();
+      if (Word != "--log-level") Converting = true;
+    } else {
+      throw EUsageError("unknown option " + Word);
+    }
+  }
+
+  if (C.Mode == TMode::ShowProfile || C.Mode == TMode::ListProfiles) {
+    if (Converting || !C.Files.empty())
+      throw EUsageError("this request takes no files or conversion options");
+    return C;
+  }
+  if (C.Mode == TMode::Info) {
+    if (Converting) throw EUsageError("--info takes no conversion options");
+    if (C.Files.empty()) throw EUsageError("--info needs at least one file");
+    return C;
+  }
+  if (!Converting && C.Files.empty() && C.Profile.empty() && C.OutputFolder.empty()) return C;  // help
+  C.Mode = TMode::Convert;
+  if (C.Profile.empty()) throw EUsageError("choose a profile with -p NAME|ROW (see --list-profiles)");
+  if (C.OutputFolder.empty()) throw EUsageError("choose an output folder with -o DIR");
+  if (C.Files.empty()) throw EUsageError("name at least one file to convert");
+  const std::string Levels[] = {"quiet", "error", "info", "debug", "all"};
+  bool KnownLevel = false;
+  for (const std::string &Level : Levels) KnownLevel |= C.LogLevel == Level;
+  if (!KnownLevel)
+    throw EUsageError("--log-level takes quiet, error, info, debug or all, not '" + C.LogLevel + "'");
+  return C;
+}
+
+}  // namespace korvane::convert

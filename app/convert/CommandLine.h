@@ -1,0 +1,42 @@
+// The command line of korvane-convert: what the user asked for, or why the
+// words do not make a request.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace korvane::convert {
+
+// A command line that does not make a request; the program ends with
+// status 2 and this message.
+class EUsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class TMode { Help, ListProfiles, ShowProfile, Info, Convert };
+
+struct TCommandLine {
+  TMode Mode = TMode::Help;
+  std::string Profile;  // display text or row number
+  std::string OutputFolder;
+  bool Overwrite = false;
+  // Choices in the profile's lists; empty: the profile's default.
+  std::string VideoCodec, Size, VideoBitrate, FrameRate, AudioCodec, AudioBitrate, Channels, SampleRate,
+      Aspect;
+  std::optional<int> Volume;         // bar position 0..10
+  std::vector<std::string> Options;  // NAME=VALUE lines
+  int Jobs = 0;                      // 0: one per processor core
+  std::string LogLevel = "error";
+  std::vector<std::string> Files;
+};
+
+// Reads argv; raises EUsageError for words that make no request.
+TCommandLine ParseCommandLine(int argc, const char *const *argv);
+
+// The usage text printed by --help and after a usage error.
+const char *UsageText();
+
+}  // namespace korvane::convert

@@ -1,0 +1,81 @@
+#include "RowSetup.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "OutputNaming.h"
+#include "ProfileSettings.h"
+
+namespace korvane {
+
+namespace {
+
+struct TVolumeStep {
+  const char *Label;
+  int Value;
+};
+constexpr TVolumeStep VolumeSteps[VolumePositions] = {
+    {"0%", 1},     {"20%", 50},   {"40%", 100},  {"60%", 150},  {"80%", 200},  {"100%", 255},
+    {"120%", 300}, {"140%", 350}, {"160%", 400}, {"180%", 450}, {"200%", 600},
+};
+
+int ClampPosition(int Position) {
+  return Position < 0 ? 0 : Position >= VolumePositions ? VolumePositions - 1 : Position;
+}
+
+}  // namespace
+
+std::string VolumeLabel(int Position) { return VolumeSteps[ClampPosition(Position)].Label; }
+
+int VolumeValue(int Position) { return VolumeSteps[ClampPosition(Position)].Value; }
+
+TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition,
+                                std::string_view VideoSizeText) {
+  TOutputOptions Options;
+  ApplyProfileSettings(Form, Options);
+  Options.AudioVolume = VolumeValue(VolumePosition);
+  switch (Form.ComboAspectRatio.ItemIndex) {
+    case 1: Options.FrameAspectRatio = "4:3"; break;
+    case 2: Options.FrameAspectRatio = "16:9"; break;
+    default: Options.FrameAspectRatio = AspectRatioText(VideoSizeText); break;
+  }
+  return Options;
+}
+
+std::string FrameRateText(int Numerator, int Denominator) {
+  if (Denominator == 0) return " ";
+  // Two decimals, ties to even, shortest form: 29.97, 23.98, 25.
+  const double Hundredths = std::nearbyint(static_cast<double>(Numerator) / Denominator * 100);
+  char Text[32];
+  std::snprintf(Text, sizeof Text, "%.2f", Hundredths / 100);
+  std::string Result = Text;
+  while (Result.back() == '0') Result.pop_back();
+  if (Result.back() == '.') Result.pop_back();
+  return Result;
+}
+
+std::string DurationText(int64_t Microseconds) {
+  const int64_t Seconds = Microseconds / 1000000;
+  if (Seconds < 0 || Microseconds == AV_NOPTS_VALUE) return "Unknown";
+  const int64_t Minutes = Seconds / 60;
+  char Text[48];
+  std::snprintf(Text, sizeof Text, "%02lld:%02lld:%02lld", static_cast<long long>(Minutes / 60),
+                static_cast<long long>(Minutes % 60), static_cast<long long>(Seconds - 60 * Minutes));
+  return Text;
+}
+
+TFileRowTexts FileRowTexts(const TAVProbe &Probe) {
+  TFileRowTexts Texts;
+  if (Probe.VideoStreamCount() > 0) {
+    TAVVideoStreamInfo Video;
+    Probe.GetVideoStreamInfo(Video);
+    Texts.VideoSize = std::to_string(Video.Width) + "x" + std::to_string(Video.Height);
+    Texts.FrameRate = FrameRateText(Video.FrameRateNum, Video.FrameRateDen);
+  }
+  TAVFileInfo File;
+  Probe.GetFileInfo(File);
+  Texts.Duration = DurationText(File.Duration);
+  return Texts;
+}
+
+}  // namespace korvane

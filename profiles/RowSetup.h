@@ -1,0 +1,42 @@
+// What every front end does the same when it sets a file up for conversion:
+// the volume bar's values, the output options of a row (the profile's
+// settings completed with volume and aspect ratio), and the texts a probed
+// file shows in a file list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "AVProbe.h"
+#include "OptionRecords.h"
+#include "ProfileOptions.h"
+
+namespace korvane {
+
+// The volume bar: positions 0 to 10, 5 the source's own volume.
+inline constexpr int VolumePositions = 11;
+inline constexpr int DefaultVolumePosition = 5;
+// The label of a position ("100%") and the engine's volume value for it
+// (256 is unity; 100% sends 255 and 200% sends 600, as the bar always has).
+std::string VolumeLabel(int Position);
+int VolumeValue(int Position);
+
+// The output options for one row: reset, the selected profile's settings,
+// the volume of the bar's position and the aspect ratio of the aspect combo
+// ("Original" gives the ratio of the row's "Video Size" text).
+TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, std::string_view VideoSizeText);
+
+// The texts a file list shows for a probed file: picture size ("640x480"),
+// frame rate ("29.97") and duration ("01:02:05", "Unknown"). Files without
+// video get a single blank for the first two.
+struct TFileRowTexts {
+  std::string VideoSize = " ";
+  std::string FrameRate = " ";
+  std::string Duration = "Unknown";
+};
+TFileRowTexts FileRowTexts(const TAVProbe &Probe);
+std::string FrameRateText(int Numerator, int Denominator);
+std::string DurationText(int64_t Microseconds);
+
+}  // namespace korvane

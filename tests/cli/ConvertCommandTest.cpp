@@ -1,0 +1,171 @@
+// korvane-convert as a user runs it: the listings, usage errors, file
+// information, output names, failures, Ctrl-C and several jobs at once.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "MediaCheck.h"
+#include "MediaFixtures.h"
+#include "TestEnvironment.h"
+
+extern char **environ;
+
+namespace korvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Program() { return "'" + ExecutableDirectory() + "/korvane-convert'"; }
+
+// Runs the program with Arguments; standard output and error together.
+TCommandResult Convert(const std::string &Arguments) { return RunCommand(Program() + " " + Arguments, true); }
+
+class ConvertCommand : public ::testing::Test {
+ protected:
+  const TMediaClips &Clips = MediaClips();
+  TTempDir Temp;
+  std::string Quoted(const std::string &Path) const { return "'" + Path + "'"; }
+};
+
+TEST_F(ConvertCommand, ListsTheCatalogue) {
+  const TCommandResult R = Convert("--list-profiles");
+  EXPECT_EQ(R.Status, 0);
+  std::vector<std::string> Lines;
+  for (size_t Start = 0, End; (End = R.Output.find('\n', Start)) != std::string::npos; Start = End + 1)
+    Lines.push_back(R.Output.substr(Start, End - Start));
+  ASSERT_EQ(Lines.size(), 62u);
+  EXPECT_EQ(Lines[0], "0\t3GP - Mobile Video Format (*.3gp)\t3GP");
+  EXPECT_EQ(Lines[3], "3\tAVI - Audio Video Interleave (*.avi)\tAVI");
+  int Separators = 0;
+  for (const std::string &Line : Lines)
+    Separators +=
+        Line.find("\t              -----------------------------------------\t") != std::string::npos;
+  EXPECT_EQ(Separators, 8);
+}
+
+TEST_F(ConvertCommand, ShowsAProfilesChoicesByNameOrRow) {
+  const TCommandResult ByRow = Convert("--show-profile 0");
+  const TCommandResult ByName = Convert("--show-profile '3GP - Mobile Video Format (*.3gp)'");
+  EXPECT_EQ(ByRow.Status, 0);
+  EXPECT_EQ(ByRow.Output, ByName.Output);
+  EXPECT_NE(ByRow.Output.find("--size (default \"176 x 144 (QCIF)\"):\n"), std::string::npos) << ByRow.Output;
+  EXPECT_NE(ByRow.Output.find("  128 x 96 (SQCIF)\n"), std::string::npos);
+}
+
+TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
+  const std::string Out = Quoted(Temp.Path());
+  const std::string File = Quoted(Clips.VideoAudio);
+  struct Row {
+    std::string Arguments, Message;
+  } Rows[] = {
+      {"--bogus", "unknown option --bogus"},
+      {"-o " + Out + " " + File, "choose a profile"},
+      {"-p 3 " + File, "choose an output folder"},
+      {"-p 3 -o " + Out, "name at least one file"},
+      {"-p 99 -o " + Out + " " + File, "'99' names no profile"},
+      {"-p 18 -o " + Out + " " + File, "'18' names no profile"},  // a separator row
+      {"-p 3 -o " + Out + " --video-codec MPEG9 " + File,
+       "--video-codec: 'MPEG9' is not offered by AVI - Audio Video Interleave (*.avi); choose one of: "
+       "\"MPEG4\""},
+      {"-p 3 -o " + Out + " --volume 11 " + File, "--volume takes a position from 0 to 10"},
+      {"-p 3 -o " + Out + " --jobs 0 " + File, "--jobs takes a number from 1 to 64"},
+      {"-p 3 -o " + Out + " --aspect wide " + File, "'wide' is not an aspect"},
+      {"-p 3 -o " + Out + " --option novalue " + File, "--option takes NAME=VALUE"},
+      {"-p 3 -o " + Out + " --log-level loud " + File, "--log-level takes quiet, error, info, debug or all"},
+      {"--info", "--info needs at least one file"},
+      {"-p 3 -o " + Quoted(Temp.File("missing")) + " " + File, "does not exist or cannot be written to"},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Arguments);
+    const TCommandResult Result = Convert(R.Arguments);
+    EXPECT_EQ(Result.Status, 2);
+    EXPECT_NE(Result.Output.find(R.Message), std::string::npos) << Result.Output;
+  }
+  EXPECT_TRUE(fs::is_empty(Temp.Path())) << "nothing is written";
+}
+
+TEST_F(ConvertCommand, InfoShowsTheFileListTexts) {
+  const TCommandResult R = Convert("--info " + Quoted(Clips.VideoOnly) + " " + Quoted(Clips.AudioOnly));
+  EXPECT_EQ(R.Status, 0);
+  for (const char *Text : {"  Video Size: 160x120\n", "  FrameRate: 29.97\n", "  Duration: 00:00:01\n",
+                           "  Container: avi\n", "  Video: mpeg4\n", "  Audio: mp3, 22050 Hz, 1 channels\n"})
+    EXPECT_NE(R.Output.find(Text), std::string::npos) << Text << R.Output;
+  const TCommandResult Missing = Convert("--info " + Quoted(Temp.File("gone.avi")));
+  EXPECT_EQ(Missing.Status, 1);
+  EXPECT_NE(Missing.Output.find(Temp.File("gone.avi") + ": no such file or directory"), std::string::npos);
+}
+
+TEST_F(ConvertCommand, OutputNamesNeverCollideUnlessOverwriting) {
+  const std::string Out = Quoted(Temp.Path());
+  const std::string File = Quoted(Clips.VideoAudio);
+  ASSERT_EQ(Convert("-p 3 -o " + Out + " " + File + " " + File).Status, 0);
+  EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
+  EXPECT_TRUE(fs::exists(Temp.File("video-audio-1.avi")));
+  ASSERT_EQ(Convert("-p 3 -o " + Out + " " + File).Status, 0);
+  EXPECT_TRUE(fs::exists(Temp.File("video-audio-2.avi")));
+  ASSERT_EQ(Convert("-p 3 -o " + Out + " --overwrite " + File).Status, 0);
+  EXPECT_FALSE(fs::exists(Temp.File("video-audio-3.avi")));
+  EXPECT_EQ(ProbeFile(Temp.File("video-audio.avi")).Errors, "");
+}
+
+TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
+  const TCommandResult R = Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Temp.File("missing.avi")) +
+                                   " " + Quoted(Clips.VideoAudio) + " " + Quoted(Clips.NotMedia));
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_NE(R.Output.find("failed   " + Temp.File("missing.avi") + ": " + Temp.File("missing.avi") +
+                          ": no such file or directory"),
+            std::string::npos)
+      << R.Output;
+  EXPECT_NE(R.Output.find(Clips.NotMedia + ": Unknown format"), std::string::npos);
+  EXPECT_NE(R.Output.find("1 done, 2 failed, 0 stopped"), std::string::npos);
+  EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
+}
+
+TEST_F(ConvertCommand, SeveralJobsReportInTheOrderGiven) {
+  const TCommandResult R =
+      Convert("-p 3 -o " + Quoted(Temp.Path()) + " --jobs 2 " + Quoted(Clips.TenSeconds) + " " +
+              Quoted(Clips.VideoOnly) + " " + Quoted(Clips.VideoAudio));
+  EXPECT_EQ(R.Status, 0) << R.Output;
+  const size_t First = R.Output.find("done     " + Clips.TenSeconds);
+  const size_t Second = R.Output.find("done     " + Clips.VideoOnly);
+  const size_t Third = R.Output.find("done     " + Clips.VideoAudio);
+  ASSERT_NE(First, std::string::npos) << R.Output;
+  EXPECT_LT(First, Second);
+  EXPECT_LT(Second, Third);
+  EXPECT_NE(R.Output.find("3 done, 0 failed, 0 stopped"), std::string::npos);
+}
+
+TEST_F(ConvertCommand, CtrlCStopsAndLeavesPlayableOutputs) {
+  // The long clip takes seconds to convert: stop it once its output grows.
+  const std::string Errors = Temp.File("stderr.txt");
+  const std::string Command = "exec " + Program() + " -p 3 -o " + Quoted(Temp.Path()) + " " +
+                              Quoted(Clips.LongHD) + " 2>" + Quoted(Errors);
+  const char *Arguments[] = {"sh", "-c", Command.c_str(), nullptr};
+  pid_t Child = 0;
+  ASSERT_EQ(posix_spawn(&Child, "/bin/sh", nullptr, nullptr, const_cast<char **>(Arguments), environ), 0);
+  const std::string Output = Temp.File("long-hd.avi");
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while ((!fs::exists(Output) || fs::file_size(Output) < 100000) &&
+         std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  kill(Child, SIGINT);
+  int Status = 0;
+  waitpid(Child, &Status, 0);
+  ASSERT_TRUE(WIFEXITED(Status));
+  EXPECT_EQ(WEXITSTATUS(Status), 130);
+  const std::string Text = ReadFile(Errors);
+  EXPECT_NE(Text.find("stopped  " + Clips.LongHD + " -> " + Output), std::string::npos) << Text;
+  EXPECT_NE(Text.find("0 done, 0 failed, 1 stopped"), std::string::npos);
+  const TProbedFile P = ProbeFile(Output, true);
+  EXPECT_EQ(P.Errors, "");
+  EXPECT_GT(Number(P.Stream("video"), "nb_read_frames"), 5);
+  EXPECT_LT(Number(P.Stream("video"), "nb_read_frames"), 700);
+}
+
+}  // namespace
+}  // namespace korvane::test

@@ -1,0 +1,58 @@
+// The pieces of setting a row up that every front end shares: the volume
+// bar's values, a row's output options, and the file list's texts.
+#include <gtest/gtest.h>
+
+#include "RowSetup.h"
+
+namespace korvane::test {
+namespace {
+
+TEST(RowSetup, VolumeBarPositions) {
+  const int Values[] = {1, 50, 100, 150, 200, 255, 300, 350, 400, 450, 600};
+  for (int P = 0; P < VolumePositions; ++P) {
+    EXPECT_EQ(VolumeValue(P), Values[P]) << P;
+    EXPECT_EQ(VolumeLabel(P), std::to_string(P * 20) + "%") << P;
+  }
+  EXPECT_EQ(VolumeValue(-3), 1);
+  EXPECT_EQ(VolumeValue(42), 600);
+}
+
+TEST(RowSetup, RowOptionsAddVolumeAndAspectToTheProfile) {
+  TProfileForm Form;
+  FillOutputFormatList(Form.ComboOutputFormat);
+  Form.ComboOutputFormat.Select("AVI - Audio Video Interleave (*.avi)");
+  ASSERT_TRUE(ChangeOutputFormat(Form));
+  struct Row {
+    int Aspect;
+    const char *Size, *Expected;
+  } Rows[] = {{0, "720x576", "1.25"}, {0, " ", "1.3333"}, {1, "720x576", "4:3"}, {2, "720x576", "16:9"}};
+  for (const Row &R : Rows) {
+    Form.ComboAspectRatio.ItemIndex = R.Aspect;
+    const TOutputOptions Options = RowOutputOptions(Form, DefaultVolumePosition, R.Size);
+    EXPECT_EQ(Options.FrameAspectRatio, R.Expected);
+    EXPECT_EQ(Options.AudioVolume, 255);
+    EXPECT_FALSE(Options.CustomHook);
+    EXPECT_FALSE(Options.BeforeHook);
+  }
+  EXPECT_EQ(RowOutputOptions(Form, 10, "").AudioVolume, 600);
+}
+
+TEST(RowSetup, FileListTexts) {
+  struct RateRow {
+    int Num, Den;
+    const char *Text;
+  } Rates[] = {{30000, 1001, "29.97"}, {24000, 1001, "23.98"}, {25, 1, "25"}, {15, 2, "7.5"}, {0, 0, " "}};
+  for (const RateRow &R : Rates) EXPECT_EQ(FrameRateText(R.Num, R.Den), R.Text) << R.Num << "/" << R.Den;
+  struct DurationRow {
+    int64_t Microseconds;
+    const char *Text;
+  } Durations[] = {{3725900000, "01:02:05"},
+                   {360000000000, "100:00:00"},
+                   {0, "00:00:00"},
+                   {AV_NOPTS_VALUE, "Unknown"},
+                   {-5000000, "Unknown"}};
+  for (const DurationRow &R : Durations) EXPECT_EQ(DurationText(R.Microseconds), R.Text) << R.Microseconds;
+}
+
+}  // namespace
+}  // namespace korvane::test
