@@ -9,6 +9,7 @@
 #include "AVLibraries.h"
 #include "AVProbe.h"
 #include "FFmpeg.h"
+#include "ScopeExit.h"
 #include "TextFormat.h"
 
 namespace korvane {
@@ -79,18 +80,15 @@ void TCustomFFmpeg::ApplyGenericOptions(void *Target, void *Holder, int Flags) {
 bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
   TOptionState &S = FState;
   // Whatever happens, this open consumes the per-file options.
-  struct TConsume {
-    TOptionState &S;
-    ~TConsume() {
-      S.FInputFormat = nullptr;
-      S.FOutputFormat = nullptr;
-      S.FVideoChannel = 0;
-      S.FRateEmu = 0;
-      S.FVideoCodecName.clear();
-      S.FAudioCodecName.clear();
-      S.FSubtitleCodecName.clear();
-    }
-  } Consume{S};
+  const TScopeExit Consume([&S] {
+    S.FInputFormat = nullptr;
+    S.FOutputFormat = nullptr;
+    S.FVideoChannel = 0;
+    S.FRateEmu = 0;
+    S.FVideoCodecName.clear();
+    S.FAudioCodecName.clear();
+    S.FSubtitleCodecName.clear();
+  });
 
   if (S.FInputFileCount >= MaxFiles) {
     S.FErrorText = Format("Too many input files: at most %d are allowed", MaxFiles);

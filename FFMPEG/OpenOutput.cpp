@@ -12,6 +12,7 @@
 #include "AVLibraries.h"
 #include "AVProbe.h"
 #include "FFmpeg.h"
+#include "ScopeExit.h"
 #include "TextFormat.h"
 
 namespace korvane {
@@ -57,14 +58,11 @@ void SetTag(AVDictionary **Tags, const char *Key, const std::string &Value, size
 
 void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
   TOptionState &S = FState;
-  struct TConsume {
-    TOptionState &S;
-    ~TConsume() {
-      S.FVideoDisable = 0;
-      S.FVideoCodecName.clear();
-      S.FVideoStreamCopy = 0;
-    }
-  } Consume{S};
+  const TScopeExit Consume([&S] {
+    S.FVideoDisable = 0;
+    S.FVideoCodecName.clear();
+    S.FVideoStreamCopy = 0;
+  });
 
   AVStream *Stream = AddStream(Output);
   const bool StreamCopy = S.FVideoStreamCopy != 0;
@@ -180,14 +178,11 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
 
 void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
   TOptionState &S = FState;
-  struct TConsume {
-    TOptionState &S;
-    ~TConsume() {
-      S.FAudioDisable = 0;
-      S.FAudioCodecName.clear();
-      S.FAudioStreamCopy = 0;
-    }
-  } Consume{S};
+  const TScopeExit Consume([&S] {
+    S.FAudioDisable = 0;
+    S.FAudioCodecName.clear();
+    S.FAudioStreamCopy = 0;
+  });
 
   AVStream *Stream = AddStream(Output);
   const bool StreamCopy = S.FAudioStreamCopy != 0;
@@ -238,14 +233,11 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
 
 void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *Output, int OutputIndex) {
   TOptionState &S = FState;
-  struct TConsume {
-    TOptionState &S;
-    ~TConsume() {
-      S.FSubtitleDisable = 0;
-      S.FSubtitleCodecName.clear();
-      S.FSubtitleStreamCopy = 0;
-    }
-  } Consume{S};
+  const TScopeExit Consume([&S] {
+    S.FSubtitleDisable = 0;
+    S.FSubtitleCodecName.clear();
+    S.FSubtitleStreamCopy = 0;
+  });
 
   AVStream *Stream = AddStream(Output);
   const bool StreamCopy = S.FSubtitleStreamCopy != 0;
@@ -270,13 +262,10 @@ void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *Output, int OutputIndex) 
 
 bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
   TOptionState &S = FState;
-  struct TConsume {
-    TOptionState &S;
-    ~TConsume() {
-      S.FOutputFormat = nullptr;
-      S.FInputFormat = nullptr;
-    }
-  } Consume{S};
+  const TScopeExit Consume([&S] {
+    S.FOutputFormat = nullptr;
+    S.FInputFormat = nullptr;
+  });
 
   if (S.FOutputFileCount >= MaxFiles) {
     S.FErrorText = Format("Too many output files: at most %d are allowed", MaxFiles);
@@ -309,14 +298,7 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
   }
   S.FOutputStreams[Index].clear();
   // Whatever fails from here on leaves no trace of this output.
-  struct TRollback {
-    TOptionState &S;
-    int Index;
-    bool Done = false;
-    ~TRollback() {
-      if (!Done) S.FOutputStreams[Index].clear();
-    }
-  } Rollback{S, Index};
+  TScopeExit Rollback([&S, Index] { S.FOutputStreams[Index].clear(); });
 
   bool UseVideo = Format->video_codec != AV_CODEC_ID_NONE || S.FVideoStreamCopy || !S.FVideoCodecName.empty();
   bool UseAudio = Format->audio_codec != AV_CODEC_ID_NONE || S.FAudioStreamCopy || !S.FAudioCodecName.empty();
@@ -394,7 +376,7 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
 
   S.FOutputFiles[Index] = std::move(Output);
   S.FOutputFileCount = Index + 1;
-  Rollback.Done = true;
+  Rollback.Dismiss();
   return true;
 }
 

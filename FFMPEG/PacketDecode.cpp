@@ -18,16 +18,22 @@ bool Send(AVCodecContext *Decoder, const AVPacket *Packet) {
   return Result >= 0 || Result == AVERROR_EOF;
 }
 
+// The decoder's next frame into Frame: 1 when there is one, 0 when it has
+// no more for now, -1 when decoding failed.
+int Receive(AVCodecContext *Decoder, AVFrame *Frame) {
+  const int Result = LibAVCodec::avcodec_receive_frame(Decoder, Frame);
+  if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) return 0;
+  return Result < 0 ? -1 : 1;
+}
+
 }  // namespace
 
 int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
   TOptionState &S = FState;
   AVFrame *Frame = Ist.Frame.get();
   if (!Send(Ist.Decoder, Packet)) return -1;
-  for (;;) {
-    const int Result = LibAVCodec::avcodec_receive_frame(Ist.Decoder, Frame);
-    if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) return 0;
-    if (Result < 0) return -1;
+  int Got;
+  while ((Got = Receive(Ist.Decoder, Frame)) > 0) {
     Ist.Pts = Ist.NextPts;
     const int Samples = Frame->nb_samples, Rate = Frame->sample_rate, Channels = Frame->ch_layout.nb_channels;
     if (Samples <= 0 || Rate <= 0 || Channels <= 0) {
@@ -70,16 +76,15 @@ int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
       if (FInputStreams[Ost->SourceIndex].get() == &Ist && Ost->EncodingNeeded)
         AudioOut(*Ost, Ist, Target, Size);
   }
+  return Got;
 }
 
 int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
   TOptionState &S = FState;
   AVFrame *Frame = Ist.Frame.get();
   if (!Send(Ist.Decoder, Packet)) return -1;
-  for (;;) {
-    const int Result = LibAVCodec::avcodec_receive_frame(Ist.Decoder, Frame);
-    if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) return 0;
-    if (Result < 0) return -1;
+  int Got;
+  while ((Got = Receive(Ist.Decoder, Frame)) > 0) {
     // The picture's own time where the decoder knows it, else the running clock.
     Ist.Pts = Frame->best_effort_timestamp != AV_NOPTS_VALUE
                   ? LibAVUtil::av_rescale_q(Frame->best_effort_timestamp, Ist.Stream->time_base, Microseconds)
@@ -104,6 +109,7 @@ int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
     }
     LibAVUtil::av_frame_unref(Frame);
   }
+  return Got;
 }
 
 int TTranscoder::DecodeSubtitle(TInputStream &Ist, AVPacket *Packet) {

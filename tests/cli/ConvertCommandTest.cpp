@@ -35,14 +35,12 @@ class ConvertCommand : public ::testing::Test {
 TEST_F(ConvertCommand, ListsTheCatalogue) {
   const TCommandResult R = Convert("--list-profiles");
   EXPECT_EQ(R.Status, 0);
-  std::vector<std::string> Lines;
-  for (size_t Start = 0, End; (End = R.Output.find('\n', Start)) != std::string::npos; Start = End + 1)
-    Lines.push_back(R.Output.substr(Start, End - Start));
-  ASSERT_EQ(Lines.size(), 62u);
-  EXPECT_EQ(Lines[0], "0\t3GP - Mobile Video Format (*.3gp)\t3GP");
-  EXPECT_EQ(Lines[3], "3\tAVI - Audio Video Interleave (*.avi)\tAVI");
+  const std::vector<std::string> Rows = Lines(R.Output);
+  ASSERT_EQ(Rows.size(), 62u);
+  EXPECT_EQ(Rows[0], "0\t3GP - Mobile Video Format (*.3gp)\t3GP");
+  EXPECT_EQ(Rows[3], "3\tAVI - Audio Video Interleave (*.avi)\tAVI");
   int Separators = 0;
-  for (const std::string &Line : Lines)
+  for (const std::string &Line : Rows)
     Separators +=
         Line.find("\t              -----------------------------------------\t") != std::string::npos;
   EXPECT_EQ(Separators, 8);

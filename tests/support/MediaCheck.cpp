@@ -21,6 +21,17 @@ TCommandResult RunCommand(const std::string &Command, bool WithErrors) {
   return Result;
 }
 
+std::vector<std::string> Lines(const std::string &Text) {
+  std::vector<std::string> Result;
+  for (size_t Start = 0; Start < Text.size();) {
+    size_t End = Text.find('\n', Start);
+    if (End == std::string::npos) End = Text.size();
+    Result.push_back(Text.substr(Start, End - Start));
+    Start = End + 1;
+  }
+  return Result;
+}
+
 const std::map<std::string, std::string> *TProbedFile::Stream(const std::string &Type) const {
   for (const auto &S : Streams)
     if (S.count("codec_type") && S.at("codec_type") == Type) return &S;
@@ -39,12 +50,7 @@ TProbedFile ProbeFile(const std::string &File, bool CountFrames) {
   const TCommandResult Flat =
       RunCommand(std::string("ffprobe -v error ") + (CountFrames ? "-count_frames " : "") +
                  "-show_format -show_streams -of flat " + Quoted + " 2>/dev/null");
-  size_t Start = 0;
-  while (Start < Flat.Output.size()) {
-    size_t End = Flat.Output.find('\n', Start);
-    if (End == std::string::npos) End = Flat.Output.size();
-    const std::string Line = Flat.Output.substr(Start, End - Start);
-    Start = End + 1;
+  for (const std::string &Line : Lines(Flat.Output)) {
     const size_t Equal = Line.find('=');
     if (Equal == std::string::npos) continue;
     std::string Key = Line.substr(0, Equal), Value = Line.substr(Equal + 1);
@@ -85,12 +91,7 @@ TStreamSpan StreamSpan(const std::string &File, const std::string &Type) {
       RunCommand("ffprobe -v error -select_streams " + Selector +
                  " -show_entries packet=pts_time,duration_time -of csv=p=0 '" + File + "' 2>/dev/null");
   TStreamSpan Span;
-  size_t Start = 0;
-  while (Start < Packets.Output.size()) {
-    size_t End = Packets.Output.find('\n', Start);
-    if (End == std::string::npos) End = Packets.Output.size();
-    const std::string Line = Packets.Output.substr(Start, End - Start);
-    Start = End + 1;
+  for (const std::string &Line : Lines(Packets.Output)) {
     double Pts = 0, Duration = 0;
     if (std::sscanf(Line.c_str(), "%lf,%lf", &Pts, &Duration) < 1) continue;
     Span.Start = std::min(Span.Start, Pts);

@@ -16,6 +16,9 @@ struct TCommandResult {
 };
 TCommandResult RunCommand(const std::string &Command, bool WithErrors = false);
 
+// The lines of Text, without their line ends.
+std::vector<std::string> Lines(const std::string &Text);
+
 // What ffprobe says of a file: the format's fields ("format.duration") and
 // every stream's ("codec_type", "codec_name", "width", "nb_read_frames", ...).
 struct TProbedFile {
