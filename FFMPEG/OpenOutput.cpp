@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -201,6 +202,7 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
     Holder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
   int SampleRate = S.FAudioSampleRate;
+  int Channels = S.FAudioChannels;
   if (!StreamCopy) {
     ApplyGenericOptions(Enc, Holder, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     Enc->codec_id = ID;
@@ -217,13 +219,25 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
         if (std::abs(*Rate - SampleRate) < std::abs(Best - SampleRate)) Best = *Rate;
       SampleRate = Best;
     }
+    // Likewise for channels: the most the encoder takes up to the count
+    // asked for (5.1 sound becomes stereo for an encoder of two channels).
+    if (Codec && Codec->ch_layouts) {
+      bool Taken = false;
+      int Fewer = 0, Fewest = INT_MAX;
+      for (const AVChannelLayout *L = Codec->ch_layouts; L->nb_channels; ++L) {
+        Taken |= L->nb_channels == Channels;
+        if (L->nb_channels < Channels) Fewer = std::max(Fewer, L->nb_channels);
+        Fewest = std::min(Fewest, L->nb_channels);
+      }
+      if (!Taken && Fewest != INT_MAX) Channels = Fewer > 0 ? Fewer : Fewest;
+    }
     Enc->sample_fmt = Codec && Codec->sample_fmts ? Codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
     if (Codec && Codec->sample_fmts)
       for (const AVSampleFormat *F = Codec->sample_fmts; *F != AV_SAMPLE_FMT_NONE; ++F)
         if (*F == AV_SAMPLE_FMT_S16) Enc->sample_fmt = AV_SAMPLE_FMT_S16;
   }
   LibAVUtil::av_channel_layout_uninit(&Enc->ch_layout);
-  LibAVUtil::av_channel_layout_default(&Enc->ch_layout, S.FAudioChannels);
+  LibAVUtil::av_channel_layout_default(&Enc->ch_layout, Channels);
   Enc->sample_rate = SampleRate;
   Enc->time_base = {1, SampleRate > 0 ? SampleRate : 1};
   Stream->time_base = Enc->time_base;

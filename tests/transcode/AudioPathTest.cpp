@@ -160,6 +160,9 @@ TEST_F(AudioPath, UnusualLayoutsReachEveryEncoderOrFailClearly) {
       SCOPED_TRACE(Source + " to " + E.Codec + " " + std::to_string(E.Channels));
       const std::string Target = Out(std::string("layout.") + E.Extension);
       const TConversion C = Convert(Source, Target, Audio(E.Codec, E.Channels, E.Rate));
+      if (std::string(E.Codec) == "libmp3lame") {
+        EXPECT_TRUE(C.Ran) << C.Error;
+      }
       if (!C.Ran) {
         // An encoder that cannot take the source's layout says so.
         EXPECT_EQ(C.Error.rfind("Error while opening codec for output stream #0.0", 0), 0u) << C.Error;
@@ -168,6 +171,10 @@ TEST_F(AudioPath, UnusualLayoutsReachEveryEncoderOrFailClearly) {
       const TProbedFile P = ProbeFile(Target);
       EXPECT_EQ(P.Errors, "");
       EXPECT_NEAR(Number(&P.Format, "duration"), 1.0, 0.2);  // encoders pad their last frame
+      // Channels the encoder cannot take become the most it can.
+      if (std::string(E.Codec) == "libmp3lame" && E.Channels == -1 && Source == Clips.Surround) {
+        EXPECT_EQ(Number(P.Stream("audio"), "channels"), 2);
+      }
       std::filesystem::remove(Target);
     }
   }
