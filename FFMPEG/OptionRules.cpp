@@ -12,20 +12,13 @@
 #include "FFmpeg.h"
 #include "LibraryFolder.h"
 #include "MyUtil.h"
+#include "ProgramFolder.h"
 #include "TextConvert.h"
 #include "TextFormat.h"
 
 namespace korvane {
 
 namespace {
-
-// The folder of the running program, with a trailing separator.
-std::string ProgramFolder() {
-  char Path[PATH_MAX] = {};
-  const ssize_t Length = readlink("/proc/self/exe", Path, sizeof Path - 1);
-  std::string Text(Path, Length > 0 ? static_cast<size_t>(Length) : 0);
-  return Text.substr(0, Text.rfind('/') + 1);
-}
 
 // A number read with the C runtime's strtol / strtod through the utility
 // library, and the separator that follows it skipped: the map and scale
@@ -306,7 +299,7 @@ void TCustomFFmpeg::SetVStatsFile() {
   localtime_r(&Now, &Local);
   char Clock[16];
   std::strftime(Clock, sizeof Clock, "%H%M%S", &Local);
-  FState.FVStatsFileName = Format("%svstats_%s.log", ProgramFolder().c_str(), Clock);
+  FState.FVStatsFileName = Format("%s/vstats_%s.log", ProgramFolder().c_str(), Clock);
 }
 
 void TCustomFFmpeg::AddVideoHook(const std::string &Text) {

@@ -45,6 +45,17 @@ void FillSpan(uint8_t *Row, int From, int To, int Value, bool Wide) {
 
 }  // namespace
 
+TFrameHolder NewPicture(AVPixelFormat Format, int Width, int Height) {
+  if (Format == AV_PIX_FMT_NONE || Width <= 0 || Height <= 0) return nullptr;
+  TFrameHolder Picture(LibAVUtil::av_frame_alloc());
+  if (!Picture) return nullptr;
+  Picture->format = Format;
+  Picture->width = Width;
+  Picture->height = Height;
+  if (LibAVUtil::av_frame_get_buffer(Picture.get(), 0) < 0) return nullptr;
+  return Picture;
+}
+
 TFrameHolder CropView(const AVFrame *Source, int Top, int Left, int Width, int Height) {
   const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(Source->format));
   if (!D || (D->flags & (AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL))) return nullptr;

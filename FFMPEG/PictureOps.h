@@ -8,6 +8,9 @@
 
 namespace korvane {
 
+// A picture of its own buffer in Format and size; none when it cannot be made.
+TFrameHolder NewPicture(AVPixelFormat Format, int Width, int Height);
+
 // A frame that shows the rectangle of Source starting at (Left, Top) with
 // the given size, without copying: the same buffers with moved plane
 // pointers. None for formats that cannot be cut there (bit-packed or

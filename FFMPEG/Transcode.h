@@ -76,7 +76,6 @@ struct TOutputStream {
   bool VideoResample = false;
   TFrameHolder TempPicture;
   TScalerHolder ScaleContext;
-  int ResampleHeight = 0;
   bool VideoCrop = false;
   int TopBand = 0, LeftBand = 0;
   bool VideoPad = false;
@@ -129,7 +128,7 @@ class TTranscoder {
   bool StartReached(const TInputStream &Ist) const;
   void CopyPacket(TOutputStream &Ost, TInputStream &Ist, const AVPacket &Packet);
   void DrainEncoders(TInputStream &Ist);
-  void CorrectTimestamps(TInputFile &File, TInputStream &Ist, AVPacket &Packet);
+  void CorrectTimestamps(TInputStream &Ist, AVPacket &Packet);
 
   // Outputs
   void WritePacket(TOutputStream &Ost, AVPacket &Packet);

@@ -39,7 +39,7 @@ bool TTranscoder::StartReached(const TInputStream &Ist) const {
   return FState.FStartTime == 0 || Ist.Pts >= FState.FStartTime;
 }
 
-void TTranscoder::CorrectTimestamps(TInputFile &File, TInputStream &Ist, AVPacket &Packet) {
+void TTranscoder::CorrectTimestamps(TInputStream &Ist, AVPacket &Packet) {
   TOptionState &S = FState;
   const int FileIndex = Ist.FileIndex;
   const AVRational TimeBase = Ist.Stream->time_base;
@@ -50,7 +50,6 @@ void TTranscoder::CorrectTimestamps(TInputFile &File, TInputStream &Ist, AVPacke
     *Time += Offset;
     if (Scale != 0) *Time = std::llround(static_cast<double>(*Time) * Scale);
   }
-  (void)File;
   if (Packet.dts == AV_NOPTS_VALUE || Ist.NextPts == AV_NOPTS_VALUE || S.FCopyTS) return;
   const int64_t Dts = LibAVUtil::av_rescale_q(Packet.dts, TimeBase, Microseconds);
   const int64_t Delta = Dts - Ist.NextPts;
@@ -117,7 +116,7 @@ void TTranscoder::Loop() {
     if (Packet->stream_index < File.StreamCount &&
         !FInputStreams[File.FirstStreamIndex + Packet->stream_index]->Discard) {
       TInputStream &Ist = *FInputStreams[File.FirstStreamIndex + Packet->stream_index];
-      CorrectTimestamps(File, Ist, *Packet);
+      CorrectTimestamps(Ist, *Packet);
       if (ProcessPacket(Ist, Packet.get()) < 0) {
         if (S.FVerbose >= 0)
           FTask.Log(1, Format("Error while decoding stream #%d.%d", Ist.FileIndex, Ist.StreamIndex));

@@ -6,6 +6,7 @@
 
 #include "AVLibraries.h"
 #include "MyUtil.h"
+#include "PictureOps.h"
 #include "TextConvert.h"
 #include "TextFormat.h"
 #include "Transcode.h"
@@ -17,18 +18,6 @@ namespace {
 // Tags copied from an input to an output by a metadata map.
 constexpr const char *CopiedTags[] = {"title", "artist", "copyright", "comment",
                                       "album", "date",   "track",     "genre"};
-
-TFrameHolder AllocatePicture(AVPixelFormat Format, int Width, int Height, const char *Failure) {
-  TFrameHolder Picture(LibAVUtil::av_frame_alloc());
-  if (!Picture) throw FFMpegException(Failure);
-  Picture->format = Format;
-  Picture->width = Width;
-  Picture->height = Height;
-  if (Format == AV_PIX_FMT_NONE || Width <= 0 || Height <= 0 ||
-      LibAVUtil::av_frame_get_buffer(Picture.get(), 0) < 0)
-    throw FFMpegException(Failure);
-  return Picture;
-}
 
 }  // namespace
 
@@ -235,11 +224,12 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
           Ost.PadLeft = S.FPadLeft;
           Ost.PadRight = S.FPadRight;
           if (!Ost.VideoResample)
-            Ost.TempPicture = AllocatePicture(Enc->pix_fmt, Enc->width, Enc->height, "avpicture_alloc fail");
+            if (!(Ost.TempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
+              throw FFMpegException("avpicture_alloc fail");
         }
         if (Ost.VideoResample) {
-          Ost.TempPicture = AllocatePicture(Enc->pix_fmt, Enc->width, Enc->height,
-                                            "Cannot allocate temp picture, check pix fmt");
+          if (!(Ost.TempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
+            throw FFMpegException("Cannot allocate temp picture, check pix fmt");
           int64_t Flags = S.FSwsFlags;
           if (LibAVUtil::av_opt_get_int(S.FScaleOptions.get(), "sws_flags", 0, &Flags) >= 0)
             S.FSwsFlags = static_cast<int>(Flags);
@@ -252,7 +242,6 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
                 Enc->pix_fmt, S.FSwsFlags, nullptr, nullptr, nullptr));
           if (!Ost.ScaleContext && Dec->pix_fmt != AV_PIX_FMT_NONE && Dec->width > 0 && Dec->height > 0)
             throw FFMpegException("Cannot get resampling context");
-          Ost.ResampleHeight = Dec->height - S.FCropTop - S.FCropBottom;
         }
         break;
       }

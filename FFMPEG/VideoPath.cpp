@@ -13,16 +13,6 @@ namespace korvane {
 
 namespace {
 
-TFrameHolder NewPicture(AVPixelFormat Format, int Width, int Height) {
-  TFrameHolder Picture(LibAVUtil::av_frame_alloc());
-  if (!Picture) return nullptr;
-  Picture->format = Format;
-  Picture->width = Width;
-  Picture->height = Height;
-  if (LibAVUtil::av_frame_get_buffer(Picture.get(), 0) < 0) return nullptr;
-  return Picture;
-}
-
 // A picture buffer that matches Format and size and that no encoder still
 // reads: reused when it can be, made anew otherwise.
 bool PrepareBuffer(TFrameHolder &Picture, AVPixelFormat Format, int Width, int Height) {

@@ -14,18 +14,12 @@
 
 #include "ProfileCatalogue.h"
 #include "ProfileOptions.h"
+#include "ProgramFolder.h"
 #include "RowSetup.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string Folder() {
-  char Path[PATH_MAX] = {};
-  const ssize_t Length = readlink("/proc/self/exe", Path, sizeof Path - 1);
-  const std::string Text(Path, Length > 0 ? static_cast<size_t>(Length) : 0);
-  return Text.substr(0, Text.rfind('/'));
-}
 
 double Seconds(const std::string &Command) {
   const auto Start = Clock::now();
@@ -46,7 +40,7 @@ std::string Encoder(const std::string &Name) {
 int main(int argc, char **argv) {
   using namespace korvane;
   const std::string Profile = argc > 1 ? argv[1] : "PSP Video (*.mp4)";
-  const std::string Dir = Folder(), Work = Dir + "/bench-batch";
+  const std::string Dir = ProgramFolder(), Work = Dir + "/bench-batch";
   std::system(("rm -rf '" + Work + "' && mkdir -p '" + Work + "/in' '" + Work + "/k1' '" + Work + "/kn' '" +
                Work + "/ff'")
                   .c_str());

@@ -10,19 +10,13 @@
 
 #include "AVLibraries.h"
 #include "AVProbe.h"
+#include "ProgramFolder.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 double Milliseconds(Clock::duration D) { return std::chrono::duration<double, std::milli>(D).count(); }
-
-std::string CommonFiles() {
-  char Path[PATH_MAX] = {};
-  const ssize_t Length = readlink("/proc/self/exe", Path, sizeof Path - 1);
-  std::string Text(Path, Length > 0 ? static_cast<size_t>(Length) : 0);
-  return Text.substr(0, Text.rfind('/')) + "/Common Files";
-}
 
 }  // namespace
 
@@ -32,7 +26,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "usage: %s FILE...\n", argv[0]);
     return 2;
   }
-  if (!LoadAVLibraries(CommonFiles(), true)) {
+  if (!LoadAVLibraries(ProgramFolder() + "/Common Files", true)) {
     std::fprintf(stderr, "%s\n", AVLibrariesError().c_str());
     return 1;
   }

@@ -15,17 +15,11 @@
 
 #include "AVLibraries.h"
 #include "FFmpeg.h"
+#include "ProgramFolder.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string Folder() {
-  char Path[PATH_MAX] = {};
-  const ssize_t Length = readlink("/proc/self/exe", Path, sizeof Path - 1);
-  std::string Text(Path, Length > 0 ? static_cast<size_t>(Length) : 0);
-  return Text.substr(0, Text.rfind('/'));
-}
 
 double ProcessorSeconds(int Who) {
   rusage Usage{};
@@ -53,7 +47,7 @@ void Measure(TTiming &Best, int Who, T Work) {
 int main(int argc, char **argv) {
   using namespace korvane;
   const int Seconds = argc > 1 ? std::atoi(argv[1]) : 30;
-  const std::string Dir = Folder();
+  const std::string Dir = ProgramFolder();
   const std::string Source = Dir + "/bench-720p.mp4";
   const std::string Ours = Dir + "/bench-ours", Theirs = Dir + "/bench-ffmpeg";
   if (!LoadAVLibraries(Dir + "/Common Files", true)) {

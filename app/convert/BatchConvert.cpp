@@ -99,16 +99,16 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
 
   TBatch Batch;
   TFFmpegVCL Component;
-  Component.SetLogLevel(LevelNamed(Command.LogLevel));
+  // Tasks send their own lines at every level; only those up to the chosen
+  // one are shown (failures appear in the summary anyway).
+  const TLogLevel Shown = LevelNamed(Command.LogLevel);
+  Component.SetLogLevel(Shown);
   if (!Component.LoadMediaLibraries(LibraryFolder)) {
     std::fprintf(stderr, "Some files are missing. Please re-install this software\n%s\n",
                  Component.LastError().c_str());
     return 1;
   }
   std::mutex PrintLock;
-  // Tasks send their own lines at every level; only those up to the chosen
-  // one are shown (failures appear in the summary anyway).
-  const TLogLevel Shown = LevelNamed(Command.LogLevel);
   Component.OnLog = [&](int AIndex, TLogLevel Level, const std::string &Message) {
     if (Level == llQuiet || Level > Shown) return;
     std::string Name = "korvane";

@@ -1,29 +1,17 @@
 // korvane-convert: the converter without a window, for scripts, servers and
 // batch jobs, on the same engine and the same profiles as the window.
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <exception>
 #include <string>
 
 #include "AVLibraries.h"
 #include "Commands.h"
-
-namespace {
-
-std::string LibraryFolder() {
-  char Path[PATH_MAX] = {};
-  const ssize_t Length = readlink("/proc/self/exe", Path, sizeof Path - 1);
-  const std::string Text(Path, Length > 0 ? static_cast<size_t>(Length) : 0);
-  return Text.substr(0, Text.rfind('/')) + "/Common Files";
-}
-
-}  // namespace
+#include "ProgramFolder.h"
 
 int main(int argc, char **argv) {
   using namespace korvane::convert;
   korvane::SaveAndMaskFloatingPointControl();
+  const std::string LibraryFolder = korvane::ProgramFolder() + "/Common Files";
   int Status = 2;
   try {
     const TCommandLine Command = ParseCommandLine(argc, argv);
@@ -34,8 +22,8 @@ int main(int argc, char **argv) {
         break;
       case TMode::ListProfiles: Status = ListProfiles(); break;
       case TMode::ShowProfile: Status = ShowProfile(Command.Profile); break;
-      case TMode::Info: Status = ShowInfo(Command, LibraryFolder()); break;
-      case TMode::Convert: Status = ConvertFiles(Command, LibraryFolder()); break;
+      case TMode::Info: Status = ShowInfo(Command, LibraryFolder); break;
+      case TMode::Convert: Status = ConvertFiles(Command, LibraryFolder); break;
     }
   } catch (const EUsageError &E) {
     std::fprintf(stderr, "korvane-convert: %s\n%s", E.what(), UsageText());

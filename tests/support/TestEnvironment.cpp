@@ -9,16 +9,11 @@
 #include <fstream>
 
 #include "AVLibraries.h"
+#include "ProgramFolder.h"
 
 namespace korvane::test {
 
-std::string ExecutableDirectory() {
-  char Path[PATH_MAX] = {};
-  const ssize_t Length = readlink("/proc/self/exe", Path, sizeof Path - 1);
-  return std::filesystem::path(std::string(Path, Length > 0 ? static_cast<size_t>(Length) : 0))
-      .parent_path()
-      .string();
-}
+std::string ExecutableDirectory() { return ProgramFolder(); }
 
 std::string CommonFilesDirectory() { return ExecutableDirectory() + "/Common Files"; }
 
