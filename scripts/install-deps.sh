@@ -5,9 +5,9 @@ set -e
 PACKAGES="build-essential cmake ninja-build pkg-config
   libavcodec-extra libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libswresample-dev libavfilter-dev
-  qt6-base-dev
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   libgtest-dev libgmock-dev
-  ffmpeg xvfb"
+  ffmpeg xvfb xauth"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

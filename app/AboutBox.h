@@ -1,0 +1,37 @@
+// The About box: the program's name and version, a link to the maker's web
+// site and one that starts a mail to the support department.
+#pragma once
+
+#include <QDialog>
+#include <QUrl>
+
+class QLabel;
+class QPushButton;
+
+namespace korvane {
+
+class TLinkLabel;
+
+inline const QUrl kWebSiteUrl = QUrl(QStringLiteral("https://www.korvane.com/"));
+inline const QUrl kSupportMailUrl = QUrl(QStringLiteral("mailto:support@korvane.com"));
+
+class TFormAbout : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TFormAbout(QWidget *Owner);
+
+  QLabel *Image1;
+  QLabel *Label1;
+  TLinkLabel *Label2;
+  TLinkLabel *Label3;
+  QPushButton *SpeedButton1;
+
+  void Label2Click();
+  void Label3Click();
+  void SpeedButton1Click() { accept(); }
+
+ protected:
+  void showEvent(QShowEvent *Event) override;
+};
+
+}  // namespace korvane

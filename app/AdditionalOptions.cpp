@@ -1,0 +1,72 @@
+#include "AdditionalOptions.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "FontFixUp.h"
+#include "MainWindow.h"
+#include "Settings.h"
+#include "SpinEdit.h"
+
+namespace korvane {
+
+TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
+  setObjectName("Form4");
+  setWindowTitle("Additional Options");
+  setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setModal(false);
+
+  GroupBox1 = new QGroupBox(" Additional Options ", this);
+  CheckBoxOverWrite = new QCheckBox("Overwrite Existing File With The Same Name", GroupBox1);
+  CheckBoxOverWrite->setObjectName("CheckBoxOverWrite");
+  SpinEdit1 = new TSpinEdit(26, 47, 27, GroupBox1);
+  SpinEdit1->setObjectName("SpinEdit1");
+  Label1 = new QLabel(" Drop Down Items in Output Format List", GroupBox1);
+  Label1->setBuddy(SpinEdit1);
+  SpinEdit1->setAccessibleName(Label1->text().trimmed());
+  Button1 = new QPushButton("Done", this);
+  Button1->setObjectName("Button1");
+
+  auto *SpinRow = new QHBoxLayout;
+  SpinRow->addWidget(SpinEdit1);
+  SpinRow->addWidget(Label1, 1);
+  auto *GroupLayout = new QVBoxLayout(GroupBox1);
+  GroupLayout->addWidget(CheckBoxOverWrite);
+  GroupLayout->addLayout(SpinRow);
+  GroupLayout->addStretch(1);
+  auto *ButtonRow = new QHBoxLayout;
+  ButtonRow->addStretch(1);
+  ButtonRow->addWidget(Button1);
+  auto *Layout = new QVBoxLayout(this);
+  Layout->addWidget(GroupBox1, 1);
+  Layout->addLayout(ButtonRow);
+  setFixedSize(408, 247);
+
+  connect(SpinEdit1, &TSpinEdit::Changed, this, [this] { SpinEdit1Change(); });
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+  FForm1.Form4 = this;
+  FormCreate();
+}
+
+void TForm4::FormCreate() {
+  FormFontFixUp(*this);
+  try {
+    LoadSettings(FForm1.SettingsControls());
+  } catch (...) {
+  }
+}
+
+void TForm4::SpinEdit1Change() { FForm1.SetFormatDropDownCount(SpinEdit1->Value()); }
+
+void TForm4::showEvent(QShowEvent *Event) {
+  // Centred on the main window.
+  move(FForm1.geometry().center() - rect().center());
+  QDialog::showEvent(Event);
+}
+
+}  // namespace korvane

@@ -1,0 +1,41 @@
+// The Additional Options dialog: the overwrite choice and the number of
+// lines the output-format list drops down. Its creation loads the stored
+// settings into itself and the main window; its choices take effect at once.
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace korvane {
+
+class TForm1;
+class TSpinEdit;
+
+class TForm4 : public QDialog {
+  Q_OBJECT
+ public:
+  // Registers itself with Form1 and runs FormCreate.
+  explicit TForm4(TForm1 &Form1);
+
+  QGroupBox *GroupBox1;
+  QCheckBox *CheckBoxOverWrite;
+  TSpinEdit *SpinEdit1;
+  QLabel *Label1;
+  QPushButton *Button1;
+
+  void SpinEdit1Change();
+  void Button1Click() { hide(); }
+
+ protected:
+  void showEvent(QShowEvent *Event) override;
+
+ private:
+  void FormCreate();
+  TForm1 &FForm1;
+};
+
+}  // namespace korvane

@@ -1,0 +1,110 @@
+#include "FileListView.h"
+
+#include <QHeaderView>
+#include <QPainter>
+
+namespace korvane {
+
+namespace {
+
+struct TColumn {
+  const char *Caption;
+  int Width;
+  Qt::Alignment Alignment;
+};
+// The caption column, then one column per visible sub-item.
+constexpr TColumn kColumns[] = {
+    {"Video File Name", 300, Qt::AlignLeft}, {"Video Size", 90, Qt::AlignHCenter},
+    {"FrameRate", 90, Qt::AlignHCenter},     {"Duration", 60, Qt::AlignHCenter},
+    {"Output", 65, Qt::AlignHCenter},        {"Progress", 57, Qt::AlignHCenter},
+    {"Frames", 60, Qt::AlignHCenter},
+};
+constexpr int kVisibleColumns = static_cast<int>(std::size(kColumns));
+// The extra sub-item is kept in a hidden column after the visible ones.
+constexpr int kAllColumns = 1 + SubItemCount;
+
+int Column(TSubItem Index) { return 1 + Index; }
+
+}  // namespace
+
+TFileListView::TFileListView(QWidget *Parent) : QTreeWidget(Parent) {
+  setColumnCount(kAllColumns);
+  QStringList Captions;
+  for (const TColumn &C : kColumns) Captions << C.Caption;
+  Captions << QString();
+  setHeaderLabels(Captions);
+  for (int I = 0; I < kVisibleColumns; ++I) {
+    setColumnWidth(I, kColumns[I].Width);
+    headerItem()->setTextAlignment(I, kColumns[I].Alignment | Qt::AlignVCenter);
+  }
+  hideColumn(kAllColumns - 1);
+  header()->setStretchLastSection(false);
+  header()->setSectionsMovable(false);
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setUniformRowHeights(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setAllColumnsShowFocus(true);
+  setSortingEnabled(false);
+}
+
+int TFileListView::AddRow(const QString &Caption, const QStringList &SubItems) {
+  auto *Item = new QTreeWidgetItem(this);
+  Item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
+                 Qt::ItemNeverHasChildren);
+  Item->setText(0, Caption);
+  Item->setToolTip(0, Caption);  // the column is narrower than most paths
+  Item->setCheckState(0, Qt::Checked);
+  for (int I = 0; I < SubItemCount; ++I) {
+    Item->setText(Column(TSubItem(I)), I < SubItems.size() ? SubItems[I] : QString());
+    Item->setTextAlignment(Column(TSubItem(I)), Qt::AlignHCenter | Qt::AlignVCenter);
+  }
+  return RowCount() - 1;
+}
+
+QString TFileListView::Caption(int Row) const { return topLevelItem(Row)->text(0); }
+
+QString TFileListView::SubItem(int Row, TSubItem Index) const {
+  return topLevelItem(Row)->text(Column(Index));
+}
+
+void TFileListView::SetSubItem(int Row, TSubItem Index, const QString &Text) {
+  topLevelItem(Row)->setText(Column(Index), Text);
+}
+
+void TFileListView::SetSubItemOfAll(TSubItem Index, const QString &Text) {
+  for (int Row = 0; Row < RowCount(); ++Row) SetSubItem(Row, Index, Text);
+}
+
+bool TFileListView::Checked(int Row) const { return topLevelItem(Row)->checkState(0) == Qt::Checked; }
+
+void TFileListView::SetChecked(int Row, bool Checked) {
+  topLevelItem(Row)->setCheckState(0, Checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void TFileListView::SetAllChecked(bool Checked) {
+  for (int Row = 0; Row < RowCount(); ++Row) SetChecked(Row, Checked);
+}
+
+void TFileListView::MakeVisible(int Row) {
+  if (Row >= 0 && Row < RowCount()) scrollToItem(topLevelItem(Row), QAbstractItemView::EnsureVisible);
+}
+
+void TFileListView::drawRow(QPainter *Painter, const QStyleOptionViewItem &Option,
+                            const QModelIndex &Index) const {
+  QTreeWidget::drawRow(Painter, Option, Index);
+  // Grid lines: a line under the row and one after every visible column.
+  Painter->save();
+  Painter->setPen(palette().color(QPalette::Midlight));
+  const QRect Row = Option.rect;
+  Painter->drawLine(Row.left(), Row.bottom(), Row.right(), Row.bottom());
+  for (int I = 0; I < kVisibleColumns; ++I) {
+    const int X = columnViewportPosition(I) + columnWidth(I) - 1;
+    Painter->drawLine(X, Row.top(), X, Row.bottom());
+  }
+  Painter->restore();
+}
+
+}  // namespace korvane

@@ -1,0 +1,42 @@
+// The file list: one row per input file with a check box, the full path as
+// the caption and six sub-items (picture size, frame rate, duration, output
+// extension, progress and frames written), plus one further empty sub-item
+// without a column. Rows are addressed by position and sub-items by their
+// number (0 is "Video Size"), as the add-file flow and the conversion run
+// write them.
+#pragma once
+
+#include <QStringList>
+#include <QTreeWidget>
+
+namespace korvane {
+
+// Sub-item numbers of a row.
+enum TSubItem { siVideoSize, siFrameRate, siDuration, siOutput, siProgress, siFrames, siExtra, SubItemCount };
+
+class TFileListView : public QTreeWidget {
+  Q_OBJECT
+ public:
+  explicit TFileListView(QWidget *Parent = nullptr);
+
+  int RowCount() const { return topLevelItemCount(); }
+  // Appends a checked row with Caption and the given sub-item texts (missing
+  // ones empty); returns its position.
+  int AddRow(const QString &Caption, const QStringList &SubItems);
+  QString Caption(int Row) const;
+  QString SubItem(int Row, TSubItem Index) const;
+  void SetSubItem(int Row, TSubItem Index, const QString &Text);
+  // The same text in one sub-item of every row.
+  void SetSubItemOfAll(TSubItem Index, const QString &Text);
+  bool Checked(int Row) const;
+  void SetChecked(int Row, bool Checked);
+  void SetAllChecked(bool Checked);
+  // Scrolls Row into view (partly visible is enough).
+  void MakeVisible(int Row);
+
+ protected:
+  void drawRow(QPainter *Painter, const QStyleOptionViewItem &Option,
+               const QModelIndex &Index) const override;
+};
+
+}  // namespace korvane

@@ -1,0 +1,355 @@
+// The main window's start-up, list commands, output-format change, volume
+// control, the rules that disable and re-enable it around a run, the add-file
+// flow and the close guard.
+#include "MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+#include "AboutBox.h"
+#include "AdditionalOptions.h"
+#include "AppIcons.h"
+#include "BMDThread.h"
+#include "DropDownCombo.h"
+#include "FileListView.h"
+#include "FontFixUp.h"
+#include "OpenDialogFilter.h"
+#include "ProgramFolder.h"
+#include "RowSetup.h"
+#include "SpinEdit.h"
+
+namespace korvane {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Korvane Video Converter");
+
+QString ToQString(const std::string &Text) { return QString::fromStdString(Text); }
+
+// Puts a combo model's items and selection into a widget without raising
+// its change signals.
+void ShowCombo(const TOptionCombo &Model, QComboBox &Combo) {
+  const QSignalBlocker Blocker(Combo);
+  Combo.clear();
+  for (const std::string &Item : Model.Items) Combo.addItem(ToQString(Item));
+  Combo.setCurrentIndex(Model.ItemIndex);
+}
+
+}  // namespace
+
+TForm1::TForm1(TMessageShell &Messages, QWidget *Parent) : QMainWindow(Parent), FMessages(Messages) {
+  setObjectName("Form1");
+  setWindowTitle(kCaption);
+  setWindowIcon(ApplicationIcon());
+  // A single fixed border with the system menu and minimize only.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  CreateControls();
+  CreateMenus();
+  ConnectHandlers();
+  setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+}
+
+TForm1::~TForm1() {
+  FFVCL.OnProgress = nullptr;
+  FFVCL.OnTerminate = nullptr;
+}
+
+void TForm1::ConnectHandlers() {
+  connect(ButtonAddFile, &QToolButton::clicked, this, [this] { ButtonAddFileClick(); });
+  BMDThread1->OnStart = [this](QObject *Sender, TBMDExecuteThread *Thread, void *&Data) {
+    BMDThread1Start(Sender, Thread, Data);
+  };
+  connect(AddFiles1, &QAction::triggered, ButtonAddFile, &QToolButton::click);
+  connect(ButtonConvert, &QToolButton::clicked, this, [this] { ButtonConvertClick(); });
+  connect(Convert1, &QAction::triggered, ButtonConvert, &QToolButton::click);
+  connect(ButtonStopConvert, &QToolButton::clicked, this, [this] { ButtonStopConvertClick(); });
+  connect(ButtonStopSmall, &QToolButton::clicked, ButtonStopConvert, &QToolButton::click);
+  connect(ButtonRemove, &QToolButton::clicked, this, [this] { DeleteSelectedItem1Click(); });
+  connect(DeleteSelectedItem1, &QAction::triggered, this, [this] { DeleteSelectedItem1Click(); });
+  connect(ButtonClear, &QToolButton::clicked, this, [this] { ClearAllItems1Click(); });
+  connect(ClearAllItems1, &QAction::triggered, this, [this] { ClearAllItems1Click(); });
+  connect(CheckAllItems1, &QAction::triggered, this, [this] { CheckAllItems1Click(); });
+  connect(UncheckAllItems1, &QAction::triggered, this, [this] { UncheckAllItems1Click(); });
+  connect(ButtonBrowseForFolder, &QToolButton::clicked, this, [this] { ButtonBrowseForFolderClick(); });
+  connect(ComboOutputFormat, &QComboBox::activated, this, [this] { ComboOutputFormatChange(); });
+  connect(ComboOutputFormat, &TDropDownCombo::DroppingDown, this, [this] { ComboOutputFormatDropDown(); });
+  connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
+  connect(SetGeneralOptions1, &QAction::triggered, this, [this] { SetGeneralOptions1Click(); });
+  connect(OpenHelpFile1, &QAction::triggered, this, [this] { OpenHelpFile1Click(); });
+  connect(VisitOurWebsite1, &QAction::triggered, this, [this] { VisitOurWebsite1Click(); });
+  connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+  connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+  connect(ListView1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint &At) { PopupListView1->popup(ListView1->viewport()->mapToGlobal(At)); });
+
+  // The user's picks in the option combos go back into the profile model.
+  const std::pair<QComboBox *, TOptionCombo *> Bound[] = {
+      {ComboVideoCodec, &FProfile.ComboVideoCodec},
+      {ComboVideoSize, &FProfile.ComboVideoSize},
+      {ComboVideoBitrate, &FProfile.ComboVideoBitrate},
+      {ComboVideoFramerate, &FProfile.ComboVideoFramerate},
+      {ComboAudioCodec, &FProfile.ComboAudioCodec},
+      {ComboAudioBitrate, &FProfile.ComboAudioBitrate},
+      {ComboAudioChannels, &FProfile.ComboAudioChannels},
+      {ComboSamplingRate, &FProfile.ComboSamplingRate},
+      {ComboAspectRatio, &FProfile.ComboAspectRatio},
+  };
+  for (const auto &[Combo, Model] : Bound)
+    connect(Combo, &QComboBox::currentIndexChanged, this, [Model](int Index) { Model->ItemIndex = Index; });
+}
+
+bool TForm1::FormCreate() {
+  FormFontFixUp(*this);
+
+  OpenDialog1->setNameFilters(OpenDialogNameFilters());
+  OpenDialog1->setOption(QFileDialog::HideNameFilterDetails, true);
+  OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+
+  const QString Folder = ToQString(ProgramFolder());
+  if (!FFVCL.LoadMediaLibraries(Folder.toStdString() + "/Common Files", true)) {
+    Message({"Information", "Some files are missing. Please re-install this software",
+             TMessageIcon::Information});
+    return false;
+  }
+
+  setWindowTitle(kCaption);
+  FHelpFile = Folder + "/help.html";
+
+  TrackBar1->setValue(DefaultVolumePosition);
+  TrackBar1Change();
+
+  FillOutputFormatList(FProfile.ComboOutputFormat);
+  ShowCombo(FProfile.ComboOutputFormat, *ComboOutputFormat);
+  SetFormatDropDownCount(25);
+
+  ShowCombo(FProfile.ComboAspectRatio, *ComboAspectRatio);
+  ShowCombo(FProfile.ComboAudioChannels, *ComboAudioChannels);
+  {
+    const QSignalBlocker Blocker(ComboLetterBox);
+    ComboLetterBox->clear();
+    ComboLetterBox->addItems({"None", "LetterBox"});
+    ComboLetterBox->setCurrentIndex(0);
+  }
+  TimerConvertAgain->stop();
+  return true;
+}
+
+void TForm1::showEvent(QShowEvent *Event) {
+  QMainWindow::showEvent(Event);
+  if (FShown) return;
+  FShown = true;
+  if (const QScreen *Screen = screen())
+    move(Screen->availableGeometry().center() - frameGeometry().center() + pos());
+  FormShow();
+}
+
+void TForm1::FormShow() { ComboOutputFormatChange(); }
+
+TMessageAnswer TForm1::Message(const TMessage &Message) { return FMessages.Show(this, Message); }
+
+// ---- Output format, option combos and volume ----
+
+void TForm1::ShowProfileCombos() {
+  const std::pair<const TOptionCombo &, QComboBox *> Shown[] = {
+      {FProfile.ComboVideoCodec, ComboVideoCodec},       {FProfile.ComboVideoSize, ComboVideoSize},
+      {FProfile.ComboVideoBitrate, ComboVideoBitrate},   {FProfile.ComboVideoFramerate, ComboVideoFramerate},
+      {FProfile.ComboAudioCodec, ComboAudioCodec},       {FProfile.ComboAudioBitrate, ComboAudioBitrate},
+      {FProfile.ComboAudioChannels, ComboAudioChannels}, {FProfile.ComboSamplingRate, ComboSamplingRate},
+      {FProfile.ComboAspectRatio, ComboAspectRatio},
+  };
+  for (const auto &[Model, Combo] : Shown) ShowCombo(Model, *Combo);
+}
+
+void TForm1::ComboOutputFormatChange() {
+  FProfile.ComboOutputFormat.ItemIndex = ComboOutputFormat->currentIndex();
+  if (!ChangeOutputFormat(FProfile)) {
+    // A separator row: back to the last profile chosen, nothing else changes.
+    const QSignalBlocker Blocker(ComboOutputFormat);
+    ComboOutputFormat->setCurrentIndex(FProfile.ComboOutputFormat.ItemIndex);
+    return;
+  }
+  ShowProfileCombos();
+  FOutputExtension = ToQString(FProfile.OutputExtension);
+  ListView1->SetSubItemOfAll(siOutput, FOutputExtension);
+  if (Form4) SetFormatDropDownCount(Form4->SpinEdit1->Value());
+}
+
+void TForm1::ComboOutputFormatDropDown() {
+  if (Form4) SetFormatDropDownCount(Form4->SpinEdit1->Value());
+}
+
+void TForm1::SetFormatDropDownCount(int Lines) { ComboOutputFormat->setMaxVisibleItems(std::max(Lines, 1)); }
+
+void TForm1::TrackBar1Change() {
+  const int Position = TrackBar1->value();
+  LabelVolume->setText(QString::number(Position));
+  LabelVolume->setText(ToQString(VolumeLabel(Position)));
+  FVolumeValue = korvane::VolumeValue(Position);
+}
+
+// ---- List commands ----
+
+void TForm1::DeleteSelectedItem1Click() {
+  if (FAdding) return;
+  if (QTreeWidgetItem *Selected = ListView1->currentItem(); Selected && Selected->isSelected())
+    delete Selected;
+}
+
+void TForm1::ClearAllItems1Click() {
+  if (FAdding || FConverting) return;
+  FFVCL.ClearTasks();
+  ListView1->clear();
+}
+
+void TForm1::CheckAllItems1Click() { ListView1->SetAllChecked(true); }
+
+void TForm1::UncheckAllItems1Click() { ListView1->SetAllChecked(false); }
+
+void TForm1::ButtonBrowseForFolderClick() {
+  if (FConverting) return;
+  const QString Current = EditOutputFolder->text().trimmed();
+  if (!Current.isEmpty() && QFileInfo(Current).isDir()) BrowseForFolder1->setDirectory(Current);
+  if (BrowseForFolder1->exec() != QDialog::Accepted) return;
+  const QStringList Chosen = BrowseForFolder1->selectedFiles();
+  if (!Chosen.isEmpty()) EditOutputFolder->setText(QDir::toNativeSeparators(Chosen.first()));
+}
+
+// ---- Adding files ----
+
+void TForm1::ButtonAddFileClick() {
+  // A click that comes while files are still being added (through the
+  // events the flow lets through) is ignored outright.
+  if (FConverting || FAdding) return;
+  FFVCL.ClearTasks();
+  ListView1->SetSubItemOfAll(siProgress, QString());
+  ListView1->SetSubItemOfAll(siFrames, QString());
+  FAdding = true;
+  try {
+    BMDThread1->Start();
+  } catch (...) {
+  }
+  FAdding = false;
+}
+
+void TForm1::BMDThread1Start(QObject *, TBMDExecuteThread *, void *&) {
+  OpenDialog1->setFileMode(QFileDialog::ExistingFiles);
+  if (OpenDialog1->exec() != QDialog::Accepted) return;
+  const QStringList Files = OpenDialog1->selectedFiles();
+  try {
+    TAVProbe &Probe = FFVCL.AVProbe();
+    for (const QString &File : Files) {
+      int Row;
+      if (Probe.LoadFile(File.toStdString(), "")) {
+        const TFileRowTexts Texts = FileRowTexts(Probe);
+        Row = ListView1->AddRow(File, {ToQString(Texts.VideoSize), ToQString(Texts.FrameRate),
+                                       ToQString(Texts.Duration), FOutputExtension});
+        Probe.CloseFile();
+      } else {
+        Row = ListView1->AddRow(File, {"", "", "", "", "Error", "", ""});
+      }
+      ListView1->MakeVisible(Row);
+      QApplication::processEvents();
+    }
+  } catch (...) {
+  }
+  FAdding = false;
+}
+
+// ---- The run's controls ----
+
+void TForm1::ButtonConvertClick() {}
+
+void TForm1::ButtonStopConvertClick() {}
+
+void TForm1::SetWindowControlsEnabled(bool Enabled) {
+  QWidget *const Controls[] = {
+      ButtonAddFile,     ButtonClear,        ButtonRemove,      ButtonConvert,
+      ComboOutputFormat, ComboVideoSize,     ComboVideoBitrate, ComboVideoFramerate,
+      ComboAudioBitrate, ComboAudioChannels, ComboVideoCodec,   ComboSamplingRate,
+      ComboAudioCodec,   TrackBar1,          ComboAspectRatio,  ComboLetterBox,
+  };
+  for (QWidget *Control : Controls) Control->setEnabled(Enabled);
+  ListView1->setContextMenuPolicy(Enabled ? Qt::CustomContextMenu : Qt::NoContextMenu);
+  for (QMenu *Menu : {MenuFile, MenuOptions, MenuHelp}) Menu->menuAction()->setEnabled(Enabled);
+}
+
+void TForm1::DisableWindowForRun() { SetWindowControlsEnabled(false); }
+
+void TForm1::EnableWindowAfterRun() { SetWindowControlsEnabled(true); }
+
+// ---- Menus ----
+
+void TForm1::SetGeneralOptions1Click() {
+  if (!Form4) return;
+  Form4->show();
+  Form4->raise();
+}
+
+void TForm1::OpenHelpFile1Click() {
+  if (QFileInfo(FHelpFile).isFile()) QDesktopServices::openUrl(QUrl::fromLocalFile(FHelpFile));
+}
+
+void TForm1::VisitOurWebsite1Click() { QDesktopServices::openUrl(kWebSiteUrl); }
+
+void TForm1::About1Click() {
+  if (FormAbout) FormAbout->exec();
+}
+
+void TForm1::Exit1Click() { QCoreApplication::exit(0); }
+
+// ---- Close ----
+
+bool TForm1::FormCloseQuery() {
+  if (FConverting) return false;
+  FFVCL.OnBeforeHook = nullptr;
+  FFVCL.OnCustomHook = nullptr;
+  FFVCL.OnLog = nullptr;
+  FFVCL.OnProgress = nullptr;
+  FFVCL.OnTerminate = nullptr;
+  FFVCL.StopAllTasks();
+  return true;
+}
+
+void TForm1::FormClose() {
+  if (!Form4) return;
+  try {
+    SaveSettings(SettingsControls());
+  } catch (...) {
+  }
+}
+
+void TForm1::closeEvent(QCloseEvent *Event) {
+  if (!FormCloseQuery()) {
+    Event->ignore();
+    return;
+  }
+  FormClose();
+  Event->accept();
+  // Closing the main window ends the program, even with the Additional
+  // Options dialog still open beside it.
+  QCoreApplication::exit(0);
+}
+
+TSettingsControls TForm1::SettingsControls() {
+  return {EditOutputFolder, ComboOutputFormat, Form4 ? Form4->CheckBoxOverWrite : nullptr,
+          Form4 ? Form4->SpinEdit1 : nullptr, ComboLetterBox};
+}
+
+}  // namespace korvane

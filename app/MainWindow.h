@@ -1,0 +1,147 @@
+// The main window: the file list with its commands, the output profile and
+// its option combos, the output folder, the toolbar and menus, the progress
+// and status bars. It owns the transcoding component, the worker component
+// the add-file flow runs in, and the timer of the conversion queue.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include "FFmpegVCL.h"
+#include "MessageShell.h"
+#include "ProfileOptions.h"
+#include "Settings.h"
+
+class QAction;
+class QComboBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QSlider;
+class QTimer;
+class QToolButton;
+
+namespace korvane {
+
+class TBMDThread;
+class TBMDExecuteThread;
+class TDropDownCombo;
+class TFileListView;
+class TForm4;
+class TFormAbout;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  // The size of the window below its menu bar.
+  static constexpr int ClientWidth = 767;
+  static constexpr int ClientHeight = 515;
+
+  explicit TForm1(TMessageShell &Messages, QWidget *Parent = nullptr);
+  ~TForm1() override;
+
+  // Start-up. False when the media libraries could not be loaded: the
+  // re-install message has been shown and the application is to end.
+  bool FormCreate();
+
+  // ---- Controls ----
+  QToolButton *ButtonAddFile, *ButtonRemove, *ButtonClear, *ButtonStopConvert, *ButtonConvert;
+  TFileListView *ListView1;
+  QLabel *Label2;
+  TDropDownCombo *ComboOutputFormat;
+  QLabel *Label1;
+  QLineEdit *EditOutputFolder;
+  QToolButton *ButtonBrowseForFolder;
+  QGroupBox *GroupBox1, *GroupBox2, *GroupBox3;
+  QComboBox *ComboVideoCodec, *ComboVideoSize, *ComboVideoBitrate, *ComboVideoFramerate;
+  QComboBox *ComboAudioCodec, *ComboAudioBitrate, *ComboAudioChannels, *ComboSamplingRate;
+  QComboBox *ComboLetterBox, *ComboAspectRatio;
+  QSlider *TrackBar1;
+  QLabel *LabelVolume;
+  QProgressBar *ProgressBar1;
+  QToolButton *ButtonStopSmall;
+  QLabel *StatusPanel[3];
+  QFileDialog *OpenDialog1;
+  QFileDialog *BrowseForFolder1;
+  QMenu *PopupListView1;
+  QAction *CheckAllItems1, *UncheckAllItems1, *DeleteSelectedItem1, *ClearAllItems1;
+  QMenu *MenuFile, *MenuOptions, *MenuHelp;
+  QAction *AddFiles1, *Convert1, *Exit1, *SetGeneralOptions1, *OpenHelpFile1, *VisitOurWebsite1, *About1;
+  TBMDThread *BMDThread1;
+  QTimer *TimerConvertAgain;
+  TFFmpegVCL FFVCL;
+
+  // The two dialogs created after this window; they register themselves.
+  TFormAbout *FormAbout = nullptr;
+  TForm4 *Form4 = nullptr;
+
+  // ---- Handlers ----
+  void FormShow();
+  void ButtonAddFileClick();
+  void BMDThread1Start(QObject *Sender, TBMDExecuteThread *Thread, void *&Data);
+  void ButtonConvertClick();
+  void ButtonStopConvertClick();
+  void DeleteSelectedItem1Click();
+  void ClearAllItems1Click();
+  void CheckAllItems1Click();
+  void UncheckAllItems1Click();
+  void ButtonBrowseForFolderClick();
+  void ComboOutputFormatChange();
+  void ComboOutputFormatDropDown();
+  void TrackBar1Change();
+  void SetGeneralOptions1Click();
+  void OpenHelpFile1Click();
+  void VisitOurWebsite1Click();
+  void About1Click();
+  void Exit1Click();
+
+  // ---- Shell state ----
+  const QString &OutputExtension() const { return FOutputExtension; }
+  int VolumeValue() const { return FVolumeValue; }
+  bool Adding() const { return FAdding; }
+  bool Converting() const { return FConverting; }
+  // The user guide "Open Help File" shows; beside the program at start-up.
+  const QString &HelpFile() const { return FHelpFile; }
+  void SetHelpFile(const QString &Path) { FHelpFile = Path; }
+  // The model the profile combos show; ApplyProfileSettings reads it.
+  const TProfileForm &ProfileForm() const { return FProfile; }
+
+  // The controls around a run: disabled when it starts, enabled after it.
+  void DisableWindowForRun();
+  void EnableWindowAfterRun();
+
+  // The drop-down line count of the output-format list.
+  void SetFormatDropDownCount(int Lines);
+  TSettingsControls SettingsControls();
+
+ protected:
+  void showEvent(QShowEvent *Event) override;
+  void closeEvent(QCloseEvent *Event) override;
+
+ private:
+  void CreateControls();
+  void CreateMenus();
+  void ConnectHandlers();
+  // The window's part of the close: refuses during a run, otherwise detaches
+  // the component's events and stops its tasks.
+  bool FormCloseQuery();
+  void FormClose();
+  // Copies the option combos of the profile model into the widgets.
+  void ShowProfileCombos();
+  void SetWindowControlsEnabled(bool Enabled);
+  TMessageAnswer Message(const TMessage &Message);
+
+  TMessageShell &FMessages;
+  TProfileForm FProfile;
+  QString FOutputExtension;
+  QString FHelpFile;
+  int FVolumeValue = 0;
+  bool FAdding = false;
+  bool FConverting = false;
+  bool FShown = false;
+};
+
+}  // namespace korvane

@@ -1,0 +1,299 @@
+// The main window's controls, menus and their layout. Qt layouts inside the
+// fixed client area, so the texts fit whatever the desktop's font.
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "AppIcons.h"
+#include "BMDThread.h"
+#include "DropDownCombo.h"
+#include "FileListView.h"
+#include "MainWindow.h"
+
+namespace korvane {
+
+namespace {
+
+// How long a hint stays up.
+constexpr int HintHidePause = 30000;
+
+QToolButton *NewSpeedButton(QWidget *Parent, const char *Name, const QString &Caption, const QString &Hint,
+                            const QIcon &Glyph, bool Bold) {
+  auto *Button = new QToolButton(Parent);
+  Button->setObjectName(Name);
+  Button->setText(Caption);
+  Button->setIcon(Glyph);
+  Button->setAutoRaise(true);
+  Button->setToolButtonStyle(Caption.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextUnderIcon);
+  Button->setToolTip(Hint);
+  Button->setToolTipDuration(HintHidePause);
+  Button->setAccessibleName(Caption.isEmpty() ? Hint : Caption.trimmed());
+  if (Bold) {
+    QFont Font = Button->font();
+    Font.setBold(true);
+    Button->setFont(Font);
+  }
+  return Button;
+}
+
+QComboBox *NewCombo(QWidget *Parent, const char *Name) {
+  auto *Combo = new QComboBox(Parent);
+  Combo->setObjectName(Name);
+  Combo->setEditable(false);
+  Combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  return Combo;
+}
+
+// A label for Control whose text also names the control for screen readers.
+QLabel *NewLabel(QWidget *Parent, const QString &Caption, QWidget *Control, bool Bold = false) {
+  auto *Label = new QLabel(Caption, Parent);
+  Label->setBuddy(Control);
+  Control->setAccessibleName(Caption.trimmed());
+  if (Bold) {
+    QFont Font = Label->font();
+    Font.setBold(true);
+    Label->setFont(Font);
+  }
+  return Label;
+}
+
+QFormLayout *NewFormLayout(QWidget *Group) {
+  auto *Form = new QFormLayout(Group);
+  Form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  Form->setRowWrapPolicy(QFormLayout::DontWrapRows);
+  Form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  Form->setContentsMargins(4, 2, 4, 2);
+  Form->setHorizontalSpacing(4);
+  Form->setVerticalSpacing(3);
+  return Form;
+}
+
+}  // namespace
+
+void TForm1::CreateControls() {
+  auto *Client = new QWidget(this);
+  setCentralWidget(Client);
+
+  // Toolbar.
+  ButtonAddFile = NewSpeedButton(Client, "ButtonAddFile", "Add Files", "Add Files to Convert",
+                                 ThemeIcon("list-add", QStyle::SP_FileDialogNewFolder), true);
+  ButtonRemove = NewSpeedButton(Client, "ButtonRemove", "Remove", "Remove A Single File From List",
+                                ThemeIcon("list-remove", QStyle::SP_DialogDiscardButton), true);
+  ButtonClear = NewSpeedButton(Client, "ButtonClear", "Clear All ", "Clear All Files Listed",
+                               ThemeIcon("edit-clear", QStyle::SP_TrashIcon), true);
+  ButtonStopConvert = NewSpeedButton(Client, "ButtonStopConvert", "Stop Convert", "Stop Conversion",
+                                     ThemeIcon("process-stop", QStyle::SP_MediaStop), true);
+  ButtonConvert = NewSpeedButton(Client, "ButtonConvert", "Convert Now !", "Start Conversion",
+                                 ThemeIcon("media-playback-start", QStyle::SP_MediaPlay), true);
+  for (QToolButton *Button : {ButtonAddFile, ButtonRemove, ButtonClear, ButtonStopConvert, ButtonConvert})
+    Button->setIconSize(QSize(24, 24));
+  auto *Toolbar = new QHBoxLayout;
+  Toolbar->setSpacing(2);
+  for (QToolButton *Button : {ButtonAddFile, ButtonRemove, ButtonClear}) Toolbar->addWidget(Button);
+  Toolbar->addStretch(1);
+  Toolbar->addWidget(ButtonStopConvert);
+  Toolbar->addWidget(ButtonConvert);
+
+  // The file list.
+  ListView1 = new TFileListView(Client);
+  ListView1->setObjectName("ListView1");
+  ListView1->setAccessibleName("Video File Name");
+  ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+
+  // Output format and folder.
+  ComboOutputFormat = new TDropDownCombo(Client);
+  ComboOutputFormat->setObjectName("ComboOutputFormat");
+  ComboOutputFormat->setMinimumWidth(330);
+  ComboOutputFormat->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  Label2 = NewLabel(Client, "Output Format : ", ComboOutputFormat, true);
+  EditOutputFolder = new QLineEdit(Client);
+  EditOutputFolder->setObjectName("EditOutputFolder");
+  EditOutputFolder->setReadOnly(true);
+  EditOutputFolder->setEnabled(false);
+  Label1 = NewLabel(Client, "Output Folder : ", EditOutputFolder, true);
+  ButtonBrowseForFolder = NewSpeedButton(Client, "ButtonBrowseForFolder", "", "Browse For Folder",
+                                         ThemeIcon("folder-open", QStyle::SP_DirOpenIcon), false);
+  auto *Target = new QGridLayout;
+  Target->setHorizontalSpacing(6);
+  Target->addWidget(Label2, 0, 0);
+  Target->addWidget(ComboOutputFormat, 0, 1, Qt::AlignLeft);
+  Target->addWidget(Label1, 1, 0);
+  auto *FolderRow = new QHBoxLayout;
+  FolderRow->addWidget(EditOutputFolder, 1);
+  FolderRow->addWidget(ButtonBrowseForFolder);
+  Target->addLayout(FolderRow, 1, 1);
+  Target->setColumnStretch(1, 1);
+
+  // Video, audio and general settings.
+  GroupBox1 = new QGroupBox(" Video Settings ", Client);
+  GroupBox1->setObjectName("GroupBox1");
+  ComboVideoCodec = NewCombo(GroupBox1, "ComboVideoCodec");
+  ComboVideoSize = NewCombo(GroupBox1, "ComboVideoSize");
+  ComboVideoSize->setMaxVisibleItems(22);
+  ComboVideoBitrate = NewCombo(GroupBox1, "ComboVideoBitrate");
+  ComboVideoFramerate = NewCombo(GroupBox1, "ComboVideoFramerate");
+  auto *VideoForm = NewFormLayout(GroupBox1);
+  VideoForm->addRow(NewLabel(GroupBox1, "Video Codec : ", ComboVideoCodec), ComboVideoCodec);
+  VideoForm->addRow(NewLabel(GroupBox1, "Video Size : ", ComboVideoSize), ComboVideoSize);
+  VideoForm->addRow(NewLabel(GroupBox1, "Video Bitrate : ", ComboVideoBitrate), ComboVideoBitrate);
+  VideoForm->addRow(NewLabel(GroupBox1, "Video Framerate : ", ComboVideoFramerate), ComboVideoFramerate);
+
+  GroupBox2 = new QGroupBox(" Audio Settings ", Client);
+  GroupBox2->setObjectName("GroupBox2");
+  ComboAudioCodec = NewCombo(GroupBox2, "ComboAudioCodec");
+  ComboAudioBitrate = NewCombo(GroupBox2, "ComboAudioBitrate");
+  ComboAudioChannels = NewCombo(GroupBox2, "ComboAudioChannels");
+  ComboSamplingRate = NewCombo(GroupBox2, "ComboSamplingRate");
+  auto *AudioForm = NewFormLayout(GroupBox2);
+  AudioForm->addRow(NewLabel(GroupBox2, "Audio Codec : ", ComboAudioCodec), ComboAudioCodec);
+  AudioForm->addRow(NewLabel(GroupBox2, "Audio Bitrate :", ComboAudioBitrate), ComboAudioBitrate);
+  AudioForm->addRow(NewLabel(GroupBox2, "Audio Channels :", ComboAudioChannels), ComboAudioChannels);
+  AudioForm->addRow(NewLabel(GroupBox2, "Sampling Rate : ", ComboSamplingRate), ComboSamplingRate);
+
+  GroupBox3 = new QGroupBox(" General Settings ", Client);
+  GroupBox3->setObjectName("GroupBox3");
+  ComboLetterBox = NewCombo(GroupBox3, "ComboLetterBox");
+  ComboLetterBox->setToolTip("Add a letterbox to keep video aspect ratio");
+  ComboLetterBox->setToolTipDuration(HintHidePause);
+  ComboAspectRatio = NewCombo(GroupBox3, "ComboAspectRatio");
+  TrackBar1 = new QSlider(Qt::Horizontal, GroupBox3);
+  TrackBar1->setObjectName("TrackBar1");
+  TrackBar1->setRange(0, 10);
+  TrackBar1->setPageStep(1);
+  TrackBar1->setTickPosition(QSlider::TicksBelow);
+  TrackBar1->setTickInterval(1);
+  // Its hint is not shown; it still tells screen readers what 100% means.
+  TrackBar1->setAccessibleDescription("100% is the original video volume");
+  LabelVolume = new QLabel(GroupBox3);
+  LabelVolume->setObjectName("LabelVolume");
+  LabelVolume->setMinimumWidth(LabelVolume->fontMetrics().horizontalAdvance("200%") + 4);
+  LabelVolume->setAccessibleName("Volume");
+  auto *VolumeRow = new QHBoxLayout;
+  VolumeRow->addWidget(TrackBar1, 1);
+  VolumeRow->addWidget(LabelVolume);
+  auto *GeneralForm = NewFormLayout(GroupBox3);
+  GeneralForm->addRow(NewLabel(GroupBox3, "Video Zoom : ", ComboLetterBox), ComboLetterBox);
+  GeneralForm->addRow(NewLabel(GroupBox3, "Aspect Ratio : ", ComboAspectRatio), ComboAspectRatio);
+  GeneralForm->addRow(NewLabel(GroupBox3, "Volume : ", TrackBar1), VolumeRow);
+
+  auto *Groups = new QHBoxLayout;
+  Groups->setSpacing(4);
+  // Each group gets what its widest row needs; the rest is shared.
+  for (QGroupBox *Group : {GroupBox1, GroupBox2, GroupBox3}) {
+    Group->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+    Groups->addWidget(Group);
+  }
+
+  // Progress of the current row.
+  ProgressBar1 = new QProgressBar(Client);
+  ProgressBar1->setObjectName("ProgressBar1");
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setAccessibleName("Progress");
+  ButtonStopSmall = NewSpeedButton(Client, "ButtonStopSmall", "Stop", "Stop Conversion",
+                                   ThemeIcon("process-stop", QStyle::SP_MediaStop), false);
+  ButtonStopSmall->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  auto *ProgressRow = new QHBoxLayout;
+  ProgressRow->addWidget(ProgressBar1, 1);
+  ProgressRow->addWidget(ButtonStopSmall);
+
+  auto *Layout = new QVBoxLayout(Client);
+  Layout->setContentsMargins(4, 4, 4, 2);
+  Layout->setSpacing(4);
+  Layout->addLayout(Toolbar);
+  Layout->addWidget(ListView1, 1);
+  Layout->addLayout(Target);
+  Layout->addLayout(Groups);
+  Layout->addLayout(ProgressRow);
+
+  // Status bar: three panels of 150, 300 and 50 pixels.
+  static constexpr int PanelWidths[3] = {150, 300, 50};
+  static const char *const PanelNames[3] = {"StatusPanel0", "StatusPanel1", "StatusPanel2"};
+  for (int I = 0; I < 3; ++I) {
+    StatusPanel[I] = new QLabel(this);
+    StatusPanel[I]->setObjectName(PanelNames[I]);
+    StatusPanel[I]->setFixedWidth(PanelWidths[I]);
+    StatusPanel[I]->setAccessibleName(QString("Status %1").arg(I + 1));
+    statusBar()->addWidget(StatusPanel[I]);
+  }
+  statusBar()->setSizeGripEnabled(false);
+  StatusPanel[0]->setText("Ready");
+
+  OpenDialog1 = new QFileDialog(this);
+  OpenDialog1->setObjectName("OpenDialog1");
+  BrowseForFolder1 = new QFileDialog(this, "Select Output Directory");
+  BrowseForFolder1->setObjectName("BrowseForFolder1");
+  BrowseForFolder1->setFileMode(QFileDialog::Directory);
+  BrowseForFolder1->setOption(QFileDialog::ShowDirsOnly, true);
+  BrowseForFolder1->setLabelText(QFileDialog::LookIn, "Choose the required output directory below :");
+
+  BMDThread1 = new TBMDThread(this);
+  BMDThread1->setObjectName("BMDThread1");
+  BMDThread1->SetUpdateEnabled(false);
+  TimerConvertAgain = new QTimer(this);
+  TimerConvertAgain->setObjectName("TimerConvertAgain");
+  TimerConvertAgain->setInterval(100);
+}
+
+void TForm1::CreateMenus() {
+  MenuFile = menuBar()->addMenu("File");
+  AddFiles1 = MenuFile->addAction("Add Files");
+  MenuFile->addSeparator();
+  Convert1 = MenuFile->addAction("Convert");
+  MenuFile->addSeparator();
+  Exit1 = MenuFile->addAction(ThemeIcon("application-exit", QStyle::SP_DialogCloseButton), "Exit");
+
+  MenuOptions = menuBar()->addMenu("Options");
+  SetGeneralOptions1 = MenuOptions->addAction("Set Additional Options");
+
+  MenuHelp = menuBar()->addMenu("Help");
+  OpenHelpFile1 =
+      MenuHelp->addAction(ThemeIcon("help-contents", QStyle::SP_DialogHelpButton), "Open Help File");
+  MenuHelp->addSeparator();
+  VisitOurWebsite1 = MenuHelp->addAction(ThemeIcon("internet-web-browser", QStyle::SP_DriveNetIcon),
+                                         "Visit Korvane Website");
+  MenuHelp->addSeparator();
+  About1 = MenuHelp->addAction(ThemeIcon("help-about", QStyle::SP_MessageBoxInformation), "About");
+
+  PopupListView1 = new QMenu(this);
+  PopupListView1->setObjectName("PopupListView1");
+  CheckAllItems1 = PopupListView1->addAction(ThemeIcon("edit-select-all", QStyle::SP_DialogApplyButton),
+                                             "Check All Items");
+  UncheckAllItems1 = PopupListView1->addAction("Uncheck All Items");
+  PopupListView1->addSeparator();
+  DeleteSelectedItem1 = PopupListView1->addAction("Remove Selected Item");
+  ClearAllItems1 =
+      PopupListView1->addAction(ThemeIcon("edit-clear", QStyle::SP_TrashIcon), "Clear All Items");
+
+  const std::pair<QObject *, const char *> Names[] = {
+      {MenuFile, "File1"},
+      {AddFiles1, "AddFiles1"},
+      {Convert1, "Convert1"},
+      {Exit1, "Exit1"},
+      {MenuOptions, "Options1"},
+      {SetGeneralOptions1, "SetGeneralOptions1"},
+      {MenuHelp, "Help1"},
+      {OpenHelpFile1, "OpenHelpFile1"},
+      {VisitOurWebsite1, "VisitOurWebsite1"},
+      {About1, "About1"},
+      {CheckAllItems1, "CheckAllItems1"},
+      {UncheckAllItems1, "UncheckAllItems1"},
+      {DeleteSelectedItem1, "DeleteSelectedItem1"},
+      {ClearAllItems1, "ClearAllItems1"},
+  };
+  for (const auto &[Object, Name] : Names) Object->setObjectName(Name);
+}
+
+}  // namespace korvane

@@ -1,0 +1,51 @@
+#include "MessageShell.h"
+
+#include <QFile>
+#include <QMessageBox>
+#include <QTextStream>
+
+namespace korvane {
+
+namespace {
+
+class TDialogShell : public TMessageShell {
+ public:
+  TMessageAnswer Show(QWidget *Parent, const TMessage &Message) override {
+    QMessageBox Box(Message.Icon == TMessageIcon::Question ? QMessageBox::Question : QMessageBox::Information,
+                    Message.Caption, Message.Text,
+                    Message.YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, Parent);
+    const int Pressed = Box.exec();
+    if (!Message.YesNo) return TMessageAnswer::Ok;
+    return Pressed == QMessageBox::Yes ? TMessageAnswer::Yes : TMessageAnswer::No;
+  }
+};
+
+class TTranscriptShell : public TMessageShell {
+ public:
+  explicit TTranscriptShell(QString Path) : FPath(std::move(Path)) {}
+  TMessageAnswer Show(QWidget *, const TMessage &Message) override {
+    QFile File(FPath);
+    if (File.open(QIODevice::Append | QIODevice::Text)) QTextStream(&File) << TranscriptLine(Message) << '\n';
+    return Message.YesNo ? TMessageAnswer::No : TMessageAnswer::Ok;
+  }
+
+ private:
+  QString FPath;
+};
+
+}  // namespace
+
+QString TranscriptLine(const TMessage &Message) {
+  QString Text = Message.Text;
+  Text.replace('\n', "\\n").replace('\r', "\\r");
+  const char *Icon = Message.Icon == TMessageIcon::Question ? "question" : "information";
+  return Message.Caption + '\t' + Icon + '\t' + Text;
+}
+
+std::unique_ptr<TMessageShell> NewMessageShell() {
+  const QString Transcript = qEnvironmentVariable("KORVANE_MESSAGE_TRANSCRIPT");
+  if (!Transcript.isEmpty()) return std::make_unique<TTranscriptShell>(Transcript);
+  return std::make_unique<TDialogShell>();
+}
+
+}  // namespace korvane
