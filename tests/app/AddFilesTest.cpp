@@ -1,0 +1,121 @@
+// Adding files through the Add Files dialog: the texts each row gets from
+// the probe, rows for files that cannot be read, cancelling, and the guards
+// while the list is still growing.
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "FileListView.h"
+#include "WindowFixture.h"
+
+using namespace korvane;
+using namespace korvane::test;
+
+namespace {
+
+QStringList Row(const TFileListView &List, int Row) {
+  QStringList Texts{List.Caption(Row)};
+  for (int I = 0; I < SubItemCount; ++I) Texts << List.SubItem(Row, TSubItem(I));
+  return Texts;
+}
+
+}  // namespace
+
+class AddFilesTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void RowsShowWhatTheProbeFinds() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    const TFileListView &List = *Form.ListView1;
+    AddFiles(Form, {Clips.Video2997, Clips.Video2398, Clips.Video25, Clips.AudioOnly, Clips.Broken});
+    QCOMPARE(List.RowCount(), 5);
+    const QStringList Expected[] = {
+        {Clips.Video2997, "320x240", "29.97", "00:00:02", "3GP", "", "", ""},
+        {Clips.Video2398, "160x120", "23.98", "00:00:01", "3GP", "", "", ""},
+        {Clips.Video25, "176x144", "25", "00:00:03", "3GP", "", "", ""},
+        // Sound only: single blanks where the picture facts would be.
+        {Clips.AudioOnly, " ", " ", "00:00:01", "3GP", "", "", ""},
+        // A file the probe cannot open is listed, marked in "Progress".
+        {Clips.Broken, "", "", "", "", "Error", "", ""},
+    };
+    for (int I = 0; I < 5; ++I) {
+      QCOMPARE(Row(List, I), Expected[I]);
+      QVERIFY(List.Checked(I));
+    }
+    // The same file again is simply another row; every add starts by
+    // clearing what "Progress" and "Frames" said.
+    AddFiles(Form, {Clips.Video2997});
+    QCOMPARE(List.RowCount(), 6);
+    QCOMPARE(Row(List, 5), Expected[0]);
+    QCOMPARE(List.SubItem(4, siProgress), QString());
+  }
+
+  // Cancelling adds nothing; it only clears what the last run wrote.
+  void CancellingClearsProgressAndFramesOnly() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    Form.ListView1->AddRow("/clips/a.avi", {"640x480", "25", "00:00:10", "3GP", "Done", "250"});
+    Form.ListView1->AddRow("/clips/b.avi", {"", "", "", "", "Error"});
+    AddFiles(Form, {});
+    QCOMPARE(Form.ListView1->RowCount(), 2);
+    QCOMPARE(Row(*Form.ListView1, 0),
+             QStringList({"/clips/a.avi", "640x480", "25", "00:00:10", "3GP", "", "", ""}));
+    QCOMPARE(Row(*Form.ListView1, 1), QStringList({"/clips/b.avi", "", "", "", "", "", "", ""}));
+    QVERIFY(!Form.Adding());
+  }
+
+  // While files are still being added (the window stays responsive between
+  // them) Remove, Clear, Convert and a second Add Files are ignored.
+  void CommandsWaitWhileFilesAreAdded() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    Form.ListView1->AddRow("/clips/earlier.avi", {});
+    Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(0));
+    bool Tried = false;
+    int RowsSeen = -1;
+    AnswerFileDialog(Form.OpenDialog1, {Clips.Video2997, Clips.AudioOnly, Clips.Video25}, [&] {
+      // Clicks that arrive between files, once the dialog has closed.
+      QTimer::singleShot(0, [&] {
+        Tried = true;
+        QVERIFY(Form.Adding());
+        Form.ButtonRemove->click();
+        Form.ButtonClear->click();
+        Form.ButtonConvert->click();
+        Form.ButtonAddFile->click();  // would open the dialog again
+        RowsSeen = Form.ListView1->RowCount();
+      });
+    });
+    Form.ButtonAddFile->click();
+    QVERIFY(Tried);
+    QVERIFY(RowsSeen >= 1);
+    QCOMPARE(Form.ListView1->RowCount(), 4);
+    QCOMPARE(Form.ListView1->Caption(0), QString("/clips/earlier.avi"));
+    QVERIFY(Window.Messages.Shown.empty());
+    QVERIFY(!Form.Adding());
+    // Once done, the commands work again.
+    Form.ButtonRemove->click();
+    QCOMPARE(Form.ListView1->RowCount(), 3);
+  }
+
+  // The dialog offers the 24 file types, all supported files first.
+  void DialogOffersTheSupportedTypes() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    const QStringList Filters = Form.OpenDialog1->nameFilters();
+    QCOMPARE(Filters.size(), 24);
+    QVERIFY(Filters[0].startsWith("All Supported Files (*.avi *.mpeg *.mpg"));
+    QVERIFY(Filters[0].contains(" *.qt "));
+    QVERIFY(!Filters[0].contains("*.ape"));
+    QCOMPARE(Filters[11], QString("Monkey Audio Files (*.ape, *.cue) (*.ape *.cue)"));
+    QCOMPARE(Filters[23],
+             QString("Windows Media Files(*.wma, *.wmv, *.asf, *.asx) (*.wma *.wmv *.asf *.asx)"));
+    QVERIFY(Form.OpenDialog1->testOption(QFileDialog::HideNameFilterDetails));
+  }
+};
+
+KORVANE_WINDOW_TEST(AddFilesTest);
+
+#include "AddFilesTest.moc"

@@ -1,0 +1,126 @@
+// The About box with its two links, the user guide, and the Additional
+// Options dialog.
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "AboutBox.h"
+#include "AdditionalOptions.h"
+#include "LinkLabel.h"
+#include "ProfileCatalogue.h"
+#include "ProgramFolder.h"
+#include "SpinEdit.h"
+#include "WindowFixture.h"
+
+using namespace korvane;
+using namespace korvane::test;
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+ public slots:
+  // Stands in for the desktop's browser, mail program and file viewer.
+  void OpenUrl(const QUrl &Url) { Opened << Url; }
+
+ private:
+  QList<QUrl> Opened;
+
+ private slots:
+  void init() {
+    Opened.clear();
+    for (const char *Scheme : {"https", "mailto", "file"})
+      QDesktopServices::setUrlHandler(Scheme, this, "OpenUrl");
+  }
+  void cleanup() {
+    for (const char *Scheme : {"https", "mailto", "file"}) QDesktopServices::unsetUrlHandler(Scheme);
+  }
+
+  void AboutBoxShowsItsTextsAndLinks() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    TFormAbout &About = *Form.FormAbout;
+    QTimer::singleShot(0, [&] {
+      QVERIFY(About.isVisible());
+      QVERIFY(About.isModal());
+      QCOMPARE(About.windowTitle(), QString("About"));
+      QCOMPARE(About.size(), QSize(370, 260));
+      QVERIFY(About.windowFlags() & Qt::WindowStaysOnTopHint);
+      QCOMPARE(About.Label1->text(), QString("Korvane Video Converter 4.0"));
+      QVERIFY(About.Label1->font().bold());
+      QCOMPARE(About.Label2->text(), QString("Visit Korvane Website  for More Softwares "));
+      QCOMPARE(About.Label3->text(), QString("Contact Support Department"));
+      QVERIFY(About.Label2->font().underline());
+      QCOMPARE(About.Label2->cursor().shape(), Qt::PointingHandCursor);
+      QVERIFY(!About.Image1->pixmap().isNull());
+      QTest::mouseClick(About.Label2, Qt::LeftButton);
+      QTest::mouseClick(About.Label3, Qt::LeftButton);
+      QTest::mouseClick(About.SpeedButton1, Qt::LeftButton);
+    });
+    Form.About1->trigger();
+    QVERIFY(!About.isVisible());
+    QCOMPARE(Opened, QList<QUrl>({kWebSiteUrl, kSupportMailUrl}));
+    Form.VisitOurWebsite1->trigger();
+    QCOMPARE(Opened.last(), kWebSiteUrl);
+  }
+
+  // The guide lies beside the program and lists every profile of the list.
+  void HelpOpensTheGuideBesideTheProgram() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    const QString Guide = QString::fromStdString(ProgramFolder()) + "/help.html";
+    QCOMPARE(Form.HelpFile(), Guide);
+    QFile Page(Guide);
+    QVERIFY(Page.open(QIODevice::ReadOnly));
+    const QString Html = QString::fromUtf8(Page.readAll());
+    for (const TCatalogueRow &Row : OutputProfileCatalogue()) {
+      if (Row.IsSeparator()) continue;
+      const QString Name = QString::fromUtf8(Row.DisplayText.data(), Row.DisplayText.size()).toHtmlEscaped();
+      QVERIFY2(Html.contains("<td>" + Name + "</td>"), qPrintable(Name));
+    }
+    Form.OpenHelpFile1->trigger();
+    QCOMPARE(Opened, QList<QUrl>({QUrl::fromLocalFile(Guide)}));
+  }
+
+  void MissingHelpShowsNothing() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    Form.SetHelpFile(Form.HelpFile() + ".missing");
+    Form.OpenHelpFile1->trigger();
+    QVERIFY(Opened.isEmpty());
+    QVERIFY(Window.Messages.Shown.empty());
+  }
+
+  void AdditionalOptionsStaysOnTopAndDoneHidesIt() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    TForm4 &Options = *Form.Form4;
+    QVERIFY(!Options.isVisible());
+    Form.SetGeneralOptions1->trigger();
+    QVERIFY(Options.isVisible());
+    QVERIFY(!Options.isModal());
+    QCOMPARE(Options.windowTitle(), QString("Additional Options"));
+    QCOMPARE(Options.size(), QSize(408, 247));
+    QVERIFY(Options.windowFlags() & Qt::WindowStaysOnTopHint);
+    QCOMPARE(Options.CheckBoxOverWrite->text(), QString("Overwrite Existing File With The Same Name"));
+    QCOMPARE(Options.Label1->text(), QString(" Drop Down Items in Output Format List"));
+    // The arrows stay inside 26 .. 47.
+    Options.SpinEdit1->SetValue(47);
+    Options.SpinEdit1->stepBy(1);
+    QCOMPARE(Options.SpinEdit1->Value(), 47);
+    Options.SpinEdit1->SetValue(3);
+    QCOMPARE(Options.SpinEdit1->Value(), 26);
+    Options.SpinEdit1->lineEdit()->clear();
+    QCOMPARE(Options.SpinEdit1->Value(), 26);
+    // The main window stays usable beside it.
+    Form.CheckAllItems1->trigger();
+    QTest::mouseClick(Options.Button1, Qt::LeftButton);
+    QVERIFY(!Options.isVisible());
+  }
+};
+
+KORVANE_WINDOW_TEST(DialogsTest);
+
+#include "DialogsTest.moc"

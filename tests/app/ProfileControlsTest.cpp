@@ -1,0 +1,207 @@
+// The output-format list, the option combos, the volume bar, the list
+// commands and the rules that lock the window around a run.
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+
+#include "AdditionalOptions.h"
+#include "DropDownCombo.h"
+#include "FileListView.h"
+#include "SpinEdit.h"
+#include "WindowFixture.h"
+
+using namespace korvane;
+using namespace korvane::test;
+
+namespace {
+
+// Picks a row of the output-format list as a person does with the keyboard:
+// focus on the list and arrow keys to the row.
+void ChooseFormatRow(TForm1 &Form, int Row) {
+  Form.ComboOutputFormat->setFocus();
+  while (Form.ComboOutputFormat->currentIndex() < Row) {
+    const int Before = Form.ComboOutputFormat->currentIndex();
+    QTest::keyClick(Form.ComboOutputFormat, Qt::Key_Down);
+    if (Form.ComboOutputFormat->currentIndex() <= Before) break;  // snapped back from a separator
+  }
+  while (Form.ComboOutputFormat->currentIndex() > Row) QTest::keyClick(Form.ComboOutputFormat, Qt::Key_Up);
+}
+
+void ChooseFormat(TForm1 &Form, const QString &Text) {
+  const int Row = Form.ComboOutputFormat->findText(Text);
+  QVERIFY(Row >= 0);
+  Form.ComboOutputFormat->setCurrentIndex(Row);
+  emit Form.ComboOutputFormat->activated(Row);
+}
+
+struct TComboState {
+  QStringList Items;
+  int Index;
+  bool operator==(const TComboState &) const = default;
+};
+
+std::vector<TComboState> OptionCombos(TForm1 &Form) {
+  std::vector<TComboState> States;
+  for (QComboBox *Combo : {Form.ComboVideoCodec, Form.ComboVideoSize, Form.ComboVideoBitrate,
+                           Form.ComboVideoFramerate, Form.ComboAudioCodec, Form.ComboAudioBitrate,
+                           Form.ComboAudioChannels, Form.ComboSamplingRate, Form.ComboAspectRatio}) {
+    TComboState State{{}, Combo->currentIndex()};
+    for (int I = 0; I < Combo->count(); ++I) State.Items << Combo->itemText(I);
+    States.push_back(State);
+  }
+  return States;
+}
+
+}  // namespace
+
+class ProfileControlsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void VolumeBarFollowsItsTable() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    const std::pair<const char *, int> Table[] = {
+        {"0%", 1},     {"20%", 50},   {"40%", 100},  {"60%", 150},  {"80%", 200},  {"100%", 255},
+        {"120%", 300}, {"140%", 350}, {"160%", 400}, {"180%", 450}, {"200%", 600},
+    };
+    Form.TrackBar1->setFocus();
+    QTest::keyClick(Form.TrackBar1, Qt::Key_Home);
+    for (int Position = 0; Position <= 10; ++Position) {
+      QCOMPARE(Form.TrackBar1->value(), Position);
+      QCOMPARE(Form.LabelVolume->text(), QString(Table[Position].first));
+      QCOMPARE(Form.VolumeValue(), Table[Position].second);
+      QTest::keyClick(Form.TrackBar1, Qt::Key_Right);
+    }
+  }
+
+  // A separator row cannot be chosen: the list goes back to the last
+  // profile and nothing else changes.
+  void SeparatorSnapsBackAndChangesNothing() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    Form.ListView1->AddRow("/clips/a.avi", {"640x480", "25", "00:00:10", Form.OutputExtension()});
+    ChooseFormatRow(Form, 17);  // "WMV - Windows Media Video (*.wmv)", the last before a separator
+    QCOMPARE(Form.ComboOutputFormat->currentText(), QString("WMV - Windows Media Video (*.wmv)"));
+    const auto Before = OptionCombos(Form);
+    QCOMPARE(Form.ListView1->SubItem(0, siOutput), QString("WMV"));
+    QTest::keyClick(Form.ComboOutputFormat, Qt::Key_Down);  // onto the separator row
+    QCOMPARE(Form.ComboOutputFormat->currentIndex(), 17);
+    QVERIFY(OptionCombos(Form) == Before);
+    QCOMPARE(Form.OutputExtension(), QString("WMV"));
+    QCOMPARE(Form.ListView1->SubItem(0, siOutput), QString("WMV"));
+  }
+
+  // Every change of the output format shows the profile's choices and the
+  // new extension in every row, converted rows included.
+  void FormatChangeRefillsCombosAndRewritesOutput() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    Form.ListView1->AddRow("/clips/a.avi", {"640x480", "25", "00:00:10", "3GP"});
+    Form.ListView1->AddRow("/clips/b.avi", {"320x240", "25", "00:00:02", "3GP", "Done", "50"});
+    struct TCase {
+      const char *Format, *Extension, *VideoCodec, *AudioCodec, *SamplingRate;
+      int VideoItems;
+    };
+    const TCase Cases[] = {
+        {"MP4 - MPEG4 Video (*.mp4)", "MP4", "MPEG4", "mpeg4aac", "44100 Hz", 3},
+        {"MP3 - Mpeg Layer3 Audio (*.mp3)", "MP3", "", "mp3", "48000 Hz", 0},
+        {"DVD - VOB (*.vob)", "VOB", "MPEG2VIDEO", "ac3", "48000 Hz", 1},
+        {"PSP Video (*.mp4)", "MP4", "MPEG4", "mpeg4aac", "24000 Hz", 3},
+    };
+    for (const TCase &Case : Cases) {
+      ChooseFormat(Form, Case.Format);
+      QCOMPARE(Form.OutputExtension(), QString(Case.Extension));
+      for (int Row = 0; Row < 2; ++Row)
+        QCOMPARE(Form.ListView1->SubItem(Row, siOutput), QString(Case.Extension));
+      QCOMPARE(Form.ComboVideoCodec->count(), Case.VideoItems);
+      QCOMPARE(Form.ComboVideoCodec->currentText(), QString(Case.VideoCodec));
+      QCOMPARE(Form.ComboAudioCodec->currentText(), QString(Case.AudioCodec));
+      QCOMPARE(Form.ComboSamplingRate->currentText(), QString(Case.SamplingRate));
+      QCOMPARE(Form.ProfileForm().ComboVideoCodec.Text(), std::string(Case.VideoCodec));
+    }
+    QCOMPARE(Form.ListView1->SubItem(1, siProgress), QString("Done"));
+  }
+
+  // A pick in an option combo reaches the model the settings step reads.
+  void PicksReachTheProfileModel() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    ChooseFormat(Form, "AVI - Audio Video Interleave (*.avi)");
+    Form.ComboVideoSize->setFocus();
+    QTest::keyClick(Form.ComboVideoSize, Qt::Key_Down);
+    QCOMPARE(Form.ProfileForm().ComboVideoSize.Text(), Form.ComboVideoSize->currentText().toStdString());
+    QCOMPARE(Form.ComboVideoSize->currentText(), QString("128 x 96 (SQCIF)"));
+    Form.ComboAspectRatio->setCurrentIndex(2);
+    QCOMPARE(Form.ProfileForm().ComboAspectRatio.ItemIndex, 2);
+  }
+
+  void DropDownLinesFollowTheAdditionalOptions() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    QCOMPARE(Form.ComboOutputFormat->maxVisibleItems(), 27);  // the dialog's value, applied by the first show
+    Form.Form4->SpinEdit1->SetValue(40);
+    QCOMPARE(Form.ComboOutputFormat->maxVisibleItems(), 40);
+    // Typed text is taken as typed, even below the spin range.
+    Form.Form4->SpinEdit1->lineEdit()->selectAll();
+    QTest::keyClicks(Form.Form4->SpinEdit1->lineEdit(), "12");
+    QCOMPARE(Form.Form4->SpinEdit1->Value(), 12);
+    QCOMPARE(Form.ComboOutputFormat->maxVisibleItems(), 12);
+    Form.ComboOutputFormat->setMaxVisibleItems(5);
+    Form.ComboOutputFormat->showPopup();
+    QCOMPARE(Form.ComboOutputFormat->maxVisibleItems(), 12);
+    Form.ComboOutputFormat->hidePopup();
+  }
+
+  void ListCommandsCheckRemoveAndClear() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    for (const char *Name : {"/a.avi", "/b.avi", "/c.avi"}) Form.ListView1->AddRow(Name, {});
+    Form.UncheckAllItems1->trigger();
+    for (int Row = 0; Row < 3; ++Row) QVERIFY(!Form.ListView1->Checked(Row));
+    Form.CheckAllItems1->trigger();
+    for (int Row = 0; Row < 3; ++Row) QVERIFY(Form.ListView1->Checked(Row));
+    // Remove with nothing selected removes nothing.
+    Form.ButtonRemove->click();
+    QCOMPARE(Form.ListView1->RowCount(), 3);
+    Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(1));
+    Form.DeleteSelectedItem1->trigger();
+    QCOMPARE(Form.ListView1->RowCount(), 2);
+    QCOMPARE(Form.ListView1->Caption(1), QString("/c.avi"));
+    Form.ButtonClear->click();
+    QCOMPARE(Form.ListView1->RowCount(), 0);
+  }
+
+  // Around a run the settings, list commands and menus are locked; the
+  // stop buttons, the folder button and the check boxes are not.
+  void RunLocksTheWindowAndUnlocksIt() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    const QList<QWidget *> Locked = {
+        Form.ButtonAddFile,     Form.ButtonClear,        Form.ButtonRemove,      Form.ButtonConvert,
+        Form.ComboOutputFormat, Form.ComboVideoSize,     Form.ComboVideoBitrate, Form.ComboVideoFramerate,
+        Form.ComboAudioBitrate, Form.ComboAudioChannels, Form.ComboVideoCodec,   Form.ComboSamplingRate,
+        Form.ComboAudioCodec,   Form.TrackBar1,          Form.ComboAspectRatio,  Form.ComboLetterBox,
+    };
+    const QList<QWidget *> Free = {Form.ButtonStopConvert, Form.ButtonStopSmall, Form.ButtonBrowseForFolder,
+                                   Form.ListView1};
+    Form.DisableWindowForRun();
+    for (QWidget *Control : Locked) QVERIFY2(!Control->isEnabled(), qPrintable(Control->objectName()));
+    for (QWidget *Control : Free) QVERIFY2(Control->isEnabled(), qPrintable(Control->objectName()));
+    for (QMenu *Menu : {Form.MenuFile, Form.MenuOptions, Form.MenuHelp})
+      QVERIFY(!Menu->menuAction()->isEnabled());
+    QCOMPARE(Form.ListView1->contextMenuPolicy(), Qt::NoContextMenu);
+    Form.EnableWindowAfterRun();
+    for (QWidget *Control : Locked) QVERIFY2(Control->isEnabled(), qPrintable(Control->objectName()));
+    for (QMenu *Menu : {Form.MenuFile, Form.MenuOptions, Form.MenuHelp})
+      QVERIFY(Menu->menuAction()->isEnabled());
+    QCOMPARE(Form.ListView1->contextMenuPolicy(), Qt::CustomContextMenu);
+    QVERIFY(!Form.EditOutputFolder->isEnabled());
+  }
+};
+
+KORVANE_WINDOW_TEST(ProfileControlsTest);
+
+#include "ProfileControlsTest.moc"

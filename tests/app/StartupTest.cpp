@@ -1,0 +1,276 @@
+// The window as it comes up: its caption, lists and defaults, its fixed size,
+// the names screen readers read, texts that fit at 96 and 144 DPI, and the
+// start without the media libraries.
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "DropDownCombo.h"
+#include "FileListView.h"
+#include "TestEnvironment.h"
+#include "WindowFixture.h"
+
+using namespace korvane;
+using namespace korvane::test;
+
+namespace {
+
+QStringList Items(const QComboBox *Combo) {
+  QStringList Texts;
+  for (int I = 0; I < Combo->count(); ++I) Texts << Combo->itemText(I);
+  return Texts;
+}
+
+QString AccessibleName(QObject *Object) {
+  QAccessibleInterface *Interface = QAccessible::queryAccessibleInterface(Object);
+  return Interface ? Interface->text(QAccessible::Name) : QString();
+}
+
+// The text of the label a control is labelled by, trimmed.
+QString LabelledBy(QObject *Control) {
+  QAccessibleInterface *Interface = QAccessible::queryAccessibleInterface(Control);
+  if (!Interface) return {};
+  for (const auto &[Other, Relation] : Interface->relations(QAccessible::Label))
+    return Other->text(QAccessible::Name).trimmed();
+  return {};
+}
+
+// Widgets whose text is cut: a label, button, check box or group title
+// narrower or lower than its text needs.
+QStringList ClippedTexts(QWidget &Window) {
+  QStringList Clipped;
+  for (QWidget *Widget : Window.findChildren<QWidget *>()) {
+    if (!Widget->isVisible()) continue;
+    QString Text;
+    if (auto *Label = qobject_cast<QLabel *>(Widget))
+      Text = Label->text();
+    else if (auto *Button = qobject_cast<QAbstractButton *>(Widget))
+      Text = Button->text();
+    else if (auto *Group = qobject_cast<QGroupBox *>(Widget))
+      Text = Group->title();
+    else if (auto *Combo = qobject_cast<QComboBox *>(Widget))
+      Text = Combo->currentText();
+    else
+      continue;
+    if (Text.isEmpty()) continue;
+    // A drop-down list sized to its contents needs the width of its widest
+    // item, the others their minimum.
+    const QSize Needed = qobject_cast<QComboBox *>(Widget) ? Widget->sizeHint() : Widget->minimumSizeHint();
+    if (Widget->width() < Needed.width() || Widget->height() < Needed.height())
+      Clipped << QString("%1 \"%2\" %3x%4 < %5x%6")
+                     .arg(Widget->objectName(), Text)
+                     .arg(Widget->width())
+                     .arg(Widget->height())
+                     .arg(Needed.width())
+                     .arg(Needed.height());
+  }
+  return Clipped;
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void StartsWithTheDefaults() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    QCOMPARE(Form.windowTitle(), QString("Korvane Video Converter"));
+    QCOMPARE(Form.ComboOutputFormat->count(), 62);
+    QCOMPARE(Form.ComboOutputFormat->currentIndex(), 0);
+    QCOMPARE(Form.ComboOutputFormat->currentText(), QString("3GP - Mobile Video Format (*.3gp)"));
+    QCOMPARE(Form.OutputExtension(), QString("3GP"));
+    QCOMPARE(Form.LabelVolume->text(), QString("100%"));
+    QCOMPARE(Form.TrackBar1->value(), 5);
+    QCOMPARE(Form.VolumeValue(), 255);
+    QCOMPARE(Items(Form.ComboAspectRatio), QStringList({"Original", "4:3 (Standard", "16:9 (Wide Screen)"}));
+    QCOMPARE(Items(Form.ComboLetterBox), QStringList({"None", "LetterBox"}));
+    QCOMPARE(Form.ComboLetterBox->currentText(), QString("None"));
+    QCOMPARE(Form.StatusPanel[0]->text(), QString("Ready"));
+    QVERIFY(Form.StatusPanel[1]->text().isEmpty());
+    QCOMPARE(Form.ListView1->RowCount(), 0);
+    QVERIFY(!Form.TimerConvertAgain->isActive());
+    QVERIFY(!Form.EditOutputFolder->isEnabled());
+    // The profile of row 0 is applied when the window is first shown.
+    QCOMPARE(Form.ComboVideoCodec->currentText(), QString("MPEG4"));
+    QCOMPARE(Form.ComboAudioCodec->currentText(), QString("amr_nb"));
+    QCOMPARE(Form.ComboAudioChannels->currentText(), QString("Mono"));
+  }
+
+  void HasAFixedClientAreaWithoutMaximize() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    QCOMPARE(Form.centralWidget()->width(), 767);
+    QCOMPARE(Form.centralWidget()->height() + Form.statusBar()->height(), 515);
+    QCOMPARE(Form.minimumSize(), Form.maximumSize());
+    QVERIFY(!(Form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(Form.windowFlags() & Qt::WindowMinimizeButtonHint);
+  }
+
+  void MenusAndPopupHoldTheirEntries() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    auto Entries = [](QMenu *Menu) {
+      QStringList Texts;
+      for (QAction *Action : Menu->actions()) Texts << (Action->isSeparator() ? "-" : Action->text());
+      return Texts;
+    };
+    QCOMPARE(Entries(Form.MenuFile), QStringList({"Add Files", "-", "Convert", "-", "Exit"}));
+    QCOMPARE(Entries(Form.MenuOptions), QStringList({"Set Additional Options"}));
+    QCOMPARE(Entries(Form.MenuHelp),
+             QStringList({"Open Help File", "-", "Visit Korvane Website", "-", "About"}));
+    QCOMPARE(Entries(Form.PopupListView1), QStringList({"Check All Items", "Uncheck All Items", "-",
+                                                        "Remove Selected Item", "Clear All Items"}));
+    QStringList Columns;
+    for (int I = 0; I < 7; ++I) Columns << Form.ListView1->headerItem()->text(I);
+    QCOMPARE(Columns, QStringList({"Video File Name", "Video Size", "FrameRate", "Duration", "Output",
+                                   "Progress", "Frames"}));
+  }
+
+  // Every control a person can reach carries the name its caption or label
+  // gives it.
+  void EveryControlHasItsAccessibleName() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    const std::pair<QWidget *, QString> Expected[] = {
+        {Form.ButtonAddFile, "Add Files"},
+        {Form.ButtonRemove, "Remove"},
+        {Form.ButtonClear, "Clear All"},
+        {Form.ButtonStopConvert, "Stop Convert"},
+        {Form.ButtonConvert, "Convert Now !"},
+        {Form.ListView1, "Video File Name"},
+        {Form.ComboOutputFormat, "Output Format :"},
+        {Form.EditOutputFolder, "Output Folder :"},
+        {Form.ButtonBrowseForFolder, "Browse For Folder"},
+        {Form.ComboVideoCodec, "Video Codec :"},
+        {Form.ComboVideoSize, "Video Size :"},
+        {Form.ComboVideoBitrate, "Video Bitrate :"},
+        {Form.ComboVideoFramerate, "Video Framerate :"},
+        {Form.ComboAudioCodec, "Audio Codec :"},
+        {Form.ComboAudioBitrate, "Audio Bitrate :"},
+        {Form.ComboAudioChannels, "Audio Channels :"},
+        {Form.ComboSamplingRate, "Sampling Rate :"},
+        {Form.ComboLetterBox, "Video Zoom :"},
+        {Form.ComboAspectRatio, "Aspect Ratio :"},
+        {Form.TrackBar1, "Volume :"},
+        {Form.ButtonStopSmall, "Stop"},
+        {Form.ProgressBar1, "Progress"},
+    };
+    for (const auto &[Control, Name] : Expected) {
+      QCOMPARE(Control->accessibleName(), Name);
+      // On Linux a drop-down list reads its current item as its name and
+      // names its label through a relation, as AT-SPI expects.
+      if (qobject_cast<QComboBox *>(Control))
+        QCOMPARE(LabelledBy(Control), Name);
+      else
+        QCOMPARE(AccessibleName(Control), Name);
+    }
+    // Every other enabled widget a person can focus has a name too.
+    for (QWidget *Widget : Form.findChildren<QWidget *>())
+      if (Widget->isVisible() && Widget->focusPolicy() != Qt::NoFocus && !qobject_cast<QMenuBar *>(Widget))
+        QVERIFY2(!AccessibleName(Widget).isEmpty(), qPrintable(Widget->objectName()));
+  }
+
+  // The list's rows and their check boxes reach screen readers as table
+  // cells with a checkable state.
+  void ListRowsAndCheckBoxesAreAccessible() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    Form.ListView1->AddRow("/clips/a.avi", {"640x480", "25", "00:00:10", "3GP"});
+    Form.ListView1->AddRow("/clips/b.avi", {"320x240", "29.97", "00:00:02", "3GP"});
+    Form.ListView1->SetChecked(1, false);
+    QApplication::processEvents();
+    Form.ListView1->doItemsLayout();
+    QAccessibleInterface *List = QAccessible::queryAccessibleInterface(Form.ListView1);
+    QVERIFY(List);
+    QAccessibleTableInterface *Table = List->tableInterface();
+    QVERIFY(Table);
+    QCOMPARE(Table->rowCount(), 2);
+    QAccessibleInterface *First = Table->cellAt(0, 0);
+    QAccessibleInterface *Second = Table->cellAt(1, 0);
+    QVERIFY(First && Second);
+    QCOMPARE(First->text(QAccessible::Name), QString("/clips/a.avi"));
+    QVERIFY(First->state().checkable);
+    QVERIFY(First->state().checked);
+    QVERIFY(!Second->state().checked);
+    QCOMPARE(Table->cellAt(1, 2)->text(QAccessible::Name), QString("29.97"));
+  }
+
+  // No caption, label or selected item is cut inside the fixed window. The
+  // test program runs this once as it is (96 DPI) and once with the screen
+  // scaled by 1.5, which is how Qt shows a window on a 144 DPI desktop.
+  void NoTextIsClipped() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    for (const char *Profile :
+         {"MP4 - MPEG4 Video (*.mp4)", "DVD - VOB (*.vob)", "iPod (*.mp4)",
+          "AVI - Audio Video Interleave (*.avi)", "3GP - Mobile Video Format (*.3gp)"}) {
+      const int Row = Form.ComboOutputFormat->findText(Profile);
+      Form.ComboOutputFormat->setCurrentIndex(Row);
+      emit Form.ComboOutputFormat->activated(Row);
+      QApplication::processEvents();
+      Form.centralWidget()->layout()->activate();
+      const QStringList Clipped = ClippedTexts(Form);
+      QVERIFY2(Clipped.isEmpty(), qPrintable(Clipped.join("; ")));
+    }
+  }
+
+  // Without its "Common Files" folder the program says so and ends with a
+  // failure status, converting nothing.
+  void WithoutTheLibrariesTheProgramEnds() {
+    QTemporaryDir Copy;
+    const QString Program = Copy.filePath("korvane");
+    QVERIFY(QFile::copy(QString::fromStdString(ExecutableDirectory()) + "/korvane", Program));
+    QProcess Run;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.insert("QT_QPA_PLATFORM", "offscreen");
+    Environment.insert("KORVANE_MESSAGE_TRANSCRIPT", Copy.filePath("messages.txt"));
+    Environment.insert("XDG_CONFIG_HOME", Copy.filePath("config"));
+    Run.setProcessEnvironment(Environment);
+    Run.start(Program, {});
+    QVERIFY(Run.waitForFinished(30000));
+    QCOMPARE(Run.exitStatus(), QProcess::NormalExit);
+    QVERIFY(Run.exitCode() != 0);
+    QFile Transcript(Copy.filePath("messages.txt"));
+    QVERIFY(Transcript.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(Transcript.readAll()),
+             QString("Information\tinformation\tSome files are missing. Please re-install this software\n"));
+    // It never got as far as loading the settings.
+    QVERIFY(!QFile::exists(Copy.filePath("config/Korvane/Korvane Video Converter.conf")));
+  }
+
+  // With no display to show the window on, the program says so in one line
+  // and fails, rather than crash or fall back to something else.
+  void WithoutADisplayItSaysSoAndFails() {
+    QProcess Run;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    for (const char *Name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) Environment.remove(Name);
+    Run.setProcessEnvironment(Environment);
+    Run.start(QString::fromStdString(ExecutableDirectory()) + "/korvane", {});
+    QVERIFY(Run.waitForFinished(30000));
+    QCOMPARE(Run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(Run.exitCode(), 1);
+    const QString Said = QString::fromUtf8(Run.readAllStandardError());
+    QCOMPARE(Said.count('\n'), 1);
+    QVERIFY(Said.contains("no display"));
+  }
+};
+
+KORVANE_WINDOW_TEST(StartupTest);
+
+#include "StartupTest.moc"

@@ -1,0 +1,47 @@
+// The window test program: runs the registered test classes.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <clocale>
+#include <map>
+
+#include "WindowFixture.h"
+
+namespace korvane::test {
+
+namespace {
+
+std::map<std::string, TTestFactory> &Registry() {
+  static std::map<std::string, TTestFactory> Tests;
+  return Tests;
+}
+
+}  // namespace
+
+bool RegisterWindowTest(const char *Name, TTestFactory Factory) {
+  Registry()[Name] = std::move(Factory);
+  return true;
+}
+
+}  // namespace korvane::test
+
+// Runs the test class named by the first argument (all without one) on the
+// offscreen platform, with the settings store in a folder of its own.
+int main(int argc, char **argv) {
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  QTemporaryDir ConfigHome;
+  qputenv("XDG_CONFIG_HOME", ConfigHome.path().toUtf8());
+  QApplication Application(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  QStringList Arguments = QApplication::arguments();
+  QString Only;
+  if (Arguments.size() > 1 && !Arguments[1].startsWith('-')) Only = Arguments.takeAt(1);
+  int Failures = 0;
+  for (const auto &[Name, Factory] : korvane::test::Registry()) {
+    if (!Only.isEmpty() && Only != QString::fromStdString(Name)) continue;
+    korvane::test::ClearStoredSettings();
+    const std::unique_ptr<QObject> Test = Factory();
+    Failures += QTest::qExec(Test.get(), Arguments);
+  }
+  return Failures == 0 ? 0 : 1;
+}
