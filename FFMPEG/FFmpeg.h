@@ -146,6 +146,7 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   void SetInputTSScale(const std::string &Text);
   void SetMatrix(bool Intra, const std::string &Text);
   void SetPass(int Pass);
+  void SetThreadCount(const std::string &Text);  // 0: automatic
   void SetVerbosity(int Level);
   void SetVStatsFile();
   void SetTarget(TTargetPreset Preset, TNorm Norm, TNorm FallbackNorm);

@@ -108,7 +108,7 @@ const TOptionRow OptionTable[] = {
     Row("loop_output", Int<&TOptionState::FLoopOutput>),
     Row("v", [](TCustomFFmpeg &T, const std::string &, const std::string &V) { T.SetVerbosity(StrToInt(V)); }),
     Row("target", [](TCustomFFmpeg &T, const std::string &, const std::string &V) { T.SetTargetText(V); }),
-    Refused("threads"),
+    Row("threads", [](TCustomFFmpeg &T, const std::string &, const std::string &V) { T.SetThreadCount(V); }),
     Row("vsync", Int<&TOptionState::FVideoSyncMethod>),
     Row("async", Int<&TOptionState::FAudioSyncMethod>),
     Row("adrift_threshold", Float<&TOptionState::FAudioDriftThreshold>),

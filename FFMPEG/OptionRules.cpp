@@ -288,6 +288,16 @@ void TCustomFFmpeg::SetPass(int Pass) {
   FState.FDoPass = Pass;
 }
 
+void TCustomFFmpeg::SetThreadCount(const std::string &Text) {
+  // 0 leaves the choice of frame and slice threads to the library; no
+  // encoder we carry uses more than MaxCodecThreads.
+  const int64_t Count = StrToInt64Def(Text, -1);
+  if (Count < 0 || Count > MaxCodecThreads)
+    throw FFMpegException(
+        Format("threads takes a number from 0 (automatic) to %d, not '%s'", MaxCodecThreads, Text.c_str()));
+  FState.FThreadCount = static_cast<int>(Count);
+}
+
 void TCustomFFmpeg::SetVerbosity(int Level) {
   FState.FVerbose = Level;
   SetLibraryLogLevel(Level);

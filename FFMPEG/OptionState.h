@@ -23,6 +23,8 @@ namespace korvane {
 // The engine's limit on files per task and streams per file.
 inline constexpr int MaxFiles = 20;
 inline constexpr int MaxStreams = 20;
+// The most codec threads a task may ask for (x264's own limit).
+inline constexpr int MaxCodecThreads = 128;
 
 // Media types in the library's order; the index of each per-type table.
 inline constexpr int MediaTypeCount = 5;  // video, audio, data, subtitle, attachment
@@ -183,7 +185,7 @@ struct TOptionState {
   int FUsingStdin = 0;
   int FUsingVHook = 0;
   int FVerbose = 1;
-  int FThreadCount = 1;
+  int FThreadCount = 0;  // codec threads; 0: the library picks frame and slice threads for the machine
 
   // Statistics, written by the transcode
   int64_t FVideoSize = 0;

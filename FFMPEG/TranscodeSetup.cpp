@@ -293,6 +293,9 @@ void TTranscoder::OpenCodecs() {
     if (!Codec)
       throw FFMpegException(Format("Unsupported codec (id=%d) for input stream #%d.%d", Ist.Decoder->codec_id,
                                    Ist.FileIndex, Ist.StreamIndex));
+    // The task's thread count as it stands now, so that a count set with the
+    // output's options also reaches the decoders made when the input opened.
+    Ist.Decoder->thread_count = S.FThreadCount;
     int Result;
     {
       std::lock_guard Guard(CodecOpenLock());
@@ -324,6 +327,7 @@ void TTranscoder::OpenCodecs() {
     AVDictionary *Private = nullptr;
     for (const auto &[Name, Value] : S.FCodecPrivateOptions[Enc->codec_type])
       LibAVUtil::av_dict_set(&Private, Name.c_str(), Value.c_str(), 0);
+    Enc->thread_count = S.FThreadCount;
     int Result;
     {
       std::lock_guard Guard(CodecOpenLock());

@@ -17,11 +17,25 @@ TEST_F(OptionDispatcher, IgnoredOptionsOnlyLogAndRefusedOnesRaise) {
     EXPECT_EQ(Logged, std::vector<std::string>{std::string("Do nothing: option - ") + Name});
     EXPECT_EQ(Levels.back(), 1);
   }
-  for (const char *Name : {"threads", "absf", "vbsf", "sbsf"})
+  for (const char *Name : {"absf", "vbsf", "sbsf"})
     EXPECT_EQ(Error(Name, "1"), std::string("TODO: option - ") + Name);
   // Without a log handler nothing is sent anywhere.
   Task.FOnLog = nullptr;
   EXPECT_EQ(Error("benchmark", ""), "");
+}
+
+TEST_F(OptionDispatcher, ThreadsTakeACountWithZeroForAutomatic) {
+  EXPECT_EQ(S().FThreadCount, 0) << "automatic unless asked";
+  for (const auto &[Text, Count] : {std::pair{"1", 1}, {" 4 ", 4}, {"+2", 2}, {"128", 128}, {"0", 0}}) {
+    EXPECT_EQ(Error("threads", Text), "") << Text;
+    EXPECT_EQ(S().FThreadCount, Count) << Text;
+  }
+  Task.SetOption("threads", "3");
+  for (const char *Text : {"auto", "", "two", "1.5", "-1", "129", "99999999999", "3x"}) {
+    EXPECT_EQ(Error("threads", Text),
+              std::string("threads takes a number from 0 (automatic) to 128, not '") + Text + "'");
+    EXPECT_EQ(S().FThreadCount, 3) << "a refused value changes nothing";
+  }
 }
 
 TEST_F(OptionDispatcher, FlagOptionsSetTheirFieldWhateverTheValue) {
