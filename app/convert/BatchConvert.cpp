@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "Commands.h"
+#include "CoreShare.h"
 #include "FFmpegVCL.h"
 #include "OutputNaming.h"
 #include "ProfileChoice.h"
@@ -147,7 +148,11 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
   // Each file becomes a task as the window sets a row up: the source, then
   // the profile's settings with volume and aspect, into a free output name.
   const int Volume = Command.Volume.value_or(DefaultVolumePosition);
-  std::string Extra;
+  // The jobs share the cores: each task's codecs get their part, unless the
+  // user's own "threads" line (which comes later) says otherwise.
+  const TCoreShare Share =
+      ShareCores(Command.Jobs, Command.Files.size(), std::thread::hardware_concurrency());
+  std::string Extra = "threads=" + std::to_string(Share.ThreadsPerTask) + "\n";
   for (const std::string &Line : Command.Options) Extra += Line + "\n";
   Batch.Files.resize(Command.Files.size());
   for (size_t I = 0; I < Command.Files.size(); ++I) {
@@ -181,8 +186,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
   Interrupted = false;
   signal(SIGINT, OnInterrupt);
   if (!Batch.TaskFiles.empty()) {
-    const int Jobs = Command.Jobs > 0 ? Command.Jobs : std::max(1u, std::thread::hardware_concurrency());
-    Component.StartTasks(Jobs);
+    Component.StartTasks(Share.Jobs);
     bool StopAsked = false;
     size_t Drawn = 0;  // lines of the last redraw on a terminal
     std::unique_lock Guard(Batch.Lock);

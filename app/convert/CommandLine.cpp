@@ -7,9 +7,12 @@ namespace korvane::convert {
 
 namespace {
 
+bool AllDigits(const std::string &Text) {
+  return !Text.empty() && Text.find_first_not_of("0123456789") == std::string::npos;
+}
+
 bool ReadNumber(const std::string &Text, int Low, int High, int &Value) {
-  if (Text.empty() || Text.find_first_not_of("0123456789") != std::string::npos || Text.size() > 9)
-    return false;
+  if (!AllDigits(Text) || Text.size() > 9) return false;
   Value = std::atoi(Text.c_str());
   return Value >= Low && Value <= High;
 }
@@ -24,7 +27,7 @@ const char *UsageText() {
          "                       [--video-bitrate ITEM] [--framerate ITEM] [--audio-codec ITEM]\n"
          "                       [--audio-bitrate ITEM] [--channels Stereo|Mono] [--sample-rate ITEM]\n"
          "                       [--aspect Original|4:3|16:9] [--volume 0..10] [--option NAME=VALUE]...\n"
-         "                       [--jobs N] [--log-level quiet|error|info|debug|all] FILE...\n"
+         "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] FILE...\n"
          "Each ITEM is one of the profile's items for that choice (see --show-profile).\n"
          "Exit status: 0 all done, 1 a file failed, 2 usage error, 130 stopped.\n";
 }
@@ -79,9 +82,13 @@ TCommandLine ParseCommandLine(int argc, const char *const *argv) {
       C.Volume = Position;
       Converting = true;
     } else if (Word == "--jobs" || Word == "-j") {
-      const std::string Text = Value();
-      if (!ReadNumber(Text, 1, 64, C.Jobs))
-        throw EUsageError("--jobs takes a number from 1 to 64, not '" + Text + "'");
+      // The count is optional: without one, or with 0, one job per core.
+      C.Jobs = 0;
+      if (I + 1 < argc && AllDigits(argv[I + 1])) {
+        const std::string Text = Value();
+        if (!ReadNumber(Text, 0, 64, C.Jobs))
+          throw EUsageError("--jobs takes a number from 0 (one per core) to 64, not '" + Text + "'");
+      }
       Converting = true;
     } else if (Word == "--option") {
       const std::string Line = Value();

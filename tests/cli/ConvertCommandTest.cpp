@@ -71,7 +71,8 @@ TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
        "--video-codec: 'MPEG9' is not offered by AVI - Audio Video Interleave (*.avi); choose one of: "
        "\"MPEG4\""},
       {"-p 3 -o " + Out + " --volume 11 " + File, "--volume takes a position from 0 to 10"},
-      {"-p 3 -o " + Out + " --jobs 0 " + File, "--jobs takes a number from 1 to 64"},
+      {"-p 3 -o " + Out + " --jobs 65 " + File,
+       "--jobs takes a number from 0 (one per core) to 64, not '65'"},
       {"-p 3 -o " + Out + " --aspect wide " + File, "'wide' is not an aspect"},
       {"-p 3 -o " + Out + " --option novalue " + File, "--option takes NAME=VALUE"},
       {"-p 3 -o " + Out + " --log-level loud " + File, "--log-level takes quiet, error, info, debug or all"},
@@ -136,6 +137,39 @@ TEST_F(ConvertCommand, SeveralJobsReportInTheOrderGiven) {
   EXPECT_LT(First, Second);
   EXPECT_LT(Second, Third);
   EXPECT_NE(R.Output.find("3 done, 0 failed, 0 stopped"), std::string::npos);
+}
+
+TEST_F(ConvertCommand, JobsShareTheCoresBetweenThem) {
+  // x264 writes its thread count into each output (Apple TV H264 320 x 240).
+  const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::string Two = Quoted(Clips.VideoAudio) + " " + Quoted(Clips.VideoAudio);
+  const int Half = static_cast<int>(std::max(1u, Cores / std::min(Cores, 2u)));
+  struct Row {
+    std::string Arguments;
+    int Files;
+    int Threads;  // 0: x264's own choice for the whole machine
+  } Rows[] = {
+      {"--jobs 1 " + Quoted(Clips.VideoAudio), 1, 0},
+      {"--jobs " + Two, 2, Half},  // no count: one job per core
+      {"-j 0 " + Two, 2, Half},
+      {"--jobs 2 --option threads=3 " + Two, 2, 3},  // the user's own count wins
+  };
+  for (size_t I = 0; I < std::size(Rows); ++I) {
+    const Row &R = Rows[I];
+    SCOPED_TRACE(R.Arguments);
+    const std::string Folder = Temp.File(std::to_string(I));
+    fs::create_directory(Folder);
+    const TCommandResult Result = Convert("-p 34 -o " + Quoted(Folder) + " " + R.Arguments);
+    ASSERT_EQ(Result.Status, 0) << Result.Output;
+    for (int F = 0; F < R.Files; ++F) {
+      const std::string Name = F == 0 ? "video-audio.mp4" : "video-audio-1.mp4";
+      const int Threads = X264Threads(Folder + "/" + Name);
+      if (R.Threads > 0)
+        EXPECT_EQ(Threads, R.Threads) << Name;
+      else
+        EXPECT_EQ(Threads > 1, Cores > 1) << Name << " has " << Threads;
+    }
+  }
 }
 
 TEST_F(ConvertCommand, CtrlCStopsAndLeavesPlayableOutputs) {
