@@ -1,119 +1,119 @@
-// Conversion speed of the engine beside the ffmpeg program, one thread each
-// and the same settings, on a 720p clip with 48 kHz sound made on the fly:
-// MPEG-4 + MP3 in AVI at the source size and rate; H.264 + AAC in MP4 and
-// MPEG-2 + AC-3 in VOB scaled to 480p, the MP4 also resampled to 44.1 kHz. Each side runs three times; the
-// best run counts, in wall time and in processor time (user + system), which a busy machine disturbs less.
-// Prints frames per second of both and their ratios.
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <climits>
+// One 720p conversion on every core, side by side: korvane-convert beside
+// the ffmpeg program at its default threads and HandBrakeCLI, with the same
+// encoder, size, rate and bit rates, for "Apple TV H264 (1280 x 720)" and
+// "MP4 - MPEG4 Video" at their defaults. Each figure is the median of the
+// rounds, which take turns so that a busy machine disturbs all alike. Then
+// our scaling from one codec thread to two and to all, and the quality
+// check: the all-threads output's PSNR against the source stays within
+// 0.1 dB of the one-thread output's.
+//   transcode_bench [SECONDS=30] [ROUNDS=3]
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
-#include "AVLibraries.h"
-#include "FFmpeg.h"
+#include "BenchSupport.h"
 #include "ProgramFolder.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace korvane::bench;
 
-double ProcessorSeconds(int Who) {
-  rusage Usage{};
-  getrusage(Who, &Usage);
-  return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-         static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
-}
-
-struct TTiming {
-  double Wall = 1e100, Processor = 1e100;
-};
-
-// Runs Work and keeps the best wall and processor time seen so far.
-template <typename T>
-void Measure(TTiming &Best, int Who, T Work) {
-  const auto Start = Clock::now();
-  const double StartCPU = ProcessorSeconds(Who);
-  Work();
-  Best.Wall = std::min(Best.Wall, std::chrono::duration<double>(Clock::now() - Start).count());
-  Best.Processor = std::min(Best.Processor, ProcessorSeconds(Who) - StartCPU);
+// The average PSNR of File against Source by the ffmpeg program's psnr
+// filter; pictures are paired by time, so a changed frame rate still pairs
+// the same pictures for every thread count.
+double PSNR(const std::string &File, const std::string &Source) {
+  const std::string Command = "ffmpeg -nostdin -i " + Quoted(File) + " -i " + Quoted(Source) +
+                              " -lavfi '[0:v][1:v]psnr' -an -f null - 2>&1 | "
+                              "grep -o 'average:[0-9.inf]*' | tail -1 | cut -d: -f2";
+  FILE *Pipe = popen(Command.c_str(), "r");
+  if (!Pipe) return -1;
+  char Text[64] = "";
+  const bool Read = std::fgets(Text, sizeof Text, Pipe) != nullptr;
+  pclose(Pipe);
+  return Read ? std::atof(Text) : -1;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  using namespace korvane;
-  const int Seconds = argc > 1 ? std::atoi(argv[1]) : 30;
-  const std::string Dir = ProgramFolder();
-  const std::string Source = Dir + "/bench-720p.mp4";
-  const std::string Ours = Dir + "/bench-ours", Theirs = Dir + "/bench-ffmpeg";
-  if (!LoadAVLibraries(Dir + "/Common Files", true)) {
-    std::fprintf(stderr, "%s\n", AVLibrariesError().c_str());
-    return 1;
-  }
-  SetLibraryLogLevel(-1);
-  const std::string Make =
-      "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=" +
-      std::to_string(Seconds) +
-      " -f lavfi -i sine=frequency=440:sample_rate=48000:duration=" + std::to_string(Seconds) +
-      " -c:v libx264 -preset veryfast -crf 23 -c:a aac -ac 2 '" + Source + "'";
-  if (std::system(Make.c_str()) != 0) return 1;
+  const int Seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+  const int Rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+  const std::string Dir = korvane::ProgramFolder(), Work = Dir + "/bench-transcode";
+  std::system(("rm -rf " + Quoted(Work) + " && mkdir -p " + Quoted(Work)).c_str());
+  const std::string Source = Work + "/source-720p.mp4";
+  if (!MakeClip(Source, Seconds)) return 1;
   const int Frames = Seconds * 25;
+  const bool HandBrake = HaveHandBrake();
 
-  struct TCase {
-    const char *Name, *Extension, *Video, *Audio, *Size;
-    int SampleRate;  // 0: the source's
-    const char *FFmpegArguments;
-  } Cases[] = {
-      {"MPEG-4/MP3 AVI 720p", "avi", "mpeg4", "libmp3lame", "", 0,
-       "-c:v mpeg4 -b:v 2000k -c:a libmp3lame -b:a 128k -f avi"},
-      {"H.264/AAC MP4 480p 44.1k", "mp4", "libx264", "libfaac", "854x480", 44100,
-       "-c:v libx264 -b:v 2000k -s 854x480 -sws_flags bicubic -c:a aac -b:a 128k -ar 44100 -f mp4"},
-      {"MPEG-2/AC-3 VOB 480p", "vob", "mpeg2video", "ac3", "720x480", 0,
-       "-c:v mpeg2video -b:v 2000k -s 720x480 -sws_flags bicubic -c:a ac3 -b:a 128k -f vob"},
-  };
-  std::printf("%-26s %-8s %8s %10s %10s %12s\n", "case", "", "wall s", "frames/s", "cpu s", "frames/cpu-s");
-  for (const TCase &Case : Cases) {
-    const std::string OurFile = Ours + "." + Case.Extension, TheirFile = Theirs + "." + Case.Extension;
-    const auto Ours1 = [&] {
-      TFFmpeg Task;
-      Task.PrepareOptions();
-      TInputOptions In;
-      TOutputOptions Out;
-      Out.VideoCodec = Case.Video;
-      Out.VideoBitrate = 2000000;
-      Out.FrameSize = Case.Size;
-      Out.AudioCodec = Case.Audio;
-      Out.AudioBitrate = 128000;
-      if (Case.SampleRate) Out.AudioSampleRate = Case.SampleRate;
-      Task.ApplyInputOptions(In);
-      if (!Task.OpenInputFile(Source)) std::exit(1);
-      Task.ApplyOutputOptions(Out);
-      if (!Task.OpenOutputFile(OurFile)) std::exit(1);
-      Task.Transcode();
-      Task.ClearOptions();
-    };
-    const std::string TheirCommand = "ffmpeg -nostdin -v error -y -threads 1 -i '" + Source +
-                                     "' -threads 1 " + Case.FFmpegArguments + " '" + TheirFile + "'";
-    const auto Theirs1 = [&] {
-      if (std::system(TheirCommand.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", TheirCommand.c_str());
-    };
-    TTiming Korvane, FFmpeg;
-    for (int Round = 0; Round < 3; ++Round) {
-      Measure(Korvane, RUSAGE_SELF, Ours1);
-      Measure(FFmpeg, RUSAGE_CHILDREN, Theirs1);
+  std::printf("transcode_bench: %d s 1280x720 25 fps H.264 + AAC source (%d frames), median of %d rounds\n",
+              Seconds, Frames, Rounds);
+  std::printf("machine: %s\n", MachineLine().c_str());
+  if (!HandBrake)
+    std::printf("HandBrakeCLI is not installed (Debian package handbrake-cli): no HandBrake rows\n");
+  std::printf("frames/s counts source frames per wall second; our speed = their wall time / ours\n\n");
+  PrintHeading();
+
+  const char *Profiles[] = {"Apple TV H264 (1280 x 720) (*.mp4)", "MP4 - MPEG4 Video (*.mp4)"};
+  std::vector<std::pair<std::string, std::pair<double, double>>> Quality;  // one thread, all threads
+  for (const char *Profile : Profiles) {
+    TSettings S;
+    if (!ProfileSettings(Profile, "1280x720", S)) {
+      std::fprintf(stderr, "no profile '%s'\n", Profile);
+      return 1;
     }
-    for (const auto &[Who, T] : {std::pair{"korvane", Korvane}, std::pair{"ffmpeg", FFmpeg}})
-      std::printf("%-26s %-8s %8.2f %10.1f %10.2f %12.1f\n", Case.Name, Who, T.Wall, Frames / T.Wall,
-                  T.Processor, Frames / T.Processor);
-    std::printf("%-26s speed ratio korvane / ffmpeg: wall %.3f, processor %.3f\n", Case.Name,
-                FFmpeg.Wall / Korvane.Wall, FFmpeg.Processor / Korvane.Processor);
-    std::remove(OurFile.c_str());
-    std::remove(TheirFile.c_str());
+    const std::string Case = S.VideoEncoder == "libx264" ? "Apple TV H264 720p" : "MP4 - MPEG4 Video";
+    const std::string Tag = S.VideoEncoder;
+    std::vector<TRun> Runs;
+    std::vector<std::string> Outputs;  // of each run
+    // Ours with the codec threads given ("": the default, all cores).
+    const auto Ours = [&](const std::string &Threads) {
+      const std::string Folder = Work + "/" + Tag + "-threads" + (Threads.empty() ? "-all" : Threads);
+      std::system(("mkdir -p " + Quoted(Folder)).c_str());
+      std::string Command = Quoted(Dir + "/korvane-convert") + " -p " + Quoted(Profile) + " -o " +
+                            Quoted(Folder) + " --overwrite --log-level quiet";
+      if (!Threads.empty()) Command += " --option threads=" + Threads;
+      const std::string Who = Threads.empty() ? "korvane-convert" : "korvane-convert threads=" + Threads;
+      Runs.emplace_back(Who, Command + " " + Quoted(Source));
+      Outputs.push_back(Folder + "/source-720p.mp4");
+    };
+    Ours("");
+    const std::string FFmpegOutput = Work + "/" + Tag + "-ffmpeg.mp4";
+    Runs.emplace_back("ffmpeg (default threads)",
+                      "ffmpeg -nostdin -v error -y -i " + Quoted(Source) + " " + FFmpegArguments(S) + " " +
+                          Quoted(FFmpegOutput),
+                      true);
+    Outputs.push_back(FFmpegOutput);
+    const std::string HandBrakeOptions = HandBrakeArguments(S);
+    if (HandBrake && !HandBrakeOptions.empty()) {
+      const std::string Output = Work + "/" + Tag + "-handbrake.mp4";
+      Runs.emplace_back(
+          "HandBrakeCLI",
+          "HandBrakeCLI -i " + Quoted(Source) + " -o " + Quoted(Output) + " " + HandBrakeOptions, true);
+      Outputs.push_back(Output);
+    }
+    // Our scaling: one codec thread, two, and all (the default above).
+    Ours("1");
+    Ours("2");
+    RunRounds(Runs, Rounds);
+    PrintTable(Case, Runs, Frames);
+    std::printf("%-30s ffmpeg: %s\n", Case.c_str(), FFmpegArguments(S).c_str());
+    if (!HandBrakeOptions.empty()) std::printf("%-30s HandBrakeCLI: %s\n", Case.c_str(), HandBrakeOptions.c_str());
+    Quality.push_back({Case, {PSNR(Outputs[Outputs.size() - 2], Source), PSNR(Outputs[0], Source)}});
+    std::printf("\n");
   }
-  std::remove(Source.c_str());
-  return 0;
+
+  std::printf("quality: PSNR against the source, one codec thread and all\n");
+  bool Same = true;
+  for (const auto &[Case, PSNRs] : Quality) {
+    const double Difference = PSNRs.second - PSNRs.first;
+    const bool Within = PSNRs.first > 0 && std::fabs(Difference) <= 0.1;
+    Same &= Within;
+    std::printf("%-30s %7.3f dB %7.3f dB  difference %+.3f dB  %s\n", Case.c_str(), PSNRs.first, PSNRs.second,
+                Difference, Within ? "within 0.1 dB" : "OUTSIDE 0.1 dB");
+  }
+  std::printf("machine after: %s\n", MachineLine().c_str());
+  std::system(("rm -rf " + Quoted(Work)).c_str());
+  return Same ? 0 : 1;
 }
