@@ -99,7 +99,8 @@ int main(int argc, char **argv) {
     RunRounds(Runs, Rounds);
     PrintTable(Case, Runs, Frames);
     std::printf("%-30s ffmpeg: %s\n", Case.c_str(), FFmpegArguments(S).c_str());
-    if (!HandBrakeOptions.empty()) std::printf("%-30s HandBrakeCLI: %s\n", Case.c_str(), HandBrakeOptions.c_str());
+    if (!HandBrakeOptions.empty())
+      std::printf("%-30s HandBrakeCLI: %s\n", Case.c_str(), HandBrakeOptions.c_str());
     Quality.push_back({Case, {PSNR(Outputs[Outputs.size() - 2], Source), PSNR(Outputs[0], Source)}});
     std::printf("\n");
   }
