@@ -45,8 +45,10 @@ enum THookAction { haContinue, haIgnore, haStop };
 // Scheduling priority of a task's worker thread, lowest first.
 enum TConvertPriority { tpIdle, tpLowest, tpLower, tpNormal };
 
-// The picture the custom-hook event receives: RGB24, Height rows of Stride
-// bytes each. The handler may change the pixels in place.
+// The picture the custom-hook event receives: packed BGR, 24 bits (blue,
+// green, red bytes), Height rows of Stride bytes each. The handler may
+// change the pixels in place; they reach the output when it leaves the
+// update flag set.
 struct TRGBPicture {
   int Width = 0;
   int Height = 0;
