@@ -241,7 +241,12 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
 
   // Connected by the owner before the run; nothing is sent while unset.
   TTaskTerminateCallback FOnTerminate;
+  // Asked for every picture whether the frame-hook plug-ins run on it, while
+  // there are plug-ins and no custom hook; its answer comes back with the
+  // next picture, and haStop ends the plug-ins (and the questions) for good.
   TTaskBeforeHookCallback FOnBeforeHook;
+  // Given every picture while it has not asked to stop; a connected custom
+  // hook takes the place of the plug-ins.
   TTaskCustomHookCallback FOnCustomHook;
 
  protected:
