@@ -13,35 +13,16 @@
 #include <functional>
 #include <string>
 
-#include "AVLibraries.h"
+#include "BenchSupport.h"
 #include "FFmpeg.h"
 #include "ProgramFolder.h"
-
-namespace {
-
-double ProcessorSeconds() {
-  rusage Usage{};
-  getrusage(RUSAGE_SELF, &Usage);
-  return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-         static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
-}
-
-}  // namespace
 
 int main(int argc, char **argv) {
   using namespace korvane;
   const int Seconds = argc > 1 ? std::atoi(argv[1]) : 10;
   const std::string Dir = ProgramFolder();
   const std::string Source = Dir + "/hook-bench-720p.mp4", Target = Dir + "/hook-bench-out.avi";
-  if (!LoadAVLibraries(Dir + "/Common Files", true)) {
-    std::fprintf(stderr, "%s\n", AVLibrariesError().c_str());
-    return 1;
-  }
-  SetLibraryLogLevel(-1);
-  const std::string Make =
-      "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=" +
-      std::to_string(Seconds) + " -c:v libx264 -preset veryfast -crf 23 '" + Source + "'";
-  if (std::system(Make.c_str()) != 0) return 1;
+  if (!bench::LoadLibrariesBesideProgram() || !bench::Make720pClip(Source, Seconds)) return 1;
   const int Pictures = Seconds * 25;
 
   const std::string Grey = "vhook=" + Dir + "/hook_grey.so";
@@ -70,7 +51,7 @@ int main(int argc, char **argv) {
   for (const auto &Case : Cases) {
     double Best = 1e100;
     for (int Round = 0; Round < 3; ++Round) {
-      const double Start = ProcessorSeconds();
+      const double Start = bench::ProcessorSeconds(RUSAGE_SELF);
       TFFmpeg Task;
       Task.PrepareOptions();
       TOutputOptions Out;
@@ -84,7 +65,7 @@ int main(int argc, char **argv) {
       if (Case.Hook) Case.Hook(Task);
       Task.Transcode();
       Task.ClearOptions();
-      Best = std::min(Best, ProcessorSeconds() - Start);
+      Best = std::min(Best, bench::ProcessorSeconds(RUSAGE_SELF) - Start);
     }
     if (!Case.Hook && Case.Options.empty()) Plain = Best;
     std::printf("%-24s %8.2f %12.1f %14.2f\n", Case.Name, Best, Pictures / Best,

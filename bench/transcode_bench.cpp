@@ -13,20 +13,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "AVLibraries.h"
+#include "BenchSupport.h"
 #include "FFmpeg.h"
 #include "ProgramFolder.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double ProcessorSeconds(int Who) {
-  rusage Usage{};
-  getrusage(Who, &Usage);
-  return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-         static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct TTiming {
   double Wall = 1e100, Processor = 1e100;
@@ -36,10 +29,10 @@ struct TTiming {
 template <typename T>
 void Measure(TTiming &Best, int Who, T Work) {
   const auto Start = Clock::now();
-  const double StartCPU = ProcessorSeconds(Who);
+  const double StartCPU = korvane::bench::ProcessorSeconds(Who);
   Work();
   Best.Wall = std::min(Best.Wall, std::chrono::duration<double>(Clock::now() - Start).count());
-  Best.Processor = std::min(Best.Processor, ProcessorSeconds(Who) - StartCPU);
+  Best.Processor = std::min(Best.Processor, korvane::bench::ProcessorSeconds(Who) - StartCPU);
 }
 
 }  // namespace
@@ -50,17 +43,11 @@ int main(int argc, char **argv) {
   const std::string Dir = ProgramFolder();
   const std::string Source = Dir + "/bench-720p.mp4";
   const std::string Ours = Dir + "/bench-ours", Theirs = Dir + "/bench-ffmpeg";
-  if (!LoadAVLibraries(Dir + "/Common Files", true)) {
-    std::fprintf(stderr, "%s\n", AVLibrariesError().c_str());
+  if (!bench::LoadLibrariesBesideProgram()) return 1;
+  if (!bench::Make720pClip(Source, Seconds,
+                           "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=" +
+                               std::to_string(Seconds) + " -c:a aac -ac 2"))
     return 1;
-  }
-  SetLibraryLogLevel(-1);
-  const std::string Make =
-      "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=" +
-      std::to_string(Seconds) +
-      " -f lavfi -i sine=frequency=440:sample_rate=48000:duration=" + std::to_string(Seconds) +
-      " -c:v libx264 -preset veryfast -crf 23 -c:a aac -ac 2 '" + Source + "'";
-  if (std::system(Make.c_str()) != 0) return 1;
   const int Frames = Seconds * 25;
 
   struct TCase {
