@@ -2,8 +2,11 @@
 // time ranges, the before-hook and custom-hook events, their failures, the
 // chain order, stream copy and sources that change size on the way. The
 // outputs are judged by the ffmpeg program.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <stdexcept>
 
 #include "ConversionFixture.h"
@@ -13,23 +16,33 @@ namespace korvane::test {
 namespace {
 
 // Clips of these tests: small, at 10 pictures a second, with chroma far
-// from neutral so that a grey picture stands out.
+// from neutral so that a grey picture stands out. They are made once for
+// every test program in a folder of their own that is renamed into place
+// when complete (bump the number when they change).
 struct THookClips {
-  TTempDir Folder;
-  std::string Colour = Folder.File("colour.mkv");            // 8 s, 96x64, lossless
-  std::string ColourBGR = Folder.File("colour-bgr.nut");     // 1 s, 96x64, packed BGR
-  std::string SizeChange = Folder.File("size-change.h264");  // 1 s of 96x64, then 1 s of 64x48
+  std::string Folder = ExecutableDirectory() + "/test-media/hook-clips-1";
+  std::string Colour = Folder + "/colour.mkv";            // 8 s, 96x64, lossless
+  std::string ColourBGR = Folder + "/colour-bgr.nut";     // 1 s, 96x64, packed BGR
+  std::string SizeChange = Folder + "/size-change.h264";  // 1 s of 96x64, then 1 s of 64x48
   THookClips() {
+    if (std::filesystem::exists(Folder)) return;
+    const std::string Work = Folder + "." + std::to_string(getpid());
+    std::filesystem::create_directories(Work);
     const std::string Source = "-f lavfi -i testsrc2=size=96x64:rate=10:duration=";
     const std::string Tint = " -vf \"lutyuv=u='clip(val+48,0,255)'\" ";
     const std::string H264 = "-c:v libx264 -preset ultrafast -bf 0 -pix_fmt yuv420p ";
-    const std::string Second = Folder.File("second.h264");
-    if (!RunFFmpeg(Source + "8" + Tint + "-pix_fmt yuv420p -c:v ffv1 '" + Colour + "'") ||
-        !RunFFmpeg(Source + "1" + Tint + "-pix_fmt bgr24 -c:v rawvideo '" + ColourBGR + "'") ||
-        !RunFFmpeg(Source + "1" + Tint + H264 + "'" + SizeChange + "'") ||
-        !RunFFmpeg("-f lavfi -i testsrc2=size=64x48:rate=10:duration=1" + Tint + H264 + "'" + Second + "'"))
-      throw std::runtime_error("ffmpeg could not make the hook clips");
-    WriteFile(SizeChange, ReadFile(SizeChange) + ReadFile(Second));
+    const bool Made =
+        RunFFmpeg(Source + "8" + Tint + "-pix_fmt yuv420p -c:v ffv1 '" + Work + "/colour.mkv'") &&
+        RunFFmpeg(Source + "1" + Tint + "-pix_fmt bgr24 -c:v rawvideo '" + Work + "/colour-bgr.nut'") &&
+        RunFFmpeg(Source + "1" + Tint + H264 + "'" + Work + "/first.h264'") &&
+        RunFFmpeg("-f lavfi -i testsrc2=size=64x48:rate=10:duration=1" + Tint + H264 + "'" + Work +
+                  "/second.h264'");
+    if (Made)
+      WriteFile(Work + "/size-change.h264", ReadFile(Work + "/first.h264") + ReadFile(Work + "/second.h264"));
+    std::error_code Ignored;
+    if (Made) std::filesystem::rename(Work, Folder, Ignored);  // fails when another program was first
+    std::filesystem::remove_all(Work, Ignored);
+    if (!std::filesystem::exists(Folder)) throw std::runtime_error("ffmpeg could not make the hook clips");
   }
 };
 
