@@ -45,8 +45,10 @@ enum THookAction { haContinue, haIgnore, haStop };
 // Scheduling priority of a task's worker thread, lowest first.
 enum TConvertPriority { tpIdle, tpLowest, tpLower, tpNormal };
 
-// The picture the custom-hook event receives: RGB24, Height rows of Stride
-// bytes each. The handler may change the pixels in place.
+// The picture the custom-hook event receives: packed BGR, 24 bits (blue,
+// green, red bytes), Height rows of Stride bytes each. The handler may
+// change the pixels in place; they reach the output when it leaves the
+// update flag set.
 struct TRGBPicture {
   int Width = 0;
   int Height = 0;
@@ -240,7 +242,12 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
 
   // Connected by the owner before the run; nothing is sent while unset.
   TTaskTerminateCallback FOnTerminate;
+  // Asked for every picture whether the frame-hook plug-ins run on it, while
+  // there are plug-ins and no custom hook; its answer comes back with the
+  // next picture, and haStop ends the plug-ins (and the questions) for good.
   TTaskBeforeHookCallback FOnBeforeHook;
+  // Given every picture while it has not asked to stop; a connected custom
+  // hook takes the place of the plug-ins.
   TTaskCustomHookCallback FOnCustomHook;
 
  protected:

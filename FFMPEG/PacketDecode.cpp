@@ -98,7 +98,7 @@ int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
     else
       Ist.NextPts = Ist.Pts;
 
-    AVFrame *Picture = PreprocessVideo(Ist, Frame);
+    AVFrame *Picture = FVideoHooks.Process(PreprocessVideo(Ist, Frame), Ist.Pts);
     EmulateRate(Ist);
     if (StartReached(Ist)) {
       for (auto &Ost : FOutputStreams) {

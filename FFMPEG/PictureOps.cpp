@@ -56,6 +56,14 @@ TFrameHolder NewPicture(AVPixelFormat Format, int Width, int Height) {
   return Picture;
 }
 
+bool ReusePicture(TFrameHolder &Picture, AVPixelFormat Format, int Width, int Height) {
+  if (!Picture || Picture->format != Format || Picture->width != Width || Picture->height != Height) {
+    Picture = NewPicture(Format, Width, Height);
+    return Picture != nullptr;
+  }
+  return LibAVUtil::av_frame_make_writable(Picture.get()) >= 0;
+}
+
 TFrameHolder CropView(const AVFrame *Source, int Top, int Left, int Width, int Height) {
   const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(Source->format));
   if (!D || (D->flags & (AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL))) return nullptr;

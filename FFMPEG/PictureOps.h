@@ -11,6 +11,11 @@ namespace korvane {
 // A picture of its own buffer in Format and size; none when it cannot be made.
 TFrameHolder NewPicture(AVPixelFormat Format, int Width, int Height);
 
+// Makes Picture a buffer of Format and size that nothing else reads (an
+// encoder may still hold the last one): the one it holds when that fits and
+// can be written, a new one otherwise. False when none can be made.
+bool ReusePicture(TFrameHolder &Picture, AVPixelFormat Format, int Width, int Height);
+
 // A frame that shows the rectangle of Source starting at (Left, Top) with
 // the given size, without copying: the same buffers with moved plane
 // pointers. None for formats that cannot be cut there (bit-packed or

@@ -10,6 +10,7 @@
 
 #include "AVHolders.h"
 #include "FFmpeg.h"
+#include "VideoHooks.h"
 
 namespace korvane {
 
@@ -157,6 +158,7 @@ class TTranscoder {
   std::vector<std::unique_ptr<TOutputStream>> FOutputStreams;
   int64_t FLastReport = 0;
   std::vector<uint8_t> FSubtitleBuffer;
+  TVideoHooks FVideoHooks{FTask, FState};
 };
 
 }  // namespace korvane

@@ -182,7 +182,7 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
           throw FFMpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
         break;
       case AVMEDIA_TYPE_VIDEO:
-        if (S.FHookChoice == THookChoice::CustomHook)
+        if (S.FHookChoice == THookChoice::CustomHook || FTask.FOnCustomHook)
           throw FFMpegException("-vcodec copy and CustomHook are incompatible (frames are not decoded)");
         if (S.FUsingVHook)
           throw FFMpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");

@@ -11,7 +11,9 @@
 #include <fstream>
 #include <thread>
 
+#include "AVLibraries.h"
 #include "ProfileCatalogue.h"
+#include "ProgramFolder.h"
 #include "ProfileOptions.h"
 #include "RowSetup.h"
 
@@ -153,6 +155,22 @@ bool MakeClip(const std::string &File, int Seconds, int Tone) {
                       ":sample_rate=48000:duration=" + Length +
                       " -c:v libx264 -preset veryfast -crf 23 -c:a aac -ac 2 " + Quoted(File))
                          .c_str()) == 0;
+}
+
+bool LoadLibrariesBesideProgram() {
+  if (!LoadAVLibraries(ProgramFolder() + "/Common Files", true)) {
+    std::fprintf(stderr, "%s\n", AVLibrariesError().c_str());
+    return false;
+  }
+  SetLibraryLogLevel(-1);
+  return true;
+}
+
+double ProcessorSeconds(int Who) {
+  rusage Usage{};
+  getrusage(Who, &Usage);
+  return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+         static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
 }
 
 std::string Quoted(const std::string &Text) {

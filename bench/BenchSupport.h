@@ -48,6 +48,14 @@ bool HaveHandBrake();
 // Makes a clip of Seconds at 1280x720, 25 fps, with 48 kHz stereo sound.
 bool MakeClip(const std::string &File, int Seconds, int Tone = 440);
 
+// For benchmarks that drive the engine in their own process: loads the
+// media libraries beside the program and silences their log; false, with
+// the reason on standard error, when they cannot be loaded.
+bool LoadLibrariesBesideProgram();
+// Processor time (user + system) used so far by Who (RUSAGE_SELF or
+// RUSAGE_CHILDREN), in seconds.
+double ProcessorSeconds(int Who);
+
 // Single-quoted for the shell.
 std::string Quoted(const std::string &Text);
 

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <map>
+#include <mutex>
 
 #include "LibAVUtil.h"
 
@@ -12,13 +13,16 @@ namespace {
 
 // Plug-in libraries loaded so far, by the file name they were asked for.
 // They stay loaded for the life of the process, so entries of any task may
-// keep pointing into them.
+// keep pointing into them. The lock lets tasks of several components (or a
+// batch that sets up one task while others run) add plug-ins at any time.
+std::mutex LoadedPlugInsLock;
 std::map<std::string, void *> &LoadedPlugIns() {
   static std::map<std::string, void *> Libraries;
   return Libraries;
 }
 
 void *LoadPlugIn(const std::string &FileName, const char *LoadPath) {
+  std::lock_guard Guard(LoadedPlugInsLock);
   auto &Libraries = LoadedPlugIns();
   if (const auto Found = Libraries.find(FileName); Found != Libraries.end()) return Found->second;
   dlerror();

@@ -6,21 +6,17 @@
 #include <memory>
 #include <string>
 
+#define KORVANE_FRAME_HOOK_HOST
+#include "korvane_frame_hook.h"
+
 namespace korvane {
 
-// The picture a plug-in receives: four plane pointers and their line sizes.
-struct TFramePicture {
-  uint8_t *data[4];
-  int linesize[4];
-};
-
-// The three entry points a plug-in exports (plain C calling convention).
-extern "C" {
-using TFrameHookConfigure = int (*)(void **Context, int ArgumentCount, char *Arguments[]);
-using TFrameHookProcess = void (*)(void *Context, TFramePicture *Picture, int PixelFormat, int Width,
-                                   int Height, int64_t PTS);
-using TFrameHookRelease = void (*)(void *Context);
-}
+// The picture a plug-in receives and its three entry points, as plug-ins
+// see them (korvane_frame_hook.h describes the interface for their authors).
+using TFramePicture = KorvaneFramePicture;
+using TFrameHookConfigure = KorvaneFrameHookConfigure;
+using TFrameHookProcess = KorvaneFrameHookProcess;
+using TFrameHookRelease = KorvaneFrameHookRelease;
 
 // Most arguments one plug-in takes, its file name included.
 inline constexpr int FrameHookMaxArguments = 64;

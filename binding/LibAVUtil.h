@@ -83,6 +83,7 @@ extern "C" {
   X(av_frame_unref)                 \
   X(av_frame_get_buffer)            \
   X(av_frame_make_writable)         \
+  X(av_frame_is_writable)           \
   X(av_frame_copy)                  \
   X(av_frame_copy_props)            \
   X(av_image_alloc)                 \

@@ -173,6 +173,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
     F.Output = OutputFileName(Command.OutputFolder, F.Input, Form.OutputExtension, Command.Overwrite);
     TOutputOptions Output = RowOutputOptions(Form, Volume, VideoSize);
     Output.ExtOptions = Extra;
+    Output.TimeRanges = Command.HookRanges;
     if (!Component.SetTaskOutput(Index, F.Output, &Output)) {
       F.Outcome = TOutcome::Failed;
       F.Message = Component.LastError();

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -17,6 +18,30 @@ bool ReadNumber(const std::string &Text, int Low, int High, int &Value) {
   return Value >= Low && Value <= High;
 }
 
+// Whether Text is "START-END,..." with whole milliseconds, each START at
+// most its END (blanks around the numbers allowed).
+bool ValidRanges(const std::string &Text) {
+  size_t Start = 0;
+  do {
+    size_t Comma = Text.find(',', Start);
+    if (Comma == std::string::npos) Comma = Text.size();
+    const std::string Item = Text.substr(Start, Comma - Start);
+    const size_t Dash = Item.find('-');
+    if (Dash == std::string::npos) return false;
+    const auto Milliseconds = [](std::string Number) {
+      const size_t First = Number.find_first_not_of(' '), Last = Number.find_last_not_of(' ');
+      Number = First == std::string::npos ? "" : Number.substr(First, Last - First + 1);
+      if (Number.empty() || Number.size() > 12 || Number.find_first_not_of("0123456789") != std::string::npos)
+        return -1LL;
+      return std::atoll(Number.c_str());
+    };
+    const long long From = Milliseconds(Item.substr(0, Dash)), To = Milliseconds(Item.substr(Dash + 1));
+    if (From < 0 || To < From) return false;
+    Start = Comma + 1;
+  } while (Start <= Text.size());
+  return true;
+}
+
 }  // namespace
 
 const char *UsageText() {
@@ -27,6 +52,7 @@ const char *UsageText() {
          "                       [--video-bitrate ITEM] [--framerate ITEM] [--audio-codec ITEM]\n"
          "                       [--audio-bitrate ITEM] [--channels Stereo|Mono] [--sample-rate ITEM]\n"
          "                       [--aspect Original|4:3|16:9] [--volume 0..10] [--option NAME=VALUE]...\n"
+         "                       [--hook 'PLUGIN ARGS...']... [--hook-ranges START-END,...]\n"
          "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] FILE...\n"
          "Each ITEM is one of the profile's items for that choice (see --show-profile).\n"
          "Exit status: 0 all done, 1 a file failed, 2 usage error, 130 stopped.\n";
@@ -96,6 +122,18 @@ TCommandLine ParseCommandLine(int argc, const char *const *argv) {
         throw EUsageError("--option takes NAME=VALUE, not '" + Line + "'");
       C.Options.push_back(Line);
       Converting = true;
+    } else if (Word == "--hook") {
+      const std::string Text = Value();
+      if (Text.find_first_not_of(" |") == std::string::npos ||
+          Text.find_first_of("\r\n") != std::string::npos)
+        throw EUsageError("--hook takes a plug-in file and its arguments on one line, not '" + Text + "'");
+      C.Options.push_back("vhook=" + Text);
+      Converting = true;
+    } else if (Word == "--hook-ranges") {
+      C.HookRanges = Value();
+      if (!ValidRanges(C.HookRanges))
+        throw EUsageError("--hook-ranges takes START-END,... in milliseconds, not '" + C.HookRanges + "'");
+      Converting = true;
     } else if (const auto Choice = Choices.find(Word); Choice != Choices.end()) {
       C.*(Choice->second) = Value();
       if (Word != "--log-level") Converting = true;
@@ -119,6 +157,10 @@ TCommandLine ParseCommandLine(int argc, const char *const *argv) {
   if (C.Profile.empty()) throw EUsageError("choose a profile with -p NAME|ROW (see --list-profiles)");
   if (C.OutputFolder.empty()) throw EUsageError("choose an output folder with -o DIR");
   if (C.Files.empty()) throw EUsageError("name at least one file to convert");
+  if (!C.HookRanges.empty() && std::none_of(C.Options.begin(), C.Options.end(), [](const std::string &Line) {
+        return Line.rfind("vhook=", 0) == 0;
+      }))
+    throw EUsageError("--hook-ranges needs a plug-in: add one with --hook");
   const std::string Levels[] = {"quiet", "error", "info", "debug", "all"};
   bool KnownLevel = false;
   for (const std::string &Level : Levels) KnownLevel |= C.LogLevel == Level;

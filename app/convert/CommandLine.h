@@ -27,7 +27,8 @@ struct TCommandLine {
   std::string VideoCodec, Size, VideoBitrate, FrameRate, AudioCodec, AudioBitrate, Channels, SampleRate,
       Aspect;
   std::optional<int> Volume;         // bar position 0..10
-  std::vector<std::string> Options;  // NAME=VALUE lines
+  std::vector<std::string> Options;  // NAME=VALUE lines; each --hook is a "vhook" line
+  std::string HookRanges;            // "START-END,..." in milliseconds: where the plug-ins run
   int Jobs = 0;                      // 0: one per processor core
   std::string LogLevel = "error";
   std::vector<std::string> Files;

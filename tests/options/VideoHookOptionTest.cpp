@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "PictureOps.h"
 #include "TaskFixture.h"
 
 namespace korvane::test {
@@ -100,6 +101,83 @@ TEST_F(VideoHook, RelativePluginPathSurvivesTheFolderChange) {
   EXPECT_EQ(Error("vhook", "test-hooks/libtest_hook_full.so 1"), "");
   EXPECT_EQ(std::filesystem::current_path().string(), ExecutableDirectory()) << "the folder comes back";
   std::filesystem::current_path(Saved);
+}
+
+// The sample plug-ins, named without a folder (they lie beside the
+// program), on pictures of the layouts they meet: grey sets exactly the
+// chroma samples of 8-bit planar YUV to neutral, the box is drawn only
+// inside the picture, and other formats pass unchanged.
+TEST_F(VideoHook, SamplePlugInsChangeOnlyWhatTheyShould) {
+  ASSERT_EQ(Error("vhook", "hook_grey.so"), "");
+  ASSERT_EQ(Error("vhook", "hook_box.so 90 60 20 20 ff0000"), "");  // red: Y 82, U 91, V 240
+  constexpr int Width = 97, Height = 63;
+  const struct {
+    AVPixelFormat Format;
+    bool Changed;
+  } Rows[] = {{AV_PIX_FMT_YUV420P, true}, {AV_PIX_FMT_YUVJ422P, true},     {AV_PIX_FMT_YUV444P, true},
+              {AV_PIX_FMT_YUV410P, true}, {AV_PIX_FMT_YUV440P, true},      {AV_PIX_FMT_GRAY8, false},
+              {AV_PIX_FMT_RGB24, false},  {AV_PIX_FMT_YUV420P10LE, false}, {AV_PIX_FMT_NV12, false}};
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(LibAVUtil::av_get_pix_fmt_name(R.Format));
+    const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(R.Format);
+    TFrameHolder Picture = NewPicture(R.Format, Width, Height);
+    ASSERT_TRUE(Picture);
+    const auto Rows = [&](int Plane) {
+      return Plane == 1 || Plane == 2 ? -((-Height) >> D->log2_chroma_h) : Height;
+    };
+    std::vector<std::string> Before(4);
+    for (int P = 0; P < 4 && Picture->data[P]; ++P) {
+      for (int I = 0; I < Picture->linesize[P] * Rows(P); ++I)
+        Picture->data[P][I] = static_cast<uint8_t>(I * 7 + P);
+      Before[P].assign(reinterpret_cast<char *>(Picture->data[P]),
+                       static_cast<size_t>(Picture->linesize[P] * Rows(P)));
+    }
+    TFramePicture Planes{
+        {Picture->data[0], Picture->data[1], Picture->data[2], Picture->data[3]},
+        {Picture->linesize[0], Picture->linesize[1], Picture->linesize[2], Picture->linesize[3]}};
+    S().FFrameHooks.Process(&Planes, R.Format, Width, Height, 0);
+
+    for (int P = 0; P < 4 && Picture->data[P]; ++P) {
+      const int ShiftX = P ? D->log2_chroma_w : 0, ShiftY = P ? D->log2_chroma_h : 0;
+      const int PlaneWidth = -((-Width) >> ShiftX);
+      int Wrong = 0;
+      for (int Y = 0; Y < Rows(P); ++Y)
+        for (int X = 0; X < Picture->linesize[P]; ++X) {
+          const size_t At = static_cast<size_t>(Y * Picture->linesize[P] + X);
+          int Expected = static_cast<uint8_t>(Before[P][At]);
+          if (R.Changed && X < PlaneWidth) {
+            const bool InBox = X >= (90 >> ShiftX) && Y >= (60 >> ShiftY);  // the box runs past the edges
+            if (InBox)
+              Expected = P == 0 ? 82 : P == 1 ? 91 : 240;
+            else if (P > 0)
+              Expected = 128;
+          }
+          Wrong += Picture->data[P][At] != Expected;
+        }
+      EXPECT_EQ(Wrong, 0) << "plane " << P;
+    }
+  }
+}
+
+TEST_F(VideoHook, SampleBoxTakesItsRectangleAndColour) {
+  const struct {
+    std::string Text;
+    bool Accepted;
+  } Rows[] = {{"hook_box.so 1 2 3 4", true},
+              {"hook_box.so 1 2 3 4 00ff00", true},
+              {"hook_box.so|0|0|65535|65535|ABCDEF", true},
+              {"hook_box.so 1 2 3", false},
+              {"hook_box.so 1 2 3 4 00ff00 5", false},
+              {"hook_box.so 1 2 0 4", false},
+              {"hook_box.so -1 2 3 4", false},
+              {"hook_box.so 1 2 3 x", false},
+              {"hook_box.so 1 2 3 65536", false},
+              {"hook_box.so 1 2 3 4 red", false},
+              {"hook_box.so 1 2 3 4 0x00ff", false},
+              {"hook_grey.so", true},
+              {"hook_grey.so 1", false}};
+  for (const auto &R : Rows)
+    EXPECT_EQ(Error("vhook", R.Text), R.Accepted ? "" : "Failed to add video hook function: " + R.Text);
 }
 
 }  // namespace
