@@ -345,6 +345,9 @@ bool TCustomFFmpegVCL::ProcessTimers() {
 void TCustomFFmpegVCL::StopAllTasks() {
   TEventLock Guard(*this);
   FRemainingCount = 0;
+  // A stop ends a pause too: nobody is left to resume the stopped tasks,
+  // and a task started later must not start held.
+  FPaused = false;
   // A copy: a stop report made right here may run a handler that changes the list.
   const std::vector<std::shared_ptr<TFFmpeg>> Tasks = [this] {
     std::vector<std::shared_ptr<TFFmpeg>> All;

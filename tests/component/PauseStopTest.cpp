@@ -61,6 +61,31 @@ TEST_F(ComponentStop, StopDuringTheFirstOfTwoEndsItAndReportsTheOtherUnrun) {
   EXPECT_FALSE(std::filesystem::exists(Out("second.avi"))) << "its empty output goes with it";
 }
 
+// Pause, then stop without a resume (the stop question answered Yes): the
+// paused task ends, and the next task runs to its end rather than start
+// held by the old pause.
+TEST_F(ComponentStop, StopEndsAPauseForTheTasksThatFollow) {
+  FFVCL.SetProgressInterval(100);
+  AddConversion(Clips.TenSeconds, Out("stopped.avi"), true);
+  FFVCL.HoldAtFrame(10);
+  FFVCL.StartTasks(1);
+  ASSERT_TRUE(FFVCL.WaitUntilHeld());
+  FFVCL.PauseAllTasks();
+  FFVCL.StopAllTasks();
+  FFVCL.LetGo();
+  ASSERT_TRUE(Recorder.WaitForEnd());
+  FFVCL.ClearTasks();
+  Recorder.Clear();
+
+  AddConversion(Clips.VideoAudio, Out("next.avi"));
+  FFVCL.StartTasks(1);
+  ASSERT_TRUE(Recorder.WaitForEnd());
+  const TEvents Ends = Only(Recorder.Events(), TEvent::Terminate, 0);
+  ASSERT_EQ(Ends.size(), 1u);
+  EXPECT_TRUE(Ends[0].Finished);
+  ExpectPlayable(Out("next.avi"));
+}
+
 TEST_F(ComponentStop, PauseHaltsProgressAndResumeEndsWithTheSameOutput) {
   FFVCL.SetProgressInterval(100);
   AddConversion(Clips.VideoAudio, Out("reference.avi"), true);
