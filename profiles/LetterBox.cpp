@@ -1,0 +1,60 @@
+#include "LetterBox.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "OutputNaming.h"
+
+namespace korvane {
+
+namespace {
+
+// "640x480" as two numbers; false when it does not read.
+bool ReadSize(const std::string &Text, int &Width, int &Height) {
+  return std::sscanf(Text.c_str(), "%dx%d", &Width, &Height) == 2 && Width > 0 && Height > 0;
+}
+
+// "4:3", "16:9" or a decimal ratio.
+double ReadAspect(const std::string &Text) {
+  double Numerator = 0, Denominator = 0;
+  if (std::sscanf(Text.c_str(), "%lf:%lf", &Numerator, &Denominator) == 2 && Denominator > 0)
+    return Numerator / Denominator;
+  return std::sscanf(Text.c_str(), "%lf", &Numerator) == 1 ? Numerator : 0;
+}
+
+// Pictures in the usual chroma layouts need even sizes and offsets.
+int Even(double Value) { return std::max(2, 2 * static_cast<int>(std::lround(Value / 2))); }
+
+}  // namespace
+
+void ApplyLetterBox(TOutputOptions &Options, const TSourcePicture &Source, bool OriginalAspect) {
+  if (Source.Width <= 0 || Source.Height <= 0) return;
+  int FrameWidth = Source.Width, FrameHeight = Source.Height;
+  if (!Options.FrameSize.empty() && !ReadSize(Options.FrameSize, FrameWidth, FrameHeight)) return;
+
+  double FrameAspect = static_cast<double>(FrameWidth) / FrameHeight;
+  if (OriginalAspect)
+    Options.FrameAspectRatio =
+        AspectRatioText(std::to_string(FrameWidth) + "x" + std::to_string(FrameHeight));
+  else if (const double Chosen = ReadAspect(Options.FrameAspectRatio); Chosen > 0)
+    FrameAspect = Chosen;
+
+  const double PictureAspect =
+      Source.DisplayAspect > 0 ? Source.DisplayAspect : static_cast<double>(Source.Width) / Source.Height;
+  int PictureWidth = FrameWidth, PictureHeight = FrameHeight;
+  if (PictureAspect > FrameAspect)
+    PictureHeight = std::min(FrameHeight, Even(FrameHeight * FrameAspect / PictureAspect));
+  else
+    PictureWidth = std::min(FrameWidth, Even(FrameWidth * PictureAspect / FrameAspect));
+
+  Options.FrameSize = std::to_string(PictureWidth) + "x" + std::to_string(PictureHeight);
+  const int Top = (FrameHeight - PictureHeight) / 2 / 2 * 2, Left = (FrameWidth - PictureWidth) / 2 / 2 * 2;
+  Options.PadTop = Top;
+  Options.PadBottom = FrameHeight - PictureHeight - Top;
+  Options.PadLeft = Left;
+  Options.PadRight = FrameWidth - PictureWidth - Left;
+  Options.PadColor = 0;  // black
+}
+
+}  // namespace korvane

@@ -1,0 +1,27 @@
+// The "LetterBox" choice of Video Zoom: the picture keeps the shape it is
+// shown with, scaled to fit inside the output frame, and the rest of the
+// frame is black bars (top and bottom for a wider picture, left and right
+// for a narrower one).
+#pragma once
+
+#include "OptionRecords.h"
+
+namespace korvane {
+
+// A source's picture: its stored size and the aspect it is shown with
+// (0: width / height, square pixels).
+struct TSourcePicture {
+  int Width = 0;
+  int Height = 0;
+  double DisplayAspect = 0;
+};
+
+// Rewrites the frame size of Options (already filled for a row) into the
+// scaled picture plus padding, so that the whole frame keeps the frame size
+// chosen (the source's size when none was). The frame is shown with the
+// aspect Options names, or with square pixels when OriginalAspect is set
+// (the aspect choice "Original"), in which case the frame's own shape
+// becomes its aspect. A picture of no size leaves Options unchanged.
+void ApplyLetterBox(TOutputOptions &Options, const TSourcePicture &Source, bool OriginalAspect);
+
+}  // namespace korvane
