@@ -18,9 +18,11 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QSlider>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "AboutBox.h"
 #include "AdditionalOptions.h"
@@ -66,12 +68,47 @@ TForm1::TForm1(TMessageShell &Messages, QWidget *Parent) : QMainWindow(Parent), 
   setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
 }
 
-TForm1::~TForm1() {
+TForm1::~TForm1() { DetachComponentEvents(); }
+
+void TForm1::ConnectComponentEvents() {
+  FFVCL.OnProgress = [this](int, int AFrameNumber, int AFPS, int ACurrentDuration, float AQuality,
+                            float ABitRate, int64_t ACurrentSize, int ATotalOutputDuration) {
+    const TProgressInfo Info{AFrameNumber, AFPS,         ACurrentDuration,    AQuality,
+                             ABitRate,     ACurrentSize, ATotalOutputDuration};
+    const uint64_t TaskList = FRunEngine.TaskList();
+    QMetaObject::invokeMethod(
+        this,
+        [this, Info, TaskList] {
+          if (TaskList == FRunEngine.TaskList()) FFVCLProgress(Info);
+        },
+        Qt::QueuedConnection);
+  };
+  FFVCL.OnTerminate = [this](int AIndex, bool, bool AException, const std::string &) {
+    const uint64_t TaskList = FRunEngine.TaskList();
+    QMetaObject::invokeMethod(
+        this,
+        [this, AIndex, AException, TaskList] {
+          if (TaskList == FRunEngine.TaskList()) FFVCLTerminate(AIndex, AException);
+        },
+        Qt::QueuedConnection);
+  };
+}
+
+void TForm1::DetachComponentEvents() {
+  // The tasks read the handlers: stop and free them first, after which the
+  // component raises no further event.
+  FFVCL.StopAllTasks();
+  FFVCL.ClearTasks();
+  FFVCL.OnBeforeHook = nullptr;
+  FFVCL.OnCustomHook = nullptr;
+  FFVCL.OnLog = nullptr;
   FFVCL.OnProgress = nullptr;
   FFVCL.OnTerminate = nullptr;
 }
 
 void TForm1::ConnectHandlers() {
+  ConnectComponentEvents();
+  connect(TimerConvertAgain, &QTimer::timeout, this, [this] { TimerConvertAgainTimer(); });
   connect(ButtonAddFile, &QToolButton::clicked, this, [this] { ButtonAddFileClick(); });
   BMDThread1->OnStart = [this](QObject *Sender, TBMDExecuteThread *Thread, void *&Data) {
     BMDThread1Start(Sender, Thread, Data);
@@ -213,7 +250,7 @@ void TForm1::DeleteSelectedItem1Click() {
 }
 
 void TForm1::ClearAllItems1Click() {
-  if (FAdding || FConverting) return;
+  if (FAdding || Converting()) return;
   FFVCL.ClearTasks();
   ListView1->clear();
 }
@@ -223,7 +260,7 @@ void TForm1::CheckAllItems1Click() { ListView1->SetAllChecked(true); }
 void TForm1::UncheckAllItems1Click() { ListView1->SetAllChecked(false); }
 
 void TForm1::ButtonBrowseForFolderClick() {
-  if (FConverting) return;
+  if (Converting()) return;
   const QString Current = EditOutputFolder->text().trimmed();
   if (!Current.isEmpty() && QFileInfo(Current).isDir()) BrowseForFolder1->setDirectory(Current);
   if (BrowseForFolder1->exec() != QDialog::Accepted) return;
@@ -236,7 +273,7 @@ void TForm1::ButtonBrowseForFolderClick() {
 void TForm1::ButtonAddFileClick() {
   // A click that comes while files are still being added (through the
   // events the flow lets through) is ignored outright.
-  if (FConverting || FAdding) return;
+  if (Converting() || FAdding) return;
   FFVCL.ClearTasks();
   ListView1->SetSubItemOfAll(siProgress, QString());
   ListView1->SetSubItemOfAll(siFrames, QString());
@@ -274,9 +311,71 @@ void TForm1::BMDThread1Start(QObject *, TBMDExecuteThread *, void *&) {
 
 // ---- The run's controls ----
 
-void TForm1::ButtonConvertClick() {}
+void TForm1::ButtonConvertClick() { FRun.ConvertClick(FAdding); }
 
-void TForm1::ButtonStopConvertClick() {}
+void TForm1::ButtonStopConvertClick() { FRun.StopClick(); }
+
+int TForm1::RowCount() const { return ListView1->RowCount(); }
+
+bool TForm1::RowChecked(int Row) const { return ListView1->Checked(Row); }
+
+std::string TForm1::RowCaption(int Row) const { return ListView1->Caption(Row).toStdString(); }
+
+std::string TForm1::RowVideoSize(int Row) const { return ListView1->SubItem(Row, siVideoSize).toStdString(); }
+
+void TForm1::SetRowProgress(int Row, const std::string &Text) {
+  ListView1->SetSubItem(Row, siProgress, ToQString(Text));
+}
+
+void TForm1::SetRowFrames(int Row, const std::string &Text) {
+  ListView1->SetSubItem(Row, siFrames, ToQString(Text));
+}
+
+void TForm1::ClearRowTexts() {
+  ListView1->SetSubItemOfAll(siProgress, QString());
+  ListView1->SetSubItemOfAll(siFrames, QString());
+}
+
+void TForm1::MakeRowVisible(int Row) { ListView1->MakeVisible(Row); }
+
+void TForm1::SetProgressBar(int Percent) {
+  if (Percent < 0) {
+    // A bar without a range shows activity, not a position.
+    ProgressBar1->setRange(0, 0);
+    return;
+  }
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(std::clamp(Percent, 0, 100));
+}
+
+void TForm1::SetStatusText(const std::string &Text) { StatusPanel[1]->setText(ToQString(Text)); }
+
+void TForm1::ShowInformation(const std::string &Text) {
+  Message({"Information", ToQString(Text), TMessageIcon::Information});
+}
+
+bool TForm1::ConfirmStop() {
+  return Message({"Confirmation", "Stop all conversions?", TMessageIcon::Question, true}) ==
+         TMessageAnswer::Yes;
+}
+
+void TForm1::SetTimerEnabled(bool Enabled) {
+  if (Enabled)
+    TimerConvertAgain->start();
+  else
+    TimerConvertAgain->stop();
+}
+
+TRunChoices TForm1::Choices() const {
+  TRunChoices Choices;
+  Choices.OutputFolder = EditOutputFolder->text().toStdString();
+  Choices.Overwrite = Form4 && Form4->CheckBoxOverWrite->isChecked();
+  Choices.OutputExtension = FOutputExtension.toStdString();
+  Choices.Profile = &FProfile;
+  Choices.VolumePosition = TrackBar1->value();
+  Choices.LetterBox = ComboLetterBox->currentIndex() == 1;
+  return Choices;
+}
 
 void TForm1::SetWindowControlsEnabled(bool Enabled) {
   QWidget *const Controls[] = {
@@ -312,18 +411,20 @@ void TForm1::About1Click() {
   if (FormAbout) FormAbout->exec();
 }
 
-void TForm1::Exit1Click() { QCoreApplication::exit(0); }
+void TForm1::Exit1Click() { EndMessageLoop(); }
+
+void TForm1::EndMessageLoop() {
+  // Only a running loop is ended: without one (the window driven directly,
+  // as tests do) an exit request would stay pending and end every later
+  // dialog at once.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
 
 // ---- Close ----
 
 bool TForm1::FormCloseQuery() {
-  if (FConverting) return false;
-  FFVCL.OnBeforeHook = nullptr;
-  FFVCL.OnCustomHook = nullptr;
-  FFVCL.OnLog = nullptr;
-  FFVCL.OnProgress = nullptr;
-  FFVCL.OnTerminate = nullptr;
-  FFVCL.StopAllTasks();
+  if (Converting()) return false;
+  DetachComponentEvents();
   return true;
 }
 
@@ -344,7 +445,7 @@ void TForm1::closeEvent(QCloseEvent *Event) {
   Event->accept();
   // Closing the main window ends the program, even with the Additional
   // Options dialog still open beside it.
-  QCoreApplication::exit(0);
+  EndMessageLoop();
 }
 
 TSettingsControls TForm1::SettingsControls() {

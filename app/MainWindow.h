@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "ComponentRunEngine.h"
+#include "ConversionRun.h"
 #include "FFmpegVCL.h"
 #include "MessageShell.h"
 #include "ProfileOptions.h"
@@ -33,7 +35,7 @@ class TFileListView;
 class TForm4;
 class TFormAbout;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private TRunWindow {
   Q_OBJECT
  public:
   // The size of the window below its menu bar.
@@ -92,6 +94,9 @@ class TForm1 : public QMainWindow {
   void ComboOutputFormatChange();
   void ComboOutputFormatDropDown();
   void TrackBar1Change();
+  void TimerConvertAgainTimer() { FRun.TimerTick(); }
+  void FFVCLProgress(const TProgressInfo &Info) { FRun.Progress(Info); }
+  void FFVCLTerminate(int AIndex, bool AException) { FRun.Terminate(AIndex, AException); }
   void SetGeneralOptions1Click();
   void OpenHelpFile1Click();
   void VisitOurWebsite1Click();
@@ -102,7 +107,8 @@ class TForm1 : public QMainWindow {
   const QString &OutputExtension() const { return FOutputExtension; }
   int VolumeValue() const { return FVolumeValue; }
   bool Adding() const { return FAdding; }
-  bool Converting() const { return FConverting; }
+  bool Converting() const { return FRun.Converting(); }
+  const TConversionRun &Run() const { return FRun; }
   // The user guide "Open Help File" shows; beside the program at start-up.
   const QString &HelpFile() const { return FHelpFile; }
   void SetHelpFile(const QString &Path) { FHelpFile = Path; }
@@ -129,10 +135,35 @@ class TForm1 : public QMainWindow {
   // the component's events and stops its tasks.
   bool FormCloseQuery();
   void FormClose();
+  // Ends the application's message loop.
+  void EndMessageLoop();
   // Copies the option combos of the profile model into the widgets.
   void ShowProfileCombos();
   void SetWindowControlsEnabled(bool Enabled);
   TMessageAnswer Message(const TMessage &Message);
+  // The component's events come on its task's thread: each is copied and
+  // handed to the UI thread, unless it belongs to a task list cleared since.
+  void ConnectComponentEvents();
+  void DetachComponentEvents();
+
+  // The window as the conversion run sees it.
+  int RowCount() const override;
+  bool RowChecked(int Row) const override;
+  std::string RowCaption(int Row) const override;
+  std::string RowVideoSize(int Row) const override;
+  void SetRowProgress(int Row, const std::string &Text) override;
+  void SetRowFrames(int Row, const std::string &Text) override;
+  void ClearRowTexts() override;
+  void MakeRowVisible(int Row) override;
+  void SetProgressBar(int Percent) override;
+  void SetStatusText(const std::string &Text) override;
+  void ShowInformation(const std::string &Text) override;
+  bool ConfirmStop() override;
+  void BrowseForFolder() override { ButtonBrowseForFolderClick(); }
+  void DisableWindow() override { DisableWindowForRun(); }
+  void EnableWindow() override { EnableWindowAfterRun(); }
+  void SetTimerEnabled(bool Enabled) override;
+  TRunChoices Choices() const override;
 
   TMessageShell &FMessages;
   TProfileForm FProfile;
@@ -140,8 +171,9 @@ class TForm1 : public QMainWindow {
   QString FHelpFile;
   int FVolumeValue = 0;
   bool FAdding = false;
-  bool FConverting = false;
   bool FShown = false;
+  TComponentRunEngine FRunEngine{FFVCL};
+  TConversionRun FRun{*this, FRunEngine};
 };
 
 }  // namespace korvane

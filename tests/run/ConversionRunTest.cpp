@@ -1,0 +1,408 @@
+// The conversion run without widgets: a window and a component that record
+// what the run asks of them, driven as the window's buttons, timer and the
+// component's events drive it.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ConversionRun.h"
+#include "TestEnvironment.h"
+
+namespace korvane {
+namespace {
+
+struct TRow {
+  TRow(std::string ACaption, std::string AVideoSize, bool AChecked)
+      : Caption(std::move(ACaption)), VideoSize(std::move(AVideoSize)), Checked(AChecked) {}
+  std::string Caption;
+  std::string VideoSize;
+  bool Checked;
+  std::string Progress, Frames;
+};
+
+class TFakeWindow : public TRunWindow {
+ public:
+  std::vector<TRow> Rows;
+  std::vector<std::string> Messages;
+  std::deque<bool> StopAnswers;  // Yes or No for the next questions
+  std::vector<std::string> Log;  // browse, lock, unlock
+  int Bar = 0;
+  std::string Status;
+  bool TimerOn = false;
+  TRunChoices Given;
+  TProfileForm Profile;
+
+  TFakeWindow() {
+    FillOutputFormatList(Profile.ComboOutputFormat);
+    Profile.ComboOutputFormat.Select("MP4 - MPEG4 Video (*.mp4)");
+    ChangeOutputFormat(Profile);
+    Given.OutputFolder = "/tmp";
+    Given.OutputExtension = "MP4";
+    Given.Profile = &Profile;
+  }
+  int RowCount() const override { return static_cast<int>(Rows.size()); }
+  bool RowChecked(int Row) const override { return Rows.at(Row).Checked; }
+  std::string RowCaption(int Row) const override { return Rows.at(Row).Caption; }
+  std::string RowVideoSize(int Row) const override { return Rows.at(Row).VideoSize; }
+  void SetRowProgress(int Row, const std::string &Text) override { Rows.at(Row).Progress = Text; }
+  void SetRowFrames(int Row, const std::string &Text) override { Rows.at(Row).Frames = Text; }
+  void ClearRowTexts() override {
+    for (TRow &Row : Rows) Row.Progress = Row.Frames = "";
+  }
+  void MakeRowVisible(int) override {}
+  void SetProgressBar(int Percent) override { Bar = Percent; }
+  void SetStatusText(const std::string &Text) override { Status = Text; }
+  void ShowInformation(const std::string &Text) override { Messages.push_back(Text); }
+  bool ConfirmStop() override {
+    Messages.push_back("Stop all conversions?");
+    const bool Yes = !StopAnswers.empty() && StopAnswers.front();
+    if (!StopAnswers.empty()) StopAnswers.pop_front();
+    return Yes;
+  }
+  void BrowseForFolder() override { Log.push_back("browse"); }
+  void DisableWindow() override { Log.push_back("lock"); }
+  void EnableWindow() override { Log.push_back("unlock"); }
+  void SetTimerEnabled(bool Enabled) override { TimerOn = Enabled; }
+  TRunChoices Choices() const override { return Given; }
+  std::vector<std::string> Progress() const {
+    std::vector<std::string> Texts;
+    for (const TRow &Row : Rows) Texts.push_back(Row.Progress);
+    return Texts;
+  }
+};
+
+class TFakeEngine : public TRunEngine {
+ public:
+  std::vector<std::string> Calls;
+  std::vector<std::string> Inputs;  // files tasks were added for
+  std::vector<TOutputOptions> Outputs;
+  std::vector<std::string> OutputNames;
+  std::vector<std::string> FailAdd;     // inputs AddTask refuses
+  std::vector<std::string> FailOutput;  // inputs SetTaskOutput refuses
+  std::string Throw;                    // an input whose output set-up raises
+  int Tasks = 0;
+
+  void ClearTasks() override {
+    Calls.push_back("clear");
+    Tasks = 0;
+  }
+  int AddTask(const std::string &FileName, TInputOptions &Options) override {
+    Calls.push_back("add " + FileName);
+    EXPECT_EQ(Options.FileName, FileName);
+    EXPECT_EQ(Options.StartTime, 0);
+    if (std::find(FailAdd.begin(), FailAdd.end(), FileName) != FailAdd.end()) return -1;
+    Inputs.push_back(FileName);
+    return Tasks++;
+  }
+  bool SetTaskOutput(int, const std::string &FileName, TOutputOptions &Options) override {
+    if (Inputs.back() == Throw) throw std::runtime_error("set-up");
+    Calls.push_back("output " + FileName);
+    Outputs.push_back(Options);
+    OutputNames.push_back(FileName);
+    return std::find(FailOutput.begin(), FailOutput.end(), Inputs.back()) == FailOutput.end();
+  }
+  void RemoveTask(int) override {
+    Calls.push_back("remove");
+    --Tasks;
+  }
+  void StartTasks(int ParallelCount) override {
+    EXPECT_EQ(ParallelCount, 1);
+    Calls.push_back("start " + std::to_string(Tasks));
+  }
+  void PauseAllTasks() override { Calls.push_back("pause"); }
+  void ResumeAllTasks() override { Calls.push_back("resume"); }
+  void StopAllTasks() override { Calls.push_back("stop"); }
+  bool SourcePicture(const std::string &, int &Width, int &Height, double &DisplayAspect) override {
+    Width = 1280;
+    Height = 720;
+    DisplayAspect = 0;
+    return true;
+  }
+  std::vector<std::string> Started() const {
+    std::vector<std::string> Rows;
+    for (const std::string &Call : Calls)
+      if (Call == "start 1") Rows.push_back(Inputs[Rows.size()]);
+    return Rows;
+  }
+};
+
+struct TRunUnderTest {
+  TFakeWindow Window;
+  TFakeEngine Engine;
+  TConversionRun Run{Window, Engine};
+
+  explicit TRunUnderTest(std::vector<TRow> Rows) { Window.Rows = std::move(Rows); }
+
+  // The running task ends (its own event, then the list's), then the timer
+  // ticks until the next row is set up or the run is over.
+  void FinishTask(bool Exception = false) {
+    Run.Terminate(0, Exception);
+    Run.Terminate(-1, false);
+    Tick();
+  }
+  void Tick() {
+    for (int I = 0; I < 5 && Window.TimerOn && !Run.Converting(); ++I) Run.TimerTick();
+  }
+  // Converts to the end: every task that starts ends normally.
+  void RunToEnd() {
+    Run.ConvertClick(false);
+    for (int Guard = 0; Guard < 50 && Window.TimerOn; ++Guard) {
+      if (Run.Converting())
+        FinishTask();
+      else
+        Tick();
+    }
+  }
+};
+
+std::vector<TRow> Rows(std::initializer_list<bool> Checks) {
+  std::vector<TRow> Result;
+  for (bool Checked : Checks)
+    Result.emplace_back("/clips/" + std::to_string(Result.size()) + ".avi", "320x240", Checked);
+  return Result;
+}
+
+// Which rows the queue converts, in order, and that every run ends with one
+// completion message and an unlocked window, whatever is checked.
+TEST(ConversionRun, TheQueueWalksTheCheckedRowsInOrder) {
+  struct TCase {
+    std::vector<bool> Checked;
+    std::vector<std::string> Converted;
+  };
+  const TCase Cases[] = {
+      {{true, true, true}, {"/clips/0.avi", "/clips/1.avi", "/clips/2.avi"}},
+      {{true, false, true}, {"/clips/0.avi", "/clips/2.avi"}},
+      {{false, true, false}, {"/clips/1.avi"}},  // an unchecked last row is skipped
+      {{false, false, false}, {}},
+      {{true}, {"/clips/0.avi"}},
+  };
+  for (const TCase &Case : Cases) {
+    std::vector<TRow> List;
+    for (bool Checked : Case.Checked)
+      List.emplace_back("/clips/" + std::to_string(List.size()) + ".avi", "320x240", Checked);
+    TRunUnderTest T(List);
+    T.RunToEnd();
+    EXPECT_EQ(T.Engine.Inputs, Case.Converted);
+    EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"All Conversions Completed"});
+    EXPECT_EQ(T.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
+    EXPECT_FALSE(T.Run.Converting());
+    EXPECT_FALSE(T.Window.TimerOn);
+    for (size_t I = 0; I < List.size(); ++I)
+      EXPECT_EQ(T.Window.Rows[I].Progress, List[I].Checked ? "Done" : "");
+  }
+}
+
+// The next row starts on the second tick after the task's end.
+TEST(ConversionRun, NextRowStartsOnTheSecondTick) {
+  TRunUnderTest T(Rows({true, true}));
+  T.Run.ConvertClick(false);
+  EXPECT_TRUE(T.Run.Converting());
+  T.Run.TimerTick();  // a tick while the task runs does nothing
+  EXPECT_EQ(T.Engine.Inputs.size(), 1u);
+  T.Run.Terminate(0, false);
+  T.Run.Terminate(-1, false);
+  T.Run.TimerTick();
+  EXPECT_EQ(T.Engine.Inputs.size(), 1u);
+  T.Run.TimerTick();
+  EXPECT_EQ(T.Engine.Inputs.size(), 2u);
+  EXPECT_EQ(T.Run.CurrentRow(), 1);
+}
+
+// A row unchecked while an earlier one converts is skipped; one checked
+// then is taken.
+TEST(ConversionRun, CheckBoxesCountWhenTheQueueReachesThem) {
+  TRunUnderTest T(Rows({true, true, false}));
+  T.Run.ConvertClick(false);
+  T.Window.Rows[1].Checked = false;
+  T.Window.Rows[2].Checked = true;
+  T.FinishTask();
+  T.FinishTask();
+  T.Tick();
+  EXPECT_EQ(T.Engine.Inputs, (std::vector<std::string>{"/clips/0.avi", "/clips/2.avi"}));
+  EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"All Conversions Completed"});
+}
+
+TEST(ConversionRun, OutcomeTextsOfTheRows) {
+  TRunUnderTest T(Rows({true, true, true, true, true}));
+  T.Engine.FailAdd = {"/clips/1.avi"};
+  T.Engine.FailOutput = {"/clips/2.avi"};
+  T.Run.ConvertClick(false);
+  T.FinishTask(true);  // row 0 ends with an error
+  T.Tick();            // row 1 cannot be added, row 2 gets no output: the timer moves on
+  T.Tick();
+  T.Tick();
+  ASSERT_EQ(T.Run.CurrentRow(), 3);
+  T.FinishTask(false);
+  T.FinishTask(false);
+  EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Fail", "Fail", "Done", "Done"}));
+  EXPECT_NE(std::find(T.Engine.Calls.begin(), T.Engine.Calls.end(), "remove"), T.Engine.Calls.end());
+  EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"All Conversions Completed"});
+}
+
+// A last row that cannot be added ends the run at once.
+TEST(ConversionRun, LastRowWithoutTaskEndsTheRunAtOnce) {
+  TRunUnderTest T(Rows({true}));
+  T.Engine.FailAdd = {"/clips/0.avi"};
+  T.Run.ConvertClick(false);
+  EXPECT_EQ(T.Window.Progress(), std::vector<std::string>{"Fail"});
+  EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"All Conversions Completed"});
+  EXPECT_FALSE(T.Run.Converting());
+  EXPECT_FALSE(T.Window.TimerOn);
+  EXPECT_EQ(T.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
+}
+
+TEST(ConversionRun, ASetUpThatRaisesIsReportedAndTheRunGoesOn) {
+  TRunUnderTest T(Rows({true, true}));
+  T.Engine.Throw = "/clips/0.avi";
+  T.Run.ConvertClick(false);
+  EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"Fail to add file to list!"});
+  // The task was made, so it is started; it fails without an output.
+  EXPECT_EQ(T.Engine.Calls.back(), "start 1");
+  T.FinishTask(true);
+  T.FinishTask(false);
+  EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Done"}));
+}
+
+// The three checks before a run, with their exact texts; none starts it.
+TEST(ConversionRun, ChecksBeforeTheRun) {
+  const korvane::test::TTempDir Folder;
+  struct TCase {
+    std::vector<TRow> List;
+    std::string OutputFolder;
+    std::string Message;
+    bool Browses;
+  };
+  const TCase Cases[] = {
+      {{}, Folder.Path(), "Please Add Files To Convert!", false},
+      {Rows({true}), "", "Please select an output folder!", true},
+      {Rows({true}), Folder.Path() + "/gone",
+       "The output folder \"" + Folder.Path() +
+           "/gone\"\n\rdoes not exist or has been deleted!\n\rPlease choose a new "
+           "output folder.",
+       true},
+      {Rows({true}), "   ",
+       "The output folder \"   \"\n\rdoes not exist or has been deleted!\n\rPlease choose a new "
+       "output folder.",
+       true},
+  };
+  for (const TCase &Case : Cases) {
+    TRunUnderTest T(Case.List);
+    T.Window.Given.OutputFolder = Case.OutputFolder;
+    T.Run.ConvertClick(false);
+    EXPECT_EQ(T.Window.Messages, std::vector<std::string>{Case.Message});
+    EXPECT_EQ(T.Window.Log, Case.Browses ? std::vector<std::string>{"browse"} : std::vector<std::string>{});
+    EXPECT_TRUE(T.Engine.Calls.empty());
+    EXPECT_FALSE(T.Run.Converting());
+  }
+  // A folder with blanks around it is found, and outputs go into it.
+  TRunUnderTest T(Rows({true}));
+  T.Window.Given.OutputFolder = " " + Folder.Path() + " ";
+  T.Run.ConvertClick(false);
+  EXPECT_TRUE(T.Window.Messages.empty());
+  ASSERT_EQ(T.Engine.OutputNames.size(), 1u);
+  EXPECT_EQ(T.Engine.OutputNames[0], Folder.Path() + "/0.mp4");
+}
+
+TEST(ConversionRun, ConvertIsIgnoredWhileFilesAreAdded) {
+  TRunUnderTest T(Rows({true}));
+  T.Window.Rows[0].Progress = "Error";
+  T.Run.ConvertClick(true);
+  EXPECT_EQ(T.Window.Rows[0].Progress, "Error");
+  EXPECT_TRUE(T.Engine.Calls.empty());
+}
+
+// What a progress event shows: percentage, frames, size and bar.
+TEST(ConversionRun, ProgressTexts) {
+  struct TCase {
+    int Frame, Current, Total;
+    int64_t Size;
+    std::string Progress, Frames;
+    int Bar;
+  };
+  const TCase Cases[] = {
+      {10, 500, 2000, 4096, "25%", "10", 25},
+      {0, 0, 2000, 0, "0%", "0", 0},
+      {60, 2100, 2000, 99999, "100%", "60", 100},  // past the expected end
+      {-1, 700, 1000, 1234, "70%", " ", 70},       // no video: no frame count
+      {7, 700, 0, 50, "", "7", -1},                // length unknown: no percentage
+      {7, 700, -5, 50, "", "7", -1},
+      {1, 2000000000, 2000000001, 9, "99%", "1", 99},  // no overflow on long outputs
+  };
+  for (const TCase &Case : Cases) {
+    TRunUnderTest T(Rows({true}));
+    T.Run.ConvertClick(false);
+    TProgressInfo Info;
+    Info.FrameNumber = Case.Frame;
+    Info.CurrentDuration = Case.Current;
+    Info.TotalOutputDuration = Case.Total;
+    Info.CurrentSize = Case.Size;
+    T.Run.Progress(Info);
+    EXPECT_EQ(T.Window.Rows[0].Progress, Case.Progress);
+    EXPECT_EQ(T.Window.Rows[0].Frames, Case.Frames);
+    EXPECT_EQ(T.Window.Bar, Case.Bar);
+    EXPECT_EQ(T.Window.Status, "File Size : " + std::to_string(Case.Size) + " Bytes");
+  }
+}
+
+// Stop pauses and asks: No resumes the task, Yes stops the run; the
+// stopped row reads "Abort" and no completion message comes.
+TEST(ConversionRun, StopAsksAndStopsOnYes) {
+  TRunUnderTest No(Rows({true, true}));
+  No.Run.ConvertClick(false);
+  No.Window.StopAnswers = {false};
+  No.Run.StopClick();
+  EXPECT_EQ(std::vector<std::string>(No.Engine.Calls.end() - 2, No.Engine.Calls.end()),
+            (std::vector<std::string>{"pause", "resume"}));
+  EXPECT_TRUE(No.Run.Converting());
+  EXPECT_TRUE(No.Window.TimerOn);
+  No.FinishTask();
+  No.FinishTask();
+  EXPECT_EQ(No.Window.Progress(), (std::vector<std::string>{"Done", "Done"}));
+
+  TRunUnderTest Yes(Rows({true, true}));
+  Yes.Run.ConvertClick(false);
+  Yes.Window.StopAnswers = {true};
+  Yes.Run.StopClick();
+  EXPECT_EQ(std::vector<std::string>(Yes.Engine.Calls.end() - 2, Yes.Engine.Calls.end()),
+            (std::vector<std::string>{"pause", "stop"}));
+  EXPECT_FALSE(Yes.Run.Converting());
+  EXPECT_FALSE(Yes.Window.TimerOn);
+  EXPECT_EQ(Yes.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
+  Yes.Run.Terminate(0, false);
+  Yes.Run.Terminate(-1, false);
+  EXPECT_EQ(Yes.Window.Progress(), (std::vector<std::string>{"Abort", ""}));
+  EXPECT_EQ(Yes.Window.Messages, std::vector<std::string>{"Stop all conversions?"});
+  EXPECT_EQ(Yes.Engine.Calls.back(), "clear");
+  // A stop button while no run is on asks nothing and changes nothing.
+  TRunUnderTest Idle(Rows({true}));
+  Idle.Run.StopClick();
+  EXPECT_TRUE(Idle.Window.Messages.empty());
+  EXPECT_EQ(Idle.Engine.Calls, std::vector<std::string>{"stop"});
+}
+
+// What the run hands the component for a row: volume, aspect and name.
+TEST(ConversionRun, RowOutputOptions) {
+  TRunUnderTest T({TRow("/clips/song.mp3", " ", true), TRow("/clips/wide.avi", "1280x720", true)});
+  T.Window.Given.VolumePosition = 10;
+  T.RunToEnd();
+  ASSERT_EQ(T.Engine.Outputs.size(), 2u);
+  EXPECT_EQ(T.Engine.Outputs[0].AudioVolume, 600);
+  EXPECT_EQ(T.Engine.Outputs[0].FrameAspectRatio, "1.3333");  // no picture: the fallback
+  EXPECT_EQ(T.Engine.Outputs[1].FrameAspectRatio, "1.7778");
+  EXPECT_EQ(T.Engine.OutputNames[0], "/tmp/song.mp4");
+  EXPECT_EQ(T.Engine.Outputs[1].PadTop, -1);  // "None": no letterbox
+  T.Window.Profile.ComboAspectRatio.ItemIndex = 2;
+  T.Window.Given.LetterBox = true;
+  T.Window.Profile.ComboVideoSize.Select("640 x 480");
+  T.RunToEnd();
+  ASSERT_EQ(T.Engine.Outputs.size(), 4u);
+  EXPECT_EQ(T.Engine.Outputs[3].FrameAspectRatio, "16:9");
+  EXPECT_EQ(T.Engine.Outputs[3].FrameSize, "640x480");  // 16:9 in a 16:9 frame: no bars
+  EXPECT_EQ(T.Engine.Outputs[3].PadTop, 0);
+}
+
+}  // namespace
+}  // namespace korvane
