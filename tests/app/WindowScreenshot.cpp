@@ -1,16 +1,21 @@
 // Makes the README's picture of the main window: starts the real window on
 // the display it is given (Xvfb in scripts/screenshot.sh), adds three clips
-// made now through the Add Files dialog, and saves the window as a PNG.
+// made now through the Add Files dialog, starts converting them and saves
+// the window as a PNG while the first row is under way.
 // Usage: window_screenshot OUTPUT.png
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <clocale>
 #include <cstdio>
 
 #include "DropDownCombo.h"
+#include "FileListView.h"
+#include "MediaFixtures.h"
 #include "WindowFixture.h"
 
 int main(int argc, char **argv) {
@@ -29,12 +34,27 @@ int main(int argc, char **argv) {
   const int Mp4 = Form.ComboOutputFormat->findText("MP4 - MPEG4 Video (*.mp4)");
   Form.ComboOutputFormat->setCurrentIndex(Mp4);
   emit Form.ComboOutputFormat->activated(Mp4);
-  Form.EditOutputFolder->setText(WindowClips().Folder);
-  AddFiles(Form, {WindowClips().Video2997, WindowClips().AudioOnly, WindowClips().Video25});
+  const QString Film = WindowClips().Folder + "/holiday.avi";
+  if (!RunFFmpeg(
+          "-f lavfi -i testsrc2=size=640x480:rate=25:duration=60 -f lavfi -i sine=frequency=440:duration=60 "
+          "-c:v mpeg4 -q:v 4 -c:a mp2 -shortest \"" +
+          Film.toStdString() + "\""))
+    return 1;
+  QTemporaryDir Out;
+  Form.EditOutputFolder->setText(Out.path());
+  AddFiles(Form, {Film});
+  AddFiles(Form, {WindowClips().Video2997, WindowClips().AudioOnly});
+  Form.ButtonConvert->click();
+  // A third of the way through the first row.
+  QDeadlineTimer Deadline(120000);
+  while (Form.ListView1->SubItem(0, korvane::siProgress).remove('%').toInt() < 30 && !Deadline.hasExpired())
+    QTest::qWait(20);
+  Form.FFVCL.PauseAllTasks();
   QTest::qWait(300);
   if (!Form.grab().save(QString::fromLocal8Bit(argv[1]))) {
     std::fprintf(stderr, "window_screenshot: cannot write %s\n", argv[1]);
     return 1;
   }
+  Form.FFVCL.StopAllTasks();
   return 0;
 }

@@ -1,0 +1,430 @@
+// Conversion runs in the real window with the real component: rows checked,
+// converted one after another and named, progress, stop, the letterbox, and
+// files that fail. Outputs are checked with ffprobe and ffmpeg.
+#include <sys/resource.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "AdditionalOptions.h"
+#include "DropDownCombo.h"
+#include "FileListView.h"
+#include "MediaCheck.h"
+#include "MediaFixtures.h"
+#include "WindowFixture.h"
+
+using namespace korvane;
+using namespace korvane::test;
+
+namespace {
+
+// Clips only these tests need.
+struct TRunClips {
+  QString Long;     // 20 s, 480x360 with sound: takes a while to convert
+  QString Wide;     // 16:9 pictures (640x360), 1 s
+  QString Unknown;  // 12 s of Matroska written to a pipe: its length is unknown
+};
+
+const TRunClips &RunClips() {
+  static QTemporaryDir Folder;
+  static const TRunClips Clips = [] {
+    TRunClips C;
+    C.Long = Folder.filePath("long.avi");
+    C.Wide = Folder.filePath("wide.mp4");
+    // Named as the dialog offers it; the content is what counts.
+    C.Unknown = Folder.filePath("unknown.mpg");
+    const bool Made =
+        RunFFmpeg(
+            "-f lavfi -i testsrc=size=480x360:rate=25:duration=20 -f lavfi -i sine=frequency=440:duration=20 "
+            "-c:v mpeg4 -q:v 5 -c:a mp2 -shortest \"" +
+            C.Long.toStdString() + "\"") &&
+        RunFFmpeg("-f lavfi -i testsrc=size=640x360:rate=25:duration=1 -c:v mpeg4 -q:v 2 \"" +
+                  C.Wide.toStdString() + "\"") &&
+        RunCommand(
+            "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=12 -c:v mpeg4 -f matroska "
+            "pipe:1 > \"" +
+            C.Unknown.toStdString() + "\"")
+                .Status == 0;
+    if (!Made) qFatal("cannot make the run clips");
+    return C;
+  }();
+  return Clips;
+}
+
+void ChooseFormat(TForm1 &Form, const QString &Text) {
+  const int Row = Form.ComboOutputFormat->findText(Text);
+  if (Row < 0) qFatal("no format %s", qPrintable(Text));
+  Form.ComboOutputFormat->setCurrentIndex(Row);
+  emit Form.ComboOutputFormat->activated(Row);
+}
+
+QStringList ProgressColumn(const TFileListView &List) {
+  QStringList Texts;
+  for (int Row = 0; Row < List.RowCount(); ++Row) Texts << List.SubItem(Row, siProgress);
+  return Texts;
+}
+
+bool RunOver(TForm1 &Form) { return !Form.Converting() && !Form.TimerConvertAgain->isActive(); }
+
+// Presses "Convert Now !" and waits for the run to end.
+void ConvertAll(TForm1 &Form) {
+  Form.ButtonConvert->click();
+  QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 180000);
+  QTest::qWait(50);  // the last events of the component
+}
+
+QStringList Files(const QString &Folder) { return QDir(Folder).entryList(QDir::Files, QDir::Name); }
+
+// Fails the test program instead of letting a deadlock hang it.
+class TWatchdog {
+ public:
+  explicit TWatchdog(std::chrono::seconds Limit)
+      : FThread([this, Limit] {
+          std::unique_lock Guard(FLock);
+          if (!FDisarmed.wait_for(Guard, Limit, [this] { return FDone; })) {
+            std::fputs("watchdog: the window did not come back within its time: deadlock\n", stderr);
+            std::_Exit(3);
+          }
+        }) {}
+  ~TWatchdog() {
+    {
+      std::lock_guard Guard(FLock);
+      FDone = true;
+    }
+    FDisarmed.notify_all();
+    FThread.join();
+  }
+
+ private:
+  std::mutex FLock;
+  std::condition_variable FDisarmed;
+  bool FDone = false;
+  std::thread FThread;
+};
+
+// Lines of a decoded picture's brightness: the mean of each pixel row of
+// the first frame, as the ffmpeg program decodes it.
+std::vector<double> RowBrightness(const QString &File, int Width, int Height) {
+  const TCommandResult Raw = RunCommand("ffmpeg -v error -i \"" + File.toStdString() +
+                                        "\" -frames:v 1 -f rawvideo -pix_fmt gray pipe:1");
+  std::vector<double> Rows;
+  if (Raw.Status != 0 || Raw.Output.size() != size_t(Width) * Height) return Rows;
+  for (int Y = 0; Y < Height; ++Y) {
+    double Sum = 0;
+    for (int X = 0; X < Width; ++X) Sum += static_cast<unsigned char>(Raw.Output[size_t(Y) * Width + X]);
+    Rows.push_back(Sum / Width);
+  }
+  return Rows;
+}
+
+}  // namespace
+
+class RunTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir Out;
+
+  TForm1 &Prepare(TWindowUnderTest &Window, const QString &Format, const QStringList &Clips) {
+    TForm1 &Form = Window.Form();
+    ChooseFormat(Form, Format);
+    Form.EditOutputFolder->setText(Out.path());
+    AddFiles(Form, Clips);
+    return Form;
+  }
+
+ private slots:
+  void init() {
+    QDir(Out.path()).removeRecursively();
+    QDir().mkpath(Out.path());
+  }
+
+  // A video clip, a sound clip and a file that cannot be read: two playable
+  // outputs, a "Fail" row, one completion message, an unlocked window.
+  void ConvertsTheCheckedRows() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form =
+        Prepare(Window, "MP4 - MPEG4 Video (*.mp4)", {Clips.Video2997, Clips.AudioOnly, Clips.Broken});
+    ConvertAll(Form);
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "Done", "Fail"}));
+    QCOMPARE(Window.Messages.Texts(), QStringList({"All Conversions Completed"}));
+    QCOMPARE(Window.Messages.Shown[0].Caption, QString("Information"));
+    QVERIFY(Form.ButtonConvert->isEnabled());
+    QVERIFY(Form.ComboOutputFormat->isEnabled());
+    QVERIFY(Form.MenuFile->menuAction()->isEnabled());
+    QCOMPARE(Form.ProgressBar1->value(), 0);
+    QCOMPARE(Files(Out.path()), QStringList({"a-clip2997.mp4", "d-song.mp4"}));
+
+    const TProbedFile Video = ProbeFile(Out.filePath("a-clip2997.mp4").toStdString());
+    QVERIFY2(Video.Errors.empty(), Video.Errors.c_str());
+    QVERIFY(Video.Stream("video") && Video.Stream("audio"));
+    QCOMPARE(QString::fromStdString(Video.Stream("video")->at("codec_name")), QString("mpeg4"));
+    QCOMPARE(QString::fromStdString(Video.Stream("audio")->at("codec_name")), QString("aac"));
+    QCOMPARE(Number(Video.Stream("video"), "width"), 320.0);
+    QCOMPARE(Number(Video.Stream("video"), "height"), 240.0);
+    QVERIFY(std::abs(Number(&Video.Format, "duration") - 2.0) < 0.15);
+    const TProbedFile Sound = ProbeFile(Out.filePath("d-song.mp4").toStdString());
+    QCOMPARE(Sound.Count("video"), 0);
+    QCOMPARE(QString::fromStdString(Sound.Stream("audio")->at("codec_name")), QString("aac"));
+    QVERIFY(std::abs(Number(&Sound.Format, "duration") - 1.0) < 0.15);
+    for (const char *Name : {"a-clip2997.mp4", "d-song.mp4"}) {
+      const std::string Errors = DecodeErrors(Out.filePath(Name).toStdString());
+      QVERIFY2(Errors.empty(), Errors.c_str());
+    }
+  }
+
+  // Outputs take the input's name, made unique unless overwriting is on.
+  void OutputNamesAreUnique() {
+    const TWindowClips &Clips = WindowClips();
+    {
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, "MP3 - Mpeg Layer3 Audio (*.mp3)", {Clips.AudioOnly});
+      AddFiles(Form, {Clips.AudioOnly});
+      ConvertAll(Form);
+      QCOMPARE(Files(Out.path()), QStringList({"d-song-1.mp3", "d-song.mp3"}));
+      ConvertAll(Form);
+      QCOMPARE(Files(Out.path()),
+               QStringList({"d-song-1.mp3", "d-song-2.mp3", "d-song-3.mp3", "d-song.mp3"}));
+    }
+    init();
+    {
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, "MP3 - Mpeg Layer3 Audio (*.mp3)", {Clips.AudioOnly});
+      AddFiles(Form, {Clips.AudioOnly});
+      Form.Form4->CheckBoxOverWrite->setChecked(true);
+      QFile Old(Out.filePath("d-song.mp3"));
+      QVERIFY(Old.open(QIODevice::WriteOnly));
+      Old.write("an older file");
+      Old.close();
+      ConvertAll(Form);
+      QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "Done"}));
+      QCOMPARE(Files(Out.path()), QStringList({"d-song.mp3"}));
+      const std::string Errors = DecodeErrors(Out.filePath("d-song.mp3").toStdString());
+      QVERIFY2(Errors.empty(), Errors.c_str());
+    }
+  }
+
+  // Check boxes are read when the queue reaches a row.
+  void UncheckedRowsAreSkipped() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form =
+        Prepare(Window, "WAV - Waveform Audio (*.wav)", {Clips.AudioOnly, Clips.Video2997, Clips.Video2398});
+    Form.ListView1->SetChecked(2, false);  // an unchecked last row
+    Form.ButtonConvert->click();
+    Form.ListView1->SetChecked(1, false);  // unchecked while row 0 converts
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 120000);
+    QTest::qWait(50);
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "", ""}));
+    QCOMPARE(Files(Out.path()), QStringList({"d-song.wav"}));
+    QCOMPARE(Window.Messages.Texts(), QStringList({"All Conversions Completed"}));
+  }
+
+  // Stop pauses and asks: No lets the task finish, Yes stops it with a
+  // playable part of the output, no completion message and an unlocked
+  // window.
+  void StopAsksFirst() {
+    const TRunClips &Clips = RunClips();
+    {
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {Clips.Long});
+      Form.ButtonConvert->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!Form.ListView1->SubItem(0, siProgress).isEmpty(), 60000);
+      QVERIFY2(Form.ListView1->SubItem(0, siProgress).endsWith('%'), qPrintable(Form.ListView1->SubItem(0, siProgress)));
+      QString FramesWhileAsked;
+      Window.Messages.WhileShown = [&](const TMessage &) {
+        FramesWhileAsked = Form.ListView1->SubItem(0, siFrames);
+      };
+      Window.Messages.Answers = {TMessageAnswer::No};
+      Form.ButtonStopSmall->click();
+      QCOMPARE(Window.Messages.Shown.back().Caption, QString("Confirmation"));
+      QCOMPARE(Window.Messages.Shown.back().Text, QString("Stop all conversions?"));
+      QVERIFY(Window.Messages.Shown.back().Icon == TMessageIcon::Question);
+      QVERIFY(Window.Messages.Shown.back().YesNo);
+      QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 180000);
+      QTest::qWait(50);
+      QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
+      QCOMPARE(Window.Messages.Texts().last(), QString("All Conversions Completed"));
+      const TProbedFile Whole = ProbeFile(Out.filePath("long.avi").toStdString());
+      QVERIFY(std::abs(Number(&Whole.Format, "duration") - 20.0) < 0.5);
+    }
+    init();
+    {
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {Clips.Long});
+      AddFiles(Form, {Clips.Long});
+      QCOMPARE(Form.ListView1->RowCount(), 2);
+      Form.ButtonConvert->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!Form.ListView1->SubItem(0, siProgress).isEmpty(), 60000);
+      Window.Messages.Answers = {TMessageAnswer::Yes};
+      Form.ButtonStopConvert->click();
+      QVERIFY(!Form.Converting());
+      QVERIFY(Form.ButtonConvert->isEnabled());
+      QTRY_COMPARE_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress), QString("Abort"), 30000);
+      QTest::qWait(300);
+      QCOMPARE(Form.ListView1->SubItem(1, siProgress), QString());
+      QCOMPARE(Window.Messages.Texts(), QStringList({"Stop all conversions?"}));
+      QCOMPARE(Files(Out.path()), QStringList({"long.avi"}));
+      const TProbedFile Part = ProbeFile(Out.filePath("long.avi").toStdString());
+      QVERIFY2(Part.Errors.empty(), Part.Errors.c_str());
+      QVERIFY(Part.Stream("video"));
+      QVERIFY(Number(&Part.Format, "duration") > 0 && Number(&Part.Format, "duration") < 19.5);
+      const std::string Errors = DecodeErrors(Out.filePath("long.avi").toStdString());
+      QVERIFY2(Errors.empty(), Errors.c_str());
+    }
+  }
+
+  // Stop pressed again and again while progress comes as fast as the
+  // component sends it: the window always comes back.
+  void StopDuringProgressNeverDeadlocks() {
+    const TRunClips &Clips = RunClips();
+    TWatchdog Watchdog(std::chrono::seconds(60));
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {Clips.Long});
+    Form.FFVCL.SetProgressInterval(0);  // as often as it allows
+    for (int Round = 0; Round < 4; ++Round) {
+      Window.Messages.Answers = {TMessageAnswer::No, TMessageAnswer::Yes};
+      Form.ButtonConvert->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!Form.ListView1->SubItem(0, siFrames).isEmpty(), 30000);
+      QTest::qWait(20 * Round);
+      Form.ButtonStopConvert->click();  // No: it goes on
+      Form.ButtonStopConvert->click();  // Yes: it stops
+      QTRY_COMPARE_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress), QString("Abort"), 30000);
+      QVERIFY(RunOver(Form));
+    }
+  }
+
+  // The three checks of "Convert Now !", with their captions and texts.
+  void ConvertChecksItsInputs() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    Form.ButtonConvert->click();
+    Form.ListView1->AddRow(WindowClips().AudioOnly, {" ", " ", "00:00:01", "3GP"});
+    Form.EditOutputFolder->clear();
+    AnswerFileDialog(Form.BrowseForFolder1, {});
+    Form.Convert1->trigger();
+    Form.EditOutputFolder->setText(Out.filePath("gone"));
+    AnswerFileDialog(Form.BrowseForFolder1, {});
+    Form.ButtonConvert->click();
+    QCOMPARE(
+        Window.Messages.Texts(),
+        QStringList({"Please Add Files To Convert!", "Please select an output folder!",
+                     "The output folder \"" + Out.filePath("gone") +
+                         "\"\n\rdoes not exist or has been deleted!\n\rPlease choose a new output folder."}));
+    for (const TMessage &Message : Window.Messages.Shown) {
+      QCOMPARE(Message.Caption, QString("Information"));
+      QVERIFY(Message.Icon == TMessageIcon::Information);
+      QVERIFY(!Message.YesNo);
+    }
+    QVERIFY(!Form.Converting());
+    QVERIFY(Files(Out.path()).isEmpty());
+  }
+
+  // While a run is on: Clear and Add Files do nothing, the window refuses
+  // to close; after it, it closes.
+  void GuardsWhileConverting() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {RunClips().Long});
+    Form.ButtonConvert->click();
+    QVERIFY(Form.Converting());
+    Form.ClearAllItems1->trigger();
+    QCOMPARE(Form.ListView1->RowCount(), 1);
+    QVERIFY(!Form.close());
+    QVERIFY(Form.isVisible());
+    Window.Messages.Answers = {TMessageAnswer::Yes};
+    Form.ButtonStopConvert->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress), QString("Abort"), 30000);
+    QVERIFY(Form.close());
+  }
+
+  // "LetterBox" keeps a 16:9 picture's shape in a 4:3 frame with black bars
+  // above and below; "None" fills the frame.
+  void LetterBoxKeepsTheShape() {
+    for (const bool LetterBox : {true, false}) {
+      init();
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {RunClips().Wide});
+      Form.ComboVideoSize->setCurrentIndex(Form.ComboVideoSize->findText("320 x 240 (VGA)"));
+      Form.ComboLetterBox->setCurrentIndex(LetterBox ? 1 : 0);
+      ConvertAll(Form);
+      QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
+      const QString Output = Out.filePath("wide.avi");
+      const TProbedFile Probed = ProbeFile(Output.toStdString());
+      QCOMPARE(Number(Probed.Stream("video"), "width"), 320.0);
+      QCOMPARE(Number(Probed.Stream("video"), "height"), 240.0);
+      const std::vector<double> Rows = RowBrightness(Output, 320, 240);
+      QCOMPARE(int(Rows.size()), 240);
+      // A 16:9 picture 320 wide is 180 high: 30 black rows above and below.
+      auto Black = [&](int Row) { return Rows[Row] < 20; };
+      for (int Row : {0, 10, 27, 212, 230, 239}) QCOMPARE(Black(Row), LetterBox);
+      for (int Row : {34, 120, 205}) QVERIFY(!Black(Row));
+    }
+  }
+
+  // A file that fails part-way (here the output can grow no further, as on
+  // a full disk) says "Fail", leaves nothing, and the queue goes on.
+  void FailurePartWayLeavesNothing() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form =
+        Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {RunClips().Long, Clips.AudioOnly});
+    rlimit Old{};
+    getrlimit(RLIMIT_FSIZE, &Old);
+    const auto OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit Small = Old;
+    Small.rlim_cur = 400 * 1024;
+    setrlimit(RLIMIT_FSIZE, &Small);
+    ConvertAll(Form);
+    setrlimit(RLIMIT_FSIZE, &Old);
+    std::signal(SIGXFSZ, OldHandler);
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Fail", "Done"}));
+    QCOMPARE(Files(Out.path()), QStringList({"d-song.avi"}));
+    QCOMPARE(Window.Messages.Texts(), QStringList({"All Conversions Completed"}));
+  }
+
+  // A source whose length is unknown: the row counts frames without a
+  // percentage, and the run still ends "Done".
+  void UnknownLengthShowsFramesOnly() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {RunClips().Unknown});
+    QCOMPARE(Form.ListView1->SubItem(0, siDuration), QString("Unknown"));
+    QStringList Seen;
+    Form.FFVCL.SetProgressInterval(100);
+    QTimer Watch;
+    connect(&Watch, &QTimer::timeout, this, [&] {
+      const QString Text =
+          Form.ListView1->SubItem(0, siProgress) + "|" + Form.ListView1->SubItem(0, siFrames);
+      if (Seen.isEmpty() || Seen.last() != Text) Seen << Text;
+    });
+    Watch.start(5);
+    ConvertAll(Form);
+    Watch.stop();
+    QCOMPARE(Form.ListView1->SubItem(0, siProgress), QString("Done"));
+    for (const QString &Text : Seen) QVERIFY2(!Text.contains('%'), qPrintable(Seen.join(", ")));
+    // Frames were counted while it ran.
+    QVERIFY2(std::any_of(Seen.begin(), Seen.end(),
+                         [](const QString &Text) { return Text.startsWith("|") && Text.size() > 1; }),
+             qPrintable(Seen.join(", ")));
+  }
+};
+
+KORVANE_WINDOW_TEST(RunTest);
+
+#include "RunTest.moc"
