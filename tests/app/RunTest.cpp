@@ -37,7 +37,7 @@ namespace {
 
 // Clips only these tests need.
 struct TRunClips {
-  QString Long;     // 20 s, 480x360 with sound: takes a while to convert
+  QString Long;     // 20 s, 480x360 with sound: seconds to convert to H.264 (SlowProfile)
   QString Wide;     // 16:9 pictures (640x360), 1 s
   QString Unknown;  // 12 s of Matroska written to a pipe: its length is unknown
 };
@@ -67,6 +67,10 @@ const TRunClips &RunClips() {
   }();
   return Clips;
 }
+
+// A profile that encodes H.264: the long clip takes seconds with it, long
+// enough to press stop while it runs.
+const QString SlowProfile = "Apple TV H264 (320 x 240) (*.mp4)";
 
 void ChooseFormat(TForm1 &Form, const QString &Text) {
   const int Row = Form.ComboOutputFormat->findText(Text);
@@ -244,10 +248,11 @@ class RunTest : public QObject {
     const TRunClips &Clips = RunClips();
     {
       TWindowUnderTest Window;
-      TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {Clips.Long});
+      TForm1 &Form = Prepare(Window, SlowProfile, {Clips.Long});
       Form.ButtonConvert->click();
       QTRY_VERIFY_WITH_TIMEOUT(!Form.ListView1->SubItem(0, siProgress).isEmpty(), 60000);
-      QVERIFY2(Form.ListView1->SubItem(0, siProgress).endsWith('%'), qPrintable(Form.ListView1->SubItem(0, siProgress)));
+      QVERIFY2(Form.ListView1->SubItem(0, siProgress).endsWith('%'),
+               qPrintable(Form.ListView1->SubItem(0, siProgress)));
       QString FramesWhileAsked;
       Window.Messages.WhileShown = [&](const TMessage &) {
         FramesWhileAsked = Form.ListView1->SubItem(0, siFrames);
@@ -262,13 +267,13 @@ class RunTest : public QObject {
       QTest::qWait(50);
       QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
       QCOMPARE(Window.Messages.Texts().last(), QString("All Conversions Completed"));
-      const TProbedFile Whole = ProbeFile(Out.filePath("long.avi").toStdString());
+      const TProbedFile Whole = ProbeFile(Out.filePath("long.mp4").toStdString());
       QVERIFY(std::abs(Number(&Whole.Format, "duration") - 20.0) < 0.5);
     }
     init();
     {
       TWindowUnderTest Window;
-      TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {Clips.Long});
+      TForm1 &Form = Prepare(Window, SlowProfile, {Clips.Long});
       AddFiles(Form, {Clips.Long});
       QCOMPARE(Form.ListView1->RowCount(), 2);
       Form.ButtonConvert->click();
@@ -281,12 +286,12 @@ class RunTest : public QObject {
       QTest::qWait(300);
       QCOMPARE(Form.ListView1->SubItem(1, siProgress), QString());
       QCOMPARE(Window.Messages.Texts(), QStringList({"Stop all conversions?"}));
-      QCOMPARE(Files(Out.path()), QStringList({"long.avi"}));
-      const TProbedFile Part = ProbeFile(Out.filePath("long.avi").toStdString());
+      QCOMPARE(Files(Out.path()), QStringList({"long.mp4"}));
+      const TProbedFile Part = ProbeFile(Out.filePath("long.mp4").toStdString());
       QVERIFY2(Part.Errors.empty(), Part.Errors.c_str());
       QVERIFY(Part.Stream("video"));
       QVERIFY(Number(&Part.Format, "duration") > 0 && Number(&Part.Format, "duration") < 19.5);
-      const std::string Errors = DecodeErrors(Out.filePath("long.avi").toStdString());
+      const std::string Errors = DecodeErrors(Out.filePath("long.mp4").toStdString());
       QVERIFY2(Errors.empty(), Errors.c_str());
     }
   }
@@ -297,7 +302,7 @@ class RunTest : public QObject {
     const TRunClips &Clips = RunClips();
     TWatchdog Watchdog(std::chrono::seconds(60));
     TWindowUnderTest Window;
-    TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {Clips.Long});
+    TForm1 &Form = Prepare(Window, SlowProfile, {Clips.Long});
     Form.FFVCL.SetProgressInterval(0);  // as often as it allows
     for (int Round = 0; Round < 4; ++Round) {
       Window.Messages.Answers = {TMessageAnswer::No, TMessageAnswer::Yes};
@@ -341,7 +346,7 @@ class RunTest : public QObject {
   // to close; after it, it closes.
   void GuardsWhileConverting() {
     TWindowUnderTest Window;
-    TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {RunClips().Long});
+    TForm1 &Form = Prepare(Window, SlowProfile, {RunClips().Long});
     Form.ButtonConvert->click();
     QVERIFY(Form.Converting());
     Form.ClearAllItems1->trigger();
@@ -403,7 +408,7 @@ class RunTest : public QObject {
   // percentage, and the run still ends "Done".
   void UnknownLengthShowsFramesOnly() {
     TWindowUnderTest Window;
-    TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)", {RunClips().Unknown});
+    TForm1 &Form = Prepare(Window, SlowProfile, {RunClips().Unknown});
     QCOMPARE(Form.ListView1->SubItem(0, siDuration), QString("Unknown"));
     QStringList Seen;
     Form.FFVCL.SetProgressInterval(100);

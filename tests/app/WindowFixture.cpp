@@ -51,9 +51,10 @@ void AnswerFileDialog(QFileDialog *Dialog, const QStringList &Files, std::functi
   // is up and shows the folder of the files: it selects them one after
   // another in the file view, as a person does with Ctrl and a click, and
   // presses Open.
-  auto Answer = std::make_shared<std::function<void()>>();
-  auto Deadline = std::make_shared<QDeadlineTimer>(10000);
-  *Answer = [Dialog, Files, WhileOpen, Answer, Deadline] {
+  auto *Poll = new QTimer(Dialog);
+  Poll->setInterval(10);
+  const QDeadlineTimer Deadline(10000);
+  QObject::connect(Poll, &QTimer::timeout, Dialog, [Dialog, Files, WhileOpen, Poll, Deadline] {
     auto *View = Dialog->findChild<QListView *>("listView");
     auto *Model = Dialog->findChild<QFileSystemModel *>();
     const QString Folder = Files.isEmpty() ? QString() : QFileInfo(Files.first()).absolutePath();
@@ -62,10 +63,11 @@ void AnswerFileDialog(QFileDialog *Dialog, const QStringList &Files, std::functi
     const bool Ready =
         Dialog->isVisible() && (Files.isEmpty() || (View && Model && Model->rowCount(View->rootIndex()) > 0));
     if (!Ready) {
-      if (Deadline->hasExpired()) qFatal("the file dialog did not come up with %s", qPrintable(Folder));
-      QTimer::singleShot(10, *Answer);
+      if (Deadline.hasExpired()) qFatal("the file dialog did not come up with %s", qPrintable(Folder));
       return;
     }
+    Poll->stop();
+    Poll->deleteLater();
     if (WhileOpen) WhileOpen();
     if (Files.isEmpty()) {
       Dialog->reject();
@@ -78,8 +80,8 @@ void AnswerFileDialog(QFileDialog *Dialog, const QStringList &Files, std::functi
       View->selectionModel()->select(Index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     QMetaObject::invokeMethod(Dialog, "accept");
-  };
-  QTimer::singleShot(0, *Answer);
+  });
+  Poll->start();
 }
 
 void AddFiles(TForm1 &Form, const QStringList &Files) {
