@@ -80,6 +80,26 @@ QFormLayout *NewFormLayout(QWidget *Group) {
   return Form;
 }
 
+// One labelled drop-down list of a settings group.
+struct TComboRow {
+  QComboBox **Combo;
+  const char *Name;
+  const char *Caption;
+};
+
+// A settings group of labelled drop-down lists, one row each.
+QGroupBox *NewComboGroup(QWidget *Parent, const char *Name, const QString &Title,
+                         std::initializer_list<TComboRow> Rows) {
+  auto *Group = new QGroupBox(Title, Parent);
+  Group->setObjectName(Name);
+  auto *Form = NewFormLayout(Group);
+  for (const TComboRow &Row : Rows) {
+    *Row.Combo = NewCombo(Group, Row.Name);
+    Form->addRow(NewLabel(Group, Row.Caption, *Row.Combo), *Row.Combo);
+  }
+  return Group;
+}
+
 }  // namespace
 
 void TForm1::CreateControls() {
@@ -137,30 +157,17 @@ void TForm1::CreateControls() {
   Target->setColumnStretch(1, 1);
 
   // Video, audio and general settings.
-  GroupBox1 = new QGroupBox(" Video Settings ", Client);
-  GroupBox1->setObjectName("GroupBox1");
-  ComboVideoCodec = NewCombo(GroupBox1, "ComboVideoCodec");
-  ComboVideoSize = NewCombo(GroupBox1, "ComboVideoSize");
+  GroupBox1 = NewComboGroup(Client, "GroupBox1", " Video Settings ",
+                            {{&ComboVideoCodec, "ComboVideoCodec", "Video Codec : "},
+                             {&ComboVideoSize, "ComboVideoSize", "Video Size : "},
+                             {&ComboVideoBitrate, "ComboVideoBitrate", "Video Bitrate : "},
+                             {&ComboVideoFramerate, "ComboVideoFramerate", "Video Framerate : "}});
   ComboVideoSize->setMaxVisibleItems(22);
-  ComboVideoBitrate = NewCombo(GroupBox1, "ComboVideoBitrate");
-  ComboVideoFramerate = NewCombo(GroupBox1, "ComboVideoFramerate");
-  auto *VideoForm = NewFormLayout(GroupBox1);
-  VideoForm->addRow(NewLabel(GroupBox1, "Video Codec : ", ComboVideoCodec), ComboVideoCodec);
-  VideoForm->addRow(NewLabel(GroupBox1, "Video Size : ", ComboVideoSize), ComboVideoSize);
-  VideoForm->addRow(NewLabel(GroupBox1, "Video Bitrate : ", ComboVideoBitrate), ComboVideoBitrate);
-  VideoForm->addRow(NewLabel(GroupBox1, "Video Framerate : ", ComboVideoFramerate), ComboVideoFramerate);
-
-  GroupBox2 = new QGroupBox(" Audio Settings ", Client);
-  GroupBox2->setObjectName("GroupBox2");
-  ComboAudioCodec = NewCombo(GroupBox2, "ComboAudioCodec");
-  ComboAudioBitrate = NewCombo(GroupBox2, "ComboAudioBitrate");
-  ComboAudioChannels = NewCombo(GroupBox2, "ComboAudioChannels");
-  ComboSamplingRate = NewCombo(GroupBox2, "ComboSamplingRate");
-  auto *AudioForm = NewFormLayout(GroupBox2);
-  AudioForm->addRow(NewLabel(GroupBox2, "Audio Codec : ", ComboAudioCodec), ComboAudioCodec);
-  AudioForm->addRow(NewLabel(GroupBox2, "Audio Bitrate :", ComboAudioBitrate), ComboAudioBitrate);
-  AudioForm->addRow(NewLabel(GroupBox2, "Audio Channels :", ComboAudioChannels), ComboAudioChannels);
-  AudioForm->addRow(NewLabel(GroupBox2, "Sampling Rate : ", ComboSamplingRate), ComboSamplingRate);
+  GroupBox2 = NewComboGroup(Client, "GroupBox2", " Audio Settings ",
+                            {{&ComboAudioCodec, "ComboAudioCodec", "Audio Codec : "},
+                             {&ComboAudioBitrate, "ComboAudioBitrate", "Audio Bitrate :"},
+                             {&ComboAudioChannels, "ComboAudioChannels", "Audio Channels :"},
+                             {&ComboSamplingRate, "ComboSamplingRate", "Sampling Rate : "}});
 
   GroupBox3 = new QGroupBox(" General Settings ", Client);
   GroupBox3->setObjectName("GroupBox3");
