@@ -98,7 +98,7 @@ void TForm1::DetachComponentEvents() {
   // The tasks read the handlers: stop and free them first, after which the
   // component raises no further event.
   FFVCL.StopAllTasks();
-  FFVCL.ClearTasks();
+  FRunEngine.ClearTasks();
   FFVCL.OnBeforeHook = nullptr;
   FFVCL.OnCustomHook = nullptr;
   FFVCL.OnLog = nullptr;
@@ -251,7 +251,7 @@ void TForm1::DeleteSelectedItem1Click() {
 
 void TForm1::ClearAllItems1Click() {
   if (FAdding || Converting()) return;
-  FFVCL.ClearTasks();
+  FRunEngine.ClearTasks();
   ListView1->clear();
 }
 
@@ -274,7 +274,7 @@ void TForm1::ButtonAddFileClick() {
   // A click that comes while files are still being added (through the
   // events the flow lets through) is ignored outright.
   if (Converting() || FAdding) return;
-  FFVCL.ClearTasks();
+  FRunEngine.ClearTasks();
   ListView1->SetSubItemOfAll(siProgress, QString());
   ListView1->SetSubItemOfAll(siFrames, QString());
   FAdding = true;
