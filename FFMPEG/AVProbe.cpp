@@ -66,10 +66,13 @@ int32_t ClampToInt32(int64_t Value) {
 
 // Files that never end or never answer (pipes, sockets) and folders cannot be
 // probed; refusing them up front keeps the caller from blocking on a read.
-bool IsUnprobeablePath(const std::string &FileName) {
+// The result is the error code that says why, or 0 for a path to open.
+int UnprobeablePathError(const std::string &FileName) {
   struct stat Status {};
-  if (stat(FileName.c_str(), &Status) != 0) return false;
-  return S_ISFIFO(Status.st_mode) || S_ISSOCK(Status.st_mode) || S_ISDIR(Status.st_mode);
+  if (stat(FileName.c_str(), &Status) != 0) return 0;
+  if (S_ISDIR(Status.st_mode)) return AVERROR(EISDIR);
+  if (S_ISFIFO(Status.st_mode) || S_ISSOCK(Status.st_mode)) return AVERROR(ESPIPE);
+  return 0;
 }
 
 // After an open failed on data it could not use: tells whether any demuxer
@@ -113,8 +116,14 @@ std::string TAVProbe::OpenErrorText(const std::string &FileName, int Code) {
           "  for img001.jpg, img002.jpg, ..., use 'img%%03d.jpg'.",
           Name);
     case OpenErrorUnknownFormat: return Format("%s: Unknown format", Name);
-    default: return Format("%s: Error while opening file", Name);
+    default: return Format("%s: Error while opening file (%s)", Name, ErrorDescription(Code).c_str());
   }
+}
+
+std::string TAVProbe::ErrorDescription(int Code) {
+  char Text[AV_ERROR_MAX_STRING_SIZE] = {};
+  if (LibAVUtil::Loaded() && LibAVUtil::av_strerror(Code, Text, sizeof Text) >= 0 && Text[0]) return Text;
+  return Format("error %d", Code);
 }
 
 std::string TAVProbe::InputOpenErrorText(const std::string &FileName, int Code, bool FormatForced) {
@@ -140,8 +149,8 @@ bool TAVProbe::LoadFile(const std::string &FileName, const std::string &AFormatN
     }
   }
 
-  if (IsUnprobeablePath(FileName)) {
-    FLastError = OpenErrorText(FileName, AVERROR(EACCES));
+  if (const int Refused = UnprobeablePathError(FileName)) {
+    FLastError = OpenErrorText(FileName, Refused);
     return false;
   }
 

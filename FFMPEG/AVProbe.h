@@ -66,7 +66,12 @@ class TAVProbe {
 
   // The text for a failed open: FileName followed by what the result code
   // means ("<name>: no such file or directory", "<name>: Unknown format", ...).
+  // A code without a text of its own gives "<name>: Error while opening file"
+  // with the library's description of the code in brackets, so that the
+  // cause ("No space left on device", "Permission denied") is not lost.
   static std::string OpenErrorText(const std::string &FileName, int Code);
+  // The library's description of a result code ("Permission denied").
+  static std::string ErrorDescription(int Code);
   // The same for a failed open of an input: data no demuxer recognises by
   // its content is an unknown format, whatever its name says.
   static std::string InputOpenErrorText(const std::string &FileName, int Code, bool FormatForced);

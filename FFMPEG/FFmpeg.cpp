@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <utility>
 
 #include "AVLibraries.h"
 #include "MyUtil.h"
+#include "NumberLimits.h"
 #include "TextConvert.h"
 #include "TextFormat.h"
 
@@ -54,17 +56,20 @@ void TCustomFFmpeg::ClearOptions() {
   for (auto &Holder : S.FCodecOptions) Holder.reset();
   S.FFormatOptions.reset();
   S.FScaleOptions.reset();
-  // Outputs: closed, and deleted when they stayed empty or their run failed.
+  // Outputs: closed, and deleted when they stayed empty or their run failed,
+  // as long as the name still leads to the file this task wrote.
   for (int I = 0; I < MaxFiles; ++I) {
     S.FOutputStreams[I].clear();
+    const TFileIdentity Written = std::exchange(S.FOutputIdentities[I], {});
     if (!S.FOutputFiles[I]) continue;
     const bool HasFile = !(S.FOutputFiles[I]->oformat->flags & AVFMT_NOFILE) && S.FOutputFiles[I]->url;
     const std::string Name = HasFile ? S.FOutputFiles[I]->url : "";
     S.FOutputFiles[I].reset();
     struct stat Status {};
-    if (HasFile && stat(Name.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) &&
+    if (Written.Known() && RegularFileIdentity(Name) == Written && stat(Name.c_str(), &Status) == 0 &&
         (Status.st_size == 0 || S.FDiscardOutputs))
       unlink(Name.c_str());
+    ReleaseOutputFile(Written);
   }
   S.FOutputFileCount = 0;
   S.FDiscardOutputs = false;
@@ -218,7 +223,7 @@ int64_t DateTimeToUnixSeconds(double DateTime) {
   // The date-time is local wall-clock time; mktime converts it with the
   // time-zone offset in force on that date, daylight saving included.
   const double LocalSeconds = std::round((DateTime - 25569.0) * 86400.0);
-  const std::time_t AsIfUTC = static_cast<std::time_t>(LocalSeconds);
+  const std::time_t AsIfUTC = ClampedInteger<std::time_t>(LocalSeconds);
   std::tm Fields{};
   gmtime_r(&AsIfUTC, &Fields);
   Fields.tm_isdst = -1;

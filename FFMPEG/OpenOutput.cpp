@@ -13,6 +13,7 @@
 #include "AVLibraries.h"
 #include "AVProbe.h"
 #include "FFmpeg.h"
+#include "NumberLimits.h"
 #include "ScopeExit.h"
 #include "TextFormat.h"
 
@@ -101,8 +102,15 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
     }
     Enc->time_base = {Rate.den, Rate.num};
     Enc->framerate = Rate;
-    Enc->width = S.FFrameWidth + S.FPadRight + S.FPadLeft;
-    Enc->height = S.FFrameHeight + S.FPadTop + S.FPadBottom;
+    // Sums of option values: formed wide, and refused when no picture of
+    // that size can exist.
+    const int64_t Width = int64_t{S.FFrameWidth} + S.FPadRight + S.FPadLeft;
+    const int64_t Height = int64_t{S.FFrameHeight} + S.FPadTop + S.FPadBottom;
+    if ((Width > 0 || Height > 0) && !PictureSizeAllowed(Width, Height))
+      throw FFMpegException(korvane::Format("Picture size %lldx%lld (frame size and padding) is too large",
+                                            static_cast<long long>(Width), static_cast<long long>(Height)));
+    Enc->width = static_cast<int>(Width);
+    Enc->height = static_cast<int>(Height);
     if (Enc->width > 0) {
       int Num = 0, Den = 0;
       LibAVUtil::av_reduce(
@@ -208,7 +216,7 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
     Enc->codec_id = ID;
     if (S.FAudioQScale > -99999) {
       Enc->flags |= AV_CODEC_FLAG_QSCALE;
-      Enc->global_quality = static_cast<int>(FF_QP2LAMBDA * S.FAudioQScale);
+      Enc->global_quality = ClampedInteger<int>(FF_QP2LAMBDA * static_cast<double>(S.FAudioQScale));
     }
     Enc->thread_count = S.FThreadCount;
     const AVCodec *Codec = LibAVCodec::avcodec_find_encoder(ID);
@@ -380,12 +388,22 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
     S.FErrorText = TAVProbe::OpenErrorText(FileName, AVERROR(EDOM));
     return false;
   }
-  if (!(Format->flags & AVFMT_NOFILE) &&
-      LibAVFormat::avio_open(&Output->pb, FileName.c_str(), AVIO_FLAG_WRITE) < 0) {
-    S.FErrorText = korvane::Format("Could not open '%s'", FileName.c_str());
-    return false;
+  if (!(Format->flags & AVFMT_NOFILE)) {
+    // Two tasks writing one file would each destroy the other's work.
+    if (OutputFileClaimed(FileName)) {
+      S.FErrorText = korvane::Format(
+          "'%s' is being written by another conversion; choose another output name", FileName.c_str());
+      return false;
+    }
+    const int Opened = LibAVFormat::avio_open(&Output->pb, FileName.c_str(), AVIO_FLAG_WRITE);
+    if (Opened < 0) {
+      S.FErrorText = korvane::Format("Could not open '%s': %s", FileName.c_str(),
+                                     TAVProbe::ErrorDescription(Opened).c_str());
+      return false;
+    }
+    S.FOutputIdentities[Index] = ClaimOutputFile(FileName);
   }
-  Output->max_delay = static_cast<int>(S.FMuxMaxDelay * 1000000);
+  Output->max_delay = SecondsToMicroseconds<int>(S.FMuxMaxDelay);
   ApplyGenericOptions(Output.get(), S.FFormatOptions.get(), AV_OPT_FLAG_ENCODING_PARAM);
 
   S.FOutputFiles[Index] = std::move(Output);

@@ -37,7 +37,7 @@ void Int(TCustomFFmpeg &Task, const std::string &, const std::string &Value) {
 }
 template <float TOptionState::*Field>
 void Float(TCustomFFmpeg &Task, const std::string &, const std::string &Value) {
-  Task.State().*Field = static_cast<float>(StrToFloat(Value));
+  Task.State().*Field = StrToSingle(Value);
 }
 template <std::string TOptionState::*Field>
 void Text(TCustomFFmpeg &Task, const std::string &, const std::string &Value) {

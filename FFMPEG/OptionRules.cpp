@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 
 #include "AVLibraries.h"
 #include "FFmpeg.h"
@@ -96,7 +98,9 @@ void TCustomFFmpeg::SetFrameAspectRatio(const std::string &Text) {
       Ratio = 0;
     }
   }
-  if (Ratio == 0 || !std::isfinite(Ratio)) throw FFMpegException("Incorrect aspect ratio specification.");
+  // A ratio beyond the single range would not survive being stored.
+  if (Ratio == 0 || !std::isfinite(Ratio) || std::fabs(Ratio) > std::numeric_limits<float>::max())
+    throw FFMpegException("Incorrect aspect ratio specification.");
   FState.FFrameAspectRatio = static_cast<float>(Ratio);
 }
 
@@ -270,16 +274,26 @@ void TCustomFFmpeg::SetInputTSScale(const std::string &Text) {
 }
 
 void TCustomFFmpeg::SetMatrix(bool Intra, const std::string &Text) {
-  TMatrix Matrix{};
+  std::array<long, 64> Coefficients{};
   const char *P = Text.c_str();
   for (int I = 0; I < 64; ++I) {
-    Matrix[I] = static_cast<uint16_t>(MyUtil::my_strtol(P, nullptr, 10));
+    Coefficients[I] = MyUtil::my_strtol(P, nullptr, 10);
     P = std::strchr(P, ',');
     if (!P) {
       if (I < 63) throw FFMpegException(Format("Syntax error in matrix \"%s\" at coeff %d", Text.c_str(), I));
       break;
     }
     ++P;
+  }
+  // The encoders divide by every coefficient and keep each in a byte: a 0
+  // would end the whole process inside the library.
+  TMatrix Matrix{};
+  for (int I = 0; I < 64; ++I) {
+    if (Coefficients[I] < 1 || Coefficients[I] > 255)
+      throw FFMpegException(
+          Format("Invalid coefficient %ld in matrix \"%s\" at coeff %d: it must be from 1 to 255",
+                 Coefficients[I], Text.c_str(), I));
+    Matrix[I] = static_cast<uint16_t>(Coefficients[I]);
   }
   (Intra ? FState.FIntraMatrix : FState.FInterMatrix) = Matrix;
 }

@@ -17,6 +17,7 @@
 
 #include "AVHolders.h"
 #include "FrameHook.h"
+#include "OutputClaims.h"
 
 namespace korvane {
 
@@ -92,6 +93,9 @@ struct TOptionState {
   // Set when a run fails: its outputs are incomplete and are deleted when
   // the task is cleared, so none is left looking like a finished file.
   bool FDiscardOutputs = false;
+  // The file each output writes (claimed while the task has it), so that
+  // clearing removes nothing but that file.
+  std::array<TFileIdentity, MaxFiles> FOutputIdentities{};
   // Whether each input is read at its own pace (rate emulation).
   std::array<bool, MaxFiles> FInputRateEmu{};
   const AVInputFormat *FInputFormat = nullptr;

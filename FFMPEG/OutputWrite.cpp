@@ -58,6 +58,42 @@ void TTranscoder::WritePacket(TOutputStream &Ost, AVPacket &Packet) {
 
   const int Result = LibAVFormat::av_interleaved_write_frame(Output, &Packet);
   if (Result < 0) throw FFMpegException(TAVProbe::OpenErrorText("av_interleaved_write_frame()", Result));
+  ++Ost.PacketsWritten;
+}
+
+void TTranscoder::CloseOutputFiles() {
+  for (int I = 0; I < FState.FOutputFileCount; ++I) {
+    AVFormatContext *Output = FState.FOutputFiles[I].get();
+    if ((Output->oformat->flags & AVFMT_NOFILE) || !Output->pb) continue;
+    const int Result = LibAVFormat::avio_closep(&Output->pb);
+    if (Result < 0)
+      throw FFMpegException(
+          Format("Could not close '%s': %s", Output->url, TAVProbe::ErrorDescription(Result).c_str()));
+  }
+}
+
+void TTranscoder::CheckSomethingWritten() {
+  TOptionState &S = FState;
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    int64_t Packets = 0;
+    for (const auto &Ost : FOutputStreams)
+      if (Ost->FileIndex == I) Packets += Ost->PacketsWritten;
+    if (Packets > 0) {
+      for (const auto &Ost : FOutputStreams)
+        if (Ost->FileIndex == I && Ost->PacketsWritten == 0)
+          FTask.Log(0, Format("Output stream #%d.%d (%s) received no packets", I, Ost->Index,
+                              LibAVUtil::av_get_media_type_string(Ost->Stream->codecpar->codec_type)));
+      continue;
+    }
+    // A file without a single packet is no conversion, whatever made it so.
+    S.FDiscardOutputs = true;
+    if (FTask.FStopRequested) continue;
+    throw FFMpegException(
+        Format("Output file #%d (%s) is empty: nothing was encoded. The source may be damaged "
+               "or too short, or the options (ss, t, fs, vframes, aframes) leave nothing "
+               "to convert",
+               I, S.FOutputFiles[I]->url));
+  }
 }
 
 int TTranscoder::EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame) {

@@ -1,9 +1,11 @@
 // The progress report of a run (frames, speed, quantiser, size, time, bit
 // rate, handed to the progress callback or written as a status line), the
 // summary at the end, and the per-frame video statistics file.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 
 #include "AVLibraries.h"
 #include "MyUtil.h"
@@ -90,6 +92,8 @@ void TTranscoder::PrintReport(bool IsLastReport) {
     const double Pts = static_cast<double>(Ost.EndPts) * av_q2d(Ost.Stream->time_base);
     if (Pts > 0 && Pts < T) T = Pts;
   }
+  // No stream has a time yet: nothing of the output's duration is known.
+  const bool TimeKnown = T < 1e10;
   if (T < 0.01) T = 0.01;
 
   if (FTask.FOnProgress || S.FVerbose > 0 || IsLastReport) {
@@ -98,7 +102,7 @@ void TTranscoder::PrintReport(bool IsLastReport) {
                 BitRate);
     if (S.FVerbose > 1) Text.Append(" dup=%d drop=%d", S.FFramesDup, S.FFramesDrop);
     if (FTask.FOnProgress) {
-      Info.CurrentDuration = static_cast<int32_t>(T * 1000);
+      Info.CurrentDuration = TimeKnown ? static_cast<int32_t>(std::min(T * 1000, double{INT32_MAX})) : 0;
       Info.BitRate = static_cast<float>(BitRate);
       Info.CurrentSize = TotalSize;
       Info.TotalOutputDuration =

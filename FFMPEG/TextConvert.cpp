@@ -1,6 +1,7 @@
 #include "TextConvert.h"
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 
 namespace korvane {
@@ -61,6 +62,13 @@ double StrToFloat(const std::string &Text) {
   if (First == Last || Error != std::errc() || End != Last)
     throw EConvertError("'" + Text + "' is not a valid floating point value");
   return Value;
+}
+
+float StrToSingle(const std::string &Text) {
+  const double Value = StrToFloat(Text);
+  if (!std::isfinite(Value) || std::fabs(Value) > std::numeric_limits<float>::max())
+    throw EConvertError("'" + Text + "' is not a valid floating point value");
+  return static_cast<float>(Value);
 }
 
 }  // namespace korvane

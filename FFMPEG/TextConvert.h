@@ -22,6 +22,9 @@ int64_t StrToInt64(const std::string &Text);
 // A decimal number with "." as decimal separator (and an optional exponent);
 // otherwise raises "'<text>' is not a valid floating point value".
 double StrToFloat(const std::string &Text);
+// The same for a single-precision value: not-a-number, infinity and values
+// beyond the single range raise the same error (they fit no option).
+float StrToSingle(const std::string &Text);
 // A decimal integer, or Default when the text is not one.
 int64_t StrToInt64Def(const std::string &Text, int64_t Default);
 

@@ -72,6 +72,7 @@ struct TOutputStream {
   AVRational EncoderTimeBase{1, 25};
   int64_t LastDts = AV_NOPTS_VALUE;  // of the last packet written, stream time base
   int64_t EndPts = 0;                // end of the last packet written, stream time base
+  int64_t PacketsWritten = 0;        // what reached the muxer: a run that wrote none made nothing
 
   // Video
   bool VideoResample = false;
@@ -133,6 +134,12 @@ class TTranscoder {
 
   // Outputs
   void WritePacket(TOutputStream &Ost, AVPacket &Packet);
+  // Closes the output files after their trailers, so that a failing last
+  // write is a failed run, not a quietly short file.
+  void CloseOutputFiles();
+  // Raises the failure of a run that wrote no packet to an output (a
+  // stopped one only has its outputs discarded).
+  void CheckSomethingWritten();
   // Sends Frame (none: flush) to Ost's encoder and writes what comes out;
   // returns the bytes written.
   int EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame);

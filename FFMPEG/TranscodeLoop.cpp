@@ -8,6 +8,7 @@
 
 #include "AVLibraries.h"
 #include "AVProbe.h"
+#include "NumberLimits.h"
 #include "TextFormat.h"
 #include "Transcode.h"
 
@@ -53,7 +54,7 @@ void TTranscoder::CorrectTimestamps(TInputStream &Ist, AVPacket &Packet) {
   if (Packet.dts == AV_NOPTS_VALUE || Ist.NextPts == AV_NOPTS_VALUE || S.FCopyTS) return;
   const int64_t Dts = LibAVUtil::av_rescale_q(Packet.dts, TimeBase, Microseconds);
   const int64_t Delta = Dts - Ist.NextPts;
-  if (std::llabs(Delta) > static_cast<int64_t>(S.FDTSDeltaThreshold * 1000000.0) || Dts + 1 < Ist.Pts) {
+  if (std::llabs(Delta) > SecondsToMicroseconds<int64_t>(S.FDTSDeltaThreshold) || Dts + 1 < Ist.Pts) {
     S.FInputFilesTSOffset[FileIndex] -= Delta;
     const int64_t Shift = LibAVUtil::av_rescale_q(Delta, Microseconds, TimeBase);
     Packet.dts -= Shift;
@@ -141,7 +142,9 @@ void TTranscoder::Loop() {
     if (Result < 0) throw FFMpegException(TAVProbe::OpenErrorText("av_write_trailer()", Result));
   }
   PrintReport(true);
+  CloseOutputFiles();
   CloseCodecs();
+  CheckSomethingWritten();
   FTask.FFinished = !FTask.FStopRequested;
 }
 

@@ -7,7 +7,9 @@
 #include <thread>
 
 #include "AVLibraries.h"
+#include "AVProbe.h"
 #include "MyUtil.h"
+#include "NumberLimits.h"
 #include "PictureOps.h"
 #include "TextConvert.h"
 #include "TextFormat.h"
@@ -396,12 +398,13 @@ void TTranscoder::WriteHeaders() {
     AVDictionary *Options = nullptr;
     for (const auto &[Name, Value] : S.FFormatPrivateOptions)
       LibAVUtil::av_dict_set(&Options, Name.c_str(), Value.c_str(), 0);
-    LibAVUtil::av_dict_set_int(&Options, "preload", static_cast<int64_t>(S.FMuxPreload * 1000000), 0);
+    LibAVUtil::av_dict_set_int(&Options, "preload", SecondsToMicroseconds<int>(S.FMuxPreload), 0);
     const int Result = LibAVFormat::avformat_write_header(Output, &Options);
     LibAVUtil::av_dict_free(&Options);
     if (Result < 0)
       throw FFMpegException(
-          Format("Could not write header for output file #%d (incorrect codec parameters ?)", I));
+          Format("Could not write header for output file #%d (incorrect codec parameters ?): %s", I,
+                 TAVProbe::ErrorDescription(Result).c_str()));
     AllRTP &= std::strcmp(Output->oformat->name, "rtp") == 0;
   }
   if (AllRTP && FTask.FOnLog) {

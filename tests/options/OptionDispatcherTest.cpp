@@ -367,6 +367,22 @@ TEST_F(OptionDispatcher, MatricesNeedAll64Coefficients) {
   EXPECT_EQ(Error("inter_matrix", Short), "Syntax error in matrix \"" + Short + "\" at coeff 62");
   EXPECT_EQ(Error("inter_matrix", "16"), "Syntax error in matrix \"16\" at coeff 0");
   EXPECT_EQ(Error("inter_matrix", ""), "Syntax error in matrix \"\" at coeff 0");
+
+  // Coefficients the encoders cannot take (a 0 makes them divide by zero).
+  const struct {
+    int At;
+    const char *Value;
+  } Bad[] = {{0, "0"}, {17, "256"}, {63, "-3"}, {40, "abc"}};
+  for (const auto &B : Bad) {
+    std::string Text;
+    for (int I = 0; I < 64; ++I) Text += std::string(I ? "," : "") + (I == B.At ? B.Value : "16");
+    const long Read = std::strtol(B.Value, nullptr, 10);
+    EXPECT_EQ(Error("inter_matrix", Text), "Invalid coefficient " + std::to_string(Read) + " in matrix \"" +
+                                               Text + "\" at coeff " + std::to_string(B.At) +
+                                               ": it must be from 1 to 255")
+        << B.Value;
+  }
+  EXPECT_FALSE(S().FInterMatrix.has_value());
 }
 
 TEST_F(OptionDispatcher, FormatsPixelFormatsAndVerbosity) {

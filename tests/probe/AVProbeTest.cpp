@@ -78,8 +78,8 @@ TEST_F(Probe, FailedOpensGiveTheirTextAndLeaveNothingOpen) {
            ": I/O error occurred\r\nUsually that means that input file is truncated and/or corrupted."},
       {Clips.VideoAudio, "no-such-format", "Unknown input format: no-such-format"},
       {Clips.NotMedia, "matroska", Clips.NotMedia + ": Error while parsing header"},
-      {Temp.Path(), "", Temp.Path() + ": Error while opening file"},
-      {Pipe, "", Pipe + ": Error while opening file"},
+      {Temp.Path(), "", Temp.Path() + ": Error while opening file (Is a directory)"},
+      {Pipe, "", Pipe + ": Error while opening file (Illegal seek)"},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.File + " / " + R.Format);
@@ -272,8 +272,10 @@ TEST_F(Probe, OpenErrorTextsForEveryCode) {
        "'img%03d.jpg'."},
       {-42, "f.avi: Unknown format"},
       {AVERROR_DEMUXER_NOT_FOUND, "f.avi: Unknown format"},
-      {-1, "f.avi: Error while opening file"},
-      {AVERROR(EACCES), "f.avi: Error while opening file"},
+      // Codes without a text of their own keep the library's description.
+      {-1, "f.avi: Error while opening file (Operation not permitted)"},
+      {AVERROR(EACCES), "f.avi: Error while opening file (Permission denied)"},
+      {AVERROR(ENOSPC), "f.avi: Error while opening file (No space left on device)"},
   };
   for (const Row &R : Rows) EXPECT_EQ(TAVProbe::OpenErrorText("f.avi", R.Code), R.Expected) << R.Code;
   // A name with a percent sign is shown as it is.

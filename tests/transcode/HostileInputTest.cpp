@@ -1,0 +1,184 @@
+// Damaged sources and absurd option values: a run that writes nothing is a
+// failure that leaves no file, arithmetic on absurd numbers stays defined
+// (the sanitizer build checks that too), and failures name their cause.
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "ConversionFixture.h"
+#include "MediaMutations.h"
+
+namespace korvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using HostileInput = TranscodeTest;
+
+std::string Quoted(const std::string &Path) { return "'" + Path + "'"; }
+
+std::string NothingEncoded(const std::string &Target) {
+  return "Output file #0 (" + Target +
+         ") is empty: nothing was encoded. The source may be damaged or too short, or the options (ss, t, "
+         "fs, "
+         "vframes, aframes) leave nothing to convert";
+}
+
+TConfigure Lines(const std::string &Input, const std::string &Output) {
+  return [Input, Output](TInputOptions &I, TOutputOptions &O) {
+    I.ExtOptions = Input;
+    O.ExtOptions = Output;
+  };
+}
+
+TEST_F(HostileInput, ARunThatWritesNothingFailsAndLeavesNoFile) {
+  const std::string Tiny = Out("tiny.wav"), Mkv = Out("small-headers.mkv"), Ogg = Out("sound.ogg");
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=0.01 " + Quoted(Tiny)));
+  ASSERT_TRUE(
+      RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
+                "-c:v mpeg4 -c:a mp2 " +
+                Quoted(Mkv)));
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=1 -c:a libvorbis " + Quoted(Ogg)));
+  // The headers whole, not one frame after them.
+  TruncatedCopy(Mkv, 1007, Out("cut.mkv"));
+  // Every page after the headers damaged.
+  FlippedCopy(Ogg, 3400, fs::file_size(Ogg) - 3400, Out("flipped.ogg"));
+  ZeroedBoxCopy(Clips.VideoAudio, "mdat", Out("zeroed.mp4"));
+  // PCM samples labelled as MP3 (format tag 0x55).
+  PatchedCopy(Clips.SweepAudio, 20, LittleEndian(0x55, 2), Out("mislabelled.wav"));
+
+  struct Row {
+    std::string What, Source, Target;
+    TConfigure Configure;
+  } Rows[] = {
+      {"10 ms of sound to VOB", Tiny, Out("tiny.vob"), {}},
+      {"the first 1007 bytes of an MKV", Out("cut.mkv"), Out("cut.avi"), {}},
+      {"an Ogg file with flipped bytes to MP4", Out("flipped.ogg"), Out("flipped.mp4"), {}},
+      {"an MP4 with its media data zeroed to MP3", Out("zeroed.mp4"), Out("zeroed.mp3"),
+       [](TInputOptions &, TOutputOptions &O) { O.VideoDisable = true; }},
+      {"a WAV with a wrong format tag to FLV", Out("mislabelled.wav"), Out("mislabelled.flv"), {}},
+      {"a start past the end", Clips.VideoAudio, Out("late.avi"), Lines("", "ss=100")},
+      {"no video frame", Clips.VideoAudio, Out("no-video.avi"), Lines("", "vframes=0")},
+      {"no audio frame", Clips.VideoAudio, Out("no-audio.avi"), Lines("", "aframes=0")},
+      {"a size limit of one byte", Clips.VideoAudio, Out("one-byte.avi"), Lines("", "fs=1")},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.What);
+    const TConversion C = Convert(R.Source, R.Target, R.Configure);
+    EXPECT_FALSE(C.Ran);
+    // Sources damaged beyond opening fail there, with the text of their own.
+    if (C.OutputOpened) {
+      EXPECT_EQ(C.Error, NothingEncoded(R.Target));
+    } else {
+      EXPECT_NE(C.Error, "");
+    }
+    EXPECT_FALSE(fs::exists(R.Target));
+  }
+}
+
+TEST_F(HostileInput, AStopBeforeAnythingIsWrittenLeavesNoFileButIsNoFailure) {
+  const TConversion C = Convert(Clips.VideoAudio, Out("stopped-at-once.avi"), {},
+                                [](TFFmpeg &Task, TConversion &) { Task.FStopRequested = true; });
+  EXPECT_TRUE(C.Ran) << C.Error;
+  EXPECT_FALSE(C.Finished);
+  EXPECT_FALSE(fs::exists(Out("stopped-at-once.avi")));
+}
+
+TEST_F(HostileInput, NoTwoTasksWriteOneFileAndNoneRemovesAnothersFile) {
+  const std::string Target = Out("shared.avi");
+  TFFmpeg First, Second;
+  for (TFFmpeg *Task : {&First, &Second}) {
+    Task->PrepareOptions();
+    ASSERT_TRUE(Task->OpenInputFile(Clips.VideoAudio)) << Task->State().FErrorText;
+  }
+  ASSERT_TRUE(First.OpenOutputFile(Target)) << First.State().FErrorText;
+  EXPECT_FALSE(Second.OpenOutputFile(Target));
+  EXPECT_EQ(Second.State().FErrorText,
+            "'" + Target + "' is being written by another conversion; choose another output name");
+  // Another file now carries the name: clearing the first task (whose own
+  // file stayed empty) leaves it alone.
+  fs::remove(Target);
+  WriteFile(Target, "another file");
+  First.ClearOptions();
+  EXPECT_EQ(ReadFile(Target), "another file");
+  // The name is free again.
+  EXPECT_TRUE(Second.OpenOutputFile(Target)) << Second.State().FErrorText;
+  Second.ClearOptions();
+  EXPECT_FALSE(fs::exists(Target)) << "an output that stayed empty goes";
+}
+
+TEST_F(HostileInput, AbsurdNumbersAreClampedOrRefused) {
+  // Without any output time yet, the progress report says 0 ms, not what
+  // 1e10 s would be as a 32-bit count.
+  const TConversion Silent =
+      Convert(Clips.AudioOnly, Out("silent.mp3"), Lines("", "aframes=0"), [](TFFmpeg &Task, TConversion &R) {
+        Task.FOnProgress = [&R](TCustomFFmpeg &, const TProgressInfo &Info) { R.Progress.push_back(Info); };
+      });
+  ASSERT_FALSE(Silent.Progress.empty());
+  EXPECT_EQ(Silent.Progress.back().CurrentDuration, 0);
+
+  struct Row {
+    std::string Lines, Target;
+    std::string Error;  // empty: the conversion works
+  } Rows[] = {
+      {"muxdelay=1e30\nmuxpreload=1e30", Out("mux.mpg"), ""},
+      {"muxdelay=-1e30\nmuxpreload=nan", Out("mux-negative.mpg"),
+       "'nan' is not a valid floating point value"},
+      {"muxdelay=1e300", Out("mux-huge.mpg"), "'1e300' is not a valid floating point value"},
+      {"dts_delta_threshold=1e30", Out("threshold.avi"), ""},
+      {"aq=1e30\nacodec=libmp3lame", Out("aq.avi"), ""},
+      {"aspect=1e300", Out("aspect.avi"), "Incorrect aspect ratio specification."},
+      {"padtop=2147483646", Out("pad.avi"),
+       "new_video_stream fail: Picture size 320x2147483886 (frame size and padding) is too large"},
+      {"padleft=2147483646\npadright=2147483646", Out("pads.avi"),
+       "new_video_stream fail: Picture size 4294967612x240 (frame size and padding) is too large"},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Lines);
+    const TConversion C = Convert(Clips.VideoAudio, R.Target, Lines("", R.Lines));
+    EXPECT_EQ(C.Error, R.Error);
+    EXPECT_EQ(C.Ran, R.Error.empty());
+    if (C.Ran) {
+      EXPECT_EQ(DecodeErrors(R.Target), "");
+    } else {
+      EXPECT_FALSE(fs::exists(R.Target));
+    }
+  }
+}
+
+TEST_F(HostileInput, FailuresKeepTheLibrarysReason) {
+  struct Row {
+    std::string What, Source, Target, Format, Error;
+  } Rows[] = {
+      {"a full disk", Clips.TenSeconds, "/dev/full", "avi",
+       "av_interleaved_write_frame(): Error while opening file (No space left on device)"},
+      {"a folder as the source", Temp.Path(), Out("x.avi"), "",
+       Temp.Path() + ": Error while opening file (Is a directory)"},
+      {"a missing folder", Clips.VideoAudio, Out("no/x.avi"), "",
+       "Could not open '" + Out("no/x.avi") + "': No such file or directory"},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.What);
+    const TConversion C =
+        Convert(R.Source, R.Target, [&R](TInputOptions &, TOutputOptions &O) { O.FileFormat = R.Format; });
+    EXPECT_FALSE(C.Ran);
+    EXPECT_EQ(C.Error, R.Error);
+  }
+}
+
+TEST_F(HostileInput, PermissionFailuresKeepTheLibrarysReason) {
+  // Permissions do not hold back the superuser.
+  if (geteuid() == 0) GTEST_SKIP() << "permissions cannot be tested as root";
+  const std::string Locked = Out("locked.mp4"), ReadOnly = Out("read-only");
+  fs::copy_file(Clips.VideoAudio, Locked);
+  fs::permissions(Locked, fs::perms::none);
+  fs::create_directory(ReadOnly);
+  fs::permissions(ReadOnly, fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_EQ(Convert(Locked, Out("x.avi")).Error, Locked + ": Error while opening file (Permission denied)");
+  EXPECT_EQ(Convert(Clips.VideoAudio, ReadOnly + "/x.avi").Error,
+            "Could not open '" + ReadOnly + "/x.avi': Permission denied");
+  fs::permissions(ReadOnly, fs::perms::owner_all);
+}
+
+}  // namespace
+}  // namespace korvane::test
