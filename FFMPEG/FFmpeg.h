@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "AVProbe.h"
 #include "FFMpegException.h"
 #include "OptionRecords.h"
 #include "OptionState.h"
@@ -158,7 +159,15 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
 
   // Opens a source with the current options; false with FErrorText set
   // when it cannot. Per-file options (format, codec names, ...) are consumed.
+  // Opening and reading the stream information give up after FOpenTimeLimit
+  // or as soon as a stop is requested.
   bool OpenInputFile(const std::string &FileName);
+  // How long opening a source may wait for it: the media probe's limit.
+  std::chrono::milliseconds FOpenTimeLimit = TAVProbe::ReadTimeLimit;
+  // Whether an open under way is to give up (a stop, or its time is over).
+  bool OpenInterrupted() const;
+  // The text of an open given up because a stop was requested.
+  static std::string StoppedOpenText(const std::string &FileName);
   // Creates a target with the current options and one stream per media
   // type it gets; false with FErrorText set when it cannot.
   bool OpenOutputFile(const std::string &FileName);
@@ -281,9 +290,16 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   bool FThreadDone = false;                  // ... and has nothing left to do with the task
   std::thread::id FOwnThread;                // the thread that runs the task or reports its end
   std::atomic<bool> FPauseRequested{false};  // written under FRunLock; read without it at the safe point
+  // Until when an input open may wait (steady clock, nanoseconds); the
+  // largest value outside an open.
+  std::atomic<int64_t> FOpenDeadline{INT64_MAX};
   // Last, so that it goes first: the thread is joined before the rest goes.
   TTaskThread FThread;
 };
+
+// Where a task stands in its component's queue: not queued, waiting for a
+// slot, started (or about to start), or ended one of three ways.
+enum class TQueueState { Idle, Queued, Running, Done, Failed, Stopped };
 
 class TFFmpeg : public TCustomFFmpeg {
  public:
@@ -301,6 +317,8 @@ class TFFmpeg : public TCustomFFmpeg {
   // The system id of the thread running the task; written and read under the
   // component's lock.
   pid_t FThreadID = 0;
+  // The task's place in the component's queue; under the component's lock.
+  TQueueState FQueueState = TQueueState::Idle;
   TInputOptions FInputOptions;
   TOutputOptions FOutputOptions;
 };

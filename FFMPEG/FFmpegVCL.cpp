@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "AVLibraries.h"
+#include "ScopeExit.h"
 #include "TextFormat.h"
 
 namespace korvane {
@@ -63,15 +64,6 @@ TFFmpeg *TFFmpegList::Find(const TCustomFFmpeg *Task) const {
 
 // ---- Locks and thread leases ----
 
-class TCustomFFmpegVCL::TEventLock {
- public:
-  explicit TEventLock(const TCustomFFmpegVCL &Owner) : FList(LogSinkListLock()), FOwn(Owner.FLock) {}
-
- private:
-  std::lock_guard<std::recursive_mutex> FList;
-  std::lock_guard<std::recursive_mutex> FOwn;
-};
-
 class TCustomFFmpegVCL::TLease : public TThreadLease {
  public:
   explicit TLease(TCustomFFmpegVCL &Owner) : FOwner(Owner) {
@@ -106,10 +98,13 @@ void TCustomFFmpegVCL::Shutdown() {
   UnregisterLogSink(FLogSinkID);
   std::vector<std::shared_ptr<TFFmpeg>> Tasks;
   {
-    TEventLock Guard(*this);
-    FRemainingCount = 0;
+    TGuard Guard(FLock);
+    if (FAdding) FAdding->RequestStop();
+    FRoundActive = false;
+    FRunningCount = 0;
     FTimers.clear();
     Tasks = FTasks.ExtractAll();
+    for (const auto &Task : Tasks) Task->FQueueState = TQueueState::Idle;
   }
   ReleaseTasks(std::move(Tasks));
   // A thread still running calls back into this object: wait for it, however
@@ -131,45 +126,45 @@ void TCustomFFmpegVCL::ReleaseTasks(std::vector<std::shared_ptr<TFFmpeg>> Tasks)
 // ---- Properties ----
 
 TLogLevel TCustomFFmpegVCL::LogLevel() const {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   return FLogLevel;
 }
 
 void TCustomFFmpegVCL::SetLogLevel(TLogLevel Level) {
   {
-    TEventLock Guard(*this);
+    TGuard Guard(FLock);
     FLogLevel = Level;
   }
   if (AVLibrariesLoaded()) SetLibraryLogLevel(static_cast<int>(Level) - 1);
 }
 
 int TCustomFFmpegVCL::ProgressInterval() const {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   return FProgressInterval;
 }
 
 void TCustomFFmpegVCL::SetProgressInterval(int Milliseconds) {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   FProgressInterval = std::max(Milliseconds, 100);
 }
 
 TConvertPriority TCustomFFmpegVCL::ThreadPriority() const {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   return FThreadPriority;
 }
 
 void TCustomFFmpegVCL::SetThreadPriority(TConvertPriority Priority) {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   FThreadPriority = Priority;
 }
 
 int TCustomFFmpegVCL::TaskCount() const {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   return FTasks.Count();
 }
 
 std::shared_ptr<TFFmpeg> TCustomFFmpegVCL::Task(int Index) const {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   return FTasks.Get(Index);
 }
 
@@ -206,12 +201,26 @@ int TCustomFFmpegVCL::AddTask(const std::string &FileName, TInputOptions *InputO
       if (InputOptions->FileName.empty()) InputOptions->FileName = FileName;
       Task->ApplyInputOptions(*InputOptions);
     }
+    // Opening may wait on a source that never answers: a stop reaches it
+    // while it waits, and the task gives up after the probe's time limit.
+    {
+      TGuard Guard(FLock);
+      FAdding = Task;
+    }
+    const TScopeExit Added([this] {
+      TGuard Guard(FLock);
+      FAdding.reset();
+    });
     if (!Task->OpenInputFile(FileName)) {
       FLastError = Task->State().FErrorText;
       return -1;
     }
+    TGuard Guard(FLock);
+    if (Task->FStopRequested) {
+      FLastError = TCustomFFmpeg::StoppedOpenText(FileName);
+      return -1;
+    }
     ConnectCallbacks(*Task);
-    TEventLock Guard(*this);
     return FTasks.Add(std::move(Task));
   } catch (const std::exception &E) {
     FLastError = E.what();
@@ -223,7 +232,7 @@ bool TCustomFFmpegVCL::SetTaskOutput(int Index, const std::string &FileName, TOu
   try {
     std::shared_ptr<TFFmpeg> Task;
     {
-      TEventLock Guard(*this);
+      TGuard Guard(FLock);
       Task = FTasks.Get(Index);
     }
     if (OutputOptions) {
@@ -256,8 +265,20 @@ bool TCustomFFmpegVCL::SetTaskOutput(int Index, const std::string &FileName, TOu
 void TCustomFFmpegVCL::RemoveTask(int Index) {
   std::shared_ptr<TFFmpeg> Removed;
   {
-    TEventLock Guard(*this);
+    TGuard Guard(FLock);
     Removed = FTasks.Extract(Index);
+    // A start still planned for it is off, and its slot is free again. A
+    // task under way keeps its slot until its run ends (DoTerminate).
+    const auto Planned = std::find_if(FTimers.begin(), FTimers.end(),
+                                      [&](const TPendingTimer &T) { return T.Task == Removed; });
+    if (Planned != FTimers.end()) {
+      FTimers.erase(Planned);
+      Removed->FQueueState = TQueueState::Idle;
+      --FRunningCount;
+    } else if (Removed->FQueueState == TQueueState::Queued) {
+      Removed->FQueueState = TQueueState::Idle;
+    }
+    if (FRoundActive) FillSlots();
   }
   ReleaseTasks({std::move(Removed)});
 }
@@ -265,11 +286,14 @@ void TCustomFFmpegVCL::RemoveTask(int Index) {
 void TCustomFFmpegVCL::ClearTasks() {
   std::vector<std::shared_ptr<TFFmpeg>> Removed;
   {
-    TEventLock Guard(*this);
+    TGuard Guard(FLock);
     Removed = FTasks.ExtractAll();
+    // The round ends with its tasks: runs still ending are no longer counted.
+    for (const auto &Task : Removed) Task->FQueueState = TQueueState::Idle;
     FParallelCount = 0;
-    // A start still planned would take whatever task is added next.
-    FRemainingCount = 0;
+    FRunningCount = 0;
+    FRoundActive = false;
+    FStopping = false;
     FTimers.clear();
   }
   FLastError.clear();
@@ -281,33 +305,54 @@ void TCustomFFmpegVCL::ClearTasks() {
 void TCustomFFmpegVCL::StartTasks(int ParallelCount) {
   // Under the lock: a task that ends at once reports (and starts the next
   // one) from its own thread while this is still starting the others.
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   ClearLogList();
-  FNextTask = 0;
-  FFinishedCount = 0;
   FParallelCount = ParallelCount;
-  FRemainingCount = FTasks.Count();
-  for (int I = 0; I < std::max(ParallelCount, 1) && FRemainingCount > 0; ++I) StartNext();
+  FStopping = false;
+  FRoundActive = true;
+  for (int I = 0; I < FTasks.Count(); ++I) {
+    TFFmpeg &Task = *FTasks.Get(I);
+    if (Task.FQueueState != TQueueState::Running && !Task.FRunning && !Task.FTerminated)
+      Task.FQueueState = TQueueState::Queued;
+  }
+  FillSlots();
 }
 
-void TCustomFFmpegVCL::StartNext() {
-  if (FRemainingCount <= 0) return;
-  --FRemainingCount;
-  // Moved on before the launch: a task that cannot start reports its end
-  // inside LaunchTask, and that report starts the next one.
-  const int Index = FNextTask++;
-  if (FParallelCount <= 0)
-    FTimers.push_back({std::chrono::steady_clock::now() + StartTimerDelay, Index});
-  else
-    LaunchTask(Index);
+void TCustomFFmpegVCL::FillSlots() {
+  // A start that fails ends inside LaunchTask, and that end comes back here:
+  // the outer call goes on with the loop instead.
+  if (FFillingSlots) return;
+  FFillingSlots = true;
+  while (FRoundActive && !FStopping && FRunningCount < std::max(FParallelCount, 1)) {
+    std::shared_ptr<TFFmpeg> Next;
+    for (int I = 0; I < FTasks.Count() && !Next; ++I)
+      if (FTasks.Get(I)->FQueueState == TQueueState::Queued) Next = FTasks.Get(I);
+    if (!Next) break;
+    Next->FQueueState = TQueueState::Running;
+    ++FRunningCount;
+    if (FParallelCount <= 0)
+      FTimers.push_back({std::chrono::steady_clock::now() + StartTimerDelay, Next});
+    else
+      LaunchTask(Next);
+  }
+  FFillingSlots = false;
+
+  if (!FRoundActive || FRunningCount > 0) return;
+  for (int I = 0; I < FTasks.Count(); ++I)
+    if (FTasks.Get(I)->FQueueState == TQueueState::Queued) return;
+  FRoundActive = false;
+  try {
+    if (OnTerminate) OnTerminate(-1, true, false, "");
+  } catch (...) {
+  }
+  ClearLogList();
 }
 
-void TCustomFFmpegVCL::LaunchTask(int Index) {
-  std::shared_ptr<TFFmpeg> Task;  // keeps a main-thread run's task alive while it runs
+void TCustomFFmpegVCL::LaunchTask(const std::shared_ptr<TFFmpeg> &Task) {
   {
-    TEventLock Guard(*this);
-    if (Index < 0 || Index >= FTasks.Count()) return;  // the list changed since the start was planned
-    Task = FTasks.Get(Index);
+    TGuard Guard(FLock);
+    // Removed, stopped or cleared since the start was planned.
+    if (!FTasks.Find(Task.get()) || Task->FQueueState != TQueueState::Running) return;
     Task->FProgressIntervalUS = int64_t{FProgressInterval} * 1000;
     Task->SetVerbosity(static_cast<int>(FLogLevel) - 1);
     if (FParallelCount > 0) {
@@ -322,50 +367,57 @@ void TCustomFFmpegVCL::LaunchTask(int Index) {
 }
 
 bool TCustomFFmpegVCL::ProcessTimers() {
-  std::vector<int> Due;
+  std::vector<std::shared_ptr<TFFmpeg>> Due;
   {
-    TEventLock Guard(*this);
+    TGuard Guard(FLock);
     const auto Now = std::chrono::steady_clock::now();
     for (auto It = FTimers.begin(); It != FTimers.end();) {
       if (It->Due <= Now) {
-        Due.push_back(It->Tag);
+        Due.push_back(It->Task);
         It = FTimers.erase(It);
       } else {
         ++It;
       }
     }
   }
-  for (int Tag : Due) LaunchTask(Tag);
-  TEventLock Guard(*this);
+  for (const auto &Task : Due) LaunchTask(Task);
+  TGuard Guard(FLock);
   return !FTimers.empty();
 }
 
 // ---- Stop, pause, resume ----
 
 void TCustomFFmpegVCL::StopAllTasks() {
-  TEventLock Guard(*this);
-  FRemainingCount = 0;
+  TGuard Guard(FLock);
+  if (FAdding) FAdding->RequestStop();
+  FStopping = true;
   // A stop ends a pause too: nobody is left to resume the stopped tasks,
   // and a task started later must not start held.
   FPaused = false;
   // A copy: a stop report made right here may run a handler that changes the list.
-  const std::vector<std::shared_ptr<TFFmpeg>> Tasks = [this] {
-    std::vector<std::shared_ptr<TFFmpeg>> All;
-    for (int I = 0; I < FTasks.Count(); ++I) All.push_back(FTasks.Get(I));
-    return All;
-  }();
+  std::vector<std::shared_ptr<TFFmpeg>> Tasks;
+  for (int I = 0; I < FTasks.Count(); ++I) Tasks.push_back(FTasks.Get(I));
+  // Every task that has not ended reports its end, and the round ends after
+  // the last of those reports.
+  bool Pending = false;
+  for (const auto &Task : Tasks) {
+    if (Task->FTerminated) continue;
+    Pending = true;
+    if (Task->FQueueState == TQueueState::Idle) Task->FQueueState = TQueueState::Queued;
+  }
+  if (Pending) FRoundActive = true;
   for (const auto &Task : Tasks) Task->StopTask(NewLease());
 }
 
 void TCustomFFmpegVCL::PauseAllTasks() {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   FPaused = true;
   for (int I = 0; I < FTasks.Count(); ++I)
     if (FTasks.Get(I)->RunsOnWorkerThread()) FTasks.Get(I)->SetPaused(true);
 }
 
 void TCustomFFmpegVCL::ResumeAllTasks() {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   FPaused = false;
   for (int I = 0; I < FTasks.Count(); ++I) FTasks.Get(I)->SetPaused(false);
 }
@@ -373,19 +425,22 @@ void TCustomFFmpegVCL::ResumeAllTasks() {
 // ---- Dispatchers ----
 
 void TCustomFFmpegVCL::RouteLibraryLine(pid_t ThreadID, int Level, const std::string &Line) {
-  TEventLock Guard(*this);
+  // Every library line of the process comes here: without a handler to give
+  // it to, it does not wait for this component's lock.
+  if (!OnLog) return;
+  TGuard Guard(FLock);
   DoLog(FTasks.FindByThreadID(ThreadID), Level, Line);
 }
 
 void TCustomFFmpegVCL::DoLog(TFFmpeg *Task, int Level, const std::string &Text) {
-  TEventLock Guard(*this);
-  if (!OnLog) return;
+  if (!OnLog) return;  // connected before any task runs, so read without the lock
+  TGuard Guard(FLock);
   if (Task && !FTasks.Find(Task)) return;  // removed: its events ended with it
   OnLog(Task ? Task->FTaskIndex.load() : -1, ToLogLevel(Level), Text);
 }
 
 void TCustomFFmpegVCL::DoProgress(TFFmpeg *Task, const TProgressInfo &Info) {
-  TEventLock Guard(*this);
+  TGuard Guard(FLock);
   if (!OnProgress || !Task || !FTasks.Find(Task)) return;
   OnProgress(Task->FTaskIndex, Info.FrameNumber, Info.FPS, Info.CurrentDuration, Info.Quality, Info.BitRate,
              Info.CurrentSize, Info.TotalOutputDuration);
@@ -402,27 +457,35 @@ void TCustomFFmpegVCL::DoCustomHook(TFFmpeg *Task, TRGBPicture &Picture, int Fra
 }
 
 void TCustomFFmpegVCL::DoTerminate(TFFmpeg *Task) {
-  TEventLock Guard(*this);
-  if (Task) {
-    if (!FTasks.Find(Task)) return;  // removed: its events ended with it
-    // The queue goes on whatever the handler does.
+  TGuard Guard(FLock);
+  if (!Task) {
     try {
-      if (OnTerminate)
-        OnTerminate(Task->FTaskIndex, Task->FFinished, Task->FExceptionRaised, Task->FExceptionMessage);
+      if (OnTerminate) OnTerminate(-1, true, false, "");
     } catch (...) {
     }
-    ++FFinishedCount;
-    if (FRemainingCount > 0) {
-      StartNext();
-      return;
+    ClearLogList();
+    return;
+  }
+  // The queue knows the task by what it is, not by where it stands: a task
+  // removed while it ran still frees its slot here.
+  const bool Counted = Task->FQueueState == TQueueState::Running;
+  const bool Queued = Task->FQueueState == TQueueState::Queued;
+  const TQueueState End = Task->FExceptionRaised ? TQueueState::Failed
+                          : Task->FFinished      ? TQueueState::Done
+                                                 : TQueueState::Stopped;
+  if (Counted || Queued) Task->FQueueState = End;
+  if (Counted) --FRunningCount;
+  if (FTasks.Find(Task)) {  // a removed task's events ended with it
+    const int Index = Task->FTaskIndex;
+    const bool Finished = Task->FFinished, Exception = Task->FExceptionRaised;
+    const std::string Message = Task->FExceptionMessage;
+    // The queue goes on whatever the handler does.
+    try {
+      if (OnTerminate) OnTerminate(Index, Finished, Exception, Message);
+    } catch (...) {
     }
-    if (FFinishedCount < FTasks.Count()) return;
   }
-  try {
-    if (OnTerminate) OnTerminate(-1, true, false, "");
-  } catch (...) {
-  }
-  ClearLogList();
+  if (Counted || Queued) FillSlots();
 }
 
 }  // namespace korvane

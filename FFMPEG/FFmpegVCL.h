@@ -4,9 +4,10 @@
 // resumes them, and turns the tasks' callbacks into five events.
 //
 // Events are raised on the thread that runs the task, not on the caller's.
-// OnLog, OnProgress and OnTerminate are raised under the component's lock;
-// the hook events without it. A handler must not wait for another thread
-// that might itself be waiting for that lock.
+// OnLog, OnProgress and OnTerminate are raised under the component's own
+// lock (never under a lock of the process, so a slow handler holds up only
+// this component); the hook events without it. A handler must not wait for
+// another thread that might itself be waiting for that lock.
 #pragma once
 
 #include <sys/types.h>
@@ -91,20 +92,22 @@ class TCustomFFmpegVCL {
   // Frees task Index and renumbers the ones after it; std::out_of_range for
   // an index outside the list. A running task is asked to stop and waited
   // for about a second; its thread keeps it until it ends. A task's events
-  // end with its removal.
+  // end with its removal; the tasks still queued go on as if it had ended.
   void RemoveTask(int Index);
   // Frees every task (as RemoveTask does), clears LastError and forgets any
   // start still planned.
   void ClearTasks();
-  // Starts the tasks: ParallelCount at once on worker threads, each next one
-  // when one ends; with 0 or less one after another on the thread that calls
-  // ProcessTimers, the first 100 ms after this call and each next one 100 ms
-  // after the previous one ended. When all have ended OnTerminate comes once
-  // more with -1, true, false, "".
+  // Queues every task of the list that has not run and starts them:
+  // ParallelCount at once on worker threads, and the next queued one (in
+  // list order) whenever one ends; with 0 or less one after another on the
+  // thread that calls ProcessTimers, the first 100 ms after this call and
+  // each next one 100 ms after the previous one ended. When none is queued or
+  // running any more OnTerminate comes once more with -1, true, false, "".
   void StartTasks(int ParallelCount);
   // Running tasks are asked to stop; tasks that did not start report their
-  // end without running; nothing further starts. May be called from an
-  // event handler.
+  // end without running; nothing further starts; an AddTask under way gives
+  // up opening its input. May be called from any thread, an event handler
+  // included.
   void StopAllTasks();
   // Holds every task running on a worker thread at its next safe point (and
   // any that starts on one later) until ResumeAllTasks. Runs on the main
@@ -163,42 +166,48 @@ class TCustomFFmpegVCL {
   void Shutdown();
 
  private:
-  class TEventLock;
   class TLease;
+  using TGuard = std::lock_guard<std::recursive_mutex>;
   struct TPendingTimer {
     std::chrono::steady_clock::time_point Due;
-    int Tag;  // the task to launch
+    std::shared_ptr<TFFmpeg> Task;  // the task to launch
   };
 
   void ConnectCallbacks(TFFmpeg &Task);
   void RouteLibraryLine(pid_t ThreadID, int Level, const std::string &Line);
-  void StartNext();
-  void LaunchTask(int Index);
+  // Starts the first queued tasks of the list while fewer than the parallel
+  // count run, then ends the round with the final OnTerminate once nothing
+  // is queued or running any more.
+  void FillSlots();
+  void LaunchTask(const std::shared_ptr<TFFmpeg> &Task);
   TThreadLeaseHolder NewLease();
   // Stops the tasks, waits about a second at most for them together, and
   // lets them go (each is freed now, or by its thread when that ends).
   static void ReleaseTasks(std::vector<std::shared_ptr<TFFmpeg>> Tasks);
 
   // Serialises event delivery, stop, pause and resume across tasks, and
-  // guards every field from FLogLevel to FTimers. Recursive: a handler may
-  // call the component. Lock order: the process-wide log receiver list lock
-  // first, then this one (TEventLock takes both). Library calls made under
-  // this lock may log, and the log callback holds the receiver list lock
-  // when it comes here; one order keeps the two from deadlocking.
+  // guards every field from FLogLevel to FTimers, the tasks' FQueueState and
+  // FAdding. Recursive: a handler may call the component. It is this
+  // component's alone: the log callback holds no lock of its own when it
+  // comes here, so it may be taken with library calls made under it.
   mutable std::recursive_mutex FLock;
   TLogLevel FLogLevel = llInfo;
   int FProgressInterval = 500;
   TConvertPriority FThreadPriority = tpNormal;
   TFFmpegList FTasks;
-  int FNextTask = -1;       // the task StartNext starts
-  int FParallelCount = 0;   // as given to StartTasks
-  int FFinishedCount = 0;   // tasks that reported their end since StartTasks
-  int FRemainingCount = 0;  // tasks not started yet since StartTasks
-  bool FPaused = false;     // between PauseAllTasks and ResumeAllTasks
+  int FParallelCount = 0;      // as given to StartTasks
+  int FRunningCount = 0;       // tasks in state Running: listed, or removed and not ended yet
+  bool FRoundActive = false;   // from StartTasks (or StopAllTasks) to the final OnTerminate
+  bool FStopping = false;      // StopAllTasks: nothing more starts this round
+  bool FFillingSlots = false;  // FillSlots is under way (a start that fails at once ends inside it)
+  bool FPaused = false;        // between PauseAllTasks and ResumeAllTasks
   std::vector<TPendingTimer> FTimers;
 
   // Main thread only.
   std::string FLastError;
+  // The task AddTask is opening an input for, so that a stop reaches it;
+  // guarded by FLock.
+  std::shared_ptr<TFFmpeg> FAdding;
   TAVProbe FAVProbe;
   TLogSinkID FLogSinkID = 0;
   bool FShutDown = false;

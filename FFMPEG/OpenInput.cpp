@@ -5,6 +5,7 @@
 // into a context, which opening outputs uses too.
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 #include "AVLibraries.h"
 #include "AVProbe.h"
@@ -44,10 +45,19 @@ std::string LowerCaseExtension(const std::string &FileName) {
   return Extension;
 }
 
-// A stop request also breaks off a read the source keeps waiting on.
-int StopRequested(void *Task) { return static_cast<TCustomFFmpeg *>(Task)->FStopRequested ? 1 : 0; }
+// A stop request also breaks off a read the source keeps waiting on, and so
+// does the end of the time an open may take.
+int InterruptRequested(void *Task) { return static_cast<TCustomFFmpeg *>(Task)->OpenInterrupted() ? 1 : 0; }
+
+int64_t SteadyNow() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
 }  // namespace
+
+bool TCustomFFmpeg::OpenInterrupted() const { return FStopRequested || SteadyNow() > FOpenDeadline; }
+
+std::string TCustomFFmpeg::StoppedOpenText(const std::string &FileName) {
+  return Format("%s: Error while opening file (stopped)", FileName.c_str());
+}
 
 bool TCustomFFmpeg::FindCodecID(const std::string &Name, AVMediaType Type, bool Encoder, AVCodecID &ID) {
   ID = AV_CODEC_ID_NONE;
@@ -120,10 +130,12 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
   if (S.FFrameRate.num > 0 && S.FFrameRate.den > 0)
     LibAVUtil::av_dict_set(&Parameters, "framerate",
                            Format("%d/%d", S.FFrameRate.num, S.FFrameRate.den).c_str(), 0);
-  const int Width = S.FFrameWidth + S.FPadLeft + S.FPadRight;
-  const int Height = S.FFrameHeight + S.FPadTop + S.FPadBottom;
+  const int64_t Width = int64_t{S.FFrameWidth} + S.FPadLeft + S.FPadRight;
+  const int64_t Height = int64_t{S.FFrameHeight} + S.FPadTop + S.FPadBottom;
   if (Width > 0 && Height > 0)
-    LibAVUtil::av_dict_set(&Parameters, "video_size", Format("%dx%d", Width, Height).c_str(), 0);
+    LibAVUtil::av_dict_set(
+        &Parameters, "video_size",
+        Format("%lldx%lld", static_cast<long long>(Width), static_cast<long long>(Height)).c_str(), 0);
   if (S.FFramePixFmt >= 0)
     if (const char *PixFmt = LibAVUtil::av_get_pix_fmt_name(static_cast<AVPixelFormat>(S.FFramePixFmt)))
       LibAVUtil::av_dict_set(&Parameters, "pixel_format", PixFmt, 0);
@@ -135,7 +147,20 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
   Input->video_codec_id = VideoID;
   Input->audio_codec_id = AudioID;
   Input->subtitle_codec_id = SubtitleID;
-  Input->interrupt_callback = {&StopRequested, this};
+  Input->interrupt_callback = {&InterruptRequested, this};
+  FOpenDeadline =
+      SteadyNow() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(FOpenTimeLimit).count();
+  // After the open, the run reads with no time limit (a stop still ends it).
+  const TScopeExit OpenOver([this] { FOpenDeadline = INT64_MAX; });
+  // The text of an open that was given up, or empty.
+  const auto GivenUp = [&]() -> std::string {
+    if (FStopRequested) return StoppedOpenText(FileName);
+    if (SteadyNow() <= FOpenDeadline) return "";
+    const long long Limit = FOpenTimeLimit.count();
+    return Format(Limit % 1000 == 0 ? "%s: Error while opening file (no answer within %lld s)"
+                                    : "%s: Error while opening file (no answer within %lld ms)",
+                  FileName.c_str(), Limit % 1000 == 0 ? Limit / 1000 : Limit);
+  };
 
   AVFormatContext *Context = Input.release();
   Parameters = ParameterHolder.release();
@@ -144,7 +169,9 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
   ParameterHolder.reset(Parameters);
   if (Result < 0) {
     // The library has freed the context itself.
-    S.FErrorText = TAVProbe::InputOpenErrorText(FileName, Result, S.FInputFormat != nullptr);
+    S.FErrorText = GivenUp();
+    if (S.FErrorText.empty())
+      S.FErrorText = TAVProbe::InputOpenErrorText(FileName, Result, S.FInputFormat != nullptr);
     return false;
   }
   Input.reset(Context);
@@ -157,6 +184,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
   {
     std::lock_guard Guard(CodecOpenLock());
     InfoResult = LibAVFormat::avformat_find_stream_info(Context, nullptr);
+  }
+  if (const std::string Text = GivenUp(); !Text.empty()) {
+    S.FErrorText = Text;
+    return false;
   }
   if (InfoResult < 0 && S.FVerbose >= 0) {
     S.FErrorText = Format("%s: could not find codec parameters", FileName.c_str());

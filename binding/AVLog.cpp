@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "AVLibraries.h"
@@ -17,9 +19,16 @@ namespace korvane {
 
 namespace {
 
+// A receiver and the deliveries to it under way, which its removal waits for.
+struct TSinkEntry {
+  TLogLineSink Sink;
+  int Deliveries = 0;
+};
+
 struct TLogRouter {
   std::recursive_mutex Lock;  // the lock of the receiver list; guards all below
-  std::map<TLogSinkID, TLogLineSink> Sinks;
+  std::condition_variable_any DeliveryEnded;
+  std::map<TLogSinkID, std::shared_ptr<TSinkEntry>> Sinks;
   TLogSinkID NextID = 1;
   TLogList PendingLines;
 };
@@ -29,8 +38,34 @@ TLogRouter &Router() {
   return Instance;
 }
 
-void DeliverLine(pid_t ThreadID, int Level, const std::string &Line) {
-  for (auto &[ID, Sink] : Router().Sinks) Sink(ThreadID, Level, Line);
+// The receivers this thread is delivering to right now (a receiver may log,
+// or remove itself, from inside a delivery).
+thread_local std::vector<const TSinkEntry *> DeliveringTo;
+
+// Hands Lines to every receiver without holding the list's lock, so that a
+// receiver that is slow (or waits for its own lock) holds up no other
+// thread's logging; a receiver being removed is waited for instead.
+void DeliverLines(pid_t ThreadID, int Level, const std::vector<std::string> &Lines) {
+  TLogRouter &R = Router();
+  std::vector<std::shared_ptr<TSinkEntry>> Receivers;
+  {
+    std::lock_guard Guard(R.Lock);
+    for (auto &[ID, Entry] : R.Sinks) {
+      ++Entry->Deliveries;
+      Receivers.push_back(Entry);
+    }
+  }
+  for (const auto &Entry : Receivers) {
+    DeliveringTo.push_back(Entry.get());
+    try {
+      for (const std::string &Line : Lines) Entry->Sink(ThreadID, Level, Line);
+    } catch (...) {
+      // A library call has no way to take an exception back.
+    }
+    DeliveringTo.pop_back();
+    std::lock_guard Guard(R.Lock);
+    if (--Entry->Deliveries == 0) R.DeliveryEnded.notify_all();
+  }
 }
 
 }  // namespace
@@ -40,16 +75,22 @@ pid_t CurrentThreadID() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 TLogSinkID RegisterLogSink(TLogLineSink Sink) {
   std::lock_guard Guard(Router().Lock);
   const TLogSinkID ID = Router().NextID++;
-  Router().Sinks.emplace(ID, std::move(Sink));
+  Router().Sinks.emplace(ID, std::make_shared<TSinkEntry>(TSinkEntry{std::move(Sink), 0}));
   return ID;
 }
 
 void UnregisterLogSink(TLogSinkID ID) {
-  std::lock_guard Guard(Router().Lock);
-  Router().Sinks.erase(ID);
+  TLogRouter &R = Router();
+  std::unique_lock Guard(R.Lock);
+  const auto Found = R.Sinks.find(ID);
+  if (Found == R.Sinks.end()) return;
+  const std::shared_ptr<TSinkEntry> Entry = Found->second;
+  R.Sinks.erase(Found);
+  // Deliveries on other threads finish first: after this the receiver is
+  // never called again. One under way on this very thread cannot be waited for.
+  const int Own = static_cast<int>(std::count(DeliveringTo.begin(), DeliveringTo.end(), Entry.get()));
+  R.DeliveryEnded.wait(Guard, [&] { return Entry->Deliveries <= Own; });
 }
-
-std::recursive_mutex &LogSinkListLock() { return Router().Lock; }
 
 void ClearLogList() {
   std::lock_guard Guard(Router().Lock);
@@ -60,7 +101,7 @@ void AVLogCallback(void *Context, int Level, const char *Pattern, va_list Args) 
   if (Level > CachedLogLevel()) return;
 
   TLogRouter &R = Router();
-  std::lock_guard Guard(R.Lock);
+  std::unique_lock Guard(R.Lock);
   const pid_t ThreadID = CurrentThreadID();
   std::string &Pending = R.PendingLines.Find(ThreadID);
 
@@ -99,9 +140,9 @@ void AVLogCallback(void *Context, int Level, const char *Pattern, va_list Args) 
   }
 
   // Receivers may log themselves: deliver only after the pending text is
-  // settled, and without holding on to it.
-  const int EngineLevel = LibraryToEngineLevel(Level);
-  for (const std::string &Line : Lines) DeliverLine(ThreadID, EngineLevel, Line);
+  // settled, and without holding on to it or the lock.
+  Guard.unlock();
+  if (!Lines.empty()) DeliverLines(ThreadID, LibraryToEngineLevel(Level), Lines);
 }
 
 void InstallLogCallback() { LibAVUtil::av_log_set_callback(AVLogCallback); }

@@ -38,11 +38,12 @@ using TLogLineSink = std::function<void(pid_t ThreadID, int Level, const std::st
 using TLogSinkID = std::uint64_t;
 
 // The process-wide list of receivers. Its lock is held while the callback
-// assembles and distributes a message; it is recursive so that a receiver
-// may itself log.
+// assembles a message, not while the lines go out: a receiver may log, take
+// locks of its own, or be slow without holding up any other thread's
+// logging. Unregistering waits for deliveries to that receiver on other
+// threads, so a receiver is never called after it is gone.
 TLogSinkID RegisterLogSink(TLogLineSink Sink);
 void UnregisterLogSink(TLogSinkID ID);
-std::recursive_mutex &LogSinkListLock();
 
 // Forgets every thread's pending text (a new run of tasks starts clean).
 void ClearLogList();

@@ -97,9 +97,10 @@ TWatchdog::~TWatchdog() {
   FThread.join();
 }
 
-void TTestComponent::HoldAtFrame(int Frame) {
+void TTestComponent::HoldAtFrame(int Frame, const TFFmpeg *Only) {
   std::lock_guard Guard(FLock);
   FHoldAt = Frame;
+  FHoldOnly = Only;
 }
 
 bool TTestComponent::WaitUntilHeld() {
@@ -118,7 +119,7 @@ void TTestComponent::LetGo() {
 void TTestComponent::DoProgress(TFFmpeg *Task, const TProgressInfo &Info) {
   {
     std::unique_lock Guard(FLock);
-    if (!FHeld && Info.FrameNumber >= FHoldAt) {
+    if (!FHeld && Info.FrameNumber >= FHoldAt && (!FHoldOnly || FHoldOnly == Task)) {
       FHeld = true;
       FChanged.notify_all();
       FChanged.wait_for(Guard, EventWait, [this] { return FLetGo; });

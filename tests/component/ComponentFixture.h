@@ -82,8 +82,9 @@ class TWatchdog {
 class TTestComponent : public TFFmpegVCL {
  public:
   ~TTestComponent() override { Shutdown(); }
-  // Holds the first progress report at or past Frame until LetGo.
-  void HoldAtFrame(int Frame);
+  // Holds the first progress report at or past Frame (of Only, when given)
+  // until LetGo.
+  void HoldAtFrame(int Frame, const TFFmpeg *Only = nullptr);
   // Waits until a run is held, EventWait at most.
   bool WaitUntilHeld();
   void LetGo();
@@ -95,6 +96,7 @@ class TTestComponent : public TFFmpegVCL {
   std::mutex FLock;
   std::condition_variable FChanged;
   int FHoldAt = INT_MAX;
+  const TFFmpeg *FHoldOnly = nullptr;
   bool FHeld = false;
   bool FLetGo = false;
 };

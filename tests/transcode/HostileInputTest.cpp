@@ -3,10 +3,12 @@
 // (the sanitizer build checks that too), and failures name their cause.
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "ConversionFixture.h"
 #include "MediaMutations.h"
+#include "SilentServer.h"
 
 namespace korvane::test {
 namespace {
@@ -144,6 +146,17 @@ TEST_F(HostileInput, AbsurdNumbersAreClampedOrRefused) {
       EXPECT_FALSE(fs::exists(R.Target));
     }
   }
+}
+
+TEST_F(HostileInput, ASourceThatNeverAnswersIsGivenUpAfterTheTimeLimit) {
+  TSilentServer Server;
+  TFFmpeg Task;
+  Task.PrepareOptions();
+  Task.FOpenTimeLimit = std::chrono::milliseconds(300);
+  const auto Start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Task.OpenInputFile(Server.Url()));
+  EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
+  EXPECT_EQ(Task.State().FErrorText, Server.Url() + ": Error while opening file (no answer within 300 ms)");
 }
 
 TEST_F(HostileInput, FailuresKeepTheLibrarysReason) {
