@@ -20,7 +20,7 @@ bool FileExists(const std::string &Path) {
 }  // namespace
 
 std::string OutputFileName(std::string_view Folder, std::string_view InputPath, std::string_view Extension,
-                           bool Overwrite) {
+                           bool Overwrite, const std::function<bool(const std::string &)> &Taken) {
   std::string Name(InputPath.substr(
       InputPath.find_last_of('/') == std::string_view::npos ? 0 : InputPath.find_last_of('/') + 1));
   if (const size_t Dot = Name.rfind('.'); Dot != std::string::npos && Dot > 0) Name.erase(Dot);
@@ -29,10 +29,13 @@ std::string OutputFileName(std::string_view Folder, std::string_view InputPath, 
   std::string Base(Folder);
   if (!Base.empty() && Base.back() != '/') Base += '/';
   Base += Name;
-  if (Overwrite || !FileExists(Base + Suffix)) return Base + Suffix;
+  const auto Free = [&](const std::string &Name) {
+    return !(Taken && Taken(Name)) && (Overwrite || !FileExists(Name));
+  };
+  if (Free(Base + Suffix)) return Base + Suffix;
   for (unsigned long N = 1;; ++N) {
     const std::string Candidate = Base + "-" + std::to_string(N) + Suffix;
-    if (!FileExists(Candidate)) return Candidate;
+    if (Free(Candidate)) return Candidate;
   }
 }
 

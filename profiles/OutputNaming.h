@@ -4,6 +4,7 @@
 // ratio text a row's picture size gives.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,11 @@ namespace korvane {
 // replaced by "." + the lower-cased Extension ("MP4" gives ".mp4"). Unless
 // Overwrite is set, an existing file's name is not used: the first of
 // "name-1.ext", "name-2.ext", ... that does not exist is. Existence is
-// tested now, as a file.
+// tested now, as a file. Taken, when given, names files that are not to be
+// used even when overwriting: those other conversions of the same batch
+// will write.
 std::string OutputFileName(std::string_view Folder, std::string_view InputPath, std::string_view Extension,
-                           bool Overwrite);
+                           bool Overwrite, const std::function<bool(const std::string &)> &Taken = {});
 
 // The aspect ratio text for a picture size text such as "640x480": width
 // / height rounded to four decimals in shortest form ("1.3333", "1.25",

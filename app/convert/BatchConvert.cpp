@@ -1,14 +1,19 @@
 // Converting files with the component, several at once, with progress on
 // standard error, Ctrl-C to stop, and a summary at the end.
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "Commands.h"
@@ -22,12 +27,50 @@ namespace korvane::convert {
 
 namespace {
 
-std::atomic<bool> Interrupted{false};
+// Waits for SIGINT and SIGTERM on a thread of its own while it lives, so
+// that stopping is ordinary code rather than a signal handler: the first
+// signal calls OnStop, a second one ends the program at once. The signals are
+// blocked in the calling thread first, and so in every thread made after.
+class TSignalWatcher {
+ public:
+  explicit TSignalWatcher(std::function<void(int Signal)> OnStop) : FOnStop(std::move(OnStop)) {
+    sigemptyset(&FSignals);
+    sigaddset(&FSignals, SIGINT);
+    sigaddset(&FSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &FSignals, &FOldMask);
+    FThread = std::thread([this] { Watch(); });
+  }
+  ~TSignalWatcher() {
+    FDone = true;
+    FThread.join();
+    pthread_sigmask(SIG_SETMASK, &FOldMask, nullptr);
+  }
+  TSignalWatcher(const TSignalWatcher &) = delete;
+  TSignalWatcher &operator=(const TSignalWatcher &) = delete;
 
-void OnInterrupt(int) {
-  Interrupted = true;
-  signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program at once
-}
+ private:
+  void Watch() {
+    const timespec Poll{0, 100 * 1000 * 1000};
+    bool Stopping = false;
+    while (!FDone) {
+      const int Signal = sigtimedwait(&FSignals, nullptr, &Poll);
+      if (Signal <= 0) continue;
+      if (Stopping) {
+        // The second signal: the default action, now.
+        signal(Signal, SIG_DFL);
+        pthread_sigmask(SIG_UNBLOCK, &FSignals, nullptr);
+        raise(Signal);
+      }
+      Stopping = true;
+      FOnStop(Signal);
+    }
+  }
+
+  std::function<void(int)> FOnStop;
+  sigset_t FSignals{}, FOldMask{};
+  std::atomic<bool> FDone{false};
+  std::thread FThread;
+};
 
 enum class TOutcome { Waiting, Running, Done, Failed, Stopped };
 
@@ -39,14 +82,23 @@ struct TFileState {
   std::chrono::steady_clock::time_point Started;
 };
 
-// What the component's events tell, read by the main thread. The events come
+// What the components' events tell, read by the main thread. The events come
 // on the tasks' threads; they only write here and wake the main thread.
 struct TBatch {
   std::mutex Lock;
   std::condition_variable Changed;
   std::vector<TFileState> Files;
-  std::vector<int> TaskFiles;  // file of each task index
-  bool AllEnded = false;
+  int StopSignal = 0;  // SIGINT or SIGTERM once one asked the batch to stop
+};
+
+// One job: a component that converts one file at a time, set up the way the
+// window sets up a row (clear, add, output, start one). Files are handed to
+// the slots as they free up, so a batch holds only what its running files
+// need, whatever its length.
+struct TSlot {
+  std::unique_ptr<TFFmpegVCL> Component;
+  int File = -1;       // the file it converts, -1 while free (Batch.Lock)
+  bool Ended = false;  // that file's run has reported its end (Batch.Lock)
 };
 
 std::string Megabytes(int64_t Bytes) {
@@ -99,124 +151,202 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
                       "' does not exist or cannot be written to");
 
   TBatch Batch;
-  TFFmpegVCL Component;
+  Batch.Files.resize(Command.Files.size());
+  for (size_t I = 0; I < Command.Files.size(); ++I) Batch.Files[I].Input = Command.Files[I];
   // Tasks send their own lines at every level; only those up to the chosen
   // one are shown (failures appear in the summary anyway).
   const TLogLevel Shown = LevelNamed(Command.LogLevel);
-  Component.SetLogLevel(Shown);
-  if (!Component.LoadMediaLibraries(LibraryFolder)) {
-    std::fprintf(stderr, "Some files are missing. Please re-install this software\n%s\n",
-                 Component.LastError().c_str());
-    return 1;
-  }
+  // The jobs share the cores: each task's codecs get their part, unless the
+  // user's own "threads" line (which comes later) says otherwise.
+  const TCoreShare Share = ShareCores(Command.Jobs, Command.Files.size(), std::thread::hardware_concurrency());
+  // No more jobs than files.
+  const size_t Jobs = std::clamp<size_t>(Command.Files.size(), 1, static_cast<size_t>(Share.Jobs));
   std::mutex PrintLock;
-  Component.OnLog = [&](int AIndex, TLogLevel Level, const std::string &Message) {
-    if (Level == llQuiet || Level > Shown) return;
-    std::string Name = "korvane";
+  std::vector<TSlot> Slots(Jobs);
+  for (TSlot &Slot : Slots) {
+    Slot.Component = std::make_unique<TFFmpegVCL>();
+    TFFmpegVCL &Component = *Slot.Component;
+    Component.SetLogLevel(Shown);
+    if (!Component.LoadMediaLibraries(LibraryFolder)) {
+      std::fprintf(stderr, "Some files are missing. Please re-install this software\n%s\n",
+                   Component.LastError().c_str());
+      return 1;
+    }
+    // The file a slot's event is about; the slot's one task is always 0.
+    const auto FileOf = [&Batch, &Slot](int AIndex) -> TFileState * {
+      if (AIndex != 0 || Slot.File < 0) return nullptr;
+      return &Batch.Files[static_cast<size_t>(Slot.File)];
+    };
+    // Every component hears every library line, with -1 where the line is
+    // not from one of its own tasks: such lines are shown once, by the first
+    // slot, and only when they come from this thread (the probe's).
+    const bool ShowsOthers = &Slot == &Slots.front();
+    const pid_t MainThread = CurrentThreadID();
+    Component.OnLog = [&, FileOf, ShowsOthers, MainThread](int AIndex, TLogLevel Level,
+                                                           const std::string &Message) {
+      if (Level == llQuiet || Level > Shown) return;
+      if (AIndex < 0 && !(ShowsOthers && CurrentThreadID() == MainThread)) return;
+      std::string Name = "korvane";
+      {
+        std::lock_guard Guard(Batch.Lock);
+        if (const TFileState *F = FileOf(AIndex)) Name = F->Input;
+      }
+      std::lock_guard Guard(PrintLock);
+      std::fprintf(stderr, "[%s] %s\n", Name.c_str(), Message.c_str());
+    };
+    Component.OnProgress = [&, FileOf](int AIndex, int Frames, int FPS, int Duration, float Quality,
+                                       float BitRate, int64_t Size, int Total) {
+      std::lock_guard Guard(Batch.Lock);
+      TFileState *F = FileOf(AIndex);
+      if (!F) return;
+      if (F->Outcome == TOutcome::Waiting) {
+        F->Outcome = TOutcome::Running;
+        F->Started = std::chrono::steady_clock::now();
+      }
+      F->Progress = {Frames, FPS, Duration, Quality, BitRate, Size, Total};
+      Batch.Changed.notify_all();
+    };
+    Component.OnTerminate = [&, FileOf](int AIndex, bool Finished, bool Exception,
+                                        const std::string &Message) {
+      std::lock_guard Guard(Batch.Lock);
+      TFileState *F = FileOf(AIndex);
+      if (!F) return;
+      F->Outcome = Exception ? TOutcome::Failed : Finished ? TOutcome::Done : TOutcome::Stopped;
+      F->Message = Message;
+      Slot.Ended = true;
+      Batch.Changed.notify_all();
+    };
+  }
+  TAVProbe &Probe = Slots.front().Component->AVProbe();
+
+  // SIGINT (Ctrl-C) and SIGTERM both stop the batch: the runs finish their
+  // outputs so far, an input being opened gives up, nothing more starts.
+  const TSignalWatcher Watcher([&](int Signal) {
     {
       std::lock_guard Guard(Batch.Lock);
-      if (AIndex >= 0 && AIndex < static_cast<int>(Batch.TaskFiles.size()))
-        Name = Batch.Files[static_cast<size_t>(Batch.TaskFiles[static_cast<size_t>(AIndex)])].Input;
+      Batch.StopSignal = Signal;
+      Batch.Changed.notify_all();
     }
-    std::lock_guard Guard(PrintLock);
-    std::fprintf(stderr, "[%s] %s\n", Name.c_str(), Message.c_str());
-  };
-  Component.OnProgress = [&](int AIndex, int Frames, int FPS, int Duration, float Quality, float BitRate,
-                             int64_t Size, int Total) {
+    for (TSlot &Slot : Slots) Slot.Component->StopAllTasks();
+  });
+  const auto StopSignal = [&Batch] {
     std::lock_guard Guard(Batch.Lock);
-    if (AIndex < 0 || AIndex >= static_cast<int>(Batch.TaskFiles.size())) return;
-    TFileState &F = Batch.Files[static_cast<size_t>(Batch.TaskFiles[static_cast<size_t>(AIndex)])];
-    if (F.Outcome == TOutcome::Waiting) {
-      F.Outcome = TOutcome::Running;
-      F.Started = std::chrono::steady_clock::now();
-    }
-    F.Progress = {Frames, FPS, Duration, Quality, BitRate, Size, Total};
-    Batch.Changed.notify_all();
+    return Batch.StopSignal;
   };
-  Component.OnTerminate = [&](int AIndex, bool Finished, bool Exception, const std::string &Message) {
+  const auto Finish = [&Batch](size_t File, TOutcome Outcome, const std::string &Message) {
     std::lock_guard Guard(Batch.Lock);
-    if (AIndex < 0) {
-      Batch.AllEnded = true;
-    } else if (AIndex < static_cast<int>(Batch.TaskFiles.size())) {
-      TFileState &F = Batch.Files[static_cast<size_t>(Batch.TaskFiles[static_cast<size_t>(AIndex)])];
-      F.Outcome = Exception ? TOutcome::Failed : Finished ? TOutcome::Done : TOutcome::Stopped;
-      F.Message = Message;
-    }
-    Batch.Changed.notify_all();
+    Batch.Files[File].Outcome = Outcome;
+    Batch.Files[File].Message = Message;
   };
 
   // Each file becomes a task as the window sets a row up: the source, then
-  // the profile's settings with volume and aspect, into a free output name.
+  // the profile's settings with volume and aspect, into an output name no
+  // other file of the batch has.
   const int Volume = Command.Volume.value_or(DefaultVolumePosition);
-  // The jobs share the cores: each task's codecs get their part, unless the
-  // user's own "threads" line (which comes later) says otherwise.
-  const TCoreShare Share =
-      ShareCores(Command.Jobs, Command.Files.size(), std::thread::hardware_concurrency());
   std::string Extra = "threads=" + std::to_string(Share.ThreadsPerTask) + "\n";
   for (const std::string &Line : Command.Options) Extra += Line + "\n";
-  Batch.Files.resize(Command.Files.size());
-  for (size_t I = 0; I < Command.Files.size(); ++I) {
-    TFileState &F = Batch.Files[I];
-    F.Input = Command.Files[I];
+  std::set<std::string> Reserved;
+  const auto StartFile = [&](TSlot &Slot, size_t File) {
+    TFFmpegVCL &Component = *Slot.Component;
+    TFileState &F = Batch.Files[File];
     std::string VideoSize = " ";
-    if (Component.AVProbe().LoadFile(F.Input, "")) VideoSize = FileRowTexts(Component.AVProbe()).VideoSize;
-    Component.AVProbe().CloseFile();
+    if (Probe.LoadFile(F.Input, "")) VideoSize = FileRowTexts(Probe).VideoSize;
+    Probe.CloseFile();
+    {
+      std::lock_guard Guard(Batch.Lock);
+      Slot.File = static_cast<int>(File);
+      Slot.Ended = false;
+    }
+    // Message by value: clearing the tasks clears the component's LastError.
+    const auto Release = [&](TOutcome Outcome, std::string Message) {
+      Component.ClearTasks();  // an output created for it goes while it is still empty
+      Finish(File, Outcome, Message);
+      std::lock_guard Guard(Batch.Lock);
+      Slot.File = -1;
+    };
     TInputOptions Input;
     Input.FileName = F.Input;
     Input.StartTime = 0;
-    const int Index = Component.AddTask(F.Input, &Input);
-    if (Index < 0) {
-      F.Outcome = TOutcome::Failed;
-      F.Message = Component.LastError();
-      continue;
+    if (Component.AddTask(F.Input, &Input) < 0) {
+      Release(StopSignal() ? TOutcome::Stopped : TOutcome::Failed, Component.LastError());
+      return;
     }
-    F.Output = OutputFileName(Command.OutputFolder, F.Input, Form.OutputExtension, Command.Overwrite);
-    TOutputOptions Output = RowOutputOptions(Form, Volume, VideoSize);
-    Output.ExtOptions = Extra;
-    Output.TimeRanges = Command.HookRanges;
-    if (!Component.SetTaskOutput(Index, F.Output, &Output)) {
-      F.Outcome = TOutcome::Failed;
-      F.Message = Component.LastError();
-      Component.RemoveTask(Index);
-      continue;
+    const std::string Output =
+        OutputFileName(Command.OutputFolder, F.Input, Form.OutputExtension, Command.Overwrite,
+                       [&Reserved](const std::string &Name) { return Reserved.count(Name) > 0; });
+    Reserved.insert(Output);
+    TOutputOptions Options = RowOutputOptions(Form, Volume, VideoSize);
+    Options.ExtOptions = Extra;
+    Options.TimeRanges = Command.HookRanges;
+    if (!Component.SetTaskOutput(0, Output, &Options)) {
+      Release(TOutcome::Failed, Component.LastError());
+      return;
     }
-    Batch.TaskFiles.push_back(static_cast<int>(I));
-  }
+    if (StopSignal()) {
+      Release(TOutcome::Stopped, "");
+      return;
+    }
+    {
+      std::lock_guard Guard(Batch.Lock);
+      F.Output = Output;
+    }
+    Component.StartTasks(1);
+  };
 
   const bool Terminal = isatty(STDERR_FILENO);
-  Interrupted = false;
-  signal(SIGINT, OnInterrupt);
-  if (!Batch.TaskFiles.empty()) {
-    Component.StartTasks(Share.Jobs);
-    bool StopAsked = false;
-    size_t Drawn = 0;  // lines of the last redraw on a terminal
-    std::unique_lock Guard(Batch.Lock);
-    while (!Batch.AllEnded) {
-      Batch.Changed.wait_for(Guard, std::chrono::milliseconds(200));
-      if (Interrupted && !StopAsked) {
-        StopAsked = true;
-        Guard.unlock();
-        Component.StopAllTasks();
-        Guard.lock();
-        continue;
-      }
-      std::vector<std::string> Lines;
-      for (const TFileState &F : Batch.Files)
-        if (F.Outcome == TOutcome::Running) Lines.push_back(ProgressLine(F));
-      std::lock_guard Print(PrintLock);
-      if (Terminal) {
-        if (Drawn) std::fprintf(stderr, "\x1b[%zuA", Drawn);
-        for (const std::string &Line : Lines) std::fprintf(stderr, "\x1b[2K%s\n", Line.c_str());
-        if (Lines.size() < Drawn) std::fprintf(stderr, "\x1b[J");
-        Drawn = Lines.size();
-      } else {
-        for (const std::string &Line : Lines) std::fprintf(stderr, "%s\n", Line.c_str());
+  size_t Next = 0;   // the first file not handed to a slot yet
+  size_t Drawn = 0;  // lines of the last redraw on a terminal
+  for (;;) {
+    for (TSlot &Slot : Slots)
+      while (Slot.File < 0 && Next < Batch.Files.size() && !StopSignal()) StartFile(Slot, Next++);
+
+    // Slots whose file ended are cleared outside the batch lock: clearing
+    // waits for the run's thread, which may be delivering an event.
+    std::vector<TSlot *> Ended;
+    bool Busy = false;
+    {
+      std::unique_lock Guard(Batch.Lock);
+      const auto Look = [&] {
+        Ended.clear();
+        Busy = false;
+        for (TSlot &Slot : Slots) {
+          Busy |= Slot.File >= 0;
+          if (Slot.File >= 0 && Slot.Ended) Ended.push_back(&Slot);
+        }
+      };
+      Look();
+      if (!Busy && (Next >= Batch.Files.size() || Batch.StopSignal)) break;
+      if (Ended.empty()) {
+        Batch.Changed.wait_for(Guard, std::chrono::milliseconds(200));
+        Look();
       }
     }
-  }
-  signal(SIGINT, SIG_DFL);
+    for (TSlot *Slot : Ended) {
+      Slot->Component->ClearTasks();
+      std::lock_guard Guard(Batch.Lock);
+      Slot->File = -1;
+    }
 
-  // The summary, in the order the files were given.
+    std::vector<std::string> Lines;
+    {
+      std::lock_guard Guard(Batch.Lock);
+      for (const TSlot &Slot : Slots)
+        if (Slot.File >= 0 && Batch.Files[static_cast<size_t>(Slot.File)].Outcome == TOutcome::Running)
+          Lines.push_back(ProgressLine(Batch.Files[static_cast<size_t>(Slot.File)]));
+    }
+    std::lock_guard Print(PrintLock);
+    if (Terminal) {
+      if (Drawn) std::fprintf(stderr, "\x1b[%zuA", Drawn);
+      for (const std::string &Line : Lines) std::fprintf(stderr, "\x1b[2K%s\n", Line.c_str());
+      if (Lines.size() < Drawn) std::fprintf(stderr, "\x1b[J");
+      Drawn = Lines.size();
+    } else {
+      for (const std::string &Line : Lines) std::fprintf(stderr, "%s\n", Line.c_str());
+    }
+  }
+
+  // The summary, in the order the files were given; files never handed to a
+  // slot count as stopped.
   int Done = 0, Failed = 0, Stopped = 0;
   for (const TFileState &F : Batch.Files) {
     switch (F.Outcome) {
@@ -236,7 +366,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
     }
   }
   std::fprintf(stderr, "%d done, %d failed, %d stopped\n", Done, Failed, Stopped);
-  if (Interrupted) return 130;
+  if (const int Signal = StopSignal()) return 128 + Signal;  // 130 for SIGINT, 143 for SIGTERM
   return Failed > 0 ? 1 : 0;
 }
 

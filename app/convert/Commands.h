@@ -1,5 +1,6 @@
 // The requests korvane-convert carries out. Each returns the program's exit
-// status: 0 all done, 1 a file failed, 2 a usage error, 130 stopped.
+// status: 0 all done, 1 a file failed, 2 a usage error, 130 or 143 stopped
+// (SIGINT or SIGTERM).
 #pragma once
 
 #include <string>

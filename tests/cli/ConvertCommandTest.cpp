@@ -172,31 +172,119 @@ TEST_F(ConvertCommand, JobsShareTheCoresBetweenThem) {
   }
 }
 
-TEST_F(ConvertCommand, CtrlCStopsAndLeavesPlayableOutputs) {
-  // The long clip takes seconds to convert: stop it once its output grows.
-  const std::string Errors = Temp.File("stderr.txt");
-  const std::string Command = "exec " + Program() + " -p 3 -o " + Quoted(Temp.Path()) + " " +
-                              Quoted(Clips.LongHD) + " 2>" + Quoted(Errors);
-  const char *Arguments[] = {"sh", "-c", Command.c_str(), nullptr};
+// Starts the program with Arguments (standard error to Errors) and sends it
+// Signal once Watched has grown past 100 kB; its exit status, or -1 when it
+// did not exit normally.
+int StopWithSignal(const std::string &Arguments, const std::string &Errors, const std::string &Watched,
+                   int Signal) {
+  const std::string Command = "exec " + Program() + " " + Arguments + " 2>'" + Errors + "'";
+  const char *Words[] = {"sh", "-c", Command.c_str(), nullptr};
   pid_t Child = 0;
-  ASSERT_EQ(posix_spawn(&Child, "/bin/sh", nullptr, nullptr, const_cast<char **>(Arguments), environ), 0);
-  const std::string Output = Temp.File("long-hd.avi");
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while ((!fs::exists(Output) || fs::file_size(Output) < 100000) &&
+  if (posix_spawn(&Child, "/bin/sh", nullptr, nullptr, const_cast<char **>(Words), environ) != 0) return -1;
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while ((!fs::exists(Watched) || fs::file_size(Watched) < 100000) &&
          std::chrono::steady_clock::now() < Deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  kill(Child, SIGINT);
+  kill(Child, Signal);
   int Status = 0;
   waitpid(Child, &Status, 0);
-  ASSERT_TRUE(WIFEXITED(Status));
-  EXPECT_EQ(WEXITSTATUS(Status), 130);
-  const std::string Text = ReadFile(Errors);
-  EXPECT_NE(Text.find("stopped  " + Clips.LongHD + " -> " + Output), std::string::npos) << Text;
-  EXPECT_NE(Text.find("0 done, 0 failed, 1 stopped"), std::string::npos);
-  const TProbedFile P = ProbeFile(Output, true);
-  EXPECT_EQ(P.Errors, "");
-  EXPECT_GT(Number(P.Stream("video"), "nb_read_frames"), 5);
-  EXPECT_LT(Number(P.Stream("video"), "nb_read_frames"), 700);
+  return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+TEST_F(ConvertCommand, CtrlCAndTerminationStopAndLeavePlayableOutputs) {
+  // The long clip takes seconds to convert: stop it once its output grows.
+  // An MP4 that is not finished has no index and does not play.
+  const struct {
+    int Signal, Status;
+    const char *Profile, *Extension;
+  } Rows[] = {{SIGINT, 130, "3", ".avi"}, {SIGTERM, 143, "10", ".mp4"}};
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Signal);
+    const std::string Folder = Temp.File("signal-" + std::to_string(R.Signal));
+    fs::create_directory(Folder);
+    const std::string Errors = Temp.File("stderr.txt"), Output = Folder + "/long-hd" + R.Extension;
+    EXPECT_EQ(
+        StopWithSignal(std::string("-p ") + R.Profile + " -o " + Quoted(Folder) + " " + Quoted(Clips.LongHD),
+                       Errors, Output, R.Signal),
+        R.Status);
+    const std::string Text = ReadFile(Errors);
+    EXPECT_NE(Text.find("stopped  " + Clips.LongHD + " -> " + Output), std::string::npos) << Text;
+    EXPECT_NE(Text.find("0 done, 0 failed, 1 stopped"), std::string::npos);
+    const TProbedFile P = ProbeFile(Output, true);
+    EXPECT_EQ(P.Errors, "");
+    EXPECT_GT(Number(P.Stream("video"), "nb_read_frames"), 5);
+    EXPECT_LT(Number(P.Stream("video"), "nb_read_frames"), 700);
+  }
+}
+
+TEST_F(ConvertCommand, AStoppedBatchCreatesNothingForFilesNotStarted) {
+  std::string Inputs;
+  for (int I = 0; I < 30; ++I) {
+    const std::string Name = Temp.File("hd-" + std::to_string(I) + ".avi");
+    fs::create_hard_link(Clips.LongHD, Name);
+    Inputs += " " + Quoted(Name);
+  }
+  const std::string Folder = Temp.File("out");
+  fs::create_directory(Folder);
+  EXPECT_EQ(StopWithSignal("-p 3 --jobs 1 -o " + Quoted(Folder) + Inputs, Temp.File("stderr.txt"),
+                           Folder + "/hd-0.avi", SIGINT),
+            130);
+  const std::string Text = ReadFile(Temp.File("stderr.txt"));
+  EXPECT_NE(Text.find("stopped  " + Temp.File("hd-29.avi") + "\n"), std::string::npos) << Text;
+  EXPECT_NE(Text.find("0 done, 0 failed, 30 stopped"), std::string::npos) << Text;
+  // Only the file under way when the batch stopped has an output.
+  std::vector<std::string> Written;
+  for (const auto &Entry : fs::directory_iterator(Folder)) Written.push_back(Entry.path().filename());
+  EXPECT_EQ(Written, std::vector<std::string>{"hd-0.avi"});
+  EXPECT_EQ(ProbeFile(Folder + "/hd-0.avi").Errors, "");
+}
+
+TEST_F(ConvertCommand, FilesOfOneNameInOneBatchGetAFileEach) {
+  // Two sources named alike, in one batch and with overwriting: neither
+  // output may be written over by the other, whatever runs at once.
+  fs::create_directories(Temp.File("a"));
+  fs::create_directories(Temp.File("b"));
+  fs::copy_file(Clips.VideoAudio, Temp.File("a/clip.mp4"));
+  fs::copy_file(Clips.VideoOnly, Temp.File("b/clip.avi"));
+  for (const char *Jobs : {"1", "2"}) {
+    SCOPED_TRACE(Jobs);
+    const std::string Folder = Temp.File(std::string("out-") + Jobs);
+    fs::create_directory(Folder);
+    WriteFile(Folder + "/clip.avi", "an older file, to be overwritten");
+    const TCommandResult R =
+        Convert("-p 3 --overwrite --jobs " + std::string(Jobs) + " -o " + Quoted(Folder) + " " +
+                Quoted(Temp.File("a/clip.mp4")) + " " + Quoted(Temp.File("b/clip.avi")));
+    EXPECT_EQ(R.Status, 0) << R.Output;
+    EXPECT_NE(R.Output.find("done     " + Temp.File("a/clip.mp4") + " -> " + Folder + "/clip.avi"),
+              std::string::npos)
+        << R.Output;
+    EXPECT_NE(R.Output.find("done     " + Temp.File("b/clip.avi") + " -> " + Folder + "/clip-1.avi"),
+              std::string::npos);
+    EXPECT_EQ(Number(ProbeFile(Folder + "/clip.avi", true).Stream("video"), "nb_read_frames"), 50);
+    EXPECT_EQ(Number(ProbeFile(Folder + "/clip-1.avi", true).Stream("video"), "nb_read_frames"), 30);
+    EXPECT_EQ(DecodeErrors(Folder + "/clip.avi"), "");
+    EXPECT_EQ(DecodeErrors(Folder + "/clip-1.avi"), "");
+  }
+}
+
+TEST_F(ConvertCommand, ALongBatchHoldsOnlyTheFilesOfItsRunningJobs) {
+  // 48 sources under a limit of 32 open files: a batch that opened every
+  // input and output before its first conversion would run out.
+  const std::string Sound = Temp.File("sound.wav");
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=0.2 '" + Sound + "'"));
+  std::string Inputs;
+  for (int I = 0; I < 48; ++I) {
+    const std::string Name = Temp.File("sound-" + std::to_string(I) + ".wav");
+    fs::create_hard_link(Sound, Name);
+    Inputs += " " + Quoted(Name);
+  }
+  const std::string Folder = Temp.File("out");
+  fs::create_directory(Folder);
+  const TCommandResult R =
+      RunCommand("ulimit -n 32 && " + Program() + " -p 23 --jobs 2 -o " + Quoted(Folder) + Inputs, true);
+  EXPECT_EQ(R.Status, 0) << R.Output;
+  EXPECT_NE(R.Output.find("48 done, 0 failed, 0 stopped"), std::string::npos) << R.Output;
+  EXPECT_EQ(std::distance(fs::directory_iterator(Folder), fs::directory_iterator()), 48);
 }
 
 }  // namespace

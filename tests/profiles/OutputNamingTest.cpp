@@ -29,6 +29,15 @@ TEST(OutputNaming, ExtensionReplacedAndNumberedUntilFree) {
   for (const Row &R : Rows)
     EXPECT_EQ(OutputFileName(F, R.Input, R.Extension, R.Overwrite), R.Expected) << R.Input;
   EXPECT_EQ(OutputFileName(F + "/", "/a/b.avi", "MP3", false), F + "/b.mp3") << "one separator";
+
+  // Names another conversion of the batch will write are skipped, even
+  // when overwriting.
+  const auto Reserved = [&F](const std::string &Name) {
+    return Name == F + "/clip.avi" || Name == F + "/taken-2.mp4";
+  };
+  EXPECT_EQ(OutputFileName(F, "/x/clip.mp4", "AVI", true, Reserved), F + "/clip-1.avi");
+  EXPECT_EQ(OutputFileName(F, "/y/taken.avi", "MP4", false, Reserved), F + "/taken-3.mp4");
+  EXPECT_EQ(OutputFileName(F, "/y/taken.avi", "MP4", true, Reserved), F + "/taken.mp4");
 }
 
 TEST(OutputNaming, AspectRatioFromThePictureSize) {
