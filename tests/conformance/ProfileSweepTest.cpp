@@ -1,5 +1,5 @@
-// Every output profile at its default selections, as the conversion queue
-// sets a row up, on a video clip and on an audio-only clip. Each output must
+// Every output profile at its default selections, set up by the same row
+// set-up the front ends call, on a video clip and on an audio-only clip. Each output must
 // be the container its extension names, carry the codecs, size, rate and
 // channels the settings ask for, last as long as the source and decode
 // without an error.
@@ -8,7 +8,7 @@
 #include "ConversionFixture.h"
 #include "ProfileCatalogue.h"
 #include "ProfileOptions.h"
-#include "ProfileSettings.h"
+#include "RowSetup.h"
 
 namespace korvane::test {
 namespace {
@@ -63,15 +63,14 @@ TEST_P(ProfileSweep, DefaultSelectionsGiveAPlayableFile) {
   FillOutputFormatList(Form.ComboOutputFormat);
   Form.ComboOutputFormat.ItemIndex = Row;
   ASSERT_TRUE(ChangeOutputFormat(Form));
-  TOutputOptions Settings;
-  ApplyProfileSettings(Form, Settings);
-  Settings.AudioVolume = 255;
-  Settings.FrameAspectRatio = "1.3333";
 
   std::string Extension(Profile.Extension);
   for (char &C : Extension) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
   for (const std::string &Source : {Clips.SweepVideo, Clips.SweepAudio}) {
     const bool AudioSource = Source == Clips.SweepAudio;
+    // What a file list shows for the source: its picture size, or a blank.
+    const TOutputOptions Settings =
+        RowOutputOptions(Form, DefaultVolumePosition, AudioSource ? " " : "640x480");
     SCOPED_TRACE(std::string(Profile.DisplayText) + (AudioSource ? " from audio only" : " from video"));
     const std::string Target = Out(std::string(AudioSource ? "audio" : "video") + "." + Extension);
     const TConversion C = Convert(Source, Target, [&](TInputOptions &, TOutputOptions &O) {

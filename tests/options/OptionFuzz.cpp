@@ -1,7 +1,8 @@
 // Feeds random option names and values, and random option-line texts, to
 // fresh tasks for the number of seconds given (default 10). Every failure
 // must be an exception the caller can catch; anything else (a crash, an
-// out-of-bounds access under the sanitizers) ends the program.
+// out-of-bounds access under the sanitizers) ends the program. The seed is
+// printed first; giving it as the second argument replays the same calls.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +125,9 @@ const std::vector<std::string> Values = {"",
                                          "2147483648",
                                          "-2147483649",
                                          "1e400",
+                                         "1e30",
+                                         "1e300",
+                                         "-1e30",
                                          "0.5",
                                          "nan",
                                          "inf",
@@ -179,12 +183,16 @@ std::string Pick(std::mt19937 &Random, const std::vector<std::string> &From) {
 
 int main(int argc, char **argv) {
   const int Seconds = argc > 1 ? std::atoi(argv[1]) : 10;
+  const unsigned Seed =
+      argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : std::random_device{}();
+  std::printf("option_fuzz seed %u (replay: option_fuzz %d %u)\n", Seed, Seconds, Seed);
+  std::fflush(stdout);
   if (!LoadAVLibraries(test::CommonFilesDirectory(), true)) {
     std::fprintf(stderr, "%s\n", AVLibrariesError().c_str());
     return 1;
   }
   InstallLogCallback();
-  std::mt19937 Random(std::random_device{}());
+  std::mt19937 Random(Seed);
   const auto End = std::chrono::steady_clock::now() + std::chrono::seconds(Seconds);
   long Calls = 0, Raised = 0;
   while (std::chrono::steady_clock::now() < End) {
