@@ -10,10 +10,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <memory_resource>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <thread>
 
 #include "Commands.h"
@@ -75,9 +78,10 @@ class TSignalWatcher {
 enum class TOutcome { Waiting, Running, Done, Failed, Stopped };
 
 struct TFileState {
-  std::string Input, Output;
+  std::string Input;
+  std::string_view Output;  // kept in TBatch::Texts
   TOutcome Outcome = TOutcome::Waiting;
-  std::string Message;
+  std::string_view Message;  // kept in TBatch::Texts
   TProgressInfo Progress;
   std::chrono::steady_clock::time_point Started;
 };
@@ -89,6 +93,16 @@ struct TBatch {
   std::condition_variable Changed;
   std::vector<TFileState> Files;
   int StopSignal = 0;  // SIGINT or SIGTERM once one asked the batch to stop
+  // The texts kept to the end (output names, failure messages) come from a
+  // pool of their own: kept among the memory each file's set-up takes and
+  // frees, they would pin it, and a long batch would grow with every file.
+  std::pmr::monotonic_buffer_resource Texts;
+  std::string_view Keep(std::string_view Text) {
+    char *Copy = static_cast<char *>(Texts.allocate(Text.size() + 1, 1));
+    std::memcpy(Copy, Text.data(), Text.size());
+    Copy[Text.size()] = '\0';
+    return {Copy, Text.size()};
+  }
 };
 
 // One job: a component that converts one file at a time, set up the way the
@@ -212,7 +226,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
       TFileState *F = FileOf(AIndex);
       if (!F) return;
       F->Outcome = Exception ? TOutcome::Failed : Finished ? TOutcome::Done : TOutcome::Stopped;
-      F->Message = Message;
+      F->Message = Batch.Keep(Message);
       Slot.Ended = true;
       Batch.Changed.notify_all();
     };
@@ -236,7 +250,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
   const auto Finish = [&Batch](size_t File, TOutcome Outcome, const std::string &Message) {
     std::lock_guard Guard(Batch.Lock);
     Batch.Files[File].Outcome = Outcome;
-    Batch.Files[File].Message = Message;
+    Batch.Files[File].Message = Batch.Keep(Message);
   };
 
   // Each file becomes a task as the window sets a row up: the source, then
@@ -245,7 +259,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
   const int Volume = Command.Volume.value_or(DefaultVolumePosition);
   std::string Extra = "threads=" + std::to_string(Share.ThreadsPerTask) + "\n";
   for (const std::string &Line : Command.Options) Extra += Line + "\n";
-  std::set<std::string> Reserved;
+  std::pmr::set<std::string_view> Reserved(&Batch.Texts);  // under Batch.Lock
   const auto StartFile = [&](TSlot &Slot, size_t File) {
     TFFmpegVCL &Component = *Slot.Component;
     TFileState &F = Batch.Files[File];
@@ -271,14 +285,19 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
       Release(StopSignal() ? TOutcome::Stopped : TOutcome::Failed, Component.LastError());
       return;
     }
-    const std::string Output =
-        OutputFileName(Command.OutputFolder, F.Input, Form.OutputExtension, Command.Overwrite,
-                       [&Reserved](const std::string &Name) { return Reserved.count(Name) > 0; });
-    Reserved.insert(Output);
+    std::string_view Output;
+    {
+      std::lock_guard Guard(Batch.Lock);
+      Output = *Reserved
+                    .insert(Batch.Keep(OutputFileName(
+                        Command.OutputFolder, F.Input, Form.OutputExtension, Command.Overwrite,
+                        [&Reserved](const std::string &Name) { return Reserved.count(Name) > 0; })))
+                    .first;
+    }
     TOutputOptions Options = RowOutputOptions(Form, Volume, VideoSize);
     Options.ExtOptions = Extra;
     Options.TimeRanges = Command.HookRanges;
-    if (!Component.SetTaskOutput(0, Output, &Options)) {
+    if (!Component.SetTaskOutput(0, std::string(Output), &Options)) {
       Release(TOutcome::Failed, Component.LastError());
       return;
     }
@@ -352,16 +371,16 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
     switch (F.Outcome) {
       case TOutcome::Done:
         ++Done;
-        std::fprintf(stderr, "done     %s -> %s\n", F.Input.c_str(), F.Output.c_str());
+        std::fprintf(stderr, "done     %s -> %s\n", F.Input.c_str(), F.Output.data());
         break;
       case TOutcome::Failed:
         ++Failed;
-        std::fprintf(stderr, "failed   %s: %s\n", F.Input.c_str(), F.Message.c_str());
+        std::fprintf(stderr, "failed   %s: %s\n", F.Input.c_str(), F.Message.empty() ? "" : F.Message.data());
         break;
       default:
         ++Stopped;
         std::fprintf(stderr, "stopped  %s%s%s\n", F.Input.c_str(), F.Output.empty() ? "" : " -> ",
-                     F.Output.c_str());
+                     F.Output.empty() ? "" : F.Output.data());
         break;
     }
   }
