@@ -101,7 +101,7 @@ void TCustomFFmpegVCL::Shutdown() {
     TGuard Guard(FLock);
     if (FAdding) FAdding->RequestStop();
     FRoundActive = false;
-    FRunningCount = 0;
+    FRunningTasks.clear();
     FTimers.clear();
     Tasks = FTasks.ExtractAll();
     for (const auto &Task : Tasks) Task->FQueueState = TQueueState::Idle;
@@ -274,7 +274,7 @@ void TCustomFFmpegVCL::RemoveTask(int Index) {
     if (Planned != FTimers.end()) {
       FTimers.erase(Planned);
       Removed->FQueueState = TQueueState::Idle;
-      --FRunningCount;
+      std::erase(FRunningTasks, Removed.get());
     } else if (Removed->FQueueState == TQueueState::Queued) {
       Removed->FQueueState = TQueueState::Idle;
     }
@@ -291,7 +291,7 @@ void TCustomFFmpegVCL::ClearTasks() {
     // The round ends with its tasks: runs still ending are no longer counted.
     for (const auto &Task : Removed) Task->FQueueState = TQueueState::Idle;
     FParallelCount = 0;
-    FRunningCount = 0;
+    FRunningTasks.clear();
     FRoundActive = false;
     FStopping = false;
     FTimers.clear();
@@ -323,13 +323,13 @@ void TCustomFFmpegVCL::FillSlots() {
   // the outer call goes on with the loop instead.
   if (FFillingSlots) return;
   FFillingSlots = true;
-  while (FRoundActive && !FStopping && FRunningCount < std::max(FParallelCount, 1)) {
+  while (FRoundActive && !FStopping && static_cast<int>(FRunningTasks.size()) < std::max(FParallelCount, 1)) {
     std::shared_ptr<TFFmpeg> Next;
     for (int I = 0; I < FTasks.Count() && !Next; ++I)
       if (FTasks.Get(I)->FQueueState == TQueueState::Queued) Next = FTasks.Get(I);
     if (!Next) break;
     Next->FQueueState = TQueueState::Running;
-    ++FRunningCount;
+    FRunningTasks.push_back(Next.get());
     if (FParallelCount <= 0)
       FTimers.push_back({std::chrono::steady_clock::now() + StartTimerDelay, Next});
     else
@@ -337,7 +337,7 @@ void TCustomFFmpegVCL::FillSlots() {
   }
   FFillingSlots = false;
 
-  if (!FRoundActive || FRunningCount > 0) return;
+  if (!FRoundActive || !FRunningTasks.empty()) return;
   for (int I = 0; I < FTasks.Count(); ++I)
     if (FTasks.Get(I)->FQueueState == TQueueState::Queued) return;
   FRoundActive = false;
@@ -468,13 +468,12 @@ void TCustomFFmpegVCL::DoTerminate(TFFmpeg *Task) {
   }
   // The queue knows the task by what it is, not by where it stands: a task
   // removed while it ran still frees its slot here.
-  const bool Counted = Task->FQueueState == TQueueState::Running;
+  const bool Counted = std::erase(FRunningTasks, Task) > 0;
   const bool Queued = Task->FQueueState == TQueueState::Queued;
   const TQueueState End = Task->FExceptionRaised ? TQueueState::Failed
                           : Task->FFinished      ? TQueueState::Done
                                                  : TQueueState::Stopped;
   if (Counted || Queued) Task->FQueueState = End;
-  if (Counted) --FRunningCount;
   if (FTasks.Find(Task)) {  // a removed task's events ended with it
     const int Index = Task->FTaskIndex;
     const bool Finished = Task->FFinished, Exception = Task->FExceptionRaised;

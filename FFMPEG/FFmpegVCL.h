@@ -195,8 +195,11 @@ class TCustomFFmpegVCL {
   int FProgressInterval = 500;
   TConvertPriority FThreadPriority = tpNormal;
   TFFmpegList FTasks;
-  int FParallelCount = 0;      // as given to StartTasks
-  int FRunningCount = 0;       // tasks in state Running: listed, or removed and not ended yet
+  int FParallelCount = 0;  // as given to StartTasks
+  // The tasks started this round that have not ended, listed or removed:
+  // each holds a slot. Known by identity, so that a removed task frees its
+  // slot when it ends and a task of an earlier round never does.
+  std::vector<const TFFmpeg *> FRunningTasks;
   bool FRoundActive = false;   // from StartTasks (or StopAllTasks) to the final OnTerminate
   bool FStopping = false;      // StopAllTasks: nothing more starts this round
   bool FFillingSlots = false;  // FillSlots is under way (a start that fails at once ends inside it)
