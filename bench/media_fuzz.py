@@ -17,9 +17,13 @@ Each conversion ends one of these ways:
   crash       a signal, a sanitizer report or any other exit status
   hang        no end within the time limit
   lsan-flake  LeakSanitizer's own tracer failed at exit ("Tracer caught
-              signal") after the program had ended its work, and a rerun of
-              the same conversion was clean: a fault of the checker, counted
-              apart and kept for a look
+              signal") after the program had ended its work, and a rerun
+              under AddressSanitizer and UndefinedBehaviorSanitizer without
+              the leak check was clean. With glibc 2.36 and GCC 12 the
+              tracer can read a bogus dynamic TLS range of a library loaded
+              at run time ("DTLS 17 at 0x159-..." with
+              LSAN_OPTIONS=verbosity=1) and fault: a fault of the checker,
+              counted apart and kept for a look
 
 Usage: media_fuzz.py [--program build-asan/bin/korvane-convert] [--count 300]
                      [--seed N] [--keep DIR] [--timeout 120]
@@ -132,6 +136,7 @@ def main():
     parser.add_argument("--seed", type=int, default=random.randrange(1 << 31))
     parser.add_argument("--keep", default="fuzz-findings")
     parser.add_argument("--timeout", type=int, default=120)
+    parser.add_argument("--clips", default="", help="only the clips whose name contains this text")
     args = parser.parse_args()
     print(f"media_fuzz seed {args.seed} (replay: --seed {args.seed} --count {args.count})", flush=True)
     rng = random.Random(args.seed)
@@ -141,6 +146,8 @@ def main():
     work = tempfile.mkdtemp(prefix="korvane-fuzz-")
     clips = []
     for name, make in CLIPS:
+        if args.clips not in name:
+            continue
         path = os.path.join(work, name)
         if subprocess.run(["ffmpeg", "-v", "error", "-y"] + make.split() + [path]).returncode == 0:
             clips.append(path)
@@ -168,7 +175,7 @@ def main():
         if "Tracer caught signal" in text and "ERROR: AddressSanitizer" not in text and "runtime error:" not in text:
             shutil.rmtree(out, ignore_errors=True)
             os.mkdir(out)
-            status, text = convert(command, args.timeout, env)
+            status, text = convert(command, args.timeout, dict(env, ASAN_OPTIONS="detect_leaks=0"))
             flake = True
         written = [os.path.join(out, f) for f in os.listdir(out)]
         sanitizer = "ERROR: AddressSanitizer" in text or "runtime error:" in text or "LeakSanitizer" in text
