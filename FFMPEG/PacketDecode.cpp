@@ -1,6 +1,8 @@
 // The decoding half of the packet path: a packet (or none, to drain) goes
 // into the stream's decoder, and every frame that comes out goes, with its
 // time, to the outputs the stream feeds.
+#include <cmath>
+
 #include "AVLibraries.h"
 #include "TextFormat.h"
 #include "Transcode.h"
@@ -85,10 +87,22 @@ int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
   if (!Send(Ist.Decoder, Packet)) return -1;
   int Got;
   while ((Got = Receive(Ist.Decoder, Frame)) > 0) {
-    // The picture's own time where the decoder knows it, else the running clock.
-    Ist.Pts = Frame->best_effort_timestamp != AV_NOPTS_VALUE
-                  ? LibAVUtil::av_rescale_q(Frame->best_effort_timestamp, Ist.Stream->time_base, Microseconds)
-                  : Ist.NextPts;
+    // The picture's own time where the decoder knows it, else the running
+    // clock. A time that leaps away from the clock by more than the
+    // discontinuity threshold, while the decode times of the packets did
+    // not, is damage: taken as it is, the video output would fill the leap
+    // with copies of the picture (hours of them from a damaged header).
+    Ist.Pts = Ist.NextPts;
+    if (Frame->best_effort_timestamp != AV_NOPTS_VALUE) {
+      const int64_t Own =
+          LibAVUtil::av_rescale_q(Frame->best_effort_timestamp, Ist.Stream->time_base, Microseconds);
+      const double Leap = std::fabs(static_cast<double>(Own) - static_cast<double>(Ist.NextPts));
+      if (S.FCopyTS || Ist.NextPts == AV_NOPTS_VALUE || Leap <= S.FDTSDeltaThreshold * 1000000.0)
+        Ist.Pts = Own;
+      else if (S.FVerbose >= 0)
+        FTask.Log(0, Format("Picture time of stream #%d.%d leaps %.0f s from its decode time; ignored",
+                            Ist.FileIndex, Ist.StreamIndex, Leap / 1000000.0));
+    }
     Ist.Quality = Frame->quality;
     AVRational Rate = Ist.Decoder->framerate;
     if (Rate.num <= 0 || Rate.den <= 0) Rate = Ist.Stream->r_frame_rate;

@@ -148,6 +148,35 @@ TEST_F(HostileInput, AbsurdNumbersAreClampedOrRefused) {
   }
 }
 
+TEST_F(HostileInput, APictureTimeLeapingAwayIsNotFilledWithCopies) {
+  // One video packet of an MPEG program stream whose presentation time has
+  // its top bits set (about 23 hours on) while its decode time is sound.
+  const std::string Sound = Out("sound.mpg"), Leaping = Out("leaping.mpg");
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg1video -bf 2 -f mpeg " +
+                        Quoted(Sound)));
+  std::string Data = ReadFile(Sound);
+  int Headers = 0;
+  for (size_t At = Data.find(std::string("\0\0\1\xE0", 4)); At != std::string::npos;
+       At = Data.find(std::string("\0\0\1\xE0", 4), At + 4)) {
+    size_t Flags = At + 6;
+    while (Flags < Data.size() && static_cast<unsigned char>(Data[Flags]) == 0xFF) ++Flags;  // stuffing
+    if ((static_cast<unsigned char>(Data[Flags]) & 0xC0) == 0x40) Flags += 2;                // buffer size
+    // PTS and DTS both present: set the top three bits of the PTS.
+    if ((static_cast<unsigned char>(Data[Flags]) & 0xF0) == 0x30 && ++Headers == 3) {
+      Data[Flags] = static_cast<char>(Data[Flags] | 0x0E);
+      break;
+    }
+  }
+  ASSERT_EQ(Headers, 3) << "no third video packet with both times";
+  WriteFile(Leaping, Data);
+
+  const TConversion C = Convert(Leaping, Out("leaping.avi"), Lines("", "vcodec=mpeg4\nt=5"));
+  ASSERT_TRUE(C.Ran) << C.Error;
+  EXPECT_EQ(C.FramesDup, 0);
+  const TProbedFile P = ProbeFile(Out("leaping.avi"), true);
+  EXPECT_NEAR(Number(P.Stream("video"), "nb_read_frames"), 25, 2) << "not five seconds of copies";
+}
+
 TEST_F(HostileInput, ASourceThatNeverAnswersIsGivenUpAfterTheTimeLimit) {
   TSilentServer Server;
   TFFmpeg Task;
