@@ -172,7 +172,8 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
   const TLogLevel Shown = LevelNamed(Command.LogLevel);
   // The jobs share the cores: each task's codecs get their part, unless the
   // user's own "threads" line (which comes later) says otherwise.
-  const TCoreShare Share = ShareCores(Command.Jobs, Command.Files.size(), std::thread::hardware_concurrency());
+  const TCoreShare Share =
+      ShareCores(Command.Jobs, Command.Files.size(), std::thread::hardware_concurrency());
   // No more jobs than files.
   const size_t Jobs = std::clamp<size_t>(Command.Files.size(), 1, static_cast<size_t>(Share.Jobs));
   std::mutex PrintLock;
