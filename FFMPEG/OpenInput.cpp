@@ -49,8 +49,10 @@ int StopRequested(void *Task) { return static_cast<TCustomFFmpeg *>(Task)->FStop
 
 }  // namespace
 
-bool TCustomFFmpeg::FindCodecID(const std::string &Name, AVMediaType Type, bool Encoder, AVCodecID &ID) {
+bool TCustomFFmpeg::FindCodecID(const std::string &Name, AVMediaType Type, bool Encoder, AVCodecID &ID,
+                                const AVCodec **Found) {
   ID = AV_CODEC_ID_NONE;
+  if (Found) *Found = nullptr;
   if (Name.empty()) return true;
   const AVCodec *Codec = Encoder ? LibAVCodec::avcodec_find_encoder_by_name(PresentEncoderName(Name))
                                  : LibAVCodec::avcodec_find_decoder_by_name(Name.c_str());
@@ -64,6 +66,7 @@ bool TCustomFFmpeg::FindCodecID(const std::string &Name, AVMediaType Type, bool 
     return false;
   }
   ID = Codec->id;
+  if (Found) *Found = Codec;
   return true;
 }
 
