@@ -29,15 +29,18 @@ std::string VolumeLabel(int Position) { return VolumeSteps[ClampPosition(Positio
 
 int VolumeValue(int Position) { return VolumeSteps[ClampPosition(Position)].Value; }
 
-TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition,
-                                std::string_view VideoSizeText) {
+TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, std::string_view VideoSizeText,
+                                double DisplayAspect) {
   TOutputOptions Options;
   ApplyProfileSettings(Form, Options);
   Options.AudioVolume = VolumeValue(VolumePosition);
   switch (Form.ComboAspectRatio.ItemIndex) {
     case 1: Options.FrameAspectRatio = "4:3"; break;
     case 2: Options.FrameAspectRatio = "16:9"; break;
-    default: Options.FrameAspectRatio = AspectRatioText(VideoSizeText); break;
+    default:
+      Options.FrameAspectRatio =
+          DisplayAspect > 0 ? RatioText(DisplayAspect) : AspectRatioText(VideoSizeText);
+      break;
   }
   return Options;
 }
@@ -71,6 +74,10 @@ TFileRowTexts FileRowTexts(const TAVProbe &Probe) {
     Probe.GetVideoStreamInfo(Video);
     Texts.VideoSize = std::to_string(Video.Width) + "x" + std::to_string(Video.Height);
     Texts.FrameRate = FrameRateText(Video.FrameRateNum, Video.FrameRateDen);
+    if (Video.Width > 0 && Video.Height > 0 && Video.AspectRatio > 0) {
+      const double Shape = static_cast<double>(Video.Width) / Video.Height;
+      if (std::abs(Video.AspectRatio / Shape - 1) > 1e-3) Texts.DisplayAspect = Video.AspectRatio;
+    }
   }
   TAVFileInfo File;
   Probe.GetFileInfo(File);

@@ -158,8 +158,8 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
   for (size_t I = 0; I < Command.Files.size(); ++I) {
     TFileState &F = Batch.Files[I];
     F.Input = Command.Files[I];
-    std::string VideoSize = " ";
-    if (Component.AVProbe().LoadFile(F.Input, "")) VideoSize = FileRowTexts(Component.AVProbe()).VideoSize;
+    TFileRowTexts Row;
+    if (Component.AVProbe().LoadFile(F.Input, "")) Row = FileRowTexts(Component.AVProbe());
     Component.AVProbe().CloseFile();
     TInputOptions Input;
     Input.FileName = F.Input;
@@ -171,7 +171,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
       continue;
     }
     F.Output = OutputFileName(Command.OutputFolder, F.Input, Form.OutputExtension, Command.Overwrite);
-    TOutputOptions Output = RowOutputOptions(Form, Volume, VideoSize);
+    TOutputOptions Output = RowOutputOptions(Form, Volume, Row.VideoSize, Row.DisplayAspect);
     Output.ExtOptions = Extra;
     Output.TimeRanges = Command.HookRanges;
     if (!Component.SetTaskOutput(Index, F.Output, &Output)) {
