@@ -36,7 +36,7 @@ constexpr AVRational Microseconds{1, AV_TIME_BASE};
 // The decoder's own rate can be far off (an MPEG-4 stream may state its
 // clock's tick rate).
 int64_t PictureDuration(const TInputStream &Ist, const AVFrame *Picture) {
-#if LIBAVUTIL_VERSION_INT >= AV_VERSION_INT(57, 30, 100)
+#ifdef FF_API_PKT_DURATION  // defined from the release that has AVFrame.duration on
   const int64_t Stated = Picture->duration;
 #else
   const int64_t Stated = Picture->pkt_duration;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <regex>
 
@@ -41,7 +42,7 @@ std::vector<int16_t> MonoSamples(const std::string &File, int Rate, double &Star
 }  // namespace
 
 std::string MarkedClipInputs(const std::string &Rate, double Seconds, const std::string &Size,
-                             const std::string &Background, int SampleRate) {
+                             const std::string &Background, const std::string &Layout) {
   const std::string Length = std::to_string(Seconds);
   const std::string Bars =
       "geq=lum='if(lt(floor(X*11/W)\\,10)\\,if(bitand(N\\,pow(2\\,floor(X*11/W)))\\,235\\,16)\\,"
@@ -58,8 +59,25 @@ std::string MarkedClipInputs(const std::string &Rate, double Seconds, const std:
                Bars + "[bars];[scene][bars]overlay=0:0[out0]";
   }
   return "-f lavfi -i \"" + Pictures +
-         "\" -f lavfi -i \"aevalsrc='if(lt(mod(t\\,1)\\,0.1)\\,0.5*sin(2*PI*1000*t)\\,0)':c=stereo:s=" +
-         std::to_string(SampleRate) + ":d=" + Length + "\"";
+         "\" -f lavfi -i \"aevalsrc='if(lt(mod(t\\,1)\\,0.1)\\,0.5*sin(2*PI*1000*t)\\,0)'" + ":c=" + Layout +
+         ":s=48000:d=" + Length + "\"";
+}
+
+void WriteClaimedRateWav(const std::string &File, int Rate, int Samples) {
+  std::ofstream Out(File, std::ios::binary);
+  const auto Put = [&Out](uint32_t Value, int Bytes) {
+    for (int B = 0; B < Bytes; ++B) Out.put(static_cast<char>(Value >> (8 * B)));
+  };
+  const uint32_t Size = static_cast<uint32_t>(Samples) * 2;
+  Out << "RIFF";
+  Put(36 + Size, 4);
+  Out << "WAVEfmt ";
+  Put(16, 4), Put(1, 2), Put(1, 2), Put(static_cast<uint32_t>(Rate), 4),
+      Put(static_cast<uint32_t>(Rate) * 2, 4);
+  Put(2, 2), Put(16, 2);
+  Out << "data";
+  Put(Size, 4);
+  for (int I = 0; I < Samples; ++I) Put(static_cast<uint32_t>(I % 2 ? 8000 : -8000), 2);
 }
 
 std::vector<TShownPicture> ShownPictures(const std::string &File) {
@@ -102,9 +120,17 @@ TTimingReport CompareTiming(const std::vector<TShownPicture> &Source,
   for (size_t I = 0; I < Source.size(); ++I) Position.emplace(Source[I].Number, I);
   std::map<size_t, double> FirstShown;
   double ErrorSum = 0;
-  for (const TShownPicture &Frame : Output) {
+  // Output times count from the output's first picture, which shows the
+  // source from its start: a container that starts its sound a little
+  // before its pictures does not move them (the marks measure that).
+  const double Origin = Output.empty() ? 0 : Output.front().Time;
+  for (TShownPicture Frame : Output) {
+    Frame.Time -= Origin;
     const auto Found = Position.find(Frame.Number);
-    if (Frame.Number < 0 || Found == Position.end()) {
+    // A number that names no picture, or one more than a second away, is
+    // taken for a code the encoder blurred.
+    if (Frame.Number < 0 || Found == Position.end() ||
+        std::fabs(Source[Found->second].Time - Frame.Time) > 1) {
       ++Report.Unread;
       continue;
     }
@@ -129,7 +155,7 @@ TTimingReport CompareTiming(const std::vector<TShownPicture> &Source,
     const double Offset = (Time - Source[Shown].Time) * 1000;
     OffsetSum += Offset;
     if (std::fabs(Offset) > std::fabs(Report.WorstOffsetMs)) Report.WorstOffsetMs = Offset;
-    Report.EarlyPictures += Offset < -1;
+    Report.EarlyPictures += Offset < -(FrameDuration * 500 + 1);
   }
   if (FirstShown.size() > 1) Report.MeanOffsetMs = OffsetSum / static_cast<double>(FirstShown.size() - 1);
   return Report;
@@ -185,7 +211,7 @@ int64_t DecodedSamples(const std::string &File) {
 
 double IntegratedLoudness(const std::string &File) {
   const std::string Text = RunCommand("ffmpeg -nostdin -v info -i " + Quote(File) +
-                                          " -map 0:a:0 -af ebur128=framelog=quiet -f null -",
+                                          " -map 0:a:0 -af ebur128=framelog=verbose -f null -",
                                       true)
                                .Output;
   return FirstNumber(Text, "I:\\s+(-?[0-9.]+) LUFS");

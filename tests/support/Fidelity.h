@@ -15,8 +15,13 @@ namespace korvane::test {
 // during the first tenth of every second; its sound is a 1 kHz tone during
 // the first tenth of every second. Background "" gives bars over the whole
 // picture; a lavfi source name ("testsrc2") puts them on a moving scene.
+// The tone is in every channel of Layout.
 std::string MarkedClipInputs(const std::string &Rate, double Seconds, const std::string &Size,
-                             const std::string &Background = "", int SampleRate = 48000);
+                             const std::string &Background = "", const std::string &Layout = "stereo");
+
+// A WAV file of Samples 16-bit mono samples (a square wave) whose header
+// claims Rate samples a second.
+void WriteClaimedRateWav(const std::string &File, int Rate, int Samples);
 
 // One decoded picture of a marked clip: its time (seconds from the start of
 // the file), the number it carries (-1 when unreadable) and the mark bar.
@@ -28,16 +33,16 @@ struct TShownPicture {
 std::vector<TShownPicture> ShownPictures(const std::string &File);
 
 // Every output frame against the source picture whose interval covers the
-// frame's time.
+// frame's time, counting output times from the output's first picture.
 struct TTimingReport {
   int Frames = 0;             // output frames whose number could be read
-  int Unread = 0;             // output frames whose number could not
+  int Unread = 0;             // output frames whose number could not (or names a picture over 1 s away)
   int WorstPicturesOff = 0;   // largest distance, in pictures, to the covering one
   double MeanFrameError = 0;  // mean distance of a frame's time to the shown picture's interval, in frames
   // Per source picture shown: when it first appears minus its own time,
   // milliseconds (negative: shown early). Mean and the largest in size.
   double MeanOffsetMs = 0, WorstOffsetMs = 0;
-  int EarlyPictures = 0;  // shown more than a millisecond before their time
+  int EarlyPictures = 0;  // shown more than half a frame before their time
 };
 TTimingReport CompareTiming(const std::vector<TShownPicture> &Source,
                             const std::vector<TShownPicture> &Output, double FrameDuration);
