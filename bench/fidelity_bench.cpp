@@ -6,7 +6,9 @@
 // pictures that carry it, loudness and sample count. Then what fast start
 // costs, and the memory a source claiming 1 Hz takes.
 //
-//   fidelity_bench [SECONDS]    (default 10)
+//   fidelity_bench [SECONDS [CONVERTER]]
+// SECONDS defaults to 10; CONVERTER (default: the korvane-convert beside
+// this program) lets another build be measured the same way.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -107,7 +109,8 @@ int main(int argc, char **argv) {
   const double Seconds = argc > 1 ? std::atof(argv[1]) : 10;
   const std::string Dir = ProgramFolder(), Work = Dir + "/bench-fidelity";
   std::system(("rm -rf " + Quote(Work) + " && mkdir -p " + Quote(Work)).c_str());
-  const std::string Convert = Quote(Dir + "/korvane-convert") + " --log-level quiet --overwrite";
+  const std::string Convert =
+      Quote(argc > 2 ? argv[2] : Dir + "/korvane-convert") + " --log-level quiet --overwrite";
 
   // A film at 23.976 fps with stereo sound, slides at 10 fps with 5.1 sound.
   const std::string Film = Work + "/film.mkv", Slides = Work + "/slides.mkv";
