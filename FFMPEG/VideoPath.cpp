@@ -19,16 +19,6 @@ namespace korvane {
 
 namespace {
 
-// A picture buffer that matches Format and size and that no encoder still
-// reads: reused when it can be, made anew otherwise.
-bool PrepareBuffer(TFrameHolder &Picture, AVPixelFormat Format, int Width, int Height) {
-  if (!Picture || Picture->format != Format || Picture->width != Width || Picture->height != Height) {
-    Picture = NewPicture(Format, Width, Height);
-    return Picture != nullptr;
-  }
-  return LibAVUtil::av_frame_make_writable(Picture.get()) >= 0;
-}
-
 constexpr AVRational Microseconds{1, AV_TIME_BASE};
 
 // How long a decoded picture lasts, microseconds: what its packet says,
@@ -57,8 +47,8 @@ int64_t SlotOf(double Position) { return static_cast<int64_t>(std::floor(Positio
 
 AVFrame *TTranscoder::PreprocessVideo(TInputStream &Ist, AVFrame *Picture) {
   if (!FState.FDeinterlace) return Picture;
-  if (!PrepareBuffer(Ist.WorkPicture, static_cast<AVPixelFormat>(Picture->format), Picture->width,
-                     Picture->height)) {
+  if (!ReusePicture(Ist.WorkPicture, static_cast<AVPixelFormat>(Picture->format), Picture->width,
+                    Picture->height)) {
     FTask.Log(0, "hook buf malloc error.");
     return Picture;
   }
@@ -180,7 +170,7 @@ AVFrame *TTranscoder::FormatPicture(TOutputStream &Ost, AVFrame *Picture, TFrame
   const bool Resample = Ost.VideoResample || Formatted->width != InnerWidth ||
                         Formatted->height != InnerHeight || Formatted->format != EncFormat;
   if (!Ost.VideoPad && !Resample) return Formatted;
-  if (!PrepareBuffer(Ost.TempPicture, EncFormat, Enc->width, Enc->height))
+  if (!ReusePicture(Ost.TempPicture, EncFormat, Enc->width, Enc->height))
     throw FFMpegException("Cannot allocate temp picture, check pix fmt");
   AVFrame *Final = Ost.TempPicture.get();
   AVFrame *Target = Final;

@@ -9,11 +9,6 @@
 //   fidelity_bench [SECONDS [CONVERTER]]
 // SECONDS defaults to 10; CONVERTER (default: the korvane-convert beside
 // this program) lets another build be measured the same way.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,79 +16,29 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Fidelity.h"
 #include "MediaCheck.h"
-#include "ProfileOptions.h"
 #include "ProgramFolder.h"
-#include "RowSetup.h"
 
 namespace {
 
 using namespace korvane;
+using namespace korvane::bench;
 using namespace korvane::test;
 
-struct TRun {
-  bool Ok = false;
-  double Seconds = 0;
-  long PeakKB = 0;  // the largest resident size of the command's processes
-};
-
-// Runs Command with the shell and measures it alone.
-TRun Run(const std::string &Command) {
-  const auto Start = std::chrono::steady_clock::now();
-  const pid_t Child = fork();
-  if (Child == 0) {
-    execl("/bin/sh", "sh", "-c", Command.c_str(), static_cast<char *>(nullptr));
-    _exit(127);
-  }
-  int Status = 0;
-  rusage Usage{};
-  wait4(Child, &Status, 0, &Usage);
-  TRun Result;
-  Result.Ok = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
-  Result.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-  Result.PeakKB = Usage.ru_maxrss;
-  if (!Result.Ok) std::fprintf(stderr, "failed: %s\n", Command.c_str());
-  return Result;
-}
-
-std::string Quote(const std::string &Text) { return "'" + Text + "'"; }
-
-// The present encoder behind the names the profiles write.
-std::string Encoder(const std::string &Name) {
-  if (Name == "libfaac") return "aac";
-  if (Name == "libamr_nb") return "libopencore_amrnb";
-  if (Name == "vorbis") return "libvorbis";
-  return Name;
-}
+bool Run(const std::string &Command) { return !RunMeasured(Command).Failed; }
 
 // The ffmpeg program's arguments for the settings a row of Profile gets.
-std::string SameSettings(const std::string &Profile, const std::string &SourceSize) {
-  TProfileForm Form;
-  FillOutputFormatList(Form.ComboOutputFormat);
-  Form.ComboOutputFormat.Select(Profile);
-  ChangeOutputFormat(Form);
-  const TOutputOptions O = RowOutputOptions(Form, DefaultVolumePosition, SourceSize);
-  std::string Settings;
-  if (O.VideoDisable) {
-    Settings += " -vn";
-  } else {
-    if (!O.VideoCodec.empty()) Settings += " -c:v " + Encoder(O.VideoCodec);
-    if (!O.FrameSize.empty()) Settings += " -s " + O.FrameSize;
-    if (!O.FrameRate.empty()) Settings += " -r " + O.FrameRate;
-    if (O.VideoBitrate > 0) Settings += " -b:v " + std::to_string(O.VideoBitrate);
-    if (!O.FrameAspectRatio.empty()) Settings += " -aspect " + O.FrameAspectRatio;
-  }
-  if (!O.AudioCodec.empty()) Settings += " -c:a " + Encoder(O.AudioCodec);
-  if (O.AudioBitrate > 0) Settings += " -b:a " + std::to_string(O.AudioBitrate);
-  if (O.AudioSampleRate > 0) Settings += " -ar " + std::to_string(O.AudioSampleRate);
-  if (O.AudioChannels > 0) Settings += " -ac " + std::to_string(O.AudioChannels);
-  return Settings + " -strict experimental";
+std::string SameSettings(const std::string &Profile) {
+  TSettings Settings;
+  if (!ProfileSettings(Profile, "640x360", Settings)) return "";
+  return " " + FFmpegArguments(Settings) + " -strict experimental";
 }
 
 std::string Field(const std::string &File, const std::string &Stream, const std::string &Entry) {
   std::string Text = RunCommand("ffprobe -v error -select_streams " + Stream +
-                                " -show_entries stream=" + Entry + " -of csv=p=0 " + Quote(File))
+                                " -show_entries stream=" + Entry + " -of csv=p=0 " + Quoted(File))
                          .Output;
   while (!Text.empty() && (Text.back() == '\n' || Text.back() == ',')) Text.pop_back();
   return Text;
@@ -108,19 +53,17 @@ struct TCase {
 int main(int argc, char **argv) {
   const double Seconds = argc > 1 ? std::atof(argv[1]) : 10;
   const std::string Dir = ProgramFolder(), Work = Dir + "/bench-fidelity";
-  std::system(("rm -rf " + Quote(Work) + " && mkdir -p " + Quote(Work)).c_str());
+  std::system(("rm -rf " + Quoted(Work) + " && mkdir -p " + Quoted(Work)).c_str());
   const std::string Convert =
-      Quote(argc > 2 ? argv[2] : Dir + "/korvane-convert") + " --log-level quiet --overwrite";
+      Quoted(argc > 2 ? argv[2] : Dir + "/korvane-convert") + " --log-level quiet --overwrite";
 
   // A film at 23.976 fps with stereo sound, slides at 10 fps with 5.1 sound.
   const std::string Film = Work + "/film.mkv", Slides = Work + "/slides.mkv";
   const std::string Lossless = " -c:v ffv1 -c:a pcm_s16le ";
   if (!Run("ffmpeg -nostdin -v error -y " + MarkedClipInputs("24000/1001", Seconds, "640x360", "testsrc2") +
-           Lossless + Quote(Film))
-           .Ok ||
+           Lossless + Quoted(Film)) ||
       !Run("ffmpeg -nostdin -v error -y " + MarkedClipInputs("10", Seconds, "640x360", "testsrc2", "5.1") +
-           Lossless + Quote(Slides))
-           .Ok)
+           Lossless + Quoted(Slides)))
     return 1;
   const double SourceSamples = Seconds * 48000;
 
@@ -139,9 +82,8 @@ int main(int argc, char **argv) {
       {"MP3 - Mpeg Layer3 Audio (*.mp3)", Slides},
   };
   std::printf(
-      "| profile (source) | by | frames | PSNR dB | SSIM | picture offset mean / worst ms | early > 1/2 "
-      "frame | "
-      "A/V mean / worst ms | LUFS | samples (source %.0f) |\n",
+      "| profile (source) | by | frames | PSNR dB | SSIM | picture offset mean / worst ms | "
+      "early > 1/2 frame | A/V mean / worst ms | LUFS | samples (source %.0f) |\n",
       SourceSamples);
   std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
   int N = 0;
@@ -151,19 +93,16 @@ int main(int argc, char **argv) {
     const std::string Ours = Work + "/ours-" + std::to_string(N) + "." + Extension;
     const std::string Theirs = Work + "/ffmpeg-" + std::to_string(N++) + "." + Extension;
     const std::string Folder = Work + "/row";
-    std::system(("rm -rf " + Quote(Folder) + " && mkdir -p " + Quote(Folder)).c_str());
-    if (!Run(Convert + " -p " + Quote(C.Profile) + " -o " + Quote(Folder) + " " + Quote(C.Source) +
-             " 2>/dev/null")
-             .Ok)
+    std::system(("rm -rf " + Quoted(Folder) + " && mkdir -p " + Quoted(Folder)).c_str());
+    if (!Run(Convert + " -p " + Quoted(C.Profile) + " -o " + Quoted(Folder) + " " + Quoted(C.Source)))
       continue;
     const std::string Made =
         Folder + "/" +
         C.Source.substr(C.Source.rfind('/') + 1, C.Source.rfind('.') - C.Source.rfind('/') - 1) + "." +
         Extension;
     std::rename(Made.c_str(), Ours.c_str());
-    if (!Run("ffmpeg -nostdin -v error -y -i " + Quote(C.Source) + SameSettings(C.Profile, "640x360") + " " +
-             Quote(Theirs))
-             .Ok)
+    if (!Run("ffmpeg -nostdin -v error -y -i " + Quoted(C.Source) + SameSettings(C.Profile) + " " +
+             Quoted(Theirs)))
       continue;
 
     const std::vector<TShownPicture> Source = ShownPictures(C.Source);
@@ -181,8 +120,8 @@ int main(int argc, char **argv) {
                (Slash == std::string::npos ? 1 : std::atof(Rate.c_str() + Slash + 1));
       }();
       Reference = Work + "/reference.mkv";
-      Run("ffmpeg -nostdin -v error -y -i " + Quote(C.Source) + " -vf fps=" + Rate + ",scale=" + Size +
-          " -an -c:v ffv1 " + Quote(Reference));
+      Run("ffmpeg -nostdin -v error -y -i " + Quoted(C.Source) + " -vf fps=" + Rate + ",scale=" + Size +
+          " -an -c:v ffv1 " + Quoted(Reference));
     }
     const std::string Name = C.Profile.substr(0, C.Profile.find(" (")) +
                              (C.Source == Film ? " (film 23.976)" : " (slides 10, 5.1)");
@@ -218,14 +157,14 @@ int main(int argc, char **argv) {
   const std::string Raw = Work + "/raw.mov";
   Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=25:duration=24 -c:v rawvideo "
       "-pix_fmt yuv420p " +
-      Quote(Raw));
+      Quoted(Raw));
   for (const auto &[Input, Target] :
        {std::pair{Work + "/ours-4.mp4", Work + "/remux.mp4"}, std::pair{Raw, Work + "/remux.mov"}}) {
-    const std::string Remux = "ffmpeg -nostdin -v error -y -i " + Quote(Input) + " -c copy ";
+    const std::string Remux = "ffmpeg -nostdin -v error -y -i " + Quoted(Input) + " -c copy ";
     double Plain = 1e9, Fast = 1e9;
     for (int I = 0; I < 3; ++I) {
-      Plain = std::min(Plain, Run(Remux + Quote(Target)).Seconds);
-      Fast = std::min(Fast, Run(Remux + "-movflags +faststart " + Quote(Target)).Seconds);
+      Plain = std::min(Plain, RunMeasured(Remux + Quoted(Target)).Wall);
+      Fast = std::min(Fast, RunMeasured(Remux + "-movflags +faststart " + Quoted(Target)).Wall);
     }
     std::printf("\nfast start on %.1f MB: %.3f s without, %.3f s with (%+.3f s)",
                 static_cast<double>(std::ifstream(Target, std::ios::ate | std::ios::binary).tellg()) / 1e6,
@@ -236,12 +175,12 @@ int main(int argc, char **argv) {
   // A 2 KB WAV whose header says 1 Hz: 1000 s of sound at the M4A profile's rate.
   const std::string Slow = Work + "/one-hertz.wav";
   WriteClaimedRateWav(Slow, 1, 1000);
-  const TRun Ours = Run(Convert + " -p " + Quote("M4A - Mpeg4 Audio File (*.m4a)") + " -o " + Quote(Work) +
-                        " " + Quote(Slow) + " 2>/dev/null");
-  const TRun Theirs =
-      Run("ffmpeg -nostdin -v error -y -i " + Quote(Slow) +
-          SameSettings("M4A - Mpeg4 Audio File (*.m4a)", "") + " " + Quote(Work + "/one-hertz-ffmpeg.m4a"));
-  std::printf("1 Hz header, 1000 samples: ours %.1f s, peak %ld MB; ffmpeg %.1f s, peak %ld MB\n",
-              Ours.Seconds, Ours.PeakKB / 1024, Theirs.Seconds, Theirs.PeakKB / 1024);
+  const TMeasure Ours = RunMeasured(Convert + " -p " + Quoted("M4A - Mpeg4 Audio File (*.m4a)") + " -o " +
+                                    Quoted(Work) + " " + Quoted(Slow));
+  const TMeasure Theirs = RunMeasured("ffmpeg -nostdin -v error -y -i " + Quoted(Slow) +
+                                      SameSettings("M4A - Mpeg4 Audio File (*.m4a)") + " " +
+                                      Quoted(Work + "/one-hertz-ffmpeg.m4a"));
+  std::printf("1 Hz header, 1000 samples: ours %.1f s, peak %ld MB; ffmpeg %.1f s, peak %ld MB\n", Ours.Wall,
+              Ours.PeakKB / 1024, Theirs.Wall, Theirs.PeakKB / 1024);
   return 0;
 }
