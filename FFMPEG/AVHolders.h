@@ -68,4 +68,24 @@ using TBitstreamFilterHolder =
 // Memory from av_malloc / av_strdup.
 using TLibraryMemory = std::unique_ptr<void, TLibraryDeleter<void, detail::FreeMemory>>;
 
+// A channel layout of its own: a layout in a custom order carries a channel
+// map that the library allocates, released here.
+class TChannelLayout {
+ public:
+  TChannelLayout() = default;
+  TChannelLayout(const TChannelLayout &) = delete;
+  TChannelLayout &operator=(const TChannelLayout &) = delete;
+  ~TChannelLayout() { LibAVUtil::av_channel_layout_uninit(&FLayout); }
+  // False (and an empty layout) when the copy cannot be made.
+  bool Assign(const AVChannelLayout &From) {
+    LibAVUtil::av_channel_layout_uninit(&FLayout);
+    return LibAVUtil::av_channel_layout_copy(&FLayout, &From) >= 0;
+  }
+  const AVChannelLayout &operator*() const { return FLayout; }
+  const AVChannelLayout *operator->() const { return &FLayout; }
+
+ private:
+  AVChannelLayout FLayout{};
+};
+
 }  // namespace korvane

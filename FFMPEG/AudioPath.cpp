@@ -5,6 +5,7 @@
 // fifo, converted to the encoder's sample format and encoded.
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "AVLibraries.h"
 #include "TextFormat.h"
@@ -17,7 +18,80 @@ namespace {
 // The most bytes one insertion of silence makes, silence and chunk together.
 constexpr int SilenceLimit = 131072;
 
+// The most samples one resampler call is asked to make. A source whose rate
+// is far below the encoder's (a header may claim 1 Hz) multiplies every
+// sample; the buffers follow this bound, not the source.
+constexpr int ResampleSlice = 16384;
+
+// The layout the resampler reads: the decoded one where it names its
+// channels, else the usual layout for that many channels (still unnamed
+// where there is none, as for 9 channels and more without a channel mask).
+// Borrows from Decoded: no copy to release.
+AVChannelLayout NamedLayout(const AVChannelLayout &Decoded) {
+  if (Decoded.order != AV_CHANNEL_ORDER_UNSPEC) return Decoded;
+  AVChannelLayout Usual{};
+  LibAVUtil::av_channel_layout_default(&Usual, Decoded.nb_channels);
+  return Usual;
+}
+
+// A mix for channels the mixer cannot place: input I goes to output I mod
+// Out and every output is the mean of its inputs, so nothing clips; with
+// more outputs than inputs, output O repeats input O mod In. Row-major, one
+// row of In weights per output.
+std::vector<double> PlainMix(int In, int Out) {
+  std::vector<double> Matrix(static_cast<size_t>(In) * Out, 0.0);
+  for (int O = 0; O < Out; ++O) {
+    if (In < Out) {
+      Matrix[static_cast<size_t>(O) * In + O % In] = 1.0;
+      continue;
+    }
+    const int Inputs = (In - O + Out - 1) / Out;
+    for (int I = O; I < In; I += Out) Matrix[static_cast<size_t>(O) * In + I] = 1.0 / Inputs;
+  }
+  return Matrix;
+}
+
+// A resampler of 16-bit interleaved samples from In at InRate to Out at
+// OutRate; with Plain, mixed by PlainMix instead of by the channels' names.
+TResamplerHolder NewResampler(const AVChannelLayout &In, int InRate, const AVChannelLayout &Out, int OutRate,
+                              bool Plain) {
+  SwrContext *Made = nullptr;
+  // The library copies both layouts; older headers declare them writable.
+  if (LibSwResample::swr_alloc_set_opts2(&Made, const_cast<AVChannelLayout *>(&Out), AV_SAMPLE_FMT_S16,
+                                         OutRate, const_cast<AVChannelLayout *>(&In), AV_SAMPLE_FMT_S16,
+                                         InRate, 0, nullptr) < 0)
+    return nullptr;
+  TResamplerHolder Resampler(Made);
+  if (Plain) {
+    const std::vector<double> Matrix = PlainMix(In.nb_channels, Out.nb_channels);
+    if (LibSwResample::swr_set_matrix(Made, Matrix.data(), In.nb_channels) < 0) return nullptr;
+  }
+  if (LibSwResample::swr_init(Made) < 0) return nullptr;
+  return Resampler;
+}
+
 }  // namespace
+
+void TTranscoder::MakeResampler(TOutputStream &Ost, const TInputStream &Ist) {
+  const AVCodecContext *Enc = Ost.Encoder;
+  const AVChannelLayout In = NamedLayout(*Ist.Layout);
+  const AVChannelLayout &Out = Enc->ch_layout;
+  // The standard downmix where the channels have names the mixer knows;
+  // normalised on 16-bit samples, so a loud surround source does not clip.
+  const bool Named = In.order != AV_CHANNEL_ORDER_UNSPEC && Out.order != AV_CHANNEL_ORDER_UNSPEC;
+  const bool SameChannels = LibAVUtil::av_channel_layout_compare(&In, &Out) == 0;
+  TResamplerHolder Resampler;
+  if (Named || SameChannels) Resampler = NewResampler(In, Ist.SampleRate, Out, Enc->sample_rate, false);
+  if (!Resampler) {
+    const AVChannelLayout Unnamed{AV_CHANNEL_ORDER_UNSPEC, In.nb_channels, {}, nullptr};
+    Resampler = NewResampler(Unnamed, Ist.SampleRate, Out, Enc->sample_rate, true);
+  }
+  if (!Resampler || !Ost.ResamplerLayout.Assign(In))
+    throw FFMpegException(Format("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
+                                 In.nb_channels, Ist.SampleRate, Out.nb_channels, Enc->sample_rate));
+  Ost.Resampler = std::move(Resampler);
+  Ost.ResamplerRate = Ist.SampleRate;
+}
 
 void TTranscoder::AudioOut(TOutputStream &Ost, TInputStream &Ist, const uint8_t *Data, int Size) {
   TOptionState &S = FState;
@@ -25,27 +99,12 @@ void TTranscoder::AudioOut(TOutputStream &Ost, TInputStream &Ist, const uint8_t 
   const int EncChannels = Enc->ch_layout.nb_channels, EncRate = Enc->sample_rate;
   const int DecChannels = Ist.Channels, DecRate = Ist.SampleRate;
   const int DecFrameBytes = 2 * DecChannels;
-  if (EncChannels != DecChannels) Ost.AudioResample = true;
-
-  if (Ost.AudioResample &&
-      (!Ost.Resampler || Ost.ResamplerRate != DecRate || Ost.ResamplerChannels != DecChannels)) {
-    AVChannelLayout In{};
-    LibAVUtil::av_channel_layout_default(&In, DecChannels);
-    SwrContext *Resampler = nullptr;
-    const bool Made =
-        LibSwResample::swr_alloc_set_opts2(&Resampler, &Enc->ch_layout, AV_SAMPLE_FMT_S16, EncRate, &In,
-                                           AV_SAMPLE_FMT_S16, DecRate, 0, nullptr) >= 0 &&
-        LibSwResample::swr_init(Resampler) >= 0;
-    LibAVUtil::av_channel_layout_uninit(&In);
-    if (!Made) {
-      LibSwResample::swr_free(&Resampler);
-      throw FFMpegException(Format("Can not resample %d channels @ %d Hz to %d channels @ %d Hz", DecChannels,
-                                   DecRate, EncChannels, EncRate));
-    }
-    Ost.Resampler.reset(Resampler);
-    Ost.ResamplerRate = DecRate;
-    Ost.ResamplerChannels = DecChannels;
-  }
+  const AVChannelLayout Source = NamedLayout(*Ist.Layout);
+  if (EncChannels != DecChannels || LibAVUtil::av_channel_layout_compare(&Source, &Enc->ch_layout) != 0)
+    Ost.AudioResample = true;
+  if (Ost.AudioResample && (!Ost.Resampler || Ost.ResamplerRate != DecRate ||
+                            LibAVUtil::av_channel_layout_compare(&Source, &*Ost.ResamplerLayout) != 0))
+    MakeResampler(Ost, Ist);
 
   const double InputTime = static_cast<double>(Ost.SyncInput->Pts - S.FStartTime) / 1000000.0;
   const double Waiting = static_cast<double>(Ost.SampleFifo.Size()) / (2 * EncChannels);
@@ -90,31 +149,66 @@ void TTranscoder::AudioOut(TOutputStream &Ost, TInputStream &Ist, const uint8_t 
         std::llround(InputTime * EncRate) - static_cast<int64_t>(Ost.SampleFifo.Size()) / (2 * EncChannels);
   }
 
-  const uint8_t *Output = Data;
-  int OutputBytes = Size;
-  if (Ost.AudioResample) {
-    const int InSamples = Size / DecFrameBytes;
-    const int Room = LibSwResample::swr_get_out_samples(Ost.Resampler.get(), InSamples) + 16;
-    Ost.AudioBuffer.resize(static_cast<size_t>(Room) * EncChannels * 2);
-    uint8_t *Target = Ost.AudioBuffer.data();
-    const int Count = LibSwResample::swr_convert(Ost.Resampler.get(), &Target, Room, &Data, InSamples);
-    if (Count < 0) return;
-    Output = Target;
-    OutputBytes = Count * EncChannels * 2;
-  }
+  if (Ost.AudioResample)
+    ResampleAndQueue(Ost, Data, Size / DecFrameBytes);
+  else
+    QueueSamples(Ost, Data, Size / (2 * EncChannels));
+}
 
-  if (Enc->frame_size > 1) {
-    Ost.SampleFifo.Append(Output, static_cast<size_t>(OutputBytes));
-    const size_t FrameBytes = static_cast<size_t>(EncChannels) * Enc->frame_size * 2;
-    Ost.FrameBuffer.resize(FrameBytes);
-    while (Ost.SampleFifo.Size() >= FrameBytes) {
-      Ost.SampleFifo.Take(Ost.FrameBuffer.data(), FrameBytes);
-      EncodeAudioSamples(Ost, Ost.FrameBuffer.data(), Enc->frame_size);
-    }
-  } else if (OutputBytes > 0) {
-    // Sample-based encoders (PCM) take any number of samples at once.
-    EncodeAudioSamples(Ost, Output, OutputBytes / (2 * EncChannels));
+void TTranscoder::ResampleAndQueue(TOutputStream &Ost, const uint8_t *Data, int SampleCount) {
+  const AVCodecContext *Enc = Ost.Encoder;
+  SwrContext *Resampler = Ost.Resampler.get();
+  const int InFrameBytes = 2 * Ost.ResamplerLayout->nb_channels;
+  const int OutFrameBytes = 2 * Enc->ch_layout.nb_channels;
+  const int Slice =
+      static_cast<int>(std::max<int64_t>(1, int64_t{ResampleSlice} * Ost.ResamplerRate / Enc->sample_rate));
+  for (int Done = 0;;) {
+    const int In = Data ? std::min(Slice, SampleCount - Done) : 0;
+    const uint8_t *From = Data ? Data + static_cast<ptrdiff_t>(Done) * InFrameBytes : nullptr;
+    const int Room = LibSwResample::swr_get_out_samples(Resampler, In) + 256;
+    Ost.AudioBuffer.resize(static_cast<size_t>(Room) * OutFrameBytes);
+    uint8_t *Target = Ost.AudioBuffer.data();
+    const int Count = LibSwResample::swr_convert(Resampler, &Target, Room, From ? &From : nullptr, In);
+    if (Count < 0) return;
+    QueueSamples(Ost, Target, Count);
+    Done += In;
+    if (Data ? Done >= SampleCount : Count == 0) return;
   }
+}
+
+void TTranscoder::QueueSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount) {
+  const AVCodecContext *Enc = Ost.Encoder;
+  const size_t SampleBytes = static_cast<size_t>(Enc->ch_layout.nb_channels) * 2;
+  if (Enc->frame_size <= 1) {
+    // Sample-based encoders (PCM) take any number of samples at once.
+    if (SampleCount > 0) EncodeAudioSamples(Ost, Data, SampleCount);
+    return;
+  }
+  Ost.SampleFifo.Append(Data, SampleBytes * static_cast<size_t>(SampleCount));
+  const size_t FrameBytes = SampleBytes * static_cast<size_t>(Enc->frame_size);
+  Ost.FrameBuffer.resize(FrameBytes);
+  while (Ost.SampleFifo.Size() >= FrameBytes) {
+    Ost.SampleFifo.Take(Ost.FrameBuffer.data(), FrameBytes);
+    EncodeAudioSamples(Ost, Ost.FrameBuffer.data(), Enc->frame_size);
+  }
+}
+
+void TTranscoder::FinishAudio(TOutputStream &Ost) {
+  const AVCodecContext *Enc = Ost.Encoder;
+  if (Ost.Resampler) ResampleAndQueue(Ost, nullptr, 0);
+  const size_t SampleBytes = static_cast<size_t>(Enc->ch_layout.nb_channels) * 2;
+  const int Rest = static_cast<int>(Ost.SampleFifo.Size() / SampleBytes);
+  if (Enc->frame_size > 1 && Rest > 0) {
+    // The rest as a last frame: short where the encoder takes one, else
+    // filled up with silence, so the end of the sound is not lost.
+    const bool Short =
+        Enc->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+    const int Samples = Short ? Rest : Enc->frame_size;
+    Ost.FrameBuffer.assign(SampleBytes * static_cast<size_t>(Samples), 0);
+    Ost.SampleFifo.Take(Ost.FrameBuffer.data(), SampleBytes * static_cast<size_t>(Rest));
+    EncodeAudioSamples(Ost, Ost.FrameBuffer.data(), Samples);
+  }
+  EncodeAndWrite(Ost, nullptr);
 }
 
 void TTranscoder::EncodeAudioSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount) {

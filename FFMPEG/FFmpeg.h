@@ -178,7 +178,10 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   void NewSubtitleStream(AVFormatContext *Output, int OutputIndex);
   // Looks an encoder or decoder up by name; an empty name gives no codec.
   // False with FErrorText set when it is unknown or of another media type.
-  bool FindCodecID(const std::string &Name, AVMediaType Type, bool Encoder, AVCodecID &ID);
+  // Found (when given) gets the codec itself: several encoders may share
+  // one id (libxvid and the native MPEG-4 encoder), the name tells which.
+  bool FindCodecID(const std::string &Name, AVMediaType Type, bool Encoder, AVCodecID &ID,
+                   const AVCodec **Found = nullptr);
   // Copies every library option set so far by name from Holder to Target,
   // where the option exists on Target with all the Flags.
   void ApplyGenericOptions(void *Target, void *Holder, int Flags);

@@ -59,8 +59,10 @@ std::string TCustomFFmpeg::StoppedOpenText(const std::string &FileName) {
   return Format("%s: Error while opening file (stopped)", FileName.c_str());
 }
 
-bool TCustomFFmpeg::FindCodecID(const std::string &Name, AVMediaType Type, bool Encoder, AVCodecID &ID) {
+bool TCustomFFmpeg::FindCodecID(const std::string &Name, AVMediaType Type, bool Encoder, AVCodecID &ID,
+                                const AVCodec **Found) {
   ID = AV_CODEC_ID_NONE;
+  if (Found) *Found = nullptr;
   if (Name.empty()) return true;
   const AVCodec *Codec = Encoder ? LibAVCodec::avcodec_find_encoder_by_name(PresentEncoderName(Name))
                                  : LibAVCodec::avcodec_find_decoder_by_name(Name.c_str());
@@ -74,6 +76,7 @@ bool TCustomFFmpeg::FindCodecID(const std::string &Name, AVMediaType Type, bool 
     return false;
   }
   ID = Codec->id;
+  if (Found) *Found = Codec;
   return true;
 }
 

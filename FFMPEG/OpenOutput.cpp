@@ -36,14 +36,81 @@ AVStream *AddStream(AVFormatContext *Output) {
   return Stream;
 }
 
+// The encoder a stream gets: the one the name gives (libxvid and the native
+// MPEG-4 encoder share a codec id), else the library's encoder for the id.
+const AVCodec *EncoderFor(AVCodecID ID, const AVCodec *Named) {
+  if (Named) return Named;
+  return ID != AV_CODEC_ID_NONE ? LibAVCodec::avcodec_find_encoder(ID) : nullptr;
+}
+
 // The encoder's context starts from the encoder's own defaults (some
-// encoders refuse the generic ones).
-TCodecHolder NewEncoderContext(AVMediaType Type, AVCodecID ID) {
-  const AVCodec *Codec = ID != AV_CODEC_ID_NONE ? LibAVCodec::avcodec_find_encoder(ID) : nullptr;
+// encoders refuse the generic ones) and stays bound to that encoder.
+TCodecHolder NewEncoderContext(AVMediaType Type, const AVCodec *Codec) {
   TCodecHolder Context(LibAVCodec::avcodec_alloc_context3(Codec));
   if (!Context) throw FFMpegException("Could not alloc stream");
   Context->codec_type = Type;
   return Context;
+}
+
+// Encoders keep the terms of their time base within 16 bits (MPEG-4 and
+// its family refuse more): a rate such as 1000000/66667 becomes the nearest
+// one with smaller terms, here 15.
+AVRational EncoderFrameRate(AVRational Rate) {
+  AVRational Reduced = Rate;
+  LibAVUtil::av_reduce(&Reduced.num, &Reduced.den, Rate.num, Rate.den, 65535);
+  return Reduced.num > 0 && Reduced.den > 0 ? Reduced : Rate;
+}
+
+// The channels an encoder gets: the most it takes up to the count asked
+// for (5.1 sound becomes stereo for an encoder of two channels). An encoder
+// that lists no layouts takes at most 7.1, the most channels with standard
+// names, unless it takes samples in any number (PCM).
+int EncoderChannels(const AVCodec *Codec, int Channels) {
+  constexpr int MostNamed = 8;
+  if (!Codec) return Channels;
+  if (!Codec->ch_layouts)
+    return Codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE ? Channels : std::min(Channels, MostNamed);
+  bool Taken = false;
+  int Fewer = 0, Fewest = INT_MAX;
+  for (const AVChannelLayout *L = Codec->ch_layouts; L->nb_channels; ++L) {
+    Taken |= L->nb_channels == Channels;
+    if (L->nb_channels < Channels) Fewer = std::max(Fewer, L->nb_channels);
+    Fewest = std::min(Fewest, L->nb_channels);
+  }
+  if (Taken || Fewest == INT_MAX) return Channels;
+  return Fewer > 0 ? Fewer : Fewest;
+}
+
+// The layout of the first audio stream of the inputs, or none.
+const AVChannelLayout *SourceAudioLayout(const TOptionState &S) {
+  for (int I = 0; I < S.FInputFileCount; ++I)
+    for (unsigned J = 0; J < S.FInputFiles[I]->nb_streams; ++J)
+      if (const AVCodecParameters *P = S.FInputFiles[I]->streams[J]->codecpar;
+          P->codec_type == AVMEDIA_TYPE_AUDIO)
+        return &P->ch_layout;
+  return nullptr;
+}
+
+// The layout an encoder of Channels channels gets: the source's where it
+// has that many named channels and the encoder takes it (quad stays quad),
+// else one the encoder lists for that count, else the usual one. The result
+// borrows from its arguments.
+AVChannelLayout EncoderLayout(const AVCodec *Codec, int Channels, const AVChannelLayout *Source) {
+  const bool SourceFits =
+      Source && Source->nb_channels == Channels && Source->order != AV_CHANNEL_ORDER_UNSPEC;
+  if (Codec && Codec->ch_layouts) {
+    const AVChannelLayout *Listed = nullptr;
+    for (const AVChannelLayout *L = Codec->ch_layouts; L->nb_channels; ++L) {
+      if (SourceFits && LibAVUtil::av_channel_layout_compare(L, Source) == 0) return *L;
+      if (!Listed && L->nb_channels == Channels) Listed = L;
+    }
+    if (Listed) return *Listed;
+  } else if (SourceFits) {
+    return *Source;
+  }
+  AVChannelLayout Usual{};
+  LibAVUtil::av_channel_layout_default(&Usual, Channels);
+  return Usual;
 }
 
 void SetLanguage(AVStream *Stream, std::string &Language) {
@@ -69,13 +136,15 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
   AVStream *Stream = AddStream(Output);
   const bool StreamCopy = S.FVideoStreamCopy != 0;
   AVCodecID ID = AV_CODEC_ID_NONE;
+  const AVCodec *Codec = nullptr;
   if (!StreamCopy) {
     if (S.FVideoCodecName.empty())
       ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, AVMEDIA_TYPE_VIDEO);
-    else if (!FindCodecID(S.FVideoCodecName, AVMEDIA_TYPE_VIDEO, true, ID))
+    else if (!FindCodecID(S.FVideoCodecName, AVMEDIA_TYPE_VIDEO, true, ID, &Codec))
       throw FFMpegException(S.FErrorText);
+    Codec = EncoderFor(ID, Codec);
   }
-  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_VIDEO, ID);
+  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_VIDEO, Codec);
   AVCodecContext *Enc = Encoder.get();
   AVCodecContext *Holder = S.FCodecOptions[AVMEDIA_TYPE_VIDEO].get();
   if (S.FVideoCodecTag) Enc->codec_tag = S.FVideoCodecTag;
@@ -92,7 +161,6 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
   if (!StreamCopy) {
     const AVRational FPS = S.FFrameRate.num != 0 ? S.FFrameRate : AVRational{25, 1};
     Enc->codec_id = ID;
-    const AVCodec *Codec = LibAVCodec::avcodec_find_encoder(ID);
     ApplyGenericOptions(Enc, Holder, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     // The rate the encoder can do that is closest to the one asked for.
     AVRational Rate = FPS;
@@ -100,6 +168,7 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
       const int Best = LibAVUtil::av_find_nearest_q_idx(FPS, Codec->supported_framerates);
       Rate = Codec->supported_framerates[Best];
     }
+    Rate = EncoderFrameRate(Rate);
     Enc->time_base = {Rate.den, Rate.num};
     Enc->framerate = Rate;
     // Sums of option values: formed wide, and refused when no picture of
@@ -196,12 +265,14 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
   AVStream *Stream = AddStream(Output);
   const bool StreamCopy = S.FAudioStreamCopy != 0;
   AVCodecID ID = AV_CODEC_ID_NONE;
+  const AVCodec *Codec = nullptr;
   if (!StreamCopy) {
     ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, AVMEDIA_TYPE_AUDIO);
-    if (!S.FAudioCodecName.empty() && !FindCodecID(S.FAudioCodecName, AVMEDIA_TYPE_AUDIO, true, ID))
+    if (!S.FAudioCodecName.empty() && !FindCodecID(S.FAudioCodecName, AVMEDIA_TYPE_AUDIO, true, ID, &Codec))
       throw FFMpegException(S.FErrorText);
+    Codec = EncoderFor(ID, Codec);
   }
-  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_AUDIO, ID);
+  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_AUDIO, Codec);
   AVCodecContext *Enc = Encoder.get();
   AVCodecContext *Holder = S.FCodecOptions[AVMEDIA_TYPE_AUDIO].get();
   if (S.FAudioCodecTag) Enc->codec_tag = S.FAudioCodecTag;
@@ -219,7 +290,6 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
       Enc->global_quality = ClampedInteger<int>(FF_QP2LAMBDA * static_cast<double>(S.FAudioQScale));
     }
     Enc->thread_count = S.FThreadCount;
-    const AVCodec *Codec = LibAVCodec::avcodec_find_encoder(ID);
     // An encoder that takes only some rates gets the nearest one it takes.
     if (Codec && Codec->supported_samplerates) {
       int Best = Codec->supported_samplerates[0];
@@ -227,25 +297,16 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
         if (std::abs(*Rate - SampleRate) < std::abs(Best - SampleRate)) Best = *Rate;
       SampleRate = Best;
     }
-    // Likewise for channels: the most the encoder takes up to the count
-    // asked for (5.1 sound becomes stereo for an encoder of two channels).
-    if (Codec && Codec->ch_layouts) {
-      bool Taken = false;
-      int Fewer = 0, Fewest = INT_MAX;
-      for (const AVChannelLayout *L = Codec->ch_layouts; L->nb_channels; ++L) {
-        Taken |= L->nb_channels == Channels;
-        if (L->nb_channels < Channels) Fewer = std::max(Fewer, L->nb_channels);
-        Fewest = std::min(Fewest, L->nb_channels);
-      }
-      if (!Taken && Fewest != INT_MAX) Channels = Fewer > 0 ? Fewer : Fewest;
-    }
+    Channels = EncoderChannels(Codec, Channels);
     Enc->sample_fmt = Codec && Codec->sample_fmts ? Codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
     if (Codec && Codec->sample_fmts)
       for (const AVSampleFormat *F = Codec->sample_fmts; *F != AV_SAMPLE_FMT_NONE; ++F)
         if (*F == AV_SAMPLE_FMT_S16) Enc->sample_fmt = AV_SAMPLE_FMT_S16;
   }
   LibAVUtil::av_channel_layout_uninit(&Enc->ch_layout);
-  LibAVUtil::av_channel_layout_default(&Enc->ch_layout, Channels);
+  const AVChannelLayout Layout = EncoderLayout(Codec, Channels, SourceAudioLayout(S));
+  if (LibAVUtil::av_channel_layout_copy(&Enc->ch_layout, &Layout) < 0)
+    throw FFMpegException("Could not alloc stream");
   Enc->sample_rate = SampleRate;
   Enc->time_base = {1, SampleRate > 0 ? SampleRate : 1};
   Stream->time_base = Enc->time_base;
@@ -264,14 +325,16 @@ void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *Output, int OutputIndex) 
   AVStream *Stream = AddStream(Output);
   const bool StreamCopy = S.FSubtitleStreamCopy != 0;
   AVCodecID ID = AV_CODEC_ID_NONE;
+  const AVCodec *Codec = nullptr;
   if (!StreamCopy) {
-    if (!FindCodecID(S.FSubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, ID))
+    if (!FindCodecID(S.FSubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, ID, &Codec))
       throw FFMpegException(S.FErrorText);
     // Without a name, the container's own subtitle format, as for video and audio.
     if (ID == AV_CODEC_ID_NONE)
       ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, AVMEDIA_TYPE_SUBTITLE);
+    Codec = EncoderFor(ID, Codec);
   }
-  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_SUBTITLE, ID);
+  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_SUBTITLE, Codec);
   if (!StreamCopy) {
     ApplyGenericOptions(Encoder.get(), S.FCodecOptions[AVMEDIA_TYPE_SUBTITLE].get(),
                         AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);

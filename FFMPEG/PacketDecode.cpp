@@ -45,12 +45,13 @@ int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
     Ist.NextPts += int64_t{1000000} * Samples / Rate;
 
     // The audio outputs work on signed 16-bit interleaved samples.
-    if (!Ist.ToS16 || Ist.SampleRate != Rate || Ist.Channels != Channels) {
+    if (!Ist.ToS16 || Ist.SampleRate != Rate || Ist.Channels != Channels ||
+        LibAVUtil::av_channel_layout_compare(&Frame->ch_layout, &*Ist.Layout) != 0) {
       SwrContext *Converter = nullptr;
       if (LibSwResample::swr_alloc_set_opts2(&Converter, &Frame->ch_layout, AV_SAMPLE_FMT_S16, Rate,
                                              &Frame->ch_layout, static_cast<AVSampleFormat>(Frame->format),
                                              Rate, 0, nullptr) < 0 ||
-          LibSwResample::swr_init(Converter) < 0) {
+          LibSwResample::swr_init(Converter) < 0 || !Ist.Layout.Assign(Frame->ch_layout)) {
         LibSwResample::swr_free(&Converter);
         LibAVUtil::av_frame_unref(Frame);
         return -1;

@@ -56,6 +56,7 @@ struct TInputStream {
   std::vector<uint8_t> Samples;
   int SampleRate = 0;  // of Samples
   int Channels = 0;
+  TChannelLayout Layout;  // of Samples, as the decoder gave it
 };
 
 struct TOutputStream {
@@ -77,6 +78,11 @@ struct TOutputStream {
   // Video
   bool VideoResample = false;
   TFrameHolder TempPicture;
+  // Keeping the frame rate, a picture is written once the next one tells
+  // how many frame slots it covers: the picture waiting for that, and the
+  // end of its own duration (microseconds, input clock) for the last one.
+  TFrameHolder HeldPicture;
+  int64_t HeldEnd = 0;
   TScalerHolder ScaleContext;
   bool VideoCrop = false;
   int TopBand = 0, LeftBand = 0;
@@ -85,8 +91,9 @@ struct TOutputStream {
 
   // Audio
   bool AudioResample = false;
-  TResamplerHolder Resampler;                    // source rate and channels to the encoder's
-  int ResamplerRate = 0, ResamplerChannels = 0;  // the source side it was made for
+  TResamplerHolder Resampler;  // source rate and channels to the encoder's
+  int ResamplerRate = 0;       // the source side it was made for
+  TChannelLayout ResamplerLayout;
   TByteQueue SampleFifo;
   std::vector<uint8_t> AudioBuffer;  // resampler output
   std::vector<uint8_t> FrameBuffer;  // one encoder frame read from the fifo
@@ -144,15 +151,40 @@ class TTranscoder {
   // returns the bytes written.
   int EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame);
   void AudioOut(TOutputStream &Ost, TInputStream &Ist, const uint8_t *Data, int Size);
+  // The end of an audio output: what the resampler holds back, the last
+  // short frame (padded with silence where the encoder takes whole frames
+  // only), then the encoder's own delay.
+  void FinishAudio(TOutputStream &Ost);
+  void MakeResampler(TOutputStream &Ost, const TInputStream &Ist);
+  // Resamples a chunk (none: what the resampler still holds) in slices of
+  // bounded size and passes each on, so a source rate far below the
+  // encoder's cannot make one chunk into an unbounded buffer.
+  void ResampleAndQueue(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
+  // Cuts samples into the encoder's frames through the stream's fifo, or
+  // passes them on whole to a sample-based encoder.
+  void QueueSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
   void EncodeAudioSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
   // Prepares a decoded picture once for all its outputs (deinterlacing);
   // returns the picture to encode: Picture itself or the stream's work copy.
   AVFrame *PreprocessVideo(TInputStream &Ist, AVFrame *Picture);
   int VideoOut(TOutputStream &Ost, TInputStream &Ist, AVFrame *Picture);
+  // Crops, scales and pads Picture into the encoder's picture; none (after
+  // saying why) when that fails. Cropped keeps a cut-out view alive.
+  AVFrame *FormatPicture(TOutputStream &Ost, AVFrame *Picture, TFrameHolder &Cropped);
+  // Counts a picture written Frames times: 0 is a drop, more than 1 repeats.
+  void CountDropsAndRepeats(int64_t Frames);
+  // Writes the held picture into Slots frame slots (none: it is dropped),
+  // counting the drop or the repeats; returns the bytes written.
+  int WriteHeldPicture(TOutputStream &Ost, int64_t Slots);
+  // The end of a video output: the held picture for the rest of its
+  // duration, then the encoder's own delay.
+  void FinishVideo(TOutputStream &Ost);
   void SubtitleOut(TOutputStream &Ost, TInputStream &Ist, AVSubtitle &Subtitle, int64_t PacketPts);
 
-  // Gives Picture the time and flags the encoder needs and encodes it.
-  int EncodePicture(TOutputStream &Ost, TInputStream &Ist, AVFrame *Final, const AVFrame *Decoded);
+  // Gives Final the flags of the decoded picture it shows.
+  void SetPictureFlags(TOutputStream &Ost, const TInputStream &Ist, AVFrame *Final, const AVFrame *Decoded);
+  // Encodes Final at the stream's next frame slot.
+  int EncodePicture(TOutputStream &Ost, AVFrame *Final);
 
   // Progress
   void PrintReport(bool IsLastReport);

@@ -223,24 +223,10 @@ void TTranscoder::DrainEncoders(TInputStream &Ist) {
   for (auto &OstHolder : FOutputStreams) {
     TOutputStream &Ost = *OstHolder;
     if (FInputStreams[Ost.SourceIndex].get() != &Ist || !Ost.EncodingNeeded || !Ost.Encoder) continue;
-    AVCodecContext *Enc = Ost.Encoder;
-    if (Enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-      if (Enc->frame_size <= 1) {
-        EncodeAndWrite(Ost, nullptr);
-        continue;
-      }
-      // The rest of the fifo as a short last frame, where the encoder takes one.
-      const int Channels = Enc->ch_layout.nb_channels;
-      const int Rest = static_cast<int>(Ost.SampleFifo.Size()) / (2 * Channels);
-      if (Rest > 0 && (Enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME)) {
-        Ost.FrameBuffer.resize(static_cast<size_t>(Rest) * 2 * Channels);
-        Ost.SampleFifo.Take(Ost.FrameBuffer.data(), Ost.FrameBuffer.size());
-        EncodeAudioSamples(Ost, Ost.FrameBuffer.data(), Rest);
-      }
-      EncodeAndWrite(Ost, nullptr);
-    } else if (Enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-      EncodeAndWrite(Ost, nullptr);
-    }
+    if (Ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO)
+      FinishAudio(Ost);
+    else if (Ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
+      FinishVideo(Ost);
   }
 }
 

@@ -36,6 +36,18 @@ int EncoderThreads(const AVCodec *Codec, int Count) {
   return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 2u));
 }
 
+// MP4, MOV, 3GP and M4A files get their index before the media data (fast
+// start), so players and web pages can start them before the whole file is
+// read. The muxer then reads the file back once at the end, so only outputs
+// that can be read back get it.
+bool WantsFastStart(const AVFormatContext *Output) {
+  constexpr const char *Formats[] = {"mp4", "mov", "3gp", "3g2", "ipod", "psp"};
+  if (!Output->pb || !(Output->pb->seekable & AVIO_SEEKABLE_NORMAL)) return false;
+  for (const char *Name : Formats)
+    if (std::strcmp(Output->oformat->name, Name) == 0) return true;
+  return false;
+}
+
 }  // namespace
 
 void TByteQueue::Append(const uint8_t *Data, size_t Count) {
@@ -329,7 +341,8 @@ void TTranscoder::OpenCodecs() {
     if (!Ost.EncodingNeeded) continue;
     AVCodecContext *Enc = Ost.Encoder;
     const TInputStream &Ist = *FInputStreams[Ost.SourceIndex];
-    const AVCodec *Codec = LibAVCodec::avcodec_find_encoder(Enc->codec_id);
+    // The encoder the stream was made for (found by its name), else the one of its id.
+    const AVCodec *Codec = Enc->codec ? Enc->codec : LibAVCodec::avcodec_find_encoder(Enc->codec_id);
     if (!Codec)
       throw FFMpegException(Format("Unsupported codec for output stream #%d.%d", Ost.FileIndex, Ost.Index));
     // Text subtitles keep the styles the decoder found.
@@ -399,6 +412,8 @@ void TTranscoder::WriteHeaders() {
     for (const auto &[Name, Value] : S.FFormatPrivateOptions)
       LibAVUtil::av_dict_set(&Options, Name.c_str(), Value.c_str(), 0);
     LibAVUtil::av_dict_set_int(&Options, "preload", SecondsToMicroseconds<int>(S.FMuxPreload), 0);
+    if (WantsFastStart(Output))
+      LibAVUtil::av_dict_set(&Options, "movflags", "+faststart", AV_DICT_DONT_OVERWRITE);
     const int Result = LibAVFormat::avformat_write_header(Output, &Options);
     LibAVUtil::av_dict_free(&Options);
     if (Result < 0)

@@ -13,8 +13,8 @@
 
 #include "AVLibraries.h"
 #include "ProfileCatalogue.h"
-#include "ProgramFolder.h"
 #include "ProfileOptions.h"
+#include "ProgramFolder.h"
 #include "RowSetup.h"
 
 extern char **environ;
@@ -87,6 +87,7 @@ bool ProfileSettings(const std::string &Profile, const std::string &SourceSize, 
   Form.ComboOutputFormat.Select(Profile);
   if (Form.ComboOutputFormat.Text() != Profile || !ChangeOutputFormat(Form)) return false;
   const TOutputOptions O = RowOutputOptions(Form, DefaultVolumePosition, SourceSize);
+  Settings.NoVideo = O.VideoDisable;
   Settings.VideoEncoder = Encoder(O.VideoCodec);
   Settings.FrameSize = O.FrameSize;
   Settings.FrameRate = O.FrameRate;
@@ -99,7 +100,7 @@ bool ProfileSettings(const std::string &Profile, const std::string &SourceSize, 
 }
 
 std::string FFmpegArguments(const TSettings &S) {
-  std::string A = "-c:v " + S.VideoEncoder;
+  std::string A = S.NoVideo ? "-vn" : "-c:v " + S.VideoEncoder;
   if (!S.FrameSize.empty()) A += " -s " + S.FrameSize;
   if (S.VideoKbps > 0) A += " -b:v " + std::to_string(S.VideoKbps) + "k";
   if (!S.FrameRate.empty()) A += " -r " + S.FrameRate;

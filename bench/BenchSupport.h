@@ -27,6 +27,7 @@ TMeasure Median(const std::vector<TMeasure> &Rounds);
 // A profile's choices at their defaults, as the converter uses them on a
 // source of the given size.
 struct TSettings {
+  bool NoVideo = false;      // an audio-only profile
   std::string VideoEncoder;  // the encoder the library knows ("libx264", "mpeg4")
   std::string FrameSize;     // "1280x720"; empty: the source's
   std::string FrameRate;     // "23.975"; empty: the source's

@@ -19,6 +19,7 @@ extern "C" {
   X(swr_is_initialized)                 \
   X(swr_convert)                        \
   X(swr_set_compensation)               \
+  X(swr_set_matrix)                     \
   X(swr_get_delay)                      \
   X(swr_get_out_samples)                \
   X(swr_close)                          \

@@ -48,17 +48,20 @@ std::string AspectRatioText(std::string_view VideoSize) {
     const size_t X = Size.find('x');
     if (X == std::string::npos) return "1.3333";
     const double Width = StrToFloat(Size.substr(0, X)), Height = StrToFloat(Size.substr(X + 1));
-    const double Ratio = std::round(Width / Height * 10000) / 10000;
-    if (!std::isfinite(Ratio)) return "1.3333";
-    char Text[32];
-    std::snprintf(Text, sizeof Text, "%.4f", Ratio);
-    std::string Result = Text;
-    while (Result.back() == '0') Result.pop_back();
-    if (Result.back() == '.') Result.pop_back();
-    return Result;
+    if (!std::isfinite(std::round(Width / Height * 10000))) return "1.3333";
+    return RatioText(Width / Height);
   } catch (const EConvertError &) {
     return "1.3333";
   }
+}
+
+std::string RatioText(double Ratio) {
+  char Text[32];
+  std::snprintf(Text, sizeof Text, "%.4f", std::round(Ratio * 10000) / 10000);
+  std::string Result = Text;
+  while (Result.back() == '0') Result.pop_back();
+  if (Result.back() == '.') Result.pop_back();
+  return Result;
 }
 
 }  // namespace korvane

@@ -25,5 +25,7 @@ std::string OutputFileName(std::string_view Folder, std::string_view InputPath, 
 // "1.7778"). Blanks are ignored; an empty text counts as "640x480"; a text
 // that does not read gives "1.3333".
 std::string AspectRatioText(std::string_view VideoSize);
+// A ratio in that form: 16/9 gives "1.7778".
+std::string RatioText(double Ratio);
 
 }  // namespace korvane

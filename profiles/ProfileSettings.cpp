@@ -25,7 +25,6 @@ enum class TAudioBitrateUnit {
 enum class TChannelRule {
   FromCombo,  // 2 for "Stereo", else 1; 3GP and 3G2 output always 1
   Mono,       // always 1
-  Source,     // not written: the source's count is kept
 };
 
 struct TVariantRule {
@@ -37,13 +36,14 @@ struct TVariantRule {
 };
 
 // What sets the three settings steps apart. 3GP and 3G2 always encode AMR
-// mono, whatever the combos show; the iPod family always encodes AAC.
+// mono, whatever the combos show; the iPod family always encodes AAC, with
+// the channels the combo shows (their players take no surround sound).
 // clang-format off
 constexpr TVariantRule kVariantRules[] = {
     // variant   fixed audio codec  audio bit rate                 channels                  no video for audio-only extensions
     {Shared,     "",                TAudioBitrateUnit::ByUnitText, TChannelRule::FromCombo, true},
     {MobileAmr,  "libamr_nb",       TAudioBitrateUnit::AsWritten,  TChannelRule::Mono,      false},
-    {FixedAac,   "libfaac",         TAudioBitrateUnit::Kilobits,   TChannelRule::Source,    false},
+    {FixedAac,   "libfaac",         TAudioBitrateUnit::Kilobits,   TChannelRule::FromCombo, false},
 };
 // clang-format on
 
@@ -173,7 +173,6 @@ void ApplyProfileSettings(const TProfileForm &Form, TOutputOptions &Options) {
       if (Contains(kMonoExtensions, Profile->Extension)) Options.AudioChannels = 1;
       break;
     case TChannelRule::Mono: Options.AudioChannels = 1; break;
-    case TChannelRule::Source: break;
   }
 
   if (Rule.AudioOnlyExtensionsDropVideo && Contains(kAudioOnlyExtensions, LowerCase(Profile->Extension)))

@@ -29,15 +29,18 @@ std::string VolumeLabel(int Position) { return VolumeSteps[ClampPosition(Positio
 
 int VolumeValue(int Position) { return VolumeSteps[ClampPosition(Position)].Value; }
 
-TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition,
-                                std::string_view VideoSizeText) {
+TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, std::string_view VideoSizeText,
+                                double DisplayAspect) {
   TOutputOptions Options;
   ApplyProfileSettings(Form, Options);
   Options.AudioVolume = VolumeValue(VolumePosition);
   switch (Form.ComboAspectRatio.ItemIndex) {
     case 1: Options.FrameAspectRatio = "4:3"; break;
     case 2: Options.FrameAspectRatio = "16:9"; break;
-    default: Options.FrameAspectRatio = AspectRatioText(VideoSizeText); break;
+    default:
+      Options.FrameAspectRatio =
+          DisplayAspect > 0 ? RatioText(DisplayAspect) : AspectRatioText(VideoSizeText);
+      break;
   }
   return Options;
 }
@@ -64,6 +67,12 @@ std::string DurationText(int64_t Microseconds) {
   return Text;
 }
 
+double NonSquareDisplayAspect(int Width, int Height, double DisplayAspect) {
+  if (Width <= 0 || Height <= 0 || DisplayAspect <= 0) return 0;
+  const double Shape = static_cast<double>(Width) / Height;
+  return std::abs(DisplayAspect / Shape - 1) > 1e-3 ? DisplayAspect : 0;
+}
+
 TFileRowTexts FileRowTexts(const TAVProbe &Probe) {
   TFileRowTexts Texts;
   if (Probe.VideoStreamCount() > 0) {
@@ -71,6 +80,7 @@ TFileRowTexts FileRowTexts(const TAVProbe &Probe) {
     Probe.GetVideoStreamInfo(Video);
     Texts.VideoSize = std::to_string(Video.Width) + "x" + std::to_string(Video.Height);
     Texts.FrameRate = FrameRateText(Video.FrameRateNum, Video.FrameRateDen);
+    Texts.DisplayAspect = NonSquareDisplayAspect(Video.Width, Video.Height, Video.AspectRatio);
   }
   TAVFileInfo File;
   Probe.GetFileInfo(File);

@@ -23,9 +23,12 @@ std::string VolumeLabel(int Position);
 int VolumeValue(int Position);
 
 // The output options for one row: reset, the selected profile's settings,
-// the volume of the bar's position and the aspect ratio of the aspect combo
-// ("Original" gives the ratio of the row's "Video Size" text).
-TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, std::string_view VideoSizeText);
+// the volume of the bar's position and the aspect ratio of the aspect combo.
+// "Original" gives the source's display aspect where its pixels are not
+// square (DisplayAspect above 0, see TFileRowTexts), else the ratio of the
+// row's "Video Size" text.
+TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, std::string_view VideoSizeText,
+                                double DisplayAspect = 0);
 
 // The texts a file list shows for a probed file: picture size ("640x480"),
 // frame rate ("29.97") and duration ("01:02:05", "Unknown"). Files without
@@ -34,8 +37,15 @@ struct TFileRowTexts {
   std::string VideoSize = " ";
   std::string FrameRate = " ";
   std::string Duration = "Unknown";
+  // Not shown: the picture's display aspect (width x sample aspect / height)
+  // where its pixels are not square, else 0. A 720x576 picture meant for
+  // 16:9 gives 1.7778 where its size alone says 1.25.
+  double DisplayAspect = 0;
 };
 TFileRowTexts FileRowTexts(const TAVProbe &Probe);
+// The display aspect of a Width x Height picture shown at DisplayAspect
+// where its pixels are not square, else 0 (as TFileRowTexts keeps it).
+double NonSquareDisplayAspect(int Width, int Height, double DisplayAspect);
 std::string FrameRateText(int Numerator, int Denominator);
 std::string DurationText(int64_t Microseconds);
 

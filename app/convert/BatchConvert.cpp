@@ -264,8 +264,8 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
   const auto StartFile = [&](TSlot &Slot, size_t File) {
     TFFmpegVCL &Component = *Slot.Component;
     TFileState &F = Batch.Files[File];
-    std::string VideoSize = " ";
-    if (Probe.LoadFile(F.Input, "")) VideoSize = FileRowTexts(Probe).VideoSize;
+    TFileRowTexts Row;
+    if (Probe.LoadFile(F.Input, "")) Row = FileRowTexts(Probe);
     Probe.CloseFile();
     {
       std::lock_guard Guard(Batch.Lock);
@@ -295,7 +295,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
                         [&Reserved](const std::string &Name) { return Reserved.count(Name) > 0; })))
                     .first;
     }
-    TOutputOptions Options = RowOutputOptions(Form, Volume, VideoSize);
+    TOutputOptions Options = RowOutputOptions(Form, Volume, Row.VideoSize, Row.DisplayAspect);
     Options.ExtOptions = Extra;
     Options.TimeRanges = Command.HookRanges;
     if (!Component.SetTaskOutput(0, std::string(Output), &Options)) {

@@ -125,13 +125,15 @@ bool TConversionRun::SetUpRow(bool &TaskMade) {
   }
   TaskMade = true;
 
-  TOutputOptions Options =
-      RowOutputOptions(*Choices.Profile, Choices.VolumePosition, FWindow.RowVideoSize(FCurrentRow));
-  if (Choices.LetterBox) {
-    TSourcePicture Picture;
-    if (FEngine.SourcePicture(Input, Picture.Width, Picture.Height, Picture.DisplayAspect))
-      ApplyLetterBox(Options, Picture, Choices.Profile->ComboAspectRatio.ItemIndex <= 0);
-  }
+  // The source's picture: the shape "Original" keeps where its pixels are
+  // not square, and the size the letterbox fits.
+  TSourcePicture Picture;
+  const bool HasPicture = FEngine.SourcePicture(Input, Picture.Width, Picture.Height, Picture.DisplayAspect);
+  TOutputOptions Options = RowOutputOptions(
+      *Choices.Profile, Choices.VolumePosition, FWindow.RowVideoSize(FCurrentRow),
+      HasPicture ? NonSquareDisplayAspect(Picture.Width, Picture.Height, Picture.DisplayAspect) : 0);
+  if (Choices.LetterBox && HasPicture)
+    ApplyLetterBox(Options, Picture, Choices.Profile->ComboAspectRatio.ItemIndex <= 0);
   if (!FEngine.SetTaskOutput(Index, Output, Options)) {
     FWindow.SetRowProgress(FCurrentRow, "Fail");
     FEngine.RemoveTask(Index);

@@ -54,6 +54,15 @@ std::string ProbedCodec(const std::string &Encoder) {
   return Found == Names.end() ? Encoder : Found->second;
 }
 
+// The encoder that does the job of a name the settings write, where the
+// present library calls it otherwise.
+std::string PresentEncoder(const std::string &Name) {
+  static const std::map<std::string, std::string> Names = {
+      {"libfaac", "aac"}, {"libamr_nb", "libopencore_amrnb"}, {"vorbis", "libvorbis"}};
+  const auto Found = Names.find(Name);
+  return Found == Names.end() ? Name : Found->second;
+}
+
 class ProfileSweep : public TranscodeTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ProfileSweep, DefaultSelectionsGiveAPlayableFile) {
@@ -73,13 +82,27 @@ TEST_P(ProfileSweep, DefaultSelectionsGiveAPlayableFile) {
         RowOutputOptions(Form, DefaultVolumePosition, AudioSource ? " " : "640x480");
     SCOPED_TRACE(std::string(Profile.DisplayText) + (AudioSource ? " from audio only" : " from video"));
     const std::string Target = Out(std::string(AudioSource ? "audio" : "video") + "." + Extension);
-    const TConversion C = Convert(Source, Target, [&](TInputOptions &, TOutputOptions &O) {
-      const std::string Name = O.FileName;
-      O = Settings;
-      O.FileName = Name;
-    });
+    std::vector<std::string> Encoders;  // of the streams, as the run opens them
+    const TConversion C = Convert(
+        Source, Target,
+        [&](TInputOptions &, TOutputOptions &O) {
+          const std::string Name = O.FileName;
+          O = Settings;
+          O.FileName = Name;
+        },
+        [&](TFFmpeg &Task, TConversion &) {
+          for (const TOutputStreamSetup &Stream : Task.State().FOutputStreams[0])
+            Encoders.push_back(Stream.Encoder && Stream.Encoder->codec ? Stream.Encoder->codec->name : "");
+        });
     ASSERT_TRUE(C.Ran) << C.Error;
     const TProbedFile P = ProbeFile(Target);
+    // Each codec name the settings write reaches the encoder of that name
+    // (libxvid and the native MPEG-4 encoder share a codec id).
+    for (const std::string *Name : {&Settings.VideoCodec, &Settings.AudioCodec})
+      if (!Name->empty() && (Name == &Settings.AudioCodec || P.Count("video") > 0)) {
+        EXPECT_NE(std::find(Encoders.begin(), Encoders.end(), PresentEncoder(*Name)), Encoders.end())
+            << *Name;
+      }
     EXPECT_EQ(P.Errors, "");
     EXPECT_EQ(DecodeErrors(Target), "");
     const auto Container = Containers.find(std::string(Profile.Extension));
@@ -93,6 +116,9 @@ TEST_P(ProfileSweep, DefaultSelectionsGiveAPlayableFile) {
       const auto *Video = P.Stream("video");
       if (!Settings.VideoCodec.empty()) {
         EXPECT_EQ(Video->at("codec_name"), ProbedCodec(Settings.VideoCodec));
+      }
+      if (Settings.VideoCodec == "libxvid") {
+        EXPECT_EQ(Video->at("codec_tag_string"), "xvid") << "written by XviD";
       }
       const std::string Size = Settings.FrameSize.empty() ? "640x480" : Settings.FrameSize;
       EXPECT_EQ(Video->at("width") + "x" + Video->at("height"), Size);

@@ -24,11 +24,15 @@ TEST(RowSetup, RowOptionsAddVolumeAndAspectToTheProfile) {
   ASSERT_TRUE(ChangeOutputFormat(Form));
   struct Row {
     int Aspect;
-    const char *Size, *Expected;
-  } Rows[] = {{0, "720x576", "1.25"}, {0, " ", "1.3333"}, {1, "720x576", "4:3"}, {2, "720x576", "16:9"}};
+    const char *Size;
+    double DisplayAspect;  // of non-square pixels, else 0
+    const char *Expected;
+  } Rows[] = {{0, "720x576", 0, "1.25"},          {0, " ", 0, "1.3333"},
+              {1, "720x576", 0, "4:3"},           {2, "720x576", 0, "16:9"},
+              {0, "720x576", 16.0 / 9, "1.7778"}, {1, "720x576", 16.0 / 9, "4:3"}};
   for (const Row &R : Rows) {
     Form.ComboAspectRatio.ItemIndex = R.Aspect;
-    const TOutputOptions Options = RowOutputOptions(Form, DefaultVolumePosition, R.Size);
+    const TOutputOptions Options = RowOutputOptions(Form, DefaultVolumePosition, R.Size, R.DisplayAspect);
     EXPECT_EQ(Options.FrameAspectRatio, R.Expected);
     EXPECT_EQ(Options.AudioVolume, 255);
     EXPECT_FALSE(Options.CustomHook);

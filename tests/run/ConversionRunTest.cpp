@@ -115,10 +115,11 @@ class TFakeEngine : public TRunEngine {
   void PauseAllTasks() override { Calls.push_back("pause"); }
   void ResumeAllTasks() override { Calls.push_back("resume"); }
   void StopAllTasks() override { Calls.push_back("stop"); }
+  TSourcePicture Picture{1280, 720, 0};
   bool SourcePicture(const std::string &, int &Width, int &Height, double &DisplayAspect) override {
-    Width = 1280;
-    Height = 720;
-    DisplayAspect = 0;
+    Width = Picture.Width;
+    Height = Picture.Height;
+    DisplayAspect = Picture.DisplayAspect;
     return true;
   }
   std::vector<std::string> Started() const {
@@ -402,6 +403,12 @@ TEST(ConversionRun, RowOutputOptions) {
   EXPECT_EQ(T.Engine.Outputs[3].FrameAspectRatio, "16:9");
   EXPECT_EQ(T.Engine.Outputs[3].FrameSize, "640x480");  // 16:9 in a 16:9 frame: no bars
   EXPECT_EQ(T.Engine.Outputs[3].PadTop, 0);
+  // "Original" keeps the shown shape of non-square pixels, not that of the size text.
+  TRunUnderTest Wide({TRow("/clips/pal-wide.mpg", "720x576", true)});
+  Wide.Engine.Picture = {720, 576, 16.0 / 9};
+  Wide.RunToEnd();
+  ASSERT_EQ(Wide.Engine.Outputs.size(), 1u);
+  EXPECT_EQ(Wide.Engine.Outputs[0].FrameAspectRatio, "1.7778");
 }
 
 }  // namespace
