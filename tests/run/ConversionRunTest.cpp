@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ConversionRun.h"
+#include "LetterBox.h"
 #include "TestEnvironment.h"
 
 namespace korvane {
