@@ -53,7 +53,6 @@ TEST_F(HostileInput, ARunThatWritesNothingFailsAndLeavesNoFile) {
     std::string What, Source, Target;
     TConfigure Configure;
   } Rows[] = {
-      {"10 ms of sound to VOB", Tiny, Out("tiny.vob"), {}},
       {"the first 1007 bytes of an MKV", Out("cut.mkv"), Out("cut.avi"), {}},
       {"an Ogg file with flipped bytes to MP4", Out("flipped.ogg"), Out("flipped.mp4"), {}},
       {"an MP4 with its media data zeroed to MP3", Out("zeroed.mp4"), Out("zeroed.mp3"),
@@ -76,6 +75,15 @@ TEST_F(HostileInput, ARunThatWritesNothingFailsAndLeavesNoFile) {
     }
     EXPECT_FALSE(fs::exists(R.Target));
   }
+
+  // Ten milliseconds of sound is short, not empty: the whole of it reaches the
+  // VOB as one AC-3 frame that plays.
+  const TConversion Short = Convert(Tiny, Out("tiny.vob"));
+  EXPECT_TRUE(Short.Ran) << Short.Error;
+  const TProbedFile Probed = ProbeFile(Out("tiny.vob"), true);
+  ASSERT_NE(Probed.Stream("audio"), nullptr);
+  EXPECT_GE(Number(Probed.Stream("audio"), "nb_read_frames"), 1);
+  EXPECT_EQ(DecodeErrors(Out("tiny.vob")), "");
 }
 
 TEST_F(HostileInput, AStopBeforeAnythingIsWrittenLeavesNoFileButIsNoFailure) {
