@@ -62,12 +62,12 @@ void TCustomFFmpeg::ClearOptions() {
     S.FOutputStreams[I].clear();
     const TFileIdentity Written = std::exchange(S.FOutputIdentities[I], {});
     if (!S.FOutputFiles[I]) continue;
-    const bool HasFile = !(S.FOutputFiles[I]->oformat->flags & AVFMT_NOFILE) && S.FOutputFiles[I]->url;
-    const std::string Name = HasFile ? S.FOutputFiles[I]->url : "";
+    // Only a file the task opened for writing was claimed.
+    const std::string Name = Written.Known() ? S.FOutputFiles[I]->url : "";
     S.FOutputFiles[I].reset();
     struct stat Status {};
-    if (Written.Known() && RegularFileIdentity(Name) == Written && stat(Name.c_str(), &Status) == 0 &&
-        (Status.st_size == 0 || S.FDiscardOutputs))
+    if (Written.Known() && stat(Name.c_str(), &Status) == 0 &&
+        TFileIdentity{Status.st_dev, Status.st_ino} == Written && (Status.st_size == 0 || S.FDiscardOutputs))
       unlink(Name.c_str());
     ReleaseOutputFile(Written);
   }

@@ -341,11 +341,7 @@ void TCustomFFmpegVCL::FillSlots() {
   for (int I = 0; I < FTasks.Count(); ++I)
     if (FTasks.Get(I)->FQueueState == TQueueState::Queued) return;
   FRoundActive = false;
-  try {
-    if (OnTerminate) OnTerminate(-1, true, false, "");
-  } catch (...) {
-  }
-  ClearLogList();
+  DoTerminate(nullptr);
 }
 
 void TCustomFFmpegVCL::LaunchTask(const std::shared_ptr<TFFmpeg> &Task) {

@@ -20,13 +20,14 @@ TClaims &Claims() {
   return Instance;
 }
 
-}  // namespace
-
+// The identity of the regular file Path names now; unknown for anything else.
 TFileIdentity RegularFileIdentity(const std::string &Path) {
   struct stat Status {};
   if (stat(Path.c_str(), &Status) != 0 || !S_ISREG(Status.st_mode)) return {};
   return {Status.st_dev, Status.st_ino};
 }
+
+}  // namespace
 
 bool OutputFileClaimed(const std::string &Path) {
   const TFileIdentity Identity = RegularFileIdentity(Path);

@@ -17,8 +17,6 @@ struct TFileIdentity {
   bool operator==(const TFileIdentity &) const = default;
 };
 
-// The identity of the regular file Path names now; unknown for anything else.
-TFileIdentity RegularFileIdentity(const std::string &Path);
 // Whether Path names a file a task of this process is writing.
 bool OutputFileClaimed(const std::string &Path);
 // Records the regular file Path names (just opened for writing) as being
