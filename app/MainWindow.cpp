@@ -137,18 +137,7 @@ void TForm1::ConnectHandlers() {
           [this](const QPoint &At) { PopupListView1->popup(ListView1->viewport()->mapToGlobal(At)); });
 
   // The user's picks in the option combos go back into the profile model.
-  const std::pair<QComboBox *, TOptionCombo *> Bound[] = {
-      {ComboVideoCodec, &FProfile.ComboVideoCodec},
-      {ComboVideoSize, &FProfile.ComboVideoSize},
-      {ComboVideoBitrate, &FProfile.ComboVideoBitrate},
-      {ComboVideoFramerate, &FProfile.ComboVideoFramerate},
-      {ComboAudioCodec, &FProfile.ComboAudioCodec},
-      {ComboAudioBitrate, &FProfile.ComboAudioBitrate},
-      {ComboAudioChannels, &FProfile.ComboAudioChannels},
-      {ComboSamplingRate, &FProfile.ComboSamplingRate},
-      {ComboAspectRatio, &FProfile.ComboAspectRatio},
-  };
-  for (const auto &[Combo, Model] : Bound)
+  for (const auto &[Combo, Model] : OptionCombos())
     connect(Combo, &QComboBox::currentIndexChanged, this, [Model](int Index) { Model->ItemIndex = Index; });
 }
 
@@ -203,15 +192,22 @@ TMessageAnswer TForm1::Message(const TMessage &Message) { return FMessages.Show(
 
 // ---- Output format, option combos and volume ----
 
+std::array<std::pair<QComboBox *, TOptionCombo *>, 9> TForm1::OptionCombos() {
+  return {{
+      {ComboVideoCodec, &FProfile.ComboVideoCodec},
+      {ComboVideoSize, &FProfile.ComboVideoSize},
+      {ComboVideoBitrate, &FProfile.ComboVideoBitrate},
+      {ComboVideoFramerate, &FProfile.ComboVideoFramerate},
+      {ComboAudioCodec, &FProfile.ComboAudioCodec},
+      {ComboAudioBitrate, &FProfile.ComboAudioBitrate},
+      {ComboAudioChannels, &FProfile.ComboAudioChannels},
+      {ComboSamplingRate, &FProfile.ComboSamplingRate},
+      {ComboAspectRatio, &FProfile.ComboAspectRatio},
+  }};
+}
+
 void TForm1::ShowProfileCombos() {
-  const std::pair<const TOptionCombo &, QComboBox *> Shown[] = {
-      {FProfile.ComboVideoCodec, ComboVideoCodec},       {FProfile.ComboVideoSize, ComboVideoSize},
-      {FProfile.ComboVideoBitrate, ComboVideoBitrate},   {FProfile.ComboVideoFramerate, ComboVideoFramerate},
-      {FProfile.ComboAudioCodec, ComboAudioCodec},       {FProfile.ComboAudioBitrate, ComboAudioBitrate},
-      {FProfile.ComboAudioChannels, ComboAudioChannels}, {FProfile.ComboSamplingRate, ComboSamplingRate},
-      {FProfile.ComboAspectRatio, ComboAspectRatio},
-  };
-  for (const auto &[Model, Combo] : Shown) ShowCombo(Model, *Combo);
+  for (const auto &[Combo, Model] : OptionCombos()) ShowCombo(*Model, *Combo);
 }
 
 void TForm1::ComboOutputFormatChange() {
@@ -223,8 +219,7 @@ void TForm1::ComboOutputFormatChange() {
     return;
   }
   ShowProfileCombos();
-  FOutputExtension = ToQString(FProfile.OutputExtension);
-  ListView1->SetSubItemOfAll(siOutput, FOutputExtension);
+  ListView1->SetSubItemOfAll(siOutput, OutputExtension());
   if (Form4) SetFormatDropDownCount(Form4->SpinEdit1->Value());
 }
 
@@ -234,12 +229,11 @@ void TForm1::ComboOutputFormatDropDown() {
 
 void TForm1::SetFormatDropDownCount(int Lines) { ComboOutputFormat->setMaxVisibleItems(std::max(Lines, 1)); }
 
-void TForm1::TrackBar1Change() {
-  const int Position = TrackBar1->value();
-  LabelVolume->setText(QString::number(Position));
-  LabelVolume->setText(ToQString(VolumeLabel(Position)));
-  FVolumeValue = korvane::VolumeValue(Position);
-}
+void TForm1::TrackBar1Change() { LabelVolume->setText(ToQString(VolumeLabel(TrackBar1->value()))); }
+
+QString TForm1::OutputExtension() const { return ToQString(FProfile.OutputExtension); }
+
+int TForm1::VolumeValue() const { return korvane::VolumeValue(TrackBar1->value()); }
 
 // ---- List commands ----
 
@@ -275,8 +269,7 @@ void TForm1::ButtonAddFileClick() {
   // events the flow lets through) is ignored outright.
   if (Converting() || FAdding) return;
   FRunEngine.ClearTasks();
-  ListView1->SetSubItemOfAll(siProgress, QString());
-  ListView1->SetSubItemOfAll(siFrames, QString());
+  ClearRowTexts();
   FAdding = true;
   try {
     BMDThread1->Start();
@@ -296,7 +289,7 @@ void TForm1::BMDThread1Start(QObject *, TBMDExecuteThread *, void *&) {
       if (Probe.LoadFile(File.toStdString(), "")) {
         const TFileRowTexts Texts = FileRowTexts(Probe);
         Row = ListView1->AddRow(File, {ToQString(Texts.VideoSize), ToQString(Texts.FrameRate),
-                                       ToQString(Texts.Duration), FOutputExtension});
+                                       ToQString(Texts.Duration), OutputExtension()});
         Probe.CloseFile();
       } else {
         Row = ListView1->AddRow(File, {"", "", "", "", "Error", "", ""});
@@ -306,7 +299,6 @@ void TForm1::BMDThread1Start(QObject *, TBMDExecuteThread *, void *&) {
     }
   } catch (...) {
   }
-  FAdding = false;
 }
 
 // ---- The run's controls ----
@@ -370,7 +362,7 @@ TRunChoices TForm1::Choices() const {
   TRunChoices Choices;
   Choices.OutputFolder = EditOutputFolder->text().toStdString();
   Choices.Overwrite = Form4 && Form4->CheckBoxOverWrite->isChecked();
-  Choices.OutputExtension = FOutputExtension.toStdString();
+  Choices.OutputExtension = FProfile.OutputExtension;
   Choices.Profile = &FProfile;
   Choices.VolumePosition = TrackBar1->value();
   Choices.LetterBox = ComboLetterBox->currentIndex() == 1;

@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <array>
+#include <utility>
 
 #include "ComponentRunEngine.h"
 #include "ConversionRun.h"
@@ -104,8 +106,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void Exit1Click();
 
   // ---- Shell state ----
-  const QString &OutputExtension() const { return FOutputExtension; }
-  int VolumeValue() const { return FVolumeValue; }
+  QString OutputExtension() const;
+  int VolumeValue() const;
   bool Adding() const { return FAdding; }
   bool Converting() const { return FRun.Converting(); }
   const TConversionRun &Run() const { return FRun; }
@@ -137,6 +139,9 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void FormClose();
   // Ends the application's message loop.
   void EndMessageLoop();
+  // The eight option combos and the aspect combo, each with its place in
+  // the profile model.
+  std::array<std::pair<QComboBox *, TOptionCombo *>, 9> OptionCombos();
   // Copies the option combos of the profile model into the widgets.
   void ShowProfileCombos();
   void SetWindowControlsEnabled(bool Enabled);
@@ -167,9 +172,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
 
   TMessageShell &FMessages;
   TProfileForm FProfile;
-  QString FOutputExtension;
   QString FHelpFile;
-  int FVolumeValue = 0;
   bool FAdding = false;
   bool FShown = false;
   TComponentRunEngine FRunEngine{FFVCL};

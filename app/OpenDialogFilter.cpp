@@ -1,8 +1,15 @@
 #include "OpenDialogFilter.h"
 
+#include <string_view>
+
 namespace korvane {
 
 namespace {
+
+struct TFilterPair {
+  std::string_view Description;
+  std::string_view Patterns;  // separated by ";", some with a blank after it
+};
 
 constexpr TFilterPair kFilterPairs[] = {
     {"All Supported Files",
@@ -35,8 +42,6 @@ constexpr TFilterPair kFilterPairs[] = {
 };
 
 }  // namespace
-
-std::span<const TFilterPair> OpenDialogFilterPairs() { return kFilterPairs; }
 
 QStringList OpenDialogNameFilters() {
   QStringList Filters;

@@ -3,17 +3,8 @@
 #pragma once
 
 #include <QStringList>
-#include <span>
-#include <string_view>
 
 namespace korvane {
-
-struct TFilterPair {
-  std::string_view Description;
-  std::string_view Patterns;  // separated by ";", some with a blank after it
-};
-
-std::span<const TFilterPair> OpenDialogFilterPairs();
 
 // The pairs as Qt's file-dialog filters, one per pair in order: the
 // description followed by its patterns in parentheses, blank-separated

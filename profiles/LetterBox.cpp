@@ -35,8 +35,7 @@ void ApplyLetterBox(TOutputOptions &Options, const TSourcePicture &Source, bool 
 
   double FrameAspect = static_cast<double>(FrameWidth) / FrameHeight;
   if (OriginalAspect)
-    Options.FrameAspectRatio =
-        AspectRatioText(std::to_string(FrameWidth) + "x" + std::to_string(FrameHeight));
+    Options.FrameAspectRatio = RatioText(FrameAspect);
   else if (const double Chosen = ReadAspect(Options.FrameAspectRatio); Chosen > 0)
     FrameAspect = Chosen;
 

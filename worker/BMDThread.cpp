@@ -31,7 +31,7 @@ void TBMDExecuteThread::WaitWhileSuspended() {
   FResumed.wait(Guard, [this] { return !FSuspended || FTerminateRequested.load(); });
 }
 
-TBMDThread::TBMDThread(QObject *Owner) : TBMDThreadBase(Owner) {
+TBMDThread::TBMDThread(QObject *Owner) : QObject(Owner) {
   FUpdateTimer.setInterval(100);
   connect(&FUpdateTimer, &QTimer::timeout, this, [this] { DoUpdate(); });
 }
@@ -52,15 +52,11 @@ void TBMDThread::StartWithData(void *Data) {
   FThread = std::make_unique<TBMDExecuteThread>();
   FThread->Data = Data;
   FStoppedByRequest = false;
-  ThreadStarted(ThreadGroup());
   // The thread object stays while its start notification runs, so a start
   // re-entered from inside it (through pumped events) finds it and does
   // nothing.
   TBMDExecuteThread *Thread = FThread.get();
-  if (OnStart) {
-    std::lock_guard Guard(FNotifyLock);
-    OnStart(this, Thread, Thread->Data);
-  }
+  if (OnStart) OnStart(this, Thread, Thread->Data);
   Thread->FThread = std::thread(&TBMDThread::ThreadBody, this, Thread);
   if (FUpdateEnabled) FUpdateTimer.start();
 }
@@ -96,21 +92,14 @@ std::unique_ptr<TBMDExecuteThread> TBMDThread::ForgetThread() {
 void TBMDThread::DoTerminate() {
   FUpdateTimer.stop();
   std::unique_ptr<TBMDExecuteThread> Ended = ForgetThread();
-  ThreadTerminated(ThreadGroup());
-  if (OnTerminate && Ended) {
-    std::lock_guard Guard(FNotifyLock);
-    OnTerminate(this, Ended.get(), Ended->Data);
-  }
+  if (OnTerminate && Ended) OnTerminate(this, Ended.get(), Ended->Data);
 }
 
 void TBMDThread::DoDestroyTerminate() { ForgetThread(); }
 
 void TBMDThread::DoUpdate() {
   if (!FThread) return;
-  if (OnUpdate) {
-    std::lock_guard Guard(FNotifyLock);
-    OnUpdate(this, FThread.get(), FThread->Data, FThread->Percent.load());
-  }
+  if (OnUpdate) OnUpdate(this, FThread.get(), FThread->Data, FThread->Percent.load());
 }
 
 void TBMDThread::Stop() {

@@ -24,8 +24,6 @@ namespace korvane {
 // Thread priorities, lowest first.
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
-class TBMDThreadGroup;
-
 // The background thread of one start. It exists from the start call until
 // its end notice has been handled on the UI thread.
 class TBMDExecuteThread {
@@ -51,33 +49,7 @@ class TBMDExecuteThread {
   bool FSuspended = false;  // guarded by FSuspendLock
 };
 
-// Shared by the component and its (unused) groups: the lock around the
-// start, update and terminate notifications, and the group membership.
-class TBMDThreadBase : public QObject {
-  Q_OBJECT
- public:
-  explicit TBMDThreadBase(QObject *Owner = nullptr) : QObject(Owner) {}
-
-  virtual bool Running() const = 0;
-  virtual void Start() = 0;
-  virtual void StartWithData(void *Data) = 0;
-  virtual void Stop() = 0;
-  virtual void Suspend() = 0;
-  virtual void Resume() = 0;
-
-  // Groups collect threads; this program uses none, so membership is
-  // always empty and these do nothing.
-  TBMDThreadGroup *ThreadGroup() const { return nullptr; }
-  int UpdatePriority = 0;
-
- protected:
-  virtual void ThreadStarted(TBMDThreadGroup *) {}
-  virtual void ThreadTerminated(TBMDThreadGroup *) {}
-
-  std::recursive_mutex FNotifyLock;  // brackets the start, update and terminate notifications
-};
-
-class TBMDThread : public TBMDThreadBase {
+class TBMDThread : public QObject {
   Q_OBJECT
  public:
   using TDataNotifyEvent = std::function<void(QObject *Sender, TBMDExecuteThread *Thread, void *&Data)>;
@@ -88,16 +60,16 @@ class TBMDThread : public TBMDThreadBase {
   // Waits, pumping the UI thread's events, until a running thread has ended.
   ~TBMDThread() override;
 
-  bool Running() const override { return FThread != nullptr; }
+  bool Running() const { return FThread != nullptr; }
   // Same as StartWithData(nullptr).
-  void Start() override { StartWithData(nullptr); }
+  void Start() { StartWithData(nullptr); }
   // Ignored while a thread exists. Otherwise runs OnStart here, to its end,
   // then lets the background thread run OnExecute.
-  void StartWithData(void *Data) override;
+  void StartWithData(void *Data);
   // Asks a running thread to end (resuming it first when it is suspended).
-  void Stop() override;
-  void Suspend() override;
-  void Resume() override;
+  void Stop();
+  void Suspend();
+  void Resume();
 
   int RefreshInterval() const { return FUpdateTimer.interval(); }
   void SetRefreshInterval(int Milliseconds) { FUpdateTimer.setInterval(Milliseconds); }

@@ -59,7 +59,6 @@ void TConversionRun::ConvertClick(bool Adding) {
   FWindow.SetTimerEnabled(true);
   FUserAbort = false;
   FWindow.DisableWindow();
-  FEngine.ClearTasks();
   FCurrentRow = -1;
   QueueStep();
 }
@@ -67,7 +66,6 @@ void TConversionRun::ConvertClick(bool Adding) {
 void TConversionRun::QueueStep() {
   FEngine.ClearTasks();
   FWindow.SetProgressBar(0);
-  FLastRow = false;
   FQueueFinished = false;
 
   // The next checked row, or the last row checked or not. Check boxes are

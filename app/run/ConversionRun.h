@@ -114,7 +114,6 @@ class TConversionRun {
   // After a row that got no task: ends the run when it was the last row,
   // otherwise lets the timer move on.
   void RowWithoutTask();
-  void EndRun(bool ClearFirst);
 
   TRunWindow &FWindow;
   TRunEngine &FEngine;
