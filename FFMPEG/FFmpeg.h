@@ -332,5 +332,9 @@ int64_t DateTimeToUnixSeconds(double DateTime);
 // The time ranges of a "start-end,start-end" text in milliseconds, as
 // microseconds, sorted by end; malformed or reversed items are dropped.
 std::vector<TTimeRange> ParseTimeRanges(const std::string &Text);
+// The encoder of the present libraries that does the job of an encoder name
+// the profiles write (some name encoders of older releases); Name itself
+// otherwise. Points into Name or into a table of the program.
+const char *PresentEncoderName(const std::string &Name);
 
 }  // namespace korvane

@@ -29,12 +29,6 @@ constexpr TEncoderAlias EncoderAliases[] = {
     {"vorbis", "libvorbis"},
 };
 
-const char *PresentEncoderName(const std::string &Name) {
-  for (const TEncoderAlias &Alias : EncoderAliases)
-    if (Name == Alias.Name) return Alias.Present;
-  return Name.c_str();
-}
-
 std::string LowerCaseExtension(const std::string &FileName) {
   const size_t Dot = FileName.rfind('.');
   const size_t Slash = FileName.rfind('/');
@@ -52,6 +46,12 @@ int InterruptRequested(void *Task) { return static_cast<TCustomFFmpeg *>(Task)->
 int64_t SteadyNow() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
 }  // namespace
+
+const char *PresentEncoderName(const std::string &Name) {
+  for (const TEncoderAlias &Alias : EncoderAliases)
+    if (Name == Alias.Name) return Alias.Present;
+  return Name.c_str();
+}
 
 bool TCustomFFmpeg::OpenInterrupted() const { return FStopRequested || SteadyNow() > FOpenDeadline; }
 

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "AVLibraries.h"
+#include "FFmpeg.h"
 #include "ProfileCatalogue.h"
 #include "ProfileOptions.h"
 #include "ProgramFolder.h"
@@ -25,14 +26,6 @@ namespace {
 
 double Seconds(const timeval &T) {
   return static_cast<double>(T.tv_sec) + static_cast<double>(T.tv_usec) / 1e6;
-}
-
-// The present encoder behind the names the profiles write.
-std::string Encoder(const std::string &Name) {
-  if (Name == "libfaac") return "aac";
-  if (Name == "libamr_nb") return "libopencore_amrnb";
-  if (Name == "vorbis") return "libvorbis";
-  return Name;
 }
 
 template <typename T>
@@ -88,11 +81,11 @@ bool ProfileSettings(const std::string &Profile, const std::string &SourceSize, 
   if (Form.ComboOutputFormat.Text() != Profile || !ChangeOutputFormat(Form)) return false;
   const TOutputOptions O = RowOutputOptions(Form, DefaultVolumePosition, SourceSize);
   Settings.NoVideo = O.VideoDisable;
-  Settings.VideoEncoder = Encoder(O.VideoCodec);
+  Settings.VideoEncoder = PresentEncoderName(O.VideoCodec);
   Settings.FrameSize = O.FrameSize;
   Settings.FrameRate = O.FrameRate;
   Settings.VideoKbps = O.VideoBitrate > 0 ? O.VideoBitrate / 1000 : 0;
-  Settings.AudioEncoder = Encoder(O.AudioCodec);
+  Settings.AudioEncoder = PresentEncoderName(O.AudioCodec);
   Settings.AudioKbps = O.AudioBitrate > 0 ? O.AudioBitrate / 1000 : 0;
   Settings.SampleRate = std::max(O.AudioSampleRate, 0);
   Settings.Channels = std::max(O.AudioChannels, 0);
@@ -170,8 +163,7 @@ bool LoadLibrariesBesideProgram() {
 double ProcessorSeconds(int Who) {
   rusage Usage{};
   getrusage(Who, &Usage);
-  return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-         static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+  return Seconds(Usage.ru_utime) + Seconds(Usage.ru_stime);
 }
 
 std::string Quoted(const std::string &Text) {

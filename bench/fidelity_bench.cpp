@@ -13,12 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "BenchSupport.h"
 #include "Fidelity.h"
 #include "MediaCheck.h"
+#include "OutputNaming.h"
 #include "ProgramFolder.h"
 
 namespace {
@@ -96,24 +98,23 @@ int main(int argc, char **argv) {
     std::system(("rm -rf " + Quoted(Folder) + " && mkdir -p " + Quoted(Folder)).c_str());
     if (!Run(Convert + " -p " + Quoted(C.Profile) + " -o " + Quoted(Folder) + " " + Quoted(C.Source)))
       continue;
-    const std::string Made =
-        Folder + "/" +
-        C.Source.substr(C.Source.rfind('/') + 1, C.Source.rfind('.') - C.Source.rfind('/') - 1) + "." +
-        Extension;
+    const std::string Made = OutputFileName(Folder, C.Source, Extension, true);
     std::rename(Made.c_str(), Ours.c_str());
     if (!Run("ffmpeg -nostdin -v error -y -i " + Quoted(C.Source) + SameSettings(C.Profile) + " " +
              Quoted(Theirs)))
       continue;
 
     const std::vector<TShownPicture> Source = ShownPictures(C.Source);
-    const bool Video = !Field(Ours, "v:0", "width").empty();
+    const TProbedFile Probed = ProbeFile(Ours);
+    const std::map<std::string, std::string> *OurVideo = Probed.Stream("video");
+    const bool Video = OurVideo && OurVideo->count("width");
     // The source as the output's frames should show it: each frame slot the
     // picture nearest its time, at the output's size.
     std::string Reference;
     double FrameDuration = 0;
     if (Video) {
-      const std::string Rate = Field(Ours, "v:0", "r_frame_rate");
-      const std::string Size = Field(Ours, "v:0", "width") + "x" + Field(Ours, "v:0", "height");
+      const std::string Rate = OurVideo->at("r_frame_rate");
+      const std::string Size = OurVideo->at("width") + "x" + OurVideo->at("height");
       FrameDuration = 1 / [&] {
         const size_t Slash = Rate.find('/');
         return std::atof(Rate.c_str()) /

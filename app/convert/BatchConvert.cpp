@@ -111,8 +111,7 @@ struct TBatch {
 // need, whatever its length.
 struct TSlot {
   std::unique_ptr<TFFmpegVCL> Component;
-  int File = -1;       // the file it converts, -1 while free (Batch.Lock)
-  bool Ended = false;  // that file's run has reported its end (Batch.Lock)
+  int File = -1;  // the file it converts, -1 while free (Batch.Lock)
 };
 
 std::string Megabytes(int64_t Bytes) {
@@ -228,7 +227,6 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
       if (!F) return;
       F->Outcome = Exception ? TOutcome::Failed : Finished ? TOutcome::Done : TOutcome::Stopped;
       F->Message = Batch.Keep(Message);
-      Slot.Ended = true;
       Batch.Changed.notify_all();
     };
   }
@@ -253,6 +251,19 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
     Batch.Files[File].Outcome = Outcome;
     Batch.Files[File].Message = Batch.Keep(Message);
   };
+  // A slot whose file has ended takes the next one. Clearing its tasks waits
+  // for the run's thread, which may be delivering an event: outside the lock.
+  const auto FreeSlot = [&Batch](TSlot &Slot) {
+    Slot.Component->ClearTasks();
+    std::lock_guard Guard(Batch.Lock);
+    Slot.File = -1;
+  };
+  // Under Batch.Lock: whether the slot's file has reported its end.
+  const auto SlotEnded = [&Batch](const TSlot &Slot) {
+    if (Slot.File < 0) return false;
+    const TOutcome Outcome = Batch.Files[static_cast<size_t>(Slot.File)].Outcome;
+    return Outcome != TOutcome::Waiting && Outcome != TOutcome::Running;
+  };
 
   // Each file becomes a task as the window sets a row up: the source, then
   // the profile's settings with volume and aspect, into an output name no
@@ -270,14 +281,12 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
     {
       std::lock_guard Guard(Batch.Lock);
       Slot.File = static_cast<int>(File);
-      Slot.Ended = false;
     }
     // Message by value: clearing the tasks clears the component's LastError.
+    // An output created for the file goes with the tasks while still empty.
     const auto Release = [&](TOutcome Outcome, std::string Message) {
-      Component.ClearTasks();  // an output created for it goes while it is still empty
       Finish(File, Outcome, Message);
-      std::lock_guard Guard(Batch.Lock);
-      Slot.File = -1;
+      FreeSlot(Slot);
     };
     TInputOptions Input;
     Input.FileName = F.Input;
@@ -320,8 +329,6 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
     for (TSlot &Slot : Slots)
       while (Slot.File < 0 && Next < Batch.Files.size() && !StopSignal()) StartFile(Slot, Next++);
 
-    // Slots whose file ended are cleared outside the batch lock: clearing
-    // waits for the run's thread, which may be delivering an event.
     std::vector<TSlot *> Ended;
     bool Busy = false;
     {
@@ -331,7 +338,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
         Busy = false;
         for (TSlot &Slot : Slots) {
           Busy |= Slot.File >= 0;
-          if (Slot.File >= 0 && Slot.Ended) Ended.push_back(&Slot);
+          if (SlotEnded(Slot)) Ended.push_back(&Slot);
         }
       };
       Look();
@@ -341,11 +348,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
         Look();
       }
     }
-    for (TSlot *Slot : Ended) {
-      Slot->Component->ClearTasks();
-      std::lock_guard Guard(Batch.Lock);
-      Slot->File = -1;
-    }
+    for (TSlot *Slot : Ended) FreeSlot(*Slot);
 
     std::vector<std::string> Lines;
     {

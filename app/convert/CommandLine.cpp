@@ -31,8 +31,7 @@ bool ValidRanges(const std::string &Text) {
     const auto Milliseconds = [](std::string Number) {
       const size_t First = Number.find_first_not_of(' '), Last = Number.find_last_not_of(' ');
       Number = First == std::string::npos ? "" : Number.substr(First, Last - First + 1);
-      if (Number.empty() || Number.size() > 12 || Number.find_first_not_of("0123456789") != std::string::npos)
-        return -1LL;
+      if (Number.size() > 12 || !AllDigits(Number)) return -1LL;
       return std::atoll(Number.c_str());
     };
     const long long From = Milliseconds(Item.substr(0, Dash)), To = Milliseconds(Item.substr(Dash + 1));

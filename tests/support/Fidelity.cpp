@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "MediaCheck.h"
+#include "MediaMutations.h"
 
 namespace korvane::test {
 
@@ -22,6 +23,18 @@ double FirstNumber(const std::string &Text, const std::string &Pattern) {
   return std::regex_search(Text, Match, std::regex(Pattern)) ? std::stod(Match[1]) : NAN;
 }
 
+// The first audio stream decoded to 16-bit mono samples, at Rate where it
+// is given, else at the stream's own rate.
+std::vector<int16_t> DecodedMono(const std::string &File, int Rate = 0) {
+  const std::string Resample = Rate > 0 ? " -ar " + std::to_string(Rate) : "";
+  const std::string Raw = RunCommand("ffmpeg -nostdin -v error -i " + Quote(File) + " -map 0:a:0 -ac 1" +
+                                     Resample + " -f s16le -")
+                              .Output;
+  std::vector<int16_t> Samples(Raw.size() / 2);
+  std::copy_n(Raw.data(), Samples.size() * 2, reinterpret_cast<char *>(Samples.data()));
+  return Samples;
+}
+
 // The first audio stream as 16-bit mono samples at Rate, and where it starts
 // in the file (seconds after the file's start).
 std::vector<int16_t> MonoSamples(const std::string &File, int Rate, double &Start) {
@@ -31,12 +44,7 @@ std::vector<int16_t> MonoSamples(const std::string &File, int Rate, double &Star
                  Quote(File))
           .Output);
   Start = Starts.size() >= 2 ? std::atof(Starts[0].c_str()) - std::atof(Starts[1].c_str()) : 0;
-  const std::string Raw = RunCommand("ffmpeg -nostdin -v error -i " + Quote(File) + " -map 0:a:0 -ac 1 -ar " +
-                                     std::to_string(Rate) + " -f s16le -")
-                              .Output;
-  std::vector<int16_t> Samples(Raw.size() / 2);
-  std::copy_n(Raw.data(), Samples.size() * 2, reinterpret_cast<char *>(Samples.data()));
-  return Samples;
+  return DecodedMono(File, Rate);
 }
 
 }  // namespace
@@ -65,19 +73,12 @@ std::string MarkedClipInputs(const std::string &Rate, double Seconds, const std:
 
 void WriteClaimedRateWav(const std::string &File, int Rate, int Samples) {
   std::ofstream Out(File, std::ios::binary);
-  const auto Put = [&Out](uint32_t Value, int Bytes) {
-    for (int B = 0; B < Bytes; ++B) Out.put(static_cast<char>(Value >> (8 * B)));
-  };
   const uint32_t Size = static_cast<uint32_t>(Samples) * 2;
-  Out << "RIFF";
-  Put(36 + Size, 4);
-  Out << "WAVEfmt ";
-  Put(16, 4), Put(1, 2), Put(1, 2), Put(static_cast<uint32_t>(Rate), 4),
-      Put(static_cast<uint32_t>(Rate) * 2, 4);
-  Put(2, 2), Put(16, 2);
-  Out << "data";
-  Put(Size, 4);
-  for (int I = 0; I < Samples; ++I) Put(static_cast<uint32_t>(I % 2 ? 8000 : -8000), 2);
+  const uint32_t Hz = static_cast<uint32_t>(Rate);
+  Out << "RIFF" << LittleEndian(36 + Size, 4) << "WAVEfmt " << LittleEndian(16, 4) << LittleEndian(1, 2)
+      << LittleEndian(1, 2) << LittleEndian(Hz, 4) << LittleEndian(Hz * 2, 4) << LittleEndian(2, 2)
+      << LittleEndian(16, 2) << "data" << LittleEndian(Size, 4);
+  for (int I = 0; I < Samples; ++I) Out << LittleEndian(static_cast<uint16_t>(I % 2 ? 8000 : -8000), 2);
 }
 
 std::vector<TShownPicture> ShownPictures(const std::string &File) {
@@ -203,11 +204,7 @@ TMarkOffsets MarkOffsets(const std::vector<double> &Tones, const std::vector<dou
   return Offsets;
 }
 
-int64_t DecodedSamples(const std::string &File) {
-  const std::string Raw =
-      RunCommand("ffmpeg -nostdin -v error -i " + Quote(File) + " -map 0:a:0 -ac 1 -f s16le -").Output;
-  return static_cast<int64_t>(Raw.size() / 2);
-}
+int64_t DecodedSamples(const std::string &File) { return static_cast<int64_t>(DecodedMono(File).size()); }
 
 double IntegratedLoudness(const std::string &File) {
   const std::string Text = RunCommand("ffmpeg -nostdin -v info -i " + Quote(File) +
@@ -232,21 +229,16 @@ std::vector<double> ChannelLevels(const std::string &File) {
 }
 
 double PeakAtEnd(const std::string &File, double Seconds) {
-  const std::string Raw =
-      RunCommand("ffmpeg -nostdin -v error -i " + Quote(File) + " -map 0:a:0 -ac 1 -f s16le -").Output;
+  const std::vector<int16_t> Samples = DecodedMono(File);
   const std::string Rate = RunCommand(
                                "ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate "
                                "-of csv=p=0 " +
                                Quote(File))
                                .Output;
-  const size_t Count = Raw.size() / 2;
+  const size_t Count = Samples.size();
   const size_t Tail = std::min(Count, static_cast<size_t>(Seconds * std::atof(Rate.c_str())));
   int Peak = 0;
-  for (size_t I = Count - Tail; I < Count; ++I) {
-    int16_t Sample;
-    std::copy_n(Raw.data() + I * 2, 2, reinterpret_cast<char *>(&Sample));
-    Peak = std::max(Peak, std::abs(static_cast<int>(Sample)));
-  }
+  for (size_t I = Count - Tail; I < Count; ++I) Peak = std::max(Peak, std::abs(static_cast<int>(Samples[I])));
   return Peak / 32768.0;
 }
 

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 
 #include "TestEnvironment.h"
 
@@ -101,16 +100,6 @@ TStreamSpan StreamSpan(const std::string &File, const std::string &Type) {
     Span.End = std::max(Span.End, Pts + Duration);
   }
   return Span;
-}
-
-double VideoPSNR(const std::string &File, const std::string &Reference) {
-  const TCommandResult R = RunCommand("ffmpeg -nostdin -v info -i '" + File + "' -i '" + Reference +
-                                          "' -lavfi '[0:v][1:v]psnr' -an -f null - 2>&1 | grep 'PSNR y:'",
-                                      true);
-  std::smatch Match;
-  static const std::regex Average(R"(average:([0-9.]+|inf))");
-  if (!std::regex_search(R.Output, Match, Average)) return -1;
-  return Match[1] == "inf" ? 1000 : std::stod(Match[1]);
 }
 
 int X264Threads(const std::string &File) {

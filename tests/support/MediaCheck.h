@@ -48,10 +48,6 @@ struct TStreamSpan {
 };
 TStreamSpan StreamSpan(const std::string &File, const std::string &Type);
 
-// The average PSNR in dB of File's pictures against Reference's (same size),
-// measured by the ffmpeg program's psnr filter; -1 when it cannot be.
-double VideoPSNR(const std::string &File, const std::string &Reference);
-
 // The thread count x264 wrote into the settings it keeps in its stream
 // (" threads=N "); -1 when File carries none.
 int X264Threads(const std::string &File);

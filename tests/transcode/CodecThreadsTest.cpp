@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "ConversionFixture.h"
+#include "PictureCheck.h"
 
 namespace korvane::test {
 namespace {
@@ -107,7 +108,7 @@ TEST_F(CodecThreads, ThreadingKeepsThePictureQuality) {
       const std::string Target = Out(std::string(Encoder) + "-" + (Lines + 8) + ".mp4");
       const TConversion C = ConvertWith(Clips.VideoAudio, Target, Encoder, Lines);
       ASSERT_TRUE(C.Finished) << C.Error;
-      const double PSNR = VideoPSNR(Target, Clips.VideoAudio);
+      const double PSNR = PictureDistance(Target, Clips.VideoAudio)["average"];
       ASSERT_GT(PSNR, 30) << Lines;
       if (OneThread == 0)
         OneThread = PSNR;
