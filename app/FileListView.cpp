@@ -78,6 +78,14 @@ void TFileListView::SetSubItemOfAll(TSubItem Index, const QString &Text) {
   for (int Row = 0; Row < RowCount(); ++Row) SetSubItem(Row, Index, Text);
 }
 
+double TFileListView::DisplayAspect(int Row) const {
+  return topLevelItem(Row)->data(0, Qt::UserRole).toDouble();
+}
+
+void TFileListView::SetDisplayAspect(int Row, double Aspect) {
+  topLevelItem(Row)->setData(0, Qt::UserRole, Aspect);
+}
+
 bool TFileListView::Checked(int Row) const { return topLevelItem(Row)->checkState(0) == Qt::Checked; }
 
 void TFileListView::SetChecked(int Row, bool Checked) {

@@ -28,6 +28,10 @@ class TFileListView : public QTreeWidget {
   void SetSubItem(int Row, TSubItem Index, const QString &Text);
   // The same text in one sub-item of every row.
   void SetSubItemOfAll(TSubItem Index, const QString &Text);
+  // The display aspect the row's file was probed with where its pixels are
+  // not square, else 0; kept with the row, not shown.
+  double DisplayAspect(int Row) const;
+  void SetDisplayAspect(int Row, double Aspect);
   bool Checked(int Row) const;
   void SetChecked(int Row, bool Checked);
   void SetAllChecked(bool Checked);

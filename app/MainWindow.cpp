@@ -290,6 +290,7 @@ void TForm1::BMDThread1Start(QObject *, TBMDExecuteThread *, void *&) {
         const TFileRowTexts Texts = FileRowTexts(Probe);
         Row = ListView1->AddRow(File, {ToQString(Texts.VideoSize), ToQString(Texts.FrameRate),
                                        ToQString(Texts.Duration), OutputExtension()});
+        ListView1->SetDisplayAspect(Row, Texts.DisplayAspect);
         Probe.CloseFile();
       } else {
         Row = ListView1->AddRow(File, {"", "", "", "", "Error", "", ""});
@@ -314,6 +315,8 @@ bool TForm1::RowChecked(int Row) const { return ListView1->Checked(Row); }
 std::string TForm1::RowCaption(int Row) const { return ListView1->Caption(Row).toStdString(); }
 
 std::string TForm1::RowVideoSize(int Row) const { return ListView1->SubItem(Row, siVideoSize).toStdString(); }
+
+double TForm1::RowDisplayAspect(int Row) const { return ListView1->DisplayAspect(Row); }
 
 void TForm1::SetRowProgress(int Row, const std::string &Text) {
   ListView1->SetSubItem(Row, siProgress, ToQString(Text));

@@ -28,6 +28,12 @@ int Even(double Value) { return std::max(2, 2 * static_cast<int>(std::lround(Val
 
 }  // namespace
 
+bool RowPicture(const std::string &VideoSize, double DisplayAspect, TSourcePicture &Picture) {
+  if (!ReadSize(VideoSize, Picture.Width, Picture.Height)) return false;
+  Picture.DisplayAspect = DisplayAspect;
+  return true;
+}
+
 void ApplyLetterBox(TOutputOptions &Options, const TSourcePicture &Source, bool OriginalAspect) {
   if (Source.Width <= 0 || Source.Height <= 0) return;
   int FrameWidth = Source.Width, FrameHeight = Source.Height;

@@ -24,4 +24,9 @@ struct TSourcePicture {
 // becomes its aspect. A picture of no size leaves Options unchanged.
 void ApplyLetterBox(TOutputOptions &Options, const TSourcePicture &Source, bool OriginalAspect);
 
+// The picture of a file list row: its "Video Size" text ("640x480") and
+// the display aspect kept where its pixels are not square (else 0). False
+// for a row without a picture (a blank text).
+bool RowPicture(const std::string &VideoSize, double DisplayAspect, TSourcePicture &Picture);
+
 }  // namespace korvane

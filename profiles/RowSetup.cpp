@@ -67,12 +67,6 @@ std::string DurationText(int64_t Microseconds) {
   return Text;
 }
 
-double NonSquareDisplayAspect(int Width, int Height, double DisplayAspect) {
-  if (Width <= 0 || Height <= 0 || DisplayAspect <= 0) return 0;
-  const double Shape = static_cast<double>(Width) / Height;
-  return std::abs(DisplayAspect / Shape - 1) > 1e-3 ? DisplayAspect : 0;
-}
-
 TFileRowTexts FileRowTexts(const TAVProbe &Probe) {
   TFileRowTexts Texts;
   if (Probe.VideoStreamCount() > 0) {
@@ -80,7 +74,10 @@ TFileRowTexts FileRowTexts(const TAVProbe &Probe) {
     Probe.GetVideoStreamInfo(Video);
     Texts.VideoSize = std::to_string(Video.Width) + "x" + std::to_string(Video.Height);
     Texts.FrameRate = FrameRateText(Video.FrameRateNum, Video.FrameRateDen);
-    Texts.DisplayAspect = NonSquareDisplayAspect(Video.Width, Video.Height, Video.AspectRatio);
+    if (Video.Width > 0 && Video.Height > 0 && Video.AspectRatio > 0) {
+      const double Shape = static_cast<double>(Video.Width) / Video.Height;
+      if (std::abs(Video.AspectRatio / Shape - 1) > 1e-3) Texts.DisplayAspect = Video.AspectRatio;
+    }
   }
   TAVFileInfo File;
   Probe.GetFileInfo(File);

@@ -43,9 +43,6 @@ struct TFileRowTexts {
   double DisplayAspect = 0;
 };
 TFileRowTexts FileRowTexts(const TAVProbe &Probe);
-// The display aspect of a Width x Height picture shown at DisplayAspect
-// where its pixels are not square, else 0 (as TFileRowTexts keeps it).
-double NonSquareDisplayAspect(int Width, int Height, double DisplayAspect);
 std::string FrameRateText(int Numerator, int Denominator);
 std::string DurationText(int64_t Microseconds);
 

@@ -28,7 +28,6 @@ class TComponentRunEngine : public TRunEngine {
   void PauseAllTasks() override { FComponent.PauseAllTasks(); }
   void ResumeAllTasks() override { FComponent.ResumeAllTasks(); }
   void StopAllTasks() override { FComponent.StopAllTasks(); }
-  bool SourcePicture(const std::string &FileName, int &Width, int &Height, double &DisplayAspect) override;
 
   // The number of the current task list; read on any thread. Events raised
   // after a ClearTasks has returned carry the new number: the component

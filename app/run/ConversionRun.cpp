@@ -123,13 +123,13 @@ bool TConversionRun::SetUpRow(bool &TaskMade) {
   }
   TaskMade = true;
 
-  // The source's picture: the shape "Original" keeps where its pixels are
-  // not square, and the size the letterbox fits.
+  // The source's picture as the row shows it: the shape "Original" keeps
+  // where its pixels are not square, and the size the letterbox fits.
+  const std::string VideoSize = FWindow.RowVideoSize(FCurrentRow);
   TSourcePicture Picture;
-  const bool HasPicture = FEngine.SourcePicture(Input, Picture.Width, Picture.Height, Picture.DisplayAspect);
-  TOutputOptions Options = RowOutputOptions(
-      *Choices.Profile, Choices.VolumePosition, FWindow.RowVideoSize(FCurrentRow),
-      HasPicture ? NonSquareDisplayAspect(Picture.Width, Picture.Height, Picture.DisplayAspect) : 0);
+  const bool HasPicture = RowPicture(VideoSize, FWindow.RowDisplayAspect(FCurrentRow), Picture);
+  TOutputOptions Options = RowOutputOptions(*Choices.Profile, Choices.VolumePosition, VideoSize,
+                                            HasPicture ? Picture.DisplayAspect : 0);
   if (Choices.LetterBox && HasPicture)
     ApplyLetterBox(Options, Picture, Choices.Profile->ComboAspectRatio.ItemIndex <= 0);
   if (!FEngine.SetTaskOutput(Index, Output, Options)) {

@@ -37,6 +37,9 @@ class TRunWindow {
   virtual bool RowChecked(int Row) const = 0;
   virtual std::string RowCaption(int Row) const = 0;
   virtual std::string RowVideoSize(int Row) const = 0;
+  // The display aspect the row's file was probed with where its pixels are
+  // not square, else 0.
+  virtual double RowDisplayAspect(int Row) const = 0;
   virtual void SetRowProgress(int Row, const std::string &Text) = 0;
   virtual void SetRowFrames(int Row, const std::string &Text) = 0;
   // Empties "Progress" and "Frames" of every row.
@@ -71,9 +74,6 @@ class TRunEngine {
   virtual void PauseAllTasks() = 0;
   virtual void ResumeAllTasks() = 0;
   virtual void StopAllTasks() = 0;
-  // The picture of a source's first video stream: its size and display
-  // aspect; false for a file without video.
-  virtual bool SourcePicture(const std::string &FileName, int &Width, int &Height, double &DisplayAspect) = 0;
 };
 
 class TConversionRun {

@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -37,9 +38,10 @@ namespace {
 
 // Clips only these tests need.
 struct TRunClips {
-  QString Long;     // 20 s, 480x360 with sound: seconds to convert to H.264 (SlowProfile)
-  QString Wide;     // 16:9 pictures (640x360), 1 s
-  QString Unknown;  // 12 s of Matroska written to a pipe: its length is unknown
+  QString Long;        // 20 s, 480x360 with sound: seconds to convert to H.264 (SlowProfile)
+  QString Wide;        // 16:9 pictures (640x360), 1 s
+  QString Anamorphic;  // 352x288 stored, shown 16:9 (sample aspect 16:11), 1 s
+  QString Unknown;     // 12 s of Matroska written to a pipe: its length is unknown
 };
 
 const TRunClips &RunClips() {
@@ -48,6 +50,7 @@ const TRunClips &RunClips() {
     TRunClips C;
     C.Long = Folder.filePath("long.avi");
     C.Wide = Folder.filePath("wide.mp4");
+    C.Anamorphic = Folder.filePath("anamorphic.avi");
     // Named as the dialog offers it; the content is what counts.
     C.Unknown = Folder.filePath("unknown.mpg");
     const bool Made =
@@ -57,6 +60,8 @@ const TRunClips &RunClips() {
             C.Long.toStdString() + "\"") &&
         RunFFmpeg("-f lavfi -i testsrc=size=640x360:rate=25:duration=1 -c:v mpeg4 -q:v 2 \"" +
                   C.Wide.toStdString() + "\"") &&
+        RunFFmpeg("-f lavfi -i testsrc=size=352x288:rate=25:duration=1,setsar=16/11 -c:v mpeg4 -q:v 2 \"" +
+                  C.Anamorphic.toStdString() + "\"") &&
         RunCommand(
             "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=12 -c:v mpeg4 -f matroska "
             "pipe:1 > \"" +
@@ -381,6 +386,23 @@ class RunTest : public QObject {
       for (int Row : {0, 10, 27, 212, 230, 239}) QCOMPARE(Black(Row), LetterBox);
       for (int Row : {34, 120, 205}) QVERIFY(!Black(Row));
     }
+  }
+
+  // "Original" keeps the shape a picture of non-square pixels is shown with,
+  // as the file list found it when the file was added.
+  void OriginalAspectKeepsTheShownShape() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "MP4 - MPEG4 Video (*.mp4)", {RunClips().Anamorphic});
+    QCOMPARE(Form.ComboAspectRatio->currentIndex(), 0);
+    ConvertAll(Form);
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
+    const TProbedFile Probed = ProbeFile(Out.filePath("anamorphic.mp4").toStdString());
+    const auto *Video = Probed.Stream("video");
+    QVERIFY(Video && Video->count("sample_aspect_ratio"));
+    int Num = 0, Den = 0;
+    QCOMPARE(std::sscanf(Video->at("sample_aspect_ratio").c_str(), "%d:%d", &Num, &Den), 2);
+    const double Shown = Number(Video, "width") * Num / Den / Number(Video, "height");
+    QVERIFY2(std::abs(Shown - 16.0 / 9) < 0.01, qPrintable(QString::number(Shown)));
   }
 
   // A file that fails part-way (here the output can grow no further, as on

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "ConversionRun.h"
-#include "LetterBox.h"
 #include "TestEnvironment.h"
 
 namespace korvane {
@@ -21,6 +20,7 @@ struct TRow {
   std::string Caption;
   std::string VideoSize;
   bool Checked;
+  double DisplayAspect = 0;
   std::string Progress, Frames;
 };
 
@@ -48,6 +48,7 @@ class TFakeWindow : public TRunWindow {
   bool RowChecked(int Row) const override { return Rows.at(Row).Checked; }
   std::string RowCaption(int Row) const override { return Rows.at(Row).Caption; }
   std::string RowVideoSize(int Row) const override { return Rows.at(Row).VideoSize; }
+  double RowDisplayAspect(int Row) const override { return Rows.at(Row).DisplayAspect; }
   void SetRowProgress(int Row, const std::string &Text) override { Rows.at(Row).Progress = Text; }
   void SetRowFrames(int Row, const std::string &Text) override { Rows.at(Row).Frames = Text; }
   void ClearRowTexts() override {
@@ -116,13 +117,6 @@ class TFakeEngine : public TRunEngine {
   void PauseAllTasks() override { Calls.push_back("pause"); }
   void ResumeAllTasks() override { Calls.push_back("resume"); }
   void StopAllTasks() override { Calls.push_back("stop"); }
-  TSourcePicture Picture{1280, 720, 0};
-  bool SourcePicture(const std::string &, int &Width, int &Height, double &DisplayAspect) override {
-    Width = Picture.Width;
-    Height = Picture.Height;
-    DisplayAspect = Picture.DisplayAspect;
-    return true;
-  }
   std::vector<std::string> Started() const {
     std::vector<std::string> Rows;
     for (const std::string &Call : Calls)
@@ -406,7 +400,7 @@ TEST(ConversionRun, RowOutputOptions) {
   EXPECT_EQ(T.Engine.Outputs[3].PadTop, 0);
   // "Original" keeps the shown shape of non-square pixels, not that of the size text.
   TRunUnderTest Wide({TRow("/clips/pal-wide.mpg", "720x576", true)});
-  Wide.Engine.Picture = {720, 576, 16.0 / 9};
+  Wide.Window.Rows[0].DisplayAspect = 16.0 / 9;
   Wide.RunToEnd();
   ASSERT_EQ(Wide.Engine.Outputs.size(), 1u);
   EXPECT_EQ(Wide.Engine.Outputs[0].FrameAspectRatio, "1.7778");
