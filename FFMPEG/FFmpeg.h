@@ -172,10 +172,17 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   // type it gets; false with FErrorText set when it cannot.
   bool OpenOutputFile(const std::string &FileName);
   // Adds one encoder stream to output Output (the one being built, or the
-  // last one created); raises FFMpegException on failure.
-  void NewVideoStream(AVFormatContext *Output, int OutputIndex);
-  void NewAudioStream(AVFormatContext *Output, int OutputIndex);
-  void NewSubtitleStream(AVFormatContext *Output, int OutputIndex);
+  // last one created), for input stream Source when given; raises
+  // FFMpegException on failure.
+  void NewVideoStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source = {});
+  void NewAudioStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source = {});
+  void NewSubtitleStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source = {});
+  // Adds a copy of an attachment (a font, a cover) to output Output.
+  void NewAttachmentStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source);
+  // Adds the streams of the every-track and copy-all plans, for the media
+  // types the output uses; raises FFMpegException on failure.
+  void NewPlannedStreams(AVFormatContext *Output, int OutputIndex, bool UseVideo, bool UseAudio,
+                         bool UseSubtitle);
   // Looks an encoder or decoder up by name; an empty name gives no codec.
   // False with FErrorText set when it is unknown or of another media type.
   // Found (when given) gets the codec itself: several encoders may share

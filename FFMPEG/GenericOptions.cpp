@@ -34,6 +34,25 @@ constexpr TRenamedOption RenamedOptions[] = {
 // kept and handed to the muxer when it is opened.
 constexpr const char *FormatPrivateOptions[] = {"muxrate"};
 
+// Options of particular encoders (constant-quality figures, speed presets,
+// threading of the VP9 and AV1 libraries): no generic context has them, so
+// they are kept by media type and handed to the encoder when it is opened.
+// An encoder takes those it knows and leaves the others, so one list can
+// carry the options of an encoder and of the one that stands in for it
+// ("preset" for SVT-AV1, "cpu-used" for libaom).
+struct TEncoderOption {
+  const char *Name;
+  AVMediaType Type;
+};
+constexpr TEncoderOption EncoderPrivateOptions[] = {
+    {"crf", AVMEDIA_TYPE_VIDEO},          {"preset", AVMEDIA_TYPE_VIDEO},
+    {"tune", AVMEDIA_TYPE_VIDEO},         {"deadline", AVMEDIA_TYPE_VIDEO},
+    {"cpu-used", AVMEDIA_TYPE_VIDEO},     {"row-mt", AVMEDIA_TYPE_VIDEO},
+    {"tile-columns", AVMEDIA_TYPE_VIDEO}, {"x264-params", AVMEDIA_TYPE_VIDEO},
+    {"x265-params", AVMEDIA_TYPE_VIDEO},  {"svtav1-params", AVMEDIA_TYPE_VIDEO},
+    {"vbr", AVMEDIA_TYPE_AUDIO},          {"application", AVMEDIA_TYPE_AUDIO},
+};
+
 // Flag constants that became options of one encoder, by media type.
 struct TFlagOption {
   const char *Flag;  // the constant, compared without regard to case
@@ -60,6 +79,11 @@ bool TCustomFFmpeg::SetGenericOption(const std::string &AName, const std::string
   for (const char *Private : FormatPrivateOptions)
     if (AName == Private) {
       S.FFormatPrivateOptions[AName] = AValue;
+      return true;
+    }
+  for (const TEncoderOption &Private : EncoderPrivateOptions)
+    if (AName == Private.Name) {
+      S.FCodecPrivateOptions[Private.Type][AName] = AValue;
       return true;
     }
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
+#include <string_view>
 
 #include "AVLibraries.h"
 #include "AVProbe.h"
@@ -28,6 +30,53 @@ constexpr TEncoderAlias EncoderAliases[] = {
     {"libamr_nb", "libopencore_amrnb"},
     {"vorbis", "libvorbis"},
 };
+
+// Encoders that stand in for one a build of the libraries may lack: the AV1
+// profiles name SVT-AV1, which converts at a useful speed, and take libaom
+// where SVT-AV1 is missing.
+constexpr TEncoderAlias EncoderStandIns[] = {
+    {"libsvtav1", "libaom-av1"},
+};
+
+// Whether the user asked to treat an encoder as missing: the names listed
+// (separated by blanks or commas) in KORVANE_WITHOUT_ENCODERS, to see how
+// the converter behaves on a build of the libraries without them.
+bool EncoderWithheld(const char *Name) {
+  const char *List = std::getenv("KORVANE_WITHOUT_ENCODERS");
+  if (!List) return false;
+  const std::string_view All(List), Wanted(Name);
+  size_t Start = 0;
+  while (Start < All.size()) {
+    const size_t End = std::min(All.find_first_of(" ,", Start), All.size());
+    if (All.substr(Start, End - Start) == Wanted) return true;
+    Start = End + 1;
+  }
+  return false;
+}
+
+const AVCodec *EncoderNamed(const char *Name) {
+  return EncoderWithheld(Name) ? nullptr : LibAVCodec::avcodec_find_encoder_by_name(Name);
+}
+
+// The encoder for a name the profiles write: the present one of an old
+// name, else the named one, else the one that stands in for it.
+const AVCodec *FindEncoder(const std::string &Name) {
+  const char *Present = PresentEncoderName(Name);
+  if (const AVCodec *Codec = EncoderNamed(Present)) return Codec;
+  for (const TEncoderAlias &StandIn : EncoderStandIns)
+    if (Name == StandIn.Name) return EncoderNamed(StandIn.Present);
+  return nullptr;
+}
+
+// What a user reads when an encoder is missing: the engine's text, then
+// that the libraries lack it (and its stand-in), so the cause is plain.
+std::string MissingEncoderText(const std::string &Name) {
+  for (const TEncoderAlias &StandIn : EncoderStandIns)
+    if (Name == StandIn.Name)
+      return Format("Unknown encoder '%s': the installed media libraries have neither %s nor %s",
+                    Name.c_str(), StandIn.Name, StandIn.Present);
+  return Format("Unknown encoder '%s': the installed media libraries do not have it", Name.c_str());
+}
 
 std::string LowerCaseExtension(const std::string &FileName) {
   const size_t Dot = FileName.rfind('.');
@@ -64,11 +113,10 @@ bool TCustomFFmpeg::FindCodecID(const std::string &Name, AVMediaType Type, bool 
   ID = AV_CODEC_ID_NONE;
   if (Found) *Found = nullptr;
   if (Name.empty()) return true;
-  const AVCodec *Codec = Encoder ? LibAVCodec::avcodec_find_encoder_by_name(PresentEncoderName(Name))
-                                 : LibAVCodec::avcodec_find_decoder_by_name(Name.c_str());
+  const AVCodec *Codec = Encoder ? FindEncoder(Name) : LibAVCodec::avcodec_find_decoder_by_name(Name.c_str());
   const char *Kind = Encoder ? "encoder" : "decoder";
   if (!Codec) {
-    FState.FErrorText = Format("Unknown %s '%s'", Kind, Name.c_str());
+    FState.FErrorText = Encoder ? MissingEncoderText(Name) : Format("Unknown %s '%s'", Kind, Name.c_str());
     return false;
   }
   if (Codec->type != Type) {
@@ -123,13 +171,16 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
     return false;
   if (S.FPGMYUVHack) VideoID = AV_CODEC_ID_PGMYUV;
   AVDictionary *Parameters = nullptr;
-  LibAVUtil::av_dict_set_int(&Parameters, "sample_rate", S.FAudioSampleRate, 0);
-  AVChannelLayout Layout{};
-  LibAVUtil::av_channel_layout_default(&Layout, S.FAudioChannels);
-  char LayoutName[64] = {};
-  if (LibAVUtil::av_channel_layout_describe(&Layout, LayoutName, sizeof LayoutName) > 0)
-    LibAVUtil::av_dict_set(&Parameters, "ch_layout", LayoutName, 0);
-  LibAVUtil::av_channel_layout_uninit(&Layout);
+  // (A rate or count of 0 stands for the source's own: nothing to tell.)
+  if (S.FAudioSampleRate > 0) LibAVUtil::av_dict_set_int(&Parameters, "sample_rate", S.FAudioSampleRate, 0);
+  if (S.FAudioChannels > 0) {
+    AVChannelLayout Layout{};
+    LibAVUtil::av_channel_layout_default(&Layout, S.FAudioChannels);
+    char LayoutName[64] = {};
+    if (LibAVUtil::av_channel_layout_describe(&Layout, LayoutName, sizeof LayoutName) > 0)
+      LibAVUtil::av_dict_set(&Parameters, "ch_layout", LayoutName, 0);
+    LibAVUtil::av_channel_layout_uninit(&Layout);
+  }
   if (S.FFrameRate.num > 0 && S.FFrameRate.den > 0)
     LibAVUtil::av_dict_set(&Parameters, "framerate",
                            Format("%d/%d", S.FFrameRate.num, S.FFrameRate.den).c_str(), 0);

@@ -81,13 +81,15 @@ int EncoderChannels(const AVCodec *Codec, int Channels) {
   return Fewer > 0 ? Fewer : Fewest;
 }
 
-// The layout of the first audio stream of the inputs, or none.
-const AVChannelLayout *SourceAudioLayout(const TOptionState &S) {
+// The input stream an audio output is made for: the one given, else the
+// first audio stream of the inputs (the one the run maps it to), or none.
+const AVCodecParameters *AudioSource(const TOptionState &S, TStreamRef Source) {
+  if (Source.File >= 0) return S.FInputFiles[Source.File]->streams[Source.Stream]->codecpar;
   for (int I = 0; I < S.FInputFileCount; ++I)
     for (unsigned J = 0; J < S.FInputFiles[I]->nb_streams; ++J)
       if (const AVCodecParameters *P = S.FInputFiles[I]->streams[J]->codecpar;
           P->codec_type == AVMEDIA_TYPE_AUDIO)
-        return &P->ch_layout;
+        return P;
   return nullptr;
 }
 
@@ -125,7 +127,7 @@ void SetTag(AVDictionary **Tags, const char *Key, const std::string &Value, size
 
 }  // namespace
 
-void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
+void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source) {
   TOptionState &S = FState;
   const TScopeExit Consume([&S] {
     S.FVideoDisable = 0;
@@ -251,10 +253,10 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex) {
     Stream->time_base = Enc->time_base;
     Stream->avg_frame_rate = Rate;
   }
-  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy});
+  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy, Source});
 }
 
-void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
+void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source) {
   TOptionState &S = FState;
   const TScopeExit Consume([&S] {
     S.FAudioDisable = 0;
@@ -280,8 +282,12 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
     Enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Holder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
-  int SampleRate = S.FAudioSampleRate;
-  int Channels = S.FAudioChannels;
+  // A rate or channel count of 0 keeps the source's own.
+  const AVCodecParameters *From = AudioSource(S, Source);
+  int SampleRate = S.FAudioSampleRate > 0 ? S.FAudioSampleRate : From ? From->sample_rate : 0;
+  int Channels = S.FAudioChannels > 0 ? S.FAudioChannels : From ? From->ch_layout.nb_channels : 0;
+  if (SampleRate <= 0) SampleRate = 44100;
+  if (Channels <= 0) Channels = 2;
   if (!StreamCopy) {
     ApplyGenericOptions(Enc, Holder, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     Enc->codec_id = ID;
@@ -304,17 +310,17 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex) {
         if (*F == AV_SAMPLE_FMT_S16) Enc->sample_fmt = AV_SAMPLE_FMT_S16;
   }
   LibAVUtil::av_channel_layout_uninit(&Enc->ch_layout);
-  const AVChannelLayout Layout = EncoderLayout(Codec, Channels, SourceAudioLayout(S));
+  const AVChannelLayout Layout = EncoderLayout(Codec, Channels, From ? &From->ch_layout : nullptr);
   if (LibAVUtil::av_channel_layout_copy(&Enc->ch_layout, &Layout) < 0)
     throw FFMpegException("Could not alloc stream");
   Enc->sample_rate = SampleRate;
   Enc->time_base = {1, SampleRate > 0 ? SampleRate : 1};
   Stream->time_base = Enc->time_base;
   SetLanguage(Stream, S.FAudioLanguage);
-  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy});
+  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy, Source});
 }
 
-void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *Output, int OutputIndex) {
+void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source) {
   TOptionState &S = FState;
   const TScopeExit Consume([&S] {
     S.FSubtitleDisable = 0;
@@ -342,7 +348,13 @@ void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *Output, int OutputIndex) 
     Encoder->time_base = {1, AV_TIME_BASE};  // subtitle times are microseconds
   }
   SetLanguage(Stream, S.FSubtitleLanguage);
-  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy});
+  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy, Source});
+}
+
+void TCustomFFmpeg::NewAttachmentStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source) {
+  AddStream(Output);
+  FState.FOutputStreams[OutputIndex].push_back(
+      {NewEncoderContext(AVMEDIA_TYPE_ATTACHMENT, nullptr), true, Source});
 }
 
 bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
@@ -412,19 +424,28 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
   if (S.FAudioDisable) UseAudio = false;
   if (S.FSubtitleDisable) UseSubtitle = false;
 
-  struct TStreamKind {
-    bool Use;
-    void (TCustomFFmpeg::*Create)(AVFormatContext *, int);
-    const char *Failure;
-  } Kinds[] = {{UseVideo, &TCustomFFmpeg::NewVideoStream, "new_video_stream fail: %s"},
-               {UseAudio, &TCustomFFmpeg::NewAudioStream, "new_audio_stream fail: %s"},
-               {UseSubtitle, &TCustomFFmpeg::NewSubtitleStream, "new_subtitle_stream fail: %s"}};
-  for (const TStreamKind &Kind : Kinds) {
-    if (!Kind.Use) continue;
+  if (S.FStreamPlan == TStreamPlan::OnePerType) {
+    struct TStreamKind {
+      bool Use;
+      void (TCustomFFmpeg::*Create)(AVFormatContext *, int, TStreamRef);
+      const char *Failure;
+    } Kinds[] = {{UseVideo, &TCustomFFmpeg::NewVideoStream, "new_video_stream fail: %s"},
+                 {UseAudio, &TCustomFFmpeg::NewAudioStream, "new_audio_stream fail: %s"},
+                 {UseSubtitle, &TCustomFFmpeg::NewSubtitleStream, "new_subtitle_stream fail: %s"}};
+    for (const TStreamKind &Kind : Kinds) {
+      if (!Kind.Use) continue;
+      try {
+        (this->*Kind.Create)(Output.get(), Index, {});
+      } catch (const std::exception &E) {
+        S.FErrorText = korvane::Format(Kind.Failure, E.what());
+        return false;
+      }
+    }
+  } else {
     try {
-      (this->*Kind.Create)(Output.get(), Index);
+      NewPlannedStreams(Output.get(), Index, UseVideo, UseAudio, UseSubtitle);
     } catch (const std::exception &E) {
-      S.FErrorText = korvane::Format(Kind.Failure, E.what());
+      S.FErrorText = E.what();
       return false;
     }
   }

@@ -72,6 +72,11 @@ template <AVMediaType Type>
 void NewStream(TCustomFFmpeg &Task, const std::string &, const std::string &) {
   Task.NewStream(Type);
 }
+// The streams outputs get: every track, or a copy of every stream.
+template <TStreamPlan Chosen>
+void Plan(TCustomFFmpeg &Task, const std::string &, const std::string &) {
+  Task.State().FStreamPlan = Chosen;
+}
 void Bitrate(TCustomFFmpeg &Task, const std::string &Name, const std::string &Value) {
   Task.SetBitrate(Name, Value);
 }
@@ -154,11 +159,12 @@ const TOptionRow OptionTable[] = {
     Row("ab", Bitrate),
     Row("aframes", MaxFrames<1>),
     Row("aq", Float<&TOptionState::FAudioQScale>),
+    // 0 keeps each audio stream's source's own rate and channels.
     Row("ar", [](TCustomFFmpeg &T, const std::string &, const std::string &V) {
-      if (const int Rate = StrToInt(V); Rate > 0) T.State().FAudioSampleRate = Rate;
+      if (const int Rate = StrToInt(V); Rate >= 0) T.State().FAudioSampleRate = Rate;
     }),
     Row("ac", [](TCustomFFmpeg &T, const std::string &, const std::string &V) {
-      if (const int Channels = StrToInt(V); Channels > 0) T.State().FAudioChannels = Channels;
+      if (const int Channels = StrToInt(V); Channels >= 0) T.State().FAudioChannels = Channels;
     }),
     Row("an", Flag<&TOptionState::FAudioDisable>),
     Row("acodec", Codec<AVMEDIA_TYPE_AUDIO>),
@@ -175,6 +181,8 @@ const TOptionRow OptionTable[] = {
     Row("isync", Flag<&TOptionState::FInputSync>),
     Row("muxdelay", Float<&TOptionState::FMuxMaxDelay>),
     Row("muxpreload", Float<&TOptionState::FMuxPreload>),
+    Row("every_track", Plan<TStreamPlan::EveryTrack>),
+    Row("copy_all", Plan<TStreamPlan::CopyAll>),
     Refused("absf"), Refused("vbsf"), Refused("sbsf"),
     Ignored("apre"), Ignored("vpre"), Ignored("spre"),
 };

@@ -66,12 +66,27 @@ using TFileHolder = std::unique_ptr<FILE, TFileCloser>;
 // A quantiser matrix of 64 coefficients.
 using TMatrix = std::array<uint16_t, 64>;
 
+// An input stream by its file and its number there; File -1 for none.
+struct TStreamRef {
+  int File = -1;
+  int Stream = -1;
+};
+
 // A stream of an output file as created before the run: the encoder
 // context with its settings (opened at the run), or the parameter carrier of
-// a stream copy.
+// a stream copy, and the input stream it was made for (none: the run maps
+// it to the first free input stream of its media type).
 struct TOutputStreamSetup {
   TCodecHolder Encoder;
   bool StreamCopy = false;
+  TStreamRef Source;
+};
+
+// Which streams an output gets.
+enum class TStreamPlan {
+  OnePerType,  // one video, one audio and one subtitle stream at most
+  EveryTrack,  // the picture, every audio and subtitle track, attachments; tags and chapters kept
+  CopyAll,     // a copy of every stream the container can carry; tags and chapters kept
 };
 
 struct TOptionState {
@@ -132,6 +147,8 @@ struct TOptionState {
   int FIntraOnly = 0;
 
   // Audio
+  // The rate and the channels of new audio streams; 0 (the option value 0)
+  // keeps each stream's source's own.
   int FAudioSampleRate = 44100;
   float FAudioQScale = -99999.0f;  // none
   int FAudioDisable = 0;
@@ -139,6 +156,9 @@ struct TOptionState {
   std::string FAudioCodecName;
   uint32_t FAudioCodecTag = 0;
   std::string FAudioLanguage;
+
+  // Which streams an output gets.
+  TStreamPlan FStreamPlan = TStreamPlan::OnePerType;
 
   // Subtitles
   int FSubtitleDisable = 0;

@@ -80,7 +80,8 @@ void TTranscoder::CheckSomethingWritten() {
       if (Ost->FileIndex == I) Packets += Ost->PacketsWritten;
     if (Packets > 0) {
       for (const auto &Ost : FOutputStreams)
-        if (Ost->FileIndex == I && Ost->PacketsWritten == 0)
+        if (Ost->FileIndex == I && Ost->PacketsWritten == 0 &&
+            Ost->Stream->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT)  // attachments have no packets
           FTask.Log(0, Format("Output stream #%d.%d (%s) received no packets", I, Ost->Index,
                               LibAVUtil::av_get_media_type_string(Ost->Stream->codecpar->codec_type)));
       continue;

@@ -66,6 +66,7 @@ struct TOutputStream {
   AVStream *Stream = nullptr;
   AVCodecContext *Encoder = nullptr;  // owned by the option state; settings only for a copy
   bool StreamCopy = false;
+  TStreamRef Source;  // the input stream it was made for, if any
   bool EncodingNeeded = false;
   int FrameNumber = 0;
   TInputStream *SyncInput = nullptr;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include "AVLibraries.h"
@@ -22,6 +23,47 @@ namespace {
 // Tags copied from an input to an output by a metadata map.
 constexpr const char *CopiedTags[] = {"title", "artist", "copyright", "comment",
                                       "album", "date",   "track",     "genre"};
+
+// Stream tags that describe a stream's coding (its bit rate, its length in
+// frames and bytes, the program that wrote them): true of a copy, false of
+// a stream encoded anew, so only copies keep them.
+bool DescribesCoding(const char *Key) {
+  constexpr std::string_view Prefixes[] = {"BPS",          "DURATION", "NUMBER_OF_",
+                                           "_STATISTICS_", "encoder",  "ENCODER"};
+  const std::string_view Name(Key);
+  for (std::string_view Prefix : Prefixes)
+    if (Name.starts_with(Prefix)) return true;
+  return false;
+}
+
+// A stream keeps its tags (its name, its language, an attachment's file
+// name and type); tags set for the output already stay.
+void CopyStreamTags(const AVStream *In, AVStream *Out, bool Copy) {
+  const AVDictionaryEntry *Tag = nullptr;
+  while ((Tag = LibAVUtil::av_dict_get(In->metadata, "", Tag, AV_DICT_IGNORE_SUFFIX)))
+    if (Copy || !DescribesCoding(Tag->key))
+      LibAVUtil::av_dict_set(&Out->metadata, Tag->key, Tag->value, AV_DICT_DONT_OVERWRITE);
+}
+
+// The source's chapters, with their titles, for an output that has none.
+void CopyChapters(const AVFormatContext *In, AVFormatContext *Out) {
+  if (Out->nb_chapters > 0 || In->nb_chapters == 0) return;
+  auto **Chapters = static_cast<AVChapter **>(LibAVUtil::av_mallocz(sizeof(AVChapter *) * In->nb_chapters));
+  if (!Chapters) throw FFMpegException("Could not alloc chapters");
+  Out->chapters = Chapters;
+  for (unsigned I = 0; I < In->nb_chapters; ++I) {
+    const AVChapter *From = In->chapters[I];
+    auto *To = static_cast<AVChapter *>(LibAVUtil::av_mallocz(sizeof(AVChapter)));
+    if (!To) throw FFMpegException("Could not alloc chapters");
+    Out->chapters[Out->nb_chapters++] = To;
+    To->id = From->id;
+    To->time_base = From->time_base;
+    To->start = From->start;
+    To->end = From->end;
+    if (LibAVUtil::av_dict_copy(&To->metadata, From->metadata, 0) < 0)
+      throw FFMpegException("Could not alloc chapters");
+  }
+}
 
 // The threads an encoder gets for the task's count (0: automatic). An
 // encoder that can only split each picture into slices loses a little
@@ -118,6 +160,7 @@ void TTranscoder::MapStreams() {
       Ost->Stream = Output->streams[J];
       Ost->Encoder = S.FOutputStreams[I][J].Encoder.get();
       Ost->StreamCopy = S.FOutputStreams[I][J].StreamCopy;
+      Ost->Source = S.FOutputStreams[I][J].Source;
       FOutputStreams.push_back(std::move(Ost));
     }
   }
@@ -128,7 +171,11 @@ void TTranscoder::MapStreams() {
     const AVMediaType Type = Ost.Encoder->codec_type;
     AVFormatContext *Output = S.FOutputFiles[Ost.FileIndex].get();
     int Source = -1;
-    if (S.FStreamMapCount > 0) {
+    if (Ost.Source.File >= 0) {
+      // Made for one input stream (every track, copy all): that one.
+      Source = FFiles[Ost.Source.File].FirstStreamIndex + Ost.Source.Stream;
+      Ost.SyncInput = FInputStreams[Source].get();
+    } else if (S.FStreamMapCount > 0) {
       const TStreamMap &M = S.FStreamMaps[N];
       Source = FFiles[M.FileIndex].FirstStreamIndex + M.StreamIndex;
       if (TypeOf(*FInputStreams[Source]) != Type) {
@@ -186,6 +233,7 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
   if (!LibAVUtil::av_dict_get(Out->metadata, "language", nullptr, 0))
     if (const AVDictionaryEntry *Language = LibAVUtil::av_dict_get(In->metadata, "language", nullptr, 0))
       LibAVUtil::av_dict_set(&Out->metadata, "language", Language->value, 0);
+  if (S.FStreamPlan != TStreamPlan::OnePerType) CopyStreamTags(In, Out, Ost.StreamCopy);
   Out->disposition = In->disposition;
 
   const AVMediaType Type = Enc->codec_type;
@@ -201,7 +249,8 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
         if (S.FUsingVHook)
           throw FFMpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
         break;
-      case AVMEDIA_TYPE_SUBTITLE: break;
+      case AVMEDIA_TYPE_SUBTITLE:
+      case AVMEDIA_TYPE_ATTACHMENT: break;
       default: throw FFMpegException("invalid codec_type of output stream");
     }
     const uint32_t OwnTag = Enc->codec_tag;
@@ -400,6 +449,18 @@ void TTranscoder::CopyMetaData() {
     for (const char *Key : CopiedTags)
       if (const AVDictionaryEntry *Tag = LibAVUtil::av_dict_get(In->metadata, Key, nullptr, 0))
         LibAVUtil::av_dict_set(&Out->metadata, Key, Tag->value, 0);
+  }
+  // Every track and copy-all keep the first source's tags (its title above
+  // all) and chapters; tags the options set stay.
+  if (S.FStreamPlan == TStreamPlan::OnePerType || S.FInputFileCount == 0) return;
+  const AVFormatContext *Source = S.FInputFiles[0].get();
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    AVFormatContext *Out = S.FOutputFiles[I].get();
+    const AVDictionaryEntry *Tag = nullptr;
+    while ((Tag = LibAVUtil::av_dict_get(Source->metadata, "", Tag, AV_DICT_IGNORE_SUFFIX)))
+      if (!DescribesCoding(Tag->key))
+        LibAVUtil::av_dict_set(&Out->metadata, Tag->key, Tag->value, AV_DICT_DONT_OVERWRITE);
+    CopyChapters(Source, Out);
   }
 }
 

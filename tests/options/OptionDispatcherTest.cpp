@@ -78,8 +78,9 @@ TEST_F(OptionDispatcher, IntegerOptionsStoreTheNumberAndRefuseMalformedText) {
   Task.SetOption("aframes", "11");
   Task.SetOption("dframes", "12");
   EXPECT_EQ(S().FMaxFrames, (std::array<int, 4>{10, 11, 12, INT_MAX}));
-  // Channels and sampling rate only take positive numbers.
-  Task.SetOption("ar", "0");
+  // Channels and sampling rate take positive numbers, and 0 for the
+  // source's own; negative numbers are ignored.
+  Task.SetOption("ar", "-1");
   Task.SetOption("ac", "-1");
   EXPECT_EQ(S().FAudioSampleRate, 44100);
   EXPECT_EQ(S().FAudioChannels, 2);
@@ -87,6 +88,10 @@ TEST_F(OptionDispatcher, IntegerOptionsStoreTheNumberAndRefuseMalformedText) {
   Task.SetOption("ac", "1");
   EXPECT_EQ(S().FAudioSampleRate, 22050);
   EXPECT_EQ(S().FAudioChannels, 1);
+  Task.SetOption("ar", "0");
+  Task.SetOption("ac", "0");
+  EXPECT_EQ(S().FAudioSampleRate, 0);
+  EXPECT_EQ(S().FAudioChannels, 0);
   Task.SetOption("fs", "5000000000");
   EXPECT_EQ(S().FLimitFileSize, 5000000000);
   EXPECT_EQ(Error("fs", "1e6"), "'1e6' is not a valid integer value");

@@ -205,7 +205,8 @@ TEST_F(RunBehaviour, OpeningFailuresGiveTheirText) {
        "Could not open '" + Out("no-folder/x.avi") + "': No such file or directory"},
       {Clips.VideoAudio, Out("x.avi"),
        [](TInputOptions &, TOutputOptions &O) { O.VideoCodec = "no-such-codec"; },
-       "new_video_stream fail: Unknown encoder 'no-such-codec'"},
+       "new_video_stream fail: Unknown encoder 'no-such-codec': the installed media libraries do not have "
+       "it"},
       {Clips.VideoAudio, Out("x.avi"), [](TInputOptions &, TOutputOptions &O) { O.AudioCodec = "mpeg4"; },
        "new_audio_stream fail: Invalid encoder type 'mpeg4'"},
       {Clips.VideoAudio, Out("x.avi"),

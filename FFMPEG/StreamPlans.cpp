@@ -1,0 +1,142 @@
+// The streams an output gets under the two plans beyond one stream per
+// media type: every track of the source (its picture, every audio track
+// converted in its order, every subtitle track, the attachments), or a copy
+// of every stream the container can carry. Each stream made here knows the
+// input stream it is for, so the run maps it there and nowhere else.
+#include "AVLibraries.h"
+#include "FFmpeg.h"
+#include "TextFormat.h"
+
+namespace korvane {
+
+namespace {
+
+bool AttachedPicture(const AVStream *Stream) { return Stream->disposition & AV_DISPOSITION_ATTACHED_PIC; }
+
+bool TextSubtitle(AVCodecID ID) {
+  const AVCodecDescriptor *Descriptor = LibAVCodec::avcodec_descriptor_get(ID);
+  return Descriptor && (Descriptor->props & AV_CODEC_PROP_TEXT_SUB);
+}
+
+// Whether the container can carry a stream of this codec as it is. A
+// container that cannot tell is given the benefit of the doubt: its muxer
+// still refuses what it cannot write, and the run then fails with its text.
+bool CarriesCodec(const AVOutputFormat *Format, AVCodecID ID) {
+  return LibAVFormat::avformat_query_codec(Format, ID, FF_COMPLIANCE_NORMAL) != 0;
+}
+
+// What becomes of one input stream under a plan.
+enum class TStreamFate { LeftOut, Copied, Converted };
+
+// The codec names and copy flags the stream makers consume: kept before the
+// first stream and given back before each of the others, so that every
+// track gets what the options asked for.
+struct TCodecChoice {
+  std::string VideoName, AudioName, SubtitleName;
+  int VideoCopy = 0, AudioCopy = 0, SubtitleCopy = 0;
+
+  static TCodecChoice Of(const TOptionState &S) {
+    return {S.FVideoCodecName,  S.FAudioCodecName,  S.FSubtitleCodecName,
+            S.FVideoStreamCopy, S.FAudioStreamCopy, S.FSubtitleStreamCopy};
+  }
+  void Restore(TOptionState &S) const {
+    S.FVideoCodecName = VideoName;
+    S.FAudioCodecName = AudioName;
+    S.FSubtitleCodecName = SubtitleName;
+    S.FVideoStreamCopy = VideoCopy;
+    S.FAudioStreamCopy = AudioCopy;
+    S.FSubtitleStreamCopy = SubtitleCopy;
+  }
+};
+
+}  // namespace
+
+void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, bool UseVideo, bool UseAudio,
+                                      bool UseSubtitle) {
+  TOptionState &S = FState;
+  const bool CopyAll = S.FStreamPlan == TStreamPlan::CopyAll;
+  const TCodecChoice Choice = TCodecChoice::Of(S);
+  const AVOutputFormat *Format = Output->oformat;
+  bool PictureTaken = false;
+
+  // Under every-track, the first picture that is not a cover is converted,
+  // each audio track too; subtitles the container carries are copied and
+  // other text subtitles converted to the container's own. Under copy-all
+  // everything that the container carries is copied.
+  const auto FateOf = [&](const AVStream *Stream) {
+    const AVCodecParameters *P = Stream->codecpar;
+    const bool Carried = CarriesCodec(Format, P->codec_id);
+    switch (P->codec_type) {
+      case AVMEDIA_TYPE_VIDEO:
+        if (!UseVideo) return TStreamFate::LeftOut;
+        if (CopyAll || AttachedPicture(Stream)) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
+        if (PictureTaken) return TStreamFate::LeftOut;
+        PictureTaken = true;
+        return TStreamFate::Converted;
+      case AVMEDIA_TYPE_AUDIO:
+        if (!UseAudio) return TStreamFate::LeftOut;
+        if (CopyAll) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
+        return TStreamFate::Converted;
+      case AVMEDIA_TYPE_SUBTITLE:
+        if (!UseSubtitle) return TStreamFate::LeftOut;
+        if (Carried) return TStreamFate::Copied;
+        return TextSubtitle(P->codec_id) && Format->subtitle_codec != AV_CODEC_ID_NONE
+                   ? TStreamFate::Converted
+                   : TStreamFate::LeftOut;
+      case AVMEDIA_TYPE_ATTACHMENT: return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
+      default: return TStreamFate::LeftOut;
+    }
+  };
+
+  for (int File = 0; File < S.FInputFileCount; ++File) {
+    const AVFormatContext *Input = S.FInputFiles[File].get();
+    for (unsigned Number = 0; Number < Input->nb_streams; ++Number) {
+      const AVStream *Stream = Input->streams[Number];
+      const AVMediaType Type = Stream->codecpar->codec_type;
+      const TStreamFate Fate = FateOf(Stream);
+      const TStreamRef Source{File, static_cast<int>(Number)};
+      if (Fate == TStreamFate::LeftOut) {
+        const char *TypeName = LibAVUtil::av_get_media_type_string(Type);
+        Log(1, korvane::Format("Stream #%d.%u (%s, %s) is left out of the %s output", File, Number,
+                               TypeName ? TypeName : "unknown",
+                               LibAVCodec::avcodec_get_name(Stream->codecpar->codec_id), Format->name));
+        continue;
+      }
+      Choice.Restore(S);
+      const bool Copied = Fate == TStreamFate::Copied;
+      try {
+        switch (Type) {
+          case AVMEDIA_TYPE_VIDEO:
+            if (Copied) S.FVideoStreamCopy = 1;
+            NewVideoStream(Output, OutputIndex, Source);
+            break;
+          case AVMEDIA_TYPE_AUDIO:
+            if (Copied) S.FAudioStreamCopy = 1;
+            NewAudioStream(Output, OutputIndex, Source);
+            break;
+          case AVMEDIA_TYPE_SUBTITLE:
+            // A converted subtitle gets the container's own text format.
+            S.FSubtitleCodecName.clear();
+            S.FSubtitleStreamCopy = Copied;
+            NewSubtitleStream(Output, OutputIndex, Source);
+            break;
+          default: NewAttachmentStream(Output, OutputIndex, Source); break;
+        }
+      } catch (const std::exception &E) {
+        const char *Kind = Type == AVMEDIA_TYPE_VIDEO      ? "new_video_stream"
+                           : Type == AVMEDIA_TYPE_AUDIO    ? "new_audio_stream"
+                           : Type == AVMEDIA_TYPE_SUBTITLE ? "new_subtitle_stream"
+                                                           : "new_attachment_stream";
+        throw FFMpegException(korvane::Format("%s fail: %s", Kind, E.what()));
+      }
+    }
+  }
+  Choice.Restore(S);
+  // The stream makers consume the names: so does the plan, once it is done.
+  S.FVideoCodecName.clear();
+  S.FAudioCodecName.clear();
+  S.FSubtitleCodecName.clear();
+  S.FVideoStreamCopy = S.FAudioStreamCopy = S.FSubtitleStreamCopy = 0;
+}
+
+}  // namespace korvane
