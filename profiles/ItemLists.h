@@ -61,6 +61,8 @@ inline constexpr TItemList kDiscFrameRates = {
 // them in at start. "4:3 (Standard" has no closing parenthesis: the
 // conversion queue reads this combo by item index, so the text is cosmetic.
 inline constexpr TItemList kAudioChannelItems = {"Stereo", "Mono"};
+// The quality-based profiles also offer the source's own channels.
+inline constexpr TItemList kAudioChannelItemsWithOriginal = {"Stereo", "Mono", "Original"};
 inline constexpr TItemList kAspectRatioItems = {"Original", "4:3 (Standard", "16:9 (Wide Screen)"};
 
 }  // namespace korvane

@@ -85,8 +85,10 @@ struct TOptionSet {
   TListChoice AudioCodec;
   TListChoice AudioBitrate;
   TListChoice SamplingRate;
-  std::string_view AudioChannels;  // an item of kAudioChannelItems, or kUnchanged
+  std::string_view AudioChannels;  // an item of the channel items, or kUnchanged
   std::string_view AspectRatio;    // an item of kAspectRatioItems, or kUnchanged
+  // The items of the channel combo; none: "Stereo" and "Mono".
+  const TItemList *ChannelItems = nullptr;
 };
 
 }  // namespace korvane

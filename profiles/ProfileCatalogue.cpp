@@ -2,6 +2,7 @@
 
 #include "DeviceOptionSets.h"
 #include "GeneralOptionSets.h"
+#include "ModernOptionSets.h"
 
 namespace korvane {
 
@@ -85,6 +86,16 @@ constexpr TCatalogueRow kCatalogue[] = {
     {"BlackBerry 3GP Video (*.3gp)", "3GP", Shared, &kOptionsBlackBerry3gp},
     {"Creative Zen Vision (*.avi)", "AVI", Shared, &kOptionsZenVision},
     {"iRiver PMP100 (*.avi)", "AVI", Shared, &kOptionsZenVision},
+    kSeparator,
+    // Modern formats, at a chosen quality
+    {"MP4 - H.264 Video, AAC Audio (*.mp4)", "MP4", Quality, &kOptionsMp4H264},
+    {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", "MP4", Quality, &kOptionsMp4Hevc},
+    {"MKV - Matroska Video, every track (*.mkv)", "MKV", EveryTrack, &kOptionsMkvEveryTrack},
+    {"MKV - Copy every stream, no re-encoding (*.mkv)", "MKV", CopyAll, &kOptionsMkvCopy},
+    {"WebM - VP9 Video, Opus Audio (*.webm)", "WEBM", Quality, &kOptionsWebmVp9},
+    {"WebM - AV1 Video, Opus Audio (*.webm)", "WEBM", Quality, &kOptionsWebmAv1},
+    {"FLAC - Free Lossless Audio (*.flac)", "FLAC", Quality, &kOptionsFlac},
+    {"OPUS - Opus Audio (*.opus)", "OPUS", Quality, &kOptionsOpus},
 };
 
 // What marks a separator row in a selected text.

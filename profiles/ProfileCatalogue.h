@@ -1,5 +1,6 @@
-// The output profiles the output-format list offers, in display order: 54
-// profiles in nine groups with a separator row between groups. A profile
+// The output profiles the output-format list offers, in display order: 62
+// profiles in ten groups with a separator row between groups (the first 62
+// rows never move: stored settings name a profile by its row). A profile
 // fixes the output extension, the option set put into the option combos and
 // the settings step that turns the combos' texts into output options.
 #pragma once
@@ -17,6 +18,10 @@ enum class TSettingsVariant {
   Shared,     // the general formats and most devices
   MobileAmr,  // 3GP and 3G2: always AMR, always one channel
   FixedAac,   // iPod, Apple TV, iPod Touch: always AAC, channels from the source
+  // The modern formats, encoded at a chosen quality or bit rate:
+  Quality,     // one picture and one audio track
+  EveryTrack,  // the picture and every audio and subtitle track, chapters and tags
+  CopyAll,     // every stream copied as it is, nothing decoded
 };
 
 struct TCatalogueRow {
@@ -32,7 +37,7 @@ struct TCatalogueRow {
 inline constexpr std::string_view kSeparatorRowText =
     "              -----------------------------------------";
 
-// All 62 rows, in display order.
+// All 71 rows, in display order.
 std::span<const TCatalogueRow> OutputProfileCatalogue();
 
 // The profile whose display text equals Text exactly (case-sensitive); null

@@ -47,6 +47,12 @@ void ApplyOptionSet(const TOptionSet &Set, TProfileForm &Form) {
   };
   for (const auto &[Choice, Combo] : ListCombos) Combo.Assign(Choice.Items, Choice.Default);
 
+  // The channel items follow the profile; a pick it still offers stays, one
+  // it does not becomes the first item.
+  const TItemList &Channels = Set.ChannelItems ? *Set.ChannelItems : kAudioChannelItems;
+  const std::string Picked = Form.ComboAudioChannels.Text();
+  Form.ComboAudioChannels.Assign(Channels,
+                                 Picked.empty() || Channels.IndexOf(Picked) >= 0 ? Picked : Channels[0]);
   if (Set.AudioChannels != kUnchanged) Form.ComboAudioChannels.Select(Set.AudioChannels);
   if (Set.AspectRatio != kUnchanged) Form.ComboAspectRatio.Select(Set.AspectRatio);
 }

@@ -41,7 +41,9 @@ struct TProfileForm {
   TOptionCombo ComboAudioBitrate;
   TOptionCombo ComboSamplingRate;
 
-  // Selection-only combos: fixed items, "Stereo" and "Original" at start.
+  // Selection-only combos: "Stereo" and "Original" at start. The channel
+  // items are "Stereo" and "Mono", and "Original" too for the profiles that
+  // offer it; the aspect items never change.
   TOptionCombo ComboAudioChannels;
   TOptionCombo ComboAspectRatio;
 

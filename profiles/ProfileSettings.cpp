@@ -5,6 +5,7 @@
 #include <span>
 #include <utility>
 
+#include "ModernSettings.h"
 #include "ProfileCatalogue.h"
 #include "TextConvert.h"
 
@@ -144,6 +145,7 @@ std::string ParseFrameRateText(std::string_view FrameRateItem) {
 void ApplyProfileSettings(const TProfileForm &Form, TOutputOptions &Options) {
   const TCatalogueRow *Profile = FindProfile(Form.ComboOutputFormat.Text());
   if (!Profile) return;
+  if (IsModernVariant(Profile->Variant)) return ApplyModernSettings(*Profile, Form, Options);
   const TVariantRule &Rule = RuleOf(Profile->Variant);
 
   // Every number is read before anything is written, so a text that does not

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
+#include "ModernSettings.h"
 #include "OutputNaming.h"
 #include "ProfileSettings.h"
 
@@ -34,13 +36,29 @@ TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, st
   TOutputOptions Options;
   ApplyProfileSettings(Form, Options);
   Options.AudioVolume = VolumeValue(VolumePosition);
+  double Shape;  // the aspect the picture is to be shown with
   switch (Form.ComboAspectRatio.ItemIndex) {
-    case 1: Options.FrameAspectRatio = "4:3"; break;
-    case 2: Options.FrameAspectRatio = "16:9"; break;
+    case 1:
+      Options.FrameAspectRatio = "4:3";
+      Shape = 4.0 / 3;
+      break;
+    case 2:
+      Options.FrameAspectRatio = "16:9";
+      Shape = 16.0 / 9;
+      break;
     default:
       Options.FrameAspectRatio =
           DisplayAspect > 0 ? RatioText(DisplayAspect) : AspectRatioText(VideoSizeText);
+      Shape = std::atof(Options.FrameAspectRatio.c_str());
       break;
+  }
+  const TCatalogueRow *Profile = FindProfile(Form.ComboOutputFormat.Text());
+  if (Profile && IsModernVariant(Profile->Variant)) {
+    // A modern size item sets the height; the width keeps the picture's shape.
+    if (!Options.FrameSize.empty() && VideoSizeText.find('x') != std::string_view::npos)
+      Options.FrameSize = FrameSizeForHeight(Options.FrameSize, Shape);
+    // A copy cannot change the volume: the bar's own position asks for nothing.
+    if (Options.AudioCodec == "copy" && VolumePosition == DefaultVolumePosition) Options.AudioVolume = -1;
   }
   return Options;
 }

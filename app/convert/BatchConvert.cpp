@@ -305,7 +305,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
                     .first;
     }
     TOutputOptions Options = RowOutputOptions(Form, Volume, Row.VideoSize, Row.DisplayAspect);
-    Options.ExtOptions = Extra;
+    Options.ExtOptions += Extra;
     Options.TimeRanges = Command.HookRanges;
     if (!Component.SetTaskOutput(0, std::string(Output), &Options)) {
       Release(TOutcome::Failed, Component.LastError());

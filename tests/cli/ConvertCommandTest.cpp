@@ -36,14 +36,15 @@ TEST_F(ConvertCommand, ListsTheCatalogue) {
   const TCommandResult R = Convert("--list-profiles");
   EXPECT_EQ(R.Status, 0);
   const std::vector<std::string> Rows = Lines(R.Output);
-  ASSERT_EQ(Rows.size(), 62u);
+  ASSERT_EQ(Rows.size(), 71u);
   EXPECT_EQ(Rows[0], "0\t3GP - Mobile Video Format (*.3gp)\t3GP");
   EXPECT_EQ(Rows[3], "3\tAVI - Audio Video Interleave (*.avi)\tAVI");
+  EXPECT_EQ(Rows[67], "67\tWebM - VP9 Video, Opus Audio (*.webm)\tWEBM");
   int Separators = 0;
   for (const std::string &Line : Rows)
     Separators +=
         Line.find("\t              -----------------------------------------\t") != std::string::npos;
-  EXPECT_EQ(Separators, 8);
+  EXPECT_EQ(Separators, 9);
 }
 
 TEST_F(ConvertCommand, ShowsAProfilesChoicesByNameOrRow) {

@@ -43,13 +43,17 @@ const std::map<std::string, std::string> Containers = {
     {"AMR", "amr"},
     {"AIFF", "aiff"},
     {"M4V", "mov,mp4,m4a,3gp,3g2,mj2"},
+    {"WEBM", "matroska,webm"},
+    {"FLAC", "flac"},
+    {"OPUS", "ogg"},
 };
 
 // The codec names ffprobe reports for the encoder names the settings write.
 std::string ProbedCodec(const std::string &Encoder) {
   static const std::map<std::string, std::string> Names = {
-      {"libxvid", "mpeg4"},    {"libx264", "h264"}, {"libmp3lame", "mp3"},    {"libfaac", "aac"},
-      {"libamr_nb", "amr_nb"}, {"flv", "flv1"},     {"msmpeg4", "msmpeg4v3"}, {"vorbis", "vorbis"}};
+      {"libxvid", "mpeg4"},    {"libx264", "h264"},   {"libmp3lame", "mp3"},    {"libfaac", "aac"},
+      {"libamr_nb", "amr_nb"}, {"flv", "flv1"},       {"msmpeg4", "msmpeg4v3"}, {"vorbis", "vorbis"},
+      {"libx265", "hevc"},     {"libvpx-vp9", "vp9"}, {"libsvtav1", "av1"},     {"libopus", "opus"}};
   const auto Found = Names.find(Encoder);
   return Found == Names.end() ? Encoder : Found->second;
 }
@@ -96,10 +100,14 @@ TEST_P(ProfileSweep, DefaultSelectionsGiveAPlayableFile) {
         });
     ASSERT_TRUE(C.Ran) << C.Error;
     const TProbedFile P = ProbeFile(Target);
+    const TProbedFile Original = ProbeFile(Source);
+    // What a copy or an "Original" choice keeps: the source's codec, rate
+    // and channels.
+    const auto Kept = [&](const char *Type, const char *Key) { return Original.Stream(Type)->at(Key); };
     // Each codec name the settings write reaches the encoder of that name
     // (libxvid and the native MPEG-4 encoder share a codec id).
     for (const std::string *Name : {&Settings.VideoCodec, &Settings.AudioCodec})
-      if (!Name->empty() && (Name == &Settings.AudioCodec || P.Count("video") > 0)) {
+      if (!Name->empty() && *Name != "copy" && (Name == &Settings.AudioCodec || P.Count("video") > 0)) {
         EXPECT_NE(std::find(Encoders.begin(), Encoders.end(), PresentEncoder(*Name)), Encoders.end())
             << *Name;
       }
@@ -115,20 +123,30 @@ TEST_P(ProfileSweep, DefaultSelectionsGiveAPlayableFile) {
     if (WantVideo) {
       const auto *Video = P.Stream("video");
       if (!Settings.VideoCodec.empty()) {
-        EXPECT_EQ(Video->at("codec_name"), ProbedCodec(Settings.VideoCodec));
+        EXPECT_EQ(Video->at("codec_name"), Settings.VideoCodec == "copy" ? Kept("video", "codec_name")
+                                                                         : ProbedCodec(Settings.VideoCodec));
       }
       if (Settings.VideoCodec == "libxvid") {
         EXPECT_EQ(Video->at("codec_tag_string"), "xvid") << "written by XviD";
+      }
+      if (!Settings.VideoTag.empty()) {
+        EXPECT_EQ(Video->at("codec_tag_string"), Settings.VideoTag);
       }
       const std::string Size = Settings.FrameSize.empty() ? "640x480" : Settings.FrameSize;
       EXPECT_EQ(Video->at("width") + "x" + Video->at("height"), Size);
     }
     const auto *Audio = P.Stream("audio");
     if (!Settings.AudioCodec.empty()) {
-      EXPECT_EQ(Audio->at("codec_name"), ProbedCodec(Settings.AudioCodec));
+      EXPECT_EQ(Audio->at("codec_name"), Settings.AudioCodec == "copy" ? Kept("audio", "codec_name")
+                                                                       : ProbedCodec(Settings.AudioCodec));
     }
-    EXPECT_EQ(Number(Audio, "sample_rate"), Settings.AudioSampleRate > 0 ? Settings.AudioSampleRate : 44100);
-    EXPECT_EQ(Number(Audio, "channels"), Settings.AudioChannels > 0 ? Settings.AudioChannels : 2);
+    // The source's rate where none is chosen; Opus always codes at 48 kHz.
+    const int Rate = Settings.AudioSampleRate > 0       ? Settings.AudioSampleRate
+                     : Settings.AudioCodec == "libopus" ? 48000
+                                                        : std::stoi(Kept("audio", "sample_rate"));
+    EXPECT_EQ(Number(Audio, "sample_rate"), Rate);
+    EXPECT_EQ(Number(Audio, "channels"),
+              Settings.AudioChannels > 0 ? Settings.AudioChannels : std::stoi(Kept("audio", "channels")));
     // Measured on the packets: some containers (SWF) state no duration.
     const TStreamSpan AudioSpan = StreamSpan(Target, "audio");
     double Length = AudioSpan.End - AudioSpan.Start;

@@ -1,4 +1,5 @@
-// The output-format list: its 62 rows, how a selected text resolves to a
+// The output-format list: its 71 rows (the first 62 as they always were,
+// since stored settings name a profile by its row), how a selected text resolves to a
 // profile, and what choosing a row does to the form.
 #include <gtest/gtest.h>
 
@@ -80,6 +81,15 @@ TEST(Catalogue, ListsEveryRowWithItsExtensionAndSettingsStep) {
       {"BlackBerry 3GP Video (*.3gp)", "3GP", Shared},
       {"Creative Zen Vision (*.avi)", "AVI", Shared},
       {"iRiver PMP100 (*.avi)", "AVI", Shared},
+      {kSeparator, "", None},
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", "MP4", Quality},
+      {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", "MP4", Quality},
+      {"MKV - Matroska Video, every track (*.mkv)", "MKV", EveryTrack},
+      {"MKV - Copy every stream, no re-encoding (*.mkv)", "MKV", CopyAll},
+      {"WebM - VP9 Video, Opus Audio (*.webm)", "WEBM", Quality},
+      {"WebM - AV1 Video, Opus Audio (*.webm)", "WEBM", Quality},
+      {"FLAC - Free Lossless Audio (*.flac)", "FLAC", Quality},
+      {"OPUS - Opus Audio (*.opus)", "OPUS", Quality},
   };
   const auto Catalogue = OutputProfileCatalogue();
   ASSERT_EQ(Catalogue.size(), std::size(Expected));
@@ -138,11 +148,13 @@ TEST(Catalogue, FillingTheListPutsAllRowsInOrderAndSelectsTheFirst) {
   List.Items = {"left over"};
   List.ItemIndex = 0;
   FillOutputFormatList(List);
-  ASSERT_EQ(List.Items.size(), 62u);
+  ASSERT_EQ(List.Items.size(), 71u);
   EXPECT_EQ(List.ItemIndex, 0);
   EXPECT_EQ(List.Text(), "3GP - Mobile Video Format (*.3gp)");
   EXPECT_EQ(List.Items[18], kSeparator);
   EXPECT_EQ(List.Items[61], "iRiver PMP100 (*.avi)");
+  EXPECT_EQ(List.Items[62], kSeparator);
+  EXPECT_EQ(List.Items[70], "OPUS - Opus Audio (*.opus)");
 }
 
 // Applying the form's first selection, as the window does when first shown.
@@ -165,7 +177,7 @@ TEST(Catalogue, ChoosingASeparatorGoesBackToTheLastProfileAndChangesNothingElse)
   Form.ComboAudioBitrate.Select("320 Kbps");  // a choice of the user's
   const TProfileForm Before = Form;
 
-  for (int Separator : {18, 28, 32, 37, 41, 45, 48, 54}) {
+  for (int Separator : {18, 28, 32, 37, 41, 45, 48, 54, 62}) {
     SCOPED_TRACE(Separator);
     Form.ComboOutputFormat.ItemIndex = Separator;
     EXPECT_FALSE(ChangeOutputFormat(Form));

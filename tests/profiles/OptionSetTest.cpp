@@ -62,10 +62,42 @@ const Combo Emptied{};
 // A selection-only combo the profile leaves alone.
 const std::string Keep = "(unchanged)";
 
+const Items StandardChannels = {"Stereo", "Mono"};
+const Items ChannelsWithOriginal = {"Stereo", "Mono", "Original"};
+
 struct Expectation {
   Combo VideoCodec, VideoSize, VideoBitrate, VideoFramerate, AudioCodec, AudioBitrate, SamplingRate;
   std::string Channels, Aspect;
+  Items ChannelItems = StandardChannels;
 };
+
+// The modern formats' lists.
+const Items ModernSizes = {"Original Video Size", "3840 x 2160 (2160p)", "1920 x 1080 (1080p)",
+                           "1280 x 720 (720p)", "854 x 480 (480p)"};
+const Items ModernVideoRates = {"Quality: High", "Quality: Standard", "Quality: Small File", "1000 Kbps",
+                                "2000 Kbps",     "4000 Kbps",         "6000 Kbps",           "8000 Kbps",
+                                "12000 Kbps",    "20000 Kbps"};
+const Items ModernFps = {"Auto",   "23.976 fps", "24 fps",    "25 fps", "29.97 fps",
+                         "30 fps", "50 fps",     "59.94 fps", "60 fps"};
+const Items ModernAudioRates = {"64 Kbps",  "96 Kbps",  "128 Kbps", "160 Kbps",
+                                "192 Kbps", "256 Kbps", "320 Kbps"};
+const Items ModernSampling = {"Original", "44100 Hz", "48000 Hz"};
+const Items OpusSampling = {"Original", "48000 Hz"};
+
+Expectation Modern(const Items &Codecs, const std::string &Codec, const Items &AudioCodecs,
+                   const std::string &AudioCodec, const std::string &AudioRate, const Items &Rates,
+                   const std::string &Channels) {
+  return {{Codecs, Codec},
+          {ModernSizes, "Original Video Size"},
+          {ModernVideoRates, "Quality: Standard"},
+          {ModernFps, "Auto"},
+          {AudioCodecs, AudioCodec},
+          {ModernAudioRates, AudioRate},
+          {Rates, "Original"},
+          Channels,
+          "Original",
+          ChannelsWithOriginal};
+}
 
 Expectation Mp3Like(const std::string &Codec, const std::string &Rate, const Items &Rates,
                     const std::string &Hz) {
@@ -347,6 +379,50 @@ std::map<std::string, Expectation> ExpectedOptionSets() {
         Keep}},
       {"Creative Zen Vision (*.avi)", Archos("640 x 480", GeneralVideoRates, "1200 Kbps")},
       {"iRiver PMP100 (*.avi)", Archos("640 x 480", GeneralVideoRates, "1200 Kbps")},
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)",
+       Modern({"H.264"}, "H.264", {"AAC"}, "AAC", "160 Kbps", ModernSampling, "Stereo")},
+      {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)",
+       Modern({"H.265/HEVC"}, "H.265/HEVC", {"AAC"}, "AAC", "160 Kbps", ModernSampling, "Stereo")},
+      {"MKV - Matroska Video, every track (*.mkv)",
+       Modern({"H.264", "H.265/HEVC", "VP9", "AV1"}, "H.264", {"AAC", "Opus", "FLAC"}, "AAC", "192 Kbps",
+              ModernSampling, "Original")},
+      {"MKV - Copy every stream, no re-encoding (*.mkv)",
+       {{{"Copy (no re-encoding)"}, "Copy (no re-encoding)"},
+        Emptied,
+        Emptied,
+        Emptied,
+        {{"Copy (no re-encoding)"}, "Copy (no re-encoding)"},
+        Emptied,
+        Emptied,
+        "Original",
+        "Original",
+        ChannelsWithOriginal}},
+      {"WebM - VP9 Video, Opus Audio (*.webm)",
+       Modern({"VP9"}, "VP9", {"Opus"}, "Opus", "128 Kbps", OpusSampling, "Stereo")},
+      {"WebM - AV1 Video, Opus Audio (*.webm)",
+       Modern({"AV1"}, "AV1", {"Opus"}, "Opus", "128 Kbps", OpusSampling, "Stereo")},
+      {"FLAC - Free Lossless Audio (*.flac)",
+       {Emptied,
+        Emptied,
+        Emptied,
+        Emptied,
+        {{"FLAC"}, "FLAC"},
+        Emptied,
+        {{"Original", "44100 Hz", "48000 Hz", "88200 Hz", "96000 Hz"}, "Original"},
+        "Original",
+        "Original",
+        ChannelsWithOriginal}},
+      {"OPUS - Opus Audio (*.opus)",
+       {Emptied,
+        Emptied,
+        Emptied,
+        Emptied,
+        {{"Opus"}, "Opus"},
+        {ModernAudioRates, "128 Kbps"},
+        {OpusSampling, "Original"},
+        "Original",
+        "Original",
+        ChannelsWithOriginal}},
   };
 }
 
@@ -395,11 +471,11 @@ TEST(OptionSets, EveryProfileFillsTheCombosWithItsListsAndDefaults) {
       ExpectSelection(Form.ComboAudioChannels, E.Channels, "ComboAudioChannels");
       ExpectSelection(Form.ComboAspectRatio, E.Aspect, "ComboAspectRatio");
     }
-    EXPECT_EQ(Form.ComboAudioChannels.Items, (Items{"Stereo", "Mono"}));
+    EXPECT_EQ(Form.ComboAudioChannels.Items, E.ChannelItems);
     EXPECT_EQ(Form.ComboAspectRatio.Items, (Items{"Original", "4:3 (Standard", "16:9 (Wide Screen)"}));
   }
-  EXPECT_EQ(Profiles, 54u);
-  EXPECT_EQ(Expected.size(), 54u);
+  EXPECT_EQ(Profiles, 62u);
+  EXPECT_EQ(Expected.size(), 62u);
 }
 
 // Selection-only combos a profile leaves alone keep the previous profile's
@@ -418,6 +494,13 @@ TEST(OptionSets, UnchangedSelectionsCarryOverFromTheProfileBefore) {
        {"BlackBerry 3GP Video (*.3gp)", "Stereo", "Original"},
        {"3G2 - Mobile Video Format (*.3g2)", "Mono", "Original"},
        {"Video CD (*.mpg)", "Mono", "Original"}},
+      // "Original" is offered by the modern formats only: elsewhere it
+      // becomes the first item.
+      {{"OPUS - Opus Audio (*.opus)", "Original", "Original"},
+       {"iPod (*.mp4)", "Stereo", "Original"},
+       {"3GP - Mobile Video Format (*.3gp)", "Mono", "Original"},
+       {"MKV - Copy every stream, no re-encoding (*.mkv)", "Original", "Original"},
+       {"DVD - VOB (*.vob)", "Stereo", "Original"}},
   };
   for (const auto &Sequence : Sequences) {
     TProfileForm Form;

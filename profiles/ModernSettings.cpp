@@ -1,0 +1,150 @@
+#include "ModernSettings.h"
+
+#include <cmath>
+#include <cstdio>
+#include <span>
+#include <utility>
+
+#include "ItemLists.h"
+#include "ModernOptionSets.h"
+#include "ProfileSettings.h"
+#include "TextConvert.h"
+
+namespace korvane {
+
+namespace {
+
+using enum TSettingsVariant;
+
+// The constant-quality figures are chosen so that each step looks alike
+// whatever the codec: "High" is hard to tell from the source, "Standard"
+// is what a streaming service shows, "Small File" keeps the picture clean
+// at a fraction of the size. The codecs count differently (H.265 is about
+// four points above H.264 for the same look, VP9 and AV1 use a scale of 63).
+// x264 at its default preset; x265 one step faster than its default, which
+// is too slow for a desktop; VP9 in good-quality mode at speed 4 with rows in
+// parallel; SVT-AV1 at preset 8, libaom (where SVT-AV1 is missing) at
+// speed 6 with rows in parallel.
+constexpr TModernVideoEncoder kVideoEncoders[] = {
+    {"H.264", "libx264", {18, 22, 26}, "preset=medium\n"},
+    {"H.265/HEVC", "libx265", {22, 26, 30}, "preset=fast\nx265-params=log-level=error\n"},
+    {"VP9", "libvpx-vp9", {24, 32, 38}, "deadline=good\ncpu-used=4\nrow-mt=1\n"},
+    {"AV1", "libsvtav1", {24, 32, 40}, "preset=8\ncpu-used=6\nrow-mt=1\n"},
+};
+
+constexpr std::pair<std::string_view, std::string_view> kAudioEncoders[] = {
+    {"AAC", "aac"},
+    {"Opus", "libopus"},
+    {"FLAC", "flac"},
+};
+
+// Every player of these formats takes 8-bit 4:2:0 pictures; a source of
+// more bits per sample or finer colour is converted to it.
+constexpr std::string_view kPlayablePictures = "pix_fmt=yuv420p\n";
+
+constexpr std::string_view kOriginal = "Original";
+
+int32_t ReadKilobits(const std::string &Text) { return StrToInt(Text.substr(0, Text.find(' ')) + "000"); }
+
+// The number in front of a "48000 Hz" item; 0 for "Original".
+int32_t ReadRate(const std::string &Text) {
+  return Text.empty() || Text == kOriginal ? 0 : StrToInt(Text.substr(0, Text.find(' ')));
+}
+
+std::string_view AudioEncoder(const std::string &Item) {
+  for (const auto &[Shown, Encoder] : kAudioEncoders)
+    if (Item == Shown) return Encoder;
+  return {};
+}
+
+void ApplyVideo(const TCatalogueRow &Profile, const TProfileForm &Form, TOutputOptions &Options,
+                std::string &Lines) {
+  const std::string Codec = Form.ComboVideoCodec.Text();
+  if (Codec.empty()) {
+    Options.VideoDisable = true;  // audio formats: no picture, no cover either
+    return;
+  }
+  if (Codec == kCopyItem) {
+    Options.VideoCodec = "copy";
+    return;
+  }
+  const TModernVideoEncoder *Encoder = FindModernVideoEncoder(Codec);
+  if (!Encoder) return;
+  Options.VideoCodec = Encoder->Encoder;
+  Lines += Encoder->Options;
+  Lines += kPlayablePictures;
+  if (const int Step = kQualitySteps.IndexOf(Form.ComboVideoBitrate.Text()); Step >= 0)
+    Lines += "crf=" + std::to_string(Encoder->Quality[Step]) + "\n";
+  // Apple's players take H.265 in MP4 only under this tag.
+  if (Encoder->Encoder == "libx265" && Profile.Extension == "MP4") Options.VideoTag = "hvc1";
+
+  const std::string Size = Form.ComboVideoSize.Text();
+  if (!Size.empty() && Size != "Original Video Size") Options.FrameSize = ParseFrameSizeText(Size);
+  // "Auto": each picture at its own time, so a variable rate stays variable.
+  const std::string Rate = ParseFrameRateText(Form.ComboVideoFramerate.Text());
+  if (Rate.empty())
+    Options.VideoSyncMethod = 2;
+  else
+    Options.FrameRate = Rate;
+}
+
+void ApplyAudio(const TProfileForm &Form, TOutputOptions &Options, std::string &Lines) {
+  const std::string Codec = Form.ComboAudioCodec.Text();
+  if (Codec == kCopyItem) {
+    Options.AudioCodec = "copy";
+    return;
+  }
+  Options.AudioCodec = AudioEncoder(Codec);
+  const std::string Channels = Form.ComboAudioChannels.Text();
+  if (Channels == kOriginal)
+    Lines += "ac=0\n";
+  else
+    Options.AudioChannels = Channels == "Mono" ? 1 : 2;
+}
+
+}  // namespace
+
+bool IsModernVariant(TSettingsVariant Variant) {
+  return Variant == Quality || Variant == EveryTrack || Variant == CopyAll;
+}
+
+const TModernVideoEncoder *FindModernVideoEncoder(std::string_view Item) {
+  for (const TModernVideoEncoder &Encoder : kVideoEncoders)
+    if (Encoder.Item == Item) return &Encoder;
+  return nullptr;
+}
+
+void ApplyModernSettings(const TCatalogueRow &Profile, const TProfileForm &Form, TOutputOptions &Options) {
+  // Numbers first, so a text that does not read leaves the record alone.
+  const std::string VideoRate = Form.ComboVideoBitrate.Text();
+  const bool Bitrate = !VideoRate.empty() && kQualitySteps.IndexOf(VideoRate) < 0;
+  const int32_t VideoBitrate = Bitrate ? ReadKilobits(VideoRate) : -1;
+  const std::string AudioRate = Form.ComboAudioBitrate.Text();
+  const int32_t AudioBitrate = AudioRate.empty() ? -1 : ReadKilobits(AudioRate);
+  const int32_t SampleRate = ReadRate(Form.ComboSamplingRate.Text());
+  ParseFrameRateText(Form.ComboVideoFramerate.Text());
+
+  std::string Lines;
+  ApplyVideo(Profile, Form, Options, Lines);
+  ApplyAudio(Form, Options, Lines);
+  Options.VideoBitrate = VideoBitrate;
+  Options.AudioBitrate = AudioBitrate;
+  if (SampleRate > 0)
+    Options.AudioSampleRate = SampleRate;
+  else if (Options.AudioCodec != "copy")
+    Lines += "ar=0\n";
+  if (Profile.Variant == EveryTrack) Lines += "every_track\n";
+  if (Profile.Variant == CopyAll) Lines += "copy_all\n";
+  Options.ExtOptions = Lines;
+}
+
+std::string FrameSizeForHeight(std::string_view SizeItem, double DisplayAspect) {
+  const std::string Size = ParseFrameSizeText(SizeItem);
+  int Width = 0, Height = 0;
+  if (DisplayAspect <= 0 || std::sscanf(Size.c_str(), "%dx%d", &Width, &Height) != 2 || Height <= 0)
+    return Size;
+  const int Even = std::max(2, 2 * static_cast<int>(std::lround(Height * DisplayAspect / 2)));
+  return std::to_string(Even) + "x" + std::to_string(Height);
+}
+
+}  // namespace korvane
