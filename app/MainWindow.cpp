@@ -147,6 +147,7 @@ bool TForm1::FormCreate() {
   OpenDialog1->setNameFilters(OpenDialogNameFilters());
   OpenDialog1->setOption(QFileDialog::HideNameFilterDetails, true);
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+  AcceptTypedFileNames(*OpenDialog1);
 
   const QString Folder = ToQString(ProgramFolder());
   if (!FFVCL.LoadMediaLibraries(Folder.toStdString() + "/Common Files", true)) {

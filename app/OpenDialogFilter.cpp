@@ -1,5 +1,10 @@
 #include "OpenDialogFilter.h"
 
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <string_view>
 
 namespace korvane {
@@ -15,7 +20,9 @@ constexpr TFilterPair kFilterPairs[] = {
     {"All Supported Files",
      "*.avi;*.mpeg;*.mpg;*.mpa;*.m1v;*.mv2;*.wma;*.wmv;*.asf;*.asx;*.mov; *.qt;*.3gp;*.3g2;*.mp3;*.mp2;*.ogg;"
      "*.aac;*.mp4;*.m4a;*.rm;*.rmvb;*.ram;*.ra;*.vob; *.dat;*.cda;*.dv; *.dif;*.wav; *.au; *.aiff;*.mjpg; "
-     "*.mjpeg;*.ac3; *.gif; *.swf; *.flv"},
+     "*.mjpeg;*.ac3; *.gif; *.swf; "
+     "*.flv;*.mkv;*.mka;*.webm;*.m4v;*.ts;*.m2ts;*.mts;*.ogv;*.oga;*.opus;*.flac;"
+     "*.wv;*.amr;*.mxf"},
     {"3GPP Files (*.3gp)", "*.3gp"},
     {"3GPP2 Files (*.3g2)", "*.3g2"},
     {"AAC Files (*.aac)", "*.aac"},
@@ -39,6 +46,14 @@ constexpr TFilterPair kFilterPairs[] = {
     {"VCD DAT Files (*.dat)", "*.dat"},
     {"WAV Files (*.wav, *.au, *.aiff)", "*.wav; *.au; *.aiff"},
     {"Windows Media Files(*.wma, *.wmv, *.asf, *.asx)", "*.wma;*.wmv;*.asf;*.asx"},
+    // What people get today, after the long-standing types; last, any file:
+    // the probe decides whether it can be converted.
+    {"Matroska Files (*.mkv, *.mka)", "*.mkv;*.mka"},
+    {"WebM Files (*.webm)", "*.webm"},
+    {"MPEG Transport Streams (*.ts, *.m2ts, *.mts)", "*.ts;*.m2ts;*.mts"},
+    {"FLAC Files (*.flac)", "*.flac"},
+    {"Opus Files (*.opus)", "*.opus"},
+    {"All Files (*)", "*"},
 };
 
 }  // namespace
@@ -53,6 +68,26 @@ QStringList OpenDialogNameFilters() {
                    Patterns.join(' ') + ")";
   }
   return Filters;
+}
+
+void AcceptTypedFileNames(QFileDialog &Dialog) {
+  auto *Edit = Dialog.findChild<QLineEdit *>("fileNameEdit");
+  auto *Buttons = Dialog.findChild<QDialogButtonBox *>("buttonBox");
+  if (!Edit || !Buttons) return;  // a dialog of another make: it decides itself
+  // Runs after the dialog's own check of the same event, so it has the last word.
+  const auto Check = [&Dialog, Edit, Buttons] {
+    QPushButton *Open = Buttons->button(QDialogButtonBox::Open);
+    if (!Open || Open->isEnabled() || Edit->text().trimmed().isEmpty()) return;
+    const QStringList Files = Dialog.selectedFiles();
+    bool AllFiles = !Files.isEmpty();
+    for (const QString &File : Files) AllFiles &= QFileInfo(File).isFile();
+    if (AllFiles) Open->setEnabled(true);
+  };
+  const auto Later = [&Dialog, Check] { QMetaObject::invokeMethod(&Dialog, Check, Qt::QueuedConnection); };
+  QObject::connect(Edit, &QLineEdit::textChanged, &Dialog, Later);
+  QObject::connect(&Dialog, &QFileDialog::currentChanged, &Dialog, Later);
+  if (auto *Model = Dialog.findChild<QFileSystemModel *>())
+    QObject::connect(Model, &QFileSystemModel::directoryLoaded, &Dialog, Later);
 }
 
 }  // namespace korvane

@@ -1,7 +1,8 @@
-// The file types the Add Files dialog offers: 24 description and pattern
-// pairs, the first being the default.
+// The file types the Add Files dialog offers: description and pattern pairs,
+// the first ("All Supported Files") being the default and the last any file.
 #pragma once
 
+#include <QFileDialog>
 #include <QStringList>
 
 namespace korvane {
@@ -11,5 +12,10 @@ namespace korvane {
 // ("AVI Files (*.avi) (*.avi)"). The dialog shows them with
 // QFileDialog::HideNameFilterDetails, so the user reads the description.
 QStringList OpenDialogNameFilters();
+
+// Lets the dialog's Open button take a typed name of an existing file
+// whatever the selected filter: Qt's own dialog keeps it disabled for a
+// name the filter does not show, although the probe may well read the file.
+void AcceptTypedFileNames(QFileDialog &Dialog);
 
 }  // namespace korvane

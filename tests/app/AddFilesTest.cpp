@@ -1,10 +1,18 @@
 // Adding files through the Add Files dialog: the texts each row gets from
 // the probe, rows for files that cannot be read, cancelling, and the guards
 // while the list is still growing.
+#include <QDeadlineTimer>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include "BMDThread.h"
 #include "FileListView.h"
 #include "WindowFixture.h"
 
@@ -100,19 +108,74 @@ class AddFilesTest : public QObject {
     QCOMPARE(Form.ListView1->RowCount(), 3);
   }
 
-  // The dialog offers the 24 file types, all supported files first.
+  // The dialog offers the 24 long-standing file types, all supported files
+  // first, then today's types and any file last.
   void DialogOffersTheSupportedTypes() {
     TWindowUnderTest Window;
     TForm1 &Form = Window.Form();
     const QStringList Filters = Form.OpenDialog1->nameFilters();
-    QCOMPARE(Filters.size(), 24);
+    QCOMPARE(Filters.size(), 30);
     QVERIFY(Filters[0].startsWith("All Supported Files (*.avi *.mpeg *.mpg"));
     QVERIFY(Filters[0].contains(" *.qt "));
     QVERIFY(!Filters[0].contains("*.ape"));
+    for (const char *Type :
+         {"mkv", "mka", "webm", "m4v", "ts", "m2ts", "mts", "ogv", "oga", "opus", "flac", "wv", "amr", "mxf"})
+      QVERIFY2(Filters[0].contains(QString(" *.%1").arg(Type)), Type);
     QCOMPARE(Filters[11], QString("Monkey Audio Files (*.ape, *.cue) (*.ape *.cue)"));
     QCOMPARE(Filters[23],
              QString("Windows Media Files(*.wma, *.wmv, *.asf, *.asx) (*.wma *.wmv *.asf *.asx)"));
+    QCOMPARE(Filters[24], QString("Matroska Files (*.mkv, *.mka) (*.mkv *.mka)"));
+    QCOMPARE(Filters[29], QString("All Files (*) (*)"));
     QVERIFY(Form.OpenDialog1->testOption(QFileDialog::HideNameFilterDetails));
+  }
+
+  // A name typed into the dialog is taken whatever its extension, with the
+  // default filter still selected: the probe decides what the file is.
+  void TypedNameOfAnyExtensionIsAdded() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    const QString Odd = Clips.Folder + "/holiday.clip";
+    QFile::remove(Odd);
+    QVERIFY(QFile::copy(Clips.Video25, Odd));
+    // As a person does: go to the file's folder, then type its name there.
+    QTimer::singleShot(0, &Form, [&Form, Folder = Clips.Folder] {
+      QFileDialog *Dialog = Form.OpenDialog1;
+      auto *Poll = new QTimer(Dialog);
+      Poll->setInterval(10);
+      const QDeadlineTimer Deadline(5000);  // then the dialog is cancelled and the test fails
+      QObject::connect(Poll, &QTimer::timeout, Dialog, [Dialog, Folder, Poll, Deadline] {
+        if (Deadline.hasExpired()) {
+          Poll->stop();
+          Dialog->reject();
+          return;
+        }
+        auto *Edit = Dialog->findChild<QLineEdit *>("fileNameEdit");
+        auto *Buttons = Dialog->findChild<QDialogButtonBox *>("buttonBox");
+        auto *View = Dialog->findChild<QListView *>("listView");
+        auto *Model = Dialog->findChild<QFileSystemModel *>();
+        if (!Dialog->isVisible() || !Edit || !Buttons || !View || !Model) return;
+        if (Dialog->directory().absolutePath() != Folder) {
+          Dialog->setDirectory(Folder);
+          return;
+        }
+        if (Model->rowCount(View->rootIndex()) == 0) return;
+        if (Edit->text() != "holiday.clip") {
+          Edit->setText("holiday.clip");
+          return;
+        }
+        QPushButton *Open = Buttons->button(QDialogButtonBox::Open);
+        if (!Open->isEnabled()) return;
+        Poll->stop();
+        Open->click();
+      });
+      Poll->start();
+    });
+    Form.ButtonAddFile->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running(), 5000);
+    QCOMPARE(Form.ListView1->RowCount(), 1);
+    QCOMPARE(Form.ListView1->Caption(0), Odd);
+    QCOMPARE(Form.ListView1->SubItem(0, siVideoSize), QString("176x144"));
   }
 };
 

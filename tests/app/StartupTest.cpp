@@ -91,7 +91,7 @@ class StartupTest : public QObject {
     TWindowUnderTest Window;
     TForm1 &Form = Window.Form();
     QCOMPARE(Form.windowTitle(), QString("Korvane Video Converter"));
-    QCOMPARE(Form.ComboOutputFormat->count(), 62);
+    QCOMPARE(Form.ComboOutputFormat->count(), 71);
     QCOMPARE(Form.ComboOutputFormat->currentIndex(), 0);
     QCOMPARE(Form.ComboOutputFormat->currentText(), QString("3GP - Mobile Video Format (*.3gp)"));
     QCOMPARE(Form.OutputExtension(), QString("3GP"));
