@@ -3,6 +3,8 @@
 // converted in its order, every subtitle track, the attachments), or a copy
 // of every stream the container can carry. Each stream made here knows the
 // input stream it is for, so the run maps it there and nowhere else.
+#include <string_view>
+
 #include "AVLibraries.h"
 #include "FFmpeg.h"
 #include "TextFormat.h"
@@ -24,6 +26,10 @@ bool TextSubtitle(AVCodecID ID) {
 bool CarriesCodec(const AVOutputFormat *Format, AVCodecID ID) {
   return LibAVFormat::avformat_query_codec(Format, ID, FF_COMPLIANCE_NORMAL) != 0;
 }
+
+// Attachments (fonts for styled subtitles, covers) are files, not codec
+// data: of the containers the profiles write only Matroska keeps them.
+bool CarriesAttachments(const AVOutputFormat *Format) { return std::string_view(Format->name) == "matroska"; }
 
 // What becomes of one input stream under a plan.
 enum class TStreamFate { LeftOut, Copied, Converted };
@@ -83,7 +89,8 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
         return TextSubtitle(P->codec_id) && Format->subtitle_codec != AV_CODEC_ID_NONE
                    ? TStreamFate::Converted
                    : TStreamFate::LeftOut;
-      case AVMEDIA_TYPE_ATTACHMENT: return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
+      case AVMEDIA_TYPE_ATTACHMENT:
+        return CarriesAttachments(Format) ? TStreamFate::Copied : TStreamFate::LeftOut;
       default: return TStreamFate::LeftOut;
     }
   };

@@ -1,0 +1,216 @@
+// The modern formats as a user gets them from korvane-convert: every track
+// of a Matroska file kept, a copy whose packets are the source's own, the
+// source's channels and rate kept, pictures of more than 8 bits made
+// playable, a size that sets the height, a variable frame rate kept, and an
+// encoder the libraries lack named in the failure. Checked with ffprobe and
+// ffmpeg only.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "MediaCheck.h"
+#include "MediaFixtures.h"
+#include "TestEnvironment.h"
+
+namespace korvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quoted(const std::string &Path) { return "'" + Path + "'"; }
+
+// Clips made once for this program.
+struct TModernClips {
+  TTempDir Folder;
+  std::string Tracks;    // H.264 + eng mono AAC + fre 5.1 AC-3 ("Director") + ger SRT + font; chapters, title
+  std::string Deep;      // 10-bit 4:2:0 H.265
+  std::string Variable;  // 25 pictures at 25 fps, then 10 at 10 fps
+  std::string Surround;  // 5.1 at 96 kHz, WAV
+};
+
+const TModernClips &ModernClips() {
+  static const TModernClips *Clips = [] {
+    auto *C = new TModernClips;
+    const std::string Dir = C->Folder.Path();
+    C->Tracks = Dir + "/tracks.mkv";
+    C->Deep = Dir + "/deep.mkv";
+    C->Variable = Dir + "/variable.mp4";
+    C->Surround = Dir + "/surround.wav";
+    const std::string Subtitles = Dir + "/subs.srt", Tags = Dir + "/tags.txt";
+    {
+      std::FILE *F = std::fopen(Subtitles.c_str(), "w");
+      std::fputs("1\n00:00:00,500 --> 00:00:01,500\nHello\n\n2\n00:00:02,000 --> 00:00:02,800\nAgain\n", F);
+      std::fclose(F);
+      F = std::fopen(Tags.c_str(), "w");
+      std::fputs(
+          ";FFMETADATA1\ntitle=A Holiday\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1500\ntitle=Arrival\n"
+          "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1500\nEND=3000\ntitle=Beach\n",
+          F);
+      std::fclose(F);
+    }
+    const bool Made =
+        RunFFmpeg(
+            "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine=f=440:r=48000 "
+            "-f lavfi -i sine=f=660:r=44100 -i " +
+            Quoted(Subtitles) + " -i " + Quoted(Tags) +
+            " -attach /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf -map 0:v -map 1:a -map 2:a -map 3:s "
+            "-map_metadata 4 -map_chapters 4 -t 3 -c:v libx264 -preset ultrafast -c:a:0 aac "
+            "-c:a:1 ac3 -ac:a:1 6 -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=fre "
+            "-metadata:s:a:1 title=Director -metadata:s:s:0 language=ger "
+            "-metadata:s:t:0 mimetype=application/x-truetype-font " +
+            Quoted(C->Tracks)) &&
+        RunFFmpeg(
+            "-f lavfi -i testsrc2=size=320x240:rate=25 -t 1 -pix_fmt yuv420p10le -c:v libx265 "
+            "-x265-params log-level=error " +
+            Quoted(C->Deep)) &&
+        RunFFmpeg(
+            "-f lavfi -i testsrc2=size=320x240:rate=25 -frames:v 35 "
+            "-vf \"setpts='if(lt(N,25),N/25,1+(N-25)/10)/TB'\" -vsync vfr -c:v libx264 -preset ultrafast " +
+            Quoted(C->Variable)) &&
+        RunFFmpeg(
+            "-f lavfi -i sine=f=440:r=96000 -t 2 -af \"pan=5.1|FL=c0|FR=c0|FC=c0|LFE=c0|BL=c0|BR=c0\" "
+            "-c:a pcm_s24le " +
+            Quoted(C->Surround));
+    if (!Made) throw std::runtime_error("ffmpeg could not make the modern clips");
+    return C;
+  }();
+  return *Clips;
+}
+
+class ModernFormats : public ::testing::Test {
+ protected:
+  const TModernClips &Clips = ModernClips();
+  TTempDir Temp;
+
+  // Converts Source with the profile and choices; the output's path, or
+  // empty with the failure added.
+  std::string Convert(const std::string &Profile, const std::string &Source,
+                      const std::string &Choices = "") {
+    const TCommandResult R =
+        RunCommand("'" + ExecutableDirectory() + "/korvane-convert' -p " + Quoted(Profile) + " -o " +
+                       Quoted(Temp.Path()) + " " + Choices + " " + Quoted(Source),
+                   true);
+    EXPECT_EQ(R.Status, 0) << R.Output;
+    for (const auto &Entry : fs::directory_iterator(Temp.Path())) return Entry.path().string();
+    return "";
+  }
+};
+
+std::vector<std::string> Column(const TProbedFile &P, const std::string &Key) {
+  std::vector<std::string> Values;
+  for (const auto &Stream : P.Streams) Values.push_back(Stream.count(Key) ? Stream.at(Key) : "-");
+  return Values;
+}
+
+// "start end title" of each chapter, seconds.
+std::vector<std::string> Chapters(const std::string &File) {
+  return Lines(RunCommand("ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title -of "
+                          "csv=p=0 " +
+                          Quoted(File))
+                   .Output);
+}
+
+TEST_F(ModernFormats, EveryTrackKeepsTracksLanguagesChannelsChaptersAndTitle) {
+  const std::string Output = Convert("MKV - Matroska Video, every track (*.mkv)", Clips.Tracks);
+  const TProbedFile P = ProbeFile(Output);
+  using Texts = std::vector<std::string>;
+  ASSERT_EQ(P.Streams.size(), 5u);
+  EXPECT_EQ(Column(P, "codec_type"), (Texts{"video", "audio", "audio", "subtitle", "attachment"}));
+  EXPECT_EQ(Column(P, "codec_name"), (Texts{"h264", "aac", "aac", "subrip", "ttf"}));
+  EXPECT_EQ(Column(P, "tags.language"), (Texts{"-", "eng", "fre", "ger", "-"}));
+  EXPECT_EQ(Column(P, "channels"), (Texts{"-", "1", "6", "-", "-"}));
+  EXPECT_EQ(Column(P, "sample_rate"), (Texts{"-", "48000", "44100", "-", "-"}));
+  EXPECT_EQ(P.Streams[2].at("tags.title"), "Director");
+  EXPECT_EQ(P.Streams[4].at("tags.filename"), "DejaVuSans.ttf");
+  EXPECT_EQ(P.Format.at("tags.title"), "A Holiday");
+  EXPECT_EQ(Chapters(Output), Chapters(Clips.Tracks));
+  EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + Quoted(Output) + " -map 0:v -map 0:a -f null -", true)
+                .Output,
+            "");
+}
+
+// The copy's packets are the source's: the ffmpeg program's stream copy
+// of the source gives the same checksum for every stream.
+TEST_F(ModernFormats, CopyAllKeepsEveryPacketChapterAndTag) {
+  const std::string Output = Convert("MKV - Copy every stream, no re-encoding (*.mkv)", Clips.Tracks);
+  const auto Hashes = [](const std::string &File) {
+    return RunCommand("ffmpeg -nostdin -v error -i " + Quoted(File) +
+                      " -map 0 -c copy -f streamhash -hash md5 -")
+        .Output;
+  };
+  EXPECT_EQ(Hashes(Output), Hashes(Clips.Tracks));
+  const TProbedFile P = ProbeFile(Output), Source = ProbeFile(Clips.Tracks);
+  EXPECT_EQ(Column(P, "codec_name"), Column(Source, "codec_name"));
+  EXPECT_EQ(Column(P, "tags.language"), Column(Source, "tags.language"));
+  EXPECT_EQ(P.Streams[2].at("tags.title"), "Director");
+  EXPECT_EQ(P.Format.at("tags.title"), "A Holiday");
+  EXPECT_EQ(Chapters(Output), Chapters(Clips.Tracks));
+}
+
+// What a choice keeps or makes of the source, one field of one stream.
+TEST_F(ModernFormats, ChoicesKeepOrMakeWhatTheyName) {
+  struct Row {
+    std::string Profile, Source, Choices, Type, Key, Expected;
+  } Rows[] = {
+      // "Original" keeps 5.1 at 96 kHz.
+      {"FLAC - Free Lossless Audio (*.flac)", Clips.Surround, "", "audio", "channel_layout", "5.1"},
+      {"FLAC - Free Lossless Audio (*.flac)", Clips.Surround, "", "audio", "sample_rate", "96000"},
+      {"OPUS - Opus Audio (*.opus)", Clips.Surround, "", "audio", "channels", "6"},
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Tracks, "--channels Original", "audio", "channels", "1"},
+      {"MKV - Matroska Video, every track (*.mkv)", Clips.Tracks, "--channels Stereo --audio-codec Opus",
+       "audio", "channels", "2"},
+      // More than 8 bits becomes what every player takes.
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Deep, "", "video", "pix_fmt", "yuv420p"},
+      {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", Clips.Deep, "", "video", "pix_fmt", "yuv420p"},
+      {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", Clips.Deep, "", "video", "codec_tag_string", "hvc1"},
+      // A size sets the height; the width keeps the shape (4:3 here).
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Tracks, "--size '1280 x 720 (720p)'", "video", "width",
+       "960"},
+      {"WebM - VP9 Video, Opus Audio (*.webm)", Clips.Tracks, "--size '854 x 480 (480p)'", "video", "width",
+       "640"},
+      // "Auto" keeps a variable rate: 35 pictures, none repeated to fill
+      // the slower part as a fixed rate of 25 would.
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Variable, "", "video", "nb_frames", "35"},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Profile + " " + R.Choices + " " + R.Key);
+    fs::remove_all(Temp.Path());
+    fs::create_directory(Temp.Path());
+    const std::string Output = Convert(R.Profile, R.Source, R.Choices);
+    const TProbedFile P = ProbeFile(Output);
+    const auto *Stream = P.Stream(R.Type);
+    ASSERT_NE(Stream, nullptr);
+    EXPECT_EQ(Stream->count(R.Key) ? Stream->at(R.Key) : "", R.Expected);
+    EXPECT_EQ(DecodeErrors(Output), "");
+  }
+}
+
+// Without SVT-AV1 the AV1 profile takes libaom; without both, each file
+// fails with a text that names the encoder, leaves nothing, and the next
+// file is still tried.
+TEST_F(ModernFormats, AMissingEncoderIsNamedAndTheBatchGoesOn) {
+  const std::string Program = "'" + ExecutableDirectory() +
+                              "/korvane-convert' -p 'WebM - AV1 Video, Opus Audio (*.webm)' -o " +
+                              Quoted(Temp.Path()) + " ";
+  TCommandResult R = RunCommand("KORVANE_WITHOUT_ENCODERS=libsvtav1 " + Program + Quoted(Clips.Deep), true);
+  EXPECT_EQ(R.Status, 0) << R.Output;
+  EXPECT_EQ(ProbeFile(Temp.File("deep.webm")).Stream("video")->at("codec_name"), "av1");
+  fs::remove(Temp.File("deep.webm"));
+
+  R = RunCommand("KORVANE_WITHOUT_ENCODERS='libsvtav1 libaom-av1' " + Program + Quoted(Clips.Deep) + " " +
+                     Quoted(Clips.Variable),
+                 true);
+  EXPECT_EQ(R.Status, 1);
+  const std::string Reason =
+      "new_video_stream fail: Unknown encoder 'libsvtav1': the installed media libraries have neither "
+      "libsvtav1 "
+      "nor libaom-av1";
+  EXPECT_NE(R.Output.find("failed   " + Clips.Deep + ": " + Reason), std::string::npos) << R.Output;
+  EXPECT_NE(R.Output.find("failed   " + Clips.Variable + ": " + Reason), std::string::npos) << R.Output;
+  EXPECT_NE(R.Output.find("0 done, 2 failed, 0 stopped"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(Temp.Path()));
+}
+
+}  // namespace
+}  // namespace korvane::test
