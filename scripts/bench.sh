@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the benchmarks into build/ and runs the conversion benchmarks: one
-# 720p file per profile and a batch of eight clips, beside the ffmpeg
-# program and HandBrakeCLI. HandBrakeCLI (Debian package handbrake-cli) is
+# 720p file per profile, a batch of eight clips, and the modern profiles on
+# 1080p and 720p with the copy profile, beside the ffmpeg program and
+# HandBrakeCLI. HandBrakeCLI (Debian package handbrake-cli) is
 # only a yardstick here, never used by the converter: it is installed when
 # missing and this runs as root; without it the HandBrake rows are left out.
 # Arguments go to transcode_bench: [SECONDS=30] [ROUNDS=3].
@@ -19,3 +20,5 @@ cmake --build build -j "$(nproc)"
 build/bin/transcode_bench "$@"
 echo
 build/bin/batch_bench
+echo
+build/bin/modern_bench
