@@ -20,11 +20,13 @@ bool TextSubtitle(AVCodecID ID) {
   return Descriptor && (Descriptor->props & AV_CODEC_PROP_TEXT_SUB);
 }
 
-// Whether the container can carry a stream of this codec as it is. A
-// container that cannot tell is given the benefit of the doubt: its muxer
-// still refuses what it cannot write, and the run then fails with its text.
+// Whether the container can carry a stream of this codec as it is, in its
+// own way or in a compatibility mode its muxer writes (Matroska's for
+// Windows codecs). A container that cannot tell is given the benefit of the
+// doubt: its muxer still refuses what it cannot write, and the run then
+// fails with its text.
 bool CarriesCodec(const AVOutputFormat *Format, AVCodecID ID) {
-  return LibAVFormat::avformat_query_codec(Format, ID, FF_COMPLIANCE_NORMAL) != 0;
+  return LibAVFormat::avformat_query_codec(Format, ID, FF_COMPLIANCE_UNOFFICIAL) != 0;
 }
 
 // Attachments (fonts for styled subtitles, covers) are files, not codec
@@ -32,7 +34,7 @@ bool CarriesCodec(const AVOutputFormat *Format, AVCodecID ID) {
 bool CarriesAttachments(const AVOutputFormat *Format) { return std::string_view(Format->name) == "matroska"; }
 
 // What becomes of one input stream under a plan.
-enum class TStreamFate { LeftOut, Copied, Converted };
+enum class TStreamFate { LeftOut, Copied, Converted, Attached };
 
 // The codec names and copy flags the stream makers consume: kept before the
 // first stream and given back before each of the others, so that every
@@ -75,6 +77,8 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
     switch (P->codec_type) {
       case AVMEDIA_TYPE_VIDEO:
         if (!UseVideo) return TStreamFate::LeftOut;
+        // A cover becomes an attached file where the container keeps files.
+        if (AttachedPicture(Stream) && CarriesAttachments(Format)) return TStreamFate::Attached;
         if (CopyAll || AttachedPicture(Stream)) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
         if (PictureTaken) return TStreamFate::LeftOut;
         PictureTaken = true;
@@ -112,7 +116,7 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
       Choice.Restore(S);
       const bool Copied = Fate == TStreamFate::Copied;
       try {
-        switch (Type) {
+        switch (Fate == TStreamFate::Attached ? AVMEDIA_TYPE_ATTACHMENT : Type) {
           case AVMEDIA_TYPE_VIDEO:
             if (Copied) S.FVideoStreamCopy = 1;
             NewVideoStream(Output, OutputIndex, Source);

@@ -198,6 +198,8 @@ void TTranscoder::EmulateRate(TInputStream &Ist) {
 
 void TTranscoder::CopyPacket(TOutputStream &Ost, TInputStream &Ist, const AVPacket &Packet) {
   TOptionState &S = FState;
+  // A cover kept as an attached file has its picture already, and no packets.
+  if (Ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT) return;
   // A copy starts at a key frame: what comes before it cannot be decoded.
   if (Ost.FrameNumber == 0 && !(Packet.flags & AV_PKT_FLAG_KEY)) return;
   TPacketHolder Out(LibAVCodec::av_packet_alloc());

@@ -45,6 +45,24 @@ void CopyStreamTags(const AVStream *In, AVStream *Out, bool Copy) {
       LibAVUtil::av_dict_set(&Out->metadata, Tag->key, Tag->value, AV_DICT_DONT_OVERWRITE);
 }
 
+// A cover picture kept as an attached file, the way Matroska keeps covers:
+// the picture's data, a file name and (from the codec) its type.
+void AttachCover(const AVStream *In, AVStream *Out) {
+  const AVPacket &Picture = In->attached_pic;
+  if (Picture.size <= 0) throw FFMpegException("invalid codec_type of output stream");
+  AVCodecParameters *P = Out->codecpar;
+  P->codec_type = AVMEDIA_TYPE_ATTACHMENT;
+  P->codec_id = In->codecpar->codec_id;
+  P->extradata = static_cast<uint8_t *>(
+      LibAVUtil::av_mallocz(static_cast<size_t>(Picture.size) + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (!P->extradata) throw FFMpegException("Could not alloc stream");
+  std::memcpy(P->extradata, Picture.data, static_cast<size_t>(Picture.size));
+  P->extradata_size = Picture.size;
+  const std::string Kind =
+      P->codec_id == AV_CODEC_ID_MJPEG ? "jpg" : LibAVCodec::avcodec_get_name(P->codec_id);
+  LibAVUtil::av_dict_set(&Out->metadata, "filename", ("cover." + Kind).c_str(), AV_DICT_DONT_OVERWRITE);
+}
+
 // The source's chapters, with their titles, for an output that has none.
 void CopyChapters(const AVFormatContext *In, AVFormatContext *Out) {
   if (Out->nb_chapters > 0 || In->nb_chapters == 0) return;
@@ -252,6 +270,10 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
       case AVMEDIA_TYPE_SUBTITLE:
       case AVMEDIA_TYPE_ATTACHMENT: break;
       default: throw FFMpegException("invalid codec_type of output stream");
+    }
+    if (Type == AVMEDIA_TYPE_ATTACHMENT && In->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+      AttachCover(In, Out);
+      return;
     }
     const uint32_t OwnTag = Enc->codec_tag;
     if (LibAVCodec::avcodec_parameters_copy(Out->codecpar, In->codecpar) < 0)

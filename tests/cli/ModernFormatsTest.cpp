@@ -27,6 +27,7 @@ struct TModernClips {
   std::string Deep;      // 10-bit 4:2:0 H.265
   std::string Variable;  // 25 pictures at 25 fps, then 10 at 10 fps
   std::string Surround;  // 5.1 at 96 kHz, WAV
+  std::string Covered;   // MP4 with a PNG cover
 };
 
 const TModernClips &ModernClips() {
@@ -37,6 +38,7 @@ const TModernClips &ModernClips() {
     C->Deep = Dir + "/deep.mkv";
     C->Variable = Dir + "/variable.mp4";
     C->Surround = Dir + "/surround.wav";
+    C->Covered = Dir + "/covered.mp4";
     const std::string Subtitles = Dir + "/subs.srt", Tags = Dir + "/tags.txt";
     {
       std::FILE *F = std::fopen(Subtitles.c_str(), "w");
@@ -71,7 +73,12 @@ const TModernClips &ModernClips() {
         RunFFmpeg(
             "-f lavfi -i sine=f=440:r=96000 -t 2 -af \"pan=5.1|FL=c0|FR=c0|FC=c0|LFE=c0|BL=c0|BR=c0\" "
             "-c:a pcm_s24le " +
-            Quoted(C->Surround));
+            Quoted(C->Surround)) &&
+        RunFFmpeg(
+            "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine -f lavfi -i color=red:size=64x64 "
+            "-map 0:v -map 1:a -map 2:v -t 1 -frames:v:1 1 -c:v:0 libx264 -c:v:1 png "
+            "-disposition:v:1 attached_pic -c:a aac " +
+            Quoted(C->Covered));
     if (!Made) throw std::runtime_error("ffmpeg could not make the modern clips");
     return C;
   }();
@@ -146,6 +153,15 @@ TEST_F(ModernFormats, CopyAllKeepsEveryPacketChapterAndTag) {
   EXPECT_EQ(P.Streams[2].at("tags.title"), "Director");
   EXPECT_EQ(P.Format.at("tags.title"), "A Holiday");
   EXPECT_EQ(Chapters(Output), Chapters(Clips.Tracks));
+
+  // An MP4's cover becomes the Matroska file's attached cover.
+  fs::remove(Output);
+  const TProbedFile Covered =
+      ProbeFile(Convert("MKV - Copy every stream, no re-encoding (*.mkv)", Clips.Covered));
+  ASSERT_EQ(Covered.Streams.size(), 3u);
+  EXPECT_EQ(Covered.Streams[2].at("codec_name"), "png");
+  EXPECT_EQ(Covered.Streams[2].at("disposition.attached_pic"), "1");
+  EXPECT_EQ(Covered.Streams[2].at("tags.filename"), "cover.png");
 }
 
 // What a choice keeps or makes of the source, one field of one stream.
