@@ -42,6 +42,7 @@ struct TRunClips {
   QString Wide;        // 16:9 pictures (640x360), 1 s
   QString Anamorphic;  // 352x288 stored, shown 16:9 (sample aspect 16:11), 1 s
   QString Unknown;     // 12 s of Matroska written to a pipe: its length is unknown
+  QString Tracks;      // Matroska from the web: two sound tracks (eng, fre) and subtitles (ger), 1 s
 };
 
 const TRunClips &RunClips() {
@@ -53,6 +54,12 @@ const TRunClips &RunClips() {
     C.Anamorphic = Folder.filePath("anamorphic.avi");
     // Named as the dialog offers it; the content is what counts.
     C.Unknown = Folder.filePath("unknown.mpg");
+    C.Tracks = Folder.filePath("tracks.mkv");
+    const QString Subtitles = Folder.filePath("tracks.srt");
+    QFile Srt(Subtitles);
+    if (!Srt.open(QIODevice::WriteOnly) || Srt.write("1\n00:00:00,100 --> 00:00:00,900\nHallo\n") <= 0)
+      qFatal("cannot write the subtitles");
+    Srt.close();
     const bool Made =
         RunFFmpeg(
             "-f lavfi -i testsrc=size=480x360:rate=25:duration=20 -f lavfi -i sine=frequency=440:duration=20 "
@@ -66,7 +73,13 @@ const TRunClips &RunClips() {
             "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=12 -c:v mpeg4 -f matroska "
             "pipe:1 > \"" +
             C.Unknown.toStdString() + "\"")
-                .Status == 0;
+                .Status == 0 &&
+        RunFFmpeg(
+            "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine=f=440 -f lavfi -i sine=f=660 -i \"" +
+            Subtitles.toStdString() +
+            "\" -map 0 -map 1 -map 2 -map 3 -t 1 -c:v libx264 -c:a aac -c:s srt -metadata:s:a:0 language=eng "
+            "-metadata:s:a:1 language=fre -metadata:s:s:0 language=ger \"" +
+            C.Tracks.toStdString() + "\"");
     if (!Made) qFatal("cannot make the run clips");
     return C;
   }();
@@ -197,6 +210,28 @@ class RunTest : public QObject {
       const std::string Errors = DecodeErrors(Out.filePath(Name).toStdString());
       QVERIFY2(Errors.empty(), Errors.c_str());
     }
+  }
+
+  // An MKV from the web through "every track": the list says MKV, the
+  // channel choice offers "Original", and the output keeps both sound
+  // tracks with their languages and the subtitles.
+  void EveryTrackOfAnMkvIsKept() {
+    const TRunClips &Clips = RunClips();
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "MKV - Matroska Video, every track (*.mkv)", {Clips.Tracks});
+    QCOMPARE(Form.ListView1->SubItem(0, siOutput), QString("MKV"));
+    QCOMPARE(Form.ComboAudioChannels->count(), 3);
+    QCOMPARE(Form.ComboAudioChannels->currentText(), QString("Original"));
+    ConvertAll(Form);
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
+    const TProbedFile P = ProbeFile(Out.filePath("tracks.mkv").toStdString());
+    QVERIFY2(P.Errors.empty(), P.Errors.c_str());
+    QCOMPARE(P.Count("video"), 1);
+    QCOMPARE(P.Count("audio"), 2);
+    QCOMPARE(P.Count("subtitle"), 1);
+    QCOMPARE(QString::fromStdString(P.Streams[1].at("tags.language")), QString("eng"));
+    QCOMPARE(QString::fromStdString(P.Streams[2].at("tags.language")), QString("fre"));
+    QCOMPARE(QString::fromStdString(P.Streams[3].at("tags.language")), QString("ger"));
   }
 
   // Outputs take the input's name, made unique unless overwriting is on.
