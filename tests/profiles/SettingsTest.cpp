@@ -213,6 +213,101 @@ TEST(Settings, ChoicesAndTheRulesThatOverrideThem) {
   }
 }
 
+// The modern formats: a quality step is the encoder's constant-quality
+// figure, a bit rate item a bit rate; "Original" and "Auto" keep the
+// source's; the variant chooses the streams.
+TEST(Settings, ModernFormatsTurnStepsAndOriginalsIntoEncoderOptions) {
+  using F = TProfileForm;
+  struct Case {
+    std::string Profile;
+    std::vector<Pick> Picks;
+    std::string VideoCodec, AudioCodec;
+    int VideoBitrate, Channels, SampleRate;
+    std::string Tag;
+    int SyncMethod;
+    std::vector<std::string> Lines;  // option lines the record carries, in order
+  } Cases[] = {
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)",
+       {},
+       "libx264",
+       "aac",
+       -1,
+       2,
+       -1,
+       "",
+       2,
+       {"preset=medium", "pix_fmt=yuv420p", "crf=22", "ar=0"}},
+      {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)",
+       {{&F::ComboVideoBitrate, "Quality: High"}, {&F::ComboAudioChannels, "Original"}},
+       "libx265",
+       "aac",
+       -1,
+       -1,
+       -1,
+       "hvc1",
+       2,
+       {"preset=fast", "x265-params=log-level=error", "pix_fmt=yuv420p", "crf=17", "ac=0", "ar=0"}},
+      {"MKV - Matroska Video, every track (*.mkv)",
+       {{&F::ComboVideoCodec, "VP9"},
+        {&F::ComboVideoBitrate, "4000 Kbps"},
+        {&F::ComboVideoFramerate, "25 fps"},
+        {&F::ComboSamplingRate, "48000 Hz"}},
+       "libvpx-vp9",
+       "aac",
+       4000000,
+       -1,
+       48000,
+       "",
+       -1,
+       {"deadline=good", "cpu-used=4", "row-mt=1", "pix_fmt=yuv420p", "ac=0", "every_track"}},
+      {"WebM - AV1 Video, Opus Audio (*.webm)",
+       {{&F::ComboVideoBitrate, "Quality: Small File"}},
+       "libsvtav1",
+       "libopus",
+       -1,
+       2,
+       -1,
+       "",
+       2,
+       {"preset=8", "cpu-used=6", "row-mt=1", "pix_fmt=yuv420p", "crf=40", "ar=0"}},
+      {"MKV - Copy every stream, no re-encoding (*.mkv)",
+       {},
+       "copy",
+       "copy",
+       -1,
+       -1,
+       -1,
+       "",
+       -1,
+       {"copy_all"}},
+      {"FLAC - Free Lossless Audio (*.flac)",
+       {{&F::ComboSamplingRate, "96000 Hz"}},
+       "",
+       "flac",
+       -1,
+       -1,
+       96000,
+       "",
+       -1,
+       {"ac=0"}},
+  };
+  for (const Case &C : Cases) {
+    SCOPED_TRACE(C.Profile);
+    const TOutputOptions O = SettingsOf(C.Profile, C.Picks);
+    EXPECT_EQ(O.VideoCodec, C.VideoCodec);
+    EXPECT_EQ(O.VideoDisable, C.VideoCodec.empty());
+    EXPECT_EQ(O.AudioCodec, C.AudioCodec);
+    EXPECT_EQ(O.VideoBitrate, C.VideoBitrate);
+    EXPECT_EQ(O.AudioChannels, C.Channels);
+    EXPECT_EQ(O.AudioSampleRate, C.SampleRate);
+    EXPECT_EQ(O.VideoTag, C.Tag);
+    EXPECT_EQ(O.VideoSyncMethod, C.SyncMethod);
+    std::string Lines;
+    for (const std::string &Line : C.Lines) Lines += Line + "\n";
+    EXPECT_EQ(O.ExtOptions, Lines);
+  }
+}
+
 TEST(Settings, ATextNamingNoProfileLeavesTheRecordAsPrepared) {
   for (const std::string &Text :
        {std::string(14, ' ') + std::string(41, '-'), std::string(), std::string("ipod (*.mp4)")}) {
