@@ -1,5 +1,6 @@
 // Run-time binding of libavutil: logging, memory, rationals, dictionaries,
-// options, parsing, frames, images, samples, channel layouts and fifos.
+// options, parsing, frames, images, samples, channel layouts, fifos and
+// display matrices.
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/display.h>
 #include <libavutil/fifo.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
@@ -119,7 +121,8 @@ extern "C" {
   X(av_fifo_drain2)                 \
   X(av_fifo_grow2)                  \
   X(av_fifo_reset2)                 \
-  X(av_fifo_freep2)
+  X(av_fifo_freep2)                 \
+  X(av_display_rotation_get)
 
 namespace LibAVUtil {
 
