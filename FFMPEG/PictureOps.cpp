@@ -64,6 +64,13 @@ bool ReusePicture(TFrameHolder &Picture, AVPixelFormat Format, int Width, int He
   return LibAVUtil::av_frame_make_writable(Picture.get()) >= 0;
 }
 
+bool CopyPictureProps(AVFrame *Picture, const AVFrame *Source) {
+  while (Picture->nb_side_data > 0)
+    LibAVUtil::av_frame_remove_side_data(Picture, Picture->side_data[0]->type);
+  LibAVUtil::av_dict_free(&Picture->metadata);
+  return LibAVUtil::av_frame_copy_props(Picture, Source) >= 0;
+}
+
 TFrameHolder CropView(const AVFrame *Source, int Top, int Left, int Width, int Height) {
   const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(Source->format));
   if (!D || (D->flags & (AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL))) return nullptr;

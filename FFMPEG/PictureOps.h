@@ -16,6 +16,12 @@ TFrameHolder NewPicture(AVPixelFormat Format, int Width, int Height);
 // can be written, a new one otherwise. False when none can be made.
 bool ReusePicture(TFrameHolder &Picture, AVPixelFormat Format, int Width, int Height);
 
+// Gives Picture (a work picture reused from frame to frame) Source's
+// properties, side data and tags in place of its own; false when they
+// cannot be copied. The library's copy adds Source's side data to what
+// Picture already holds, so a reused picture would gather every frame's.
+bool CopyPictureProps(AVFrame *Picture, const AVFrame *Source);
+
 // A frame that shows the rectangle of Source starting at (Left, Top) with
 // the given size, without copying: the same buffers with moved plane
 // pointers. None for formats that cannot be cut there (bit-packed or

@@ -52,11 +52,11 @@ AVFrame *TTranscoder::PreprocessVideo(TInputStream &Ist, AVFrame *Picture) {
     FTask.Log(0, "hook buf malloc error.");
     return Picture;
   }
-  if (!DeinterlacePicture(Picture, Ist.WorkPicture.get())) {
+  if (!DeinterlacePicture(Picture, Ist.WorkPicture.get()) ||
+      !CopyPictureProps(Ist.WorkPicture.get(), Picture)) {
     FTask.Log(0, "deinterlace error.");
     return Picture;
   }
-  LibAVUtil::av_frame_copy_props(Ist.WorkPicture.get(), Picture);
   return Ist.WorkPicture.get();
 }
 

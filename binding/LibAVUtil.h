@@ -88,6 +88,8 @@ extern "C" {
   X(av_frame_is_writable)           \
   X(av_frame_copy)                  \
   X(av_frame_copy_props)            \
+  X(av_frame_new_side_data)         \
+  X(av_frame_remove_side_data)      \
   X(av_image_alloc)                 \
   X(av_image_copy)                  \
   X(av_image_fill_max_pixsteps)     \

@@ -1,6 +1,7 @@
 // The video path: frames dropped and repeated to follow the input clock,
 // cropping, padding, odd sizes, deinterlacing and unusual pixel formats.
 #include "ConversionFixture.h"
+#include "PictureOps.h"
 
 namespace korvane::test {
 namespace {
@@ -150,6 +151,24 @@ TEST_F(VideoPath, DeinterlaceBlendsTheSecondField) {
       EXPECT_EQ(Even, 0);
       EXPECT_EQ(Odd, 255);
     }
+  }
+}
+
+// The deinterlaced copy and the hooks' copy are reused from frame to frame:
+// each carries the side data of the frame it shows (closed captions), not
+// those of every frame before it, which the encoder would take the first of.
+TEST_F(VideoPath, ReusedPictureCarriesOnlyItsFramesSideData) {
+  const TFrameHolder Source = NewPicture(AV_PIX_FMT_YUV420P, 16, 16),
+                     Work = NewPicture(AV_PIX_FMT_YUV420P, 16, 16);
+  ASSERT_TRUE(Source && Work);
+  for (uint8_t Frame = 0; Frame < 3; ++Frame) {
+    AVFrameSideData *Captions = LibAVUtil::av_frame_new_side_data(Source.get(), AV_FRAME_DATA_A53_CC, 4);
+    ASSERT_NE(Captions, nullptr);
+    Captions->data[0] = Frame;
+    ASSERT_TRUE(CopyPictureProps(Work.get(), Source.get()));
+    ASSERT_EQ(Work->nb_side_data, 1);
+    EXPECT_EQ(Work->side_data[0]->data[0], Frame);
+    LibAVUtil::av_frame_remove_side_data(Source.get(), AV_FRAME_DATA_A53_CC);
   }
 }
 
