@@ -1,5 +1,7 @@
 // The video path: frames dropped and repeated to follow the input clock,
 // cropping, padding, odd sizes, deinterlacing and unusual pixel formats.
+#include <cstring>
+
 #include "ConversionFixture.h"
 #include "PictureOps.h"
 
@@ -169,6 +171,85 @@ TEST_F(VideoPath, ReusedPictureCarriesOnlyItsFramesSideData) {
     ASSERT_EQ(Work->nb_side_data, 1);
     EXPECT_EQ(Work->side_data[0]->data[0], Frame);
     LibAVUtil::av_frame_remove_side_data(Source.get(), AV_FRAME_DATA_A53_CC);
+  }
+}
+
+// Turning a picture moves every pixel of every plane where the turn puts it,
+// whatever a plane's pixel is (NV12's interleaved chroma pairs, 10-bit
+// samples); 4:2:2 is turned in 4:4:4, each chroma sample repeated. The
+// turned picture keeps its frame's properties, its pixel shape turned, and
+// drops a display matrix of its own.
+TEST_F(VideoPath, RotatePictureMovesEveryPixelWhereTheTurnPutsIt) {
+  struct TCase {
+    AVPixelFormat Format, Turned;
+    int Width, Height;
+  } Cases[] = {
+      {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, 6, 4},
+      {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, 5, 3},     // odd: a chroma sample of one pixel
+      {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, 130, 70},  // across the 64-pixel tiles
+      {AV_PIX_FMT_NV12, AV_PIX_FMT_NV12, 6, 4},
+      {AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUV420P10LE, 6, 4},
+      {AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P, 6, 4},
+  };
+  // Plane P of a picture of format D: pixel size, size and subsampling.
+  struct TPlane {
+    int Step, Width, Height, ShiftW, ShiftH;
+  };
+  const auto Plane = [](const AVFrame *F, int P) {
+    const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(F->format));
+    int Steps[4] = {};
+    LibAVUtil::av_image_fill_max_pixsteps(Steps, nullptr, D);
+    const int ShiftW = P ? D->log2_chroma_w : 0, ShiftH = P ? D->log2_chroma_h : 0;
+    return TPlane{Steps[P], -((-F->width) >> ShiftW), -((-F->height) >> ShiftH), ShiftW, ShiftH};
+  };
+  const auto At = [](const AVFrame *F, int P, int X, int Y, int Step) {
+    return F->data[P] + static_cast<ptrdiff_t>(Y) * F->linesize[P] + X * Step;
+  };
+  for (const TCase &Case : Cases) {
+    const TFrameHolder Source = NewPicture(Case.Format, Case.Width, Case.Height);
+    ASSERT_TRUE(Source);
+    const int Planes = Case.Format == AV_PIX_FMT_NV12 ? 2 : 3;
+    for (int P = 0; P < Planes; ++P) {
+      const TPlane S = Plane(Source.get(), P);
+      for (int Y = 0; Y < S.Height; ++Y)
+        for (int X = 0; X < S.Width; ++X)
+          for (int B = 0; B < S.Step; ++B)
+            At(Source.get(), P, X, Y, S.Step)[B] = static_cast<uint8_t>(P * 89 + X * 7 + Y * 31 + B * 13);
+    }
+    Source->pts = 1234;
+    Source->sample_aspect_ratio = {4, 3};
+    ASSERT_TRUE(LibAVUtil::av_frame_new_side_data(Source.get(), AV_FRAME_DATA_DISPLAYMATRIX, 36));
+    ASSERT_TRUE(LibAVUtil::av_frame_new_side_data(Source.get(), AV_FRAME_DATA_A53_CC, 4));
+    TFrameHolder Target;  // reused from turn to turn
+    TRotateScratch Scratch;
+    for (const int Degrees : {90, 270, 180}) {
+      SCOPED_TRACE(std::string(LibAVUtil::av_get_pix_fmt_name(Case.Format)) + " " +
+                   std::to_string(Case.Width) + "x" + std::to_string(Case.Height) + " by " +
+                   std::to_string(Degrees));
+      ASSERT_TRUE(RotatePicture(Source.get(), Target, Degrees, Scratch));
+      const bool Quarter = Degrees != 180;
+      ASSERT_EQ(Target->format, Case.Turned);
+      ASSERT_EQ(Target->width, Quarter ? Case.Height : Case.Width);
+      ASSERT_EQ(Target->height, Quarter ? Case.Width : Case.Height);
+      EXPECT_EQ(Target->pts, 1234);
+      EXPECT_EQ(Target->sample_aspect_ratio.num, Quarter ? 3 : 4);
+      ASSERT_EQ(Target->nb_side_data, 1);
+      EXPECT_EQ(Target->side_data[0]->type, AV_FRAME_DATA_A53_CC);
+      int Wrong = 0;
+      for (int P = 0; P < Planes; ++P) {
+        const TPlane T = Plane(Target.get(), P), S = Plane(Source.get(), P);
+        for (int Y = 0; Y < T.Height; ++Y)
+          for (int X = 0; X < T.Width; ++X) {
+            // Where the pixel was, in the unturned picture at the target's subsampling.
+            const int UX = Degrees == 90 ? Y : Degrees == 270 ? T.Height - 1 - Y : T.Width - 1 - X;
+            const int UY = Degrees == 90 ? T.Width - 1 - X : Degrees == 270 ? X : T.Height - 1 - Y;
+            const uint8_t *Expected = At(Source.get(), P, UX >> (S.ShiftW - T.ShiftW), UY, S.Step);
+            Wrong +=
+                std::memcmp(At(Target.get(), P, X, Y, T.Step), Expected, static_cast<size_t>(T.Step)) != 0;
+          }
+      }
+      EXPECT_EQ(Wrong, 0);
+    }
   }
 }
 
