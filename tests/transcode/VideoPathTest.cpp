@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ConversionFixture.h"
+#include "PictureCheck.h"
 #include "PictureOps.h"
 
 namespace korvane::test {
@@ -153,6 +154,35 @@ TEST_F(VideoPath, DeinterlaceBlendsTheSecondField) {
       EXPECT_EQ(Even, 0);
       EXPECT_EQ(Odd, 255);
     }
+  }
+}
+
+// "autorotate=0" leaves the pictures of a clip shot upright as they are
+// stored, given before the input is opened or after: the output keeps the
+// stored size and the display matrix, so it still plays upright (as the
+// ffmpeg program shows it, the stored top-left corner at the top right).
+TEST_F(VideoPath, AutoRotateOffKeepsThePicturesAndTheirMatrix) {
+  for (const bool BeforeOpen : {true, false}) {
+    SCOPED_TRACE(BeforeOpen ? "before the input" : "with the output");
+    const std::string Target = Out(BeforeOpen ? "stored-1.mp4" : "stored-2.mp4");
+    const TConversion C = Convert(Clips.Portrait, Target, [&](TInputOptions &I, TOutputOptions &O) {
+      (BeforeOpen ? I.ExtOptions : O.ExtOptions) = "autorotate=0";
+      O.VideoCodec = "mpeg4";
+    });
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const TProbedFile P = ProbeFile(Target);
+    const auto *Video = P.Stream("video");
+    ASSERT_NE(Video, nullptr);
+    EXPECT_EQ(Number(Video, "width"), 320);
+    EXPECT_EQ(Number(Video, "height"), 180);
+    EXPECT_EQ(Number(Video, "side_data_list.side_data.0.rotation"), -90);
+    const auto Shown = [&](int X, int Y) {
+      const auto Frames =
+          FrameSignalStats(Target, "crop=24:48:" + std::to_string(X) + ":" + std::to_string(Y));
+      return Frames.empty() ? -1.0 : Frames[0].at("YAVG");
+    };
+    EXPECT_GT(Shown(150, 8), 200) << "the box at the top right";
+    EXPECT_NEAR(Shown(6, 8), 126, 10) << "grey at the top left";
   }
 }
 
