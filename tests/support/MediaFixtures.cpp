@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "MediaCheck.h"
 #include "TestEnvironment.h"
 
 namespace korvane::test {
@@ -153,6 +154,11 @@ void MakeClips(const TMediaClips &C) {
       Quoted(Lying));
   Make("-i " + Quoted(Lying) + " -c copy -metadata:s:v:0 rotate=270 " + Quoted(C.Portrait));
   std::filesystem::remove(Lying);
+  // Every test of the clip means nothing without its matrix: checked here.
+  const std::string Probe =
+      "ffprobe -v error -select_streams v -show_entries stream_side_data=rotation -of csv=p=0 ";
+  const std::string Rotation = RunCommand(Probe + Quoted(C.Portrait)).Output;
+  if (Rotation.rfind("-90", 0) != 0) throw std::runtime_error("ffmpeg wrote no display matrix: " + Rotation);
   for (const auto &[Format, File] : C.PixelFormats)
     Make("-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 -pix_fmt " + Format + " -c:v ffv1 " +
          Quoted(File));
