@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -130,6 +131,17 @@ std::string TAVProbe::InputOpenErrorText(const std::string &FileName, int Code, 
   if (Code == AVERROR_INVALIDDATA && !FormatForced && !AnyDemuxerRecognisesContent(FileName))
     Code = OpenErrorUnknownFormat;
   return OpenErrorText(FileName, Code);
+}
+
+int TAVProbe::StreamRotation(const AVStream *Stream) {
+  size_t Size = 0;
+  const uint8_t *Matrix = LibAVFormat::av_stream_get_side_data(Stream, AV_PKT_DATA_DISPLAYMATRIX, &Size);
+  if (!Matrix || Size < 9 * sizeof(int32_t)) return 0;
+  // A matrix that scales a side to nothing has no angle (not a number).
+  const double Angle = LibAVUtil::av_display_rotation_get(reinterpret_cast<const int32_t *>(Matrix));
+  if (!std::isfinite(Angle)) return 0;
+  const long Quarters = std::lround(-Angle / 90.0) % 4;
+  return static_cast<int>((Quarters + 4) % 4) * 90;
 }
 
 int TAVProbe::InterruptRequested(void *Probe) {
@@ -299,6 +311,7 @@ void TAVProbe::GetVideoStreamInfo(int StreamIndex, TAVVideoStreamInfo &Info) con
   Info.PixelFormat = Parameters->format;
   Info.FrameRateNum = Stream->r_frame_rate.num;
   Info.FrameRateDen = Stream->r_frame_rate.den;
+  Info.Rotation = StreamRotation(Stream);
 }
 
 }  // namespace korvane

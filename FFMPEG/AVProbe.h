@@ -42,6 +42,10 @@ struct TAVVideoStreamInfo {
   int32_t PixelFormat = -1;
   int32_t FrameRateNum = -1;
   int32_t FrameRateDen = -1;
+  // The quarter turn clockwise (0, 90, 180 or 270 degrees) that shows the
+  // picture upright, as the stream's display matrix asks (a phone's clip
+  // shot upright is stored lying on its side).
+  int32_t Rotation = -1;
 };
 
 class TAVProbe {
@@ -77,6 +81,11 @@ class TAVProbe {
   static std::string InputOpenErrorText(const std::string &FileName, int Code, bool FormatForced);
   // Raises std::runtime_error naming the first binding unit that is not loaded.
   static void CheckAVLibraries();
+  // The quarter turn clockwise (0, 90, 180, 270) that Stream's display
+  // matrix asks for, read as the ffmpeg program reads it: the matrix's
+  // counter-clockwise angle, negated, to the nearest quarter turn. 0 without
+  // a matrix or with one that turns nothing.
+  static int StreamRotation(const AVStream *Stream);
 
   const std::string &LastError() const { return FLastError; }
   const std::string &FormatName() const { return FFormatName; }

@@ -132,6 +132,7 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   void SetFrameSize(const std::string &Text);
   void SetFrameAspectRatio(const std::string &Text);
   void SetPixelFormat(const std::string &Name);
+  void SetAutoRotate(bool On);
   void SetCrop(TSide Side, int Value);
   void SetPad(TSide Side, int Value);
   void SetPadColor(uint32_t Color);  // 0x00BBGGRR

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 #include "AVLibraries.h"
 #include "AVProbe.h"
@@ -286,6 +287,16 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
                                   : 0.0f;
         if (S.FFrameAspectRatio == 0 && Decoder->width > 0 && Decoder->height > 0)
           SetFrameAspectRatio(Format("%d:%d", Decoder->width, Decoder->height));
+        // A picture shown a quarter turn from how it is stored reaches the
+        // outputs turned upright (unless "autorotate" is off): its size and
+        // shape are the turned ones.
+        S.FSourceQuarterTurn = TAVProbe::StreamRotation(Stream) % 180 == 90;
+        if (S.FSourceQuarterTurn && S.FAutoRotate) {
+          std::swap(S.FFrameWidth, S.FFrameHeight);
+          if (S.FFrameAspectRatio > 0) S.FFrameAspectRatio = 1 / S.FFrameAspectRatio;
+        }
+        S.FSourceWidth = S.FFrameWidth;
+        S.FSourceHeight = S.FFrameHeight;
         // RealMedia decoders tell their picture format only when decoding.
         const std::string Extension = LowerCaseExtension(FileName);
         if (Decoder->pix_fmt == AV_PIX_FMT_NONE && !Extension.empty() &&

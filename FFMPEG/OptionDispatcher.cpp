@@ -146,6 +146,9 @@ const TOptionRow OptionTable[] = {
     Row("pass", [](TCustomFFmpeg &T, const std::string &, const std::string &V) { T.SetPass(StrToInt(V)); }),
     Row("passlogfile", Text<&TOptionState::FPassLogFileName>),
     Row("deinterlace", Flag<&TOptionState::FDeinterlace>),
+    Row("autorotate", [](TCustomFFmpeg &T, const std::string &, const std::string &V) {
+      T.SetAutoRotate(V.empty() || StrToInt(V) != 0);
+    }),
     Row("psnr", Flag<&TOptionState::FDoPSNR>),
     Row("vstats", [](TCustomFFmpeg &T, const std::string &, const std::string &) { T.SetVStatsFile(); }),
     Row("vstats_file", Text<&TOptionState::FVStatsFileName>),

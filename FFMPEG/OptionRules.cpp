@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <limits>
+#include <utility>
 
 #include "AVLibraries.h"
 #include "FFmpeg.h"
@@ -102,6 +103,21 @@ void TCustomFFmpeg::SetFrameAspectRatio(const std::string &Text) {
   if (Ratio == 0 || !std::isfinite(Ratio) || std::fabs(Ratio) > std::numeric_limits<float>::max())
     throw FFMpegException("Incorrect aspect ratio specification.");
   FState.FFrameAspectRatio = static_cast<float>(Ratio);
+}
+
+void TCustomFFmpeg::SetAutoRotate(bool On) {
+  TOptionState &S = FState;
+  const bool Changed = (S.FAutoRotate != 0) != On;
+  S.FAutoRotate = On;
+  // The source's size and shape, taken when it was opened, follow the
+  // choice: turned for a picture shown a quarter turn, or not.
+  if (!Changed || !S.FSourceQuarterTurn || S.FFrameWidth != S.FSourceWidth ||
+      S.FFrameHeight != S.FSourceHeight)
+    return;
+  std::swap(S.FFrameWidth, S.FFrameHeight);
+  if (S.FFrameAspectRatio > 0) S.FFrameAspectRatio = 1 / S.FFrameAspectRatio;
+  S.FSourceWidth = S.FFrameWidth;
+  S.FSourceHeight = S.FFrameHeight;
 }
 
 void TCustomFFmpeg::SetPixelFormat(const std::string &Name) {

@@ -124,6 +124,16 @@ struct TOptionState {
   int FPadTop = 0, FPadBottom = 0, FPadLeft = 0, FPadRight = 0;
   std::array<int, 3> FPadColor{16, 128, 128};  // Y, U, V
   int FCropTop = 0, FCropBottom = 0, FCropLeft = 0, FCropRight = 0;
+  // Whether decoded pictures are turned upright as their stream's display
+  // matrix asks (option "autorotate"), before cropping, scaling and hooks.
+  int FAutoRotate = 1;
+  // Whether the last source opened is shown a quarter turn from how it is
+  // stored, and the picture size its open left in FFrameWidth x
+  // FFrameHeight (turned or not as FAutoRotate was then): an "autorotate"
+  // line after the open turns that size and shape over while no other
+  // size has been set.
+  bool FSourceQuarterTurn = false;
+  int FSourceWidth = 0, FSourceHeight = 0;
 
   // Limits and video coding
   std::array<int, 4> FMaxFrames{INT_MAX, INT_MAX, INT_MAX, INT_MAX};  // video, audio, data, subtitle

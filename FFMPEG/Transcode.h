@@ -10,6 +10,7 @@
 
 #include "AVHolders.h"
 #include "FFmpeg.h"
+#include "PictureOps.h"
 #include "VideoHooks.h"
 
 namespace korvane {
@@ -50,6 +51,11 @@ struct TInputStream {
   int Quality = 0;           // of the last decoded picture
   TFrameHolder Frame;        // the decoded frame
   TFrameHolder WorkPicture;  // its deinterlaced copy, when asked for
+  // The quarter turns clockwise (0, 90, 180, 270) that show the stream's
+  // pictures upright, and the picture turned so for the outputs.
+  int Rotation = 0;
+  TFrameHolder TurnedPicture;
+  TRotateScratch TurnScratch;
   // Decoded audio as signed 16-bit interleaved samples, the form the audio
   // output works on.
   TResamplerHolder ToS16;
@@ -124,6 +130,9 @@ class TTranscoder {
   void BuildInputTables();
   void MapStreams();
   void DeriveParameters(TOutputStream &Ost, int Position);
+  // The crop, scale and pad steps of an encoded video stream, for the
+  // decoder's pictures as they reach it (turned upright).
+  void DeriveVideoScaling(TOutputStream &Ost, const TInputStream &Ist);
   void OpenPassLog(TOutputStream &Ost, int Position);
   void OpenCodecs();
   void CopyMetaData();
@@ -165,8 +174,9 @@ class TTranscoder {
   // passes them on whole to a sample-based encoder.
   void QueueSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
   void EncodeAudioSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
-  // Prepares a decoded picture once for all its outputs (deinterlacing);
-  // returns the picture to encode: Picture itself or the stream's work copy.
+  // Prepares a decoded picture once for all its outputs (deinterlacing,
+  // then turning it upright); returns the picture to encode: Picture itself
+  // or one of the stream's work pictures.
   AVFrame *PreprocessVideo(TInputStream &Ist, AVFrame *Picture);
   int VideoOut(TOutputStream &Ost, TInputStream &Ist, AVFrame *Picture);
   // Crops, scales and pads Picture into the encoder's picture; none (after

@@ -108,6 +108,17 @@ bool WantsFastStart(const AVFormatContext *Output) {
   return false;
 }
 
+// Gives Out the side data of In: all of it, or only its display matrix.
+void CopyStreamSideData(const AVStream *In, AVStream *Out, bool DisplayMatrixOnly) {
+  for (int I = 0; I < In->nb_side_data; ++I) {
+    const AVPacketSideData &Data = In->side_data[I];
+    if (DisplayMatrixOnly && Data.type != AV_PKT_DATA_DISPLAYMATRIX) continue;
+    uint8_t *Copy = LibAVFormat::av_stream_new_side_data(Out, Data.type, Data.size);
+    if (!Copy) throw FFMpegException("Could not copy the side data of the input stream");
+    std::memcpy(Copy, Data.data, Data.size);
+  }
+}
+
 }  // namespace
 
 void TByteQueue::Append(const uint8_t *Data, size_t Count) {
@@ -141,6 +152,8 @@ void TTranscoder::BuildInputTables() {
       Ist->Stream = S.FInputFiles[I]->streams[J];
       Ist->Decoder = S.FInputCodecs[I][J].get();
       Ist->RateEmu = S.FInputRateEmu[I];
+      if (S.FAutoRotate && Ist->Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+        Ist->Rotation = TAVProbe::StreamRotation(Ist->Stream);
       if (Ist->RateEmu) Ist->Start = LibAVUtil::av_gettime();
       FInputStreams.push_back(std::move(Ist));
     }
@@ -288,6 +301,9 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
       Out->codecpar->codec_tag = Tag;
     else
       Out->codecpar->codec_tag = 0;
+    // The stream's side data goes with it: copied pictures are still shown
+    // upright only through the display matrix.
+    CopyStreamSideData(In, Out, false);
     Out->time_base = In->time_base;
     Ost.EncoderTimeBase = In->time_base;
     if (Type == AVMEDIA_TYPE_AUDIO) {
@@ -307,44 +323,12 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
       case AVMEDIA_TYPE_AUDIO:
         Ost.AudioResample = Enc->sample_rate != Dec->sample_rate || S.FAudioSyncMethod >= 2;
         break;
-      case AVMEDIA_TYPE_VIDEO: {
-        Ost.VideoCrop = S.FCropTop + S.FCropBottom + S.FCropLeft + S.FCropRight != 0;
-        Ost.VideoPad = S.FPadTop + S.FPadBottom + S.FPadLeft + S.FPadRight != 0;
-        Ost.VideoResample =
-            Enc->width + S.FCropLeft + S.FCropRight != Dec->width + S.FPadLeft + S.FPadRight ||
-            Enc->height + S.FCropTop + S.FCropBottom != Dec->height + S.FPadTop + S.FPadBottom ||
-            Enc->pix_fmt != Dec->pix_fmt;
-        if (Ost.VideoCrop) {
-          Ost.TopBand = S.FCropTop;
-          Ost.LeftBand = S.FCropLeft;
-        }
-        if (Ost.VideoPad) {
-          Ost.PadTop = S.FPadTop;
-          Ost.PadBottom = S.FPadBottom;
-          Ost.PadLeft = S.FPadLeft;
-          Ost.PadRight = S.FPadRight;
-          if (!Ost.VideoResample)
-            if (!(Ost.TempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
-              throw FFMpegException("avpicture_alloc fail");
-        }
-        if (Ost.VideoResample) {
-          if (!(Ost.TempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
-            throw FFMpegException("Cannot allocate temp picture, check pix fmt");
-          int64_t Flags = S.FSwsFlags;
-          if (LibAVUtil::av_opt_get_int(S.FScaleOptions.get(), "sws_flags", 0, &Flags) >= 0)
-            S.FSwsFlags = static_cast<int>(Flags);
-          // A source that tells its picture format only when decoding gets
-          // its scaler with the first picture.
-          if (Dec->pix_fmt != AV_PIX_FMT_NONE && Dec->width > 0 && Dec->height > 0)
-            Ost.ScaleContext.reset(LibSwScale::sws_getContext(
-                Dec->width - S.FCropLeft - S.FCropRight, Dec->height - S.FCropTop - S.FCropBottom,
-                Dec->pix_fmt, Enc->width - S.FPadLeft - S.FPadRight, Enc->height - S.FPadTop - S.FPadBottom,
-                Enc->pix_fmt, S.FSwsFlags, nullptr, nullptr, nullptr));
-          if (!Ost.ScaleContext && Dec->pix_fmt != AV_PIX_FMT_NONE && Dec->width > 0 && Dec->height > 0)
-            throw FFMpegException("Cannot get resampling context");
-        }
+      case AVMEDIA_TYPE_VIDEO:
+        // Pictures left as stored ("autorotate" off) are shown upright
+        // through the source's display matrix; turned ones need none.
+        if (!S.FAutoRotate) CopyStreamSideData(In, Out, true);
+        DeriveVideoScaling(Ost, Ist);
         break;
-      }
       case AVMEDIA_TYPE_SUBTITLE: break;
       default: throw FFMpegException("invalid codec_type of output stream");
     }
@@ -356,6 +340,50 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
   if (Type == AVMEDIA_TYPE_VIDEO && Enc->width > 0 && Enc->height > 0) {
     const int64_t Needed = int64_t{4} * Enc->width * Enc->height;
     if (S.FBitBufferSize < Needed) S.FBitBufferSize = static_cast<int>(std::min<int64_t>(Needed, INT32_MAX));
+  }
+}
+
+void TTranscoder::DeriveVideoScaling(TOutputStream &Ost, const TInputStream &Ist) {
+  TOptionState &S = FState;
+  AVCodecContext *Enc = Ost.Encoder;
+  const AVCodecContext *Dec = Ist.Decoder;
+  // The decoder's pictures as the outputs get them: turned upright.
+  const bool Turned = Ist.Rotation == 90 || Ist.Rotation == 270;
+  const int Width = Turned ? Dec->height : Dec->width, Height = Turned ? Dec->width : Dec->height;
+  const AVPixelFormat Format = Ist.Rotation ? RotatedFormat(Dec->pix_fmt) : Dec->pix_fmt;
+  Ost.VideoCrop = S.FCropTop + S.FCropBottom + S.FCropLeft + S.FCropRight != 0;
+  Ost.VideoPad = S.FPadTop + S.FPadBottom + S.FPadLeft + S.FPadRight != 0;
+  Ost.VideoResample = Enc->width + S.FCropLeft + S.FCropRight != Width + S.FPadLeft + S.FPadRight ||
+                      Enc->height + S.FCropTop + S.FCropBottom != Height + S.FPadTop + S.FPadBottom ||
+                      Enc->pix_fmt != Format;
+  if (Ost.VideoCrop) {
+    Ost.TopBand = S.FCropTop;
+    Ost.LeftBand = S.FCropLeft;
+  }
+  if (Ost.VideoPad) {
+    Ost.PadTop = S.FPadTop;
+    Ost.PadBottom = S.FPadBottom;
+    Ost.PadLeft = S.FPadLeft;
+    Ost.PadRight = S.FPadRight;
+    if (!Ost.VideoResample)
+      if (!(Ost.TempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
+        throw FFMpegException("avpicture_alloc fail");
+  }
+  if (Ost.VideoResample) {
+    if (!(Ost.TempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
+      throw FFMpegException("Cannot allocate temp picture, check pix fmt");
+    int64_t Flags = S.FSwsFlags;
+    if (LibAVUtil::av_opt_get_int(S.FScaleOptions.get(), "sws_flags", 0, &Flags) >= 0)
+      S.FSwsFlags = static_cast<int>(Flags);
+    // A source that tells its picture format only when decoding gets
+    // its scaler with the first picture.
+    const bool Known = Format != AV_PIX_FMT_NONE && Width > 0 && Height > 0;
+    if (Known)
+      Ost.ScaleContext.reset(LibSwScale::sws_getContext(
+          Width - S.FCropLeft - S.FCropRight, Height - S.FCropTop - S.FCropBottom, Format,
+          Enc->width - S.FPadLeft - S.FPadRight, Enc->height - S.FPadTop - S.FPadBottom, Enc->pix_fmt,
+          S.FSwsFlags, nullptr, nullptr, nullptr));
+    if (Known && !Ost.ScaleContext) throw FFMpegException("Cannot get resampling context");
   }
 }
 

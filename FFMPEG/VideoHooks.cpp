@@ -94,11 +94,10 @@ AVFrame *TVideoHooks::Writable(AVFrame *Picture) {
   // still holds: such a picture is copied, never changed.
   if (LibAVUtil::av_frame_is_writable(Picture)) return Picture;
   if (!ReusePicture(FWork, static_cast<AVPixelFormat>(Picture->format), Picture->width, Picture->height) ||
-      LibAVUtil::av_frame_copy(FWork.get(), Picture) < 0) {
+      LibAVUtil::av_frame_copy(FWork.get(), Picture) < 0 || !CopyPictureProps(FWork.get(), Picture)) {
     FTask.Log(0, "hook buf malloc error.");
     return nullptr;
   }
-  LibAVUtil::av_frame_copy_props(FWork.get(), Picture);
   return FWork.get();
 }
 

@@ -1,7 +1,7 @@
 // The video path of a run: pre-processing each decoded picture once
-// (deinterlacing), then for every output it feeds: how many times it is
-// written (dropped, once, or repeated) to keep the output in step with the
-// input clock, cropping, scaling, padding and encoding.
+// (deinterlacing, turning it upright), then for every output it feeds: how
+// many times it is written (dropped, once, or repeated) to keep the output
+// in step with the input clock, cropping, scaling, padding and encoding.
 //
 // Keeping a frame rate, every output frame slot shows the picture whose time
 // has come: a picture takes the slot nearest its time, and the slots up to
@@ -46,18 +46,25 @@ int64_t SlotOf(double Position) { return static_cast<int64_t>(std::floor(Positio
 }  // namespace
 
 AVFrame *TTranscoder::PreprocessVideo(TInputStream &Ist, AVFrame *Picture) {
-  if (!FState.FDeinterlace) return Picture;
-  if (!ReusePicture(Ist.WorkPicture, static_cast<AVPixelFormat>(Picture->format), Picture->width,
-                    Picture->height)) {
-    FTask.Log(0, "hook buf malloc error.");
-    return Picture;
+  if (FState.FDeinterlace) {
+    if (!ReusePicture(Ist.WorkPicture, static_cast<AVPixelFormat>(Picture->format), Picture->width,
+                      Picture->height))
+      FTask.Log(0, "hook buf malloc error.");
+    else if (!DeinterlacePicture(Picture, Ist.WorkPicture.get()) ||
+             !CopyPictureProps(Ist.WorkPicture.get(), Picture))
+      FTask.Log(0, "deinterlace error.");
+    else
+      Picture = Ist.WorkPicture.get();
   }
-  if (!DeinterlacePicture(Picture, Ist.WorkPicture.get())) {
-    FTask.Log(0, "deinterlace error.");
-    return Picture;
-  }
-  LibAVUtil::av_frame_copy_props(Ist.WorkPicture.get(), Picture);
-  return Ist.WorkPicture.get();
+  // Turned after deinterlacing, whose fields are rows of the stored
+  // picture. Outputs sized for the turned picture must not get the stored
+  // one: a picture that cannot be turned ends the run.
+  if (Ist.Rotation == 0) return Picture;
+  if (!RotatePicture(Picture, Ist.TurnedPicture, Ist.Rotation, Ist.TurnScratch))
+    throw FFMpegException(
+        Format("Cannot turn the pictures of input stream #%d.%d upright (%s)", Ist.FileIndex, Ist.StreamIndex,
+               LibAVUtil::av_get_pix_fmt_name(static_cast<AVPixelFormat>(Picture->format))));
+  return Ist.TurnedPicture.get();
 }
 
 int TTranscoder::VideoOut(TOutputStream &Ost, TInputStream &Ist, AVFrame *Picture) {

@@ -25,6 +25,10 @@ constexpr int kAllColumns = 1 + SubItemCount;
 
 int Column(TSubItem Index) { return 1 + Index; }
 
+// What a row keeps of its file without showing it, in the caption's item:
+// the display aspect (Qt::UserRole) and the rotation.
+constexpr int RotationRole = Qt::UserRole + 1;
+
 }  // namespace
 
 TFileListView::TFileListView(QWidget *Parent) : QTreeWidget(Parent) {
@@ -84,6 +88,12 @@ double TFileListView::DisplayAspect(int Row) const {
 
 void TFileListView::SetDisplayAspect(int Row, double Aspect) {
   topLevelItem(Row)->setData(0, Qt::UserRole, Aspect);
+}
+
+int TFileListView::Rotation(int Row) const { return topLevelItem(Row)->data(0, RotationRole).toInt(); }
+
+void TFileListView::SetRotation(int Row, int Degrees) {
+  topLevelItem(Row)->setData(0, RotationRole, Degrees);
 }
 
 bool TFileListView::Checked(int Row) const { return topLevelItem(Row)->checkState(0) == Qt::Checked; }

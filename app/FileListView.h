@@ -32,6 +32,10 @@ class TFileListView : public QTreeWidget {
   // not square, else 0; kept with the row, not shown.
   double DisplayAspect(int Row) const;
   void SetDisplayAspect(int Row, double Aspect);
+  // The quarter turn clockwise (0, 90, 180, 270) the row's picture is shown
+  // with; kept with the row, not shown.
+  int Rotation(int Row) const;
+  void SetRotation(int Row, int Degrees);
   bool Checked(int Row) const;
   void SetChecked(int Row, bool Checked);
   void SetAllChecked(bool Checked);

@@ -292,6 +292,7 @@ void TForm1::BMDThread1Start(QObject *, TBMDExecuteThread *, void *&) {
         Row = ListView1->AddRow(File, {ToQString(Texts.VideoSize), ToQString(Texts.FrameRate),
                                        ToQString(Texts.Duration), OutputExtension()});
         ListView1->SetDisplayAspect(Row, Texts.DisplayAspect);
+        ListView1->SetRotation(Row, Texts.Rotation);
         Probe.CloseFile();
       } else {
         Row = ListView1->AddRow(File, {"", "", "", "", "Error", "", ""});
@@ -318,6 +319,8 @@ std::string TForm1::RowCaption(int Row) const { return ListView1->Caption(Row).t
 std::string TForm1::RowVideoSize(int Row) const { return ListView1->SubItem(Row, siVideoSize).toStdString(); }
 
 double TForm1::RowDisplayAspect(int Row) const { return ListView1->DisplayAspect(Row); }
+
+int TForm1::RowRotation(int Row) const { return ListView1->Rotation(Row); }
 
 void TForm1::SetRowProgress(int Row, const std::string &Text) {
   ListView1->SetSubItem(Row, siProgress, ToQString(Text));

@@ -157,6 +157,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   std::string RowCaption(int Row) const override;
   std::string RowVideoSize(int Row) const override;
   double RowDisplayAspect(int Row) const override;
+  int RowRotation(int Row) const override;
   void SetRowProgress(int Row, const std::string &Text) override;
   void SetRowFrames(int Row, const std::string &Text) override;
   void ClearRowTexts() override;

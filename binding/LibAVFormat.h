@@ -30,6 +30,8 @@ extern "C" {
   X(av_guess_sample_aspect_ratio)     \
   X(avformat_alloc_output_context2)   \
   X(avformat_new_stream)              \
+  X(av_stream_get_side_data)          \
+  X(av_stream_new_side_data)          \
   X(avformat_query_codec)             \
   X(av_codec_get_id)                  \
   X(av_codec_get_tag)                 \

@@ -1,5 +1,6 @@
 // Run-time binding of libavutil: logging, memory, rationals, dictionaries,
-// options, parsing, frames, images, samples, channel layouts and fifos.
+// options, parsing, frames, images, samples, channel layouts, fifos and
+// display matrices.
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/display.h>
 #include <libavutil/fifo.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
@@ -86,6 +88,8 @@ extern "C" {
   X(av_frame_is_writable)           \
   X(av_frame_copy)                  \
   X(av_frame_copy_props)            \
+  X(av_frame_new_side_data)         \
+  X(av_frame_remove_side_data)      \
   X(av_image_alloc)                 \
   X(av_image_copy)                  \
   X(av_image_fill_max_pixsteps)     \
@@ -119,7 +123,8 @@ extern "C" {
   X(av_fifo_drain2)                 \
   X(av_fifo_grow2)                  \
   X(av_fifo_reset2)                 \
-  X(av_fifo_freep2)
+  X(av_fifo_freep2)                 \
+  X(av_display_rotation_get)
 
 namespace LibAVUtil {
 

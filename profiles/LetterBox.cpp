@@ -28,9 +28,10 @@ int Even(double Value) { return std::max(2, 2 * static_cast<int>(std::lround(Val
 
 }  // namespace
 
-bool RowPicture(const std::string &VideoSize, double DisplayAspect, TSourcePicture &Picture) {
+bool RowPicture(const std::string &VideoSize, double DisplayAspect, int Rotation, TSourcePicture &Picture) {
   if (!ReadSize(VideoSize, Picture.Width, Picture.Height)) return false;
   Picture.DisplayAspect = DisplayAspect;
+  Picture.Turned = Rotation == 90 || Rotation == 270;
   return true;
 }
 

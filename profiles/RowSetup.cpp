@@ -1,9 +1,11 @@
 #include "RowSetup.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "LetterBox.h"
 #include "ModernSettings.h"
 #include "OutputNaming.h"
 #include "ProfileSettings.h"
@@ -63,6 +65,18 @@ TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, st
   return Options;
 }
 
+TOutputOptions RowConversionOptions(const TProfileForm &Form, int VolumePosition,
+                                    const std::string &VideoSize, double DisplayAspect, int Rotation,
+                                    bool LetterBox) {
+  TSourcePicture Picture;
+  const bool HasPicture = RowPicture(VideoSize, DisplayAspect, Rotation, Picture);
+  TOutputOptions Options =
+      RowOutputOptions(Form, VolumePosition, VideoSize, HasPicture ? Picture.DisplayAspect : 0);
+  if (HasPicture && (LetterBox || (Picture.Turned && !Options.FrameSize.empty())))
+    ApplyLetterBox(Options, Picture, Form.ComboAspectRatio.ItemIndex <= 0);
+  return Options;
+}
+
 std::string FrameRateText(int Numerator, int Denominator) {
   if (Denominator == 0) return " ";
   // Two decimals, ties to even, shortest form: 29.97, 23.98, 25.
@@ -85,16 +99,20 @@ std::string DurationText(int64_t Microseconds) {
   return Text;
 }
 
-TFileRowTexts FileRowTexts(const TAVProbe &Probe) {
+TFileRowTexts FileRowTexts(const TAVProbe &Probe, bool Turned) {
   TFileRowTexts Texts;
   if (Probe.VideoStreamCount() > 0) {
     TAVVideoStreamInfo Video;
     Probe.GetVideoStreamInfo(Video);
-    Texts.VideoSize = std::to_string(Video.Width) + "x" + std::to_string(Video.Height);
+    Texts.Rotation = Turned ? std::max(Video.Rotation, 0) : 0;
+    const bool Quarter = Texts.Rotation == 90 || Texts.Rotation == 270;
+    const int Width = Quarter ? Video.Height : Video.Width, Height = Quarter ? Video.Width : Video.Height;
+    Texts.VideoSize = std::to_string(Width) + "x" + std::to_string(Height);
     Texts.FrameRate = FrameRateText(Video.FrameRateNum, Video.FrameRateDen);
-    if (Video.Width > 0 && Video.Height > 0 && Video.AspectRatio > 0) {
-      const double Shape = static_cast<double>(Video.Width) / Video.Height;
-      if (std::abs(Video.AspectRatio / Shape - 1) > 1e-3) Texts.DisplayAspect = Video.AspectRatio;
+    if (Width > 0 && Height > 0 && Video.AspectRatio > 0) {
+      const double Aspect = Quarter ? 1 / Video.AspectRatio : Video.AspectRatio;
+      const double Shape = static_cast<double>(Width) / Height;
+      if (std::abs(Aspect / Shape - 1) > 1e-3) Texts.DisplayAspect = Aspect;
     }
   }
   TAVFileInfo File;

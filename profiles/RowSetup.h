@@ -1,7 +1,7 @@
 // What every front end does the same when it sets a file up for conversion:
 // the volume bar's values, the output options of a row (the profile's
-// settings completed with volume and aspect ratio), and the texts a probed
-// file shows in a file list.
+// settings completed with volume, aspect ratio and letterbox), and the texts
+// a probed file shows in a file list.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +30,23 @@ int VolumeValue(int Position);
 TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, std::string_view VideoSizeText,
                                 double DisplayAspect = 0);
 
+// The output options a row is converted with, in every front end:
+// RowOutputOptions for the row's picture (its "Video Size" text, display
+// aspect and rotation as TFileRowTexts has them), then the letterbox where
+// LetterBox asks for it, and for a picture shown a quarter turn wherever a
+// frame size is set: a clip shot upright keeps its shape inside a frame of
+// the other orientation, with black bars at its sides, rather than being
+// stretched into it. Without a frame size the engine takes the source's,
+// which turns with the picture.
+TOutputOptions RowConversionOptions(const TProfileForm &Form, int VolumePosition,
+                                    const std::string &VideoSize, double DisplayAspect, int Rotation,
+                                    bool LetterBox);
+
 // The texts a file list shows for a probed file: picture size ("640x480"),
 // frame rate ("29.97") and duration ("01:02:05", "Unknown"). Files without
-// video get a single blank for the first two.
+// video get a single blank for the first two. The picture is described as
+// it is shown: a clip stored 1280x720 and shown a quarter turn is
+// "720x1280".
 struct TFileRowTexts {
   std::string VideoSize = " ";
   std::string FrameRate = " ";
@@ -41,8 +55,13 @@ struct TFileRowTexts {
   // where its pixels are not square, else 0. A 720x576 picture meant for
   // 16:9 gives 1.7778 where its size alone says 1.25.
   double DisplayAspect = 0;
+  // Not shown: the quarter turn clockwise (0, 90, 180, 270) the picture is
+  // shown with.
+  int Rotation = 0;
 };
-TFileRowTexts FileRowTexts(const TAVProbe &Probe);
+// Turned false describes the pictures as stored, for conversions that
+// leave them so (the engine's "autorotate=0").
+TFileRowTexts FileRowTexts(const TAVProbe &Probe, bool Turned = true);
 std::string FrameRateText(int Numerator, int Denominator);
 std::string DurationText(int64_t Microseconds);
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -146,6 +147,18 @@ bool WritableFolder(const std::string &Folder) {
          access(Folder.c_str(), W_OK | X_OK) == 0;
 }
 
+// Whether the engine turns pictures upright with these option lines: the
+// last "autorotate" line decides, as in the engine.
+bool TurnsPictures(const std::vector<std::string> &Lines) {
+  bool On = true;
+  for (const std::string &Line : Lines) {
+    const size_t Equal = Line.find('=');
+    if (Line.compare(0, Equal, "autorotate") != 0) continue;
+    On = Equal == std::string::npos || std::strtol(Line.c_str() + Equal + 1, nullptr, 10) != 0;
+  }
+  return On;
+}
+
 TLogLevel LevelNamed(const std::string &Name) {
   if (Name == "quiet") return llQuiet;
   if (Name == "info") return llInfo;
@@ -267,8 +280,10 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
 
   // Each file becomes a task as the window sets a row up: the source, then
   // the profile's settings with volume and aspect, into an output name no
-  // other file of the batch has.
+  // other file of the batch has. The row describes the picture as the
+  // engine will have it: turned upright unless the lines say otherwise.
   const int Volume = Command.Volume.value_or(DefaultVolumePosition);
+  const bool Turned = TurnsPictures(Command.Options);
   std::string Extra = "threads=" + std::to_string(Share.ThreadsPerTask) + "\n";
   for (const std::string &Line : Command.Options) Extra += Line + "\n";
   std::pmr::set<std::string_view> Reserved(&Batch.Texts);  // under Batch.Lock
@@ -276,7 +291,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
     TFFmpegVCL &Component = *Slot.Component;
     TFileState &F = Batch.Files[File];
     TFileRowTexts Row;
-    if (Probe.LoadFile(F.Input, "")) Row = FileRowTexts(Probe);
+    if (Probe.LoadFile(F.Input, "")) Row = FileRowTexts(Probe, Turned);
     Probe.CloseFile();
     {
       std::lock_guard Guard(Batch.Lock);
@@ -304,7 +319,8 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
                         [&Reserved](const std::string &Name) { return Reserved.count(Name) > 0; })))
                     .first;
     }
-    TOutputOptions Options = RowOutputOptions(Form, Volume, Row.VideoSize, Row.DisplayAspect);
+    TOutputOptions Options =
+        RowConversionOptions(Form, Volume, Row.VideoSize, Row.DisplayAspect, Row.Rotation, false);
     Options.ExtOptions += Extra;
     Options.TimeRanges = Command.HookRanges;
     if (!Component.SetTaskOutput(0, std::string(Output), &Options)) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "LetterBox.h"
 #include "OutputNaming.h"
 #include "RowSetup.h"
 
@@ -124,14 +123,11 @@ bool TConversionRun::SetUpRow(bool &TaskMade) {
   TaskMade = true;
 
   // The source's picture as the row shows it: the shape "Original" keeps
-  // where its pixels are not square, and the size the letterbox fits.
-  const std::string VideoSize = FWindow.RowVideoSize(FCurrentRow);
-  TSourcePicture Picture;
-  const bool HasPicture = RowPicture(VideoSize, FWindow.RowDisplayAspect(FCurrentRow), Picture);
-  TOutputOptions Options = RowOutputOptions(*Choices.Profile, Choices.VolumePosition, VideoSize,
-                                            HasPicture ? Picture.DisplayAspect : 0);
-  if (Choices.LetterBox && HasPicture)
-    ApplyLetterBox(Options, Picture, Choices.Profile->ComboAspectRatio.ItemIndex <= 0);
+  // where its pixels are not square, the size the letterbox fits, and
+  // whether it is shown turned.
+  TOutputOptions Options = RowConversionOptions(
+      *Choices.Profile, Choices.VolumePosition, FWindow.RowVideoSize(FCurrentRow),
+      FWindow.RowDisplayAspect(FCurrentRow), FWindow.RowRotation(FCurrentRow), Choices.LetterBox);
   if (!FEngine.SetTaskOutput(Index, Output, Options)) {
     FWindow.SetRowProgress(FCurrentRow, "Fail");
     FEngine.RemoveTask(Index);

@@ -40,6 +40,9 @@ class TRunWindow {
   // The display aspect the row's file was probed with where its pixels are
   // not square, else 0.
   virtual double RowDisplayAspect(int Row) const = 0;
+  // The quarter turn clockwise (0, 90, 180, 270) the row's picture is shown
+  // with; its "Video Size" is that of the turned picture.
+  virtual int RowRotation(int Row) const = 0;
   virtual void SetRowProgress(int Row, const std::string &Text) = 0;
   virtual void SetRowFrames(int Row, const std::string &Text) = 0;
   // Empties "Progress" and "Frames" of every row.

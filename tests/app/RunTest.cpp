@@ -400,7 +400,8 @@ class RunTest : public QObject {
   }
 
   // "LetterBox" keeps a 16:9 picture's shape in a 4:3 frame with black bars
-  // above and below; "None" fills the frame.
+  // above and below; "None" fills the frame, except with a clip shot upright,
+  // whose row shows it turned and which keeps its shape either way.
   void LetterBoxKeepsTheShape() {
     for (const bool LetterBox : {true, false}) {
       init();
@@ -421,6 +422,16 @@ class RunTest : public QObject {
       for (int Row : {0, 10, 27, 212, 230, 239}) QCOMPARE(Black(Row), LetterBox);
       for (int Row : {34, 120, 205}) QVERIFY(!Black(Row));
     }
+    init();
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "AVI - Audio Video Interleave (*.avi)",
+                           {QString::fromStdString(MediaClips().Portrait)});
+    QCOMPARE(Form.ListView1->SubItem(0, siVideoSize), QString("180x320"));
+    Form.ComboVideoSize->setCurrentIndex(Form.ComboVideoSize->findText("320 x 240 (VGA)"));
+    ConvertAll(Form);
+    const TProbedFile Probed = ProbeFile(Out.filePath("portrait.avi").toStdString());
+    QCOMPARE(Number(Probed.Stream("video"), "width"), 320.0);
+    QCOMPARE(QString::fromStdString(Probed.Stream("video")->at("display_aspect_ratio")), QString("4:3"));
   }
 
   // "Original" keeps the shape a picture of non-square pixels is shown with,

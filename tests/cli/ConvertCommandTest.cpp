@@ -126,6 +126,35 @@ TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
   EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
 }
 
+// A clip shot upright (stored 320x180) keeps its shape: turned upright into
+// the profile's frame with bars at its sides (shown 4:3, not stretched to
+// its own 9:16), or with autorotate=0 left as stored, with the stored
+// shape and the display matrix that turns it.
+TEST_F(ConvertCommand, ClipShotUprightKeepsItsShape) {
+  struct Row {
+    std::string Arguments;
+    int Width, Height;
+    const char *Shape;  // display aspect ratio
+    double Rotation;    // of the display matrix; -1: none
+  } Rows[] = {
+      {"-p 'PSP Video (*.mp4)' --size '320 x 240'", 320, 240, "4:3", -1},
+      {"-p 'MP4 - MPEG4 Video (*.mp4)' --option autorotate=0", 320, 180, "16:9", -90},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Arguments);
+    const TCommandResult Result =
+        Convert(R.Arguments + " --overwrite -o " + Quoted(Temp.Path()) + " " + Quoted(Clips.Portrait));
+    ASSERT_EQ(Result.Status, 0) << Result.Output;
+    const TProbedFile P = ProbeFile(Temp.File("portrait.mp4"));
+    const auto *Video = P.Stream("video");
+    ASSERT_NE(Video, nullptr);
+    EXPECT_EQ(Number(Video, "width"), R.Width);
+    EXPECT_EQ(Number(Video, "height"), R.Height);
+    EXPECT_EQ(Video->at("display_aspect_ratio"), R.Shape);
+    EXPECT_EQ(Number(Video, "side_data_list.side_data.0.rotation"), R.Rotation);
+  }
+}
+
 TEST_F(ConvertCommand, SeveralJobsReportInTheOrderGiven) {
   const TCommandResult R =
       Convert("-p 3 -o " + Quoted(Temp.Path()) + " --jobs 2 " + Quoted(Clips.TenSeconds) + " " +

@@ -1,8 +1,10 @@
 // Profiles on sources that used to come out wrong: a time base whose terms
 // the MPEG-4 family cannot hold, pictures with non-square pixels under
-// "Original", and surround sound for players that take two channels. Each
-// row is set up as the conversion queue does it.
+// "Original", clips shot upright on a phone, and surround sound for players
+// that take two channels. Each row is set up as the conversion queue does
+// it.
 #include "ConversionFixture.h"
+#include "PictureCheck.h"
 #include "ProfileCatalogue.h"
 #include "ProfileOptions.h"
 #include "ProfileSettings.h"
@@ -22,13 +24,13 @@ TProfileForm FormFor(std::string_view Profile) {
 }
 
 // Converts Source as a row of the queue would: probed, then the profile's
-// options with volume and aspect.
+// options with volume, aspect and (for turned pictures) the letterbox.
 TConversion ConvertRow(const std::string &Source, const std::string &Target, const TProfileForm &Form) {
   TAVProbe Probe;
   TFileRowTexts Row;
   if (Probe.LoadFile(Source, "")) Row = FileRowTexts(Probe);
-  const TOutputOptions Options =
-      RowOutputOptions(Form, DefaultVolumePosition, Row.VideoSize, Row.DisplayAspect);
+  const TOutputOptions Options = RowConversionOptions(Form, DefaultVolumePosition, Row.VideoSize,
+                                                      Row.DisplayAspect, Row.Rotation, false);
   return Convert(Source, Target, [&](TInputOptions &, TOutputOptions &O) {
     const std::string Name = O.FileName;
     O = Options;
@@ -86,6 +88,65 @@ TEST_F(ProfileFidelity, OriginalAspectKeepsTheShapeOfNonSquarePixels) {
     ASSERT_EQ(std::sscanf(Video->at("sample_aspect_ratio").c_str(), "%d:%d", &SarNum, &SarDen), 2);
     const double Display = Number(Video, "width") * SarNum / SarDen / Number(Video, "height");
     EXPECT_NEAR(Display, 16.0 / 9, 0.01);
+  }
+}
+
+// A phone's clip shot upright (stored 320x180 lying on its side, a white
+// box in the stored top-left corner) comes out upright, without a display
+// matrix: the frame turns with the picture under "Original Video Size", and
+// a fixed landscape frame gets the turned picture in its middle with black
+// bars at its sides, never stretched.
+TEST_F(ProfileFidelity, ClipShotUprightComesOutUpright) {
+  struct TSpot {
+    int X, Y, Width, Height;
+    double Luma;  // the average there, within 12: white box 235, grey 126, black bars 8 (0 to 16)
+  };
+  struct Row {
+    const char *Profile, *Size;  // the "Video Size" choice
+    int Width, Height;
+    const char *Shape;  // display aspect ratio
+    std::vector<TSpot> Spots;
+  } Rows[] = {
+      {"MP4 - MPEG4 Video (*.mp4)",
+       "Original Video Size",
+       180,
+       320,
+       "9:16",
+       {{150, 8, 24, 48, 235}, {6, 8, 24, 48, 126}, {6, 264, 24, 48, 126}}},
+      // The picture 136x240 from column 92: the box at its top right.
+      {"PSP Video (*.mp4)",
+       "320 x 240",
+       320,
+       240,
+       "4:3",
+       {{0, 0, 88, 240, 8},
+        {232, 0, 88, 240, 8},
+        {206, 4, 16, 36, 235},
+        {98, 4, 16, 36, 126},
+        {98, 200, 120, 36, 126}}},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Profile);
+    TProfileForm Form = FormFor(R.Profile);
+    Form.ComboVideoSize.Select(R.Size);
+    ASSERT_EQ(Form.ComboVideoSize.Text(), R.Size);
+    const std::string Target = Out(std::string("upright-") + std::to_string(R.Width) + ".mp4");
+    const TConversion C = ConvertRow(Clips.Portrait, Target, Form);
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const TProbedFile P = ProbeFile(Target);
+    const auto *Video = P.Stream("video");
+    ASSERT_NE(Video, nullptr);
+    EXPECT_EQ(Number(Video, "width"), R.Width);
+    EXPECT_EQ(Number(Video, "height"), R.Height);
+    EXPECT_EQ(Video->at("display_aspect_ratio"), R.Shape);
+    EXPECT_EQ(Video->count("side_data_list.side_data.0.side_data_type"), 0u) << "no display matrix";
+    for (const TSpot &S : R.Spots) {
+      const auto Frames =
+          FrameSignalStats(Target, "crop=" + std::to_string(S.Width) + ":" + std::to_string(S.Height) + ":" +
+                                       std::to_string(S.X) + ":" + std::to_string(S.Y));
+      ASSERT_FALSE(Frames.empty());
+      EXPECT_NEAR(Frames[0].at("YAVG"), S.Luma, 12) << "at " << S.X << "," << S.Y;
+    }
   }
 }
 

@@ -179,6 +179,7 @@ TEST_F(Probe, VideoStreamInfoOfEachClip) {
     float Aspect;
     const char *Codec, *Language;
     double DurationSeconds;  // < 0: unknown
+    int Rotation = 0;
   } Rows[] = {
       {Clips.VideoAudio, 320, 240, 25, 1, 4.0f / 3, "mpeg4", "und", 2.0},
       {Clips.VideoOnly, 160, 120, 30000, 1001, 4.0f / 3, "mpeg4", "", 1.0},
@@ -186,6 +187,8 @@ TEST_F(Probe, VideoStreamInfoOfEachClip) {
       {Clips.Subtitled, 160, 120, 25, 1, 4.0f / 3, "mpeg4", "fre", -1},
       {Clips.UnknownDuration, 160, 120, 25, 1, 4.0f / 3, "mpeg4", "", -1},
       {Clips.RawH264, 160, 120, 25, 1, 4.0f / 3, "h264", "", -1},
+      // Stored size and shape; the rotation says how it is shown.
+      {Clips.Portrait, 320, 180, 25, 1, 16.0f / 9, "h264", "und", 1.0, 90},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.File);
@@ -200,6 +203,7 @@ TEST_F(Probe, VideoStreamInfoOfEachClip) {
     EXPECT_EQ(Text(Info.CodecName.data()), R.Codec);
     EXPECT_EQ(Text(Info.Language.data()), R.Language);
     EXPECT_EQ(Info.PixelFormat, AV_PIX_FMT_YUV420P);
+    EXPECT_EQ(Info.Rotation, R.Rotation);
     if (R.DurationSeconds < 0) {
       EXPECT_EQ(Info.DurationUS, -1);
     } else {

@@ -41,6 +41,40 @@ TEST(RowSetup, RowOptionsAddVolumeAndAspectToTheProfile) {
   EXPECT_EQ(RowOutputOptions(Form, 10, "").AudioVolume, 600);
 }
 
+// A picture shown a quarter turn keeps its shape inside a frame size the
+// profile or the user set (bars at its sides), letterbox chosen or not;
+// without a frame size the engine's turned source size is the frame. Other
+// pictures get the letterbox only when it is chosen.
+TEST(RowSetup, TurnedPicturesKeepTheirShapeInAFixedFrame) {
+  TProfileForm Form;
+  FillOutputFormatList(Form.ComboOutputFormat);
+  Form.ComboOutputFormat.Select("AVI - Audio Video Interleave (*.avi)");
+  ASSERT_TRUE(ChangeOutputFormat(Form));
+  struct Row {
+    const char *Choice, *Size;
+    int Rotation;
+    bool LetterBox;
+    const char *FrameSize;
+    int PadLeft, PadRight, PadTop;  // -1: none set
+  } Rows[] = {
+      {"640 x 480", "720x1280", 90, false, "270x480", 184, 186, 0},
+      {"640 x 480", "720x1280", 270, true, "270x480", 184, 186, 0},
+      {"Original Video Size", "720x1280", 90, false, "", -1, -1, -1},
+      {"640 x 480", "1280x720", 180, false, "640x480", -1, -1, -1},
+      {"640 x 480", "1280x720", 0, true, "640x360", 0, 0, 60},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(std::string(R.Choice) + " " + R.Size + " " + std::to_string(R.Rotation));
+    Form.ComboVideoSize.Select(R.Choice);
+    const TOutputOptions Options =
+        RowConversionOptions(Form, DefaultVolumePosition, R.Size, 0, R.Rotation, R.LetterBox);
+    EXPECT_EQ(Options.FrameSize, R.FrameSize);
+    EXPECT_EQ(Options.PadLeft, R.PadLeft);
+    EXPECT_EQ(Options.PadRight, R.PadRight);
+    EXPECT_EQ(Options.PadTop, R.PadTop);
+  }
+}
+
 TEST(RowSetup, FileListTexts) {
   struct RateRow {
     int Num, Den;

@@ -21,6 +21,7 @@ struct TRow {
   std::string VideoSize;
   bool Checked;
   double DisplayAspect = 0;
+  int Rotation = 0;
   std::string Progress, Frames;
 };
 
@@ -49,6 +50,7 @@ class TFakeWindow : public TRunWindow {
   std::string RowCaption(int Row) const override { return Rows.at(Row).Caption; }
   std::string RowVideoSize(int Row) const override { return Rows.at(Row).VideoSize; }
   double RowDisplayAspect(int Row) const override { return Rows.at(Row).DisplayAspect; }
+  int RowRotation(int Row) const override { return Rows.at(Row).Rotation; }
   void SetRowProgress(int Row, const std::string &Text) override { Rows.at(Row).Progress = Text; }
   void SetRowFrames(int Row, const std::string &Text) override { Rows.at(Row).Frames = Text; }
   void ClearRowTexts() override {
@@ -404,6 +406,14 @@ TEST(ConversionRun, RowOutputOptions) {
   Wide.RunToEnd();
   ASSERT_EQ(Wide.Engine.Outputs.size(), 1u);
   EXPECT_EQ(Wide.Engine.Outputs[0].FrameAspectRatio, "1.7778");
+  // A picture shown turned keeps its shape in the profile's frame, letterbox chosen or not.
+  TRunUnderTest Phone({TRow("/clips/phone.mp4", "720x1280", true)});
+  Phone.Window.Rows[0].Rotation = 90;
+  Phone.Window.Profile.ComboVideoSize.Select("640 x 480");
+  Phone.RunToEnd();
+  ASSERT_EQ(Phone.Engine.Outputs.size(), 1u);
+  EXPECT_EQ(Phone.Engine.Outputs[0].FrameSize, "270x480");
+  EXPECT_EQ(Phone.Engine.Outputs[0].PadLeft, 184);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "MediaCheck.h"
 #include "TestEnvironment.h"
 
 namespace korvane::test {
@@ -16,7 +17,7 @@ namespace {
 
 // Bump when the clips change, so that clips made by an earlier build are
 // made anew.
-constexpr const char *ClipsVersion = "clips-6.ready";
+constexpr const char *ClipsVersion = "clips-7.ready";
 
 std::string Quoted(const std::string &Path) { return "'" + Path + "'"; }
 
@@ -51,6 +52,7 @@ TMediaClips ClipNames(const std::string &Folder) {
   C.SweepVideo = Folder + "/sweep-video.avi";
   C.SweepAudio = Folder + "/sweep-audio.wav";
   C.LongHD = Folder + "/long-hd.avi";
+  C.Portrait = Folder + "/portrait.mp4";
   for (const char *Format : {"yuv444p", "yuv420p10le", "rgba", "gray", "yuv422p"})
     C.PixelFormats.emplace_back(Format, Folder + "/pixels-" + Format + ".mkv");
   return C;
@@ -142,6 +144,21 @@ void MakeClips(const TMediaClips &C) {
       "-f lavfi -i testsrc=size=1280x720:rate=25:duration=30 -f lavfi -i sine=duration=30 -c:v mpeg4 -q:v 8 "
       "-c:a libmp3lame " +
       Quoted(C.LongHD));
+  // The 5.1 program writes a display matrix only when copying, and reads
+  // the "rotate" value as the matrix's counter-clockwise angle: 270 gives
+  // the quarter turn clockwise that phones write.
+  const std::string Lying = C.Folder + "/lying.mp4";
+  Make(
+      "-f lavfi -i color=gray:size=320x180:rate=25:duration=1,drawbox=x=0:y=0:w=64:h=36:color=white:t=fill "
+      "-f lavfi -i sine=duration=1 -ac 2 -c:v libx264 -pix_fmt yuv420p -preset ultrafast -c:a aac " +
+      Quoted(Lying));
+  Make("-i " + Quoted(Lying) + " -c copy -metadata:s:v:0 rotate=270 " + Quoted(C.Portrait));
+  std::filesystem::remove(Lying);
+  // Every test of the clip means nothing without its matrix: checked here.
+  const std::string Probe =
+      "ffprobe -v error -select_streams v -show_entries stream_side_data=rotation -of csv=p=0 ";
+  const std::string Rotation = RunCommand(Probe + Quoted(C.Portrait)).Output;
+  if (Rotation.rfind("-90", 0) != 0) throw std::runtime_error("ffmpeg wrote no display matrix: " + Rotation);
   for (const auto &[Format, File] : C.PixelFormats)
     Make("-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 -pix_fmt " + Format + " -c:v ffv1 " +
          Quoted(File));

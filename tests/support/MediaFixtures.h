@@ -33,6 +33,11 @@ struct TMediaClips {
   std::string SweepVideo;       // 5 s, 640x480 at 25 fps MPEG-4 + PCM stereo 44.1 kHz, AVI
   std::string SweepAudio;       // 5 s of PCM stereo 44.1 kHz, WAV
   std::string LongHD;           // 30 s, 1280x720 at 25 fps MPEG-4 + MP3: takes seconds to convert
+  // 1 s, 320x180 at 25 fps H.264 + AAC, MP4, as a phone stores a clip shot
+  // upright: lying on its side, with a display matrix that turns it a
+  // quarter turn clockwise (ffprobe: rotation -90). Grey, with a white
+  // 64x36 box in the top-left corner of the stored picture.
+  std::string Portrait;
   // Lossless pictures of 160x120 in unusual pixel formats, by format name.
   std::vector<std::pair<std::string, std::string>> PixelFormats;
 };

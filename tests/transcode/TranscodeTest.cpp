@@ -19,6 +19,8 @@ TEST_F(Conversions, StreamCopyRemuxesWithoutTouchingTheStreams) {
       {Clips.Subtitled, "remux-text.mp4", "scodec=mov_text", {"mpeg4", "mp2", "mov_text"}},
       {Clips.Subtitled, "remux.mkv", "", {"mpeg4", "mp2", "ass"}},
       {Clips.VideoAudio, "copy.mkv", "", {"mpeg4", "aac"}},
+      // Copied pictures of a clip shot upright keep the matrix that turns them.
+      {Clips.Portrait, "copy-portrait.mp4", "", {"h264", "aac"}},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.Target);
@@ -35,6 +37,7 @@ TEST_F(Conversions, StreamCopyRemuxesWithoutTouchingTheStreams) {
     for (size_t I = 0; I < R.Codecs.size(); ++I) EXPECT_EQ(P.Streams[I].at("codec_name"), R.Codecs[I]);
     const auto *Video = P.Stream("video");
     EXPECT_EQ(Number(Video, "nb_read_frames"), R.Source == Clips.VideoAudio ? 50 : 25);
+    EXPECT_EQ(Number(Video, "side_data_list.side_data.0.rotation"), R.Source == Clips.Portrait ? -90 : -1);
     EXPECT_EQ(DecodeErrors(Out(R.Target)), "");
   }
 }

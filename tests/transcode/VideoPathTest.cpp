@@ -1,6 +1,10 @@
 // The video path: frames dropped and repeated to follow the input clock,
 // cropping, padding, odd sizes, deinterlacing and unusual pixel formats.
+#include <cstring>
+
 #include "ConversionFixture.h"
+#include "PictureCheck.h"
+#include "PictureOps.h"
 
 namespace korvane::test {
 namespace {
@@ -149,6 +153,117 @@ TEST_F(VideoPath, DeinterlaceBlendsTheSecondField) {
     } else {
       EXPECT_EQ(Even, 0);
       EXPECT_EQ(Odd, 255);
+    }
+  }
+}
+
+// "autorotate=0" leaves the pictures of a clip shot upright as they are
+// stored, given before the input is opened or after: the output keeps the
+// stored size and the display matrix, so it still plays upright (as the
+// ffmpeg program shows it, the stored top-left corner at the top right).
+TEST_F(VideoPath, AutoRotateOffKeepsThePicturesAndTheirMatrix) {
+  for (const bool BeforeOpen : {true, false}) {
+    SCOPED_TRACE(BeforeOpen ? "before the input" : "with the output");
+    const std::string Target = Out(BeforeOpen ? "stored-1.mp4" : "stored-2.mp4");
+    const TConversion C = Convert(Clips.Portrait, Target, [&](TInputOptions &I, TOutputOptions &O) {
+      (BeforeOpen ? I.ExtOptions : O.ExtOptions) = "autorotate=0";
+      O.VideoCodec = "mpeg4";
+    });
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const TProbedFile P = ProbeFile(Target);
+    const auto *Video = P.Stream("video");
+    ASSERT_NE(Video, nullptr);
+    EXPECT_EQ(Number(Video, "width"), 320);
+    EXPECT_EQ(Number(Video, "height"), 180);
+    EXPECT_EQ(Number(Video, "side_data_list.side_data.0.rotation"), -90);
+    const auto Shown = [&](int X, int Y) {
+      const auto Frames =
+          FrameSignalStats(Target, "crop=24:48:" + std::to_string(X) + ":" + std::to_string(Y));
+      return Frames.empty() ? -1.0 : Frames[0].at("YAVG");
+    };
+    EXPECT_GT(Shown(150, 8), 200) << "the box at the top right";
+    EXPECT_NEAR(Shown(6, 8), 126, 10) << "grey at the top left";
+  }
+}
+
+// Turning a picture moves every pixel of every plane where the turn puts it,
+// whatever a plane's pixel is (NV12's interleaved chroma pairs, 10-bit
+// samples); 4:2:2 is turned in 4:4:4, each chroma sample repeated. The
+// turned picture keeps its frame's properties, its pixel shape turned, and
+// drops a display matrix of its own. Reused from frame to frame, it carries
+// only the side data of the frame it shows (as the deinterlaced and the
+// hooks' copies do): an encoder would take the first of those piled up,
+// the first frame's closed captions for the whole run.
+TEST_F(VideoPath, RotatePictureMovesEveryPixelWhereTheTurnPutsIt) {
+  struct TCase {
+    AVPixelFormat Format, Turned;
+    int Width, Height;
+  } Cases[] = {
+      {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, 6, 4},
+      {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, 5, 3},     // odd: a chroma sample of one pixel
+      {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, 130, 70},  // across the 64-pixel tiles
+      {AV_PIX_FMT_NV12, AV_PIX_FMT_NV12, 6, 4},
+      {AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUV420P10LE, 6, 4},
+      {AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P, 6, 4},
+  };
+  // Plane P of a picture of format D: pixel size, size and subsampling.
+  struct TPlane {
+    int Step, Width, Height, ShiftW, ShiftH;
+  };
+  const auto Plane = [](const AVFrame *F, int P) {
+    const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(F->format));
+    int Steps[4] = {};
+    LibAVUtil::av_image_fill_max_pixsteps(Steps, nullptr, D);
+    const int ShiftW = P ? D->log2_chroma_w : 0, ShiftH = P ? D->log2_chroma_h : 0;
+    return TPlane{Steps[P], -((-F->width) >> ShiftW), -((-F->height) >> ShiftH), ShiftW, ShiftH};
+  };
+  const auto At = [](const AVFrame *F, int P, int X, int Y, int Step) {
+    return F->data[P] + static_cast<ptrdiff_t>(Y) * F->linesize[P] + X * Step;
+  };
+  for (const TCase &Case : Cases) {
+    const TFrameHolder Source = NewPicture(Case.Format, Case.Width, Case.Height);
+    ASSERT_TRUE(Source);
+    const int Planes = Case.Format == AV_PIX_FMT_NV12 ? 2 : 3;
+    for (int P = 0; P < Planes; ++P) {
+      const TPlane S = Plane(Source.get(), P);
+      for (int Y = 0; Y < S.Height; ++Y)
+        for (int X = 0; X < S.Width; ++X)
+          for (int B = 0; B < S.Step; ++B)
+            At(Source.get(), P, X, Y, S.Step)[B] = static_cast<uint8_t>(P * 89 + X * 7 + Y * 31 + B * 13);
+    }
+    Source->pts = 1234;
+    Source->sample_aspect_ratio = {4, 3};
+    ASSERT_TRUE(LibAVUtil::av_frame_new_side_data(Source.get(), AV_FRAME_DATA_DISPLAYMATRIX, 36));
+    ASSERT_TRUE(LibAVUtil::av_frame_new_side_data(Source.get(), AV_FRAME_DATA_A53_CC, 4));
+    TFrameHolder Target;  // reused from turn to turn
+    TRotateScratch Scratch;
+    for (const int Degrees : {90, 270, 180}) {
+      SCOPED_TRACE(std::string(LibAVUtil::av_get_pix_fmt_name(Case.Format)) + " " +
+                   std::to_string(Case.Width) + "x" + std::to_string(Case.Height) + " by " +
+                   std::to_string(Degrees));
+      ASSERT_TRUE(RotatePicture(Source.get(), Target, Degrees, Scratch));
+      const bool Quarter = Degrees != 180;
+      ASSERT_EQ(Target->format, Case.Turned);
+      ASSERT_EQ(Target->width, Quarter ? Case.Height : Case.Width);
+      ASSERT_EQ(Target->height, Quarter ? Case.Width : Case.Height);
+      EXPECT_EQ(Target->pts, 1234);
+      EXPECT_EQ(Target->sample_aspect_ratio.num, Quarter ? 3 : 4);
+      ASSERT_EQ(Target->nb_side_data, 1);
+      EXPECT_EQ(Target->side_data[0]->type, AV_FRAME_DATA_A53_CC);
+      int Wrong = 0;
+      for (int P = 0; P < Planes; ++P) {
+        const TPlane T = Plane(Target.get(), P), S = Plane(Source.get(), P);
+        for (int Y = 0; Y < T.Height; ++Y)
+          for (int X = 0; X < T.Width; ++X) {
+            // Where the pixel was, in the unturned picture at the target's subsampling.
+            const int UX = Degrees == 90 ? Y : Degrees == 270 ? T.Height - 1 - Y : T.Width - 1 - X;
+            const int UY = Degrees == 90 ? T.Width - 1 - X : Degrees == 270 ? X : T.Height - 1 - Y;
+            const uint8_t *Expected = At(Source.get(), P, UX >> (S.ShiftW - T.ShiftW), UY, S.Step);
+            Wrong +=
+                std::memcmp(At(Target.get(), P, X, Y, T.Step), Expected, static_cast<size_t>(T.Step)) != 0;
+          }
+      }
+      EXPECT_EQ(Wrong, 0);
     }
   }
 }
