@@ -124,13 +124,28 @@ TEST_F(ProfileFidelity, ClipShotUprightComesOutUpright) {
         {206, 4, 16, 36, 235},
         {98, 4, 16, 36, 126},
         {98, 200, 120, 36, 126}}},
+      // The modern formats: a size sets the height of the upright picture.
+      {"WebM - VP9 Video, Opus Audio (*.webm)",
+       "Original Video Size",
+       180,
+       320,
+       "9:16",
+       {{150, 8, 24, 48, 235}, {6, 8, 24, 48, 126}}},
+      {"MKV - Matroska Video, every track (*.mkv)",
+       "854 x 480 (480p)",
+       270,
+       480,
+       "9:16",
+       {{226, 12, 30, 60, 235}, {10, 12, 30, 60, 126}, {10, 400, 250, 60, 126}}},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.Profile);
     TProfileForm Form = FormFor(R.Profile);
     Form.ComboVideoSize.Select(R.Size);
     ASSERT_EQ(Form.ComboVideoSize.Text(), R.Size);
-    const std::string Target = Out(std::string("upright-") + std::to_string(R.Width) + ".mp4");
+    std::string Extension(FindProfile(R.Profile)->Extension);
+    for (char &C : Extension) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+    const std::string Target = Out(std::string("upright-") + std::to_string(R.Width) + "." + Extension);
     const TConversion C = ConvertRow(Clips.Portrait, Target, Form);
     ASSERT_TRUE(C.Ran) << C.Error;
     const TProbedFile P = ProbeFile(Target);
