@@ -18,7 +18,7 @@ extern const TOptionSet kOptionsFlac;
 extern const TOptionSet kOptionsOpus;
 
 // The item of the codec combos that copies streams as they are.
-inline constexpr std::string_view kCopyItem = "Copy (no re-encoding)";
+inline constexpr std::string_view kCopyItem = "Copy";
 
 // The quality steps, best first.
 inline constexpr TItemList kQualitySteps = {"Quality: High", "Quality: Standard", "Quality: Small File"};

@@ -219,7 +219,9 @@ class StartupTest : public QObject {
     TForm1 &Form = Window.Form();
     for (const char *Profile :
          {"MP4 - MPEG4 Video (*.mp4)", "DVD - VOB (*.vob)", "iPod (*.mp4)",
-          "AVI - Audio Video Interleave (*.avi)", "3GP - Mobile Video Format (*.3gp)"}) {
+          "AVI - Audio Video Interleave (*.avi)", "3GP - Mobile Video Format (*.3gp)",
+          "MKV - Matroska Video, every track (*.mkv)", "MKV - Copy every stream, no re-encoding (*.mkv)",
+          "FLAC - Free Lossless Audio (*.flac)"}) {
       const int Row = Form.ComboOutputFormat->findText(Profile);
       Form.ComboOutputFormat->setCurrentIndex(Row);
       emit Form.ComboOutputFormat->activated(Row);
