@@ -31,9 +31,9 @@ int main(int argc, char **argv) {
 
   TWindowUnderTest Window;
   korvane::TForm1 &Form = Window.Form();
-  const int Mp4 = Form.ComboOutputFormat->findText("MP4 - MPEG4 Video (*.mp4)");
-  Form.ComboOutputFormat->setCurrentIndex(Mp4);
-  emit Form.ComboOutputFormat->activated(Mp4);
+  const int Format = Form.ComboOutputFormat->findText("MKV - Matroska Video, every track (*.mkv)");
+  Form.ComboOutputFormat->setCurrentIndex(Format);
+  emit Form.ComboOutputFormat->activated(Format);
   const QString Film = WindowClips().Folder + "/holiday.avi";
   if (!RunFFmpeg(
           "-f lavfi -i testsrc2=size=640x480:rate=25:duration=60 -f lavfi -i sine=frequency=440:duration=60 "
