@@ -212,18 +212,24 @@ class RunTest : public QObject {
     }
   }
 
-  // An MKV from the web through "every track": the list says MKV, the
-  // channel choice offers "Original", and the output keeps both sound
-  // tracks with their languages and the subtitles.
+  // An MKV from the web and a phone's clip shot upright through "every
+  // track": the list says MKV, the channel choice offers "Original", the
+  // MKV keeps both sound tracks with their languages and the subtitles, and
+  // the phone's clip stands upright.
   void EveryTrackOfAnMkvIsKept() {
     const TRunClips &Clips = RunClips();
     TWindowUnderTest Window;
-    TForm1 &Form = Prepare(Window, "MKV - Matroska Video, every track (*.mkv)", {Clips.Tracks});
+    TForm1 &Form = Prepare(Window, "MKV - Matroska Video, every track (*.mkv)",
+                           {Clips.Tracks, QString::fromStdString(MediaClips().Portrait)});
     QCOMPARE(Form.ListView1->SubItem(0, siOutput), QString("MKV"));
     QCOMPARE(Form.ComboAudioChannels->count(), 3);
     QCOMPARE(Form.ComboAudioChannels->currentText(), QString("Original"));
     ConvertAll(Form);
-    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "Done"}));
+    const TProbedFile Upright = ProbeFile(Out.filePath("portrait.mkv").toStdString());
+    QCOMPARE(Number(Upright.Stream("video"), "width"), 180.0);
+    QCOMPARE(Number(Upright.Stream("video"), "height"), 320.0);
+    QVERIFY(!Upright.Stream("video")->count("side_data_list.side_data.0.side_data_type"));
     const TProbedFile P = ProbeFile(Out.filePath("tracks.mkv").toStdString());
     QVERIFY2(P.Errors.empty(), P.Errors.c_str());
     QCOMPARE(P.Count("video"), 1);
