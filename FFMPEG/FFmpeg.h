@@ -180,6 +180,9 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   void NewSubtitleStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source = {});
   // Adds a copy of an attachment (a font, a cover) to output Output.
   void NewAttachmentStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source);
+  // Adds the streams output Output gets under the task's stream plan;
+  // false with FErrorText set when one cannot be made.
+  bool NewOutputStreams(AVFormatContext *Output, int OutputIndex);
   // Adds the streams of the every-track and copy-all plans, for the media
   // types the output uses; raises FFMpegException on failure.
   void NewPlannedStreams(AVFormatContext *Output, int OutputIndex, bool UseVideo, bool UseAudio,

@@ -397,58 +397,7 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
   // Whatever fails from here on leaves no trace of this output.
   TScopeExit Rollback([&S, Index] { S.FOutputStreams[Index].clear(); });
 
-  bool UseVideo = Format->video_codec != AV_CODEC_ID_NONE || S.FVideoStreamCopy || !S.FVideoCodecName.empty();
-  bool UseAudio = Format->audio_codec != AV_CODEC_ID_NONE || S.FAudioStreamCopy || !S.FAudioCodecName.empty();
-  bool UseSubtitle =
-      S.FSubtitleStreamCopy || Format->subtitle_codec != AV_CODEC_ID_NONE || !S.FSubtitleCodecName.empty();
-  if (S.FInputFileCount > 0) {
-    bool HasVideo = false, HasAudio = false, HasSubtitle = false;
-    for (int I = 0; I < S.FInputFileCount; ++I) {
-      const AVFormatContext *Input = S.FInputFiles[I].get();
-      for (unsigned J = 0; J < Input->nb_streams; ++J) {
-        const AVMediaType Type = Input->streams[J]->codecpar->codec_type;
-        if (Type < AVMEDIA_TYPE_UNKNOWN || Type >= AVMEDIA_TYPE_NB) {
-          S.FErrorText = "check_audio_video_sub_inputs fail: invalid codec_type of input file";
-          return false;
-        }
-        HasVideo |= Type == AVMEDIA_TYPE_VIDEO;
-        HasAudio |= Type == AVMEDIA_TYPE_AUDIO;
-        HasSubtitle |= Type == AVMEDIA_TYPE_SUBTITLE;
-      }
-    }
-    UseVideo &= HasVideo;
-    UseAudio &= HasAudio;
-    UseSubtitle &= HasSubtitle;
-  }
-  if (S.FVideoDisable) UseVideo = false;
-  if (S.FAudioDisable) UseAudio = false;
-  if (S.FSubtitleDisable) UseSubtitle = false;
-
-  if (S.FStreamPlan == TStreamPlan::OnePerType) {
-    struct TStreamKind {
-      bool Use;
-      void (TCustomFFmpeg::*Create)(AVFormatContext *, int, TStreamRef);
-      const char *Failure;
-    } Kinds[] = {{UseVideo, &TCustomFFmpeg::NewVideoStream, "new_video_stream fail: %s"},
-                 {UseAudio, &TCustomFFmpeg::NewAudioStream, "new_audio_stream fail: %s"},
-                 {UseSubtitle, &TCustomFFmpeg::NewSubtitleStream, "new_subtitle_stream fail: %s"}};
-    for (const TStreamKind &Kind : Kinds) {
-      if (!Kind.Use) continue;
-      try {
-        (this->*Kind.Create)(Output.get(), Index, {});
-      } catch (const std::exception &E) {
-        S.FErrorText = korvane::Format(Kind.Failure, E.what());
-        return false;
-      }
-    }
-  } else {
-    try {
-      NewPlannedStreams(Output.get(), Index, UseVideo, UseAudio, UseSubtitle);
-    } catch (const std::exception &E) {
-      S.FErrorText = E.what();
-      return false;
-    }
-  }
+  if (!NewOutputStreams(Output.get(), Index)) return false;
 
   AVDictionary **Tags = &Output->metadata;
   if (S.FRecTimestamp != 0) {

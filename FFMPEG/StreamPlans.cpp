@@ -1,8 +1,9 @@
-// The streams an output gets under the two plans beyond one stream per
-// media type: every track of the source (its picture, every audio track
-// converted in its order, every subtitle track, the attachments), or a copy
-// of every stream the container can carry. Each stream made here knows the
-// input stream it is for, so the run maps it there and nowhere else.
+// The streams an output gets: one per media type the container and the
+// sources have, or under the two plans beyond that, every track of the
+// source (its picture, every audio track converted in its order, every
+// subtitle track, the attachments) or a copy of every stream the container
+// can carry. Each stream a plan makes knows the input stream it is for, so
+// the run maps it there and nowhere else.
 #include <string_view>
 
 #include "AVLibraries.h"
@@ -148,6 +149,66 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
   S.FAudioCodecName.clear();
   S.FSubtitleCodecName.clear();
   S.FVideoStreamCopy = S.FAudioStreamCopy = S.FSubtitleStreamCopy = 0;
+}
+
+bool TCustomFFmpeg::NewOutputStreams(AVFormatContext *Output, int Index) {
+  TOptionState &S = FState;
+  // A media type gets a stream where the container has a codec for it (or
+  // one is named or copied) and a source has a stream of that type.
+  const AVOutputFormat *Format = Output->oformat;
+  bool UseVideo = Format->video_codec != AV_CODEC_ID_NONE || S.FVideoStreamCopy || !S.FVideoCodecName.empty();
+  bool UseAudio = Format->audio_codec != AV_CODEC_ID_NONE || S.FAudioStreamCopy || !S.FAudioCodecName.empty();
+  bool UseSubtitle =
+      S.FSubtitleStreamCopy || Format->subtitle_codec != AV_CODEC_ID_NONE || !S.FSubtitleCodecName.empty();
+  if (S.FInputFileCount > 0) {
+    bool HasVideo = false, HasAudio = false, HasSubtitle = false;
+    for (int I = 0; I < S.FInputFileCount; ++I) {
+      const AVFormatContext *Input = S.FInputFiles[I].get();
+      for (unsigned J = 0; J < Input->nb_streams; ++J) {
+        const AVMediaType Type = Input->streams[J]->codecpar->codec_type;
+        if (Type < AVMEDIA_TYPE_UNKNOWN || Type >= AVMEDIA_TYPE_NB) {
+          S.FErrorText = "check_audio_video_sub_inputs fail: invalid codec_type of input file";
+          return false;
+        }
+        HasVideo |= Type == AVMEDIA_TYPE_VIDEO;
+        HasAudio |= Type == AVMEDIA_TYPE_AUDIO;
+        HasSubtitle |= Type == AVMEDIA_TYPE_SUBTITLE;
+      }
+    }
+    UseVideo &= HasVideo;
+    UseAudio &= HasAudio;
+    UseSubtitle &= HasSubtitle;
+  }
+  if (S.FVideoDisable) UseVideo = false;
+  if (S.FAudioDisable) UseAudio = false;
+  if (S.FSubtitleDisable) UseSubtitle = false;
+
+  if (S.FStreamPlan == TStreamPlan::OnePerType) {
+    struct TStreamKind {
+      bool Use;
+      void (TCustomFFmpeg::*Create)(AVFormatContext *, int, TStreamRef);
+      const char *Failure;
+    } Kinds[] = {{UseVideo, &TCustomFFmpeg::NewVideoStream, "new_video_stream fail: %s"},
+                 {UseAudio, &TCustomFFmpeg::NewAudioStream, "new_audio_stream fail: %s"},
+                 {UseSubtitle, &TCustomFFmpeg::NewSubtitleStream, "new_subtitle_stream fail: %s"}};
+    for (const TStreamKind &Kind : Kinds) {
+      if (!Kind.Use) continue;
+      try {
+        (this->*Kind.Create)(Output, Index, {});
+      } catch (const std::exception &E) {
+        S.FErrorText = korvane::Format(Kind.Failure, E.what());
+        return false;
+      }
+    }
+  } else {
+    try {
+      NewPlannedStreams(Output, Index, UseVideo, UseAudio, UseSubtitle);
+    } catch (const std::exception &E) {
+      S.FErrorText = E.what();
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace korvane

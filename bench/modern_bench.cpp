@@ -4,7 +4,7 @@
 // peak memory, output size and SSIM against the source, medians of the
 // rounds. Then the copy profile on a longer 1080p file: how many times
 // faster than real time it is, beside the ffmpeg program's stream copy.
-//   modern_bench [SECONDS=10] [ROUNDS=1]
+//   modern_bench [SECONDS=10] [ROUNDS=1] [copy]   ("copy": the copy alone)
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -95,12 +95,14 @@ double Megabytes(const std::string &File) {
   return stat(File.c_str(), &Status) == 0 ? static_cast<double>(Status.st_size) / 1e6 : -1;
 }
 
-bool MakeSource(const std::string &File, const char *Size, int Seconds) {
-  // A moving test picture with fine grain, so the encoders have work to do.
-  const std::string Command =
-      "ffmpeg -nostdin -v error -y -f lavfi -i 'testsrc2=size=" + std::string(Size) +
-      ":rate=25,noise=alls=6:allf=t' -f lavfi -i 'sine=f=440:r=48000' -ac 2 -t " + std::to_string(Seconds) +
-      " -c:v libx264 -preset veryfast -crf 14 -pix_fmt yuv420p -c:a aac -b:a 192k " + Quoted(File);
+// A moving test picture with fine grain, so the encoders have work to do,
+// at the quality given (x264 arguments).
+bool MakeSource(const std::string &File, const char *Size, int Seconds,
+                const std::string &Quality = "-crf 14") {
+  const std::string Command = "ffmpeg -nostdin -v error -y -f lavfi -i 'testsrc2=size=" + std::string(Size) +
+                              ":rate=25,noise=alls=6:allf=t' -f lavfi -i 'sine=f=440:r=48000' -ac 2 -t " +
+                              std::to_string(Seconds) + " -c:v libx264 -preset veryfast " + Quality +
+                              " -pix_fmt yuv420p -c:a aac -b:a 192k " + Quoted(File);
   return std::system(Command.c_str()) == 0;
 }
 
@@ -155,8 +157,11 @@ int main(int argc, char **argv) {
   const std::string Source1080 = Work + "/source-1080p.mp4", Source720 = Work + "/source-720p.mp4",
                     Long = Work + "/long-1080p.mp4";
   const int RemuxSeconds = Seconds * 12;
-  if (!MakeSource(Source1080, "1920x1080", Seconds) || !MakeSource(Source720, "1280x720", Seconds) ||
-      !MakeSource(Long, "1920x1080", RemuxSeconds))
+  const bool CopyOnly = argc > 3 && std::string(argv[3]) == "copy";
+  // The copy's file: 1080p at 16 Mbit/s, as a phone records it.
+  if ((!CopyOnly &&
+       (!MakeSource(Source1080, "1920x1080", Seconds) || !MakeSource(Source720, "1280x720", Seconds))) ||
+      !MakeSource(Long, "1920x1080", RemuxSeconds, "-b:v 16M -maxrate 16M -bufsize 32M"))
     return 1;
   const bool HandBrake = HaveHandBrake();
   std::printf(
@@ -174,6 +179,7 @@ int main(int argc, char **argv) {
   PrintHeading();
   for (const auto &[Source, Label] : {std::pair{Source1080, "1080p"}, std::pair{Source720, "720p"}})
     for (const TProfileCase &C : kCases) {
+      if (CopyOnly) break;
       CompareProfile(C, Source, Label, Seconds * 25, Rounds, Work + "/" + Label + "-" + C.Extension,
                      HandBrake);
       std::printf("\n");
@@ -191,7 +197,7 @@ int main(int argc, char **argv) {
       "ffmpeg -nostdin -v error -y -i " + Quoted(Long) + " -map 0 -c copy " + Quoted(Work + "/copy.mkv"),
       true);
   RunRounds(Runs, std::max(Rounds, 3));
-  PrintTable("remux 1080p " + std::to_string(RemuxSeconds) + " s", Runs, RemuxSeconds * 25);
+  PrintTable("copy 1080p 16M " + std::to_string(RemuxSeconds) + " s", Runs, RemuxSeconds * 25);
   for (const TRun &R : Runs)
     std::printf("%-30s %-26s %.0fx real time\n", "remux", R.Who.c_str(),
                 RemuxSeconds / Median(R.Rounds).Wall);
