@@ -245,7 +245,7 @@ void TForm1::DeleteSelectedItem1Click() {
 }
 
 void TForm1::ClearAllItems1Click() {
-  if (FAdding || Converting()) return;
+  if (FAdding || RunUnderWay()) return;
   FRunEngine.ClearTasks();
   ListView1->clear();
 }
@@ -255,7 +255,7 @@ void TForm1::CheckAllItems1Click() { ListView1->SetAllChecked(true); }
 void TForm1::UncheckAllItems1Click() { ListView1->SetAllChecked(false); }
 
 void TForm1::ButtonBrowseForFolderClick() {
-  if (Converting()) return;
+  if (RunUnderWay()) return;
   const QString Current = EditOutputFolder->text().trimmed();
   if (!Current.isEmpty() && QFileInfo(Current).isDir()) BrowseForFolder1->setDirectory(Current);
   if (BrowseForFolder1->exec() != QDialog::Accepted) return;
@@ -268,7 +268,7 @@ void TForm1::ButtonBrowseForFolderClick() {
 void TForm1::ButtonAddFileClick() {
   // A click that comes while files are still being added (through the
   // events the flow lets through) is ignored outright.
-  if (Converting() || FAdding) return;
+  if (RunUnderWay() || FAdding) return;
   FRunEngine.ClearTasks();
   ClearRowTexts();
   FAdding = true;
@@ -388,9 +388,15 @@ void TForm1::SetWindowControlsEnabled(bool Enabled) {
   for (QMenu *Menu : {MenuFile, MenuOptions, MenuHelp}) Menu->menuAction()->setEnabled(Enabled);
 }
 
-void TForm1::DisableWindowForRun() { SetWindowControlsEnabled(false); }
+void TForm1::DisableWindowForRun() {
+  FRunLocked = true;
+  SetWindowControlsEnabled(false);
+}
 
-void TForm1::EnableWindowAfterRun() { SetWindowControlsEnabled(true); }
+void TForm1::EnableWindowAfterRun() {
+  FRunLocked = false;
+  SetWindowControlsEnabled(true);
+}
 
 // ---- Menus ----
 
@@ -422,7 +428,7 @@ void TForm1::EndMessageLoop() {
 // ---- Close ----
 
 bool TForm1::FormCloseQuery() {
-  if (Converting()) return false;
+  if (RunUnderWay()) return false;
   DetachComponentEvents();
   return true;
 }

@@ -110,6 +110,9 @@ class TForm1 : public QMainWindow, private TRunWindow {
   int VolumeValue() const;
   bool Adding() const { return FAdding; }
   bool Converting() const { return FRun.Converting(); }
+  // From "Convert Now !" to the run's end, the gaps between rows included
+  // (a row's task may be over while the next row is yet to start).
+  bool RunUnderWay() const { return FRunLocked || Converting(); }
   const TConversionRun &Run() const { return FRun; }
   // The user guide "Open Help File" shows; beside the program at start-up.
   const QString &HelpFile() const { return FHelpFile; }
@@ -176,6 +179,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   TProfileForm FProfile;
   QString FHelpFile;
   bool FAdding = false;
+  bool FRunLocked = false;  // the run has locked the controls
   bool FShown = false;
   TComponentRunEngine FRunEngine{FFVCL};
   TConversionRun FRun{*this, FRunEngine};

@@ -405,6 +405,35 @@ class RunTest : public QObject {
     QVERIFY(Form.close());
   }
 
+  // The guards hold between two rows too, where one row has ended and the
+  // next has not started: closing is refused and the folder stays, and the
+  // rest of the queue is converted.
+  void GuardsHoldBetweenRows() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "WAV - Waveform Audio (*.wav)", {Clips.Broken});
+    AddFiles(Form, {Clips.Broken, Clips.AudioOnly});
+    const QString Folder = Form.EditOutputFolder->text();
+    bool FolderDialogShown = false;
+    Form.ButtonConvert->click();
+    // The gap after the first row: its outcome written, the next not begun.
+    QTRY_VERIFY_WITH_TIMEOUT(!Form.ListView1->SubItem(0, siProgress).isEmpty() && !Form.Converting(), 30000);
+    QVERIFY(Form.TimerConvertAgain->isActive());
+    QVERIFY(!Form.close());
+    QTimer::singleShot(50, &Form, [&] {
+      FolderDialogShown = Form.BrowseForFolder1->isVisible();
+      Form.BrowseForFolder1->reject();
+    });
+    Form.ButtonBrowseForFolder->click();
+    QTest::qWait(100);
+    QVERIFY(!FolderDialogShown);
+    QCOMPARE(Form.EditOutputFolder->text(), Folder);
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 60000);
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Fail", "Fail", "Done"}));
+    qDebug() << Files(Out.path());
+    QCOMPARE(Files(Out.path()), QStringList({"d-song.wav"}));
+  }
+
   // "LetterBox" keeps a 16:9 picture's shape in a 4:3 frame with black bars
   // above and below; "None" fills the frame, except with a clip shot upright,
   // whose row shows it turned and which keeps its shape either way.
