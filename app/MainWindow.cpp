@@ -331,7 +331,10 @@ void TForm1::SetRowFrames(int Row, const std::string &Text) {
 }
 
 void TForm1::ClearRowTexts() {
-  ListView1->SetSubItemOfAll(siProgress, QString());
+  // "Error" marks a file the probe could not open: it stays, or the row
+  // would look like a good file.
+  for (int Row = 0; Row < ListView1->RowCount(); ++Row)
+    if (ListView1->SubItem(Row, siProgress) != "Error") ListView1->SetSubItem(Row, siProgress, QString());
   ListView1->SetSubItemOfAll(siFrames, QString());
 }
 

@@ -52,12 +52,12 @@ class AddFilesTest : public QObject {
       QCOMPARE(Row(List, I), Expected[I]);
       QVERIFY(List.Checked(I));
     }
-    // The same file again is simply another row; every add starts by
-    // clearing what "Progress" and "Frames" said.
+    // The same file again is simply another row; an unreadable file's row
+    // still says "Error" after the next add.
     AddFiles(Form, {Clips.Video2997});
     QCOMPARE(List.RowCount(), 6);
     QCOMPARE(Row(List, 5), Expected[0]);
-    QCOMPARE(List.SubItem(4, siProgress), QString());
+    QCOMPARE(List.SubItem(4, siProgress), QString("Error"));
   }
 
   // Cancelling adds nothing; it only clears what the last run wrote.
@@ -70,7 +70,8 @@ class AddFilesTest : public QObject {
     QCOMPARE(Form.ListView1->RowCount(), 2);
     QCOMPARE(Row(*Form.ListView1, 0),
              QStringList({"/clips/a.avi", "640x480", "25", "00:00:10", "3GP", "", "", ""}));
-    QCOMPARE(Row(*Form.ListView1, 1), QStringList({"/clips/b.avi", "", "", "", "", "", "", ""}));
+    // A file the probe could not open keeps saying so.
+    QCOMPARE(Row(*Form.ListView1, 1), QStringList({"/clips/b.avi", "", "", "", "", "Error", "", ""}));
     QVERIFY(!Form.Adding());
   }
 
