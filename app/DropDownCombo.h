@@ -1,5 +1,6 @@
 // A drop-down list that announces each drop-down before its list opens, so
-// the owner can set the number of lines it shows.
+// the owner can set the number of lines it shows, and whose list shows that
+// many lines whatever the style.
 #pragma once
 
 #include <QComboBox>
@@ -9,7 +10,11 @@ namespace korvane {
 class TDropDownCombo : public QComboBox {
   Q_OBJECT
  public:
-  using QComboBox::QComboBox;
+  explicit TDropDownCombo(QWidget *Parent = nullptr) : QComboBox(Parent) {
+    // Styles that open a list beside its current item (Fusion, the default)
+    // ignore the number of lines; a plain list below the box takes it.
+    setStyleSheet("QComboBox { combobox-popup: 0; }");
+  }
 
   void showPopup() override {
     emit DroppingDown();

@@ -1,5 +1,6 @@
 // The output-format list, the option combos, the volume bar, the list
 // commands and the rules that lock the window around a run.
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -152,6 +153,10 @@ class ProfileControlsTest : public QObject {
     Form.ComboOutputFormat->setMaxVisibleItems(5);
     Form.ComboOutputFormat->showPopup();
     QCOMPARE(Form.ComboOutputFormat->maxVisibleItems(), 12);
+    // The open list shows that many lines, whatever the style.
+    const QAbstractItemView *List = Form.ComboOutputFormat->view();
+    QTRY_VERIFY(List->isVisible());
+    QCOMPARE(List->viewport()->height() / List->sizeHintForRow(0), 12);
     Form.ComboOutputFormat->hidePopup();
   }
 
