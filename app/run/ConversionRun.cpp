@@ -28,6 +28,21 @@ const char *const TConversionRun::NoFilesText = "Please Add Files To Convert!";
 const char *const TConversionRun::NoFolderText = "Please select an output folder!";
 const char *const TConversionRun::CompletedText = "All Conversions Completed";
 const char *const TConversionRun::AddFailedText = "Fail to add file to list!";
+const char *const TConversionRun::NothingCheckedText = "No file was converted: no row is checked.";
+
+std::string TConversionRun::EndText() const {
+  const int Tried = FOutcomes.Done + FOutcomes.Failed + FOutcomes.Stopped;
+  if (Tried == 0) return NothingCheckedText;
+  if (Tried == FOutcomes.Done) return CompletedText;
+  return "Conversions finished: " + std::to_string(FOutcomes.Done) + " converted, " +
+         std::to_string(FOutcomes.Failed) + " failed, " + std::to_string(FOutcomes.Stopped) + " stopped.";
+}
+
+void TConversionRun::SetOutcome(const std::string &Text) {
+  if (FCurrentRow < 0 || FCurrentRow >= FWindow.RowCount()) return;
+  FWindow.SetRowProgress(FCurrentRow, Text);
+  ++(Text == "Done" ? FOutcomes.Done : Text == "Abort" ? FOutcomes.Stopped : FOutcomes.Failed);
+}
 
 std::string TConversionRun::MissingFolderText(const std::string &Folder) {
   // The line breaks are line feed then carriage return, as the message has
@@ -57,6 +72,7 @@ void TConversionRun::ConvertClick(bool Adding) {
   FConverting = true;
   FWindow.SetTimerEnabled(true);
   FUserAbort = false;
+  FOutcomes = {};
   FWindow.DisableWindow();
   FCurrentRow = -1;
   QueueStep();
@@ -85,7 +101,10 @@ void TConversionRun::QueueStep() {
     } catch (...) {
       FWindow.ShowInformation(AddFailedText);
       SetUp = TaskMade;
-      if (!TaskMade) RowWithoutTask();
+      if (!TaskMade) {
+        SetOutcome("Fail");
+        RowWithoutTask();
+      }
     }
     if (!SetUp) return;
   }
@@ -94,10 +113,12 @@ void TConversionRun::QueueStep() {
     FEngine.StartTasks(1);
   } catch (...) {
     // Nothing runs: end the run rather than leave the window waiting for an
-    // end that will not come.
+    // end that will not come. The row did not convert, and the run says so.
+    if (FCurrentRow < FWindow.RowCount() && FWindow.RowChecked(FCurrentRow)) SetOutcome("Fail");
     FEngine.StopAllTasks();
     FWindow.SetTimerEnabled(false);
     FWindow.EnableWindow();
+    FWindow.ShowInformation(EndText());
     FConverting = false;
     FQueueFinished = true;
     return;
@@ -116,7 +137,7 @@ bool TConversionRun::SetUpRow(bool &TaskMade) {
   InputOptions.StartTime = 0;
   const int Index = FEngine.AddTask(Input, InputOptions);
   if (Index < 0) {
-    FWindow.SetRowProgress(FCurrentRow, "Fail");
+    SetOutcome("Fail");
     RowWithoutTask();
     return false;
   }
@@ -129,7 +150,7 @@ bool TConversionRun::SetUpRow(bool &TaskMade) {
       *Choices.Profile, Choices.VolumePosition, FWindow.RowVideoSize(FCurrentRow),
       FWindow.RowDisplayAspect(FCurrentRow), FWindow.RowRotation(FCurrentRow), Choices.LetterBox);
   if (!FEngine.SetTaskOutput(Index, Output, Options)) {
-    FWindow.SetRowProgress(FCurrentRow, "Fail");
+    SetOutcome("Fail");
     FEngine.RemoveTask(Index);
     RowWithoutTask();
     return false;
@@ -140,7 +161,7 @@ bool TConversionRun::SetUpRow(bool &TaskMade) {
 void TConversionRun::RowWithoutTask() {
   if (FLastRow) {
     FWindow.SetTimerEnabled(false);
-    FWindow.ShowInformation(CompletedText);
+    FWindow.ShowInformation(EndText());
     FEngine.StopAllTasks();
     FWindow.SetProgressBar(0);
     FWindow.EnableWindow();
@@ -157,7 +178,7 @@ void TConversionRun::TimerTick() {
   if (FQueueFinished) {
     FWindow.SetTimerEnabled(false);
     FEngine.ClearTasks();
-    FWindow.ShowInformation(CompletedText);
+    FWindow.ShowInformation(EndText());
     FWindow.SetProgressBar(0);
     FWindow.EnableWindow();
     FConverting = false;
@@ -186,8 +207,7 @@ void TConversionRun::Progress(const TProgressInfo &Info) {
 void TConversionRun::Terminate(int Index, bool Exception) {
   FConverting = false;
   // The component holds only the current row's task.
-  if (Index >= 0 && FCurrentRow >= 0 && FCurrentRow < FWindow.RowCount())
-    FWindow.SetRowProgress(FCurrentRow, Exception ? "Fail" : FUserAbort ? "Abort" : "Done");
+  if (Index >= 0) SetOutcome(Exception ? "Fail" : FUserAbort ? "Abort" : "Done");
   if (FQueueFinished && Index < 0) {
     FEngine.ClearTasks();
     FWindow.SetProgressBar(0);

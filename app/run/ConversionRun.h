@@ -106,6 +106,11 @@ class TConversionRun {
   static const char *const NoFolderText;
   static const char *const CompletedText;
   static const char *const AddFailedText;
+  static const char *const NothingCheckedText;
+  // The message at the end of a run: "All Conversions Completed" when
+  // every row tried was converted, else how many were converted, failed
+  // and stopped, or that no row was checked.
+  std::string EndText() const;
   static std::string MissingFolderText(const std::string &Folder);
 
  private:
@@ -117,6 +122,8 @@ class TConversionRun {
   // After a row that got no task: ends the run when it was the last row,
   // otherwise lets the timer move on.
   void RowWithoutTask();
+  // Writes the current row's outcome ("Done", "Fail", "Abort") and counts it.
+  void SetOutcome(const std::string &Text);
 
   TRunWindow &FWindow;
   TRunEngine &FEngine;
@@ -127,6 +134,9 @@ class TConversionRun {
   bool FLastRow = false;        // the current row is the list's last
   int FCurrentRow = -1;
   int FTickCounter = 0;  // ticks waited before the next row
+  struct {
+    int Done = 0, Failed = 0, Stopped = 0;
+  } FOutcomes;  // of the rows tried in this run
 };
 
 }  // namespace korvane

@@ -186,7 +186,8 @@ class RunTest : public QObject {
         Prepare(Window, "MP4 - MPEG4 Video (*.mp4)", {Clips.Video2997, Clips.AudioOnly, Clips.Broken});
     ConvertAll(Form);
     QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "Done", "Fail"}));
-    QCOMPARE(Window.Messages.Texts(), QStringList({"All Conversions Completed"}));
+    QCOMPARE(Window.Messages.Texts(),
+             QStringList({"Conversions finished: 2 converted, 1 failed, 0 stopped."}));
     QCOMPARE(Window.Messages.Shown[0].Caption, QString("Information"));
     QVERIFY(Form.ButtonConvert->isEnabled());
     QVERIFY(Form.ComboOutputFormat->isEnabled());
@@ -504,7 +505,8 @@ class RunTest : public QObject {
     std::signal(SIGXFSZ, OldHandler);
     QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Fail", "Done"}));
     QCOMPARE(Files(Out.path()), QStringList({"d-song.avi"}));
-    QCOMPARE(Window.Messages.Texts(), QStringList({"All Conversions Completed"}));
+    QCOMPARE(Window.Messages.Texts(),
+             QStringList({"Conversions finished: 1 converted, 1 failed, 0 stopped."}));
   }
 
   // A source whose length is unknown: the row counts frames without a

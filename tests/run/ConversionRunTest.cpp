@@ -87,6 +87,8 @@ class TFakeEngine : public TRunEngine {
   std::vector<std::string> FailAdd;     // inputs AddTask refuses
   std::vector<std::string> FailOutput;  // inputs SetTaskOutput refuses
   std::string Throw;                    // an input whose output set-up raises
+  std::string ThrowAdd;                 // an input whose adding raises
+  bool ThrowStart = false;              // starting the tasks raises
   int Tasks = 0;
 
   void ClearTasks() override {
@@ -98,6 +100,7 @@ class TFakeEngine : public TRunEngine {
     EXPECT_EQ(Options.FileName, FileName);
     EXPECT_EQ(Options.StartTime, 0);
     if (std::find(FailAdd.begin(), FailAdd.end(), FileName) != FailAdd.end()) return -1;
+    if (FileName == ThrowAdd) throw std::runtime_error("add");
     Inputs.push_back(FileName);
     return Tasks++;
   }
@@ -114,6 +117,7 @@ class TFakeEngine : public TRunEngine {
   }
   void StartTasks(int ParallelCount) override {
     EXPECT_EQ(ParallelCount, 1);
+    if (ThrowStart) throw std::runtime_error("start");
     Calls.push_back("start " + std::to_string(Tasks));
   }
   void PauseAllTasks() override { Calls.push_back("pause"); }
@@ -164,17 +168,18 @@ std::vector<TRow> Rows(std::initializer_list<bool> Checks) {
 }
 
 // Which rows the queue converts, in order, and that every run ends with one
-// completion message and an unlocked window, whatever is checked.
+// message that says what happened and an unlocked window, whatever is checked.
 TEST(ConversionRun, TheQueueWalksTheCheckedRowsInOrder) {
   struct TCase {
     std::vector<bool> Checked;
     std::vector<std::string> Converted;
+    std::string Message = "All Conversions Completed";
   };
   const TCase Cases[] = {
       {{true, true, true}, {"/clips/0.avi", "/clips/1.avi", "/clips/2.avi"}},
       {{true, false, true}, {"/clips/0.avi", "/clips/2.avi"}},
       {{false, true, false}, {"/clips/1.avi"}},  // an unchecked last row is skipped
-      {{false, false, false}, {}},
+      {{false, false, false}, {}, "No file was converted: no row is checked."},
       {{true}, {"/clips/0.avi"}},
   };
   for (const TCase &Case : Cases) {
@@ -184,7 +189,7 @@ TEST(ConversionRun, TheQueueWalksTheCheckedRowsInOrder) {
     TRunUnderTest T(List);
     T.RunToEnd();
     EXPECT_EQ(T.Engine.Inputs, Case.Converted);
-    EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"All Conversions Completed"});
+    EXPECT_EQ(T.Window.Messages, std::vector<std::string>{Case.Message});
     EXPECT_EQ(T.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
     EXPECT_FALSE(T.Run.Converting());
     EXPECT_FALSE(T.Window.TimerOn);
@@ -237,7 +242,8 @@ TEST(ConversionRun, OutcomeTextsOfTheRows) {
   T.FinishTask(false);
   EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Fail", "Fail", "Done", "Done"}));
   EXPECT_NE(std::find(T.Engine.Calls.begin(), T.Engine.Calls.end(), "remove"), T.Engine.Calls.end());
-  EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"All Conversions Completed"});
+  EXPECT_EQ(T.Window.Messages,
+            std::vector<std::string>{"Conversions finished: 2 converted, 3 failed, 0 stopped."});
 }
 
 // A last row that cannot be added ends the run at once.
@@ -246,7 +252,8 @@ TEST(ConversionRun, LastRowWithoutTaskEndsTheRunAtOnce) {
   T.Engine.FailAdd = {"/clips/0.avi"};
   T.Run.ConvertClick(false);
   EXPECT_EQ(T.Window.Progress(), std::vector<std::string>{"Fail"});
-  EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"All Conversions Completed"});
+  EXPECT_EQ(T.Window.Messages,
+            std::vector<std::string>{"Conversions finished: 0 converted, 1 failed, 0 stopped."});
   EXPECT_FALSE(T.Run.Converting());
   EXPECT_FALSE(T.Window.TimerOn);
   EXPECT_EQ(T.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
@@ -262,6 +269,32 @@ TEST(ConversionRun, ASetUpThatRaisesIsReportedAndTheRunGoesOn) {
   T.FinishTask(true);
   T.FinishTask(false);
   EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Done"}));
+}
+
+// Every row tried ends with an outcome, also when its set-up raises before
+// a task exists or starting the tasks raises; the run's last message counts.
+TEST(ConversionRun, EveryRowTriedEndsWithAnOutcome) {
+  struct TCase {
+    std::string ThrowAdd;
+    bool ThrowStart;
+    std::vector<std::string> Progress, Messages;
+  } Cases[] = {
+      {"/clips/0.avi",
+       false,
+       {"Fail", "Done"},
+       {"Fail to add file to list!", "Conversions finished: 1 converted, 1 failed, 0 stopped."}},
+      {"", true, {"Fail", ""}, {"Conversions finished: 0 converted, 1 failed, 0 stopped."}},
+  };
+  for (const TCase &C : Cases) {
+    TRunUnderTest T(Rows({true, true}));
+    T.Engine.ThrowAdd = C.ThrowAdd;
+    T.Engine.ThrowStart = C.ThrowStart;
+    T.RunToEnd();
+    EXPECT_EQ(T.Window.Progress(), C.Progress);
+    EXPECT_EQ(T.Window.Messages, C.Messages);
+    EXPECT_FALSE(T.Window.TimerOn);
+    EXPECT_EQ(T.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
+  }
 }
 
 // The three checks before a run, with their exact texts; none starts it.
