@@ -218,8 +218,12 @@ void TConversionRun::Terminate(int Index, bool Exception) {
 void TConversionRun::StopClick() {
   if (FConverting) {
     FEngine.PauseAllTasks();
+    // The queue waits for the answer: no tick of the timer starts the next
+    // row or ends the run while the question is open.
+    FWindow.SetTimerEnabled(false);
     if (!FWindow.ConfirmStop()) {
       FEngine.ResumeAllTasks();
+      FWindow.SetTimerEnabled(true);
       return;
     }
     FUserAbort = true;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,8 +30,9 @@ class TFakeWindow : public TRunWindow {
  public:
   std::vector<TRow> Rows;
   std::vector<std::string> Messages;
-  std::deque<bool> StopAnswers;  // Yes or No for the next questions
-  std::vector<std::string> Log;  // browse, lock, unlock
+  std::deque<bool> StopAnswers;       // Yes or No for the next questions
+  std::function<void()> WhileAsking;  // what happens while a question is open
+  std::vector<std::string> Log;       // browse, lock, unlock
   int Bar = 0;
   std::string Status;
   bool TimerOn = false;
@@ -62,6 +64,7 @@ class TFakeWindow : public TRunWindow {
   void ShowInformation(const std::string &Text) override { Messages.push_back(Text); }
   bool ConfirmStop() override {
     Messages.push_back("Stop all conversions?");
+    if (WhileAsking) WhileAsking();
     const bool Yes = !StopAnswers.empty() && StopAnswers.front();
     if (!StopAnswers.empty()) StopAnswers.pop_front();
     return Yes;
@@ -380,6 +383,30 @@ TEST(ConversionRun, ProgressTexts) {
 
 // Stop pauses and asks: No resumes the task, Yes stops the run; the
 // stopped row reads "Abort" and no completion message comes.
+// Nothing new starts and the run does not end while the stop question is
+// open, though the task may end then; after No the queue goes on.
+TEST(ConversionRun, TheStopQuestionHoldsTheQueue) {
+  for (const bool Stop : {false, true}) {
+    TRunUnderTest T(Rows({true, true}));
+    T.Run.ConvertClick(false);
+    T.Window.StopAnswers = {Stop};
+    T.Window.WhileAsking = [&T] {
+      T.Run.Terminate(0, false);
+      T.Run.Terminate(-1, false);
+      for (int I = 0; I < 3 && T.Window.TimerOn; ++I) T.Run.TimerTick();
+    };
+    T.Run.StopClick();
+    EXPECT_EQ(T.Engine.Inputs.size(), 1u);
+    EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"Stop all conversions?"});
+    EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Done", ""}));
+    EXPECT_EQ(T.Window.TimerOn, !Stop);
+    if (!Stop) {
+      T.Tick();
+      EXPECT_EQ(T.Engine.Inputs.size(), 2u);
+    }
+  }
+}
+
 TEST(ConversionRun, StopAsksAndStopsOnYes) {
   TRunUnderTest No(Rows({true, true}));
   No.Run.ConvertClick(false);
