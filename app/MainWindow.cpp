@@ -240,14 +240,18 @@ int TForm1::VolumeValue() const { return korvane::VolumeValue(TrackBar1->value()
 
 void TForm1::DeleteSelectedItem1Click() {
   if (FAdding) return;
-  if (QTreeWidgetItem *Selected = ListView1->currentItem(); Selected && Selected->isSelected())
+  if (QTreeWidgetItem *Selected = ListView1->currentItem(); Selected && Selected->isSelected()) {
+    const int Row = ListView1->indexOfTopLevelItem(Selected);
     delete Selected;
+    FRun.RowRemoved(Row);
+  }
 }
 
 void TForm1::ClearAllItems1Click() {
   if (FAdding || RunUnderWay()) return;
   FRunEngine.ClearTasks();
   ListView1->clear();
+  FRun.RowRemoved(-1);
 }
 
 void TForm1::CheckAllItems1Click() { ListView1->SetAllChecked(true); }

@@ -215,6 +215,13 @@ void TConversionRun::Terminate(int Index, bool Exception) {
   }
 }
 
+void TConversionRun::RowRemoved(int Row) {
+  if (Row < 0 || Row == FCurrentRow)
+    FCurrentRow = -1;
+  else if (Row < FCurrentRow)
+    --FCurrentRow;
+}
+
 void TConversionRun::StopClick() {
   if (FConverting) {
     FEngine.PauseAllTasks();

@@ -95,6 +95,10 @@ class TConversionRun {
   // The component's events, on the UI thread.
   void Progress(const TProgressInfo &Info);
   void Terminate(int Index, bool Exception);
+  // The window removed row Row (-1: every row). The current row is followed
+  // by identity, so a late event of its task (after a stop) reaches the row
+  // it belongs to, or none when that row is gone.
+  void RowRemoved(int Row);
 
   bool Converting() const { return FConverting; }
   bool QueueFinished() const { return FQueueFinished; }

@@ -341,6 +341,23 @@ class RunTest : public QObject {
       const std::string Errors = DecodeErrors(Out.filePath("long.mp4").toStdString());
       QVERIFY2(Errors.empty(), Errors.c_str());
     }
+    init();
+    {
+      // The stopped row removed at once, before its task's end arrives: that
+      // end reaches no other row.
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, SlowProfile, {Clips.Long});
+      AddFiles(Form, {Clips.Long});
+      Form.ButtonConvert->click();
+      QTRY_VERIFY_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress).endsWith('%'), 60000);
+      Window.Messages.Answers = {TMessageAnswer::Yes};
+      Form.ButtonStopConvert->click();
+      Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(0));
+      Form.ButtonRemove->click();
+      QCOMPARE(Form.ListView1->RowCount(), 1);
+      QTest::qWait(500);
+      QCOMPARE(Form.ListView1->SubItem(0, siProgress), QString());
+    }
   }
 
   // Stop pressed again and again while progress comes as fast as the

@@ -407,6 +407,26 @@ TEST(ConversionRun, TheStopQuestionHoldsTheQueue) {
   }
 }
 
+// After a stop the window is free while the stopped task still ends: its
+// late events reach its own row, wherever removing rows moved it, or none
+// once that row is gone.
+TEST(ConversionRun, LateEventsOfAStoppedTaskReachTheirOwnRow) {
+  for (const int Removed : {0, 1, 2}) {
+    TRunUnderTest T(Rows({true, true, true}));
+    T.Run.ConvertClick(false);
+    T.FinishTask();  // row 0 done; row 1 converts
+    T.Window.StopAnswers = {true};
+    T.Run.StopClick();
+    T.Window.Rows.erase(T.Window.Rows.begin() + Removed);
+    T.Run.RowRemoved(Removed);
+    T.Run.Progress({10, 25, 1000, 2, 300, 4096, 2000});
+    T.Run.Terminate(0, false);
+    T.Run.Terminate(-1, false);
+    const std::vector<std::vector<std::string>> Expected = {{"Abort", ""}, {"Done", ""}, {"Done", "Abort"}};
+    EXPECT_EQ(T.Window.Progress(), Expected[Removed]) << "row " << Removed << " removed";
+  }
+}
+
 TEST(ConversionRun, StopAsksAndStopsOnYes) {
   TRunUnderTest No(Rows({true, true}));
   No.Run.ConvertClick(false);
