@@ -28,6 +28,9 @@ int Column(TSubItem Index) { return 1 + Index; }
 // What a row keeps of its file without showing it, in the caption's item:
 // the display aspect (Qt::UserRole) and the rotation.
 constexpr int RotationRole = Qt::UserRole + 1;
+constexpr int LogRole = Qt::UserRole + 2;
+// A row's log keeps its latest lines: the reason of a failure comes last.
+constexpr int LogLines = 200;
 
 }  // namespace
 
@@ -95,6 +98,25 @@ int TFileListView::Rotation(int Row) const { return topLevelItem(Row)->data(0, R
 void TFileListView::SetRotation(int Row, int Degrees) {
   topLevelItem(Row)->setData(0, RotationRole, Degrees);
 }
+
+QString TFileListView::Reason(int Row) const { return topLevelItem(Row)->toolTip(Column(siProgress)); }
+
+void TFileListView::SetReason(int Row, const QString &Text) {
+  QTreeWidgetItem *Item = topLevelItem(Row);
+  Item->setToolTip(Column(siProgress), Text);
+  Item->setData(Column(siProgress), Qt::AccessibleDescriptionRole, Text);
+}
+
+QStringList TFileListView::Log(int Row) const { return topLevelItem(Row)->data(0, LogRole).toStringList(); }
+
+void TFileListView::AppendLog(int Row, const QString &Line) {
+  QStringList Lines = Log(Row);
+  Lines << Line;
+  while (Lines.size() > LogLines) Lines.removeFirst();
+  topLevelItem(Row)->setData(0, LogRole, Lines);
+}
+
+void TFileListView::ClearLog(int Row) { topLevelItem(Row)->setData(0, LogRole, QVariant()); }
 
 bool TFileListView::Checked(int Row) const { return topLevelItem(Row)->checkState(0) == Qt::Checked; }
 

@@ -36,6 +36,15 @@ class TFileListView : public QTreeWidget {
   // with; kept with the row, not shown.
   int Rotation(int Row) const;
   void SetRotation(int Row, int Degrees);
+  // Why the row's file failed or could not be read, as its "Progress"
+  // cell's tool tip and accessible description; empty when it did not.
+  QString Reason(int Row) const;
+  void SetReason(int Row, const QString &Text);
+  // What the row's conversion logged, oldest first; only the latest lines
+  // are kept. Not shown in the list.
+  QStringList Log(int Row) const;
+  void AppendLog(int Row, const QString &Line);
+  void ClearLog(int Row);
   bool Checked(int Row) const;
   void SetChecked(int Row, bool Checked);
   void SetAllChecked(bool Checked);

@@ -83,12 +83,23 @@ void TForm1::ConnectComponentEvents() {
         },
         Qt::QueuedConnection);
   };
-  FFVCL.OnTerminate = [this](int AIndex, bool, bool AException, const std::string &) {
+  FFVCL.OnTerminate = [this](int AIndex, bool, bool AException, const std::string &AMessage) {
     const uint64_t TaskList = FRunEngine.TaskList();
     QMetaObject::invokeMethod(
         this,
-        [this, AIndex, AException, TaskList] {
-          if (TaskList == FRunEngine.TaskList()) FFVCLTerminate(AIndex, AException);
+        [this, AIndex, AException, AMessage, TaskList] {
+          if (TaskList == FRunEngine.TaskList()) FFVCLTerminate(AIndex, AException, AMessage);
+        },
+        Qt::QueuedConnection);
+  };
+  // A task's own lines, for its row's log.
+  FFVCL.OnLog = [this](int AIndex, TLogLevel ALogLevel, const std::string &AMsg) {
+    if (AIndex < 0 || ALogLevel == llQuiet) return;
+    const uint64_t TaskList = FRunEngine.TaskList();
+    QMetaObject::invokeMethod(
+        this,
+        [this, AIndex, AMsg, TaskList] {
+          if (TaskList == FRunEngine.TaskList()) FRun.Log(AIndex, AMsg);
         },
         Qt::QueuedConnection);
   };
@@ -120,6 +131,7 @@ void TForm1::ConnectHandlers() {
   connect(ButtonStopSmall, &QToolButton::clicked, ButtonStopConvert, &QToolButton::click);
   connect(ButtonRemove, &QToolButton::clicked, this, [this] { DeleteSelectedItem1Click(); });
   connect(DeleteSelectedItem1, &QAction::triggered, this, [this] { DeleteSelectedItem1Click(); });
+  connect(ShowLog1, &QAction::triggered, this, [this] { ShowLog1Click(); });
   connect(ButtonClear, &QToolButton::clicked, this, [this] { ClearAllItems1Click(); });
   connect(ClearAllItems1, &QAction::triggered, this, [this] { ClearAllItems1Click(); });
   connect(CheckAllItems1, &QAction::triggered, this, [this] { CheckAllItems1Click(); });
@@ -247,6 +259,16 @@ void TForm1::DeleteSelectedItem1Click() {
   }
 }
 
+void TForm1::ShowLog1Click() {
+  QTreeWidgetItem *Selected = ListView1->currentItem();
+  if (!Selected || !Selected->isSelected()) return;
+  const int Row = ListView1->indexOfTopLevelItem(Selected);
+  QString Text = ListView1->Caption(Row);
+  if (const QString Reason = ListView1->Reason(Row); !Reason.isEmpty()) Text += "\n\n" + Reason;
+  if (const QStringList Log = ListView1->Log(Row); !Log.isEmpty()) Text += "\n\n" + Log.join('\n');
+  Message({"Log", Text, TMessageIcon::Information});
+}
+
 void TForm1::ClearAllItems1Click() {
   if (FAdding || RunUnderWay()) return;
   FRunEngine.ClearTasks();
@@ -300,6 +322,7 @@ void TForm1::BMDThread1Start(QObject *, TBMDExecuteThread *, void *&) {
         Probe.CloseFile();
       } else {
         Row = ListView1->AddRow(File, {"", "", "", "", "Error", "", ""});
+        ListView1->SetReason(Row, ToQString(Probe.LastError()));
       }
       ListView1->MakeVisible(Row);
       QApplication::processEvents();
@@ -335,12 +358,20 @@ void TForm1::SetRowFrames(int Row, const std::string &Text) {
 }
 
 void TForm1::ClearRowTexts() {
-  // "Error" marks a file the probe could not open: it stays, or the row
-  // would look like a good file.
-  for (int Row = 0; Row < ListView1->RowCount(); ++Row)
-    if (ListView1->SubItem(Row, siProgress) != "Error") ListView1->SetSubItem(Row, siProgress, QString());
+  // "Error" marks a file the probe could not open: it stays with its
+  // reason, or the row would look like a good file.
+  for (int Row = 0; Row < ListView1->RowCount(); ++Row) {
+    if (ListView1->SubItem(Row, siProgress) == "Error") continue;
+    ListView1->SetSubItem(Row, siProgress, QString());
+    ListView1->SetReason(Row, QString());
+    ListView1->ClearLog(Row);
+  }
   ListView1->SetSubItemOfAll(siFrames, QString());
 }
+
+void TForm1::SetRowReason(int Row, const std::string &Text) { ListView1->SetReason(Row, ToQString(Text)); }
+
+void TForm1::AppendRowLog(int Row, const std::string &Line) { ListView1->AppendLog(Row, ToQString(Line)); }
 
 void TForm1::MakeRowVisible(int Row) { ListView1->MakeVisible(Row); }
 

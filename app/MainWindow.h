@@ -71,7 +71,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   QFileDialog *OpenDialog1;
   QFileDialog *BrowseForFolder1;
   QMenu *PopupListView1;
-  QAction *CheckAllItems1, *UncheckAllItems1, *DeleteSelectedItem1, *ClearAllItems1;
+  QAction *CheckAllItems1, *UncheckAllItems1, *DeleteSelectedItem1, *ClearAllItems1, *ShowLog1;
   QMenu *MenuFile, *MenuOptions, *MenuHelp;
   QAction *AddFiles1, *Convert1, *Exit1, *SetGeneralOptions1, *OpenHelpFile1, *VisitOurWebsite1, *About1;
   TBMDThread *BMDThread1;
@@ -89,6 +89,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void ButtonConvertClick();
   void ButtonStopConvertClick();
   void DeleteSelectedItem1Click();
+  // Shows the selected row's reason and what its conversion logged.
+  void ShowLog1Click();
   void ClearAllItems1Click();
   void CheckAllItems1Click();
   void UncheckAllItems1Click();
@@ -98,7 +100,9 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void TrackBar1Change();
   void TimerConvertAgainTimer() { FRun.TimerTick(); }
   void FFVCLProgress(const TProgressInfo &Info) { FRun.Progress(Info); }
-  void FFVCLTerminate(int AIndex, bool AException) { FRun.Terminate(AIndex, AException); }
+  void FFVCLTerminate(int AIndex, bool AException, const std::string &AMessage) {
+    FRun.Terminate(AIndex, AException, AMessage);
+  }
   void SetGeneralOptions1Click();
   void OpenHelpFile1Click();
   void VisitOurWebsite1Click();
@@ -163,6 +167,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   int RowRotation(int Row) const override;
   void SetRowProgress(int Row, const std::string &Text) override;
   void SetRowFrames(int Row, const std::string &Text) override;
+  void SetRowReason(int Row, const std::string &Text) override;
+  void AppendRowLog(int Row, const std::string &Line) override;
   void ClearRowTexts() override;
   void MakeRowVisible(int Row) override;
   void SetProgressBar(int Percent) override;

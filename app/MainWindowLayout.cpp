@@ -283,6 +283,9 @@ void TForm1::CreateMenus() {
   DeleteSelectedItem1 = PopupListView1->addAction("Remove Selected Item");
   ClearAllItems1 =
       PopupListView1->addAction(ThemeIcon("edit-clear", QStyle::SP_TrashIcon), "Clear All Items");
+  PopupListView1->addSeparator();
+  ShowLog1 =
+      PopupListView1->addAction(ThemeIcon("text-x-generic", QStyle::SP_FileDialogInfoView), "Show Log");
 
   const std::pair<QObject *, const char *> Names[] = {
       {MenuFile, "File1"},
@@ -299,6 +302,7 @@ void TForm1::CreateMenus() {
       {UncheckAllItems1, "UncheckAllItems1"},
       {DeleteSelectedItem1, "DeleteSelectedItem1"},
       {ClearAllItems1, "ClearAllItems1"},
+      {ShowLog1, "ShowLog1"},
   };
   for (const auto &[Object, Name] : Names) Object->setObjectName(Name);
 }

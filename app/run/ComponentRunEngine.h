@@ -28,6 +28,7 @@ class TComponentRunEngine : public TRunEngine {
   void PauseAllTasks() override { FComponent.PauseAllTasks(); }
   void ResumeAllTasks() override { FComponent.ResumeAllTasks(); }
   void StopAllTasks() override { FComponent.StopAllTasks(); }
+  std::string LastError() const override { return FComponent.LastError(); }
 
   // The number of the current task list; read on any thread. Events raised
   // after a ClearTasks has returned carry the new number: the component

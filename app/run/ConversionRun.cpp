@@ -17,6 +17,17 @@ std::string Trimmed(const std::string &Text) {
   return Text.substr(First, Text.find_last_not_of(" \t") - First + 1);
 }
 
+// Inside a handler: the text of the exception being handled.
+std::string RaisedText() {
+  try {
+    throw;
+  } catch (const std::exception &E) {
+    return E.what();
+  } catch (...) {
+    return "unknown error";
+  }
+}
+
 bool DirectoryExists(const std::string &Path) {
   struct stat Status {};
   return !Path.empty() && stat(Path.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode);
@@ -38,9 +49,10 @@ std::string TConversionRun::EndText() const {
          std::to_string(FOutcomes.Failed) + " failed, " + std::to_string(FOutcomes.Stopped) + " stopped.";
 }
 
-void TConversionRun::SetOutcome(const std::string &Text) {
+void TConversionRun::SetOutcome(const std::string &Text, const std::string &Reason) {
   if (FCurrentRow < 0 || FCurrentRow >= FWindow.RowCount()) return;
   FWindow.SetRowProgress(FCurrentRow, Text);
+  if (!Reason.empty()) FWindow.SetRowReason(FCurrentRow, Reason);
   ++(Text == "Done" ? FOutcomes.Done : Text == "Abort" ? FOutcomes.Stopped : FOutcomes.Failed);
 }
 
@@ -102,7 +114,7 @@ void TConversionRun::QueueStep() {
       FWindow.ShowInformation(AddFailedText);
       SetUp = TaskMade;
       if (!TaskMade) {
-        SetOutcome("Fail");
+        SetOutcome("Fail", RaisedText());
         RowWithoutTask();
       }
     }
@@ -114,7 +126,7 @@ void TConversionRun::QueueStep() {
   } catch (...) {
     // Nothing runs: end the run rather than leave the window waiting for an
     // end that will not come. The row did not convert, and the run says so.
-    if (FCurrentRow < FWindow.RowCount() && FWindow.RowChecked(FCurrentRow)) SetOutcome("Fail");
+    if (FCurrentRow < FWindow.RowCount() && FWindow.RowChecked(FCurrentRow)) SetOutcome("Fail", RaisedText());
     FEngine.StopAllTasks();
     FWindow.SetTimerEnabled(false);
     FWindow.EnableWindow();
@@ -137,7 +149,7 @@ bool TConversionRun::SetUpRow(bool &TaskMade) {
   InputOptions.StartTime = 0;
   const int Index = FEngine.AddTask(Input, InputOptions);
   if (Index < 0) {
-    SetOutcome("Fail");
+    SetOutcome("Fail", FEngine.LastError());
     RowWithoutTask();
     return false;
   }
@@ -150,7 +162,7 @@ bool TConversionRun::SetUpRow(bool &TaskMade) {
       *Choices.Profile, Choices.VolumePosition, FWindow.RowVideoSize(FCurrentRow),
       FWindow.RowDisplayAspect(FCurrentRow), FWindow.RowRotation(FCurrentRow), Choices.LetterBox);
   if (!FEngine.SetTaskOutput(Index, Output, Options)) {
-    SetOutcome("Fail");
+    SetOutcome("Fail", FEngine.LastError());
     FEngine.RemoveTask(Index);
     RowWithoutTask();
     return false;
@@ -204,15 +216,20 @@ void TConversionRun::Progress(const TProgressInfo &Info) {
   FWindow.SetProgressBar(Known ? int(std::min<int64_t>(Percent, 100)) : -1);
 }
 
-void TConversionRun::Terminate(int Index, bool Exception) {
+void TConversionRun::Terminate(int Index, bool Exception, const std::string &Message) {
   FConverting = false;
   // The component holds only the current row's task.
-  if (Index >= 0) SetOutcome(Exception ? "Fail" : FUserAbort ? "Abort" : "Done");
+  if (Index >= 0) SetOutcome(Exception ? "Fail" : FUserAbort ? "Abort" : "Done", Exception ? Message : "");
   if (FQueueFinished && Index < 0) {
     FEngine.ClearTasks();
     FWindow.SetProgressBar(0);
     FConverting = false;
   }
+}
+
+void TConversionRun::Log(int Index, const std::string &Line) {
+  if (Index >= 0 && FCurrentRow >= 0 && FCurrentRow < FWindow.RowCount())
+    FWindow.AppendRowLog(FCurrentRow, Line);
 }
 
 void TConversionRun::RowRemoved(int Row) {

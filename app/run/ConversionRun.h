@@ -45,6 +45,10 @@ class TRunWindow {
   virtual int RowRotation(int Row) const = 0;
   virtual void SetRowProgress(int Row, const std::string &Text) = 0;
   virtual void SetRowFrames(int Row, const std::string &Text) = 0;
+  // Why a row failed: the engine's reason, shown with the row.
+  virtual void SetRowReason(int Row, const std::string &Text) = 0;
+  // A line the row's conversion logged, kept for its log.
+  virtual void AppendRowLog(int Row, const std::string &Line) = 0;
   // Empties "Progress" and "Frames" of every row.
   virtual void ClearRowTexts() = 0;
   virtual void MakeRowVisible(int Row) = 0;
@@ -77,6 +81,8 @@ class TRunEngine {
   virtual void PauseAllTasks() = 0;
   virtual void ResumeAllTasks() = 0;
   virtual void StopAllTasks() = 0;
+  // The reason the last add or output set-up gave for failing.
+  virtual std::string LastError() const = 0;
 };
 
 class TConversionRun {
@@ -94,7 +100,10 @@ class TConversionRun {
   void TimerTick();
   // The component's events, on the UI thread.
   void Progress(const TProgressInfo &Info);
-  void Terminate(int Index, bool Exception);
+  // Message: the reason of a task that failed (Exception).
+  void Terminate(int Index, bool Exception, const std::string &Message = "");
+  // A line the current row's task logged.
+  void Log(int Index, const std::string &Line);
   // The window removed row Row (-1: every row). The current row is followed
   // by identity, so a late event of its task (after a stop) reaches the row
   // it belongs to, or none when that row is gone.
@@ -126,8 +135,9 @@ class TConversionRun {
   // After a row that got no task: ends the run when it was the last row,
   // otherwise lets the timer move on.
   void RowWithoutTask();
-  // Writes the current row's outcome ("Done", "Fail", "Abort") and counts it.
-  void SetOutcome(const std::string &Text);
+  // Writes the current row's outcome ("Done", "Fail", "Abort") and counts
+  // it; a failure's reason goes with it.
+  void SetOutcome(const std::string &Text, const std::string &Reason = "");
 
   TRunWindow &FWindow;
   TRunEngine &FEngine;

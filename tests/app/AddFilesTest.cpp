@@ -52,6 +52,9 @@ class AddFilesTest : public QObject {
       QCOMPARE(Row(List, I), Expected[I]);
       QVERIFY(List.Checked(I));
     }
+    // The "Error" row says why the probe could not read the file.
+    QCOMPARE(List.Reason(4), Clips.Broken + ": Unknown format");
+    QCOMPARE(List.Reason(0), QString());
     // The same file again is simply another row; an unreadable file's row
     // still says "Error" after the next add.
     AddFiles(Form, {Clips.Video2997});

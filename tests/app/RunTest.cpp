@@ -188,6 +188,21 @@ class RunTest : public QObject {
     QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "Done", "Fail"}));
     QCOMPARE(Window.Messages.Texts(),
              QStringList({"Conversions finished: 2 converted, 1 failed, 0 stopped."}));
+    // The failed row says why, as korvane-convert would: in its tool tip, its
+    // accessible description and its log.
+    const QString Reason = Form.ListView1->Reason(2);
+    QCOMPARE(Reason, Clips.Broken + ": Unknown format");
+    const QModelIndex Cell = Form.ListView1->model()->index(2, 1 + siProgress);
+    QCOMPARE(Cell.data(Qt::AccessibleDescriptionRole).toString(), Reason);
+    Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(2));
+    Form.ShowLog1->trigger();
+    QCOMPARE(Window.Messages.Shown.back().Caption, QString("Log"));
+    QVERIFY2(Window.Messages.Shown.back().Text.contains(Reason),
+             qPrintable(Window.Messages.Shown.back().Text));
+    Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(0));
+    Form.ShowLog1->trigger();
+    QVERIFY2(Window.Messages.Shown.back().Text.contains("Stream mapping:"),
+             qPrintable(Window.Messages.Shown.back().Text));
     QCOMPARE(Window.Messages.Shown[0].Caption, QString("Information"));
     QVERIFY(Form.ButtonConvert->isEnabled());
     QVERIFY(Form.ComboOutputFormat->isEnabled());

@@ -134,8 +134,9 @@ class StartupTest : public QObject {
     QCOMPARE(Entries(Form.MenuOptions), QStringList({"Set Additional Options"}));
     QCOMPARE(Entries(Form.MenuHelp),
              QStringList({"Open Help File", "-", "Visit Korvane Website", "-", "About"}));
-    QCOMPARE(Entries(Form.PopupListView1), QStringList({"Check All Items", "Uncheck All Items", "-",
-                                                        "Remove Selected Item", "Clear All Items"}));
+    QCOMPARE(Entries(Form.PopupListView1),
+             QStringList({"Check All Items", "Uncheck All Items", "-", "Remove Selected Item",
+                          "Clear All Items", "-", "Show Log"}));
     QStringList Columns;
     for (int I = 0; I < 7; ++I) Columns << Form.ListView1->headerItem()->text(I);
     QCOMPARE(Columns, QStringList({"Video File Name", "Video Size", "FrameRate", "Duration", "Output",

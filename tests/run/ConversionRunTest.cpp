@@ -23,7 +23,8 @@ struct TRow {
   bool Checked;
   double DisplayAspect = 0;
   int Rotation = 0;
-  std::string Progress, Frames;
+  std::string Progress, Frames, Reason;
+  std::vector<std::string> Log;
 };
 
 class TFakeWindow : public TRunWindow {
@@ -55,6 +56,8 @@ class TFakeWindow : public TRunWindow {
   int RowRotation(int Row) const override { return Rows.at(Row).Rotation; }
   void SetRowProgress(int Row, const std::string &Text) override { Rows.at(Row).Progress = Text; }
   void SetRowFrames(int Row, const std::string &Text) override { Rows.at(Row).Frames = Text; }
+  void SetRowReason(int Row, const std::string &Text) override { Rows.at(Row).Reason = Text; }
+  void AppendRowLog(int Row, const std::string &Line) override { Rows.at(Row).Log.push_back(Line); }
   void ClearRowTexts() override {
     for (TRow &Row : Rows) Row.Progress = Row.Frames = "";
   }
@@ -100,6 +103,7 @@ class TFakeEngine : public TRunEngine {
   }
   int AddTask(const std::string &FileName, TInputOptions &Options) override {
     Calls.push_back("add " + FileName);
+    LastFile = FileName;
     EXPECT_EQ(Options.FileName, FileName);
     EXPECT_EQ(Options.StartTime, 0);
     if (std::find(FailAdd.begin(), FailAdd.end(), FileName) != FailAdd.end()) return -1;
@@ -126,6 +130,8 @@ class TFakeEngine : public TRunEngine {
   void PauseAllTasks() override { Calls.push_back("pause"); }
   void ResumeAllTasks() override { Calls.push_back("resume"); }
   void StopAllTasks() override { Calls.push_back("stop"); }
+  std::string LastError() const override { return "no good: " + LastFile; }
+  std::string LastFile;  // of the last add
   std::vector<std::string> Started() const {
     std::vector<std::string> Rows;
     for (const std::string &Call : Calls)
@@ -236,8 +242,12 @@ TEST(ConversionRun, OutcomeTextsOfTheRows) {
   T.Engine.FailAdd = {"/clips/1.avi"};
   T.Engine.FailOutput = {"/clips/2.avi"};
   T.Run.ConvertClick(false);
-  T.FinishTask(true);  // row 0 ends with an error
-  T.Tick();            // row 1 cannot be added, row 2 gets no output: the timer moves on
+  T.Run.Log(0, "a line of row 0");
+  T.Run.Terminate(0, true, "it broke");  // row 0 ends with an error
+  T.Run.Terminate(-1, false);
+  T.Tick();
+  EXPECT_EQ(T.Window.Rows[0].Log, std::vector<std::string>{"a line of row 0"});
+  T.Tick();  // row 1 cannot be added, row 2 gets no output: the timer moves on
   T.Tick();
   T.Tick();
   ASSERT_EQ(T.Run.CurrentRow(), 3);
@@ -245,6 +255,11 @@ TEST(ConversionRun, OutcomeTextsOfTheRows) {
   T.FinishTask(false);
   EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Fail", "Fail", "Done", "Done"}));
   EXPECT_NE(std::find(T.Engine.Calls.begin(), T.Engine.Calls.end(), "remove"), T.Engine.Calls.end());
+  // Each failure says why: the task's reason, or the engine's for a set-up.
+  std::vector<std::string> Reasons;
+  for (const TRow &Row : T.Window.Rows) Reasons.push_back(Row.Reason);
+  EXPECT_EQ(Reasons,
+            (std::vector<std::string>{"it broke", "no good: /clips/1.avi", "no good: /clips/2.avi", "", ""}));
   EXPECT_EQ(T.Window.Messages,
             std::vector<std::string>{"Conversions finished: 2 converted, 3 failed, 0 stopped."});
 }
