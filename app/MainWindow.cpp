@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QThread>
 #include <QTimer>
@@ -128,6 +129,9 @@ void TForm1::ConnectHandlers() {
   connect(ButtonConvert, &QToolButton::clicked, this, [this] { ButtonConvertClick(); });
   connect(Convert1, &QAction::triggered, ButtonConvert, &QToolButton::click);
   connect(ButtonStopConvert, &QToolButton::clicked, this, [this] { ButtonStopConvertClick(); });
+  connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
+    if (RunUnderWay()) ButtonStopConvert->click();
+  });
   connect(ButtonStopSmall, &QToolButton::clicked, ButtonStopConvert, &QToolButton::click);
   connect(ButtonRemove, &QToolButton::clicked, this, [this] { DeleteSelectedItem1Click(); });
   connect(DeleteSelectedItem1, &QAction::triggered, this, [this] { DeleteSelectedItem1Click(); });

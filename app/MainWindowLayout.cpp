@@ -255,37 +255,37 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::CreateMenus() {
-  MenuFile = menuBar()->addMenu("File");
-  AddFiles1 = MenuFile->addAction("Add Files");
+  MenuFile = menuBar()->addMenu("&File");
+  AddFiles1 = MenuFile->addAction("&Add Files");
   MenuFile->addSeparator();
-  Convert1 = MenuFile->addAction("Convert");
+  Convert1 = MenuFile->addAction("&Convert");
   MenuFile->addSeparator();
-  Exit1 = MenuFile->addAction(ThemeIcon("application-exit", QStyle::SP_DialogCloseButton), "Exit");
+  Exit1 = MenuFile->addAction(ThemeIcon("application-exit", QStyle::SP_DialogCloseButton), "E&xit");
 
-  MenuOptions = menuBar()->addMenu("Options");
-  SetGeneralOptions1 = MenuOptions->addAction("Set Additional Options");
+  MenuOptions = menuBar()->addMenu("&Options");
+  SetGeneralOptions1 = MenuOptions->addAction("Set &Additional Options");
 
-  MenuHelp = menuBar()->addMenu("Help");
+  MenuHelp = menuBar()->addMenu("&Help");
   OpenHelpFile1 =
-      MenuHelp->addAction(ThemeIcon("help-contents", QStyle::SP_DialogHelpButton), "Open Help File");
+      MenuHelp->addAction(ThemeIcon("help-contents", QStyle::SP_DialogHelpButton), "Open &Help File");
   MenuHelp->addSeparator();
   VisitOurWebsite1 = MenuHelp->addAction(ThemeIcon("internet-web-browser", QStyle::SP_DriveNetIcon),
-                                         "Visit Korvane Website");
+                                         "&Visit Korvane Website");
   MenuHelp->addSeparator();
-  About1 = MenuHelp->addAction(ThemeIcon("help-about", QStyle::SP_MessageBoxInformation), "About");
+  About1 = MenuHelp->addAction(ThemeIcon("help-about", QStyle::SP_MessageBoxInformation), "&About");
 
   PopupListView1 = new QMenu(this);
   PopupListView1->setObjectName("PopupListView1");
   CheckAllItems1 = PopupListView1->addAction(ThemeIcon("edit-select-all", QStyle::SP_DialogApplyButton),
-                                             "Check All Items");
-  UncheckAllItems1 = PopupListView1->addAction("Uncheck All Items");
+                                             "&Check All Items");
+  UncheckAllItems1 = PopupListView1->addAction("&Uncheck All Items");
   PopupListView1->addSeparator();
-  DeleteSelectedItem1 = PopupListView1->addAction("Remove Selected Item");
+  DeleteSelectedItem1 = PopupListView1->addAction("&Remove Selected Item");
   ClearAllItems1 =
-      PopupListView1->addAction(ThemeIcon("edit-clear", QStyle::SP_TrashIcon), "Clear All Items");
+      PopupListView1->addAction(ThemeIcon("edit-clear", QStyle::SP_TrashIcon), "C&lear All Items");
   PopupListView1->addSeparator();
   ShowLog1 =
-      PopupListView1->addAction(ThemeIcon("text-x-generic", QStyle::SP_FileDialogInfoView), "Show Log");
+      PopupListView1->addAction(ThemeIcon("text-x-generic", QStyle::SP_FileDialogInfoView), "Show &Log");
 
   const std::pair<QObject *, const char *> Names[] = {
       {MenuFile, "File1"},
@@ -305,6 +305,16 @@ void TForm1::CreateMenus() {
       {ShowLog1, "ShowLog1"},
   };
   for (const auto &[Object, Name] : Names) Object->setObjectName(Name);
+
+  // The keys people expect: Ctrl+O adds files, Ctrl+Return converts, F1
+  // opens the guide, Delete removes the selected row (where the list has
+  // the focus); Escape asks to stop a run (ConnectHandlers).
+  AddFiles1->setShortcut(QKeySequence::Open);
+  Convert1->setShortcut(Qt::CTRL | Qt::Key_Return);
+  OpenHelpFile1->setShortcut(QKeySequence::HelpContents);
+  DeleteSelectedItem1->setShortcut(QKeySequence::Delete);
+  DeleteSelectedItem1->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  ListView1->addAction(DeleteSelectedItem1);
 }
 
 }  // namespace korvane

@@ -175,8 +175,18 @@ class ProfileControlsTest : public QObject {
     Form.DeleteSelectedItem1->trigger();
     QCOMPARE(Form.ListView1->RowCount(), 2);
     QCOMPARE(Form.ListView1->Caption(1), QString("/c.avi"));
+    // The Delete key removes the selected row where the list has the focus.
+    Form.activateWindow();
+    Form.ListView1->setFocus();
+    Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(0));
+    QTest::keyClick(Form.ListView1, Qt::Key_Delete);
+    QCOMPARE(Form.ListView1->RowCount(), 1);
+    QCOMPARE(Form.ListView1->Caption(0), QString("/c.avi"));
     Form.ButtonClear->click();
     QCOMPARE(Form.ListView1->RowCount(), 0);
+    // Ctrl+Return converts, as the menu does: here it finds no file.
+    QTest::keyClick(&Form, Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(Window.Messages.Texts(), QStringList({"Please Add Files To Convert!"}));
   }
 
   // Around a run the settings, list commands and menus are locked; the

@@ -432,8 +432,12 @@ class RunTest : public QObject {
     QCOMPARE(Form.ListView1->RowCount(), 1);
     QVERIFY(!Form.close());
     QVERIFY(Form.isVisible());
+    // Escape asks to stop, as the stop buttons do.
     Window.Messages.Answers = {TMessageAnswer::Yes};
-    Form.ButtonStopConvert->click();
+    Form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&Form));
+    QTest::keyClick(&Form, Qt::Key_Escape);
+    QCOMPARE(Window.Messages.Texts(), QStringList({"Stop all conversions?"}));
     QTRY_COMPARE_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress), QString("Abort"), 30000);
     QVERIFY(Form.close());
   }
