@@ -225,6 +225,15 @@ std::array<std::pair<QComboBox *, TOptionCombo *>, 9> TForm1::OptionCombos() {
 
 void TForm1::ShowProfileCombos() {
   for (const auto &[Combo, Model] : OptionCombos()) ShowCombo(*Model, *Combo);
+  GreyEmptyChoices();
+}
+
+void TForm1::GreyEmptyChoices() {
+  // A list the profile leaves empty (the picture's choices of a sound
+  // format, say) offers nothing: it stays in its place, greyed.
+  for (QComboBox *Combo : {ComboVideoCodec, ComboVideoSize, ComboVideoBitrate, ComboVideoFramerate,
+                           ComboAudioCodec, ComboAudioBitrate, ComboSamplingRate})
+    Combo->setEnabled(!FRunLocked && Combo->count() > 0);
 }
 
 void TForm1::ComboOutputFormatChange() {
@@ -426,6 +435,7 @@ void TForm1::SetWindowControlsEnabled(bool Enabled) {
       ComboAudioCodec,   TrackBar1,          ComboAspectRatio,  ComboLetterBox,
   };
   for (QWidget *Control : Controls) Control->setEnabled(Enabled);
+  GreyEmptyChoices();
   ListView1->setContextMenuPolicy(Enabled ? Qt::CustomContextMenu : Qt::NoContextMenu);
   for (QMenu *Menu : {MenuFile, MenuOptions, MenuHelp}) Menu->menuAction()->setEnabled(Enabled);
 }

@@ -151,6 +151,9 @@ class TForm1 : public QMainWindow, private TRunWindow {
   std::array<std::pair<QComboBox *, TOptionCombo *>, 9> OptionCombos();
   // Copies the option combos of the profile model into the widgets.
   void ShowProfileCombos();
+  // Greys the option lists the profile leaves empty (and all while a run
+  // has the controls locked).
+  void GreyEmptyChoices();
   void SetWindowControlsEnabled(bool Enabled);
   TMessageAnswer Message(const TMessage &Message);
   // The component's events come on its task's thread: each is copied and

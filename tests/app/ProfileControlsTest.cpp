@@ -118,12 +118,24 @@ class ProfileControlsTest : public QObject {
       for (int Row = 0; Row < 2; ++Row)
         QCOMPARE(Form.ListView1->SubItem(Row, siOutput), QString(Case.Extension));
       QCOMPARE(Form.ComboVideoCodec->count(), Case.VideoItems);
+      // A sound format's picture choices stay in place, greyed.
+      for (QComboBox *Video :
+           {Form.ComboVideoCodec, Form.ComboVideoSize, Form.ComboVideoBitrate, Form.ComboVideoFramerate}) {
+        QVERIFY(Video->isVisible());
+        QCOMPARE(Video->isEnabled(), Case.VideoItems > 0);
+      }
       QCOMPARE(Form.ComboVideoCodec->currentText(), QString(Case.VideoCodec));
       QCOMPARE(Form.ComboAudioCodec->currentText(), QString(Case.AudioCodec));
       QCOMPARE(Form.ComboSamplingRate->currentText(), QString(Case.SamplingRate));
       QCOMPARE(Form.ProfileForm().ComboVideoCodec.Text(), std::string(Case.VideoCodec));
     }
     QCOMPARE(Form.ListView1->SubItem(1, siProgress), QString("Done"));
+    // ... also after a run has locked and unlocked the window.
+    ChooseFormat(Form, "MP3 - Mpeg Layer3 Audio (*.mp3)");
+    Form.DisableWindowForRun();
+    Form.EnableWindowAfterRun();
+    QVERIFY(!Form.ComboVideoSize->isEnabled());
+    QVERIFY(Form.ComboAudioBitrate->isEnabled());
   }
 
   // A pick in an option combo reaches the model the settings step reads.
