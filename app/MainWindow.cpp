@@ -480,7 +480,14 @@ void TForm1::EndMessageLoop() {
 // ---- Close ----
 
 bool TForm1::FormCloseQuery() {
-  if (RunUnderWay()) return false;
+  if (RunUnderWay()) {
+    // Closing mid-run asks; Yes stops the run, whose output so far is
+    // finished so it plays, and the window closes.
+    if (Message({"Confirmation", "A conversion is running. Stop it and quit?", TMessageIcon::Question,
+                 true}) != TMessageAnswer::Yes)
+      return false;
+    FRun.Stop();
+  }
   DetachComponentEvents();
   return true;
 }

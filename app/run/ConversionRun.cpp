@@ -252,6 +252,15 @@ void TConversionRun::StopClick() {
     }
     FUserAbort = true;
   }
+  EndByStop();
+}
+
+void TConversionRun::Stop() {
+  if (FConverting) FUserAbort = true;
+  EndByStop();
+}
+
+void TConversionRun::EndByStop() {
   FQueueFinished = true;
   FWindow.SetTimerEnabled(false);
   FEngine.StopAllTasks();

@@ -95,6 +95,8 @@ class TConversionRun {
   void ConvertClick(bool Adding);
   // A stop button: pauses the task, asks, and stops the run on Yes.
   void StopClick();
+  // Stops the run without asking (the user has already said so).
+  void Stop();
   // A tick of the 100 ms timer: starts the next row two ticks after the
   // last one ended, or ends the run after the last one.
   void TimerTick();
@@ -135,6 +137,9 @@ class TConversionRun {
   // After a row that got no task: ends the run when it was the last row,
   // otherwise lets the timer move on.
   void RowWithoutTask();
+  // The end of a run the user stopped: nothing more starts, the task is
+  // stopped (its output so far finished), the window is unlocked.
+  void EndByStop();
   // Writes the current row's outcome ("Done", "Fail", "Abort") and counts
   // it; a failure's reason goes with it.
   void SetOutcome(const std::string &Text, const std::string &Reason = "");

@@ -437,9 +437,29 @@ class RunTest : public QObject {
     Form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&Form));
     QTest::keyClick(&Form, Qt::Key_Escape);
-    QCOMPARE(Window.Messages.Texts(), QStringList({"Stop all conversions?"}));
+    QCOMPARE(Window.Messages.Texts(),
+             QStringList({"A conversion is running. Stop it and quit?", "Stop all conversions?"}));
     QTRY_COMPARE_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress), QString("Abort"), 30000);
     QVERIFY(Form.close());
+  }
+
+  // Closing mid-run asks first; Yes stops the run, finishes the output so
+  // far so that it plays, and closes.
+  void ClosingMidRunAsksThenStopsAndCloses() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, SlowProfile, {RunClips().Long});
+    Form.ButtonConvert->click();
+    QTRY_VERIFY_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress).endsWith('%'), 60000);
+    Window.Messages.Answers = {TMessageAnswer::Yes};
+    QVERIFY(Form.close());
+    QCOMPARE(Window.Messages.Shown.back().Caption, QString("Confirmation"));
+    QCOMPARE(Window.Messages.Shown.back().Text, QString("A conversion is running. Stop it and quit?"));
+    QVERIFY(!Form.isVisible());
+    const TProbedFile Part = ProbeFile(Out.filePath("long.mp4").toStdString());
+    QVERIFY2(Part.Errors.empty(), Part.Errors.c_str());
+    QVERIFY(Number(&Part.Format, "duration") > 0 && Number(&Part.Format, "duration") < 19.5);
+    const std::string Errors = DecodeErrors(Out.filePath("long.mp4").toStdString());
+    QVERIFY2(Errors.empty(), Errors.c_str());
   }
 
   // The guards hold between two rows too, where one row has ended and the
