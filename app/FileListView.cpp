@@ -1,6 +1,9 @@
 #include "FileListView.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QPainter>
 
 namespace korvane {
@@ -32,6 +35,18 @@ constexpr int LogRole = Qt::UserRole + 2;
 // A row's log keeps its latest lines: the reason of a failure comes last.
 constexpr int LogLines = 200;
 
+// The local files and folders a drag carries; none when it carries
+// anything else.
+QStringList LocalPaths(const QMimeData *Data) {
+  QStringList Paths;
+  if (!Data || !Data->hasUrls()) return Paths;
+  for (const QUrl &Url : Data->urls()) {
+    if (!Url.isLocalFile()) return {};
+    Paths << Url.toLocalFile();
+  }
+  return Paths;
+}
+
 }  // namespace
 
 TFileListView::TFileListView(QWidget *Parent) : QTreeWidget(Parent) {
@@ -55,6 +70,25 @@ TFileListView::TFileListView(QWidget *Parent) : QTreeWidget(Parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setAllColumnsShowFocus(true);
   setSortingEnabled(false);
+  setAcceptDrops(true);
+  setDropIndicatorShown(false);
+}
+
+void TFileListView::dragEnterEvent(QDragEnterEvent *Event) {
+  if (LocalPaths(Event->mimeData()).isEmpty()) return Event->ignore();
+  Event->acceptProposedAction();
+}
+
+void TFileListView::dragMoveEvent(QDragMoveEvent *Event) {
+  if (LocalPaths(Event->mimeData()).isEmpty()) return Event->ignore();
+  Event->acceptProposedAction();
+}
+
+void TFileListView::dropEvent(QDropEvent *Event) {
+  const QStringList Paths = LocalPaths(Event->mimeData());
+  if (Paths.isEmpty()) return Event->ignore();
+  Event->acceptProposedAction();
+  emit PathsDropped(Paths);
 }
 
 int TFileListView::AddRow(const QString &Caption, const QStringList &SubItems) {

@@ -51,7 +51,14 @@ class TFileListView : public QTreeWidget {
   // Scrolls Row into view (partly visible is enough).
   void MakeVisible(int Row);
 
+ signals:
+  // Files or folders dropped onto the list, as local paths.
+  void PathsDropped(const QStringList &Paths);
+
  protected:
+  void dragEnterEvent(QDragEnterEvent *Event) override;
+  void dragMoveEvent(QDragMoveEvent *Event) override;
+  void dropEvent(QDropEvent *Event) override;
   void drawRow(QPainter *Painter, const QStyleOptionViewItem &Option,
                const QModelIndex &Index) const override;
 };

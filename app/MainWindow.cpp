@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -142,6 +143,8 @@ void TForm1::ConnectHandlers() {
   connect(UncheckAllItems1, &QAction::triggered, this, [this] { UncheckAllItems1Click(); });
   connect(ButtonBrowseForFolder, &QToolButton::clicked, this, [this] { ButtonBrowseForFolderClick(); });
   connect(ComboOutputFormat, &QComboBox::activated, this, [this] { ComboOutputFormatChange(); });
+  connect(ListView1, &TFileListView::PathsDropped, this,
+          [this](const QStringList &Paths) { AddPaths(Paths); });
   connect(ComboOutputFormat, &TDropDownCombo::DroppingDown, this, [this] { ComboOutputFormatDropDown(); });
   connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
   connect(SetGeneralOptions1, &QAction::triggered, this, [this] { SetGeneralOptions1Click(); });
@@ -321,7 +324,34 @@ void TForm1::ButtonAddFileClick() {
 void TForm1::BMDThread1Start(QObject *, TBMDExecuteThread *, void *&) {
   OpenDialog1->setFileMode(QFileDialog::ExistingFiles);
   if (OpenDialog1->exec() != QDialog::Accepted) return;
-  const QStringList Files = OpenDialog1->selectedFiles();
+  AddRows(OpenDialog1->selectedFiles());
+}
+
+void TForm1::AddPaths(const QStringList &Paths) {
+  // Added as the Add Files button adds, with the same guards.
+  if (RunUnderWay() || FAdding) return;
+  QStringList Files;
+  for (const QString &Path : Paths) {
+    if (!QFileInfo(Path).isDir()) {
+      Files << QFileInfo(Path).absoluteFilePath();
+      continue;
+    }
+    // A folder gives its media files, those of its sub-folders too, in order.
+    QStringList Found;
+    QDirIterator Walk(Path, SupportedFilePatterns(), QDir::Files, QDirIterator::Subdirectories);
+    while (Walk.hasNext()) Found << Walk.next();
+    Found.sort();
+    Files << Found;
+  }
+  if (Files.isEmpty()) return;
+  FRunEngine.ClearTasks();
+  ClearRowTexts();
+  FAdding = true;
+  AddRows(Files);
+  FAdding = false;
+}
+
+void TForm1::AddRows(const QStringList &Files) {
   try {
     TAVProbe &Probe = FFVCL.AVProbe();
     for (const QString &File : Files) {

@@ -86,6 +86,10 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void FormShow();
   void ButtonAddFileClick();
   void BMDThread1Start(QObject *Sender, TBMDExecuteThread *Thread, void *&Data);
+  // Adds files and folders (their media files, recursively) as Add Files
+  // does: files dropped on the list and those named on the command line.
+  // Ignored while a run is under way or files are being added.
+  void AddPaths(const QStringList &Paths);
   void ButtonConvertClick();
   void ButtonStopConvertClick();
   void DeleteSelectedItem1Click();
@@ -151,6 +155,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   std::array<std::pair<QComboBox *, TOptionCombo *>, 9> OptionCombos();
   // Copies the option combos of the profile model into the widgets.
   void ShowProfileCombos();
+  // Probes each file and lists it (a row marked "Error" when unreadable).
+  void AddRows(const QStringList &Files);
   // Greys the option lists the profile leaves empty (and all while a run
   // has the controls locked).
   void GreyEmptyChoices();

@@ -56,19 +56,24 @@ constexpr TFilterPair kFilterPairs[] = {
     {"All Files (*)", "*"},
 };
 
+QStringList PatternsOf(const TFilterPair &Pair) {
+  QStringList Patterns;
+  for (const QString &Pattern : QString::fromUtf8(Pair.Patterns.data(), Pair.Patterns.size()).split(';'))
+    if (!Pattern.trimmed().isEmpty()) Patterns << Pattern.trimmed();
+  return Patterns;
+}
+
 }  // namespace
 
 QStringList OpenDialogNameFilters() {
   QStringList Filters;
-  for (const TFilterPair &Pair : kFilterPairs) {
-    QStringList Patterns;
-    for (const QString &Pattern : QString::fromUtf8(Pair.Patterns.data(), Pair.Patterns.size()).split(';'))
-      if (!Pattern.trimmed().isEmpty()) Patterns << Pattern.trimmed();
+  for (const TFilterPair &Pair : kFilterPairs)
     Filters << QString::fromUtf8(Pair.Description.data(), Pair.Description.size()) + " (" +
-                   Patterns.join(' ') + ")";
-  }
+                   PatternsOf(Pair).join(' ') + ")";
   return Filters;
 }
+
+QStringList SupportedFilePatterns() { return PatternsOf(kFilterPairs[0]); }
 
 void AcceptTypedFileNames(QFileDialog &Dialog) {
   auto *Edit = Dialog.findChild<QLineEdit *>("fileNameEdit");

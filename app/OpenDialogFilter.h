@@ -13,6 +13,10 @@ namespace korvane {
 // QFileDialog::HideNameFilterDetails, so the user reads the description.
 QStringList OpenDialogNameFilters();
 
+// The patterns of "All Supported Files" ("*.avi", ...): what a dropped
+// folder contributes.
+QStringList SupportedFilePatterns();
+
 // Lets the dialog's Open button take a typed name of an existing file
 // whatever the selected filter: Qt's own dialog keeps it disabled for a
 // name the filter does not show, although the probe may well read the file.

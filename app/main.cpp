@@ -1,5 +1,6 @@
 // Korvane Video Converter: the desktop program.
 #include <QApplication>
+#include <QTimer>
 #include <clocale>
 #include <cstdio>
 #include <memory>
@@ -40,6 +41,10 @@ int main(int argc, char **argv) {
     std::unique_ptr<korvane::TForm1> Form1 = korvane::CreateApplicationWindows(*Messages);
     if (Form1) {
       Form1->show();
+      // Files named on the command line ("Open With" of a file manager) are
+      // listed once the window is up.
+      const QStringList Files = QApplication::arguments().mid(1);
+      if (!Files.isEmpty()) QTimer::singleShot(0, Form1.get(), [&Form1, Files] { Form1->AddPaths(Files); });
       Status = QApplication::exec();
     }
   }

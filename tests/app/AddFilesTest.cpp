@@ -1,16 +1,22 @@
 // Adding files through the Add Files dialog: the texts each row gets from
 // the probe, rows for files that cannot be read, cancelling, and the guards
 // while the list is still growing.
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QDragEnterEvent>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 #include "BMDThread.h"
 #include "FileListView.h"
@@ -131,6 +137,36 @@ class AddFilesTest : public QObject {
     QCOMPARE(Filters[24], QString("Matroska Files (*.mkv, *.mka) (*.mkv *.mka)"));
     QCOMPARE(Filters[29], QString("All Files (*) (*)"));
     QVERIFY(Form.OpenDialog1->testOption(QFileDialog::HideNameFilterDetails));
+  }
+
+  // Files and folders dropped on the list are added as Add Files adds them:
+  // a folder gives its media files, its sub-folders' too, in name order.
+  void DroppedFilesAndFoldersAreListed() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    QTemporaryDir Folder;
+    QDir(Folder.path()).mkpath("trip/day2");
+    QVERIFY(QFile::copy(Clips.AudioOnly, Folder.filePath("trip/b-song.mp3")));
+    QVERIFY(QFile::copy(Clips.Video25, Folder.filePath("trip/day2/a-film.mp4")));
+    QFile Notes(Folder.filePath("trip/notes.txt"));
+    QVERIFY(Notes.open(QIODevice::WriteOnly));
+    Notes.write("not a film");
+    Notes.close();
+    QMimeData Data;
+    Data.setUrls({QUrl::fromLocalFile(Clips.Video2997), QUrl::fromLocalFile(Folder.filePath("trip"))});
+    QWidget *Target = Form.ListView1->viewport();
+    QDragEnterEvent Enter(QPoint(10, 10), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Target, &Enter);
+    QVERIFY(Enter.isAccepted());
+    QDropEvent Drop(QPointF(10, 10), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Target, &Drop);
+    QCOMPARE(Form.ListView1->RowCount(), 3);
+    QCOMPARE(Form.ListView1->Caption(0), Clips.Video2997);
+    QCOMPARE(Form.ListView1->Caption(1), Folder.filePath("trip/b-song.mp3"));
+    QCOMPARE(Form.ListView1->Caption(2), Folder.filePath("trip/day2/a-film.mp4"));
+    QCOMPARE(Form.ListView1->SubItem(2, siVideoSize), QString("176x144"));
+    QVERIFY(!Form.Adding());
   }
 
   // A name typed into the dialog is taken whatever its extension, with the
