@@ -137,6 +137,7 @@ void TForm1::ConnectHandlers() {
   connect(ButtonRemove, &QToolButton::clicked, this, [this] { DeleteSelectedItem1Click(); });
   connect(DeleteSelectedItem1, &QAction::triggered, this, [this] { DeleteSelectedItem1Click(); });
   connect(ShowLog1, &QAction::triggered, this, [this] { ShowLog1Click(); });
+  connect(OpenOutputFolder1, &QAction::triggered, this, [this] { OpenOutputFolder1Click(); });
   connect(ButtonClear, &QToolButton::clicked, this, [this] { ClearAllItems1Click(); });
   connect(ClearAllItems1, &QAction::triggered, this, [this] { ClearAllItems1Click(); });
   connect(CheckAllItems1, &QAction::triggered, this, [this] { CheckAllItems1Click(); });
@@ -488,11 +489,27 @@ void TForm1::SetGeneralOptions1Click() {
   Form4->raise();
 }
 
-void TForm1::OpenHelpFile1Click() {
-  if (QFileInfo(FHelpFile).isFile()) QDesktopServices::openUrl(QUrl::fromLocalFile(FHelpFile));
+void TForm1::OpenOnDesktop(const QUrl &Url) {
+  if (!QDesktopServices::openUrl(Url))
+    Message({"Information", "No program on this desktop opens " + Url.toDisplayString(QUrl::PreferLocalFile),
+             TMessageIcon::Information});
 }
 
-void TForm1::VisitOurWebsite1Click() { QDesktopServices::openUrl(kWebSiteUrl); }
+void TForm1::OpenHelpFile1Click() {
+  if (QFileInfo(FHelpFile).isFile()) OpenOnDesktop(QUrl::fromLocalFile(FHelpFile));
+}
+
+void TForm1::VisitOurWebsite1Click() { OpenOnDesktop(kWebSiteUrl); }
+
+void TForm1::OpenOutputFolder1Click() {
+  const QString Folder = EditOutputFolder->text().trimmed();
+  if (!QFileInfo(Folder).isDir()) {
+    Message({"Information", ToQString(TConversionRun::MissingFolderText(Folder.toStdString())),
+             TMessageIcon::Information});
+    return;
+  }
+  OpenOnDesktop(QUrl::fromLocalFile(Folder));
+}
 
 void TForm1::About1Click() {
   if (FormAbout) FormAbout->exec();

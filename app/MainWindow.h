@@ -71,7 +71,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   QFileDialog *OpenDialog1;
   QFileDialog *BrowseForFolder1;
   QMenu *PopupListView1;
-  QAction *CheckAllItems1, *UncheckAllItems1, *DeleteSelectedItem1, *ClearAllItems1, *ShowLog1;
+  QAction *CheckAllItems1, *UncheckAllItems1, *DeleteSelectedItem1, *ClearAllItems1, *ShowLog1,
+      *OpenOutputFolder1;
   QMenu *MenuFile, *MenuOptions, *MenuHelp;
   QAction *AddFiles1, *Convert1, *Exit1, *SetGeneralOptions1, *OpenHelpFile1, *VisitOurWebsite1, *About1;
   TBMDThread *BMDThread1;
@@ -95,6 +96,10 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void DeleteSelectedItem1Click();
   // Shows the selected row's reason and what its conversion logged.
   void ShowLog1Click();
+  // Opens the output folder in the desktop's file manager.
+  void OpenOutputFolder1Click();
+  // Opens Url with the desktop's program for it; says so when none can.
+  void OpenOnDesktop(const QUrl &Url);
   void ClearAllItems1Click();
   void CheckAllItems1Click();
   void UncheckAllItems1Click();

@@ -286,6 +286,8 @@ void TForm1::CreateMenus() {
   PopupListView1->addSeparator();
   ShowLog1 =
       PopupListView1->addAction(ThemeIcon("text-x-generic", QStyle::SP_FileDialogInfoView), "Show &Log");
+  OpenOutputFolder1 =
+      PopupListView1->addAction(ThemeIcon("folder-open", QStyle::SP_DirOpenIcon), "&Open Output Folder");
 
   const std::pair<QObject *, const char *> Names[] = {
       {MenuFile, "File1"},
@@ -303,6 +305,7 @@ void TForm1::CreateMenus() {
       {DeleteSelectedItem1, "DeleteSelectedItem1"},
       {ClearAllItems1, "ClearAllItems1"},
       {ShowLog1, "ShowLog1"},
+      {OpenOutputFolder1, "OpenOutputFolder1"},
   };
   for (const auto &[Object, Name] : Names) Object->setObjectName(Name);
 

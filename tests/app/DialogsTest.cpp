@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -82,6 +83,23 @@ class DialogsTest : public QObject {
     }
     Form.OpenHelpFile1->trigger();
     QCOMPARE(Opened, QList<QUrl>({QUrl::fromLocalFile(Guide)}));
+  }
+
+  // The row menu opens the output folder; a folder that is gone is named.
+  void OpenOutputFolderOpensItOrSaysItIsGone() {
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    QTemporaryDir Folder;
+    Form.EditOutputFolder->setText(Folder.path());
+    Form.OpenOutputFolder1->trigger();
+    QCOMPARE(Opened, QList<QUrl>({QUrl::fromLocalFile(Folder.path())}));
+    Form.EditOutputFolder->setText(Folder.path() + "/gone");
+    Form.OpenOutputFolder1->trigger();
+    QCOMPARE(Opened.size(), 1);
+    QCOMPARE(Window.Messages.Texts(),
+             QStringList(
+                 {"The output folder \"" + Folder.path() +
+                  "/gone\"\n\rdoes not exist or has been deleted!\n\rPlease choose a new output folder."}));
   }
 
   void MissingHelpShowsNothing() {

@@ -138,7 +138,7 @@ class StartupTest : public QObject {
              QStringList({"Open Help File", "-", "Visit Korvane Website", "-", "About"}));
     QCOMPARE(Entries(Form.PopupListView1),
              QStringList({"Check All Items", "Uncheck All Items", "-", "Remove Selected Item",
-                          "Clear All Items", "-", "Show Log"}));
+                          "Clear All Items", "-", "Show Log", "Open Output Folder"}));
     QStringList Columns;
     for (int I = 0; I < 7; ++I) Columns << Form.ListView1->headerItem()->text(I);
     QCOMPARE(Columns, QStringList({"Video File Name", "Video Size", "FrameRate", "Duration", "Output",
