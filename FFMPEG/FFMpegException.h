@@ -19,4 +19,15 @@ class EAssertionFailed : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Inside a handler: the text of the exception being handled.
+inline std::string HandledExceptionText() {
+  try {
+    throw;
+  } catch (const std::exception &E) {
+    return E.what();
+  } catch (...) {
+    return "unknown exception";
+  }
+}
+
 }  // namespace korvane

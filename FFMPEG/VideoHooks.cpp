@@ -13,16 +13,6 @@ namespace {
 // The format the custom-hook event gets its picture in: packed BGR, 24 bits.
 constexpr AVPixelFormat HookRGBFormat = AV_PIX_FMT_BGR24;
 
-// The text of the exception being handled, for the log.
-std::string HandledExceptionText() {
-  try {
-    throw;
-  } catch (const std::exception &E) {
-    return E.what();
-  } catch (...) {
-    return "unknown exception";
-  }
-}
 
 // Converts the whole of From into To (same size) with a cached scaler
 // context; false when no context can be had for the two formats.

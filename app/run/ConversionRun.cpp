@@ -17,17 +17,6 @@ std::string Trimmed(const std::string &Text) {
   return Text.substr(First, Text.find_last_not_of(" \t") - First + 1);
 }
 
-// Inside a handler: the text of the exception being handled.
-std::string RaisedText() {
-  try {
-    throw;
-  } catch (const std::exception &E) {
-    return E.what();
-  } catch (...) {
-    return "unknown error";
-  }
-}
-
 bool DirectoryExists(const std::string &Path) {
   struct stat Status {};
   return !Path.empty() && stat(Path.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode);
@@ -114,7 +103,7 @@ void TConversionRun::QueueStep() {
       FWindow.ShowInformation(AddFailedText);
       SetUp = TaskMade;
       if (!TaskMade) {
-        SetOutcome("Fail", RaisedText());
+        SetOutcome("Fail", HandledExceptionText());
         RowWithoutTask();
       }
     }
@@ -126,7 +115,7 @@ void TConversionRun::QueueStep() {
   } catch (...) {
     // Nothing runs: end the run rather than leave the window waiting for an
     // end that will not come. The row did not convert, and the run says so.
-    if (FCurrentRow < FWindow.RowCount() && FWindow.RowChecked(FCurrentRow)) SetOutcome("Fail", RaisedText());
+    if (FCurrentRow < FWindow.RowCount() && FWindow.RowChecked(FCurrentRow)) SetOutcome("Fail", HandledExceptionText());
     FEngine.StopAllTasks();
     FWindow.SetTimerEnabled(false);
     FWindow.EnableWindow();
