@@ -143,7 +143,6 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
       }
     }
   }
-  Choice.Restore(S);
   // The stream makers consume the names: so does the plan, once it is done.
   S.FVideoCodecName.clear();
   S.FAudioCodecName.clear();

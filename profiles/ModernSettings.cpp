@@ -57,8 +57,9 @@ std::string_view AudioEncoder(const std::string &Item) {
   return {};
 }
 
-void ApplyVideo(const TCatalogueRow &Profile, const TProfileForm &Form, TOutputOptions &Options,
-                std::string &Lines) {
+// FrameRate: the frame-rate item as the engine's text, read beforehand.
+void ApplyVideo(const TCatalogueRow &Profile, const TProfileForm &Form, const std::string &FrameRate,
+                TOutputOptions &Options, std::string &Lines) {
   const std::string Codec = Form.ComboVideoCodec.Text();
   if (Codec.empty()) {
     Options.VideoDisable = true;  // audio formats: no picture, no cover either
@@ -81,11 +82,10 @@ void ApplyVideo(const TCatalogueRow &Profile, const TProfileForm &Form, TOutputO
   const std::string Size = Form.ComboVideoSize.Text();
   if (!Size.empty() && Size != "Original Video Size") Options.FrameSize = ParseFrameSizeText(Size);
   // "Auto": each picture at its own time, so a variable rate stays variable.
-  const std::string Rate = ParseFrameRateText(Form.ComboVideoFramerate.Text());
-  if (Rate.empty())
+  if (FrameRate.empty())
     Options.VideoSyncMethod = 2;
   else
-    Options.FrameRate = Rate;
+    Options.FrameRate = FrameRate;
 }
 
 void ApplyAudio(const TProfileForm &Form, TOutputOptions &Options, std::string &Lines) {
@@ -122,10 +122,10 @@ void ApplyModernSettings(const TCatalogueRow &Profile, const TProfileForm &Form,
   const std::string AudioRate = Form.ComboAudioBitrate.Text();
   const int32_t AudioBitrate = AudioRate.empty() ? -1 : ReadKilobits(AudioRate);
   const int32_t SampleRate = ReadRate(Form.ComboSamplingRate.Text());
-  ParseFrameRateText(Form.ComboVideoFramerate.Text());
+  const std::string FrameRate = ParseFrameRateText(Form.ComboVideoFramerate.Text());
 
   std::string Lines;
-  ApplyVideo(Profile, Form, Options, Lines);
+  ApplyVideo(Profile, Form, FrameRate, Options, Lines);
   ApplyAudio(Form, Options, Lines);
   Options.VideoBitrate = VideoBitrate;
   Options.AudioBitrate = AudioBitrate;

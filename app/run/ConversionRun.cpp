@@ -115,7 +115,8 @@ void TConversionRun::QueueStep() {
   } catch (...) {
     // Nothing runs: end the run rather than leave the window waiting for an
     // end that will not come. The row did not convert, and the run says so.
-    if (FCurrentRow < FWindow.RowCount() && FWindow.RowChecked(FCurrentRow)) SetOutcome("Fail", HandledExceptionText());
+    if (FCurrentRow < FWindow.RowCount() && FWindow.RowChecked(FCurrentRow))
+      SetOutcome("Fail", HandledExceptionText());
     FEngine.StopAllTasks();
     FWindow.SetTimerEnabled(false);
     FWindow.EnableWindow();
