@@ -48,6 +48,10 @@ void TTranscoder::PrintReport(bool IsLastReport) {
 
   TReportText Text;
   double T = 1e10;
+  // How far the conversion has come, for the progress event: like T, but an
+  // encoder holding pictures back (a look-ahead) counts those it was given,
+  // so the time agrees with the frame count.
+  double Fed = 1e10;
   TProgressInfo Info;
   bool VideoSeen = false;
   for (const auto &OstHolder : FOutputStreams) {
@@ -91,9 +95,13 @@ void TTranscoder::PrintReport(bool IsLastReport) {
     }
     const double Pts = static_cast<double>(Ost.EndPts) * av_q2d(Ost.Stream->time_base);
     if (Pts > 0 && Pts < T) T = Pts;
+    double Given = Pts;
+    if (Video && Enc && !Ost.StreamCopy)
+      Given = std::max(Pts, static_cast<double>(Ost.SyncOpts) * av_q2d(Enc->time_base));
+    if (Given > 0 && Given < Fed) Fed = Given;
   }
-  // No stream has a time yet: nothing of the output's duration is known.
-  const bool TimeKnown = T < 1e10;
+  // Until a stream has a time nothing of the output's duration is known
+  // (Fed stays unset); the text's rate divides by at least 10 ms.
   if (T < 0.01) T = 0.01;
 
   if (FTask.FOnProgress || S.FVerbose > 0 || IsLastReport) {
@@ -102,7 +110,7 @@ void TTranscoder::PrintReport(bool IsLastReport) {
                 BitRate);
     if (S.FVerbose > 1) Text.Append(" dup=%d drop=%d", S.FFramesDup, S.FFramesDrop);
     if (FTask.FOnProgress) {
-      Info.CurrentDuration = TimeKnown ? static_cast<int32_t>(std::min(T * 1000, double{INT32_MAX})) : 0;
+      Info.CurrentDuration = Fed < 1e10 ? static_cast<int32_t>(std::min(Fed * 1000, double{INT32_MAX})) : 0;
       Info.BitRate = static_cast<float>(BitRate);
       Info.CurrentSize = TotalSize;
       Info.TotalOutputDuration =
