@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace korvane::convert {
+namespace korvane {
 
 TCoreShare ShareCores(int AskedJobs, size_t TaskCount, unsigned Cores) {
   const int CoreCount = static_cast<int>(std::max(1u, Cores));
@@ -13,4 +13,4 @@ TCoreShare ShareCores(int AskedJobs, size_t TaskCount, unsigned Cores) {
   return Share;
 }
 
-}  // namespace korvane::convert
+}  // namespace korvane

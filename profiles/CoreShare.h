@@ -1,10 +1,11 @@
-// Sharing the processor cores between the conversions of a batch, so that
-// jobs running side by side do not each start a thread per core.
+// Sharing the processor cores between conversions running side by side (a
+// batch's jobs, the window's files at once), so that they do not each start
+// a thread per core.
 #pragma once
 
 #include <cstddef>
 
-namespace korvane::convert {
+namespace korvane {
 
 struct TCoreShare {
   int Jobs = 1;            // conversions at once
@@ -16,4 +17,4 @@ struct TCoreShare {
 // to itself (one job, or one file) leaves the choice to the library.
 TCoreShare ShareCores(int AskedJobs, size_t TaskCount, unsigned Cores);
 
-}  // namespace korvane::convert
+}  // namespace korvane
