@@ -5,7 +5,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <thread>
 
 #include "FontFixUp.h"
 #include "MainWindow.h"
@@ -28,15 +31,25 @@ TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
   Label1 = new QLabel(" Drop Down Items in Output Format List", GroupBox1);
   Label1->setBuddy(SpinEdit1);
   SpinEdit1->setAccessibleName(Label1->text().trimmed());
+  SpinEditFilesAtOnce = new QSpinBox(GroupBox1);
+  SpinEditFilesAtOnce->setObjectName("SpinEditFilesAtOnce");
+  SpinEditFilesAtOnce->setRange(1, std::max(1u, std::thread::hardware_concurrency()));
+  LabelFilesAtOnce = new QLabel(" Files converted at the same time", GroupBox1);
+  LabelFilesAtOnce->setBuddy(SpinEditFilesAtOnce);
+  SpinEditFilesAtOnce->setAccessibleName(LabelFilesAtOnce->text().trimmed());
   Button1 = new QPushButton("Done", this);
   Button1->setObjectName("Button1");
 
   auto *SpinRow = new QHBoxLayout;
   SpinRow->addWidget(SpinEdit1);
   SpinRow->addWidget(Label1, 1);
+  auto *FilesRow = new QHBoxLayout;
+  FilesRow->addWidget(SpinEditFilesAtOnce);
+  FilesRow->addWidget(LabelFilesAtOnce, 1);
   auto *GroupLayout = new QVBoxLayout(GroupBox1);
   GroupLayout->addWidget(CheckBoxOverWrite);
   GroupLayout->addLayout(SpinRow);
+  GroupLayout->addLayout(FilesRow);
   GroupLayout->addStretch(1);
   auto *ButtonRow = new QHBoxLayout;
   ButtonRow->addStretch(1);
@@ -47,6 +60,7 @@ TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
   setFixedSize(408, 247);
 
   connect(SpinEdit1, &TSpinEdit::Changed, this, [this] { SpinEdit1Change(); });
+  connect(SpinEditFilesAtOnce, &QSpinBox::valueChanged, this, [](int Count) { StoreFilesAtOnce(Count); });
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
   FForm1.Form4 = this;
@@ -58,6 +72,12 @@ void TForm4::FormCreate() {
   try {
     LoadSettings(FForm1.SettingsControls());
   } catch (...) {
+  }
+  bool Ok = false;
+  const int FilesAtOnce = StoredFilesAtOnce().toInt(&Ok);
+  if (Ok) {
+    const QSignalBlocker Blocker(SpinEditFilesAtOnce);
+    SpinEditFilesAtOnce->setValue(FilesAtOnce);  // within the range
   }
 }
 

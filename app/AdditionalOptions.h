@@ -1,5 +1,6 @@
-// The Additional Options dialog: the overwrite choice and the number of
-// lines the output-format list drops down. Its creation loads the stored
+// The Additional Options dialog: the overwrite choice, the number of lines
+// the output-format list drops down and the files converted at the same
+// time. Its creation loads the stored
 // settings into itself and the main window; its choices take effect at once.
 #pragma once
 
@@ -9,6 +10,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 
 namespace korvane {
 
@@ -25,6 +27,10 @@ class TForm4 : public QDialog {
   QCheckBox *CheckBoxOverWrite;
   TSpinEdit *SpinEdit1;
   QLabel *Label1;
+  // 1 (one file after another) to the number of cores; kept from one start
+  // to the next.
+  QSpinBox *SpinEditFilesAtOnce;
+  QLabel *LabelFilesAtOnce;
   QPushButton *Button1;
 
   void SpinEdit1Change();

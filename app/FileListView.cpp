@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
+#include <algorithm>
 
 namespace korvane {
 
@@ -72,6 +73,13 @@ TFileListView::TFileListView(QWidget *Parent) : QTreeWidget(Parent) {
   setSortingEnabled(false);
   setAcceptDrops(true);
   setDropIndicatorShown(false);
+}
+
+void TFileListView::resizeEvent(QResizeEvent *Event) {
+  QTreeWidget::resizeEvent(Event);
+  int Others = 0;
+  for (int I = 1; I < kVisibleColumns; ++I) Others += columnWidth(I);
+  setColumnWidth(0, std::max(kColumns[0].Width, viewport()->width() - Others));
 }
 
 void TFileListView::dragEnterEvent(QDragEnterEvent *Event) {

@@ -59,6 +59,8 @@ class TFileListView : public QTreeWidget {
   void dragEnterEvent(QDragEnterEvent *Event) override;
   void dragMoveEvent(QDragMoveEvent *Event) override;
   void dropEvent(QDropEvent *Event) override;
+  // The file-name column takes the width the list gains with the window.
+  void resizeEvent(QResizeEvent *Event) override;
   void drawRow(QPainter *Painter, const QStyleOptionViewItem &Option,
                const QModelIndex &Index) const override;
 };

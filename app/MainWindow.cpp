@@ -13,13 +13,16 @@
 #include <QDirIterator>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
 #include <QSlider>
+#include <QSpinBox>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -61,66 +64,105 @@ TForm1::TForm1(TMessageShell &Messages, QWidget *Parent) : QMainWindow(Parent), 
   setObjectName("Form1");
   setWindowTitle(kCaption);
   setWindowIcon(ApplicationIcon());
-  // A single fixed border with the system menu and minimize only.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   CreateControls();
   CreateMenus();
   ConnectHandlers();
-  setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+  FitMinimumSize();
+  resize(minimumSize());
 }
 
-TForm1::~TForm1() { DetachComponentEvents(); }
+void TForm1::FitMinimumSize() {
+  // The classic size is where the window starts and the least it shrinks
+  // to; larger fonts or a wider profile list may need more, and get it.
+  // The lists' sizes are brought up to date first.
+  for (QGroupBox *Group : {GroupBox1, GroupBox2, GroupBox3})
+    if (Group->layout()) Group->layout()->activate();
+  if (centralWidget() && centralWidget()->layout()) centralWidget()->layout()->activate();
+  if (QLayout *Frame = layout()) Frame->activate();
+  const QSize Classic(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+  // In width the drop-down lists get what their longest item needs.
+  setMinimumSize(Classic.expandedTo(QSize(sizeHint().width(), minimumSizeHint().height())));
+  if (width() < minimumWidth() || height() < minimumHeight()) resize(size().expandedTo(minimumSize()));
+}
 
-void TForm1::ConnectComponentEvents() {
-  FFVCL.OnProgress = [this](int, int AFrameNumber, int AFPS, int ACurrentDuration, float AQuality,
-                            float ABitRate, int64_t ACurrentSize, int ATotalOutputDuration) {
+void TForm1::changeEvent(QEvent *Event) {
+  QMainWindow::changeEvent(Event);
+  if (Event->type() == QEvent::FontChange) FitMinimumSize();
+}
+
+TForm1::~TForm1() { DetachAllComponentEvents(); }
+
+void TForm1::DetachAllComponentEvents() {
+  for (TLaneComponent &Lane : FExtraLanes) DetachComponentEvents(*Lane.Component, *Lane.Engine);
+  DetachComponentEvents(FFVCL, FRunEngine);
+}
+
+void TForm1::ConnectComponentEvents(TFFmpegVCL &Component, TComponentRunEngine &Engine, int Lane) {
+  Component.OnProgress = [this, &Engine, Lane](int, int AFrameNumber, int AFPS, int ACurrentDuration,
+                                               float AQuality, float ABitRate, int64_t ACurrentSize,
+                                               int ATotalOutputDuration) {
     const TProgressInfo Info{AFrameNumber, AFPS,         ACurrentDuration,    AQuality,
                              ABitRate,     ACurrentSize, ATotalOutputDuration};
-    const uint64_t TaskList = FRunEngine.TaskList();
+    const uint64_t TaskList = Engine.TaskList();
     QMetaObject::invokeMethod(
         this,
-        [this, Info, TaskList] {
-          if (TaskList == FRunEngine.TaskList()) FFVCLProgress(Info);
+        [this, &Engine, Lane, Info, TaskList] {
+          if (TaskList == Engine.TaskList()) FFVCLProgress(Info, Lane);
         },
         Qt::QueuedConnection);
   };
-  FFVCL.OnTerminate = [this](int AIndex, bool, bool AException, const std::string &AMessage) {
-    const uint64_t TaskList = FRunEngine.TaskList();
+  Component.OnTerminate = [this, &Engine, Lane](int AIndex, bool, bool AException,
+                                                const std::string &AMessage) {
+    const uint64_t TaskList = Engine.TaskList();
     QMetaObject::invokeMethod(
         this,
-        [this, AIndex, AException, AMessage, TaskList] {
-          if (TaskList == FRunEngine.TaskList()) FFVCLTerminate(AIndex, AException, AMessage);
+        [this, &Engine, Lane, AIndex, AException, AMessage, TaskList] {
+          if (TaskList == Engine.TaskList()) FFVCLTerminate(AIndex, AException, AMessage, Lane);
         },
         Qt::QueuedConnection);
   };
   // A task's own lines, for its row's log.
-  FFVCL.OnLog = [this](int AIndex, TLogLevel ALogLevel, const std::string &AMsg) {
+  Component.OnLog = [this, &Engine, Lane](int AIndex, TLogLevel ALogLevel, const std::string &AMsg) {
     if (AIndex < 0 || ALogLevel == llQuiet) return;
-    const uint64_t TaskList = FRunEngine.TaskList();
+    const uint64_t TaskList = Engine.TaskList();
     QMetaObject::invokeMethod(
         this,
-        [this, AIndex, AMsg, TaskList] {
-          if (TaskList == FRunEngine.TaskList()) FRun.Log(AIndex, AMsg);
+        [this, &Engine, Lane, AIndex, AMsg, TaskList] {
+          if (TaskList == Engine.TaskList()) FRun.Log(AIndex, AMsg, Lane);
         },
         Qt::QueuedConnection);
   };
 }
 
-void TForm1::DetachComponentEvents() {
+void TForm1::DetachComponentEvents(TFFmpegVCL &Component, TComponentRunEngine &Engine) {
   // The tasks read the handlers: stop and free them first, after which the
   // component raises no further event.
-  FFVCL.StopAllTasks();
-  FRunEngine.ClearTasks();
-  FFVCL.OnBeforeHook = nullptr;
-  FFVCL.OnCustomHook = nullptr;
-  FFVCL.OnLog = nullptr;
-  FFVCL.OnProgress = nullptr;
-  FFVCL.OnTerminate = nullptr;
+  Component.StopAllTasks();
+  Engine.ClearTasks();
+  Component.OnBeforeHook = nullptr;
+  Component.OnCustomHook = nullptr;
+  Component.OnLog = nullptr;
+  Component.OnProgress = nullptr;
+  Component.OnTerminate = nullptr;
 }
 
+void TForm1::PrepareLanes(int Count) {
+  while (int(FExtraLanes.size()) + 1 < Count) {
+    TLaneComponent Lane{std::make_unique<TFFmpegVCL>(), nullptr};
+    if (FLibraryFolder.empty() || !Lane.Component->LoadMediaLibraries(FLibraryFolder, true)) break;
+    Lane.Engine = std::make_unique<TComponentRunEngine>(*Lane.Component);
+    ConnectComponentEvents(*Lane.Component, *Lane.Engine, int(FExtraLanes.size()) + 1);
+    FExtraLanes.push_back(std::move(Lane));
+  }
+  std::vector<TRunEngine *> Engines;
+  for (TLaneComponent &Lane : FExtraLanes) Engines.push_back(Lane.Engine.get());
+  FRun.SetExtraEngines(Engines);
+}
+
+int TForm1::FilesAtOnce() const { return Form4 ? Form4->SpinEditFilesAtOnce->value() : 1; }
+
 void TForm1::ConnectHandlers() {
-  ConnectComponentEvents();
+  ConnectComponentEvents(FFVCL, FRunEngine, 0);
   connect(TimerConvertAgain, &QTimer::timeout, this, [this] { TimerConvertAgainTimer(); });
   connect(ButtonAddFile, &QToolButton::clicked, this, [this] { ButtonAddFileClick(); });
   BMDThread1->OnStart = [this](QObject *Sender, TBMDExecuteThread *Thread, void *&Data) {
@@ -156,9 +198,13 @@ void TForm1::ConnectHandlers() {
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint &At) { PopupListView1->popup(ListView1->viewport()->mapToGlobal(At)); });
 
-  // The user's picks in the option combos go back into the profile model.
-  for (const auto &[Combo, Model] : OptionCombos())
+  // The user's picks in the option combos go back into the profile model,
+  // and are kept for the profile.
+  for (const auto &[Combo, Model] : OptionCombos()) {
     connect(Combo, &QComboBox::currentIndexChanged, this, [Model](int Index) { Model->ItemIndex = Index; });
+    connect(Combo, &QComboBox::activated, this, [this] { StoreProfileChoices(); });
+  }
+  connect(TrackBar1, &QSlider::valueChanged, this, [this] { StoreProfileChoices(); });
 }
 
 bool TForm1::FormCreate() {
@@ -170,7 +216,8 @@ bool TForm1::FormCreate() {
   AcceptTypedFileNames(*OpenDialog1);
 
   const QString Folder = ToQString(ProgramFolder());
-  if (!FFVCL.LoadMediaLibraries(Folder.toStdString() + "/Common Files", true)) {
+  FLibraryFolder = Folder.toStdString() + "/Common Files";
+  if (!FFVCL.LoadMediaLibraries(FLibraryFolder, true)) {
     Message({"Information", "Some files are missing. Please re-install this software",
              TMessageIcon::Information});
     return false;
@@ -251,6 +298,9 @@ void TForm1::ComboOutputFormatChange() {
   ShowProfileCombos();
   ListView1->SetSubItemOfAll(siOutput, OutputExtension());
   if (Form4) SetFormatDropDownCount(Form4->SpinEdit1->Value());
+  RestoreProfileChoices();
+  // A profile with longer choices may need a wider window.
+  FitMinimumSize();
 }
 
 void TForm1::ComboOutputFormatDropDown() {
@@ -260,6 +310,30 @@ void TForm1::ComboOutputFormatDropDown() {
 void TForm1::SetFormatDropDownCount(int Lines) { ComboOutputFormat->setMaxVisibleItems(std::max(Lines, 1)); }
 
 void TForm1::TrackBar1Change() { LabelVolume->setText(ToQString(VolumeLabel(TrackBar1->value()))); }
+
+void TForm1::RestoreProfileChoices() {
+  const QString Profile = ComboOutputFormat->currentText();
+  FRestoringChoices = true;
+  for (QComboBox *Combo : {ComboVideoCodec, ComboVideoSize, ComboVideoBitrate, ComboVideoFramerate,
+                           ComboAudioCodec, ComboAudioBitrate, ComboAudioChannels, ComboSamplingRate}) {
+    // A choice the profile no longer offers leaves its default.
+    const int Index = Combo->findText(StoredProfileChoice(Profile, Combo->objectName()).toString());
+    if (Index >= 0) Combo->setCurrentIndex(Index);
+  }
+  bool Ok = false;
+  const int Volume = StoredProfileChoice(Profile, TrackBar1->objectName()).toInt(&Ok);
+  if (Ok && Volume >= TrackBar1->minimum() && Volume <= TrackBar1->maximum()) TrackBar1->setValue(Volume);
+  FRestoringChoices = false;
+}
+
+void TForm1::StoreProfileChoices() {
+  if (FRestoringChoices || !FShown) return;
+  const QString Profile = ComboOutputFormat->currentText();
+  for (QComboBox *Combo : {ComboVideoCodec, ComboVideoSize, ComboVideoBitrate, ComboVideoFramerate,
+                           ComboAudioCodec, ComboAudioBitrate, ComboAudioChannels, ComboSamplingRate})
+    if (Combo->count() > 0) StoreProfileChoice(Profile, Combo->objectName(), Combo->currentText());
+  StoreProfileChoice(Profile, TrackBar1->objectName(), TrackBar1->value());
+}
 
 QString TForm1::OutputExtension() const { return ToQString(FProfile.OutputExtension); }
 
@@ -377,7 +451,10 @@ void TForm1::AddRows(const QStringList &Files) {
 
 // ---- The run's controls ----
 
-void TForm1::ButtonConvertClick() { FRun.ConvertClick(FAdding); }
+void TForm1::ButtonConvertClick() {
+  if (!RunUnderWay() && !FAdding) PrepareLanes(FilesAtOnce());
+  FRun.ConvertClick(FAdding);
+}
 
 void TForm1::ButtonStopConvertClick() { FRun.StopClick(); }
 
@@ -431,6 +508,17 @@ void TForm1::SetProgressBar(int Percent) {
 
 void TForm1::SetStatusText(const std::string &Text) { StatusPanel[1]->setText(ToQString(Text)); }
 
+void TForm1::SetStatusFile(const std::string &Text) {
+  // Long names are cut in the middle; the whole text is the hint.
+  const QString Files = ToQString(Text);
+  StatusPanel[0]->setToolTip(Files);
+  StatusPanel[0]->setText(Files.isEmpty() ? QString("Ready")
+                                          : StatusPanel[0]->fontMetrics().elidedText(
+                                                Files, Qt::ElideMiddle, StatusPanel[0]->width() - 4));
+}
+
+void TForm1::SetStatusPace(const std::string &Text) { StatusPanel[2]->setText(ToQString(Text)); }
+
 void TForm1::ShowInformation(const std::string &Text) {
   Message({"Information", ToQString(Text), TMessageIcon::Information});
 }
@@ -455,6 +543,7 @@ TRunChoices TForm1::Choices() const {
   Choices.Profile = &FProfile;
   Choices.VolumePosition = TrackBar1->value();
   Choices.LetterBox = ComboLetterBox->currentIndex() == 1;
+  Choices.FilesAtOnce = FilesAtOnce();
   return Choices;
 }
 
@@ -535,7 +624,7 @@ bool TForm1::FormCloseQuery() {
       return false;
     FRun.Stop();
   }
-  DetachComponentEvents();
+  DetachAllComponentEvents();
   return true;
 }
 

@@ -7,7 +7,9 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "ComponentRunEngine.h"
 #include "ConversionRun.h"
@@ -40,7 +42,8 @@ class TFormAbout;
 class TForm1 : public QMainWindow, private TRunWindow {
   Q_OBJECT
  public:
-  // The size of the window below its menu bar.
+  // The size of the window below its menu bar when it starts, and the least
+  // it can be made.
   static constexpr int ClientWidth = 767;
   static constexpr int ClientHeight = 515;
 
@@ -108,9 +111,10 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void ComboOutputFormatDropDown();
   void TrackBar1Change();
   void TimerConvertAgainTimer() { FRun.TimerTick(); }
-  void FFVCLProgress(const TProgressInfo &Info) { FRun.Progress(Info); }
-  void FFVCLTerminate(int AIndex, bool AException, const std::string &AMessage) {
-    FRun.Terminate(AIndex, AException, AMessage);
+  // The events of the component of lane Lane (0: FFVCL).
+  void FFVCLProgress(const TProgressInfo &Info, int Lane = 0) { FRun.Progress(Info, Lane); }
+  void FFVCLTerminate(int AIndex, bool AException, const std::string &AMessage, int Lane = 0) {
+    FRun.Terminate(AIndex, AException, AMessage, Lane);
   }
   void SetGeneralOptions1Click();
   void OpenHelpFile1Click();
@@ -144,10 +148,13 @@ class TForm1 : public QMainWindow, private TRunWindow {
  protected:
   void showEvent(QShowEvent *Event) override;
   void closeEvent(QCloseEvent *Event) override;
+  void changeEvent(QEvent *Event) override;
 
  private:
   void CreateControls();
   void CreateMenus();
+  // The least size: the classic one, or what the texts need if more.
+  void FitMinimumSize();
   void ConnectHandlers();
   // The window's part of the close: refuses during a run, otherwise detaches
   // the component's events and stops its tasks.
@@ -167,10 +174,21 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void GreyEmptyChoices();
   void SetWindowControlsEnabled(bool Enabled);
   TMessageAnswer Message(const TMessage &Message);
-  // The component's events come on its task's thread: each is copied and
+  // A component's events come on its task's thread: each is copied and
   // handed to the UI thread, unless it belongs to a task list cleared since.
-  void ConnectComponentEvents();
-  void DetachComponentEvents();
+  // Lane 0 is FFVCL; the others convert files side by side with it.
+  void ConnectComponentEvents(TFFmpegVCL &Component, TComponentRunEngine &Engine, int Lane);
+  void DetachComponentEvents(TFFmpegVCL &Component, TComponentRunEngine &Engine);
+  void DetachAllComponentEvents();
+  // Makes sure there are components for Count files at once (fewer when the
+  // libraries cannot be loaded for more) and hands them to the run.
+  void PrepareLanes(int Count);
+  // The files converted at the same time, as Additional Options says.
+  int FilesAtOnce() const;
+  // The option choices and volume the user last made for the selected
+  // profile, kept from one start to the next.
+  void RestoreProfileChoices();
+  void StoreProfileChoices();
 
   // The window as the conversion run sees it.
   int RowCount() const override;
@@ -187,6 +205,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void MakeRowVisible(int Row) override;
   void SetProgressBar(int Percent) override;
   void SetStatusText(const std::string &Text) override;
+  void SetStatusFile(const std::string &Text) override;
+  void SetStatusPace(const std::string &Text) override;
   void ShowInformation(const std::string &Text) override;
   bool ConfirmStop() override;
   void BrowseForFolder() override { ButtonBrowseForFolderClick(); }
@@ -201,7 +221,15 @@ class TForm1 : public QMainWindow, private TRunWindow {
   bool FAdding = false;
   bool FRunLocked = false;  // the run has locked the controls
   bool FShown = false;
+  bool FRestoringChoices = false;  // the picks shown are the stored ones
+  std::string FLibraryFolder;      // the media libraries, as loaded
   TComponentRunEngine FRunEngine{FFVCL};
+  // The components of the lanes after the first.
+  struct TLaneComponent {
+    std::unique_ptr<TFFmpegVCL> Component;
+    std::unique_ptr<TComponentRunEngine> Engine;
+  };
+  std::vector<TLaneComponent> FExtraLanes;
   TConversionRun FRun{*this, FRunEngine};
 };
 

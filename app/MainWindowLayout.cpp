@@ -1,5 +1,5 @@
-// The main window's controls, menus and their layout. Qt layouts inside the
-// fixed client area, so the texts fit whatever the desktop's font.
+// The main window's controls, menus and their layout. Qt layouts, so the
+// texts fit whatever the desktop's font and the list grows with the window.
 #include <QAction>
 #include <QComboBox>
 #include <QFileDialog>
@@ -225,17 +225,22 @@ void TForm1::CreateControls() {
   Layout->addLayout(Groups);
   Layout->addLayout(ProgressRow);
 
-  // Status bar: three panels of 150, 300 and 50 pixels.
+  // Status bar: three panels of 150, 300 and 50 pixels: the file being
+  // converted ("Ready" when none), its output's size, and its pace, which
+  // may take more room.
   static constexpr int PanelWidths[3] = {150, 300, 50};
   static const char *const PanelNames[3] = {"StatusPanel0", "StatusPanel1", "StatusPanel2"};
   for (int I = 0; I < 3; ++I) {
     StatusPanel[I] = new QLabel(this);
     StatusPanel[I]->setObjectName(PanelNames[I]);
-    StatusPanel[I]->setFixedWidth(PanelWidths[I]);
+    if (I < 2)
+      StatusPanel[I]->setFixedWidth(PanelWidths[I]);
+    else
+      StatusPanel[I]->setMinimumWidth(PanelWidths[I]);
     StatusPanel[I]->setAccessibleName(QString("Status %1").arg(I + 1));
     statusBar()->addWidget(StatusPanel[I]);
   }
-  statusBar()->setSizeGripEnabled(false);
+  statusBar()->setSizeGripEnabled(true);
   StatusPanel[0]->setText("Ready");
 
   OpenDialog1 = new QFileDialog(this);

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSettings>
+#include <QUrl>
 
 #include "ProfileCatalogue.h"
 #include "SpinEdit.h"
@@ -17,6 +18,13 @@ const QString kComboOutputFormat = QStringLiteral("ComboOutputFormat");
 const QString kOverwrite = QStringLiteral("Overwrite");
 const QString kDropDownItems = QStringLiteral("DropDownItems");
 const QString kLetterBox = QStringLiteral("LetterBox");
+
+const QString kFilesAtOnce = QStringLiteral("FilesAtOnce");
+
+// The key of a profile's choice: captions hold characters a key may not.
+QString ChoiceKey(const QString &Profile, const QString &Name) {
+  return "Profile Choices/" + QString::fromLatin1(QUrl::toPercentEncoding(Profile)) + "/" + Name;
+}
 
 // A value that is missing or not what its type says.
 struct ESettingsRead {};
@@ -66,6 +74,22 @@ void SaveSettings(const TSettingsControls &C) {
   Store.setValue(kDropDownItems, C.SpinEdit1->Value());
   Store.setValue(kLetterBox, C.ComboLetterBox->currentIndex());
   Store.sync();
+}
+
+QVariant StoredProfileChoice(const QString &Profile, const QString &Name) {
+  return QSettings(kSettingsOrganization, kSettingsApplication).value(ChoiceKey(Profile, Name));
+}
+
+void StoreProfileChoice(const QString &Profile, const QString &Name, const QVariant &Value) {
+  QSettings(kSettingsOrganization, kSettingsApplication).setValue(ChoiceKey(Profile, Name), Value);
+}
+
+QVariant StoredFilesAtOnce() {
+  return QSettings(kSettingsOrganization, kSettingsApplication).value(kFilesAtOnce);
+}
+
+void StoreFilesAtOnce(int Count) {
+  QSettings(kSettingsOrganization, kSettingsApplication).setValue(kFilesAtOnce, Count);
 }
 
 }  // namespace korvane

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 class QCheckBox;
 class QComboBox;
@@ -36,5 +37,13 @@ void LoadSettings(const TSettingsControls &Controls);
 
 // Writes the five values in order; a failure ends the save silently.
 void SaveSettings(const TSettingsControls &Controls);
+
+// Beside the five: the choices last made for each profile (named by its
+// caption), each under the name of its control, and the number of files
+// converted at the same time. An invalid QVariant when none is stored.
+QVariant StoredProfileChoice(const QString &Profile, const QString &Name);
+void StoreProfileChoice(const QString &Profile, const QString &Name, const QVariant &Value);
+QVariant StoredFilesAtOnce();
+void StoreFilesAtOnce(int Count);
 
 }  // namespace korvane

@@ -1,10 +1,12 @@
 #!/bin/sh
-# Makes the README's picture of the main window in a virtual X display
-# (Xvfb): the real window with three clips made now.
+# Makes the README's pictures of the main window in a virtual X display
+# (Xvfb): the real window with three clips made now, and a failed row's
+# reason.
 set -e
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 mkdir -p docs
-xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" build/bin/window_screenshot docs/main-window.png
-echo "docs/main-window.png"
+xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" build/bin/window_screenshot docs/main-window.png \
+  docs/failed-row.png
+echo "docs/main-window.png docs/failed-row.png"

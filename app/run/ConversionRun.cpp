@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <thread>
 
+#include "CoreShare.h"
 #include "OutputNaming.h"
 #include "RowSetup.h"
 
@@ -22,6 +25,22 @@ bool DirectoryExists(const std::string &Path) {
   return !Path.empty() && stat(Path.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode);
 }
 
+// "2.3x, 0:42 left"; without the time when SecondsLeft is negative.
+std::string PaceOf(double Speed, int64_t SecondsLeft) {
+  char Text[64];
+  int Length = std::snprintf(Text, sizeof Text, Speed < 10 ? "%.1fx" : "%.0fx", Speed);
+  if (SecondsLeft >= 3600)
+    Length += std::snprintf(Text + Length, sizeof Text - size_t(Length), ", %lld:%02lld:%02lld left",
+                            static_cast<long long>(SecondsLeft / 3600),
+                            static_cast<long long>(SecondsLeft / 60 % 60),
+                            static_cast<long long>(SecondsLeft % 60));
+  else if (SecondsLeft >= 0)
+    Length +=
+        std::snprintf(Text + Length, sizeof Text - size_t(Length), ", %lld:%02lld left",
+                      static_cast<long long>(SecondsLeft / 60), static_cast<long long>(SecondsLeft % 60));
+  return Text;
+}
+
 }  // namespace
 
 const char *const TConversionRun::NoFilesText = "Please Add Files To Convert!";
@@ -38,10 +57,30 @@ std::string TConversionRun::EndText() const {
          std::to_string(FOutcomes.Failed) + " failed, " + std::to_string(FOutcomes.Stopped) + " stopped.";
 }
 
-void TConversionRun::SetOutcome(const std::string &Text, const std::string &Reason) {
-  if (FCurrentRow < 0 || FCurrentRow >= FWindow.RowCount()) return;
-  FWindow.SetRowProgress(FCurrentRow, Text);
-  if (!Reason.empty()) FWindow.SetRowReason(FCurrentRow, Reason);
+std::string TConversionRun::PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds) {
+  if (DoneMs <= 0 || ElapsedSeconds < 1) return {};
+  const double Speed = DoneMs / 1000.0 / ElapsedSeconds;
+  return TotalMs > 0 ? PaceOf(Speed, std::llround(std::max<int64_t>(TotalMs - DoneMs, 0) / 1000.0 / Speed))
+                     : PaceOf(Speed, -1);
+}
+
+void TConversionRun::SetExtraEngines(const std::vector<TRunEngine *> &Engines) {
+  FLanes.erase(FLanes.begin() + 1, FLanes.end());
+  for (TRunEngine *Engine : Engines) FLanes.emplace_back(Engine);
+}
+
+bool TConversionRun::Converting() const {
+  return std::any_of(FLanes.begin(), FLanes.end(), [](const TLane &L) { return L.Converting; });
+}
+
+TConversionRun::TLane *TConversionRun::LaneAt(int Lane) {
+  return Lane >= 0 && size_t(Lane) < FLanes.size() ? &FLanes[size_t(Lane)] : nullptr;
+}
+
+void TConversionRun::SetOutcome(TLane &Lane, const std::string &Text, const std::string &Reason) {
+  if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
+  FWindow.SetRowProgress(Lane.Row, Text);
+  if (!Reason.empty()) FWindow.SetRowReason(Lane.Row, Reason);
   ++(Text == "Done" ? FOutcomes.Done : Text == "Abort" ? FOutcomes.Stopped : FOutcomes.Failed);
 }
 
@@ -70,77 +109,97 @@ void TConversionRun::ConvertClick(bool Adding) {
     FWindow.BrowseForFolder();
     return;
   }
-  FConverting = true;
+  FActiveLanes = std::clamp(Choices.FilesAtOnce, 1, int(FLanes.size()));
+  for (TLane &Lane : FLanes) Lane = TLane(Lane.Engine);
+  FLanes[0].Converting = true;
   FWindow.SetTimerEnabled(true);
   FUserAbort = false;
+  FQueueFinished = false;
   FOutcomes = {};
   FWindow.DisableWindow();
-  FCurrentRow = -1;
-  QueueStep();
+  FWalk = -1;
+  QueueStep(FLanes[0]);
+  // The other lanes start at once, each with the next checked row.
+  for (int I = 1; I < FActiveLanes && !FQueueFinished; ++I) {
+    FLanes[size_t(I)].Converting = true;
+    QueueStep(FLanes[size_t(I)]);
+  }
 }
 
-void TConversionRun::QueueStep() {
-  FEngine.ClearTasks();
-  FWindow.SetProgressBar(0);
-  FQueueFinished = false;
+void TConversionRun::QueueStep(TLane &Lane) {
+  Lane.Engine->ClearTasks();
+  Lane.Percent = 0;
+  Lane.DoneMs = Lane.TotalMs = 0;
+  if (FActiveLanes == 1) FWindow.SetProgressBar(0);
 
   // The next checked row, or the last row checked or not. Check boxes are
   // read now, so rows checked or unchecked during the run count from here.
   const int Rows = FWindow.RowCount();
-  ++FCurrentRow;
-  while (FCurrentRow < Rows - 1 && !FWindow.RowChecked(FCurrentRow)) ++FCurrentRow;
-  FLastRow = FCurrentRow >= Rows - 1;
+  int Row = FWalk + 1;
+  while (Row < Rows - 1 && !FWindow.RowChecked(Row)) ++Row;
+  FWalk = Row;
+  Lane.Row = Row;
+  FLastRow = Row >= Rows - 1;
 
-  if (FCurrentRow >= Rows || !FWindow.RowChecked(FCurrentRow)) {
+  if (Row >= Rows || !FWindow.RowChecked(Row)) {
     // Only the last row can be unchecked here: nothing to start.
-    FConverting = false;
+    Lane.Converting = false;
   } else {
     bool TaskMade = false;
     bool SetUp = false;
     try {
-      SetUp = SetUpRow(TaskMade);
+      SetUp = SetUpRow(Lane, TaskMade);
     } catch (...) {
       FWindow.ShowInformation(AddFailedText);
       SetUp = TaskMade;
       if (!TaskMade) {
-        SetOutcome("Fail", HandledExceptionText());
-        RowWithoutTask();
+        SetOutcome(Lane, "Fail", HandledExceptionText());
+        RowWithoutTask(Lane);
       }
     }
     if (!SetUp) return;
+    Lane.Started = TClock::now();
+    ShowLanes();
   }
 
   try {
-    FEngine.StartTasks(1);
+    Lane.Engine->StartTasks(1);
   } catch (...) {
     // Nothing runs: end the run rather than leave the window waiting for an
     // end that will not come. The row did not convert, and the run says so.
-    if (FCurrentRow < FWindow.RowCount() && FWindow.RowChecked(FCurrentRow))
-      SetOutcome("Fail", HandledExceptionText());
-    FEngine.StopAllTasks();
-    FWindow.SetTimerEnabled(false);
-    FWindow.EnableWindow();
-    FWindow.ShowInformation(EndText());
-    FConverting = false;
+    if (Lane.Row < FWindow.RowCount() && FWindow.RowChecked(Lane.Row))
+      SetOutcome(Lane, "Fail", HandledExceptionText());
+    Lane.Converting = false;
     FQueueFinished = true;
+    for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->StopAllTasks();
+    for (TLane &Other : FLanes) Other.Converting = false;
+    EndRun();
     return;
   }
   if (FLastRow) FQueueFinished = true;
 }
 
-bool TConversionRun::SetUpRow(bool &TaskMade) {
+bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
   const TRunChoices Choices = FWindow.Choices();
-  const std::string Input = Trimmed(FWindow.RowCaption(FCurrentRow));
+  const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
+  // Files converted side by side never write one output, even when
+  // overwriting (two files of one name from different folders).
+  const auto Taken = [this, &Lane](const std::string &Name) {
+    return std::any_of(FLanes.begin(), FLanes.end(), [&](const TLane &Other) {
+      return &Other != &Lane && Other.Converting && Other.Output == Name;
+    });
+  };
   const std::string Output =
-      OutputFileName(Trimmed(Choices.OutputFolder), Input, Choices.OutputExtension, Choices.Overwrite);
+      OutputFileName(Trimmed(Choices.OutputFolder), Input, Choices.OutputExtension, Choices.Overwrite, Taken);
+  Lane.Output = Output;
 
   TInputOptions InputOptions;
   InputOptions.FileName = Input;
   InputOptions.StartTime = 0;
-  const int Index = FEngine.AddTask(Input, InputOptions);
+  const int Index = Lane.Engine->AddTask(Input, InputOptions);
   if (Index < 0) {
-    SetOutcome("Fail", FEngine.LastError());
-    RowWithoutTask();
+    SetOutcome(Lane, "Fail", Lane.Engine->LastError());
+    RowWithoutTask(Lane);
     return false;
   }
   TaskMade = true;
@@ -149,94 +208,147 @@ bool TConversionRun::SetUpRow(bool &TaskMade) {
   // where its pixels are not square, the size the letterbox fits, and
   // whether it is shown turned.
   TOutputOptions Options = RowConversionOptions(
-      *Choices.Profile, Choices.VolumePosition, FWindow.RowVideoSize(FCurrentRow),
-      FWindow.RowDisplayAspect(FCurrentRow), FWindow.RowRotation(FCurrentRow), Choices.LetterBox);
-  if (!FEngine.SetTaskOutput(Index, Output, Options)) {
-    SetOutcome("Fail", FEngine.LastError());
-    FEngine.RemoveTask(Index);
-    RowWithoutTask();
+      *Choices.Profile, Choices.VolumePosition, FWindow.RowVideoSize(Lane.Row),
+      FWindow.RowDisplayAspect(Lane.Row), FWindow.RowRotation(Lane.Row), Choices.LetterBox);
+  if (FActiveLanes > 1) {
+    // Files side by side share the cores, as korvane-convert's jobs do.
+    const TCoreShare Share =
+        ShareCores(FActiveLanes, size_t(FActiveLanes), std::thread::hardware_concurrency());
+    Options.ExtOptions = "threads=" + std::to_string(Share.ThreadsPerTask) + "\n" + Options.ExtOptions;
+  }
+  if (!Lane.Engine->SetTaskOutput(Index, Output, Options)) {
+    SetOutcome(Lane, "Fail", Lane.Engine->LastError());
+    Lane.Engine->RemoveTask(Index);
+    RowWithoutTask(Lane);
     return false;
   }
   return true;
 }
 
-void TConversionRun::RowWithoutTask() {
+void TConversionRun::RowWithoutTask(TLane &Lane) {
+  Lane.TickCounter = 0;
+  Lane.Converting = false;
   if (FLastRow) {
-    FWindow.SetTimerEnabled(false);
-    FWindow.ShowInformation(EndText());
-    FEngine.StopAllTasks();
-    FWindow.SetProgressBar(0);
-    FWindow.EnableWindow();
-    FConverting = false;
     FQueueFinished = true;
-    return;
+    // The other lanes' ends finish the run through the timer.
+    if (!Converting()) {
+      Lane.Engine->StopAllTasks();
+      EndRun();
+    }
   }
-  FTickCounter = 0;
-  FConverting = false;
+}
+
+void TConversionRun::EndRun() {
+  FWindow.SetTimerEnabled(false);
+  for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->ClearTasks();
+  FWindow.ShowInformation(EndText());
+  FWindow.SetProgressBar(0);
+  FWindow.SetStatusFile("");
+  FWindow.SetStatusPace("");
+  FWindow.EnableWindow();
 }
 
 void TConversionRun::TimerTick() {
-  if (FConverting) return;
   if (FQueueFinished) {
-    FWindow.SetTimerEnabled(false);
-    FEngine.ClearTasks();
-    FWindow.ShowInformation(EndText());
-    FWindow.SetProgressBar(0);
-    FWindow.EnableWindow();
-    FConverting = false;
+    if (!Converting()) EndRun();
     return;
   }
-  if (++FTickCounter < 2) return;
-  FTickCounter = 0;
-  FConverting = true;
-  QueueStep();
+  for (int I = 0; I < FActiveLanes && !FQueueFinished; ++I) {
+    TLane &Lane = FLanes[size_t(I)];
+    if (Lane.Converting || ++Lane.TickCounter < 2) continue;
+    Lane.TickCounter = 0;
+    Lane.Converting = true;
+    QueueStep(Lane);
+  }
 }
 
-void TConversionRun::Progress(const TProgressInfo &Info) {
-  if (FCurrentRow < 0 || FCurrentRow >= FWindow.RowCount()) return;
-  FWindow.MakeRowVisible(FCurrentRow);
+void TConversionRun::ShowLanes() {
+  int Sum = 0, Known = 0, Running = 0;
+  double Speed = 0;      // of the files together
+  int64_t Longest = -1;  // the time left of the file that ends last
+  std::string Files;
+  const TClock::time_point Now = TClock::now();
+  for (int I = 0; I < FActiveLanes; ++I) {
+    const TLane &Lane = FLanes[size_t(I)];
+    if (!Lane.Converting || Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) continue;
+    ++Running;
+    if (Lane.Percent >= 0) Sum += Lane.Percent, ++Known;
+    const std::string Caption = Trimmed(FWindow.RowCaption(Lane.Row));
+    Files += (Files.empty() ? "" : ", ") + Caption.substr(Caption.find_last_of('/') + 1);
+    const double Elapsed = std::chrono::duration<double>(Now - Lane.Started).count();
+    if (PaceText(Lane.DoneMs, Lane.TotalMs, Elapsed).empty()) continue;
+    const double LaneSpeed = Lane.DoneMs / 1000.0 / Elapsed;
+    Speed += LaneSpeed;
+    if (Lane.TotalMs > 0)
+      Longest = std::max<int64_t>(
+          Longest, std::llround(std::max<int64_t>(Lane.TotalMs - Lane.DoneMs, 0) / 1000.0 / LaneSpeed));
+  }
+  if (Running == 0) return;
+  FWindow.SetStatusFile(Files);
+  FWindow.SetStatusPace(Speed > 0 ? PaceOf(Speed, Longest) : "");
+  if (FActiveLanes > 1) FWindow.SetProgressBar(Known ? Sum / Known : -1);
+}
+
+void TConversionRun::Progress(const TProgressInfo &Info, int LaneIndex) {
+  TLane *Lane = LaneAt(LaneIndex);
+  if (!Lane || Lane->Row < 0 || Lane->Row >= FWindow.RowCount()) return;
+  FWindow.MakeRowVisible(Lane->Row);
   // Without a known length there is no honest percentage: the row then
   // shows the frames alone and the bar only that work goes on.
   const bool Known = Info.TotalOutputDuration > 0;
   const int64_t Percent =
       Known ? std::max<int64_t>(0, int64_t(Info.CurrentDuration) * 100 / Info.TotalOutputDuration) : -1;
-  FWindow.SetRowProgress(FCurrentRow, Known ? std::to_string(std::min<int64_t>(Percent, 100)) + "%" : "");
+  Lane->Percent = Known ? int(std::min<int64_t>(Percent, 100)) : -1;
+  Lane->DoneMs = Info.CurrentDuration;
+  Lane->TotalMs = Info.TotalOutputDuration;
+  FWindow.SetRowProgress(Lane->Row, Known ? std::to_string(Lane->Percent) + "%" : "");
   FWindow.SetStatusText("File Size : " + std::to_string(Info.CurrentSize) + " Bytes");
-  FWindow.SetRowFrames(FCurrentRow, Info.FrameNumber == -1 ? " " : std::to_string(Info.FrameNumber));
-  FWindow.SetProgressBar(Known ? int(std::min<int64_t>(Percent, 100)) : -1);
+  FWindow.SetRowFrames(Lane->Row, Info.FrameNumber == -1 ? " " : std::to_string(Info.FrameNumber));
+  if (FActiveLanes == 1) FWindow.SetProgressBar(Lane->Percent);
+  ShowLanes();
 }
 
-void TConversionRun::Terminate(int Index, bool Exception, const std::string &Message) {
-  FConverting = false;
-  // The component holds only the current row's task.
-  if (Index >= 0) SetOutcome(Exception ? "Fail" : FUserAbort ? "Abort" : "Done", Exception ? Message : "");
+void TConversionRun::Terminate(int Index, bool Exception, const std::string &Message, int LaneIndex) {
+  TLane *Lane = LaneAt(LaneIndex);
+  if (!Lane) return;
+  Lane->Converting = false;
+  // The component holds only the lane's current row's task.
+  if (Index >= 0)
+    SetOutcome(*Lane, Exception ? "Fail" : FUserAbort ? "Abort" : "Done", Exception ? Message : "");
   if (FQueueFinished && Index < 0) {
-    FEngine.ClearTasks();
-    FWindow.SetProgressBar(0);
-    FConverting = false;
+    Lane->Engine->ClearTasks();
+    if (!Converting()) FWindow.SetProgressBar(0);
   }
+  ShowLanes();
 }
 
-void TConversionRun::Log(int Index, const std::string &Line) {
-  if (Index >= 0 && FCurrentRow >= 0 && FCurrentRow < FWindow.RowCount())
-    FWindow.AppendRowLog(FCurrentRow, Line);
+void TConversionRun::Log(int Index, const std::string &Line, int LaneIndex) {
+  const TLane *Lane = LaneAt(LaneIndex);
+  if (Index >= 0 && Lane && Lane->Row >= 0 && Lane->Row < FWindow.RowCount())
+    FWindow.AppendRowLog(Lane->Row, Line);
 }
 
 void TConversionRun::RowRemoved(int Row) {
-  if (Row < 0 || Row == FCurrentRow)
-    FCurrentRow = -1;
-  else if (Row < FCurrentRow)
-    --FCurrentRow;
+  for (TLane &Lane : FLanes) {
+    if (Row < 0 || Row == Lane.Row)
+      Lane.Row = -1;
+    else if (Row < Lane.Row)
+      --Lane.Row;
+  }
+  if (Row < 0)
+    FWalk = -1;
+  else if (Row <= FWalk)
+    --FWalk;
 }
 
 void TConversionRun::StopClick() {
-  if (FConverting) {
-    FEngine.PauseAllTasks();
+  if (Converting()) {
+    for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->PauseAllTasks();
     // The queue waits for the answer: no tick of the timer starts the next
     // row or ends the run while the question is open.
     FWindow.SetTimerEnabled(false);
     if (!FWindow.ConfirmStop()) {
-      FEngine.ResumeAllTasks();
+      for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->ResumeAllTasks();
       FWindow.SetTimerEnabled(true);
       return;
     }
@@ -246,17 +358,19 @@ void TConversionRun::StopClick() {
 }
 
 void TConversionRun::Stop() {
-  if (FConverting) FUserAbort = true;
+  if (Converting()) FUserAbort = true;
   EndByStop();
 }
 
 void TConversionRun::EndByStop() {
   FQueueFinished = true;
   FWindow.SetTimerEnabled(false);
-  FEngine.StopAllTasks();
+  for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->StopAllTasks();
   FWindow.SetProgressBar(0);
+  FWindow.SetStatusFile("");
+  FWindow.SetStatusPace("");
   FWindow.EnableWindow();
-  FConverting = false;
+  for (TLane &Lane : FLanes) Lane.Converting = false;
 }
 
 }  // namespace korvane

@@ -1,16 +1,19 @@
 // A conversion run of the window: the checked rows of the file list are
-// converted one after another into the output folder, one task at a time.
-// This class holds the run's state (its flags, the row walk, the outcome
-// texts, the output names) and decides every step; the window only shows
-// what it says and drives it from its buttons, its 100 ms timer and the
-// component's events, which it hands over on the UI thread.
+// converted into the output folder, one after another, or several at once
+// on lanes of their own (one component each, one task at a time). This
+// class holds the run's state (its flags, the row walk, the lanes, the
+// outcome texts, the output names) and decides every step; the window only
+// shows what it says and drives it from its buttons, its 100 ms timer and
+// the components' events, which it hands over on the UI thread.
 //
 // Everything here runs on the UI thread. No toolkit: the window and the
 // component are reached through the two interfaces below.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "FFmpeg.h"
 #include "OptionRecords.h"
@@ -26,6 +29,7 @@ struct TRunChoices {
   const TProfileForm *Profile = nullptr;
   int VolumePosition = 5;  // of the volume bar
   bool LetterBox = false;  // "Video Zoom" is "LetterBox"
+  int FilesAtOnce = 1;     // rows converted side by side
 };
 
 // What the run needs of the window.
@@ -57,6 +61,10 @@ class TRunWindow {
   // output is not known, so the bar can only say that work goes on.
   virtual void SetProgressBar(int Percent) = 0;
   virtual void SetStatusText(const std::string &Text) = 0;
+  // The files being converted, and their pace ("2.3x, 0:42 left"); empty
+  // texts once nothing runs.
+  virtual void SetStatusFile(const std::string &Text) = 0;
+  virtual void SetStatusPace(const std::string &Text) = 0;
   // An "Information" box with an OK button.
   virtual void ShowInformation(const std::string &Text) = 0;
   // "Stop all conversions?"; true for Yes.
@@ -87,7 +95,11 @@ class TRunEngine {
 
 class TConversionRun {
  public:
-  TConversionRun(TRunWindow &Window, TRunEngine &Engine) : FWindow(Window), FEngine(Engine) {}
+  TConversionRun(TRunWindow &Window, TRunEngine &Engine) : FWindow(Window), FLanes{TLane(&Engine)} {}
+
+  // The engines of the lanes after the first, for runs that convert several
+  // files at once; each lane has one. Set between runs.
+  void SetExtraEngines(const std::vector<TRunEngine *> &Engines);
 
   // "Convert Now !": checks that there are rows and an output folder, then
   // locks the window and sets up the first checked row. Adding tells
@@ -100,21 +112,25 @@ class TConversionRun {
   // A tick of the 100 ms timer: starts the next row two ticks after the
   // last one ended, or ends the run after the last one.
   void TimerTick();
-  // The component's events, on the UI thread.
-  void Progress(const TProgressInfo &Info);
+  // The events of the component of lane Lane, on the UI thread.
+  void Progress(const TProgressInfo &Info, int Lane = 0);
   // Message: the reason of a task that failed (Exception).
-  void Terminate(int Index, bool Exception, const std::string &Message = "");
-  // A line the current row's task logged.
-  void Log(int Index, const std::string &Line);
-  // The window removed row Row (-1: every row). The current row is followed
-  // by identity, so a late event of its task (after a stop) reaches the row
+  void Terminate(int Index, bool Exception, const std::string &Message = "", int Lane = 0);
+  // A line the task of lane Lane logged.
+  void Log(int Index, const std::string &Line, int Lane = 0);
+  // The window removed row Row (-1: every row). The lanes' rows are followed
+  // by identity, so a late event of a task (after a stop) reaches the row
   // it belongs to, or none when that row is gone.
   void RowRemoved(int Row);
 
-  bool Converting() const { return FConverting; }
+  // A row is being set up or converted on some lane.
+  bool Converting() const;
   bool QueueFinished() const { return FQueueFinished; }
   bool UserAbort() const { return FUserAbort; }
-  int CurrentRow() const { return FCurrentRow; }
+  // The row of the first lane.
+  int CurrentRow() const { return FLanes[0].Row; }
+  // The row lane Lane converts, or -1.
+  int LaneRow(int Lane) const { return FLanes.at(size_t(Lane)).Row; }
 
   // The texts the message boxes of a run show.
   static const char *const NoFilesText;
@@ -127,32 +143,55 @@ class TConversionRun {
   // and stopped, or that no row was checked.
   std::string EndText() const;
   static std::string MissingFolderText(const std::string &Folder);
+  // The pace of a conversion: how many times real time it runs and the
+  // time left ("2.3x, 0:42 left"), once a second of work tells; empty before.
+  static std::string PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds);
 
  private:
-  // Sets up the next checked row and starts its task.
-  void QueueStep();
-  // The set-up of the current row; false when it failed (the row then
-  // says "Fail"). Whether a task was created is reported through TaskMade.
-  bool SetUpRow(bool &TaskMade);
-  // After a row that got no task: ends the run when it was the last row,
-  // otherwise lets the timer move on.
-  void RowWithoutTask();
-  // The end of a run the user stopped: nothing more starts, the task is
-  // stopped (its output so far finished), the window is unlocked.
+  using TClock = std::chrono::steady_clock;
+  // A place where one row at a time is converted.
+  struct TLane {
+    explicit TLane(TRunEngine *AEngine) : Engine(AEngine) {}
+    TRunEngine *Engine;
+    int Row = -1;             // the row it converts or last converted
+    bool Converting = false;  // its row is being set up or its task runs
+    int TickCounter = 0;      // ticks waited before its next row
+    int Percent = 0;          // of its row; -1 when the length is unknown
+    int64_t DoneMs = 0, TotalMs = 0;
+    std::string Output;  // the file its row writes
+    TClock::time_point Started;
+  };
+
+  // Sets up the next checked row on lane Lane and starts its task.
+  void QueueStep(TLane &Lane);
+  // The set-up of the lane's row; false when it failed (the row then says
+  // "Fail"). Whether a task was created is reported through TaskMade.
+  bool SetUpRow(TLane &Lane, bool &TaskMade);
+  // After a row that got no task: ends the run when it was the last row and
+  // no other lane runs, otherwise lets the timer move on.
+  void RowWithoutTask(TLane &Lane);
+  // The end of the run: the message, the window unlocked.
+  void EndRun();
+  // The end of a run the user stopped: nothing more starts, the tasks are
+  // stopped (their outputs so far finished), the window is unlocked.
   void EndByStop();
-  // Writes the current row's outcome ("Done", "Fail", "Abort") and counts
-  // it; a failure's reason goes with it.
-  void SetOutcome(const std::string &Text, const std::string &Reason = "");
+  // Writes the lane's row outcome ("Done", "Fail", "Abort") and counts it; a
+  // failure's reason goes with it.
+  void SetOutcome(TLane &Lane, const std::string &Text, const std::string &Reason = "");
+  // The bar, the status file and the pace from the lanes that run.
+  void ShowLanes();
+  TLane *LaneAt(int Lane);
+  // The lanes this run uses.
+  int ActiveLanes() const { return FActiveLanes; }
 
   TRunWindow &FWindow;
-  TRunEngine &FEngine;
+  std::vector<TLane> FLanes;
+  int FActiveLanes = 1;
 
-  bool FConverting = false;     // a row is being set up or its task runs
   bool FUserAbort = false;      // the user confirmed the stop
   bool FQueueFinished = false;  // no further row is to be started
-  bool FLastRow = false;        // the current row is the list's last
-  int FCurrentRow = -1;
-  int FTickCounter = 0;  // ticks waited before the next row
+  bool FLastRow = false;        // the walk has reached the list's last row
+  int FWalk = -1;               // the last row handed to a lane
   struct {
     int Done = 0, Failed = 0, Stopped = 0;
   } FOutcomes;  // of the rows tried in this run

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -173,6 +174,7 @@ class RunTest : public QObject {
 
  private slots:
   void init() {
+    ClearStoredSettings();  // one file at a time unless a test says otherwise
     QDir(Out.path()).removeRecursively();
     QDir().mkpath(Out.path());
   }
@@ -223,6 +225,36 @@ class RunTest : public QObject {
     QCOMPARE(QString::fromStdString(Sound.Stream("audio")->at("codec_name")), QString("aac"));
     QVERIFY(std::abs(Number(&Sound.Format, "duration") - 1.0) < 0.15);
     for (const char *Name : {"a-clip2997.mp4", "d-song.mp4"}) {
+      const std::string Errors = DecodeErrors(Out.filePath(Name).toStdString());
+      QVERIFY2(Errors.empty(), Errors.c_str());
+    }
+  }
+
+  // Two files at once, as Additional Options allows: both lanes start at
+  // once, each row ends in its own text, the status bar names the files and
+  // says "Ready" after, and every output plays.
+  void TwoFilesAtOnce() {
+    if (std::thread::hardware_concurrency() < 2) QSKIP("one core: one file at a time");
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "MP4 - MPEG4 Video (*.mp4)",
+                           {Clips.Video2997, Clips.Video25, Clips.Broken, Clips.AudioOnly});
+    Form.Form4->SpinEditFilesAtOnce->setValue(2);
+    Form.ButtonConvert->click();
+    QCOMPARE(Form.Run().LaneRow(0), 0);
+    QCOMPARE(Form.Run().LaneRow(1), 1);
+    QVERIFY2(
+        Form.StatusPanel[0]->toolTip().contains("clip2997") && Form.StatusPanel[0]->toolTip().contains(", "),
+        qPrintable(Form.StatusPanel[0]->toolTip()));
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 180000);
+    QTest::qWait(50);
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "Done", "Fail", "Done"}));
+    QCOMPARE(Window.Messages.Texts(),
+             QStringList({"Conversions finished: 3 converted, 1 failed, 0 stopped."}));
+    QCOMPARE(Form.StatusPanel[0]->text(), QString("Ready"));
+    const QStringList Outputs = Files(Out.path());
+    QCOMPARE(Outputs.size(), 3);
+    for (const QString &Name : Outputs) {
       const std::string Errors = DecodeErrors(Out.filePath(Name).toStdString());
       QVERIFY2(Errors.empty(), Errors.c_str());
     }

@@ -1,12 +1,16 @@
-// The five stored choices: what the first start writes, how stored values
-// load, what a missing value does to the rest, and when they are saved.
+// The stored choices: what the first start writes, how stored values load,
+// what a missing value does to the rest, and when they are saved; the
+// choices kept per profile and the files converted at once.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 
 #include "AdditionalOptions.h"
 #include "DropDownCombo.h"
+#include "Settings.h"
 #include "SpinEdit.h"
 #include "WindowFixture.h"
 
@@ -133,6 +137,54 @@ class SettingsStoreTest : public QObject {
       Form.Exit1->trigger();
     }
     QCOMPARE(Text(Stored().Folder), QString("/saved/on/close"));
+  }
+
+  // The choices a person makes for a profile come back with that profile,
+  // at once and at the next start; other profiles keep their defaults; a
+  // stored choice a profile no longer offers leaves the default.
+  void ChoicesAreKeptPerProfile() {
+    const QString Mp4 = "MP4 - MPEG4 Video (*.mp4)", Avi = "AVI - Audio Video Interleave (*.avi)";
+    const auto Choose = [](TForm1 &Form, const QString &Profile) {
+      const int Row = Form.ComboOutputFormat->findText(Profile);
+      Form.ComboOutputFormat->setCurrentIndex(Row);
+      emit Form.ComboOutputFormat->activated(Row);
+    };
+    const auto Pick = [](QComboBox *Combo, int Index) {
+      Combo->setCurrentIndex(Index);
+      emit Combo->activated(Index);
+    };
+    QStringList Picked, AviDefaults;
+    {
+      TWindowUnderTest Window;
+      TForm1 &Form = Window.Form();
+      Choose(Form, Avi);
+      AviDefaults = {Form.ComboVideoBitrate->currentText(), Form.ComboSamplingRate->currentText()};
+      Choose(Form, Mp4);
+      Pick(Form.ComboVideoBitrate, Form.ComboVideoBitrate->count() - 1);
+      Pick(Form.ComboSamplingRate, Form.ComboSamplingRate->count() - 1);
+      Form.TrackBar1->triggerAction(QAbstractSlider::SliderPageStepAdd);
+      Picked = {Form.ComboVideoBitrate->currentText(), Form.ComboSamplingRate->currentText()};
+      Form.Form4->SpinEditFilesAtOnce->setValue(Form.Form4->SpinEditFilesAtOnce->maximum());
+      Choose(Form, Avi);
+      QCOMPARE(QStringList({Form.ComboVideoBitrate->currentText(), Form.ComboSamplingRate->currentText()}),
+               AviDefaults);
+      Choose(Form, Mp4);
+      QCOMPARE(QStringList({Form.ComboVideoBitrate->currentText(), Form.ComboSamplingRate->currentText()}),
+               Picked);
+      Form.Exit1->trigger();  // kept as they are made, not at the close
+    }
+    StoreProfileChoice(Avi, "ComboVideoBitrate", "no such rate");
+    TWindowUnderTest Window;
+    TForm1 &Form = Window.Form();
+    QCOMPARE(Form.Form4->SpinEditFilesAtOnce->value(), Form.Form4->SpinEditFilesAtOnce->maximum());
+    Choose(Form, Mp4);
+    QCOMPARE(QStringList({Form.ComboVideoBitrate->currentText(), Form.ComboSamplingRate->currentText()}),
+             Picked);
+    QCOMPARE(Form.TrackBar1->value(), 6);
+    QCOMPARE(Form.ProfileForm().ComboVideoBitrate.ItemIndex, Form.ComboVideoBitrate->currentIndex());
+    Choose(Form, Avi);
+    QCOMPARE(QStringList({Form.ComboVideoBitrate->currentText(), Form.ComboSamplingRate->currentText()}),
+             AviDefaults);
   }
 };
 

@@ -1,6 +1,6 @@
-// The window as it comes up: its caption, lists and defaults, its fixed size,
-// the names screen readers read, texts that fit at 96 and 144 DPI, and the
-// start without the media libraries.
+// The window as it comes up: its caption, lists and defaults, its size, the
+// names screen readers read, texts that fit at 96 and 144 DPI and at larger
+// fonts, and the start without the media libraries.
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
@@ -112,14 +112,25 @@ class StartupTest : public QObject {
     QCOMPARE(Form.ComboAudioChannels->currentText(), QString("Mono"));
   }
 
-  void HasAFixedClientAreaWithoutMaximize() {
+  // The window starts at its classic size, cannot be made smaller, and
+  // grows: the list (its file-name column) takes the room it gains.
+  void StartsAtItsClassicSizeAndGrows() {
     TWindowUnderTest Window;
     TForm1 &Form = Window.Form();
     QCOMPARE(Form.centralWidget()->width(), 767);
     QCOMPARE(Form.centralWidget()->height() + Form.statusBar()->height(), 515);
-    QCOMPARE(Form.minimumSize(), Form.maximumSize());
-    QVERIFY(!(Form.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(Form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QCOMPARE(Form.minimumSize(), Form.size());
+    QVERIFY(Form.maximumWidth() > 2000 && Form.maximumHeight() > 2000);
+    const QSize List = Form.ListView1->size();
+    const int NameColumn = Form.ListView1->columnWidth(0);
+    Form.resize(Form.width() + 300, Form.height() + 200);
+    QApplication::processEvents();
+    QCOMPARE(Form.ListView1->width(), List.width() + 300);
+    QCOMPARE(Form.ListView1->height(), List.height() + 200);
+    QCOMPARE(Form.ListView1->columnWidth(0), NameColumn + 300);
+    Form.resize(300, 200);
+    QApplication::processEvents();
+    QCOMPARE(Form.size(), Form.minimumSize());
   }
 
   void MenusAndPopupHoldTheirEntries() {
@@ -214,10 +225,26 @@ class StartupTest : public QObject {
     QCOMPARE(Table->cellAt(1, 2)->text(QAccessible::Name), QString("29.97"));
   }
 
-  // No caption, label or selected item is cut inside the fixed window. The
+  // No caption, label or selected item is cut, at the desktop's font and at
+  // fonts 1.25 and 1.5 times as large: the window grows as they need. The
   // test program runs this once as it is (96 DPI) and once with the screen
   // scaled by 1.5, which is how Qt shows a window on a 144 DPI desktop.
+  void NoTextIsClipped_data() {
+    QTest::addColumn<double>("FontScale");
+    QTest::newRow("desktop font") << 1.0;
+    QTest::newRow("font x1.25") << 1.25;
+    QTest::newRow("font x1.5") << 1.5;
+  }
   void NoTextIsClipped() {
+    QFETCH(double, FontScale);
+    const QFont Desktop = QApplication::font();
+    QFont Larger = Desktop;
+    Larger.setPointSizeF(Desktop.pointSizeF() * FontScale);
+    QApplication::setFont(Larger);
+    struct TRestore {
+      QFont Font;
+      ~TRestore() { QApplication::setFont(Font); }
+    } Restore{Desktop};
     TWindowUnderTest Window;
     TForm1 &Form = Window.Form();
     for (const char *Profile :

@@ -1,15 +1,20 @@
-// Makes the README's picture of the main window: starts the real window on
+// Makes the README's pictures of the main window: starts the real window on
 // the display it is given (Xvfb in scripts/screenshot.sh), adds three clips
 // made now through the Add Files dialog, starts converting them and saves
-// the window as a PNG while the first row is under way.
-// Usage: window_screenshot OUTPUT.png
+// the window as a PNG while the first row is under way. With a second name
+// it then converts a good clip and a file that is not one, and saves the
+// screen around the window with the failed row's reason in its hint.
+// Usage: window_screenshot OUTPUT.png [FAILED.png]
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <clocale>
 #include <cstdio>
 
@@ -20,8 +25,8 @@
 
 int main(int argc, char **argv) {
   using namespace korvane::test;
-  if (argc != 2) {
-    std::fputs("usage: window_screenshot OUTPUT.png\n", stderr);
+  if (argc != 2 && argc != 3) {
+    std::fputs("usage: window_screenshot OUTPUT.png [FAILED.png]\n", stderr);
     return 2;
   }
   QTemporaryDir ConfigHome;
@@ -55,6 +60,33 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "window_screenshot: cannot write %s\n", argv[1]);
     return 1;
   }
+  Form.FFVCL.ResumeAllTasks();
   Form.FFVCL.StopAllTasks();
+  if (argc == 2) return 0;
+
+  // A failed row and why.
+  Window.Messages.Answers = {korvane::TMessageAnswer::Yes};
+  Form.ButtonStopConvert->click();
+  Deadline.setRemainingTime(60000);
+  while (Form.RunUnderWay() && !Deadline.hasExpired()) QTest::qWait(20);
+  Form.ClearAllItems1->trigger();
+  AddFiles(Form, {WindowClips().Video2997, WindowClips().Broken, WindowClips().AudioOnly});
+  Form.ButtonConvert->click();
+  Deadline.setRemainingTime(120000);
+  while ((Form.RunUnderWay() || Form.TimerConvertAgain->isActive()) && !Deadline.hasExpired())
+    QTest::qWait(20);
+  Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(1));
+  const QRect Cell = Form.ListView1->visualItemRect(Form.ListView1->topLevelItem(1));
+  const int X = Form.ListView1->columnViewportPosition(1 + korvane::siProgress) + 10;
+  QToolTip::showText(Form.ListView1->viewport()->mapToGlobal(QPoint(X, Cell.center().y())),
+                     Form.ListView1->Reason(1), Form.ListView1->viewport());
+  QTest::qWait(500);
+  const QRect Around = Form.frameGeometry().adjusted(-8, -8, 8, 60);
+  if (!Form.screen()
+           ->grabWindow(0, Around.x(), Around.y(), Around.width(), Around.height())
+           .save(QString::fromLocal8Bit(argv[2]))) {
+    std::fprintf(stderr, "window_screenshot: cannot write %s\n", argv[2]);
+    return 1;
+  }
   return 0;
 }

@@ -35,7 +35,7 @@ class TFakeWindow : public TRunWindow {
   std::function<void()> WhileAsking;  // what happens while a question is open
   std::vector<std::string> Log;       // browse, lock, unlock
   int Bar = 0;
-  std::string Status;
+  std::string Status, StatusFile;
   bool TimerOn = false;
   TRunChoices Given;
   TProfileForm Profile;
@@ -64,6 +64,8 @@ class TFakeWindow : public TRunWindow {
   void MakeRowVisible(int) override {}
   void SetProgressBar(int Percent) override { Bar = Percent; }
   void SetStatusText(const std::string &Text) override { Status = Text; }
+  void SetStatusFile(const std::string &Text) override { StatusFile = Text; }
+  void SetStatusPace(const std::string &) override {}
   void ShowInformation(const std::string &Text) override { Messages.push_back(Text); }
   bool ConfirmStop() override {
     Messages.push_back("Stop all conversions?");
@@ -393,7 +395,92 @@ TEST(ConversionRun, ProgressTexts) {
     EXPECT_EQ(T.Window.Rows[0].Frames, Case.Frames);
     EXPECT_EQ(T.Window.Bar, Case.Bar);
     EXPECT_EQ(T.Window.Status, "File Size : " + std::to_string(Case.Size) + " Bytes");
+    EXPECT_EQ(T.Window.StatusFile, "0.avi");
   }
+}
+
+// The pace in the status bar: times real time, and the time left.
+TEST(ConversionRun, PaceTexts) {
+  struct TCase {
+    int64_t Done, Total;
+    double Elapsed;
+    std::string Pace;
+  };
+  const TCase Cases[] = {
+      {23000, 60000, 10, "2.3x, 0:16 left"},
+      {500, 60000, 0.5, ""},  // under a second of work tells nothing yet
+      {0, 60000, 5, ""},
+      {23000, 0, 10, "2.3x"},  // length unknown: no time left
+      {1000, 7202000, 2, "0.5x, 4:00:02 left"},
+      {123400, 200000, 10, "12x, 0:06 left"},
+      {70000, 60000, 10, "7.0x, 0:00 left"},  // past the expected end
+  };
+  for (const TCase &Case : Cases)
+    EXPECT_EQ(TConversionRun::PaceText(Case.Done, Case.Total, Case.Elapsed), Case.Pace)
+        << Case.Done << " of " << Case.Total;
+}
+
+// Several files at once: each lane converts one row at a time, the next
+// checked row goes to the lane that frees up, events reach the row of their
+// own lane, the files share the cores, and a stop stops every lane.
+TEST(ConversionRun, SeveralFilesAtOnce) {
+  TRunUnderTest T(Rows({true, true, false, true, true, true}));
+  TFakeEngine Second;
+  T.Run.SetExtraEngines({&Second});
+  T.Window.Given.FilesAtOnce = 2;
+  T.Engine.FailAdd = {"/clips/4.avi"};
+  T.Run.ConvertClick(false);
+  EXPECT_EQ(T.Engine.Inputs, std::vector<std::string>{"/clips/0.avi"});
+  EXPECT_EQ(Second.Inputs, std::vector<std::string>{"/clips/1.avi"});
+  EXPECT_EQ(T.Run.LaneRow(1), 1);
+  ASSERT_EQ(Second.Outputs.size(), 1u);
+  EXPECT_EQ(Second.Outputs[0].ExtOptions.rfind("threads=", 0), 0u) << Second.Outputs[0].ExtOptions;
+
+  // The second lane ends first and takes the next checked row, 3.
+  T.Run.Progress({5, 0, 500, 0, 0, 100, 1000}, 1);
+  EXPECT_EQ(T.Window.Rows[1].Progress, "50%");
+  EXPECT_EQ(T.Window.Rows[0].Progress, "");
+  T.Run.Terminate(0, false, "", 1);
+  T.Run.Terminate(-1, false, "", 1);
+  T.Run.TimerTick();
+  T.Run.TimerTick();
+  EXPECT_EQ(Second.Inputs, (std::vector<std::string>{"/clips/1.avi", "/clips/3.avi"}));
+  // The first lane's row 0 fails; row 4 cannot be read there, row 5 follows.
+  T.Run.Terminate(0, true, "broken", 0);
+  T.Run.Terminate(-1, false, "", 0);
+  T.Run.TimerTick();
+  T.Run.TimerTick();
+  T.Run.TimerTick();
+  T.Run.TimerTick();
+  EXPECT_EQ(T.Engine.Inputs, (std::vector<std::string>{"/clips/0.avi", "/clips/5.avi"}));
+  EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Done", "", "", "Fail", ""}));
+  EXPECT_EQ(T.Window.Rows[0].Reason, "broken");
+
+  // A stop stops both lanes; their late ends say "Abort".
+  T.Window.StopAnswers = {true};
+  T.Run.StopClick();
+  EXPECT_NE(std::find(Second.Calls.begin(), Second.Calls.end(), "stop"), Second.Calls.end());
+  EXPECT_EQ(T.Engine.Calls.back(), "stop");
+  T.Run.Terminate(0, false, "", 0);
+  T.Run.Terminate(0, false, "", 1);
+  EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Done", "", "Abort", "Fail", "Abort"}));
+  EXPECT_EQ(T.Run.EndText(), "Conversions finished: 1 converted, 2 failed, 2 stopped.");
+  EXPECT_FALSE(T.Run.Converting());
+}
+
+// Two files of one name side by side with "Overwrite" on do not write into
+// one output: the second gets a name of its own.
+TEST(ConversionRun, FilesAtOnceNeverShareAnOutput) {
+  TRunUnderTest T({{"/a/clip.avi", "320x240", true}, {"/b/clip.avi", "320x240", true}});
+  TFakeEngine Second;
+  T.Run.SetExtraEngines({&Second});
+  T.Window.Given.FilesAtOnce = 2;
+  T.Window.Given.Overwrite = true;
+  T.Run.ConvertClick(false);
+  ASSERT_EQ(T.Engine.OutputNames.size(), 1u);
+  ASSERT_EQ(Second.OutputNames.size(), 1u);
+  EXPECT_EQ(T.Engine.OutputNames[0], "/tmp/clip.mp4");
+  EXPECT_EQ(Second.OutputNames[0], "/tmp/clip-1.mp4");
 }
 
 // Stop pauses and asks: No resumes the task, Yes stops the run; the
