@@ -1,13 +1,15 @@
-// The window's queue against the command line: ten short clips through one
+// The window's queue against the command line: eight short clips through one
 // profile, converted by the real window (offscreen, its 100 ms timer between
-// rows) and by korvane-convert --jobs 1. Prints the median wall time of
-// three runs of each and the window's cost per row beyond the command line.
+// rows) one and two files at a time, and by korvane-convert --jobs 1 and
+// --jobs 2. Prints the median wall time of three runs of each and the
+// window's cost per row beyond the command line.
 // Usage: window_bench [PROFILE]
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "AdditionalOptions.h"
 #include "DropDownCombo.h"
 #include "MediaFixtures.h"
 #include "ProgramFolder.h"
@@ -26,7 +29,7 @@
 
 namespace {
 
-constexpr int Clips = 10;
+constexpr int Clips = 8;
 constexpr int Rounds = 3;
 
 double Median(std::vector<double> Values) {
@@ -56,38 +59,43 @@ int main(int argc, char **argv) {
     Quoted += " '" + Files.last().toStdString() + "'";
   }
 
-  std::vector<double> Window, Command;
-  for (int Round = 0; Round < Rounds; ++Round) {
-    const QString Out = Work.filePath(QString("window%1").arg(Round));
-    QDir().mkpath(Out);
-    TWindowUnderTest Under;
-    korvane::TForm1 &Form = Under.Form();
-    const int Row = Form.ComboOutputFormat->findText(Profile);
-    Form.ComboOutputFormat->setCurrentIndex(Row);
-    emit Form.ComboOutputFormat->activated(Row);
-    Form.EditOutputFolder->setText(Out);
-    AddFiles(Form, Files);
-    QElapsedTimer Clock;
-    Clock.start();
-    Form.ButtonConvert->click();
-    while (Form.Converting() || Form.TimerConvertAgain->isActive())
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    Window.push_back(Clock.elapsed() / 1000.0);
+  for (const int AtOnce : {1, 2}) {
+    std::vector<double> Window, Command;
+    for (int Round = 0; Round < Rounds; ++Round) {
+      const QString Out = Work.filePath(QString("window%1-%2").arg(AtOnce).arg(Round));
+      QDir().mkpath(Out);
+      TWindowUnderTest Under;
+      korvane::TForm1 &Form = Under.Form();
+      const int Row = Form.ComboOutputFormat->findText(Profile);
+      Form.ComboOutputFormat->setCurrentIndex(Row);
+      emit Form.ComboOutputFormat->activated(Row);
+      Form.EditOutputFolder->setText(Out);
+      Form.Form4->SpinEditFilesAtOnce->setValue(AtOnce);
+      AddFiles(Form, Files);
+      QElapsedTimer Clock;
+      Clock.start();
+      Form.ButtonConvert->click();
+      while (Form.Converting() || Form.TimerConvertAgain->isActive())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+      Window.push_back(Clock.elapsed() / 1000.0);
 
-    const std::string CommandOut = Work.filePath(QString("command%1").arg(Round)).toStdString();
-    const std::string Convert = "mkdir -p '" + CommandOut + "' && '" + korvane::ProgramFolder() +
-                                "/korvane-convert' --log-level quiet --jobs 1 -p '" + Profile.toStdString() +
-                                "' -o '" + CommandOut + "'" + Quoted + " 2>/dev/null";
-    Clock.restart();
-    if (std::system(Convert.c_str()) != 0) std::fprintf(stderr, "korvane-convert failed\n");
-    Command.push_back(Clock.elapsed() / 1000.0);
+      const std::string CommandOut =
+          Work.filePath(QString("command%1-%2").arg(AtOnce).arg(Round)).toStdString();
+      const std::string Convert = "mkdir -p '" + CommandOut + "' && '" + korvane::ProgramFolder() +
+                                  "/korvane-convert' --log-level quiet --jobs " + std::to_string(AtOnce) +
+                                  " -p '" + Profile.toStdString() + "' -o '" + CommandOut + "'" + Quoted +
+                                  " 2>/dev/null";
+      Clock.restart();
+      if (std::system(Convert.c_str()) != 0) std::fprintf(stderr, "korvane-convert failed\n");
+      Command.push_back(Clock.elapsed() / 1000.0);
+    }
+    const double W = Median(Window), C = Median(Command);
+    std::printf("profile: %s, %d clips of 3 s 320x240, median of %d runs, %d at a time\n",
+                qPrintable(Profile), Clips, Rounds, AtOnce);
+    std::printf("window queue              %7.2f s\n", W);
+    std::printf("korvane-convert --jobs %d  %7.2f s\n", AtOnce, C);
+    std::printf("window beyond the command line: %.0f ms per row (the queue's timer waits 100 to 200 ms)\n",
+                (W - C) * 1000 / Clips);
   }
-  const double W = Median(Window), C = Median(Command);
-  std::printf("profile: %s, %d clips of 3 s 320x240, median of %d runs\n", qPrintable(Profile), Clips,
-              Rounds);
-  std::printf("window queue              %7.2f s\n", W);
-  std::printf("korvane-convert --jobs 1  %7.2f s\n", C);
-  std::printf("window beyond the command line: %.0f ms per row (the queue's timer waits 100 to 200 ms)\n",
-              (W - C) * 1000 / Clips);
   return 0;
 }
