@@ -523,6 +523,12 @@ void TForm1::ShowInformation(const std::string &Text) {
   Message({"Information", ToQString(Text), TMessageIcon::Information});
 }
 
+void TForm1::ShowRunEnd(const std::string &Text, bool Converted) {
+  TMessage End{"Information", ToQString(Text), TMessageIcon::Information};
+  if (Converted) End.Action = "Open Output Folder";
+  if (Message(End) == TMessageAnswer::Action) OpenOutputFolder1Click();
+}
+
 bool TForm1::ConfirmStop() {
   return Message({"Confirmation", "Stop all conversions?", TMessageIcon::Question, true}) ==
          TMessageAnswer::Yes;

@@ -208,6 +208,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void SetStatusFile(const std::string &Text) override;
   void SetStatusPace(const std::string &Text) override;
   void ShowInformation(const std::string &Text) override;
+  void ShowRunEnd(const std::string &Text, bool Converted) override;
   bool ConfirmStop() override;
   void BrowseForFolder() override { ButtonBrowseForFolderClick(); }
   void DisableWindow() override { DisableWindowForRun(); }

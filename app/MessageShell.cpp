@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTextStream>
 
 namespace korvane {
@@ -14,7 +15,12 @@ class TDialogShell : public TMessageShell {
     QMessageBox Box(Message.Icon == TMessageIcon::Question ? QMessageBox::Question : QMessageBox::Information,
                     Message.Caption, Message.Text,
                     Message.YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, Parent);
+    QAbstractButton *Action = !Message.YesNo && !Message.Action.isEmpty()
+                                  ? Box.addButton(Message.Action, QMessageBox::ActionRole)
+                                  : nullptr;
+    if (Action) Box.setDefaultButton(QMessageBox::Ok);
     const int Pressed = Box.exec();
+    if (Action && Box.clickedButton() == Action) return TMessageAnswer::Action;
     if (!Message.YesNo) return TMessageAnswer::Ok;
     return Pressed == QMessageBox::Yes ? TMessageAnswer::Yes : TMessageAnswer::No;
   }

@@ -11,13 +11,15 @@ class QWidget;
 namespace korvane {
 
 enum class TMessageIcon { Information, Question };
-enum class TMessageAnswer { Ok, Yes, No };
+enum class TMessageAnswer { Ok, Yes, No, Action };
 
 struct TMessage {
   QString Caption;
   QString Text;
   TMessageIcon Icon = TMessageIcon::Information;
   bool YesNo = false;  // Yes and No buttons; otherwise a single OK
+  // With OK: a second button with this text, answered with Action.
+  QString Action = {};
 };
 
 class TMessageShell {

@@ -241,7 +241,7 @@ void TConversionRun::RowWithoutTask(TLane &Lane) {
 void TConversionRun::EndRun() {
   FWindow.SetTimerEnabled(false);
   for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->ClearTasks();
-  FWindow.ShowInformation(EndText());
+  FWindow.ShowRunEnd(EndText(), FOutcomes.Done > 0);
   FWindow.SetProgressBar(0);
   FWindow.SetStatusFile("");
   FWindow.SetStatusPace("");

@@ -67,6 +67,9 @@ class TRunWindow {
   virtual void SetStatusPace(const std::string &Text) = 0;
   // An "Information" box with an OK button.
   virtual void ShowInformation(const std::string &Text) = 0;
+  // The message at the end of a run; when a file was converted it also
+  // offers to open the output folder.
+  virtual void ShowRunEnd(const std::string &Text, bool Converted) = 0;
   // "Stop all conversions?"; true for Yes.
   virtual bool ConfirmStop() = 0;
   // Lets the user choose the output folder (unless a run is on).

@@ -206,6 +206,7 @@ class RunTest : public QObject {
     QVERIFY2(Window.Messages.Shown.back().Text.contains("Stream mapping:"),
              qPrintable(Window.Messages.Shown.back().Text));
     QCOMPARE(Window.Messages.Shown[0].Caption, QString("Information"));
+    QCOMPARE(Window.Messages.Shown[0].Action, QString("Open Output Folder"));
     QVERIFY(Form.ButtonConvert->isEnabled());
     QVERIFY(Form.ComboOutputFormat->isEnabled());
     QVERIFY(Form.MenuFile->menuAction()->isEnabled());

@@ -81,7 +81,7 @@ int main(int argc, char **argv) {
   QToolTip::showText(Form.ListView1->viewport()->mapToGlobal(QPoint(X, Cell.center().y())),
                      Form.ListView1->Reason(1), Form.ListView1->viewport());
   QTest::qWait(500);
-  const QRect Around = Form.frameGeometry().adjusted(-8, -8, 8, 60);
+  const QRect Around = Form.frameGeometry();
   if (!Form.screen()
            ->grabWindow(0, Around.x(), Around.y(), Around.width(), Around.height())
            .save(QString::fromLocal8Bit(argv[2]))) {

@@ -37,6 +37,7 @@ class TFakeWindow : public TRunWindow {
   int Bar = 0;
   std::string Status, StatusFile;
   bool TimerOn = false;
+  bool EndOffersFolder = false;
   TRunChoices Given;
   TProfileForm Profile;
 
@@ -67,6 +68,10 @@ class TFakeWindow : public TRunWindow {
   void SetStatusFile(const std::string &Text) override { StatusFile = Text; }
   void SetStatusPace(const std::string &) override {}
   void ShowInformation(const std::string &Text) override { Messages.push_back(Text); }
+  void ShowRunEnd(const std::string &Text, bool Converted) override {
+    Messages.push_back(Text);
+    EndOffersFolder = Converted;
+  }
   bool ConfirmStop() override {
     Messages.push_back("Stop all conversions?");
     if (WhileAsking) WhileAsking();
@@ -201,6 +206,7 @@ TEST(ConversionRun, TheQueueWalksTheCheckedRowsInOrder) {
     T.RunToEnd();
     EXPECT_EQ(T.Engine.Inputs, Case.Converted);
     EXPECT_EQ(T.Window.Messages, std::vector<std::string>{Case.Message});
+    EXPECT_EQ(T.Window.EndOffersFolder, !Case.Converted.empty()) << "the output folder is offered";
     EXPECT_EQ(T.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
     EXPECT_FALSE(T.Run.Converting());
     EXPECT_FALSE(T.Window.TimerOn);
