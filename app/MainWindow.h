@@ -23,6 +23,7 @@ class QComboBox;
 class QFileDialog;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
@@ -152,6 +153,14 @@ class TForm1 : public QMainWindow, private TRunWindow {
 
  private:
   void CreateControls();
+  // The parts of the window, top to bottom; each returns its layout.
+  QLayout *CreateToolbar(QWidget *Client);
+  void CreateFileList(QWidget *Client);
+  QLayout *CreateTargetRows(QWidget *Client);
+  QLayout *CreateSettingsGroups(QWidget *Client);
+  QLayout *CreateProgressRow(QWidget *Client);
+  void CreateStatusBar();
+  void CreateDialogsAndTimers();
   void CreateMenus();
   // The least size: the classic one, or what the texts need if more.
   void FitMinimumSize();

@@ -105,8 +105,26 @@ QGroupBox *NewComboGroup(QWidget *Parent, const char *Name, const QString &Title
 void TForm1::CreateControls() {
   auto *Client = new QWidget(this);
   setCentralWidget(Client);
+  QLayout *Toolbar = CreateToolbar(Client);
+  CreateFileList(Client);
+  QLayout *Target = CreateTargetRows(Client);
+  QLayout *Groups = CreateSettingsGroups(Client);
+  QLayout *ProgressRow = CreateProgressRow(Client);
+  auto *Layout = new QVBoxLayout(Client);
+  Layout->setContentsMargins(4, 4, 4, 2);
+  Layout->setSpacing(4);
+  Layout->addLayout(Toolbar);
+  Layout->addWidget(ListView1, 1);
+  Layout->addLayout(Target);
+  Layout->addLayout(Groups);
+  Layout->addLayout(ProgressRow);
 
-  // Toolbar.
+  CreateStatusBar();
+  CreateDialogsAndTimers();
+}
+
+// The buttons above the list.
+QLayout *TForm1::CreateToolbar(QWidget *Client) {
   ButtonAddFile = NewSpeedButton(Client, "ButtonAddFile", "Add Files", "Add Files to Convert",
                                  ThemeIcon("list-add", QStyle::SP_FileDialogNewFolder), true);
   ButtonRemove = NewSpeedButton(Client, "ButtonRemove", "Remove", "Remove A Single File From List",
@@ -125,14 +143,18 @@ void TForm1::CreateControls() {
   Toolbar->addStretch(1);
   Toolbar->addWidget(ButtonStopConvert);
   Toolbar->addWidget(ButtonConvert);
+  return Toolbar;
+}
 
-  // The file list.
+void TForm1::CreateFileList(QWidget *Client) {
   ListView1 = new TFileListView(Client);
   ListView1->setObjectName("ListView1");
   ListView1->setAccessibleName("Video File Name");
   ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+}
 
-  // Output format and folder.
+// The output format and folder.
+QLayout *TForm1::CreateTargetRows(QWidget *Client) {
   ComboOutputFormat = new TDropDownCombo(Client);
   ComboOutputFormat->setObjectName("ComboOutputFormat");
   ComboOutputFormat->setMinimumWidth(330);
@@ -155,8 +177,11 @@ void TForm1::CreateControls() {
   FolderRow->addWidget(ButtonBrowseForFolder);
   Target->addLayout(FolderRow, 1, 1);
   Target->setColumnStretch(1, 1);
+  return Target;
+}
 
-  // Video, audio and general settings.
+// The video, audio and general settings, side by side.
+QLayout *TForm1::CreateSettingsGroups(QWidget *Client) {
   GroupBox1 = NewComboGroup(Client, "GroupBox1", " Video Settings ",
                             {{&ComboVideoCodec, "ComboVideoCodec", "Video Codec : "},
                              {&ComboVideoSize, "ComboVideoSize", "Video Size : "},
@@ -202,8 +227,11 @@ void TForm1::CreateControls() {
     Group->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     Groups->addWidget(Group);
   }
+  return Groups;
+}
 
-  // Progress of the current row.
+// The progress of the current row, with its stop button.
+QLayout *TForm1::CreateProgressRow(QWidget *Client) {
   ProgressBar1 = new QProgressBar(Client);
   ProgressBar1->setObjectName("ProgressBar1");
   ProgressBar1->setRange(0, 100);
@@ -215,16 +243,10 @@ void TForm1::CreateControls() {
   auto *ProgressRow = new QHBoxLayout;
   ProgressRow->addWidget(ProgressBar1, 1);
   ProgressRow->addWidget(ButtonStopSmall);
+  return ProgressRow;
+}
 
-  auto *Layout = new QVBoxLayout(Client);
-  Layout->setContentsMargins(4, 4, 4, 2);
-  Layout->setSpacing(4);
-  Layout->addLayout(Toolbar);
-  Layout->addWidget(ListView1, 1);
-  Layout->addLayout(Target);
-  Layout->addLayout(Groups);
-  Layout->addLayout(ProgressRow);
-
+void TForm1::CreateStatusBar() {
   // Status bar: three panels of 150, 300 and 50 pixels: the file being
   // converted ("Ready" when none), its output's size, and its pace, which
   // may take more room.
@@ -242,7 +264,10 @@ void TForm1::CreateControls() {
   }
   statusBar()->setSizeGripEnabled(true);
   StatusPanel[0]->setText("Ready");
+}
 
+// The file dialogs, the worker and the queue's timer.
+void TForm1::CreateDialogsAndTimers() {
   OpenDialog1 = new QFileDialog(this);
   OpenDialog1->setObjectName("OpenDialog1");
   BrowseForFolder1 = new QFileDialog(this, "Select Output Directory");
