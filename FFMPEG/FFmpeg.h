@@ -18,6 +18,7 @@
 #include "FFMpegException.h"
 #include "OptionRecords.h"
 #include "OptionState.h"
+#include "ProgressInfo.h"
 
 namespace korvane {
 
@@ -27,16 +28,6 @@ class TCustomFFmpeg;
 // (-1 quiet .. 3 all) and the text.
 using TTaskLogCallback = std::function<void(TCustomFFmpeg &Task, int Level, const std::string &Text)>;
 
-// One progress report of a running task.
-struct TProgressInfo {
-  int32_t FrameNumber = -1;         // frames of the first video output; -1 without video
-  int32_t FPS = -1;                 // average encoding speed; -1 without video
-  int32_t CurrentDuration = 0;      // output time so far, milliseconds
-  float Quality = -1.0f;            // quantiser of the last coded video frame
-  float BitRate = 0;                // kbit/s so far
-  int64_t CurrentSize = 0;          // bytes of the first output so far
-  int32_t TotalOutputDuration = 0;  // expected output duration, milliseconds
-};
 using TTaskProgressCallback = std::function<void(TCustomFFmpeg &Task, const TProgressInfo &Info)>;
 
 // ---- Running a task: what its thread, its hooks and its end need ----

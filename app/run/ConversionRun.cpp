@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "CoreShare.h"
+#include "FFMpegException.h"
 #include "OutputNaming.h"
 #include "RowSetup.h"
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "FFmpeg.h"
 #include "OptionRecords.h"
 #include "ProfileOptions.h"
+#include "ProgressInfo.h"
 
 namespace korvane {
 
