@@ -169,7 +169,7 @@ bool TForm1::FormCreate() {
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   AcceptTypedFileNames(*OpenDialog1);
 
-  const QString Folder = ToQString(ProgramFolder());
+  const QString Folder = ToQString(ResourceFolder());
   if (!FFVCL.LoadMediaLibraries(Folder.toStdString() + "/Common Files", true)) {
     Message({"Information", "Some files are missing. Please re-install this software",
              TMessageIcon::Information});
