@@ -371,11 +371,12 @@ void TCustomFFmpeg::AddVideoHook(const std::string &Text) {
         if (getcwd(Current, sizeof Current)) LoadPath = std::string(Current) + "/" + LoadPath;
       }
       Folder = LoadPath.substr(0, LoadPath.rfind('/'));
-    } else if (const std::string Beside = ProgramFolder() + "/" + LoadPath;
+    } else if (const std::string Beside = ResourceFolder() + "/" + LoadPath;
                std::filesystem::is_regular_file(Beside)) {
-      // A plug-in named without a folder is looked for beside the program
-      // first, where the sample plug-ins are installed, as a desktop program
-      // finds its libraries; then where the system looks for libraries.
+      // A plug-in named without a folder is looked for among the program's
+      // own files first, where the sample plug-ins are installed, as a
+      // desktop program finds its libraries; then where the system looks for
+      // libraries.
       LoadPath = Beside;
     }
   }

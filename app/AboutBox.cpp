@@ -7,11 +7,41 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "AVLibraries.h"
 #include "AppIcons.h"
 #include "FontFixUp.h"
+#include "LibAVCodec.h"
+#include "LibAVUtil.h"
 #include "LinkLabel.h"
 
 namespace korvane {
+
+namespace {
+
+// The program's licence, and the FFmpeg and Qt it runs with: FFmpeg's
+// release, libavcodec's version and licence as the loaded libraries report
+// them (the headers' version when they are not loaded), Qt's version from the
+// library in use.
+QString LicenceAndCredits() {
+  unsigned Version = LIBAVCODEC_VERSION_INT;
+  QString Release, Licence = QStringLiteral("LGPL or GPL as built");
+  if (AVLibrariesLoaded()) {
+    Version = LibAVCodec::avcodec_version();
+    Release = QString::fromUtf8(LibAVUtil::av_version_info()) + ' ';
+    Licence = QString::fromUtf8(LibAVCodec::avcodec_license());
+  }
+  const QString FFmpeg = QStringLiteral("FFmpeg %1(libavcodec %2.%3.%4, %5)")
+                             .arg(Release)
+                             .arg(AV_VERSION_MAJOR(Version))
+                             .arg(AV_VERSION_MINOR(Version))
+                             .arg(AV_VERSION_MICRO(Version))
+                             .arg(Licence);
+  return QStringLiteral(
+             "Free software under the GNU GPL, version 3 or later.\nUses %1 and Qt %2 (LGPL version 3).")
+      .arg(FFmpeg, QString::fromLatin1(qVersion()));
+}
+
+}  // namespace
 
 TFormAbout::TFormAbout(QWidget *Owner) : QDialog(Owner) {
   setObjectName("FormAbout");
@@ -28,6 +58,9 @@ TFormAbout::TFormAbout(QWidget *Owner) : QDialog(Owner) {
   QFont Bold = Label1->font();
   Bold.setBold(true);
   Label1->setFont(Bold);
+  Label4 = new QLabel(LicenceAndCredits(), this);
+  Label4->setObjectName("Label4");
+  Label4->setWordWrap(true);
   Label2 = new TLinkLabel("Visit Korvane Website  for More Softwares ", this);
   Label2->setObjectName("Label2");
   Label3 = new TLinkLabel("Contact Support Department", this);
@@ -46,6 +79,7 @@ TFormAbout::TFormAbout(QWidget *Owner) : QDialog(Owner) {
   Buttons->addWidget(SpeedButton1);
   auto *Layout = new QVBoxLayout(this);
   Layout->addLayout(Head);
+  Layout->addWidget(Label4);
   Layout->addStretch(1);
   Layout->addWidget(Label2);
   Layout->addWidget(Label3);

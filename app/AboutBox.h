@@ -1,5 +1,6 @@
-// The About box: the program's name and version, a link to the maker's web
-// site and one that starts a mail to the support department.
+// The About box: the program's name and version, its licence and the
+// libraries it uses, a link to the maker's web site and one that starts a
+// mail to the support department.
 #pragma once
 
 #include <QDialog>
@@ -22,6 +23,7 @@ class TFormAbout : public QDialog {
 
   QLabel *Image1;
   QLabel *Label1;
+  QLabel *Label4;  // licence and credits
   TLinkLabel *Label2;
   TLinkLabel *Label3;
   QPushButton *SpeedButton1;

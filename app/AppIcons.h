@@ -9,7 +9,10 @@ namespace korvane {
 
 QIcon ThemeIcon(const char *ThemeName, QStyle::StandardPixmap Fallback);
 
-// The program's own icon (window, About box).
+// The program's own icon (window, About box): the pictures the build renders
+// into the hicolor theme, found from the program's folder (PREFIX/share/icons
+// from PREFIX/bin, and the same place in the build tree); else the desktop
+// theme's icon of that name; else a stock video icon.
 QIcon ApplicationIcon();
 
 }  // namespace korvane

@@ -215,7 +215,7 @@ bool TForm1::FormCreate() {
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   AcceptTypedFileNames(*OpenDialog1);
 
-  const QString Folder = ToQString(ProgramFolder());
+  const QString Folder = ToQString(ResourceFolder());
   FLibraryFolder = Folder.toStdString() + "/Common Files";
   if (!FFVCL.LoadMediaLibraries(FLibraryFolder, true)) {
     Message({"Information", "Some files are missing. Please re-install this software",

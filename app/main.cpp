@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "AVLibraries.h"
+#include "AppIcons.h"
 #include "MainWindow.h"
 #include "MessageShell.h"
 #include "Startup.h"
@@ -35,7 +36,8 @@ int main(int argc, char **argv) {
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName("Korvane Video Converter");
     QApplication::setOrganizationName("Korvane");
-    QApplication::setDesktopFileName("korvane");
+    QApplication::setDesktopFileName(QStringLiteral(KORVANE_APP_ID));
+    QApplication::setWindowIcon(korvane::ApplicationIcon());
 
     const std::unique_ptr<korvane::TMessageShell> Messages = korvane::NewMessageShell();
     std::unique_ptr<korvane::TForm1> Form1 = korvane::CreateApplicationWindows(*Messages);

@@ -13,6 +13,7 @@ extern "C" {
 
 #define KORVANE_AVCODEC_FUNCTIONS(X)   \
   X(avcodec_version)                   \
+  X(avcodec_license)                   \
   X(avcodec_alloc_context3)            \
   X(avcodec_free_context)              \
   X(avcodec_get_class)                 \

@@ -42,13 +42,21 @@ add_custom_target(common_files ALL
   COMMENT "Linking the media libraries into Common Files"
   VERBATIM)
 
-# The installed program gets the same folder beside it.
+# The installed programs get the same folder among their own files. The links
+# are relative when the system's library folder lies under the prefix (a
+# package for /usr, as Debian's policy asks), absolute otherwise.
 foreach(name IN LISTS KORVANE_MEDIA_LIBRARIES)
   string(REGEX REPLACE "\\.[0-9]+$" "" unversioned "${name}")
   foreach(link IN ITEMS "${name}" "${unversioned}")
     install(CODE "
-      set(dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/Common Files\")
+      set(prefix_dir \"\${CMAKE_INSTALL_PREFIX}/${KORVANE_INSTALL_RESOURCE_DIR}/Common Files\")
+      set(dir \"\$ENV{DESTDIR}\${prefix_dir}\")
+      set(target \"${KORVANE_AV_LIBDIR}/${name}\")
+      cmake_path(IS_PREFIX CMAKE_INSTALL_PREFIX \"\${target}\" NORMALIZE under_prefix)
+      if(under_prefix)
+        file(RELATIVE_PATH target \"\${prefix_dir}\" \"\${target}\")
+      endif()
       file(MAKE_DIRECTORY \"\${dir}\")
-      file(CREATE_LINK \"${KORVANE_AV_LIBDIR}/${name}\" \"\${dir}/${link}\" SYMBOLIC)")
+      file(CREATE_LINK \"\${target}\" \"\${dir}/${link}\" SYMBOLIC)")
   endforeach()
 endforeach()

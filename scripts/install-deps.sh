@@ -7,7 +7,8 @@ PACKAGES="build-essential cmake ninja-build pkg-config
   libswresample-dev libavfilter-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   libgtest-dev libgmock-dev
-  ffmpeg xvfb xauth"
+  ffmpeg xvfb xauth x11-utils
+  librsvg2-bin desktop-file-utils appstream lintian"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -11,7 +11,7 @@
 int main(int argc, char **argv) {
   using namespace korvane::convert;
   korvane::SaveAndMaskFloatingPointControl();
-  const std::string LibraryFolder = korvane::ProgramFolder() + "/Common Files";
+  const std::string LibraryFolder = korvane::ResourceFolder() + "/Common Files";
   int Status = 2;
   try {
     const TCommandLine Command = ParseCommandLine(argc, argv);

@@ -1,4 +1,4 @@
-// The About box with its two links, the user guide, and the Additional
+// The About box with its credits and two links, the user guide, and the Additional
 // Options dialog.
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -11,6 +11,8 @@
 
 #include "AboutBox.h"
 #include "AdditionalOptions.h"
+#include "LibAVCodec.h"
+#include "LibAVUtil.h"
 #include "LinkLabel.h"
 #include "ProfileCatalogue.h"
 #include "ProgramFolder.h"
@@ -56,6 +58,14 @@ class DialogsTest : public QObject {
       QVERIFY(About.Label2->font().underline());
       QCOMPARE(About.Label2->cursor().shape(), Qt::PointingHandCursor);
       QVERIFY(!About.Image1->pixmap().isNull());
+      // The licence, and the FFmpeg and Qt in use as the loaded libraries
+      // report them, whole in the fixed-size box.
+      const QString Credits = About.Label4->text();
+      QVERIFY2(Credits.contains("GNU GPL, version 3 or later"), qPrintable(Credits));
+      QVERIFY2(Credits.contains(QString("FFmpeg ") + LibAVUtil::av_version_info()), qPrintable(Credits));
+      QVERIFY2(Credits.contains(LibAVCodec::avcodec_license()), qPrintable(Credits));
+      QVERIFY2(Credits.contains(QString("Qt ") + qVersion()), qPrintable(Credits));
+      QVERIFY(About.Label4->height() >= About.Label4->heightForWidth(About.Label4->width()));
       QTest::mouseClick(About.Label2, Qt::LeftButton);
       QTest::mouseClick(About.Label3, Qt::LeftButton);
       QTest::mouseClick(About.SpeedButton1, Qt::LeftButton);
