@@ -71,7 +71,7 @@ void TConversionRun::SetExtraEngines(const std::vector<TRunEngine *> &Engines) {
 }
 
 bool TConversionRun::Converting() const {
-  return std::any_of(FLanes.begin(), FLanes.end(), [](const TLane &L) { return L.Converting; });
+  return std::any_of(FLanes.begin(), FLanes.end(), [](const TLane &L) { return L.Busy(); });
 }
 
 TConversionRun::TLane *TConversionRun::LaneAt(int Lane) {
@@ -112,22 +112,18 @@ void TConversionRun::ConvertClick(bool Adding) {
   }
   FActiveLanes = std::clamp(Choices.FilesAtOnce, 1, int(FLanes.size()));
   for (TLane &Lane : FLanes) Lane = TLane(Lane.Engine);
-  FLanes[0].Converting = true;
   FWindow.SetTimerEnabled(true);
+  FPhase = TRunPhase::Converting;
   FUserAbort = false;
-  FQueueFinished = false;
   FOutcomes = {};
   FWindow.DisableWindow();
   FWalk = -1;
-  QueueStep(FLanes[0]);
-  // The other lanes start at once, each with the next checked row.
-  for (int I = 1; I < FActiveLanes && !FQueueFinished; ++I) {
-    FLanes[size_t(I)].Converting = true;
-    QueueStep(FLanes[size_t(I)]);
-  }
+  // Every lane starts at once, each with the next checked row.
+  for (int I = 0; I < FActiveLanes && FPhase == TRunPhase::Converting; ++I) QueueStep(FLanes[size_t(I)]);
 }
 
 void TConversionRun::QueueStep(TLane &Lane) {
+  Lane.Phase = TLanePhase::SettingUp;
   Lane.Engine->ClearTasks();
   Lane.Percent = 0;
   Lane.DoneMs = Lane.TotalMs = 0;
@@ -138,13 +134,12 @@ void TConversionRun::QueueStep(TLane &Lane) {
   const int Rows = FWindow.RowCount();
   int Row = FWalk + 1;
   while (Row < Rows - 1 && !FWindow.RowChecked(Row)) ++Row;
-  FWalk = Row;
-  Lane.Row = Row;
-  FLastRow = Row >= Rows - 1;
+  FWalk = Lane.Row = Row;
+  if (Row >= Rows - 1) FPhase = TRunPhase::Finishing;
 
   if (Row >= Rows || !FWindow.RowChecked(Row)) {
     // Only the last row can be unchecked here: nothing to start.
-    Lane.Converting = false;
+    Lane.Phase = TLanePhase::Idle;
   } else {
     bool TaskMade = false;
     bool SetUp = false;
@@ -159,6 +154,7 @@ void TConversionRun::QueueStep(TLane &Lane) {
       }
     }
     if (!SetUp) return;
+    Lane.Phase = TLanePhase::Running;
     Lane.Started = TClock::now();
     ShowLanes();
   }
@@ -170,14 +166,9 @@ void TConversionRun::QueueStep(TLane &Lane) {
     // end that will not come. The row did not convert, and the run says so.
     if (Lane.Row < FWindow.RowCount() && FWindow.RowChecked(Lane.Row))
       SetOutcome(Lane, "Fail", HandledExceptionText());
-    Lane.Converting = false;
-    FQueueFinished = true;
     for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->StopAllTasks();
-    for (TLane &Other : FLanes) Other.Converting = false;
-    EndRun();
-    return;
+    FinishRun(false);
   }
-  if (FLastRow) FQueueFinished = true;
 }
 
 bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
@@ -187,7 +178,7 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
   // overwriting (two files of one name from different folders).
   const auto Taken = [this, &Lane](const std::string &Name) {
     return std::any_of(FLanes.begin(), FLanes.end(), [&](const TLane &Other) {
-      return &Other != &Lane && Other.Converting && Other.Output == Name;
+      return &Other != &Lane && Other.Busy() && Other.Output == Name;
     });
   };
   const std::string Output =
@@ -228,21 +219,28 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
 
 void TConversionRun::RowWithoutTask(TLane &Lane) {
   Lane.TickCounter = 0;
-  Lane.Converting = false;
-  if (FLastRow) {
-    FQueueFinished = true;
-    // The other lanes' ends finish the run through the timer.
-    if (!Converting()) {
-      Lane.Engine->StopAllTasks();
-      EndRun();
-    }
+  Lane.Phase = TLanePhase::Waiting;
+  // After the last row the run ends now, unless another lane still runs:
+  // its end finishes the run through the timer.
+  if (FPhase == TRunPhase::Finishing && !Converting()) {
+    Lane.Engine->StopAllTasks();
+    FinishRun(false);
   }
 }
 
-void TConversionRun::EndRun() {
+void TConversionRun::FinishRun(bool Stopped) {
+  FPhase = TRunPhase::Idle;
   FWindow.SetTimerEnabled(false);
-  for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->ClearTasks();
-  FWindow.ShowRunEnd(EndText(), FOutcomes.Done > 0);
+  for (int I = 0; I < FActiveLanes; ++I) {
+    TLane &Lane = FLanes[size_t(I)];
+    // A stopped task finishes its output and reports its end later ("Abort").
+    if (Stopped)
+      Lane.Engine->StopAllTasks();
+    else
+      Lane.Engine->ClearTasks();
+    Lane.Phase = TLanePhase::Idle;
+  }
+  if (!Stopped) FWindow.ShowRunEnd(EndText(), FOutcomes.Done > 0);
   FWindow.SetProgressBar(0);
   FWindow.SetStatusFile("");
   FWindow.SetStatusPace("");
@@ -250,15 +248,15 @@ void TConversionRun::EndRun() {
 }
 
 void TConversionRun::TimerTick() {
-  if (FQueueFinished) {
-    if (!Converting()) EndRun();
+  if (FPhase == TRunPhase::Idle) return;
+  if (FPhase == TRunPhase::Finishing) {
+    if (!Converting()) FinishRun(false);
     return;
   }
-  for (int I = 0; I < FActiveLanes && !FQueueFinished; ++I) {
+  for (int I = 0; I < FActiveLanes && FPhase == TRunPhase::Converting; ++I) {
     TLane &Lane = FLanes[size_t(I)];
-    if (Lane.Converting || ++Lane.TickCounter < 2) continue;
+    if (Lane.Busy() || ++Lane.TickCounter < 2) continue;
     Lane.TickCounter = 0;
-    Lane.Converting = true;
     QueueStep(Lane);
   }
 }
@@ -271,7 +269,7 @@ void TConversionRun::ShowLanes() {
   const TClock::time_point Now = TClock::now();
   for (int I = 0; I < FActiveLanes; ++I) {
     const TLane &Lane = FLanes[size_t(I)];
-    if (!Lane.Converting || Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) continue;
+    if (!Lane.Busy() || Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) continue;
     ++Running;
     if (Lane.Percent >= 0) Sum += Lane.Percent, ++Known;
     const std::string Caption = Trimmed(FWindow.RowCaption(Lane.Row));
@@ -312,11 +310,11 @@ void TConversionRun::Progress(const TProgressInfo &Info, int LaneIndex) {
 void TConversionRun::Terminate(int Index, bool Exception, const std::string &Message, int LaneIndex) {
   TLane *Lane = LaneAt(LaneIndex);
   if (!Lane) return;
-  Lane->Converting = false;
+  if (Lane->Busy()) Lane->Phase = TLanePhase::Waiting;
   // The component holds only the lane's current row's task.
   if (Index >= 0)
     SetOutcome(*Lane, Exception ? "Fail" : FUserAbort ? "Abort" : "Done", Exception ? Message : "");
-  if (FQueueFinished && Index < 0) {
+  if (FPhase != TRunPhase::Converting && Index < 0) {
     Lane->Engine->ClearTasks();
     if (!Converting()) FWindow.SetProgressBar(0);
   }
@@ -355,23 +353,12 @@ void TConversionRun::StopClick() {
     }
     FUserAbort = true;
   }
-  EndByStop();
+  FinishRun(true);
 }
 
 void TConversionRun::Stop() {
   if (Converting()) FUserAbort = true;
-  EndByStop();
-}
-
-void TConversionRun::EndByStop() {
-  FQueueFinished = true;
-  FWindow.SetTimerEnabled(false);
-  for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->StopAllTasks();
-  FWindow.SetProgressBar(0);
-  FWindow.SetStatusFile("");
-  FWindow.SetStatusPace("");
-  FWindow.EnableWindow();
-  for (TLane &Lane : FLanes) Lane.Converting = false;
+  FinishRun(true);
 }
 
 }  // namespace korvane

@@ -128,8 +128,6 @@ class TConversionRun {
 
   // A row is being set up or converted on some lane.
   bool Converting() const;
-  bool QueueFinished() const { return FQueueFinished; }
-  bool UserAbort() const { return FUserAbort; }
   // The row of the first lane.
   int CurrentRow() const { return FLanes[0].Row; }
   // The row lane Lane converts, or -1.
@@ -152,14 +150,21 @@ class TConversionRun {
 
  private:
   using TClock = std::chrono::steady_clock;
+  // Where a run is: none under way; handing rows to the lanes; every row
+  // handed out, waiting for the lanes to end.
+  enum class TRunPhase { Idle, Converting, Finishing };
+  // Where a lane is: no row; setting its row up; its task runs; its row
+  // ended, the next one starts on the second tick.
+  enum class TLanePhase { Idle, SettingUp, Running, Waiting };
   // A place where one row at a time is converted.
   struct TLane {
     explicit TLane(TRunEngine *AEngine) : Engine(AEngine) {}
+    bool Busy() const { return Phase == TLanePhase::SettingUp || Phase == TLanePhase::Running; }
     TRunEngine *Engine;
-    int Row = -1;             // the row it converts or last converted
-    bool Converting = false;  // its row is being set up or its task runs
-    int TickCounter = 0;      // ticks waited before its next row
-    int Percent = 0;          // of its row; -1 when the length is unknown
+    TLanePhase Phase = TLanePhase::Idle;
+    int Row = -1;         // the row it converts or last converted
+    int TickCounter = 0;  // ticks waited before its next row
+    int Percent = 0;      // of its row; -1 when the length is unknown
     int64_t DoneMs = 0, TotalMs = 0;
     std::string Output;  // the file its row writes
     TClock::time_point Started;
@@ -170,14 +175,13 @@ class TConversionRun {
   // The set-up of the lane's row; false when it failed (the row then says
   // "Fail"). Whether a task was created is reported through TaskMade.
   bool SetUpRow(TLane &Lane, bool &TaskMade);
-  // After a row that got no task: ends the run when it was the last row and
-  // no other lane runs, otherwise lets the timer move on.
+  // After a row that got no task: lets the timer move on, or finishes the
+  // run when that was the last row and no other lane runs.
   void RowWithoutTask(TLane &Lane);
-  // The end of the run: the message, the window unlocked.
-  void EndRun();
-  // The end of a run the user stopped: nothing more starts, the tasks are
-  // stopped (their outputs so far finished), the window is unlocked.
-  void EndByStop();
+  // The one end of every run. Stopped: the user stopped it, the tasks are
+  // stopped (their outputs so far finished) and no message comes; otherwise
+  // the message says how it went. The window is unlocked either way.
+  void FinishRun(bool Stopped);
   // Writes the lane's row outcome ("Done", "Fail", "Abort") and counts it; a
   // failure's reason goes with it.
   void SetOutcome(TLane &Lane, const std::string &Text, const std::string &Reason = "");
@@ -191,10 +195,9 @@ class TConversionRun {
   std::vector<TLane> FLanes;
   int FActiveLanes = 1;
 
-  bool FUserAbort = false;      // the user confirmed the stop
-  bool FQueueFinished = false;  // no further row is to be started
-  bool FLastRow = false;        // the walk has reached the list's last row
-  int FWalk = -1;               // the last row handed to a lane
+  TRunPhase FPhase = TRunPhase::Idle;
+  bool FUserAbort = false;  // the user confirmed the stop: late ends say "Abort"
+  int FWalk = -1;           // the last row handed to a lane
   struct {
     int Done = 0, Failed = 0, Stopped = 0;
   } FOutcomes;  // of the rows tried in this run
