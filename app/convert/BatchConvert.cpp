@@ -23,6 +23,7 @@
 #include "Commands.h"
 #include "CoreShare.h"
 #include "FFmpegVCL.h"
+#include "FailureReasons.h"
 #include "OutputNaming.h"
 #include "ProfileChoice.h"
 #include "RowSetup.h"
@@ -157,6 +158,20 @@ bool TurnsPictures(const std::vector<std::string> &Lines) {
     On = Equal == std::string::npos || std::strtol(Line.c_str() + Equal + 1, nullptr, 10) != 0;
   }
   return On;
+}
+
+// A failure as one line of the summary, after the file's name: the reason
+// without the name again, its line breaks as spaces, and what it means.
+std::string FailureLine(const std::string &Input, const std::string &Message) {
+  std::string Line;
+  for (const char C : ExplainedFailure(WithoutLeadingName(Message, Input))) {
+    const bool Break = C == '\r' || C == '\n';
+    if (!Break)
+      Line += C;
+    else if (!Line.empty() && Line.back() != ' ')
+      Line += ' ';
+  }
+  return Line;
 }
 
 TLogLevel LevelNamed(const std::string &Name) {
@@ -395,7 +410,8 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
         break;
       case TOutcome::Failed:
         ++Failed;
-        std::fprintf(stderr, "failed   %s: %s\n", F.Input.c_str(), F.Message.empty() ? "" : F.Message.data());
+        std::fprintf(stderr, "failed   %s: %s\n", F.Input.c_str(),
+                     FailureLine(F.Input, std::string(F.Message)).c_str());
         break;
       default:
         ++Stopped;

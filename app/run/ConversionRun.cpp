@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "FailureReasons.h"
 #include "OutputNaming.h"
 #include "RowSetup.h"
 
@@ -41,7 +42,7 @@ std::string TConversionRun::EndText() const {
 void TConversionRun::SetOutcome(const std::string &Text, const std::string &Reason) {
   if (FCurrentRow < 0 || FCurrentRow >= FWindow.RowCount()) return;
   FWindow.SetRowProgress(FCurrentRow, Text);
-  if (!Reason.empty()) FWindow.SetRowReason(FCurrentRow, Reason);
+  if (!Reason.empty()) FWindow.SetRowReason(FCurrentRow, ExplainedFailure(Reason));
   ++(Text == "Done" ? FOutcomes.Done : Text == "Abort" ? FOutcomes.Stopped : FOutcomes.Failed);
 }
 

@@ -113,17 +113,31 @@ TEST_F(ConvertCommand, OutputNamesNeverCollideUnlessOverwriting) {
   EXPECT_EQ(ProbeFile(Temp.File("video-audio.avi")).Errors, "");
 }
 
+// A failure line names the file once, on one line, with what the engine's
+// words mean where they alone say little.
 TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
-  const TCommandResult R = Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Temp.File("missing.avi")) +
-                                   " " + Quoted(Clips.VideoAudio) + " " + Quoted(Clips.NotMedia));
+  const TCommandResult R =
+      Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Temp.File("missing.avi")) + " " +
+              Quoted(Clips.VideoAudio) + " " + Quoted(Clips.NotMedia) + " " + Quoted(Clips.TruncatedHeader));
   EXPECT_EQ(R.Status, 1);
-  EXPECT_NE(R.Output.find("failed   " + Temp.File("missing.avi") + ": " + Temp.File("missing.avi") +
-                          ": no such file or directory"),
+  EXPECT_NE(R.Output.find("failed   " + Temp.File("missing.avi") + ": no such file or directory\n"),
             std::string::npos)
       << R.Output;
-  EXPECT_NE(R.Output.find(Clips.NotMedia + ": Unknown format"), std::string::npos);
-  EXPECT_NE(R.Output.find("1 done, 2 failed, 0 stopped"), std::string::npos);
+  EXPECT_NE(R.Output.find("failed   " + Clips.NotMedia + ": Unknown format\n"), std::string::npos);
+  EXPECT_NE(R.Output.find("failed   " + Clips.TruncatedHeader +
+                          ": I/O error occurred Usually that means that input file is truncated and/or "
+                          "corrupted. The file ends before its own data does: it is cut short or damaged"),
+            std::string::npos);
+  EXPECT_NE(R.Output.find("1 done, 3 failed, 0 stopped"), std::string::npos);
   EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
+  // No sound for a sound-only profile.
+  const TCommandResult NoSound = Convert("-p 23 -o " + Quoted(Temp.Path()) + " " + Quoted(Clips.VideoOnly));
+  EXPECT_EQ(NoSound.Status, 1);
+  EXPECT_NE(NoSound.Output.find("failed   " + Clips.VideoOnly +
+                                ": Output file does not contain any stream. The source has nothing this "
+                                "format can hold: no sound that can be read"),
+            std::string::npos)
+      << NoSound.Output;
 }
 
 // A clip shot upright (stored 320x180) keeps its shape: turned upright into
