@@ -5,8 +5,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <random>
 #include <thread>
 
 #include "MediaCheck.h"
@@ -217,16 +219,23 @@ TEST_F(ConvertCommand, JobsShareTheCoresBetweenThem) {
 }
 
 // Starts the program with Arguments (standard error to Errors) and sends it
-// Signal once Watched has grown past 100 kB; its exit status, or -1 when it
-// did not exit normally.
+// Signal once Watched has grown past 100 kB, or, with no Watched, Delay
+// after the program itself started; its exit status, or -1 when it did not
+// exit normally.
 int StopWithSignal(const std::string &Arguments, const std::string &Errors, const std::string &Watched,
-                   int Signal) {
+                   int Signal, std::chrono::milliseconds Delay = {}) {
   const std::string Command = "exec " + Program() + " " + Arguments + " 2>'" + Errors + "'";
   const char *Words[] = {"sh", "-c", Command.c_str(), nullptr};
   pid_t Child = 0;
   if (posix_spawn(&Child, "/bin/sh", nullptr, nullptr, const_cast<char **>(Words), environ) != 0) return -1;
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while ((!fs::exists(Watched) || fs::file_size(Watched) < 100000) &&
+  const auto Exe = "/proc/" + std::to_string(Child) + "/exe";
+  std::error_code Error;
+  while (fs::read_symlink(Exe, Error).filename() != "korvane-convert" &&
+         std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::yield();
+  std::this_thread::sleep_for(Delay);
+  while (!Watched.empty() && (!fs::exists(Watched) || fs::file_size(Watched) < 100000) &&
          std::chrono::steady_clock::now() < Deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   kill(Child, Signal);
@@ -236,27 +245,43 @@ int StopWithSignal(const std::string &Arguments, const std::string &Errors, cons
 }
 
 TEST_F(ConvertCommand, CtrlCAndTerminationStopAndLeavePlayableOutputs) {
-  // The long clip takes seconds to convert: stop it once its output grows.
+  // The long clip takes seconds to convert: stop it once its output grows,
+  // or at random moments from the start on (the libraries loading, the
+  // input opening, the run), which must all stop as cleanly. The first
+  // 100 ms are left out: before main a signal ends any program.
   // An MP4 that is not finished has no index and does not play.
+  std::mt19937 Random(std::random_device{}());
   const struct {
     int Signal, Status;
     const char *Profile, *Extension;
-  } Rows[] = {{SIGINT, 130, "3", ".avi"}, {SIGTERM, 143, "10", ".mp4"}};
-  for (const auto &R : Rows) {
-    SCOPED_TRACE(R.Signal);
-    const std::string Folder = Temp.File("signal-" + std::to_string(R.Signal));
+    int Delay;  // ms; -1: once the output grows
+  } Rows[] = {{SIGINT, 130, "3", ".avi", -1},
+              {SIGTERM, 143, "10", ".mp4", -1},
+              {SIGTERM, 143, "63", ".mp4", 100 + static_cast<int>(Random() % 2000)},
+              {SIGTERM, 143, "63", ".mp4", 100 + static_cast<int>(Random() % 2000)},
+              {SIGTERM, 143, "63", ".mp4", 100 + static_cast<int>(Random() % 2000)}};
+  for (size_t I = 0; I < std::size(Rows); ++I) {
+    const auto &R = Rows[I];
+    SCOPED_TRACE(std::to_string(R.Signal) + " after " + std::to_string(R.Delay) + " ms");
+    const std::string Folder = Temp.File("signal-" + std::to_string(I));
     fs::create_directory(Folder);
     const std::string Errors = Temp.File("stderr.txt"), Output = Folder + "/long-hd" + R.Extension;
     EXPECT_EQ(
         StopWithSignal(std::string("-p ") + R.Profile + " -o " + Quoted(Folder) + " " + Quoted(Clips.LongHD),
-                       Errors, Output, R.Signal),
+                       Errors, R.Delay < 0 ? Output : "", R.Signal,
+                       std::chrono::milliseconds(std::max(R.Delay, 0))),
         R.Status);
     const std::string Text = ReadFile(Errors);
+    EXPECT_NE(Text.find("0 done, 0 failed, 1 stopped"), std::string::npos) << Text;
+    // Stopped before its first picture, a run leaves no output at all.
+    if (R.Delay >= 0 && !fs::exists(Output)) {
+      EXPECT_NE(Text.find("stopped  " + Clips.LongHD), std::string::npos) << Text;
+      continue;
+    }
     EXPECT_NE(Text.find("stopped  " + Clips.LongHD + " -> " + Output), std::string::npos) << Text;
-    EXPECT_NE(Text.find("0 done, 0 failed, 1 stopped"), std::string::npos);
     const TProbedFile P = ProbeFile(Output, true);
     EXPECT_EQ(P.Errors, "");
-    EXPECT_GT(Number(P.Stream("video"), "nb_read_frames"), 5);
+    EXPECT_GT(Number(P.Stream("video"), "nb_read_frames"), R.Delay < 0 ? 5 : 0);
     EXPECT_LT(Number(P.Stream("video"), "nb_read_frames"), 700);
   }
 }
