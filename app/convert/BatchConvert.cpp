@@ -47,7 +47,9 @@ sigset_t StopSignals() {
 
 // Takes SIGINT and SIGTERM on a thread of its own while it lives, so that
 // stopping is ordinary code rather than a signal handler: the first signal
-// calls OnStop, a second one ends the program at once. The signals are
+// calls OnStop, a second one ends the program at once. A repeat within a
+// second is the same request: timeout(1) and service managers send their
+// signal to the process and to its process group alike. The signals are
 // blocked in every thread (BlockStopSignals) and read from a signalfd; an
 // eventfd wakes the thread the moment the batch ends, so that the program's
 // exit never waits for it.
@@ -75,7 +77,9 @@ class TSignalWatcher {
 
  private:
   void Watch() {
+    constexpr std::chrono::seconds RepeatGrace{1};
     bool Stopping = false;
+    std::chrono::steady_clock::time_point FirstAt;
     for (;;) {
       pollfd Waits[] = {{FSignals, POLLIN, 0}, {FWake, POLLIN, 0}};
       if (poll(Waits, 2, -1) < 0) {
@@ -86,13 +90,16 @@ class TSignalWatcher {
       signalfd_siginfo Info{};
       if (read(FSignals, &Info, sizeof Info) != static_cast<ssize_t>(sizeof Info)) continue;
       const int Signal = static_cast<int>(Info.ssi_signo);
+      const auto Now = std::chrono::steady_clock::now();
       if (Stopping) {
+        if (Now - FirstAt < RepeatGrace) continue;
         // The second signal: the default action, now.
         signal(Signal, SIG_DFL);
         UnblockStopSignals();
         raise(Signal);
       }
       Stopping = true;
+      FirstAt = Now;
       FOnStop(Signal);
     }
   }

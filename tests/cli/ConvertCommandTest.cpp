@@ -220,8 +220,9 @@ TEST_F(ConvertCommand, JobsShareTheCoresBetweenThem) {
 
 // Starts the program with Arguments (standard error to Errors) and sends it
 // Signal once Watched has grown past 100 kB, or, with no Watched, Delay
-// after the program itself started; its exit status, or -1 when it did not
-// exit normally.
+// after the program itself started, and then once more 50 ms later, as
+// timeout(1) sends it to the process and to its group; its exit status, or
+// -1 when it did not exit normally.
 int StopWithSignal(const std::string &Arguments, const std::string &Errors, const std::string &Watched,
                    int Signal, std::chrono::milliseconds Delay = {}) {
   const std::string Command = "exec " + Program() + " " + Arguments + " 2>'" + Errors + "'";
@@ -239,6 +240,10 @@ int StopWithSignal(const std::string &Arguments, const std::string &Errors, cons
          std::chrono::steady_clock::now() < Deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   kill(Child, Signal);
+  if (Watched.empty()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    kill(Child, Signal);
+  }
   int Status = 0;
   waitpid(Child, &Status, 0);
   return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
