@@ -123,10 +123,13 @@ void TTranscoder::CheckPicturesWritten(int File) {
   // one, holds pictures: sound alone from a film is a failure, not a
   // conversion. A stop may come before the first picture.
   if (FTask.FStopRequested) return;
+  const auto Picture = [File](const std::unique_ptr<TOutputStream> &Ost) {
+    return Ost->FileIndex == File && Ost->Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+  };
+  for (const auto &Ost : FOutputStreams)
+    if (Picture(Ost) && Ost->PacketsWritten > 0) return;
   for (const auto &Ost : FOutputStreams) {
-    if (Ost->FileIndex != File || Ost->PacketsWritten > 0 ||
-        Ost->Stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
-      continue;
+    if (!Picture(Ost)) continue;
     const TInputStream &Ist = *FInputStreams[Ost->SourceIndex];
     const char *Name = FState.FInputFiles[Ist.FileIndex]->url;
     FState.FDiscardOutputs = true;
