@@ -121,18 +121,23 @@ std::string TTranscoder::LimitOptionsGiven() const {
 void TTranscoder::CheckPicturesWritten(int File) {
   // The output of a source with a picture, through a format that writes
   // one, holds pictures: sound alone from a film is a failure, not a
-  // conversion. A stop may come before the first picture.
-  if (FTask.FStopRequested) return;
+  // conversion. A run stopped before its first picture is no failure, but
+  // its output, a moment of sound, goes as an empty one does.
   const auto Picture = [File](const std::unique_ptr<TOutputStream> &Ost) {
     return Ost->FileIndex == File && Ost->Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
   };
-  for (const auto &Ost : FOutputStreams)
+  bool Expected = false;
+  for (const auto &Ost : FOutputStreams) {
     if (Picture(Ost) && Ost->PacketsWritten > 0) return;
+    Expected |= Picture(Ost);
+  }
+  if (!Expected) return;
+  FState.FDiscardOutputs = true;
+  if (FTask.FStopRequested) return;
   for (const auto &Ost : FOutputStreams) {
     if (!Picture(Ost)) continue;
     const TInputStream &Ist = *FInputStreams[Ost->SourceIndex];
     const char *Name = FState.FInputFiles[Ist.FileIndex]->url;
-    FState.FDiscardOutputs = true;
     // Pictures there were, decoded or copied: the options or the times of
     // the source left none.
     if (Ost->EncodingNeeded ? Ist.FramesDecoded > 0 : Ist.PacketsRead > 0) {
