@@ -29,6 +29,10 @@ constexpr TExplanation Explanations[] = {
     {"Error while opening codec for input stream",
      "{stream} uses a codec the installed libraries cannot decode, or its settings are damaged."},
     {"No space left on device", "The disk of the output folder is full: free some space."},
+    {"Syntax error in matrix",
+     "A matrix option (intra_matrix, inter_matrix) takes 64 numbers from 1 to 255, separated by commas."},
+    {"(frame size and padding) is too large",
+     "The size and padding options ask for a picture larger than any format can hold."},
 };
 
 // The stream number of the first "#F.S" in Text, or "" when there is none.

@@ -290,6 +290,10 @@ TEST(FailureReasons, EngineTextsGetTheirMeaning) {
        ". Stream 1 uses a codec the installed libraries cannot decode, or its settings are damaged."},
       {"av_interleaved_write_frame(): Error while opening file (No space left on device)",
        ". The disk of the output folder is full: free some space."},
+      {"Syntax error in matrix \"0\" at coeff 0",
+       ". A matrix option (intra_matrix, inter_matrix) takes 64 numbers from 1 to 255, separated by commas."},
+      {"new_video_stream fail: Picture size 320x2147483886 (frame size and padding) is too large",
+       ". The size and padding options ask for a picture larger than any format can hold."},
       {"the picture of a.mp4 could not be decoded: Invalid data found when processing input", ""},
       {"a.mp4: Unknown format", ""},
   };
