@@ -95,6 +95,13 @@ int InterruptRequested(void *Task) { return static_cast<TCustomFFmpeg *>(Task)->
 
 int64_t SteadyNow() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
+// Raw samples (PCM and ADPCM) play at the rate their header gives; a rate
+// below this is no recording's but a damaged header's, and would stretch
+// every second of sound into hours.
+constexpr int LeastSampleRate = 1000;
+
+bool RawSamples(AVCodecID Codec) { return Codec >= AV_CODEC_ID_FIRST_AUDIO && Codec < AV_CODEC_ID_AMR_NB; }
+
 }  // namespace
 
 const char *PresentEncoderName(const std::string &Name) {
@@ -269,6 +276,14 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
     Decoder->thread_count = S.FThreadCount;
     switch (Parameters->codec_type) {
       case AVMEDIA_TYPE_AUDIO:
+        if (RawSamples(Parameters->codec_id) && Parameters->sample_rate > 0 &&
+            Parameters->sample_rate < LeastSampleRate) {
+          S.FErrorText = Format(
+              "%s: the header gives sound stream %u a rate of %d samples a second, far below any "
+              "recording's (at least %d): the header is damaged",
+              FileName.c_str(), I, Parameters->sample_rate, LeastSampleRate);
+          return false;
+        }
         ApplyGenericOptions(Decoder.get(), S.FCodecOptions[AVMEDIA_TYPE_AUDIO].get(),
                             AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
         S.FAudioChannels = Decoder->ch_layout.nb_channels;

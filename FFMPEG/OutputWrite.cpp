@@ -1,5 +1,6 @@
 // Where every packet leaves a run: encoding frames into packets, the write
 // routine with its timestamp checks, and subtitle output.
+#include <climits>
 #include <cstring>
 
 #include "AVLibraries.h"
@@ -84,16 +85,73 @@ void TTranscoder::CheckSomethingWritten() {
             Ost->Stream->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT)  // attachments have no packets
           FTask.Log(0, Format("Output stream #%d.%d (%s) received no packets", I, Ost->Index,
                               LibAVUtil::av_get_media_type_string(Ost->Stream->codecpar->codec_type)));
+      CheckPicturesWritten(I);
       continue;
     }
     // A file without a single packet is no conversion, whatever made it so.
     S.FDiscardOutputs = true;
     if (FTask.FStopRequested) continue;
-    throw FFMpegException(
-        Format("Output file #%d (%s) is empty: nothing was encoded. The source may be damaged "
-               "or too short, or the options (ss, t, fs, vframes, aframes) leave nothing "
-               "to convert",
-               I, S.FOutputFiles[I]->url));
+    // The options that may have left nothing are named only when given.
+    std::string Text =
+        Format("Output file #%d (%s) is empty: nothing was encoded. The source may be damaged or too short",
+               I, S.FOutputFiles[I]->url);
+    const std::string Limits = LimitOptionsGiven();
+    if (Limits.find(',') != std::string::npos)
+      Text += ", or the options (" + Limits + ") leave nothing to convert";
+    else if (!Limits.empty())
+      Text += ", or the option " + Limits + " leaves nothing to convert";
+    throw FFMpegException(Text);
+  }
+}
+
+std::string TTranscoder::LimitOptionsGiven() const {
+  const TOptionState &S = FState;
+  std::string Names;
+  const auto Add = [&Names](bool Given, const char *Name) {
+    if (Given) Names += (Names.empty() ? "" : ", ") + std::string(Name);
+  };
+  Add(S.FStartTime != 0, "ss");
+  Add(S.FRecordingTime != INT64_MAX, "t");
+  Add(S.FLimitFileSize != 0, "fs");
+  Add(S.FMaxFrames[0] != INT_MAX, "vframes");
+  Add(S.FMaxFrames[1] != INT_MAX, "aframes");
+  return Names;
+}
+
+void TTranscoder::CheckPicturesWritten(int File) {
+  // The output of a source with a picture, through a format that writes
+  // one, holds pictures: sound alone from a film is a failure, not a
+  // conversion. A run stopped before its first picture is no failure, but
+  // its output, a moment of sound, goes as an empty one does.
+  const auto Picture = [File](const std::unique_ptr<TOutputStream> &Ost) {
+    return Ost->FileIndex == File && Ost->Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+  };
+  bool Expected = false;
+  for (const auto &Ost : FOutputStreams) {
+    if (Picture(Ost) && Ost->PacketsWritten > 0) return;
+    Expected |= Picture(Ost);
+  }
+  if (!Expected) return;
+  FState.FDiscardOutputs = true;
+  if (FTask.FStopRequested) return;
+  for (const auto &Ost : FOutputStreams) {
+    if (!Picture(Ost)) continue;
+    const TInputStream &Ist = *FInputStreams[Ost->SourceIndex];
+    const char *Name = FState.FInputFiles[Ist.FileIndex]->url;
+    // Pictures there were, decoded or copied: the options or the times of
+    // the source left none.
+    if (Ost->EncodingNeeded ? Ist.FramesDecoded > 0 : Ist.PacketsRead > 0) {
+      const std::string Limits = LimitOptionsGiven();
+      throw FFMpegException(
+          Limits.empty()
+              ? Format("no picture of %s reached the output: the times of its pictures may be damaged", Name)
+              : Format("no picture of %s reached the output: the options (%s) leave none", Name,
+                       Limits.c_str()));
+    }
+    const std::string Cause = Ist.LastDecodeError < 0 ? TAVProbe::ErrorDescription(Ist.LastDecodeError)
+                              : Ist.PacketsRead == 0  ? "the file holds no picture data that can be read"
+                                                      : "the decoder gave no picture";
+    throw FFMpegException(Format("the picture of %s could not be decoded: %s", Name, Cause.c_str()));
   }
 }
 

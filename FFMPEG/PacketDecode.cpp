@@ -15,17 +15,24 @@ constexpr AVRational Microseconds{1, AV_TIME_BASE};
 
 // Sends a packet (none: end of stream) to a decoder that has given out
 // everything it had; false when the decoder refuses it.
-bool Send(AVCodecContext *Decoder, const AVPacket *Packet) {
-  const int Result = LibAVCodec::avcodec_send_packet(Decoder, Packet);
-  return Result >= 0 || Result == AVERROR_EOF;
+bool Send(TInputStream &Ist, const AVPacket *Packet) {
+  const int Result = LibAVCodec::avcodec_send_packet(Ist.Decoder, Packet);
+  if (Result >= 0 || Result == AVERROR_EOF) return true;
+  Ist.LastDecodeError = Result;
+  return false;
 }
 
 // The decoder's next frame into Frame: 1 when there is one, 0 when it has
 // no more for now, -1 when decoding failed.
-int Receive(AVCodecContext *Decoder, AVFrame *Frame) {
-  const int Result = LibAVCodec::avcodec_receive_frame(Decoder, Frame);
+int Receive(TInputStream &Ist, AVFrame *Frame) {
+  const int Result = LibAVCodec::avcodec_receive_frame(Ist.Decoder, Frame);
   if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) return 0;
-  return Result < 0 ? -1 : 1;
+  if (Result < 0) {
+    Ist.LastDecodeError = Result;
+    return -1;
+  }
+  ++Ist.FramesDecoded;
+  return 1;
 }
 
 }  // namespace
@@ -33,9 +40,9 @@ int Receive(AVCodecContext *Decoder, AVFrame *Frame) {
 int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
   TOptionState &S = FState;
   AVFrame *Frame = Ist.Frame.get();
-  if (!Send(Ist.Decoder, Packet)) return -1;
+  if (!Send(Ist, Packet)) return -1;
   int Got;
-  while ((Got = Receive(Ist.Decoder, Frame)) > 0) {
+  while ((Got = Receive(Ist, Frame)) > 0) {
     Ist.Pts = Ist.NextPts;
     const int Samples = Frame->nb_samples, Rate = Frame->sample_rate, Channels = Frame->ch_layout.nb_channels;
     if (Samples <= 0 || Rate <= 0 || Channels <= 0) {
@@ -85,9 +92,9 @@ int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
 int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
   TOptionState &S = FState;
   AVFrame *Frame = Ist.Frame.get();
-  if (!Send(Ist.Decoder, Packet)) return -1;
+  if (!Send(Ist, Packet)) return -1;
   int Got;
-  while ((Got = Receive(Ist.Decoder, Frame)) > 0) {
+  while ((Got = Receive(Ist, Frame)) > 0) {
     // The picture's own time where the decoder knows it, else the running
     // clock. A time that leaps away from the clock by more than the
     // discontinuity threshold, while the decode times of the packets did

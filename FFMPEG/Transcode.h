@@ -48,7 +48,12 @@ struct TInputStream {
   int64_t NextPts = AV_NOPTS_VALUE;  // microseconds
   int64_t Pts = 0;                   // microseconds
   bool IsStart = true;
-  int Quality = 0;           // of the last decoded picture
+  int Quality = 0;  // of the last decoded picture
+  // What became of the stream's packets, to say why an output got nothing
+  // from it: packets read, frames decoded, the decoder's last refusal.
+  int64_t PacketsRead = 0;
+  int64_t FramesDecoded = 0;
+  int LastDecodeError = 0;
   TFrameHolder Frame;        // the decoded frame
   TFrameHolder WorkPicture;  // its deinterlaced copy, when asked for
   // The quarter turns clockwise (0, 90, 180, 270) that show the stream's
@@ -157,6 +162,11 @@ class TTranscoder {
   // Raises the failure of a run that wrote no packet to an output (a
   // stopped one only has its outputs discarded).
   void CheckSomethingWritten();
+  // Throws when output file File got no picture from a source that has one.
+  void CheckPicturesWritten(int File);
+  // The options given that limit what is converted (ss, t, fs, vframes,
+  // aframes), named as in option lines, comma-separated.
+  std::string LimitOptionsGiven() const;
   // Sends Frame (none: flush) to Ost's encoder and writes what comes out;
   // returns the bytes written.
   int EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame);

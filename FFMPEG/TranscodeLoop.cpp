@@ -149,6 +149,7 @@ void TTranscoder::Loop() {
 }
 
 int TTranscoder::ProcessPacket(TInputStream &Ist, AVPacket *Packet) {
+  if (Packet) ++Ist.PacketsRead;
   if (Ist.NextPts == AV_NOPTS_VALUE) Ist.NextPts = Ist.Pts;
   if (Packet && Packet->dts != AV_NOPTS_VALUE)
     Ist.Pts = Ist.NextPts = LibAVUtil::av_rescale_q(Packet->dts, Ist.Stream->time_base, Microseconds);

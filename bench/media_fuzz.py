@@ -11,7 +11,9 @@ behaviour ends the program with a report.
 
 Each conversion ends one of these ways:
   done        exit 0 and an output that ffprobe reads and ffmpeg decodes
-  done-bad    exit 0 but no output, or one that does not decode
+  done-bad    exit 0 but no output, or one that does not decode, or one
+              without pictures from a source whose video ffprobe sees,
+              through a profile that writes video
   failed      exit 1 with a reason and no output left behind
   failed-left exit 1 but an output file left behind
   crash       a signal, a sanitizer report or any other exit status
@@ -26,9 +28,11 @@ Each conversion ends one of these ways:
               counted apart and kept for a look
 
 Usage: media_fuzz.py [--program build-asan/bin/korvane-convert] [--count 300]
-                     [--seed N] [--keep DIR] [--timeout 120]
+                     [--seed N] [--keep DIR] [--timeout 120] [--reasons FILE]
 The seed is printed; the same seed makes the same mutants and choices.
 Mutants whose outcome is not done or failed are kept in DIR for replay.
+--reasons writes every distinct failure text (file names replaced by NAME)
+with its count, to read them as the people who get them would.
 """
 import argparse
 import os
@@ -60,8 +64,9 @@ CLIPS = [
                 "-c:v h263 -c:a libopencore_amrnb -ar 8000 -ac 1"),
 ]
 
-# Profile rows of --list-profiles: AVI, MP4, FLV, DVD VOB, MP3, WAV, 3GP, MKV-free audio ones.
+# Profile rows of --list-profiles: AVI, MP4, FLV, DVD VOB, MP3, WAV, 3GP, iPod, PSP; the sound-only ones.
 PROFILES = ["3", "10", "8", "7", "23", "26", "0", "29", "49"]
+SOUND_ONLY = {"23", "26"}
 
 ODD_OPTIONS = [
     "muxdelay=1e30", "muxpreload=1e30", "dts_delta_threshold=1e30", "aq=1e30", "ss=100", "t=0.01",
@@ -116,6 +121,32 @@ def convert(command, timeout, env):
         return None, e.stderr.decode(errors="replace") if isinstance(e.stderr, bytes) else (e.stderr or "")
 
 
+def has_video(path):
+    """Whether ffprobe sees a video stream in path."""
+    probe = subprocess.run(["ffprobe", "-v", "quiet", "-select_streams", "v", "-show_entries", "stream=index",
+                            "-of", "csv=p=0", path], capture_output=True, text=True, timeout=120)
+    return probe.stdout.strip() != ""
+
+
+def has_pictures(path):
+    """Whether path has a video stream from which ffprobe reads a picture."""
+    probe = subprocess.run(["ffprobe", "-v", "quiet", "-select_streams", "v", "-count_packets", "-show_entries",
+                            "stream=nb_read_packets", "-of", "csv=p=0", path], capture_output=True, text=True,
+                           timeout=120)
+    return any(c.strip().rstrip(",").isdigit() and int(c.strip().rstrip(",")) > 0
+               for c in probe.stdout.splitlines())
+
+
+def failure_texts(text, mutant, out):
+    """The reasons of the summary's failure lines, the file's names replaced by NAME and OUT."""
+    reasons = []
+    for line in text.splitlines():
+        if line.startswith("failed   "):
+            reason = line[len("failed   "):].replace(mutant, "NAME").replace(out, "OUT")
+            reasons.append(reason[len("NAME: "):] if reason.startswith("NAME: ") else reason)
+    return reasons
+
+
 def decodes(path):
     """Whether ffprobe sees a stream with frames and ffmpeg decodes the file without an error."""
     probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames",
@@ -137,6 +168,7 @@ def main():
     parser.add_argument("--keep", default="fuzz-findings")
     parser.add_argument("--timeout", type=int, default=120)
     parser.add_argument("--clips", default="", help="only the clips whose name contains this text")
+    parser.add_argument("--reasons", default="", help="write the distinct failure texts here")
     args = parser.parse_args()
     print(f"media_fuzz seed {args.seed} (replay: --seed {args.seed} --count {args.count})", flush=True)
     rng = random.Random(args.seed)
@@ -152,6 +184,7 @@ def main():
         if subprocess.run(["ffmpeg", "-v", "error", "-y"] + make.split() + [path]).returncode == 0:
             clips.append(path)
     outcomes = {}
+    reasons = {}
     findings = []
     start = time.time()
     for n in range(args.count):
@@ -185,11 +218,16 @@ def main():
             outcome = "crash"
         elif status == 0:
             outcome = "done" if len(written) == 1 and decodes(written[0]) else "done-bad"
+            pictures_expected = profile not in SOUND_ONLY and has_video(mutant)
+            if outcome == "done" and pictures_expected and not has_pictures(written[0]):
+                outcome = "done-bad"
         else:
             outcome = "failed-left" if written else "failed"
         if flake and outcome in ("done", "failed"):
             outcome = "lsan-flake"
         outcomes[outcome] = outcomes.get(outcome, 0) + 1
+        for reason in failure_texts(text, mutant, out):
+            reasons[reason] = reasons.get(reason, 0) + 1
         if outcome not in ("done", "failed"):
             os.makedirs(args.keep, exist_ok=True)
             kept = os.path.join(args.keep, os.path.basename(mutant))
@@ -201,6 +239,10 @@ def main():
             print(f"{n + 1} mutants, {time.time() - start:.0f} s: {outcomes}", flush=True)
 
     shutil.rmtree(work, ignore_errors=True)
+    if args.reasons:
+        with open(args.reasons, "w") as f:
+            for reason, count in sorted(reasons.items(), key=lambda item: (-item[1], item[0])):
+                f.write(f"{count:4d}  {reason}\n")
     print(f"seed {args.seed}, {args.count} mutants of {len(clips)} clips in {time.time() - start:.0f} s")
     for outcome in ("done", "done-bad", "failed", "failed-left", "crash", "hang", "lsan-flake"):
         print(f"  {outcome:12s} {outcomes.get(outcome, 0)}")

@@ -1,12 +1,16 @@
 // Converting files with the component, several at once, with progress on
 // standard error, Ctrl-C to stop, and a summary at the end.
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -17,12 +21,14 @@
 #include <memory_resource>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 
 #include "Commands.h"
 #include "CoreShare.h"
 #include "FFmpegVCL.h"
+#include "FailureReasons.h"
 #include "OutputNaming.h"
 #include "ProfileChoice.h"
 #include "RowSetup.h"
@@ -31,48 +37,80 @@ namespace korvane::convert {
 
 namespace {
 
-// Waits for SIGINT and SIGTERM on a thread of its own while it lives, so
-// that stopping is ordinary code rather than a signal handler: the first
-// signal calls OnStop, a second one ends the program at once. The signals are
-// blocked in the calling thread first, and so in every thread made after.
+sigset_t StopSignals() {
+  sigset_t Signals;
+  sigemptyset(&Signals);
+  sigaddset(&Signals, SIGINT);
+  sigaddset(&Signals, SIGTERM);
+  return Signals;
+}
+
+// Takes SIGINT and SIGTERM on a thread of its own while it lives, so that
+// stopping is ordinary code rather than a signal handler: the first signal
+// calls OnStop, a second one ends the program at once. A repeat within a
+// second is the same request: timeout(1) and service managers send their
+// signal to the process and to its process group alike. The signals are
+// blocked in every thread (BlockStopSignals) and read from a signalfd; an
+// eventfd wakes the thread the moment the batch ends, so that the program's
+// exit never waits for it.
 class TSignalWatcher {
  public:
   explicit TSignalWatcher(std::function<void(int Signal)> OnStop) : FOnStop(std::move(OnStop)) {
-    sigemptyset(&FSignals);
-    sigaddset(&FSignals, SIGINT);
-    sigaddset(&FSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &FSignals, &FOldMask);
+    const sigset_t Signals = StopSignals();
+    FSignals = signalfd(-1, &Signals, SFD_CLOEXEC);
+    FWake = eventfd(0, EFD_CLOEXEC);
+    if (FSignals < 0 || FWake < 0) {
+      Close();
+      throw std::runtime_error(std::string("cannot watch for stop signals: ") + std::strerror(errno));
+    }
     FThread = std::thread([this] { Watch(); });
   }
   ~TSignalWatcher() {
-    FDone = true;
+    const uint64_t One = 1;
+    while (write(FWake, &One, sizeof One) < 0 && errno == EINTR) {
+    }
     FThread.join();
-    pthread_sigmask(SIG_SETMASK, &FOldMask, nullptr);
+    Close();
   }
   TSignalWatcher(const TSignalWatcher &) = delete;
   TSignalWatcher &operator=(const TSignalWatcher &) = delete;
 
  private:
   void Watch() {
-    const timespec Poll{0, 100 * 1000 * 1000};
+    constexpr std::chrono::seconds RepeatGrace{1};
     bool Stopping = false;
-    while (!FDone) {
-      const int Signal = sigtimedwait(&FSignals, nullptr, &Poll);
-      if (Signal <= 0) continue;
+    std::chrono::steady_clock::time_point FirstAt;
+    for (;;) {
+      pollfd Waits[] = {{FSignals, POLLIN, 0}, {FWake, POLLIN, 0}};
+      if (poll(Waits, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (Waits[1].revents) return;  // the batch has ended
+      signalfd_siginfo Info{};
+      if (read(FSignals, &Info, sizeof Info) != static_cast<ssize_t>(sizeof Info)) continue;
+      const int Signal = static_cast<int>(Info.ssi_signo);
+      const auto Now = std::chrono::steady_clock::now();
       if (Stopping) {
+        if (Now - FirstAt < RepeatGrace) continue;
         // The second signal: the default action, now.
         signal(Signal, SIG_DFL);
-        pthread_sigmask(SIG_UNBLOCK, &FSignals, nullptr);
+        UnblockStopSignals();
         raise(Signal);
       }
       Stopping = true;
+      FirstAt = Now;
       FOnStop(Signal);
     }
   }
+  void Close() {
+    if (FSignals >= 0) close(FSignals);
+    if (FWake >= 0) close(FWake);
+    FSignals = FWake = -1;
+  }
 
   std::function<void(int)> FOnStop;
-  sigset_t FSignals{}, FOldMask{};
-  std::atomic<bool> FDone{false};
+  int FSignals = -1, FWake = -1;
   std::thread FThread;
 };
 
@@ -159,6 +197,20 @@ bool TurnsPictures(const std::vector<std::string> &Lines) {
   return On;
 }
 
+// A failure as one line of the summary, after the file's name: the reason
+// without the name again, its line breaks as spaces, and what it means.
+std::string FailureLine(const std::string &Input, const std::string &Message) {
+  std::string Line;
+  for (const char C : ExplainedFailure(WithoutLeadingName(Message, Input))) {
+    const bool Break = C == '\r' || C == '\n';
+    if (!Break)
+      Line += C;
+    else if (!Line.empty() && Line.back() != ' ')
+      Line += ' ';
+  }
+  return Line;
+}
+
 TLogLevel LevelNamed(const std::string &Name) {
   if (Name == "quiet") return llQuiet;
   if (Name == "info") return llInfo;
@@ -168,6 +220,16 @@ TLogLevel LevelNamed(const std::string &Name) {
 }
 
 }  // namespace
+
+void BlockStopSignals() {
+  const sigset_t Signals = StopSignals();
+  pthread_sigmask(SIG_BLOCK, &Signals, nullptr);
+}
+
+void UnblockStopSignals() {
+  const sigset_t Signals = StopSignals();
+  pthread_sigmask(SIG_UNBLOCK, &Signals, nullptr);
+}
 
 int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) {
   TProfileForm Form = SelectProfile(Command.Profile);
@@ -395,7 +457,8 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
         break;
       case TOutcome::Failed:
         ++Failed;
-        std::fprintf(stderr, "failed   %s: %s\n", F.Input.c_str(), F.Message.empty() ? "" : F.Message.data());
+        std::fprintf(stderr, "failed   %s: %s\n", F.Input.c_str(),
+                     FailureLine(F.Input, std::string(F.Message)).c_str());
         break;
       default:
         ++Stopped;

@@ -9,6 +9,14 @@
 
 namespace korvane::convert {
 
+// SIGINT and SIGTERM, the signals that stop a batch, blocked in the calling
+// thread: called first thing in main, before any thread exists, every thread
+// the libraries or the engine start inherits the mask, and only the batch's
+// signal watcher ever takes them. Unblocked again for the requests that do
+// not watch for them, where they end the program as usual.
+void BlockStopSignals();
+void UnblockStopSignals();
+
 int ListProfiles();
 int ShowProfile(const std::string &Profile);
 int ShowInfo(const TCommandLine &Command, const std::string &LibraryFolder);

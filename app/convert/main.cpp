@@ -10,11 +10,13 @@
 
 int main(int argc, char **argv) {
   using namespace korvane::convert;
+  BlockStopSignals();
   korvane::SaveAndMaskFloatingPointControl();
   const std::string LibraryFolder = korvane::ResourceFolder() + "/Common Files";
   int Status = 2;
   try {
     const TCommandLine Command = ParseCommandLine(argc, argv);
+    if (Command.Mode != TMode::Convert) UnblockStopSignals();
     switch (Command.Mode) {
       case TMode::Help:
         std::fputs(UsageText(), stdout);

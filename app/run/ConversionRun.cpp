@@ -8,6 +8,7 @@
 
 #include "CoreShare.h"
 #include "FFMpegException.h"
+#include "FailureReasons.h"
 #include "OutputNaming.h"
 #include "RowSetup.h"
 
@@ -81,7 +82,7 @@ TConversionRun::TLane *TConversionRun::LaneAt(int Lane) {
 void TConversionRun::SetOutcome(TLane &Lane, const std::string &Text, const std::string &Reason) {
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
   FWindow.SetRowProgress(Lane.Row, Text);
-  if (!Reason.empty()) FWindow.SetRowReason(Lane.Row, Reason);
+  if (!Reason.empty()) FWindow.SetRowReason(Lane.Row, ExplainedFailure(Reason));
   ++(Text == "Done" ? FOutcomes.Done : Text == "Abort" ? FOutcomes.Stopped : FOutcomes.Failed);
 }
 

@@ -5,8 +5,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <random>
 #include <thread>
 
 #include "MediaCheck.h"
@@ -113,17 +115,31 @@ TEST_F(ConvertCommand, OutputNamesNeverCollideUnlessOverwriting) {
   EXPECT_EQ(ProbeFile(Temp.File("video-audio.avi")).Errors, "");
 }
 
+// A failure line names the file once, on one line, with what the engine's
+// words mean where they alone say little.
 TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
-  const TCommandResult R = Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Temp.File("missing.avi")) +
-                                   " " + Quoted(Clips.VideoAudio) + " " + Quoted(Clips.NotMedia));
+  const TCommandResult R =
+      Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Temp.File("missing.avi")) + " " +
+              Quoted(Clips.VideoAudio) + " " + Quoted(Clips.NotMedia) + " " + Quoted(Clips.TruncatedHeader));
   EXPECT_EQ(R.Status, 1);
-  EXPECT_NE(R.Output.find("failed   " + Temp.File("missing.avi") + ": " + Temp.File("missing.avi") +
-                          ": no such file or directory"),
+  EXPECT_NE(R.Output.find("failed   " + Temp.File("missing.avi") + ": no such file or directory\n"),
             std::string::npos)
       << R.Output;
-  EXPECT_NE(R.Output.find(Clips.NotMedia + ": Unknown format"), std::string::npos);
-  EXPECT_NE(R.Output.find("1 done, 2 failed, 0 stopped"), std::string::npos);
+  EXPECT_NE(R.Output.find("failed   " + Clips.NotMedia + ": Unknown format\n"), std::string::npos);
+  EXPECT_NE(R.Output.find("failed   " + Clips.TruncatedHeader +
+                          ": I/O error occurred Usually that means that input file is truncated and/or "
+                          "corrupted. The file ends before its own data does: it is cut short or damaged"),
+            std::string::npos);
+  EXPECT_NE(R.Output.find("1 done, 3 failed, 0 stopped"), std::string::npos);
   EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
+  // No sound for a sound-only profile.
+  const TCommandResult NoSound = Convert("-p 23 -o " + Quoted(Temp.Path()) + " " + Quoted(Clips.VideoOnly));
+  EXPECT_EQ(NoSound.Status, 1);
+  EXPECT_NE(NoSound.Output.find("failed   " + Clips.VideoOnly +
+                                ": Output file does not contain any stream. The source has nothing this "
+                                "format can hold: no sound that can be read"),
+            std::string::npos)
+      << NoSound.Output;
 }
 
 // A clip shot upright (stored 320x180) keeps its shape: turned upright into
@@ -203,46 +219,74 @@ TEST_F(ConvertCommand, JobsShareTheCoresBetweenThem) {
 }
 
 // Starts the program with Arguments (standard error to Errors) and sends it
-// Signal once Watched has grown past 100 kB; its exit status, or -1 when it
-// did not exit normally.
+// Signal once Watched has grown past 100 kB, or, with no Watched, Delay
+// after the program itself started, and then once more 50 ms later, as
+// timeout(1) sends it to the process and to its group; its exit status, or
+// -1 when it did not exit normally.
 int StopWithSignal(const std::string &Arguments, const std::string &Errors, const std::string &Watched,
-                   int Signal) {
+                   int Signal, std::chrono::milliseconds Delay = {}) {
   const std::string Command = "exec " + Program() + " " + Arguments + " 2>'" + Errors + "'";
   const char *Words[] = {"sh", "-c", Command.c_str(), nullptr};
   pid_t Child = 0;
   if (posix_spawn(&Child, "/bin/sh", nullptr, nullptr, const_cast<char **>(Words), environ) != 0) return -1;
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while ((!fs::exists(Watched) || fs::file_size(Watched) < 100000) &&
+  const auto Exe = "/proc/" + std::to_string(Child) + "/exe";
+  std::error_code Error;
+  while (fs::read_symlink(Exe, Error).filename() != "korvane-convert" &&
+         std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::yield();
+  std::this_thread::sleep_for(Delay);
+  while (!Watched.empty() && (!fs::exists(Watched) || fs::file_size(Watched) < 100000) &&
          std::chrono::steady_clock::now() < Deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   kill(Child, Signal);
+  if (Watched.empty()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    kill(Child, Signal);
+  }
   int Status = 0;
   waitpid(Child, &Status, 0);
   return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
 }
 
 TEST_F(ConvertCommand, CtrlCAndTerminationStopAndLeavePlayableOutputs) {
-  // The long clip takes seconds to convert: stop it once its output grows.
+  // The long clip takes seconds to convert: stop it once its output grows,
+  // or at random moments from the start on (the libraries loading, the
+  // input opening, the run), which must all stop as cleanly. The first
+  // 100 ms are left out: before main a signal ends any program.
   // An MP4 that is not finished has no index and does not play.
+  std::mt19937 Random(std::random_device{}());
   const struct {
     int Signal, Status;
     const char *Profile, *Extension;
-  } Rows[] = {{SIGINT, 130, "3", ".avi"}, {SIGTERM, 143, "10", ".mp4"}};
-  for (const auto &R : Rows) {
-    SCOPED_TRACE(R.Signal);
-    const std::string Folder = Temp.File("signal-" + std::to_string(R.Signal));
+    int Delay;  // ms; -1: once the output grows
+  } Rows[] = {{SIGINT, 130, "3", ".avi", -1},
+              {SIGTERM, 143, "10", ".mp4", -1},
+              {SIGTERM, 143, "63", ".mp4", 100 + static_cast<int>(Random() % 2000)},
+              {SIGTERM, 143, "63", ".mp4", 100 + static_cast<int>(Random() % 2000)},
+              {SIGTERM, 143, "63", ".mp4", 100 + static_cast<int>(Random() % 2000)}};
+  for (size_t I = 0; I < std::size(Rows); ++I) {
+    const auto &R = Rows[I];
+    SCOPED_TRACE(std::to_string(R.Signal) + " after " + std::to_string(R.Delay) + " ms");
+    const std::string Folder = Temp.File("signal-" + std::to_string(I));
     fs::create_directory(Folder);
     const std::string Errors = Temp.File("stderr.txt"), Output = Folder + "/long-hd" + R.Extension;
     EXPECT_EQ(
         StopWithSignal(std::string("-p ") + R.Profile + " -o " + Quoted(Folder) + " " + Quoted(Clips.LongHD),
-                       Errors, Output, R.Signal),
+                       Errors, R.Delay < 0 ? Output : "", R.Signal,
+                       std::chrono::milliseconds(std::max(R.Delay, 0))),
         R.Status);
     const std::string Text = ReadFile(Errors);
+    EXPECT_NE(Text.find("0 done, 0 failed, 1 stopped"), std::string::npos) << Text;
+    // Stopped before its first picture, a run leaves no output at all.
+    if (R.Delay >= 0 && !fs::exists(Output)) {
+      EXPECT_NE(Text.find("stopped  " + Clips.LongHD), std::string::npos) << Text;
+      continue;
+    }
     EXPECT_NE(Text.find("stopped  " + Clips.LongHD + " -> " + Output), std::string::npos) << Text;
-    EXPECT_NE(Text.find("0 done, 0 failed, 1 stopped"), std::string::npos);
     const TProbedFile P = ProbeFile(Output, true);
     EXPECT_EQ(P.Errors, "");
-    EXPECT_GT(Number(P.Stream("video"), "nb_read_frames"), 5);
+    EXPECT_GT(Number(P.Stream("video"), "nb_read_frames"), R.Delay < 0 ? 5 : 0);
     EXPECT_LT(Number(P.Stream("video"), "nb_read_frames"), 700);
   }
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ConversionRun.h"
+#include "FailureReasons.h"
 #include "TestEnvironment.h"
 
 namespace korvane {
@@ -251,7 +252,7 @@ TEST(ConversionRun, OutcomeTextsOfTheRows) {
   T.Engine.FailOutput = {"/clips/2.avi"};
   T.Run.ConvertClick(false);
   T.Run.Log(0, "a line of row 0");
-  T.Run.Terminate(0, true, "it broke");  // row 0 ends with an error
+  T.Run.Terminate(0, true, "Output file does not contain any stream");  // row 0 ends with an error
   T.Run.Terminate(-1, false);
   T.Tick();
   EXPECT_EQ(T.Window.Rows[0].Log, std::vector<std::string>{"a line of row 0"});
@@ -263,13 +264,52 @@ TEST(ConversionRun, OutcomeTextsOfTheRows) {
   T.FinishTask(false);
   EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Fail", "Fail", "Done", "Done"}));
   EXPECT_NE(std::find(T.Engine.Calls.begin(), T.Engine.Calls.end(), "remove"), T.Engine.Calls.end());
-  // Each failure says why: the task's reason, or the engine's for a set-up.
+  // Each failure says why: the task's reason (explained), or the engine's for
+  // a set-up.
   std::vector<std::string> Reasons;
   for (const TRow &Row : T.Window.Rows) Reasons.push_back(Row.Reason);
-  EXPECT_EQ(Reasons,
-            (std::vector<std::string>{"it broke", "no good: /clips/1.avi", "no good: /clips/2.avi", "", ""}));
+  EXPECT_EQ(Reasons, (std::vector<std::string>{ExplainedFailure("Output file does not contain any stream"),
+                                               "no good: /clips/1.avi", "no good: /clips/2.avi", "", ""}));
+  EXPECT_NE(Reasons[0], "Output file does not contain any stream");
   EXPECT_EQ(T.Window.Messages,
             std::vector<std::string>{"Conversions finished: 2 converted, 3 failed, 0 stopped."});
+}
+
+// The engine's words stay first; what they mean follows, for those whose
+// words alone do not tell a user what is wrong.
+TEST(FailureReasons, EngineTextsGetTheirMeaning) {
+  struct Row {
+    std::string Engine, Added;  // Added: "" leaves the text as it is
+  } Rows[] = {
+      {"a.mp4: I/O error occurred\r\nUsually that means that input file is truncated and/or corrupted.",
+       " The file ends before its own data does: it is cut short or damaged (an interrupted download or "
+       "copy), not a fault of the disk. Copy or download it again."},
+      {"a.mp4: Error while parsing header",
+       ". The file is damaged or is not the kind of media file it appears to be."},
+      {"Output file does not contain any stream",
+       ". The source has nothing this format can hold: no sound that can be read for a sound-only format, "
+       "or no picture or sound at all."},
+      {"Cannot allocate temp picture, check pix fmt",
+       ". The picture format of this file is not supported, or its video is damaged: the size and format of "
+       "its pictures cannot be read."},
+      {"Unsupported codec (id=0) for input stream #0.0",
+       ". Stream 0 uses a codec the installed libraries cannot decode, or its header is damaged."},
+      {"Error while opening codec for input stream #0.1",
+       ". Stream 1 uses a codec the installed libraries cannot decode, or its settings are damaged."},
+      {"av_interleaved_write_frame(): Error while opening file (No space left on device)",
+       ". The disk of the output folder is full: free some space."},
+      {"Syntax error in matrix \"0\" at coeff 0",
+       ". A matrix option (intra_matrix, inter_matrix) takes 64 numbers from 1 to 255, separated by commas."},
+      {"new_video_stream fail: Picture size 320x2147483886 (frame size and padding) is too large",
+       ". The size and padding options ask for a picture larger than any format can hold."},
+      {"the picture of a.mp4 could not be decoded: Invalid data found when processing input", ""},
+      {"a.mp4: Unknown format", ""},
+  };
+  for (const Row &R : Rows) EXPECT_EQ(ExplainedFailure(R.Engine), R.Engine + R.Added);
+  // A line that names the file already drops the engine's leading name only.
+  EXPECT_EQ(WithoutLeadingName("a.mp4: Error while parsing header", "a.mp4"), "Error while parsing header");
+  EXPECT_EQ(WithoutLeadingName("the picture of a.mp4 could not be decoded", "a.mp4"),
+            "the picture of a.mp4 could not be decoded");
 }
 
 // A last row that cannot be added ends the run at once.

@@ -275,20 +275,31 @@ TEST_F(AudioPath, TheEndOfTheSoundIsKept) {
 // Headers cannot make a job unbounded: a source claiming 1 Hz is resampled
 // in slices, and 9 channels are mixed down to what the encoder takes.
 TEST_F(AudioPath, ExtremeSourcesAreMixedAndResampledInBoundedSteps) {
-  // 1000 samples said to be one a second: 1000 s of sound at 8 kHz.
-  const std::string Slow = Out("one-hertz.wav");
-  WriteClaimedRateWav(Slow, 1, 1000);
+  // A header that says one sample a second is damage, not sound: without a
+  // refusal 1000 samples would become a 1000 s job.
+  const std::string Damaged = Out("one-hertz.wav");
+  WriteClaimedRateWav(Damaged, 1, 1000);
+  const TConversion Refused = Convert(Damaged, Out("damaged.wav"), Audio("pcm_s16le", 1, 8000));
+  EXPECT_EQ(Refused.Error,
+            Damaged +
+                ": the header gives sound stream 0 a rate of 1 samples a second, far below any "
+                "recording's (at least 1000): the header is damaged");
+  EXPECT_FALSE(std::filesystem::exists(Out("damaged.wav")));
+
+  // The lowest rate taken, 1000 samples a second, to 48 kHz: 170 s of sound.
+  const std::string Slow = Out("slow-rate.wav");
+  WriteClaimedRateWav(Slow, 1000, 170000);
   // The same conversion of a plain source first, so the measure below sees
   // only what the sound itself takes.
-  ASSERT_TRUE(Convert(Clips.NarrowBand, Out("warm.wav"), Audio("pcm_s16le", 1, 8000)).Ran);
+  ASSERT_TRUE(Convert(Clips.NarrowBand, Out("warm.wav"), Audio("pcm_s16le", 1, 48000)).Ran);
   rusage Before{}, After{};
   getrusage(RUSAGE_SELF, &Before);
-  const TConversion C = Convert(Slow, Out("slow.wav"), Audio("pcm_s16le", 1, 8000));
+  const TConversion C = Convert(Slow, Out("slow.wav"), Audio("pcm_s16le", 1, 48000));
   getrusage(RUSAGE_SELF, &After);
   ASSERT_TRUE(C.Ran) << C.Error;
-  EXPECT_NEAR(static_cast<double>(DecodedSamples(Out("slow.wav"))), 1000.0 * 8000, 8000);
+  EXPECT_NEAR(static_cast<double>(DecodedSamples(Out("slow.wav"))), 170.0 * 48000, 48000);
   // 16 MB of sound went through without being held at once (the resampler's
-  // own filters for a ratio of 8000 take a few MB). The sanitizers keep
+  // own filters take a few MB). The sanitizers keep
   // freed memory back, so their builds cannot tell.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
   EXPECT_LT(After.ru_maxrss - Before.ru_maxrss, 12 * 1024) << "kB more at the peak";

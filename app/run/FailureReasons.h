@@ -1,0 +1,19 @@
+// What the engine's failure texts mean to the people who read them. The
+// window's row reasons and korvane-convert's failure lines add the same
+// explanation after the engine's own words, which stay as they are (they
+// are what a search or a bug report needs).
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+// Text followed by what it means, in words a user can act on, where the
+// engine's words alone say little; any other text as it is.
+std::string ExplainedFailure(const std::string &Text);
+
+// Text without the leading "Name: " that the engine puts before the texts
+// about a file, for a line that names the file already.
+std::string WithoutLeadingName(const std::string &Text, const std::string &Name);
+
+}  // namespace korvane
