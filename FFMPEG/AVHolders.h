@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One owning holder per library handle: every object the engine takes from
 // the media libraries lives in one of these, so every path releases it
 // exactly once.

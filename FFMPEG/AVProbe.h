@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media probe: opens one file, reads its stream information and answers
 // what the file list shows about it. It never decodes a frame.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio path of a run: a chunk of decoded 16-bit interleaved samples
 // for one output stream is kept in step with the input clock (samples
 // dropped, silence inserted, or the rate stretched), converted to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's exception for every validation and set-up failure; its
 // message is the fixed English text the user sees.
 #pragma once

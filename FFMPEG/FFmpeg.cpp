@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The task's life cycle: reset, prepare and clear its option state, its log
 // line, and applying the two option records in their fixed order.
 #include "FFmpeg.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A conversion task: its option state, the operations that reset, prepare
 // and clear it, the option dispatcher and the typed option setters, and its
 // one run (on a worker thread or the caller's) with stop, pause and its end.

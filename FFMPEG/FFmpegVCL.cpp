@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transcoding component: its task list, adding tasks and outputs,
 // starting them one after another or side by side, stop, pause and resume,
 // and the dispatchers that turn the tasks' callbacks into events.

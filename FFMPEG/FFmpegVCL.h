@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transcoding component: it loads the media libraries, owns the media
 // probe and a list of conversion tasks, runs the tasks on worker threads (or
 // one after another on the thread that drives its timers), stops, pauses and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Library options set by name. The option holders keep values for the
 // contexts the transcode creates later; FOptNames records which names were
 // set. Option names the engine's callers use from older library releases

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning option values that may be anything (1e30 seconds, NaN, huge pads)
 // into the integers the libraries take, without the undefined behaviour of
 // a cast that does not fit: out-of-range values are clamped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a task's source: the container and its stream information with
 // the current options, the start position, and the source's picture and
 // sound facts copied into the option state so that later options act on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creating a task's target: the container format, which media types get a
 // stream, one encoder stream per chosen type set up from the option state,
 // the tags, and the file itself. Also releasing inputs and outputs when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The option dispatcher: one table of option names in the order they are
 // matched, each with what it does to the task. Names the table does not
 // hold go to the library's own option tables.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two records through which an application describes a conversion: the
 // source (TInputOptions) and the target (TOutputOptions). Each field keeps
 // its initial value unless the application sets it; a field at its initial

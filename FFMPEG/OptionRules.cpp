@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The typed option setters: each checks its value and writes the option
 // state, with the fixed message texts for values it refuses.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The complete option state of one conversion task. The task's option
 // setters write it before the run; the transcode stages read it (and write
 // its statistics) during the run, always from the task's own thread, so it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output files the tasks of this process are writing, known by what
 // they are (device and inode) rather than by name: no two tasks write one
 // file, and a task removes an output only while its name still leads to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where every packet leaves a run: encoding frames into packets, the write
 // routine with its timestamp checks, and subtitle output.
 #include <climits>

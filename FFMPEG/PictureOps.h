@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Operations on decoded pictures the video path needs: cutting a rectangle
 // out without copying, padding with a colour, deinterlacing, turning by
 // quarter turns.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a running task reports of its progress: small enough for the front
 // ends to include without the whole engine.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress report of a run (frames, speed, quantiser, size, time, bit
 // rate, handed to the progress callback or written as a status line), the
 // summary at the end, and the per-frame video statistics file.

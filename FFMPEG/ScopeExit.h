@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a piece of code when the scope it guards is left, by return or by
 // exception: the options an open consumes, a half-built output undone.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The streams an output gets: one per media type the container and the
 // sources have, or under the two plans beyond that, every track of the
 // source (its picture, every audio track converted in its order, every

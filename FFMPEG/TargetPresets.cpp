@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disc and camera target presets: one call sets the codecs, container,
 // picture size, frame rate and rates a player of that format expects.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Running one task: its worker thread and start gate, the run and its end,
 // stopping, pausing at the loop's safe point, and the short-lived thread that
 // reports the end of a task stopped before it started.

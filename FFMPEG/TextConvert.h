@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading numbers from option texts. Malformed text raises EConvertError,
 // which callers catch like every other failure of the engine.
 #pragma once

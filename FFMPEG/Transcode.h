@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run of one task: the tables the set-up builds and the loop, the
 // packet path, the audio and video outputs and the progress report share.
 // Everything here lives for one call of TCustomFFmpeg::Transcode and is used

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The second half of a run: choosing the input that is most behind, reading
 // and correcting its packets, the packet path through the decoders (or
 // straight to the muxer for stream copy), and the end: draining, trailers,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first half of a run: the stream tables, which input stream feeds each
 // output stream, stream-copy or transcoding parameters, two-pass files,
 // opening encoders and decoders, tags and headers.

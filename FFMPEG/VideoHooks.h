@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hook stage at the start of the video path, run once for every decoded
 // picture of a run: it counts the picture, decides whether the frame-hook
 // plug-ins apply to it (the before-hook event, else the output's time

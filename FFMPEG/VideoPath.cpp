@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video path of a run: pre-processing each decoded picture once
 // (deinterlacing, turning it upright), then for every output it feeds: how
 // many times it is written (dropped, once, or repeated) to keep the output

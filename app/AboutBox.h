@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box: the program's name and version, its licence and the
 // libraries it uses, a link to the maker's web site and one that starts a
 // mail to the support department.

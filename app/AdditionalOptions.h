@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Additional Options dialog: the overwrite choice, the number of lines
 // the output-format list drops down and the files converted at the same
 // time. Its creation loads the stored

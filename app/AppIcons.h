@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Icons of the window: from the desktop's freedesktop icon theme where it has
 // them, else the Qt style's standard icons.
 #pragma once

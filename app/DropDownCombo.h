@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A drop-down list that announces each drop-down before its list opens, so
 // the owner can set the number of lines it shows, and whose list shows that
 // many lines whatever the style.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file list: one row per input file with a check box, the full path as
 // the caption and six sub-items (picture size, frame rate, duration, output
 // extension, progress and frames written), plus one further empty sub-item

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The font fix-up every window applies when it is created: on systems of
 // major version 6 or later, a window whose font is not "Segoe UI" takes that
 // font one point larger, when the system has it. Where the font is absent,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A label that reads as a link (blue, underlined, hand cursor) and reports a
 // click.
 #pragma once

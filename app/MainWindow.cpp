@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's start-up, list commands, output-format change, volume
 // control, the rules that disable and re-enable it around a run, the add-file
 // flow and the close guard.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the file list with its commands, the output profile and
 // its option combos, the output folder, the toolbar and menus, the progress
 // and status bars. It owns the transcoding component, the worker component

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls, menus and their layout. Qt layouts, so the
 // texts fit whatever the desktop's font and the list grows with the window.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every message box of the window goes through this one small interface, so
 // that a test (or an automated run) can read the caption, icon and text and
 // answer it, and the window never blocks where nobody can click.

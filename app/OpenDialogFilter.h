@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file types the Add Files dialog offers: description and pattern pairs,
 // the first ("All Supported Files") being the default and the last any file.
 #pragma once

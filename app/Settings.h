@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five choices kept from one run of the program to the next, in the
 // per-user settings store: the output folder, the selected output format,
 // the overwrite choice, the drop-down line count of the format list and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A spin edit with the old rules: setting a value limits it to MinValue ..
 // MaxValue, and so do the arrows, but a number typed into it is taken as
 // typed, and a text that is not a number reads as MinValue.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creating the program's windows in their order: the main window (its
 // start-up loads the media libraries), the About box, then the Additional
 // Options dialog, whose creation loads the stored settings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Korvane Video Converter: the desktop program.
 #include <QApplication>
 #include <QTimer>

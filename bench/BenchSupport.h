@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the conversion benchmarks share: running a program as a child and
 // measuring it (wall time, processor time, peak memory), medians over
 // rounds, a profile's settings written for the ffmpeg program and for

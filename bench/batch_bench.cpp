@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A batch of eight 720p clips through one profile at its defaults:
 // korvane-convert with one job per core (the cores shared between the
 // jobs) and with one job, beside the ffmpeg program and HandBrakeCLI run on

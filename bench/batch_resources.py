@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A long korvane-convert batch under a small open-file limit: peak memory
 and the most files it held open.
 

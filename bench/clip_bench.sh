@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The wall time of converting a 0.2 s clip (320x240 MPEG-4 with MP3, to the
 # AVI profile), median of RUNS runs, beside the ffmpeg program converting it
 # alike: what each call costs beyond the conversion, which a batch farm

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How true the converter's outputs are, beside the ffmpeg program at the same
 // settings, on marked clips made on the fly (a moving scene whose pictures
 // carry their number, a tone and a lit bar at every whole second): per

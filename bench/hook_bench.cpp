@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the frame hooks cost per picture: a 720p clip made on the fly is
 // converted to MPEG-4 without hooks, with the sample plug-ins, and with a
 // custom hook that leaves the picture as it is (the way to packed BGR and

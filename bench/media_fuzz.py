@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Converts damaged media files with korvane-convert and counts the outcomes.
 
 Makes a handful of short clips with the ffmpeg program, damages copies of

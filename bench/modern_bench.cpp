@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modern video profiles at their default choices on a 1080p and a 720p
 // clip, side by side with the ffmpeg program and HandBrakeCLI at the same
 // encoder, speed preset and quality value (and the same audio): wall time,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the media probe takes to open a file and answer what the file
 // list shows, against the ffprobe program doing the same job.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What turning a picture upright costs: a 1920x1080 picture of each pixel
 // format a decoder commonly gives is turned a quarter turn clockwise, a
 // half turn and a quarter turn back, many times over; the median time of a

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Stops korvane-convert with SIGTERM at random moments of a long conversion
 # while every core is kept busy, and counts the clean stops: exit status
 # 143, a "stopped" line, the summary, and an MP4 that ffprobe reads whole

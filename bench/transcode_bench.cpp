@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One 720p conversion on every core, side by side: korvane-convert beside
 // the ffmpeg program at its default threads and HandBrakeCLI, with the same
 // encoder, size, rate and bit rates, for "Apple TV H264 (1280 x 720)" and

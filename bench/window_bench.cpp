@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's queue against the command line: eight short clips through one
 // profile, converted by the real window (offscreen, its 100 ms timer between
 // rows) one and two files at a time, and by korvane-convert --jobs 1 and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading all media libraries and the utility library at once, and the
 // process-wide state of the binding.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media libraries' log output, assembled into whole lines per thread and
 // handed to every registered receiver (the transcoding components).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A binding unit: one shared library opened at run time and the table of
 // functions resolved from it into pointer variables.
 #pragma once

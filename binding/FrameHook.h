@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame-hook plug-ins: shared libraries that change every decoded picture in
 // place. A task keeps a chain of them, built from "vhook" option texts.
 #pragma once

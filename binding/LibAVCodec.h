@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time binding of libavcodec: decoders, encoders, packets, bitstream
 // filters and codec parameters.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time binding of libavformat: reading and writing containers, I/O.
 #pragma once
 

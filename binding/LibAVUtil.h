@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time binding of libavutil: logging, memory, rationals, dictionaries,
 // options, parsing, frames, images, samples, channel layouts, fifos and
 // display matrices.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time binding of libswresample: sample-rate, layout and format
 // conversion, and the drift compensation of the audio path.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // While libraries are loaded from a folder, that folder is the current
 // directory and is named in PATH, so the libraries' own dependencies and
 // files beside them are found there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The six binding units: their pointer variables, symbol tables, file names
 // and per-unit Load / Unload / Loaded. Version majors come from the headers
 // the engine is compiled against, so the file names always match them.

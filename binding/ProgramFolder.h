@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder of the running program, and the folder of its own files
 // ("Common Files", the plug-ins, the help page).
 #pragma once

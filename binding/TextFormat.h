@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // printf-style formatting into a std::string, the engine's way of building
 // its fixed message texts ("Load libraray %s error: %s", ...).
 #pragma once

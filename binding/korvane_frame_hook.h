@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The frame-hook plug-in interface of Korvane Video Converter.
 
    A plug-in is a shared library that changes every decoded picture of a

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The media libraries are used through their headers only; the engine opens
 # them at run time from "Common Files". This finds the headers, the folder
 # the system keeps the libraries in, and the major versions the headers

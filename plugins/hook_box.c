@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* A sample frame-hook plug-in: draws a filled box on every picture.
    Arguments: X Y W H [RRGGBB], the box's left and top edge and its width and
    height in pixels (neither 0), and its colour in hexadecimal (white when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* A sample frame-hook plug-in: turns the picture grey. The luma stays as it
    is and both chroma planes are set to neutral (128). It takes no arguments.
    Pictures in formats other than 8-bit planar YUV pass unchanged. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The pixel formats the sample plug-ins change: 8-bit planar YUV, where
    plane 0 is luma and planes 1 and 2 are chroma at a reduced size. */
 #ifndef KORVANE_PLANAR_YUV_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sharing the processor cores between conversions running side by side (a
 // batch's jobs, the window's files at once), so that they do not each start
 // a thread per core.

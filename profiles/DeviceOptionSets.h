@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Option sets of the device profiles: portable players, phones, game
 // consoles and set-top players. The catalogue refers to them by these names.
 #pragma once

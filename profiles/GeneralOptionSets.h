@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Option sets of the general formats: the video containers and the
 // audio-only formats. The catalogue refers to them by these names.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Item lists that several profiles share, and the fixed items of the two
 // selection-only combos. The texts are what the user sees and also what the
 // settings step reads numbers and names from, so blanks and units matter:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "LetterBox" choice of Video Zoom: the picture keeps the shape it is
 // shown with, scaled to fit inside the output frame, and the rest of the
 // frame is black bars (top and bottom for a wider picture, left and right

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Option sets of the modern formats: MP4 with H.264 or H.265, Matroska with
 // every track or as a copy, WebM with VP9 or AV1, FLAC and Opus. Their video
 // bit-rate lists begin with three quality steps, which the settings step

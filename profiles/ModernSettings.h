@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings step of the modern formats (the quality-based, every-track
 // and copy-all variants): codec items become encoders, a quality step
 // becomes the encoder's constant-quality figure with its speed preset, a

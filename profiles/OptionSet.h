@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an output profile puts into the main window's option combos: for each
 // list combo the items it offers and the one it selects, or nothing at all;
 // for the two selection-only combos the item to select, or no change.

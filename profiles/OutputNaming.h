@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a converted file goes, the same for every front end: the input's
 // name with the profile's extension in the output folder, made unique with
 // "-1", "-2", ... unless existing files may be overwritten; and the aspect

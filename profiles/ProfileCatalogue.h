@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output profiles the output-format list offers, in display order: 62
 // profiles in ten groups with a separator row between groups (the first 62
 // rows never move: stored settings name a profile by its row). A profile

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain model of the main window's output-format list and option combos,
 // and the operations that fill them from the profile catalogue. The window
 // binds its combos to this model: it copies items and selection out after

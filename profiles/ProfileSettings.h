@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings step: turns the selected profile and the texts of the option
 // combos into the engine's output options when a row is set up for
 // conversion. Codec items become encoder names, "512 Kbps" becomes 512000

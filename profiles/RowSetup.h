@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every front end does the same when it sets a file up for conversion:
 // the volume bar's values, the output options of a row (the profile's
 // settings completed with volume, aspect ratio and letterbox), and the texts

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks into build/ and runs the conversion benchmarks: one
 # 720p file per profile, a batch of eight clips, the modern profiles on
 # 1080p and 720p with the copy profile, and the wall time of a 0.2 s clip,

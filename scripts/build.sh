@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures (once) and builds everything into build/.
 set -e
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the README's pictures of the main window in a virtual X display
 # (Xvfb): the real window with three clips made now, and a failed row's
 # reason.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs every test.
 # With KORVANE_SANITIZE=1 it builds the engine tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer into build-asan/ and runs those instead.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when an executable in the given folder, or a given library, lists a
 # media library (libav*, libsw*) or the utility library as NEEDED.
 status=0

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A non-visual worker component: it runs one piece of work on a background
 // thread and tells its owner about the thread's life. The start notification
 // runs on the caller's thread, to its end, before the background thread runs;

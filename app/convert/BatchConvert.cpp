@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converting files with the component, several at once, with progress on
 // standard error, Ctrl-C to stop, and a summary at the end.
 #include <poll.h>

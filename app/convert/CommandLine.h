@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of korvane-convert: what the user asked for, or why the
 // words do not make a request.
 #pragma once

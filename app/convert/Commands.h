@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The requests korvane-convert carries out. Each returns the program's exit
 // status: 0 all done, 1 a file failed, 2 a usage error, 130 or 143 stopped
 // (SIGINT or SIGTERM).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --info: what the window's file list shows of each file, and its streams.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing a profile and its items from the command line, with the same
 // model of the option lists the window uses.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --list-profiles and --show-profile: the catalogue and a profile's choices.
 #include <cstdio>
 

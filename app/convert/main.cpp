@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvane-convert: the converter without a window, for scripts, servers and
 // batch jobs, on the same engine and the same profiles as the window.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the user guide: the template with its profile table filled in from
 // the profile catalogue. Usage: korvane-helpgen TEMPLATE OUTPUT
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transcoding component as the conversion run uses it. It also counts
 // the task lists: every ClearTasks starts a new one, and an event raised
 // for an earlier list (still on its way to the UI thread when the list was

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A conversion run of the window: the checked rows of the file list are
 // converted into the output folder, one after another, or several at once
 // on lanes of their own (one component each, one task at a time). This

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the engine's failure texts mean to the people who read them. The
 // window's row reasons and korvane-convert's failure lines add the same
 // explanation after the engine's own words, which stay as they are (they

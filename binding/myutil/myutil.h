@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* libmyutil: the C runtime's formatting, file and parsing functions under
    my_ names, loaded at run time beside the media libraries. Each function
    has the semantics of the standard function without the prefix, except

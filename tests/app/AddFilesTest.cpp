@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding files through the Add Files dialog: the texts each row gets from
 // the probe, rows for files that cannot be read, cancelling, and the guards
 // while the list is still growing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box with its credits and two links, the user guide, and the Additional
 // Options dialog.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output-format list, the option combos, the volume bar, the list
 // commands and the rules that lock the window around a run.
 #include <QAbstractItemView>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion runs in the real window with the real component: rows checked,
 // converted one after another and named, progress, stop, the letterbox, and
 // files that fail. Outputs are checked with ffprobe and ffmpeg.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored choices: what the first start writes, how stored values load,
 // what a missing value does to the rest, and when they are saved; the
 // choices kept per profile and the files converted at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as it comes up: its caption, lists and defaults, its size, the
 // names screen readers read, texts that fit at 96 and 144 DPI and at larger
 // fonts, and the start without the media libraries.

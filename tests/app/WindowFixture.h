@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window tests share: a message shell that records the boxes and
 // answers them, the program's windows as start-up makes them, answering the
 // file dialogs as a person would, and small clips made once per program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes the README's pictures of the main window: starts the real window on
 // the display it is given (Xvfb in scripts/screenshot.sh), adds three clips
 // made now through the Add Files dialog, starts converting them and saves

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window test program: runs the registered test classes.
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker component: the start notification runs on the caller's thread
 // before the background thread, a second start is ignored while a thread
 // exists, the end notice comes on the UI thread, and destruction waits.

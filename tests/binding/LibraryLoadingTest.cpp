@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the media libraries and the utility library from a folder: names,
 // success, the failure texts, release after a partial failure, PATH and the
 // current directory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How library log messages become whole lines: the level filter, the
 // "[name @ ADDRESS]" prefix, pending text per thread, the bounded buffer and
 // the level handed on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The utility library keeps the C runtime's semantics.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvane-convert as a user runs it: the listings, usage errors, file
 // information, output names, failures, Ctrl-C and several jobs at once.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How korvane-convert shares the cores between the jobs of a batch.
 #include <gtest/gtest.h>
 

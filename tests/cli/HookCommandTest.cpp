@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvane-convert with frame-hook plug-ins: --hook and --hook-ranges, the
 // sample plug-ins found beside the program by their bare names, and a
 // plug-in that refuses its arguments.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modern formats as a user gets them from korvane-convert: every track
 // of a Matroska file kept, a copy whose packets are the source's own, the
 // source's channels and rate kept, pictures of more than 8 bits made

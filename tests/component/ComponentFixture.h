@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives a transcoding component in the tests: records its events from
 // whichever thread raises them, waits for them with a deadline, and guards
 // every test with a watchdog, so that a deadlock fails instead of hanging.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The component's hook events reach the video path of a run: a handler that
 // throws is logged with the event's text and the run still ends done.
 #include <stdexcept>

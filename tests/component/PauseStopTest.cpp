@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stopping, pausing and resuming running tasks, and freeing tasks and
 // components while their threads still run.
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The queue knows its tasks by what they are: removing one while the queue
 // runs loses no other; events go out under the component's own lock only;
 // an add that waits for its source can be stopped; a run that wrote nothing

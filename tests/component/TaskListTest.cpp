@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding tasks and outputs, and the numbering of the task list.
 #include "ComponentFixture.h"
 

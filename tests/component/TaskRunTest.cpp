@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting tasks one at a time, side by side and on the calling thread, a
 // start that fails, and where log lines go.
 #include <sys/resource.h>

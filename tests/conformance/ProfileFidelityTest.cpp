@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profiles on sources that used to come out wrong: a time base whose terms
 // the MPEG-4 family cannot hold, pictures with non-square pixels under
 // "Original", clips shot upright on a phone, and surround sound for players

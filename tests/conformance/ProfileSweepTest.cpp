@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every output profile at its default selections, set up by the same row
 // set-up the front ends call, on a video clip and on an audio-only clip. Each output must
 // be the container its extension names, carry the codecs, size, rate and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Library options set by name reach the right holder, under the names the
 // present library uses.
 #include "TaskFixture.h"

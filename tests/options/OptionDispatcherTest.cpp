@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The option dispatcher: every row of its table with accepted and refused
 // values and the exact messages.
 #include <regex>

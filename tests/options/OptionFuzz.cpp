@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds random option names and values, and random option-line texts, to
 // fresh tasks for the number of seconds given (default 10). Every failure
 // must be an exception the caller can catch; anything else (a crash, an

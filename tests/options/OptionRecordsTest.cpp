@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Applying the input and output records: their order (later steps override
 // earlier ones), which values count as set, the timestamp and time ranges.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disc target presets: the resulting state for each norm, the "auto" norm
 // decision and its message, and the failures.
 #include "TaskFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A prepared task with its log lines collected, for the option tests.
 #pragma once
 

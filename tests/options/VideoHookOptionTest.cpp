@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame-hook plug-ins added through the "vhook" option: how the text is
 // split, the entry points a plug-in must have, the failure texts, the chain
 // order and its release.

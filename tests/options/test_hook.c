@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* A frame-hook plug-in for the tests. It records what it is asked to do in
    a journal the test reads through dlsym. */
 #include <stdint.h>

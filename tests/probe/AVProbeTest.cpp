@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media probe on clips made at test time: counters, file and video
 // records, failure texts, and that a failed or repeated open leaves nothing open.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output-format list: its 71 rows (the first 62 as they always were,
 // since stored settings name a profile by its row), how a selected text resolves to a
 // profile, and what choosing a row does to the form.

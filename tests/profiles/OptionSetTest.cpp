@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What each profile puts into the option combos, and what carries over from
 // one profile to the next.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output names: the profile's extension, unique names unless overwriting,
 // and the aspect ratio a picture size gives.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pieces of setting a row up that every front end shares: the volume
 // bar's values, a row's output options, and the file list's texts.
 #include <gtest/gtest.h>

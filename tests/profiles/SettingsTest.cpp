@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings step: what reaches the output options from each profile at
 // its defaults and from the user's choices, and how item texts are read.
 #include <gtest/gtest.h>

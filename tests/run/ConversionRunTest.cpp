@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversion run without widgets: a window and a component that record
 // what the run asks of them, driven as the window's buttons, timer and the
 // component's events drive it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The letterbox: where the picture goes inside the output frame.
 #include <gtest/gtest.h>
 

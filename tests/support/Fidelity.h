@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How true an output is to its source, measured with the ffmpeg and ffprobe
 // programs: which source picture every output frame shows and when, where
 // the sound's marks fall against the pictures', sample counts, loudness and

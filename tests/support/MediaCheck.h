@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An independent look at produced files through the ffprobe and ffmpeg
 // programs.
 #pragma once

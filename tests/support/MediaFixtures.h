@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small media clips made once per test program with the ffmpeg program.
 #pragma once
 

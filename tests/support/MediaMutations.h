@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged copies of media files, made at test time the way a hostile user
 // would damage them: cut short, bytes flipped, header fields overwritten.
 #pragma once

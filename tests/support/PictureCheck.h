@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the ffmpeg program measures in the pictures of produced files: the
 // signalstats of every frame and the PSNR against a reference.
 #pragma once

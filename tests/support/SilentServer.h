@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A TCP server on the loopback address that takes connections and never
 // sends a byte: a source that keeps its reader waiting.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio path: channel and rate changes, encoder framing, PCM widths,
 // synchronisation with the input clock, volume and unusual layouts.
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Codec threads: a task's thread count (automatic unless the "threads"
 // option says otherwise) reaches its decoders and encoders when they open,
 // and threading does not cost picture quality.

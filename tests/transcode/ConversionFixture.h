@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives one task through a whole conversion, as the component will: the
 // input record, the input, the output record, the output, the run, clearing.
 #pragma once

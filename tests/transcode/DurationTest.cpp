@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 10 s clip through the common profiles' codecs keeps its length: audio and
 // video end within one frame of the source and of each other.
 #include "ConversionFixture.h"

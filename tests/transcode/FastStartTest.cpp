@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MP4, MOV, 3GP and M4A outputs carry their index before the media data, so
 // a player can start them before the whole file is read.
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping a frame rate: every output frame shows the source picture whose
 // time has come, the last picture keeps its duration, a late first picture
 // is held from the start, and the sound's marks stay with the pictures that

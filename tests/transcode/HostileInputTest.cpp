@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged sources and absurd option values: a run that writes nothing is a
 // failure that leaves no file, arithmetic on absurd numbers stays defined
 // (the sanitizer build checks that too), and failures name their cause.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a run behaves around its edges: stopping, bad sources, failing
 // writes, progress reports and statistics files.
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole conversions of clips made at test time, checked with ffprobe:
 // stream copy, transcoding into common containers, missing stream types,
 // disabled types, time limits and stream maps.

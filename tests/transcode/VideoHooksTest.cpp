@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hooks at the start of the video path: plug-ins on every picture or in
 // time ranges, the before-hook and custom-hook events, their failures, the
 // chain order, stream copy and sources that change size on the way. The

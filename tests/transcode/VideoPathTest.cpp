@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video path: frames dropped and repeated to follow the input clock,
 // cropping, padding, odd sizes, deinterlacing and unusual pixel formats.
 #include <cstring>
