@@ -36,10 +36,7 @@ inline void FreeFrame(AVFrame *Frame) { LibAVUtil::av_frame_free(&Frame); }
 inline void FreePacket(AVPacket *Packet) { LibAVCodec::av_packet_free(&Packet); }
 inline void FreeScaler(SwsContext *Context) { LibSwScale::sws_freeContext(Context); }
 inline void FreeResampler(SwrContext *Context) { LibSwResample::swr_free(&Context); }
-inline void FreeFifo(AVFifo *Fifo) { LibAVUtil::av_fifo_freep2(&Fifo); }
 inline void FreeDictionary(AVDictionary *Dictionary) { LibAVUtil::av_dict_free(&Dictionary); }
-inline void FreeBitstreamFilter(AVBSFContext *Context) { LibAVCodec::av_bsf_free(&Context); }
-inline void FreeMemory(void *Memory) { LibAVUtil::av_free(Memory); }
 }  // namespace detail
 
 // An opened input container (avformat_open_input).
@@ -61,13 +58,8 @@ using TFrameHolder = std::unique_ptr<AVFrame, TLibraryDeleter<AVFrame, detail::F
 using TPacketHolder = std::unique_ptr<AVPacket, TLibraryDeleter<AVPacket, detail::FreePacket>>;
 using TScalerHolder = std::unique_ptr<SwsContext, TLibraryDeleter<SwsContext, detail::FreeScaler>>;
 using TResamplerHolder = std::unique_ptr<SwrContext, TLibraryDeleter<SwrContext, detail::FreeResampler>>;
-using TFifoHolder = std::unique_ptr<AVFifo, TLibraryDeleter<AVFifo, detail::FreeFifo>>;
 using TDictionaryHolder =
     std::unique_ptr<AVDictionary, TLibraryDeleter<AVDictionary, detail::FreeDictionary>>;
-using TBitstreamFilterHolder =
-    std::unique_ptr<AVBSFContext, TLibraryDeleter<AVBSFContext, detail::FreeBitstreamFilter>>;
-// Memory from av_malloc / av_strdup.
-using TLibraryMemory = std::unique_ptr<void, TLibraryDeleter<void, detail::FreeMemory>>;
 
 // A channel layout of its own: a layout in a custom order carries a channel
 // map that the library allocates, released here.

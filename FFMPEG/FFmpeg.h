@@ -284,6 +284,10 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   // The first and the last act of a thread the task starts.
   void ThreadBegins();
   void ThreadEnds();
+  // Opens Input (made, not yet opened) and reads its stream information,
+  // giving up after FOpenTimeLimit or at a stop request; false with
+  // FErrorText set when it cannot.
+  bool OpenWithDeadline(TInputFormatHolder &Input, const std::string &FileName);
 
   // Guards the compound changes of FRunning and FTerminated and the fields
   // below; FRunChanged announces every change and every stop request.

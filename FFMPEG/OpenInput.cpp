@@ -103,6 +103,122 @@ constexpr int LeastSampleRate = 1000;
 
 bool RawSamples(AVCodecID Codec) { return Codec >= AV_CODEC_ID_FIRST_AUDIO && Codec < AV_CODEC_ID_AMR_NB; }
 
+// What a raw source cannot tell about itself: the current sound and
+// picture settings, for the demuxers that take them.
+TDictionaryHolder DemuxerParameters(const TOptionState &S) {
+  AVDictionary *Parameters = nullptr;
+  // (A rate or count of 0 stands for the source's own: nothing to tell.)
+  if (S.FAudioSampleRate > 0) LibAVUtil::av_dict_set_int(&Parameters, "sample_rate", S.FAudioSampleRate, 0);
+  if (S.FAudioChannels > 0) {
+    AVChannelLayout Layout{};
+    LibAVUtil::av_channel_layout_default(&Layout, S.FAudioChannels);
+    char LayoutName[64] = {};
+    if (LibAVUtil::av_channel_layout_describe(&Layout, LayoutName, sizeof LayoutName) > 0)
+      LibAVUtil::av_dict_set(&Parameters, "ch_layout", LayoutName, 0);
+    LibAVUtil::av_channel_layout_uninit(&Layout);
+  }
+  if (S.FFrameRate.num > 0 && S.FFrameRate.den > 0)
+    LibAVUtil::av_dict_set(&Parameters, "framerate",
+                           Format("%d/%d", S.FFrameRate.num, S.FFrameRate.den).c_str(), 0);
+  const int64_t Width = int64_t{S.FFrameWidth} + S.FPadLeft + S.FPadRight;
+  const int64_t Height = int64_t{S.FFrameHeight} + S.FPadTop + S.FPadBottom;
+  if (Width > 0 && Height > 0)
+    LibAVUtil::av_dict_set(
+        &Parameters, "video_size",
+        Format("%lldx%lld", static_cast<long long>(Width), static_cast<long long>(Height)).c_str(), 0);
+  if (S.FFramePixFmt >= 0)
+    if (const char *PixFmt = LibAVUtil::av_get_pix_fmt_name(static_cast<AVPixelFormat>(S.FFramePixFmt)))
+      LibAVUtil::av_dict_set(&Parameters, "pixel_format", PixFmt, 0);
+  if (S.FVideoChannel) LibAVUtil::av_dict_set_int(&Parameters, "channel", S.FVideoChannel, 0);
+  if (!S.FVideoStandard.empty()) LibAVUtil::av_dict_set(&Parameters, "standard", S.FVideoStandard.c_str(), 0);
+  return TDictionaryHolder(Parameters);
+}
+
+// Takes over the picture facts of a source's video stream into the option
+// state, so that later options act on real values.
+void ReadVideoFacts(TCustomFFmpeg &Task, AVStream *Stream, AVCodecContext *Decoder,
+                    const std::string &FileName) {
+  TOptionState &S = Task.State();
+  Task.ApplyGenericOptions(Decoder, S.FCodecOptions[AVMEDIA_TYPE_VIDEO].get(),
+                           AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+  S.FFrameHeight = Decoder->height;
+  S.FFrameWidth = Decoder->width;
+  const AVRational Shape = Decoder->sample_aspect_ratio;
+  S.FFrameAspectRatio =
+      Shape.den != 0 && Decoder->height != 0
+          ? static_cast<float>(static_cast<double>(Shape.num) / Shape.den * Decoder->width / Decoder->height)
+          : 0.0f;
+  if (S.FFrameAspectRatio == 0 && Decoder->width > 0 && Decoder->height > 0)
+    Task.SetFrameAspectRatio(Format("%d:%d", Decoder->width, Decoder->height));
+  // A picture shown a quarter turn from how it is stored reaches the
+  // outputs turned upright (unless "autorotate" is off): its size and
+  // shape are the turned ones.
+  S.FSourceQuarterTurn = TAVProbe::StreamRotation(Stream) % 180 == 90;
+  if (S.FSourceQuarterTurn && S.FAutoRotate) {
+    std::swap(S.FFrameWidth, S.FFrameHeight);
+    if (S.FFrameAspectRatio > 0) S.FFrameAspectRatio = 1 / S.FFrameAspectRatio;
+  }
+  S.FSourceWidth = S.FFrameWidth;
+  S.FSourceHeight = S.FFrameHeight;
+  // RealMedia decoders tell their picture format only when decoding.
+  const std::string Extension = LowerCaseExtension(FileName);
+  if (Decoder->pix_fmt == AV_PIX_FMT_NONE && !Extension.empty() &&
+      std::string(".rmvb").rfind(Extension, 0) == 0)
+    Decoder->pix_fmt = AV_PIX_FMT_YUV420P;
+  S.FFramePixFmt = Decoder->pix_fmt;
+  S.FFrameRate = Stream->r_frame_rate;
+  if (S.FVideoDisable)
+    Stream->discard = AVDISCARD_ALL;
+  else if (S.FVideoDiscard)
+    Stream->discard = static_cast<AVDiscard>(S.FVideoDiscard);
+}
+
+// One decoder context per stream of an opened source, each with the
+// options for its media type; the source's sound and picture facts go
+// into the option state on the way. False with FErrorText set when a
+// stream cannot be decoded as it claims.
+bool MakeDecoders(TCustomFFmpeg &Task, AVFormatContext *Context, const std::string &FileName,
+                  std::vector<TCodecHolder> &Decoders) {
+  TOptionState &S = Task.State();
+  for (unsigned I = 0; I < Context->nb_streams; ++I) {
+    AVStream *Stream = Context->streams[I];
+    AVCodecParameters *Parameters = Stream->codecpar;
+    if (Parameters->codec_type < AVMEDIA_TYPE_UNKNOWN || Parameters->codec_type >= AVMEDIA_TYPE_NB)
+      throw FFMpegException("invalid codec_type");
+    TCodecHolder Decoder(LibAVCodec::avcodec_alloc_context3(nullptr));
+    if (!Decoder || LibAVCodec::avcodec_parameters_to_context(Decoder.get(), Parameters) < 0) {
+      S.FErrorText = TAVProbe::OpenErrorText(FileName, AVERROR(ENOMEM));
+      return false;
+    }
+    Decoder->pkt_timebase = Stream->time_base;
+    Decoder->thread_count = S.FThreadCount;
+    switch (Parameters->codec_type) {
+      case AVMEDIA_TYPE_AUDIO:
+        if (RawSamples(Parameters->codec_id) && Parameters->sample_rate > 0 &&
+            Parameters->sample_rate < LeastSampleRate) {
+          S.FErrorText = Format(
+              "%s: the header gives sound stream %u a rate of %d samples a second, far below any "
+              "recording's (at least %d): the header is damaged",
+              FileName.c_str(), I, Parameters->sample_rate, LeastSampleRate);
+          return false;
+        }
+        Task.ApplyGenericOptions(Decoder.get(), S.FCodecOptions[AVMEDIA_TYPE_AUDIO].get(),
+                                 AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+        S.FAudioChannels = Decoder->ch_layout.nb_channels;
+        S.FAudioSampleRate = Decoder->sample_rate;
+        if (S.FAudioDisable) Stream->discard = AVDISCARD_ALL;
+        break;
+      case AVMEDIA_TYPE_VIDEO: ReadVideoFacts(Task, Stream, Decoder.get(), FileName); break;
+      case AVMEDIA_TYPE_SUBTITLE:
+        if (S.FSubtitleDisable) Stream->discard = AVDISCARD_ALL;
+        break;
+      default: break;
+    }
+    Decoders.push_back(std::move(Decoder));
+  }
+  return true;
+}
+
 }  // namespace
 
 const char *PresentEncoderName(const std::string &Name) {
@@ -170,46 +286,46 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
     S.FErrorText = TAVProbe::OpenErrorText(FileName, AVERROR(ENOMEM));
     return false;
   }
-
-  // What a raw source cannot tell about itself: the current sound and
-  // picture settings, for the demuxers that take them.
+  // What a raw source cannot tell about itself: the codecs named for it.
   AVCodecID VideoID, AudioID, SubtitleID;
   if (!FindCodecID(S.FVideoCodecName, AVMEDIA_TYPE_VIDEO, false, VideoID) ||
       !FindCodecID(S.FAudioCodecName, AVMEDIA_TYPE_AUDIO, false, AudioID) ||
       !FindCodecID(S.FSubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false, SubtitleID))
     return false;
   if (S.FPGMYUVHack) VideoID = AV_CODEC_ID_PGMYUV;
-  AVDictionary *Parameters = nullptr;
-  // (A rate or count of 0 stands for the source's own: nothing to tell.)
-  if (S.FAudioSampleRate > 0) LibAVUtil::av_dict_set_int(&Parameters, "sample_rate", S.FAudioSampleRate, 0);
-  if (S.FAudioChannels > 0) {
-    AVChannelLayout Layout{};
-    LibAVUtil::av_channel_layout_default(&Layout, S.FAudioChannels);
-    char LayoutName[64] = {};
-    if (LibAVUtil::av_channel_layout_describe(&Layout, LayoutName, sizeof LayoutName) > 0)
-      LibAVUtil::av_dict_set(&Parameters, "ch_layout", LayoutName, 0);
-    LibAVUtil::av_channel_layout_uninit(&Layout);
-  }
-  if (S.FFrameRate.num > 0 && S.FFrameRate.den > 0)
-    LibAVUtil::av_dict_set(&Parameters, "framerate",
-                           Format("%d/%d", S.FFrameRate.num, S.FFrameRate.den).c_str(), 0);
-  const int64_t Width = int64_t{S.FFrameWidth} + S.FPadLeft + S.FPadRight;
-  const int64_t Height = int64_t{S.FFrameHeight} + S.FPadTop + S.FPadBottom;
-  if (Width > 0 && Height > 0)
-    LibAVUtil::av_dict_set(
-        &Parameters, "video_size",
-        Format("%lldx%lld", static_cast<long long>(Width), static_cast<long long>(Height)).c_str(), 0);
-  if (S.FFramePixFmt >= 0)
-    if (const char *PixFmt = LibAVUtil::av_get_pix_fmt_name(static_cast<AVPixelFormat>(S.FFramePixFmt)))
-      LibAVUtil::av_dict_set(&Parameters, "pixel_format", PixFmt, 0);
-  if (S.FVideoChannel) LibAVUtil::av_dict_set_int(&Parameters, "channel", S.FVideoChannel, 0);
-  if (!S.FVideoStandard.empty()) LibAVUtil::av_dict_set(&Parameters, "standard", S.FVideoStandard.c_str(), 0);
-  TDictionaryHolder ParameterHolder(Parameters);
-
   ApplyGenericOptions(Input.get(), S.FFormatOptions.get(), AV_OPT_FLAG_DECODING_PARAM);
   Input->video_codec_id = VideoID;
   Input->audio_codec_id = AudioID;
   Input->subtitle_codec_id = SubtitleID;
+  if (!OpenWithDeadline(Input, FileName)) return false;
+  AVFormatContext *Context = Input.get();
+
+  if (S.FProgramID != 0)
+    for (unsigned I = 0; I < Context->nb_programs; ++I)
+      if (Context->programs[I]->id != S.FProgramID) Context->programs[I]->discard = AVDISCARD_ALL;
+
+  int64_t Timestamp = S.FStartTime;
+  if (Context->start_time != AV_NOPTS_VALUE) Timestamp += Context->start_time;
+  if (S.FStartTime != 0) LibAVFormat::av_seek_frame(Context, -1, Timestamp, AVSEEK_FLAG_BACKWARD);
+  S.FStartTime = 0;
+
+  std::vector<TCodecHolder> Decoders;
+  if (!MakeDecoders(*this, Context, FileName, Decoders)) return false;
+
+  S.FRecordingTimeMs = std::max<int64_t>(S.FRecordingTimeMs, Context->duration / 1000);
+  const int Index = S.FInputFileCount;
+  S.FInputFilesTSOffset[Index] = S.FCopyTS ? S.FInputTSOffset : S.FInputTSOffset - Timestamp;
+  S.FInputRateEmu[Index] = S.FRateEmu != 0;
+  if (S.FVerbose >= 0) LibAVFormat::av_dump_format(Context, Index, FileName.c_str(), 0);
+  S.FInputFiles[Index] = std::move(Input);
+  S.FInputCodecs[Index] = std::move(Decoders);
+  S.FInputFileCount = Index + 1;
+  return true;
+}
+
+bool TCustomFFmpeg::OpenWithDeadline(TInputFormatHolder &Input, const std::string &FileName) {
+  TOptionState &S = FState;
+  TDictionaryHolder ParameterHolder(DemuxerParameters(S));
   Input->interrupt_callback = {&InterruptRequested, this};
   FOpenDeadline =
       SteadyNow() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(FOpenTimeLimit).count();
@@ -226,7 +342,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
   };
 
   AVFormatContext *Context = Input.release();
-  Parameters = ParameterHolder.release();
+  AVDictionary *Parameters = ParameterHolder.release();
   const int Result =
       LibAVFormat::avformat_open_input(&Context, FileName.c_str(), S.FInputFormat, &Parameters);
   ParameterHolder.reset(Parameters);
@@ -238,10 +354,6 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
     return false;
   }
   Input.reset(Context);
-
-  if (S.FProgramID != 0)
-    for (unsigned I = 0; I < Context->nb_programs; ++I)
-      if (Context->programs[I]->id != S.FProgramID) Context->programs[I]->discard = AVDISCARD_ALL;
 
   int InfoResult;
   {
@@ -256,92 +368,6 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
     S.FErrorText = Format("%s: could not find codec parameters", FileName.c_str());
     return false;
   }
-
-  int64_t Timestamp = S.FStartTime;
-  if (Context->start_time != AV_NOPTS_VALUE) Timestamp += Context->start_time;
-  if (S.FStartTime != 0) LibAVFormat::av_seek_frame(Context, -1, Timestamp, AVSEEK_FLAG_BACKWARD);
-  S.FStartTime = 0;
-
-  std::vector<TCodecHolder> Decoders;
-  for (unsigned I = 0; I < Context->nb_streams; ++I) {
-    AVStream *Stream = Context->streams[I];
-    AVCodecParameters *Parameters = Stream->codecpar;
-    if (Parameters->codec_type < AVMEDIA_TYPE_UNKNOWN || Parameters->codec_type >= AVMEDIA_TYPE_NB)
-      throw FFMpegException("invalid codec_type");
-    TCodecHolder Decoder(LibAVCodec::avcodec_alloc_context3(nullptr));
-    if (!Decoder || LibAVCodec::avcodec_parameters_to_context(Decoder.get(), Parameters) < 0) {
-      S.FErrorText = TAVProbe::OpenErrorText(FileName, AVERROR(ENOMEM));
-      return false;
-    }
-    Decoder->pkt_timebase = Stream->time_base;
-    Decoder->thread_count = S.FThreadCount;
-    switch (Parameters->codec_type) {
-      case AVMEDIA_TYPE_AUDIO:
-        if (RawSamples(Parameters->codec_id) && Parameters->sample_rate > 0 &&
-            Parameters->sample_rate < LeastSampleRate) {
-          S.FErrorText = Format(
-              "%s: the header gives sound stream %u a rate of %d samples a second, far below any "
-              "recording's (at least %d): the header is damaged",
-              FileName.c_str(), I, Parameters->sample_rate, LeastSampleRate);
-          return false;
-        }
-        ApplyGenericOptions(Decoder.get(), S.FCodecOptions[AVMEDIA_TYPE_AUDIO].get(),
-                            AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
-        S.FAudioChannels = Decoder->ch_layout.nb_channels;
-        S.FAudioSampleRate = Decoder->sample_rate;
-        if (S.FAudioDisable) Stream->discard = AVDISCARD_ALL;
-        break;
-      case AVMEDIA_TYPE_VIDEO: {
-        ApplyGenericOptions(Decoder.get(), S.FCodecOptions[AVMEDIA_TYPE_VIDEO].get(),
-                            AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
-        S.FFrameHeight = Decoder->height;
-        S.FFrameWidth = Decoder->width;
-        const AVRational Shape = Decoder->sample_aspect_ratio;
-        S.FFrameAspectRatio = Shape.den != 0 && Decoder->height != 0
-                                  ? static_cast<float>(static_cast<double>(Shape.num) / Shape.den *
-                                                       Decoder->width / Decoder->height)
-                                  : 0.0f;
-        if (S.FFrameAspectRatio == 0 && Decoder->width > 0 && Decoder->height > 0)
-          SetFrameAspectRatio(Format("%d:%d", Decoder->width, Decoder->height));
-        // A picture shown a quarter turn from how it is stored reaches the
-        // outputs turned upright (unless "autorotate" is off): its size and
-        // shape are the turned ones.
-        S.FSourceQuarterTurn = TAVProbe::StreamRotation(Stream) % 180 == 90;
-        if (S.FSourceQuarterTurn && S.FAutoRotate) {
-          std::swap(S.FFrameWidth, S.FFrameHeight);
-          if (S.FFrameAspectRatio > 0) S.FFrameAspectRatio = 1 / S.FFrameAspectRatio;
-        }
-        S.FSourceWidth = S.FFrameWidth;
-        S.FSourceHeight = S.FFrameHeight;
-        // RealMedia decoders tell their picture format only when decoding.
-        const std::string Extension = LowerCaseExtension(FileName);
-        if (Decoder->pix_fmt == AV_PIX_FMT_NONE && !Extension.empty() &&
-            std::string(".rmvb").rfind(Extension, 0) == 0)
-          Decoder->pix_fmt = AV_PIX_FMT_YUV420P;
-        S.FFramePixFmt = Decoder->pix_fmt;
-        S.FFrameRate = Stream->r_frame_rate;
-        if (S.FVideoDisable)
-          Stream->discard = AVDISCARD_ALL;
-        else if (S.FVideoDiscard)
-          Stream->discard = static_cast<AVDiscard>(S.FVideoDiscard);
-        break;
-      }
-      case AVMEDIA_TYPE_SUBTITLE:
-        if (S.FSubtitleDisable) Stream->discard = AVDISCARD_ALL;
-        break;
-      default: break;
-    }
-    Decoders.push_back(std::move(Decoder));
-  }
-
-  S.FRecordingTimeMs = std::max<int64_t>(S.FRecordingTimeMs, Context->duration / 1000);
-  const int Index = S.FInputFileCount;
-  S.FInputFilesTSOffset[Index] = S.FCopyTS ? S.FInputTSOffset : S.FInputTSOffset - Timestamp;
-  S.FInputRateEmu[Index] = S.FRateEmu != 0;
-  if (S.FVerbose >= 0) LibAVFormat::av_dump_format(Context, Index, FileName.c_str(), 0);
-  S.FInputFiles[Index] = std::move(Input);
-  S.FInputCodecs[Index] = std::move(Decoders);
-  S.FInputFileCount = Index + 1;
   return true;
 }
 

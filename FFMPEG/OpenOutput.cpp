@@ -116,6 +116,133 @@ AVChannelLayout EncoderLayout(const AVCodec *Codec, int Channels, const AVChanne
   return Usual;
 }
 
+// What every new stream starts from: its place in the container, the
+// encoder (unless the stream is a copy) the name gives or else the
+// container's own for the media type, and an encoder context for it with
+// the codec tag asked for.
+struct TStreamStart {
+  AVStream *Stream = nullptr;
+  AVCodecID ID = AV_CODEC_ID_NONE;
+  const AVCodec *Codec = nullptr;
+  TCodecHolder Encoder;
+};
+
+TStreamStart StartStream(TCustomFFmpeg &Task, AVFormatContext *Output, AVMediaType Type, bool StreamCopy,
+                         const std::string &CodecName, uint32_t CodecTag) {
+  TStreamStart Start;
+  Start.Stream = AddStream(Output);
+  if (!StreamCopy) {
+    if (!Task.FindCodecID(CodecName, Type, true, Start.ID, &Start.Codec))
+      throw FFMpegException(Task.State().FErrorText);
+    if (Start.ID == AV_CODEC_ID_NONE)
+      Start.ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, Type);
+    Start.Codec = EncoderFor(Start.ID, Start.Codec);
+  }
+  Start.Encoder = NewEncoderContext(Type, Start.Codec);
+  if (CodecTag) Start.Encoder->codec_tag = CodecTag;
+  return Start;
+}
+
+// The picture a video encoder makes: the frame rate it can do closest to
+// the one asked for, the size with padding, the shape and the pixel format.
+// Returns the frame rate.
+AVRational SetEncoderPicture(const TOptionState &S, AVCodecContext *Enc, AVStream *Stream,
+                             const AVCodec *Codec) {
+  const AVRational FPS = S.FFrameRate.num != 0 ? S.FFrameRate : AVRational{25, 1};
+  AVRational Rate = FPS;
+  if (Codec && Codec->supported_framerates) {
+    const int Best = LibAVUtil::av_find_nearest_q_idx(FPS, Codec->supported_framerates);
+    Rate = Codec->supported_framerates[Best];
+  }
+  Rate = EncoderFrameRate(Rate);
+  Enc->time_base = {Rate.den, Rate.num};
+  Enc->framerate = Rate;
+  // Sums of option values: formed wide, and refused when no picture of
+  // that size can exist.
+  const int64_t Width = int64_t{S.FFrameWidth} + S.FPadRight + S.FPadLeft;
+  const int64_t Height = int64_t{S.FFrameHeight} + S.FPadTop + S.FPadBottom;
+  if ((Width > 0 || Height > 0) && !PictureSizeAllowed(Width, Height))
+    throw FFMpegException(Format("Picture size %lldx%lld (frame size and padding) is too large",
+                                 static_cast<long long>(Width), static_cast<long long>(Height)));
+  Enc->width = static_cast<int>(Width);
+  Enc->height = static_cast<int>(Height);
+  if (Enc->width > 0) {
+    int Num = 0, Den = 0;
+    LibAVUtil::av_reduce(
+        &Num, &Den, std::llround(static_cast<double>(S.FFrameAspectRatio) * Enc->height / Enc->width * 255.0),
+        255, 255);
+    Enc->sample_aspect_ratio = Stream->sample_aspect_ratio = {Num, Den};
+  }
+  Enc->pix_fmt = static_cast<AVPixelFormat>(S.FFramePixFmt);
+  if (Codec && Codec->pix_fmts) {
+    bool Supported = false;
+    for (const AVPixelFormat *F = Codec->pix_fmts; *F != AV_PIX_FMT_NONE; ++F)
+      Supported |= *F == Enc->pix_fmt;
+    if (!Supported) Enc->pix_fmt = Codec->pix_fmts[0];
+  }
+  // Subsampled chroma needs sizes in whole chroma samples: an odd source
+  // size is scaled to the nearest smaller size the encoder can take.
+  if (const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(Enc->pix_fmt)) {
+    Enc->width &= ~((1 << D->log2_chroma_w) - 1);
+    Enc->height &= ~((1 << D->log2_chroma_h) - 1);
+  }
+  return Rate;
+}
+
+// Rate-control overrides: "start,end,q/start,end,q/...".
+std::vector<RcOverride> ParseRcOverrides(const std::string &Text) {
+  std::vector<RcOverride> Overrides;
+  for (const char *P = Text.c_str(); *P;) {
+    int Start = 0, End = 0, Q = 0;
+    if (std::sscanf(P, "%d,%d,%d", &Start, &End, &Q) != 3) throw FFMpegException("error parsing rc_override");
+    RcOverride Entry{};
+    Entry.start_frame = Start;
+    Entry.end_frame = End;
+    if (Q > 0) {
+      Entry.qscale = Q;
+      Entry.quality_factor = 1.0f;
+    } else {
+      Entry.qscale = 0;
+      Entry.quality_factor = -Q / 100.0f;
+    }
+    Overrides.push_back(Entry);
+    P = std::strchr(P, '/');
+    if (!P) break;
+    ++P;
+  }
+  return Overrides;
+}
+
+// How a video encoder codes: quality, matrices, threads, rate control and
+// the pass it makes.
+void SetVideoCoding(const TOptionState &S, AVCodecContext *Enc) {
+  if (S.FIntraOnly) Enc->gop_size = 0;
+  if (S.FVideoQScale != 0 || S.FSameQuality) {
+    Enc->flags |= AV_CODEC_FLAG_QSCALE;
+    Enc->global_quality = static_cast<int>(FF_QP2LAMBDA * S.FVideoQScale);
+  }
+  for (auto [Matrix, Target] :
+       {std::pair{&S.FIntraMatrix, &Enc->intra_matrix}, std::pair{&S.FInterMatrix, &Enc->inter_matrix}}) {
+    if (!*Matrix) continue;
+    *Target = static_cast<uint16_t *>(LibAVUtil::av_malloc(sizeof(TMatrix)));
+    if (!*Target) throw FFMpegException("Could not alloc stream");
+    std::memcpy(*Target, (*Matrix)->data(), sizeof(TMatrix));
+  }
+  Enc->thread_count = S.FThreadCount;
+  const std::vector<RcOverride> Overrides = ParseRcOverrides(S.FVideoRCOverride);
+  if (!Overrides.empty()) {
+    Enc->rc_override = static_cast<RcOverride *>(LibAVUtil::av_malloc(sizeof(RcOverride) * Overrides.size()));
+    if (!Enc->rc_override) throw FFMpegException("Could not alloc stream");
+    std::memcpy(Enc->rc_override, Overrides.data(), sizeof(RcOverride) * Overrides.size());
+    Enc->rc_override_count = static_cast<int>(Overrides.size());
+  }
+  if (Enc->rc_initial_buffer_occupancy == 0) Enc->rc_initial_buffer_occupancy = Enc->rc_buffer_size * 3 / 4;
+  Enc->intra_dc_precision = S.FIntraDCPrecision - 8;
+  if (S.FDoPSNR) Enc->flags |= AV_CODEC_FLAG_PSNR;
+  if (S.FDoPass == 1) Enc->flags |= AV_CODEC_FLAG_PASS1;
+  if (S.FDoPass == 2) Enc->flags |= AV_CODEC_FLAG_PASS2;
+}
+
 void SetLanguage(AVStream *Stream, std::string &Language) {
   if (Language.empty()) return;
   LibAVUtil::av_dict_set(&Stream->metadata, "language", Language.substr(0, 3).c_str(), 0);
@@ -124,6 +251,26 @@ void SetLanguage(AVStream *Stream, std::string &Language) {
 
 void SetTag(AVDictionary **Tags, const char *Key, const std::string &Value, size_t Limit) {
   if (!Value.empty()) LibAVUtil::av_dict_set(Tags, Key, Value.substr(0, Limit).c_str(), 0);
+}
+
+// The tags of a target file: when it was made, then the text tags given.
+void SetFileTags(AVDictionary **Tags, const TOptionState &S) {
+  if (S.FRecTimestamp != 0) {
+    const time_t Seconds = static_cast<time_t>(S.FRecTimestamp);
+    std::tm UTC{};
+    gmtime_r(&Seconds, &UTC);
+    char Text[32];
+    std::strftime(Text, sizeof Text, "%Y-%m-%dT%H:%M:%S.000000Z", &UTC);
+    LibAVUtil::av_dict_set(Tags, "creation_time", Text, 0);
+  }
+  SetTag(Tags, "title", S.FTitle, 511);
+  SetTag(Tags, "artist", S.FAuthor, 511);
+  SetTag(Tags, "copyright", S.FCopyright, 511);
+  SetTag(Tags, "comment", S.FComment, 511);
+  SetTag(Tags, "album", S.FAlbum, 511);
+  if (S.FYear > 0) SetTag(Tags, "date", std::to_string(S.FYear), 511);
+  if (S.FTrack > 0) SetTag(Tags, "track", std::to_string(S.FTrack), 511);
+  SetTag(Tags, "genre", S.FGenre, 31);
 }
 
 }  // namespace
@@ -136,21 +283,11 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex, TSt
     S.FVideoStreamCopy = 0;
   });
 
-  AVStream *Stream = AddStream(Output);
   const bool StreamCopy = S.FVideoStreamCopy != 0;
-  AVCodecID ID = AV_CODEC_ID_NONE;
-  const AVCodec *Codec = nullptr;
-  if (!StreamCopy) {
-    if (S.FVideoCodecName.empty())
-      ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, AVMEDIA_TYPE_VIDEO);
-    else if (!FindCodecID(S.FVideoCodecName, AVMEDIA_TYPE_VIDEO, true, ID, &Codec))
-      throw FFMpegException(S.FErrorText);
-    Codec = EncoderFor(ID, Codec);
-  }
-  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_VIDEO, Codec);
-  AVCodecContext *Enc = Encoder.get();
+  TStreamStart Start =
+      StartStream(*this, Output, AVMEDIA_TYPE_VIDEO, StreamCopy, S.FVideoCodecName, S.FVideoCodecTag);
+  AVCodecContext *Enc = Start.Encoder.get();
   AVCodecContext *Holder = S.FCodecOptions[AVMEDIA_TYPE_VIDEO].get();
-  if (S.FVideoCodecTag) Enc->codec_tag = S.FVideoCodecTag;
   if ((S.FVideoGlobalHeader & 1) ||
       (S.FVideoGlobalHeader == 0 && (Output->oformat->flags & AVFMT_GLOBALHEADER))) {
     Enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -162,99 +299,14 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext *Output, int OutputIndex, TSt
   }
 
   if (!StreamCopy) {
-    const AVRational FPS = S.FFrameRate.num != 0 ? S.FFrameRate : AVRational{25, 1};
-    Enc->codec_id = ID;
+    Enc->codec_id = Start.ID;
     ApplyGenericOptions(Enc, Holder, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-    // The rate the encoder can do that is closest to the one asked for.
-    AVRational Rate = FPS;
-    if (Codec && Codec->supported_framerates) {
-      const int Best = LibAVUtil::av_find_nearest_q_idx(FPS, Codec->supported_framerates);
-      Rate = Codec->supported_framerates[Best];
-    }
-    Rate = EncoderFrameRate(Rate);
-    Enc->time_base = {Rate.den, Rate.num};
-    Enc->framerate = Rate;
-    // Sums of option values: formed wide, and refused when no picture of
-    // that size can exist.
-    const int64_t Width = int64_t{S.FFrameWidth} + S.FPadRight + S.FPadLeft;
-    const int64_t Height = int64_t{S.FFrameHeight} + S.FPadTop + S.FPadBottom;
-    if ((Width > 0 || Height > 0) && !PictureSizeAllowed(Width, Height))
-      throw FFMpegException(korvane::Format("Picture size %lldx%lld (frame size and padding) is too large",
-                                            static_cast<long long>(Width), static_cast<long long>(Height)));
-    Enc->width = static_cast<int>(Width);
-    Enc->height = static_cast<int>(Height);
-    if (Enc->width > 0) {
-      int Num = 0, Den = 0;
-      LibAVUtil::av_reduce(
-          &Num, &Den,
-          std::llround(static_cast<double>(S.FFrameAspectRatio) * Enc->height / Enc->width * 255.0), 255,
-          255);
-      Enc->sample_aspect_ratio = Stream->sample_aspect_ratio = {Num, Den};
-    }
-    Enc->pix_fmt = static_cast<AVPixelFormat>(S.FFramePixFmt);
-    if (Codec && Codec->pix_fmts) {
-      bool Supported = false;
-      for (const AVPixelFormat *F = Codec->pix_fmts; *F != AV_PIX_FMT_NONE; ++F)
-        Supported |= *F == Enc->pix_fmt;
-      if (!Supported) Enc->pix_fmt = Codec->pix_fmts[0];
-    }
-    // Subsampled chroma needs sizes in whole chroma samples: an odd source
-    // size is scaled to the nearest smaller size the encoder can take.
-    if (const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(Enc->pix_fmt)) {
-      Enc->width &= ~((1 << D->log2_chroma_w) - 1);
-      Enc->height &= ~((1 << D->log2_chroma_h) - 1);
-    }
-    if (S.FIntraOnly) Enc->gop_size = 0;
-    if (S.FVideoQScale != 0 || S.FSameQuality) {
-      Enc->flags |= AV_CODEC_FLAG_QSCALE;
-      Enc->global_quality = static_cast<int>(FF_QP2LAMBDA * S.FVideoQScale);
-    }
-    for (auto [Matrix, Target] :
-         {std::pair{&S.FIntraMatrix, &Enc->intra_matrix}, std::pair{&S.FInterMatrix, &Enc->inter_matrix}}) {
-      if (!*Matrix) continue;
-      *Target = static_cast<uint16_t *>(LibAVUtil::av_malloc(sizeof(TMatrix)));
-      if (!*Target) throw FFMpegException("Could not alloc stream");
-      std::memcpy(*Target, (*Matrix)->data(), sizeof(TMatrix));
-    }
-    Enc->thread_count = S.FThreadCount;
-
-    // Rate-control overrides: "start,end,q/start,end,q/...".
-    std::vector<RcOverride> Overrides;
-    for (const char *P = S.FVideoRCOverride.c_str(); *P;) {
-      int Start = 0, End = 0, Q = 0;
-      if (std::sscanf(P, "%d,%d,%d", &Start, &End, &Q) != 3)
-        throw FFMpegException("error parsing rc_override");
-      RcOverride Entry{};
-      Entry.start_frame = Start;
-      Entry.end_frame = End;
-      if (Q > 0) {
-        Entry.qscale = Q;
-        Entry.quality_factor = 1.0f;
-      } else {
-        Entry.qscale = 0;
-        Entry.quality_factor = -Q / 100.0f;
-      }
-      Overrides.push_back(Entry);
-      P = std::strchr(P, '/');
-      if (!P) break;
-      ++P;
-    }
-    if (!Overrides.empty()) {
-      Enc->rc_override =
-          static_cast<RcOverride *>(LibAVUtil::av_malloc(sizeof(RcOverride) * Overrides.size()));
-      if (!Enc->rc_override) throw FFMpegException("Could not alloc stream");
-      std::memcpy(Enc->rc_override, Overrides.data(), sizeof(RcOverride) * Overrides.size());
-      Enc->rc_override_count = static_cast<int>(Overrides.size());
-    }
-    if (Enc->rc_initial_buffer_occupancy == 0) Enc->rc_initial_buffer_occupancy = Enc->rc_buffer_size * 3 / 4;
-    Enc->intra_dc_precision = S.FIntraDCPrecision - 8;
-    if (S.FDoPSNR) Enc->flags |= AV_CODEC_FLAG_PSNR;
-    if (S.FDoPass == 1) Enc->flags |= AV_CODEC_FLAG_PASS1;
-    if (S.FDoPass == 2) Enc->flags |= AV_CODEC_FLAG_PASS2;
-    Stream->time_base = Enc->time_base;
-    Stream->avg_frame_rate = Rate;
+    const AVRational Rate = SetEncoderPicture(S, Enc, Start.Stream, Start.Codec);
+    SetVideoCoding(S, Enc);
+    Start.Stream->time_base = Enc->time_base;
+    Start.Stream->avg_frame_rate = Rate;
   }
-  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy, Source});
+  S.FOutputStreams[OutputIndex].push_back({std::move(Start.Encoder), StreamCopy, Source});
 }
 
 void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source) {
@@ -265,20 +317,13 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex, TSt
     S.FAudioStreamCopy = 0;
   });
 
-  AVStream *Stream = AddStream(Output);
   const bool StreamCopy = S.FAudioStreamCopy != 0;
-  AVCodecID ID = AV_CODEC_ID_NONE;
-  const AVCodec *Codec = nullptr;
-  if (!StreamCopy) {
-    ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, AVMEDIA_TYPE_AUDIO);
-    if (!S.FAudioCodecName.empty() && !FindCodecID(S.FAudioCodecName, AVMEDIA_TYPE_AUDIO, true, ID, &Codec))
-      throw FFMpegException(S.FErrorText);
-    Codec = EncoderFor(ID, Codec);
-  }
-  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_AUDIO, Codec);
-  AVCodecContext *Enc = Encoder.get();
+  TStreamStart Start =
+      StartStream(*this, Output, AVMEDIA_TYPE_AUDIO, StreamCopy, S.FAudioCodecName, S.FAudioCodecTag);
+  AVStream *Stream = Start.Stream;
+  const AVCodec *Codec = Start.Codec;
+  AVCodecContext *Enc = Start.Encoder.get();
   AVCodecContext *Holder = S.FCodecOptions[AVMEDIA_TYPE_AUDIO].get();
-  if (S.FAudioCodecTag) Enc->codec_tag = S.FAudioCodecTag;
   if (Output->oformat->flags & AVFMT_GLOBALHEADER) {
     Enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Holder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -291,7 +336,7 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex, TSt
   if (Channels <= 0) Channels = 2;
   if (!StreamCopy) {
     ApplyGenericOptions(Enc, Holder, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-    Enc->codec_id = ID;
+    Enc->codec_id = Start.ID;
     if (S.FAudioQScale > -99999) {
       Enc->flags |= AV_CODEC_FLAG_QSCALE;
       Enc->global_quality = ClampedInteger<int>(FF_QP2LAMBDA * static_cast<double>(S.FAudioQScale));
@@ -318,7 +363,7 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex, TSt
   Enc->time_base = {1, SampleRate > 0 ? SampleRate : 1};
   Stream->time_base = Enc->time_base;
   SetLanguage(Stream, S.FAudioLanguage);
-  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy, Source});
+  S.FOutputStreams[OutputIndex].push_back({std::move(Start.Encoder), StreamCopy, Source});
 }
 
 void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source) {
@@ -329,27 +374,16 @@ void TCustomFFmpeg::NewSubtitleStream(AVFormatContext *Output, int OutputIndex, 
     S.FSubtitleStreamCopy = 0;
   });
 
-  AVStream *Stream = AddStream(Output);
   const bool StreamCopy = S.FSubtitleStreamCopy != 0;
-  AVCodecID ID = AV_CODEC_ID_NONE;
-  const AVCodec *Codec = nullptr;
+  TStreamStart Start = StartStream(*this, Output, AVMEDIA_TYPE_SUBTITLE, StreamCopy, S.FSubtitleCodecName, 0);
   if (!StreamCopy) {
-    if (!FindCodecID(S.FSubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, ID, &Codec))
-      throw FFMpegException(S.FErrorText);
-    // Without a name, the container's own subtitle format, as for video and audio.
-    if (ID == AV_CODEC_ID_NONE)
-      ID = LibAVFormat::av_guess_codec(Output->oformat, nullptr, Output->url, nullptr, AVMEDIA_TYPE_SUBTITLE);
-    Codec = EncoderFor(ID, Codec);
-  }
-  TCodecHolder Encoder = NewEncoderContext(AVMEDIA_TYPE_SUBTITLE, Codec);
-  if (!StreamCopy) {
-    ApplyGenericOptions(Encoder.get(), S.FCodecOptions[AVMEDIA_TYPE_SUBTITLE].get(),
+    ApplyGenericOptions(Start.Encoder.get(), S.FCodecOptions[AVMEDIA_TYPE_SUBTITLE].get(),
                         AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-    Encoder->codec_id = ID;
-    Encoder->time_base = {1, AV_TIME_BASE};  // subtitle times are microseconds
+    Start.Encoder->codec_id = Start.ID;
+    Start.Encoder->time_base = {1, AV_TIME_BASE};  // subtitle times are microseconds
   }
-  SetLanguage(Stream, S.FSubtitleLanguage);
-  S.FOutputStreams[OutputIndex].push_back({std::move(Encoder), StreamCopy, Source});
+  SetLanguage(Start.Stream, S.FSubtitleLanguage);
+  S.FOutputStreams[OutputIndex].push_back({std::move(Start.Encoder), StreamCopy, Source});
 }
 
 void TCustomFFmpeg::NewAttachmentStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source) {
@@ -400,23 +434,7 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
 
   if (!NewOutputStreams(Output.get(), Index)) return false;
 
-  AVDictionary **Tags = &Output->metadata;
-  if (S.FRecTimestamp != 0) {
-    const time_t Seconds = static_cast<time_t>(S.FRecTimestamp);
-    std::tm UTC{};
-    gmtime_r(&Seconds, &UTC);
-    char Text[32];
-    std::strftime(Text, sizeof Text, "%Y-%m-%dT%H:%M:%S.000000Z", &UTC);
-    LibAVUtil::av_dict_set(Tags, "creation_time", Text, 0);
-  }
-  SetTag(Tags, "title", S.FTitle, 511);
-  SetTag(Tags, "artist", S.FAuthor, 511);
-  SetTag(Tags, "copyright", S.FCopyright, 511);
-  SetTag(Tags, "comment", S.FComment, 511);
-  SetTag(Tags, "album", S.FAlbum, 511);
-  if (S.FYear > 0) SetTag(Tags, "date", std::to_string(S.FYear), 511);
-  if (S.FTrack > 0) SetTag(Tags, "track", std::to_string(S.FTrack), 511);
-  SetTag(Tags, "genre", S.FGenre, 31);
+  SetFileTags(&Output->metadata, S);
 
   if ((Format->flags & AVFMT_NEEDNUMBER) && !LibAVFormat::av_filename_number_test(FileName.c_str())) {
     S.FErrorText = TAVProbe::OpenErrorText(FileName, AVERROR(EDOM));

@@ -152,8 +152,6 @@ struct TOptionState {
   int FTopFieldFirst = -1;
   int FMEThreshold = 0;
   int FIntraDCPrecision = 8;
-  int FLoopInput = 0;
-  int FLoopOutput = -1;
   int FQPHist = 0;
   int FIntraOnly = 0;
 
@@ -193,7 +191,6 @@ struct TOptionState {
   int FTrack = 0;
 
   // Diagnostics and passes
-  int FBenchmark = 0;
   int FHexDump = 0;
   int FPktDump = 0;
   int FDoPSNR = 0;
@@ -217,7 +214,6 @@ struct TOptionState {
   int FVideoChannel = 0;
   std::string FVideoStandard;
   int FAudioVolume = 256;
-  int FUsingStdin = 0;
   int FUsingVHook = 0;
   int FVerbose = 1;
   int FThreadCount = 0;  // codec threads; 0: the library picks frame and slice threads for the machine
@@ -248,9 +244,8 @@ struct TOptionState {
   std::array<std::map<std::string, std::string>, MediaTypeCount> FCodecPrivateOptions;
   std::map<std::string, std::string> FFormatPrivateOptions;
 
-  // Buffers used by the transcode
+  // When the transcode started
   int64_t FTimerStart = 0;
-  int FBitBufferSize = 262144;
 
   // Frame-hook plug-ins and when they run
   TFrameHookChain FFrameHooks;

@@ -131,7 +131,6 @@ class TTranscoder {
   void CloseCodecs();
 
  private:
-  friend struct TTranscoderTest;
   // Set-up steps
   void BuildInputTables();
   void MapStreams();

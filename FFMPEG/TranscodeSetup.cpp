@@ -338,10 +338,6 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
     Ost.EncoderTimeBase = Enc->time_base;
     OpenPassLog(Ost, Position);
   }
-  if (Type == AVMEDIA_TYPE_VIDEO && Enc->width > 0 && Enc->height > 0) {
-    const int64_t Needed = int64_t{4} * Enc->width * Enc->height;
-    if (S.FBitBufferSize < Needed) S.FBitBufferSize = static_cast<int>(std::min<int64_t>(Needed, INT32_MAX));
-  }
 }
 
 void TTranscoder::DeriveVideoScaling(TOutputStream &Ost, const TInputStream &Ist) {

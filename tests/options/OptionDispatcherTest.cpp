@@ -12,7 +12,8 @@ namespace {
 using OptionDispatcher = TaskTest;
 
 TEST_F(OptionDispatcher, IgnoredOptionsOnlyLogAndRefusedOnesRaise) {
-  for (const char *Name : {"L", "h", "version", "formats", "i", "y", "benchmark", "apre", "vpre", "spre"}) {
+  for (const char *Name : {"L", "h", "version", "formats", "i", "y", "benchmark", "loop_input", "loop_output",
+                           "apre", "vpre", "spre"}) {
     Logged.clear();
     EXPECT_EQ(Error(Name, "x"), "");
     EXPECT_EQ(Logged, std::vector<std::string>{std::string("Do nothing: option - ") + Name});
@@ -43,13 +44,19 @@ TEST_F(OptionDispatcher, FlagOptionsSetTheirFieldWhateverTheValue) {
   struct Row {
     const char *Name;
     int TOptionState::*Field;
-  } Rows[] = {{"dump", &TOptionState::FPktDump},      {"hex", &TOptionState::FHexDump},
-              {"re", &TOptionState::FRateEmu},        {"loop_input", &TOptionState::FLoopInput},
-              {"copyts", &TOptionState::FCopyTS},     {"shortest", &TOptionState::FShortest},
-              {"intra", &TOptionState::FIntraOnly},   {"vn", &TOptionState::FVideoDisable},
-              {"sameq", &TOptionState::FSameQuality}, {"deinterlace", &TOptionState::FDeinterlace},
-              {"psnr", &TOptionState::FDoPSNR},       {"qphist", &TOptionState::FQPHist},
-              {"an", &TOptionState::FAudioDisable},   {"sn", &TOptionState::FSubtitleDisable},
+  } Rows[] = {{"dump", &TOptionState::FPktDump},
+              {"hex", &TOptionState::FHexDump},
+              {"re", &TOptionState::FRateEmu},
+              {"copyts", &TOptionState::FCopyTS},
+              {"shortest", &TOptionState::FShortest},
+              {"intra", &TOptionState::FIntraOnly},
+              {"vn", &TOptionState::FVideoDisable},
+              {"sameq", &TOptionState::FSameQuality},
+              {"deinterlace", &TOptionState::FDeinterlace},
+              {"psnr", &TOptionState::FDoPSNR},
+              {"qphist", &TOptionState::FQPHist},
+              {"an", &TOptionState::FAudioDisable},
+              {"sn", &TOptionState::FSubtitleDisable},
               {"isync", &TOptionState::FInputSync}};
   for (const Row &R : Rows) {
     EXPECT_EQ(S().*R.Field, 0) << R.Name;
@@ -62,12 +69,11 @@ TEST_F(OptionDispatcher, IntegerOptionsStoreTheNumberAndRefuseMalformedText) {
   struct Row {
     const char *Name;
     int TOptionState::*Field;
-  } Rows[] = {{"loop_output", &TOptionState::FLoopOutput},   {"vsync", &TOptionState::FVideoSyncMethod},
-              {"async", &TOptionState::FAudioSyncMethod},    {"vglobal", &TOptionState::FVideoGlobalHeader},
-              {"programid", &TOptionState::FProgramID},      {"vdt", &TOptionState::FVideoDiscard},
-              {"me_threshold", &TOptionState::FMEThreshold}, {"top", &TOptionState::FTopFieldFirst},
-              {"dc", &TOptionState::FIntraDCPrecision},      {"vol", &TOptionState::FAudioVolume},
-              {"vc", &TOptionState::FVideoChannel}};
+  } Rows[] = {{"vsync", &TOptionState::FVideoSyncMethod},     {"async", &TOptionState::FAudioSyncMethod},
+              {"vglobal", &TOptionState::FVideoGlobalHeader}, {"programid", &TOptionState::FProgramID},
+              {"vdt", &TOptionState::FVideoDiscard},          {"me_threshold", &TOptionState::FMEThreshold},
+              {"top", &TOptionState::FTopFieldFirst},         {"dc", &TOptionState::FIntraDCPrecision},
+              {"vol", &TOptionState::FAudioVolume},           {"vc", &TOptionState::FVideoChannel}};
   for (const Row &R : Rows) {
     Task.SetOption(R.Name, " -7 ");
     EXPECT_EQ(S().*R.Field, -7) << R.Name;
