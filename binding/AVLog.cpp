@@ -31,13 +31,17 @@ struct TLogRouter {
   std::condition_variable_any DeliveryEnded;
   std::map<TLogSinkID, std::shared_ptr<TSinkEntry>> Sinks;
   TLogSinkID NextID = 1;
-  TLogList PendingLines;
 };
 
 TLogRouter &Router() {
   static TLogRouter Instance;
   return Instance;
 }
+
+// The text this thread has logged after its last line end: it continues
+// with the thread's next message. Kept by the thread itself, so no other
+// thread can reach it, and it goes with the thread.
+thread_local std::string PendingText;
 
 // The receivers this thread is delivering to right now (a receiver may log,
 // or remove itself, from inside a delivery).
@@ -93,18 +97,13 @@ void UnregisterLogSink(TLogSinkID ID) {
   R.DeliveryEnded.wait(Guard, [&] { return Entry->Deliveries <= Own; });
 }
 
-void ClearLogList() {
-  std::lock_guard Guard(Router().Lock);
-  Router().PendingLines.Clear();
-}
+void ClearLogList() { PendingText.clear(); }
 
 void AVLogCallback(void *Context, int Level, const char *Pattern, va_list Args) {
   if (Level > CachedLogLevel()) return;
 
-  TLogRouter &R = Router();
-  std::unique_lock Guard(R.Lock);
   const pid_t ThreadID = CurrentThreadID();
-  std::string &Pending = R.PendingLines.Find(ThreadID);
+  std::string &Pending = PendingText;
 
   char Buffer[LogLineBufferSize] = {};
   size_t Used = 0;
@@ -141,8 +140,7 @@ void AVLogCallback(void *Context, int Level, const char *Pattern, va_list Args) 
   }
 
   // Receivers may log themselves: deliver only after the pending text is
-  // settled, and without holding on to it or the lock.
-  Guard.unlock();
+  // settled, and without holding on to it.
   if (!Lines.empty()) DeliverLines(ThreadID, LibraryToEngineLevel(Level), Lines);
 }
 

@@ -10,7 +10,6 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 
 namespace korvane {
 
@@ -21,32 +20,23 @@ inline constexpr size_t LogLineBufferSize = 2048;
 // The operating-system id of the calling thread.
 pid_t CurrentThreadID();
 
-// Pending partial line per thread, so lines of different threads never mix.
-class TLogList {
- public:
-  // The thread's pending text; an unknown thread gets an empty entry.
-  std::string &Find(pid_t ThreadID) { return FItems[ThreadID]; }
-  void Clear() { FItems.clear(); }
-  size_t Count() const { return FItems.size(); }
-
- private:
-  std::unordered_map<pid_t, std::string> FItems;
-};
-
 // Receives one whole line: the thread that logged it, its level on the
 // engine scale (0 error, 1 info, 2 debug, 3 all) and the text without "\n".
 using TLogLineSink = std::function<void(pid_t ThreadID, int Level, const std::string &Line)>;
 using TLogSinkID = std::uint64_t;
 
-// The process-wide list of receivers. Its lock is held while the callback
-// assembles a message, not while the lines go out: a receiver may log, take
-// locks of its own, or be slow without holding up any other thread's
-// logging. Unregistering waits for deliveries to that receiver on other
+// The process-wide list of receivers. A message is assembled by its own
+// thread without any lock, and the list's lock is not held while the lines
+// go out: a receiver may log, take locks of its own, or be slow without
+// holding up any other thread's logging. Unregistering waits for deliveries to that receiver on other
 // threads, so a receiver is never called after it is gone.
 TLogSinkID RegisterLogSink(TLogLineSink Sink);
 void UnregisterLogSink(TLogSinkID ID);
 
-// Forgets every thread's pending text (a new run of tasks starts clean).
+// Forgets the calling thread's pending text, so that what it logs next
+// starts a line of its own. Other threads' pending text is theirs alone:
+// parallel runs never cut each other's lines short. A thread's pending text
+// ends with the thread, so a new task thread always starts clean.
 void ClearLogList();
 
 // The callback handed to av_log_set_callback.

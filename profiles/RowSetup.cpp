@@ -100,6 +100,23 @@ std::string DurationText(int64_t Microseconds) {
   return Text;
 }
 
+TConversionSetup SetUpConversion(const std::string &Input, const TFileRowTexts &Row,
+                                 const TConversionChoices &Choices,
+                                 const std::function<bool(const std::string &)> &Taken) {
+  TConversionSetup Setup;
+  Setup.Output =
+      OutputFileName(Choices.OutputFolder, Input, Choices.OutputExtension, Choices.Overwrite, Taken);
+  Setup.Input.FileName = Input;
+  Setup.Input.StartTime = 0;
+  Setup.Options = RowConversionOptions(*Choices.Profile, Choices.VolumePosition, Row.VideoSize,
+                                       Row.DisplayAspect, Row.Rotation, Choices.LetterBox);
+  std::string &Lines = Setup.Options.ExtOptions;
+  if (Choices.CodecThreads) Lines = "threads=" + std::to_string(*Choices.CodecThreads) + "\n" + Lines;
+  Lines += Choices.ExtraOptions;
+  Setup.Options.TimeRanges = Choices.TimeRanges;
+  return Setup;
+}
+
 TFileRowTexts FileRowTexts(const TAVProbe &Probe, bool Turned) {
   TFileRowTexts Texts;
   if (Probe.VideoStreamCount() > 0) {

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What every front end does the same when it sets a file up for conversion:
 // the volume bar's values, the output options of a row (the profile's
-// settings completed with volume, aspect ratio and letterbox), and the texts
-// a probed file shows in a file list.
+// settings completed with volume, aspect ratio and letterbox), the texts
+// a probed file shows in a file list, and the whole set-up of one file's
+// conversion from the profile and the user's choices.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -65,5 +68,40 @@ struct TFileRowTexts {
 TFileRowTexts FileRowTexts(const TAVProbe &Probe, bool Turned = true);
 std::string FrameRateText(int Numerator, int Denominator);
 std::string DurationText(int64_t Microseconds);
+
+// What the user chose for the files of a conversion, in any front end: the
+// profile with its items selected, where the outputs go, and what comes on
+// top of the profile's own settings.
+struct TConversionChoices {
+  const TProfileForm *Profile = nullptr;
+  std::string OutputFolder;
+  std::string OutputExtension;  // without the dot
+  bool Overwrite = false;
+  int VolumePosition = DefaultVolumePosition;
+  bool LetterBox = false;
+  // The codecs' thread count, for files converted side by side (see
+  // ShareCores): a "threads" line ahead of every other line, so that a
+  // line of the user's own still wins. None: the engine's own count.
+  std::optional<int> CodecThreads;
+  std::string ExtraOptions;  // the user's own "NAME=VALUE" lines, each ended by "\n"
+  std::string TimeRanges;    // where frame-hook plug-ins run ("START-END,..." in ms)
+};
+
+// One file's conversion as the engine takes it: the output's name, and the
+// options of its task's input and output.
+struct TConversionSetup {
+  std::string Output;
+  TInputOptions Input;
+  TOutputOptions Options;
+};
+
+// Sets up the conversion of the file Input, whose picture Row describes
+// (its size, display aspect and rotation as FileRowTexts gives them), with
+// Choices: the output name (see OutputFileName; Taken names outputs other
+// conversions of the same run will write) and RowConversionOptions
+// completed with the thread count, the user's lines and the time ranges.
+TConversionSetup SetUpConversion(const std::string &Input, const TFileRowTexts &Row,
+                                 const TConversionChoices &Choices,
+                                 const std::function<bool(const std::string &)> &Taken = {});
 
 }  // namespace korvane

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <memory_resource>
 #include <mutex>
@@ -212,245 +213,269 @@ std::string FailureLine(const std::string &Input, const std::string &Message) {
   return Line;
 }
 
-TLogLevel LevelNamed(const std::string &Name) {
-  if (Name == "quiet") return llQuiet;
-  if (Name == "info") return llInfo;
-  if (Name == "debug") return llDebug;
-  if (Name == "all") return llAll;
-  return llError;
-}
+// Converts the files of one command line: each file becomes a task as the
+// window sets a row up (SetUpConversion), handed to a job slot as one frees
+// up; the main thread starts files, waits for the tasks' events, redraws the
+// progress lines and ends with the summary.
+class TBatchRun {
+ public:
+  TBatchRun(const TCommandLine &Command, TProfileForm Form);
+  TBatchRun(const TBatchRun &) = delete;
+  TBatchRun &operator=(const TBatchRun &) = delete;
 
-}  // namespace
+  // Makes the job slots; false (after saying why) when the media libraries
+  // cannot be loaded.
+  bool MakeSlots(const std::string &LibraryFolder);
+  // Converts every file and prints the summary; the program's exit status.
+  int Run();
 
-void BlockStopSignals() {
-  const sigset_t Signals = StopSignals();
-  pthread_sigmask(SIG_BLOCK, &Signals, nullptr);
-}
+ private:
+  void ConnectEvents(TSlot &Slot);
+  void StartFile(TSlot &Slot, size_t File);
+  // Waits for an event; false once the batch is over. Slots whose file
+  // ended are freed for the next one.
+  bool Poll();
+  void Redraw();
+  int Summary();
 
-void UnblockStopSignals() {
-  const sigset_t Signals = StopSignals();
-  pthread_sigmask(SIG_UNBLOCK, &Signals, nullptr);
-}
+  void Stop(int Signal);
+  int StopSignal();
+  void Finish(TSlot &Slot, size_t File, TOutcome Outcome, const std::string &Message);
+  void FreeSlot(TSlot &Slot);
+  // Under FBatch.Lock: whether the slot's file has reported its end.
+  bool SlotEnded(const TSlot &Slot) const;
 
-int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) {
-  TProfileForm Form = SelectProfile(Command.Profile);
-  ApplyPicks(Command, Form);
-  if (!WritableFolder(Command.OutputFolder))
-    throw EUsageError("the output folder '" + Command.OutputFolder +
-                      "' does not exist or cannot be written to");
-
-  TBatch Batch;
-  Batch.Files.resize(Command.Files.size());
-  for (size_t I = 0; I < Command.Files.size(); ++I) Batch.Files[I].Input = Command.Files[I];
+  const TProfileForm FForm;
+  TBatch FBatch;
+  std::mutex FPrintLock;
   // Tasks send their own lines at every level; only those up to the chosen
-  // one are shown (failures appear in the summary anyway).
-  const TLogLevel Shown = LevelNamed(Command.LogLevel);
+  // one are shown (failures appear in the summary anyway). The level words
+  // stand in the engine's order.
+  static_assert(std::size(LogLevelNames) == llAll + 1);
+  TLogLevel FShown;
   // The jobs share the cores: each task's codecs get their part, unless the
   // user's own "threads" line (which comes later) says otherwise.
-  const TCoreShare Share =
-      ShareCores(Command.Jobs, Command.Files.size(), std::thread::hardware_concurrency());
+  TCoreShare FShare;
+  TConversionChoices FChoices;
+  // The row describes the picture as the engine will have it: turned
+  // upright unless the lines say otherwise.
+  bool FTurned;
+  std::pmr::set<std::string_view> FReserved;  // output names taken so far
+  std::vector<TSlot> FSlots;
+  size_t FNext = 0;   // the first file not handed to a slot yet
+  size_t FDrawn = 0;  // lines of the last redraw on a terminal
+  const bool FTerminal = isatty(STDERR_FILENO);
+};
+
+TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form)
+    : FForm(std::move(Form)),
+      FShown(static_cast<TLogLevel>(Command.LogLevel)),
+      FShare(ShareCores(Command.Jobs, Command.Files.size(), std::thread::hardware_concurrency())),
+      FTurned(TurnsPictures(Command.Options)),
+      FReserved(&FBatch.Texts) {
+  FBatch.Files.resize(Command.Files.size());
+  for (size_t I = 0; I < Command.Files.size(); ++I) FBatch.Files[I].Input = Command.Files[I];
+  FChoices.Profile = &FForm;
+  FChoices.OutputFolder = Command.OutputFolder;
+  FChoices.OutputExtension = FForm.OutputExtension;
+  FChoices.Overwrite = Command.Overwrite;
+  FChoices.VolumePosition = Command.Volume.value_or(DefaultVolumePosition);
+  FChoices.CodecThreads = FShare.ThreadsPerTask;
+  for (const std::string &Line : Command.Options) FChoices.ExtraOptions += Line + "\n";
+  FChoices.TimeRanges = Command.HookRanges;
+}
+
+bool TBatchRun::MakeSlots(const std::string &LibraryFolder) {
   // No more jobs than files.
-  const size_t Jobs = std::clamp<size_t>(Command.Files.size(), 1, static_cast<size_t>(Share.Jobs));
-  std::mutex PrintLock;
-  std::vector<TSlot> Slots(Jobs);
-  for (TSlot &Slot : Slots) {
+  FSlots.resize(std::clamp<size_t>(FBatch.Files.size(), 1, static_cast<size_t>(FShare.Jobs)));
+  for (TSlot &Slot : FSlots) {
     Slot.Component = std::make_unique<TFFmpegVCL>();
-    TFFmpegVCL &Component = *Slot.Component;
-    Component.SetLogLevel(Shown);
-    if (!Component.LoadMediaLibraries(LibraryFolder)) {
+    Slot.Component->SetLogLevel(FShown);
+    if (!Slot.Component->LoadMediaLibraries(LibraryFolder)) {
       std::fprintf(stderr, "Some files are missing. Please re-install this software\n%s\n",
-                   Component.LastError().c_str());
-      return 1;
+                   Slot.Component->LastError().c_str());
+      return false;
     }
-    // The file a slot's event is about; the slot's one task is always 0.
-    const auto FileOf = [&Batch, &Slot](int AIndex) -> TFileState * {
-      if (AIndex != 0 || Slot.File < 0) return nullptr;
-      return &Batch.Files[static_cast<size_t>(Slot.File)];
-    };
-    // Every component hears every library line, with -1 where the line is
-    // not from one of its own tasks: such lines are shown once, by the first
-    // slot, and only when they come from this thread (the probe's).
-    const bool ShowsOthers = &Slot == &Slots.front();
-    const pid_t MainThread = CurrentThreadID();
-    Component.OnLog = [&, FileOf, ShowsOthers, MainThread](int AIndex, TLogLevel Level,
-                                                           const std::string &Message) {
-      if (Level == llQuiet || Level > Shown) return;
-      if (AIndex < 0 && !(ShowsOthers && CurrentThreadID() == MainThread)) return;
-      std::string Name = "korvane";
-      {
-        std::lock_guard Guard(Batch.Lock);
-        if (const TFileState *F = FileOf(AIndex)) Name = F->Input;
-      }
-      std::lock_guard Guard(PrintLock);
-      std::fprintf(stderr, "[%s] %s\n", Name.c_str(), Message.c_str());
-    };
-    Component.OnProgress = [&, FileOf](int AIndex, int Frames, int FPS, int Duration, float Quality,
-                                       float BitRate, int64_t Size, int Total) {
-      std::lock_guard Guard(Batch.Lock);
-      TFileState *F = FileOf(AIndex);
-      if (!F) return;
-      if (F->Outcome == TOutcome::Waiting) {
-        F->Outcome = TOutcome::Running;
-        F->Started = std::chrono::steady_clock::now();
-      }
-      F->Progress = {Frames, FPS, Duration, Quality, BitRate, Size, Total};
-      Batch.Changed.notify_all();
-    };
-    Component.OnTerminate = [&, FileOf](int AIndex, bool Finished, bool Exception,
-                                        const std::string &Message) {
-      std::lock_guard Guard(Batch.Lock);
-      TFileState *F = FileOf(AIndex);
-      if (!F) return;
-      F->Outcome = Exception ? TOutcome::Failed : Finished ? TOutcome::Done : TOutcome::Stopped;
-      F->Message = Batch.Keep(Message);
-      Batch.Changed.notify_all();
-    };
+    ConnectEvents(Slot);
   }
-  TAVProbe &Probe = Slots.front().Component->AVProbe();
+  return true;
+}
 
-  // SIGINT (Ctrl-C) and SIGTERM both stop the batch: the runs finish their
-  // outputs so far, an input being opened gives up, nothing more starts.
-  const TSignalWatcher Watcher([&](int Signal) {
+void TBatchRun::ConnectEvents(TSlot &Slot) {
+  // The file a slot's event is about; the slot's one task is always 0.
+  const auto FileOf = [this, &Slot](int AIndex) -> TFileState * {
+    if (AIndex != 0 || Slot.File < 0) return nullptr;
+    return &FBatch.Files[static_cast<size_t>(Slot.File)];
+  };
+  // Every component hears every library line, with -1 where the line is
+  // not from one of its own tasks: such lines are shown once, by the first
+  // slot, and only when they come from this thread (the probe's).
+  const bool ShowsOthers = &Slot == &FSlots.front();
+  const pid_t MainThread = CurrentThreadID();
+  TFFmpegVCL &Component = *Slot.Component;
+  Component.OnLog = [this, FileOf, ShowsOthers, MainThread](int AIndex, TLogLevel Level,
+                                                            const std::string &Message) {
+    if (Level == llQuiet || Level > FShown) return;
+    if (AIndex < 0 && !(ShowsOthers && CurrentThreadID() == MainThread)) return;
+    std::string Name = "korvane";
     {
-      std::lock_guard Guard(Batch.Lock);
-      Batch.StopSignal = Signal;
-      Batch.Changed.notify_all();
+      std::lock_guard Guard(FBatch.Lock);
+      if (const TFileState *F = FileOf(AIndex)) Name = F->Input;
     }
-    for (TSlot &Slot : Slots) Slot.Component->StopAllTasks();
-  });
-  const auto StopSignal = [&Batch] {
-    std::lock_guard Guard(Batch.Lock);
-    return Batch.StopSignal;
+    std::lock_guard Guard(FPrintLock);
+    std::fprintf(stderr, "[%s] %s\n", Name.c_str(), Message.c_str());
   };
-  const auto Finish = [&Batch](size_t File, TOutcome Outcome, const std::string &Message) {
-    std::lock_guard Guard(Batch.Lock);
-    Batch.Files[File].Outcome = Outcome;
-    Batch.Files[File].Message = Batch.Keep(Message);
+  Component.OnProgress = [this, FileOf](int AIndex, int Frames, int FPS, int Duration, float Quality,
+                                        float BitRate, int64_t Size, int Total) {
+    std::lock_guard Guard(FBatch.Lock);
+    TFileState *F = FileOf(AIndex);
+    if (!F) return;
+    if (F->Outcome == TOutcome::Waiting) {
+      F->Outcome = TOutcome::Running;
+      F->Started = std::chrono::steady_clock::now();
+    }
+    F->Progress = {Frames, FPS, Duration, Quality, BitRate, Size, Total};
+    FBatch.Changed.notify_all();
   };
-  // A slot whose file has ended takes the next one. Clearing its tasks waits
-  // for the run's thread, which may be delivering an event: outside the lock.
-  const auto FreeSlot = [&Batch](TSlot &Slot) {
-    Slot.Component->ClearTasks();
-    std::lock_guard Guard(Batch.Lock);
-    Slot.File = -1;
+  Component.OnTerminate = [this, FileOf](int AIndex, bool Finished, bool Exception,
+                                         const std::string &Message) {
+    std::lock_guard Guard(FBatch.Lock);
+    TFileState *F = FileOf(AIndex);
+    if (!F) return;
+    F->Outcome = Exception ? TOutcome::Failed : Finished ? TOutcome::Done : TOutcome::Stopped;
+    F->Message = FBatch.Keep(Message);
+    FBatch.Changed.notify_all();
   };
-  // Under Batch.Lock: whether the slot's file has reported its end.
-  const auto SlotEnded = [&Batch](const TSlot &Slot) {
-    if (Slot.File < 0) return false;
-    const TOutcome Outcome = Batch.Files[static_cast<size_t>(Slot.File)].Outcome;
-    return Outcome != TOutcome::Waiting && Outcome != TOutcome::Running;
-  };
+}
 
-  // Each file becomes a task as the window sets a row up: the source, then
-  // the profile's settings with volume and aspect, into an output name no
-  // other file of the batch has. The row describes the picture as the
-  // engine will have it: turned upright unless the lines say otherwise.
-  const int Volume = Command.Volume.value_or(DefaultVolumePosition);
-  const bool Turned = TurnsPictures(Command.Options);
-  std::string Extra = "threads=" + std::to_string(Share.ThreadsPerTask) + "\n";
-  for (const std::string &Line : Command.Options) Extra += Line + "\n";
-  std::pmr::set<std::string_view> Reserved(&Batch.Texts);  // under Batch.Lock
-  const auto StartFile = [&](TSlot &Slot, size_t File) {
-    TFFmpegVCL &Component = *Slot.Component;
-    TFileState &F = Batch.Files[File];
-    TFileRowTexts Row;
-    if (Probe.LoadFile(F.Input, "")) Row = FileRowTexts(Probe, Turned);
-    Probe.CloseFile();
-    {
-      std::lock_guard Guard(Batch.Lock);
-      Slot.File = static_cast<int>(File);
-    }
-    // Message by value: clearing the tasks clears the component's LastError.
-    // An output created for the file goes with the tasks while still empty.
-    const auto Release = [&](TOutcome Outcome, std::string Message) {
-      Finish(File, Outcome, Message);
-      FreeSlot(Slot);
-    };
-    TInputOptions Input;
-    Input.FileName = F.Input;
-    Input.StartTime = 0;
-    if (Component.AddTask(F.Input, &Input) < 0) {
-      Release(StopSignal() ? TOutcome::Stopped : TOutcome::Failed, Component.LastError());
-      return;
-    }
-    std::string_view Output;
-    {
-      std::lock_guard Guard(Batch.Lock);
-      Output = *Reserved
-                    .insert(Batch.Keep(OutputFileName(
-                        Command.OutputFolder, F.Input, Form.OutputExtension, Command.Overwrite,
-                        [&Reserved](const std::string &Name) { return Reserved.count(Name) > 0; })))
-                    .first;
-    }
-    TOutputOptions Options =
-        RowConversionOptions(Form, Volume, Row.VideoSize, Row.DisplayAspect, Row.Rotation, false);
-    Options.ExtOptions += Extra;
-    Options.TimeRanges = Command.HookRanges;
-    if (!Component.SetTaskOutput(0, std::string(Output), &Options)) {
-      Release(TOutcome::Failed, Component.LastError());
-      return;
-    }
-    if (StopSignal()) {
-      Release(TOutcome::Stopped, "");
-      return;
-    }
-    {
-      std::lock_guard Guard(Batch.Lock);
-      F.Output = Output;
-    }
-    Component.StartTasks(1);
-  };
+// SIGINT (Ctrl-C) and SIGTERM both stop the batch: the runs finish their
+// outputs so far, an input being opened gives up, nothing more starts.
+void TBatchRun::Stop(int Signal) {
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    FBatch.StopSignal = Signal;
+    FBatch.Changed.notify_all();
+  }
+  for (TSlot &Slot : FSlots) Slot.Component->StopAllTasks();
+}
 
-  const bool Terminal = isatty(STDERR_FILENO);
-  size_t Next = 0;   // the first file not handed to a slot yet
-  size_t Drawn = 0;  // lines of the last redraw on a terminal
-  for (;;) {
-    for (TSlot &Slot : Slots)
-      while (Slot.File < 0 && Next < Batch.Files.size() && !StopSignal()) StartFile(Slot, Next++);
+int TBatchRun::StopSignal() {
+  std::lock_guard Guard(FBatch.Lock);
+  return FBatch.StopSignal;
+}
 
-    std::vector<TSlot *> Ended;
+// Message by value: clearing the tasks clears the component's LastError.
+// An output created for the file goes with the tasks while still empty.
+void TBatchRun::Finish(TSlot &Slot, size_t File, TOutcome Outcome, const std::string &Message) {
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    FBatch.Files[File].Outcome = Outcome;
+    FBatch.Files[File].Message = FBatch.Keep(Message);
+  }
+  FreeSlot(Slot);
+}
+
+// A slot whose file has ended takes the next one. Clearing its tasks waits
+// for the run's thread, which may be delivering an event: outside the lock.
+void TBatchRun::FreeSlot(TSlot &Slot) {
+  Slot.Component->ClearTasks();
+  std::lock_guard Guard(FBatch.Lock);
+  Slot.File = -1;
+}
+
+bool TBatchRun::SlotEnded(const TSlot &Slot) const {
+  if (Slot.File < 0) return false;
+  const TOutcome Outcome = FBatch.Files[static_cast<size_t>(Slot.File)].Outcome;
+  return Outcome != TOutcome::Waiting && Outcome != TOutcome::Running;
+}
+
+void TBatchRun::StartFile(TSlot &Slot, size_t File) {
+  TFFmpegVCL &Component = *Slot.Component;
+  TFileState &F = FBatch.Files[File];
+  TAVProbe &Probe = FSlots.front().Component->AVProbe();
+  TFileRowTexts Row;
+  if (Probe.LoadFile(F.Input, "")) Row = FileRowTexts(Probe, FTurned);
+  Probe.CloseFile();
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    Slot.File = static_cast<int>(File);
+  }
+  // The output's name is one no other file of the batch has; it is kept
+  // once the file has a task.
+  TConversionSetup Setup = SetUpConversion(
+      F.Input, Row, FChoices, [this](const std::string &Name) { return FReserved.count(Name) > 0; });
+  if (Component.AddTask(F.Input, &Setup.Input) < 0) {
+    Finish(Slot, File, StopSignal() ? TOutcome::Stopped : TOutcome::Failed, Component.LastError());
+    return;
+  }
+  std::string_view Output;
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    Output = *FReserved.insert(FBatch.Keep(Setup.Output)).first;
+  }
+  if (!Component.SetTaskOutput(0, Setup.Output, &Setup.Options)) {
+    Finish(Slot, File, TOutcome::Failed, Component.LastError());
+    return;
+  }
+  if (StopSignal()) {
+    Finish(Slot, File, TOutcome::Stopped, "");
+    return;
+  }
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    F.Output = Output;
+  }
+  Component.StartTasks(1);
+}
+
+bool TBatchRun::Poll() {
+  std::vector<TSlot *> Ended;
+  {
+    std::unique_lock Guard(FBatch.Lock);
     bool Busy = false;
-    {
-      std::unique_lock Guard(Batch.Lock);
-      const auto Look = [&] {
-        Ended.clear();
-        Busy = false;
-        for (TSlot &Slot : Slots) {
-          Busy |= Slot.File >= 0;
-          if (SlotEnded(Slot)) Ended.push_back(&Slot);
-        }
-      };
-      Look();
-      if (!Busy && (Next >= Batch.Files.size() || Batch.StopSignal)) break;
-      if (Ended.empty()) {
-        Batch.Changed.wait_for(Guard, std::chrono::milliseconds(200));
-        Look();
+    const auto Look = [&] {
+      Ended.clear();
+      Busy = false;
+      for (TSlot &Slot : FSlots) {
+        Busy |= Slot.File >= 0;
+        if (SlotEnded(Slot)) Ended.push_back(&Slot);
       }
-    }
-    for (TSlot *Slot : Ended) FreeSlot(*Slot);
-
-    std::vector<std::string> Lines;
-    {
-      std::lock_guard Guard(Batch.Lock);
-      for (const TSlot &Slot : Slots)
-        if (Slot.File >= 0 && Batch.Files[static_cast<size_t>(Slot.File)].Outcome == TOutcome::Running)
-          Lines.push_back(ProgressLine(Batch.Files[static_cast<size_t>(Slot.File)]));
-    }
-    std::lock_guard Print(PrintLock);
-    if (Terminal) {
-      if (Drawn) std::fprintf(stderr, "\x1b[%zuA", Drawn);
-      for (const std::string &Line : Lines) std::fprintf(stderr, "\x1b[2K%s\n", Line.c_str());
-      if (Lines.size() < Drawn) std::fprintf(stderr, "\x1b[J");
-      Drawn = Lines.size();
-    } else {
-      for (const std::string &Line : Lines) std::fprintf(stderr, "%s\n", Line.c_str());
+    };
+    Look();
+    if (!Busy && (FNext >= FBatch.Files.size() || FBatch.StopSignal)) return false;
+    if (Ended.empty()) {
+      FBatch.Changed.wait_for(Guard, std::chrono::milliseconds(200));
+      Look();
     }
   }
+  for (TSlot *Slot : Ended) FreeSlot(*Slot);
+  return true;
+}
 
-  // The summary, in the order the files were given; files never handed to a
-  // slot count as stopped.
+void TBatchRun::Redraw() {
+  std::vector<std::string> Lines;
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    for (const TSlot &Slot : FSlots)
+      if (Slot.File >= 0 && FBatch.Files[static_cast<size_t>(Slot.File)].Outcome == TOutcome::Running)
+        Lines.push_back(ProgressLine(FBatch.Files[static_cast<size_t>(Slot.File)]));
+  }
+  std::lock_guard Print(FPrintLock);
+  if (FTerminal) {
+    if (FDrawn) std::fprintf(stderr, "\x1b[%zuA", FDrawn);
+    for (const std::string &Line : Lines) std::fprintf(stderr, "\x1b[2K%s\n", Line.c_str());
+    if (Lines.size() < FDrawn) std::fprintf(stderr, "\x1b[J");
+    FDrawn = Lines.size();
+  } else {
+    for (const std::string &Line : Lines) std::fprintf(stderr, "%s\n", Line.c_str());
+  }
+}
+
+// The summary, in the order the files were given; files never handed to a
+// slot count as stopped.
+int TBatchRun::Summary() {
   int Done = 0, Failed = 0, Stopped = 0;
-  for (const TFileState &F : Batch.Files) {
+  for (const TFileState &F : FBatch.Files) {
     switch (F.Outcome) {
       case TOutcome::Done:
         ++Done;
@@ -471,6 +496,40 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
   std::fprintf(stderr, "%d done, %d failed, %d stopped\n", Done, Failed, Stopped);
   if (const int Signal = StopSignal()) return 128 + Signal;  // 130 for SIGINT, 143 for SIGTERM
   return Failed > 0 ? 1 : 0;
+}
+
+int TBatchRun::Run() {
+  const TSignalWatcher Watcher([this](int Signal) { Stop(Signal); });
+  for (;;) {
+    for (TSlot &Slot : FSlots)
+      while (Slot.File < 0 && FNext < FBatch.Files.size() && !StopSignal()) StartFile(Slot, FNext++);
+    if (!Poll()) break;
+    Redraw();
+  }
+  return Summary();
+}
+
+}  // namespace
+
+void BlockStopSignals() {
+  const sigset_t Signals = StopSignals();
+  pthread_sigmask(SIG_BLOCK, &Signals, nullptr);
+}
+
+void UnblockStopSignals() {
+  const sigset_t Signals = StopSignals();
+  pthread_sigmask(SIG_UNBLOCK, &Signals, nullptr);
+}
+
+int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) {
+  TProfileForm Form = SelectProfile(Command.Profile);
+  ApplyPicks(Command, Form);
+  if (!WritableFolder(Command.OutputFolder))
+    throw EUsageError("the output folder '" + Command.OutputFolder +
+                      "' does not exist or cannot be written to");
+  TBatchRun Batch(Command, std::move(Form));
+  if (!Batch.MakeSlots(LibraryFolder)) return 1;
+  return Batch.Run();
 }
 
 }  // namespace korvane::convert

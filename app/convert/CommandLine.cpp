@@ -3,7 +3,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
+#include <iterator>
+#include <vector>
+
+#include "FFmpeg.h"
+#include "ProfileChoice.h"
 
 namespace korvane::convert {
 
@@ -19,27 +23,118 @@ bool ReadNumber(const std::string &Text, int Low, int High, int &Value) {
   return Value >= Low && Value <= High;
 }
 
-// Whether Text is "START-END,..." with whole milliseconds, each START at
-// most its END (blanks around the numbers allowed).
+// Whether Text is "START-END,..." in milliseconds as the engine reads it,
+// with every item a range: none left out as malformed, none starting before
+// the beginning.
 bool ValidRanges(const std::string &Text) {
-  size_t Start = 0;
-  do {
-    size_t Comma = Text.find(',', Start);
-    if (Comma == std::string::npos) Comma = Text.size();
-    const std::string Item = Text.substr(Start, Comma - Start);
-    const size_t Dash = Item.find('-');
-    if (Dash == std::string::npos) return false;
-    const auto Milliseconds = [](std::string Number) {
-      const size_t First = Number.find_first_not_of(' '), Last = Number.find_last_not_of(' ');
-      Number = First == std::string::npos ? "" : Number.substr(First, Last - First + 1);
-      if (Number.size() > 12 || !AllDigits(Number)) return -1LL;
-      return std::atoll(Number.c_str());
-    };
-    const long long From = Milliseconds(Item.substr(0, Dash)), To = Milliseconds(Item.substr(Dash + 1));
-    if (From < 0 || To < From) return false;
-    Start = Comma + 1;
-  } while (Start <= Text.size());
+  const std::vector<TTimeRange> Ranges = ParseTimeRanges(Text);
+  const size_t Items = static_cast<size_t>(std::count(Text.begin(), Text.end(), ',')) + 1;
+  return Ranges.size() == Items &&
+         std::all_of(Ranges.begin(), Ranges.end(), [](const TTimeRange &R) { return R.Start >= 0; });
+}
+
+// The place of Word in LogLevelNames, or -1 for no level.
+int LevelPlace(const std::string &Word) {
+  const auto Found = std::find(std::begin(LogLevelNames), std::end(LogLevelNames), Word);
+  return Found == std::end(LogLevelNames) ? -1 : static_cast<int>(Found - std::begin(LogLevelNames));
+}
+
+// The words after the program's name, read one at a time.
+class TWords {
+ public:
+  TWords(int argc, const char *const *argv) : FCount(argc), FWords(argv) {}
+  bool More() const { return FNext < FCount; }
+  std::string Next() { return FWords[FNext++]; }
+  // The value of the option Word: the next word.
+  std::string ValueOf(const std::string &Word) {
+    if (!More()) throw EUsageError(Word + " needs a value");
+    return Next();
+  }
+  bool NextIsNumber() const { return More() && AllDigits(FWords[FNext]); }
+
+ private:
+  int FCount;
+  const char *const *FWords;
+  int FNext = 1;
+};
+
+// Where the option Word keeps its value as it is given: the profile's
+// choices (see Choices), the profile and the output folder; null for other
+// words.
+std::string TCommandLine::*TextOption(const std::string &Word) {
+  for (const TChoice &Choice : Choices())
+    if (Word == Choice.Option) return Choice.Pick;
+  if (Word == "-p" || Word == "--profile") return &TCommandLine::Profile;
+  if (Word == "-o" || Word == "--output") return &TCommandLine::OutputFolder;
+  return nullptr;
+}
+
+// Reads the request option Word into C; false for a word that is none.
+bool ReadRequestOption(const std::string &Word, TWords &Words, TCommandLine &C) {
+  if (Word == "--list-profiles") {
+    C.Mode = TMode::ListProfiles;
+  } else if (Word == "--show-profile") {
+    C.Mode = TMode::ShowProfile;
+    C.Profile = Words.ValueOf(Word);
+  } else if (Word == "--info") {
+    C.Mode = TMode::Info;
+  } else {
+    return false;
+  }
   return true;
+}
+
+// Reads the conversion option Word (with its value) into C; EUsageError for
+// a word that is no option or a value that does not read.
+void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &C) {
+  if (Word == "--overwrite") {
+    C.Overwrite = true;
+  } else if (Word == "--volume") {
+    int Position = 0;
+    const std::string Text = Words.ValueOf(Word);
+    if (!ReadNumber(Text, 0, 10, Position))
+      throw EUsageError("--volume takes a position from 0 to 10, not '" + Text + "'");
+    C.Volume = Position;
+  } else if (Word == "--jobs" || Word == "-j") {
+    // The count is optional: without one, or with 0, one job per core.
+    C.Jobs = 0;
+    if (Words.NextIsNumber()) {
+      const std::string Text = Words.Next();
+      if (!ReadNumber(Text, 0, 64, C.Jobs))
+        throw EUsageError("--jobs takes a number from 0 (one per core) to 64, not '" + Text + "'");
+    }
+  } else if (Word == "--option") {
+    const std::string Line = Words.ValueOf(Word);
+    if (Line.find('=') == std::string::npos || Line[0] == '=')
+      throw EUsageError("--option takes NAME=VALUE, not '" + Line + "'");
+    C.Options.push_back(Line);
+  } else if (Word == "--hook") {
+    const std::string Text = Words.ValueOf(Word);
+    if (Text.find_first_not_of(" |") == std::string::npos || Text.find_first_of("\r\n") != std::string::npos)
+      throw EUsageError("--hook takes a plug-in file and its arguments on one line, not '" + Text + "'");
+    C.Options.push_back("vhook=" + Text);
+  } else if (Word == "--hook-ranges") {
+    C.HookRanges = Words.ValueOf(Word);
+    if (!ValidRanges(C.HookRanges))
+      throw EUsageError("--hook-ranges takes START-END,... in milliseconds, not '" + C.HookRanges + "'");
+  } else if (const auto Option = TextOption(Word)) {
+    C.*Option = Words.ValueOf(Word);
+  } else {
+    throw EUsageError("unknown option " + Word);
+  }
+}
+
+// The checks of a conversion request, once all words are read.
+void CheckConversion(const TCommandLine &C, const std::string &LevelWord) {
+  if (C.Profile.empty()) throw EUsageError("choose a profile with -p NAME|ROW (see --list-profiles)");
+  if (C.OutputFolder.empty()) throw EUsageError("choose an output folder with -o DIR");
+  if (C.Files.empty()) throw EUsageError("name at least one file to convert");
+  if (!C.HookRanges.empty() && std::none_of(C.Options.begin(), C.Options.end(), [](const std::string &Line) {
+        return Line.rfind("vhook=", 0) == 0;
+      }))
+    throw EUsageError("--hook-ranges needs a plug-in: add one with --hook");
+  if (LevelPlace(LevelWord) < 0)
+    throw EUsageError("--log-level takes quiet, error, info, debug or all, not '" + LevelWord + "'");
 }
 
 }  // namespace
@@ -62,30 +157,11 @@ const char *UsageText() {
 
 TCommandLine ParseCommandLine(int argc, const char *const *argv) {
   TCommandLine C;
-  // Options that take a value, and where it goes.
-  const std::map<std::string, std::string TCommandLine::*> Choices = {
-      {"--video-codec", &TCommandLine::VideoCodec},
-      {"--size", &TCommandLine::Size},
-      {"--video-bitrate", &TCommandLine::VideoBitrate},
-      {"--framerate", &TCommandLine::FrameRate},
-      {"--audio-codec", &TCommandLine::AudioCodec},
-      {"--audio-bitrate", &TCommandLine::AudioBitrate},
-      {"--channels", &TCommandLine::Channels},
-      {"--sample-rate", &TCommandLine::SampleRate},
-      {"--aspect", &TCommandLine::Aspect},
-      {"--log-level", &TCommandLine::LogLevel},
-      {"-p", &TCommandLine::Profile},
-      {"--profile", &TCommandLine::Profile},
-      {"-o", &TCommandLine::OutputFolder},
-      {"--output", &TCommandLine::OutputFolder},
-  };
+  TWords Words(argc, argv);
+  std::string LevelWord = LogLevelNames[C.LogLevel];
   bool Converting = false, FilesOnly = false;
-  for (int I = 1; I < argc; ++I) {
-    const std::string Word = argv[I];
-    const auto Value = [&]() -> std::string {
-      if (I + 1 >= argc) throw EUsageError(Word + " needs a value");
-      return argv[++I];
-    };
+  while (Words.More()) {
+    const std::string Word = Words.Next();
     if (FilesOnly || Word.empty() || Word[0] != '-' || Word == "-") {
       C.Files.push_back(Word);
     } else if (Word == "--") {
@@ -93,54 +169,11 @@ TCommandLine ParseCommandLine(int argc, const char *const *argv) {
     } else if (Word == "-h" || Word == "--help") {
       C.Mode = TMode::Help;
       return C;
-    } else if (Word == "--list-profiles") {
-      C.Mode = TMode::ListProfiles;
-    } else if (Word == "--show-profile") {
-      C.Mode = TMode::ShowProfile;
-      C.Profile = Value();
-    } else if (Word == "--info") {
-      C.Mode = TMode::Info;
-    } else if (Word == "--overwrite") {
-      C.Overwrite = Converting = true;
-    } else if (Word == "--volume") {
-      int Position = 0;
-      const std::string Text = Value();
-      if (!ReadNumber(Text, 0, 10, Position))
-        throw EUsageError("--volume takes a position from 0 to 10, not '" + Text + "'");
-      C.Volume = Position;
+    } else if (Word == "--log-level") {
+      LevelWord = Words.ValueOf(Word);
+    } else if (!ReadRequestOption(Word, Words, C)) {
+      ReadConversionOption(Word, Words, C);
       Converting = true;
-    } else if (Word == "--jobs" || Word == "-j") {
-      // The count is optional: without one, or with 0, one job per core.
-      C.Jobs = 0;
-      if (I + 1 < argc && AllDigits(argv[I + 1])) {
-        const std::string Text = Value();
-        if (!ReadNumber(Text, 0, 64, C.Jobs))
-          throw EUsageError("--jobs takes a number from 0 (one per core) to 64, not '" + Text + "'");
-      }
-      Converting = true;
-    } else if (Word == "--option") {
-      const std::string Line = Value();
-      if (Line.find('=') == std::string::npos || Line[0] == '=')
-        throw EUsageError("--option takes NAME=VALUE, not '" + Line + "'");
-      C.Options.push_back(Line);
-      Converting = true;
-    } else if (Word == "--hook") {
-      const std::string Text = Value();
-      if (Text.find_first_not_of(" |") == std::string::npos ||
-          Text.find_first_of("\r\n") != std::string::npos)
-        throw EUsageError("--hook takes a plug-in file and its arguments on one line, not '" + Text + "'");
-      C.Options.push_back("vhook=" + Text);
-      Converting = true;
-    } else if (Word == "--hook-ranges") {
-      C.HookRanges = Value();
-      if (!ValidRanges(C.HookRanges))
-        throw EUsageError("--hook-ranges takes START-END,... in milliseconds, not '" + C.HookRanges + "'");
-      Converting = true;
-    } else if (const auto Choice = Choices.find(Word); Choice != Choices.end()) {
-      C.*(Choice->second) = Value();
-      if (Word != "--log-level") Converting = true;
-    } else {
-      throw EUsageError("unknown option " + Word);
     }
   }
 
@@ -156,18 +189,8 @@ TCommandLine ParseCommandLine(int argc, const char *const *argv) {
   }
   if (!Converting && C.Files.empty() && C.Profile.empty() && C.OutputFolder.empty()) return C;  // help
   C.Mode = TMode::Convert;
-  if (C.Profile.empty()) throw EUsageError("choose a profile with -p NAME|ROW (see --list-profiles)");
-  if (C.OutputFolder.empty()) throw EUsageError("choose an output folder with -o DIR");
-  if (C.Files.empty()) throw EUsageError("name at least one file to convert");
-  if (!C.HookRanges.empty() && std::none_of(C.Options.begin(), C.Options.end(), [](const std::string &Line) {
-        return Line.rfind("vhook=", 0) == 0;
-      }))
-    throw EUsageError("--hook-ranges needs a plug-in: add one with --hook");
-  const std::string Levels[] = {"quiet", "error", "info", "debug", "all"};
-  bool KnownLevel = false;
-  for (const std::string &Level : Levels) KnownLevel |= C.LogLevel == Level;
-  if (!KnownLevel)
-    throw EUsageError("--log-level takes quiet, error, info, debug or all, not '" + C.LogLevel + "'");
+  CheckConversion(C, LevelWord);
+  C.LogLevel = LevelPlace(LevelWord);
   return C;
 }
 

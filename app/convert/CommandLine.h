@@ -17,6 +17,10 @@ class EUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The --log-level words, quietest first: a word's place is the engine's
+// log level it stands for.
+inline constexpr const char *LogLevelNames[] = {"quiet", "error", "info", "debug", "all"};
+
 enum class TMode { Help, ListProfiles, ShowProfile, Info, Convert };
 
 struct TCommandLine {
@@ -31,7 +35,7 @@ struct TCommandLine {
   std::vector<std::string> Options;  // NAME=VALUE lines; each --hook is a "vhook" line
   std::string HookRanges;            // "START-END,..." in milliseconds: where the plug-ins run
   int Jobs = 0;                      // 0: one per processor core
-  std::string LogLevel = "error";
+  int LogLevel = 1;                  // a place in LogLevelNames: "error"
   std::vector<std::string> Files;
 };
 

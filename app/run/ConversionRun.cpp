@@ -10,7 +10,6 @@
 #include "CoreShare.h"
 #include "FFMpegException.h"
 #include "FailureReasons.h"
-#include "OutputNaming.h"
 #include "RowSetup.h"
 
 namespace korvane {
@@ -183,34 +182,35 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
       return &Other != &Lane && Other.Busy() && Other.Output == Name;
     });
   };
-  const std::string Output =
-      OutputFileName(Trimmed(Choices.OutputFolder), Input, Choices.OutputExtension, Choices.Overwrite, Taken);
-  Lane.Output = Output;
+  TConversionChoices Conversion;
+  Conversion.Profile = Choices.Profile;
+  Conversion.OutputFolder = Trimmed(Choices.OutputFolder);
+  Conversion.OutputExtension = Choices.OutputExtension;
+  Conversion.Overwrite = Choices.Overwrite;
+  Conversion.VolumePosition = Choices.VolumePosition;
+  Conversion.LetterBox = Choices.LetterBox;
+  // Files side by side share the cores, as korvane-convert's jobs do.
+  if (FActiveLanes > 1)
+    Conversion.CodecThreads =
+        ShareCores(FActiveLanes, size_t(FActiveLanes), std::thread::hardware_concurrency()).ThreadsPerTask;
+  // The source's picture as the row shows it: the shape "Original" keeps
+  // where its pixels are not square, the size the letterbox fits, and
+  // whether it is shown turned.
+  TFileRowTexts Row;
+  Row.VideoSize = FWindow.RowVideoSize(Lane.Row);
+  Row.DisplayAspect = FWindow.RowDisplayAspect(Lane.Row);
+  Row.Rotation = FWindow.RowRotation(Lane.Row);
+  TConversionSetup Setup = SetUpConversion(Input, Row, Conversion, Taken);
+  Lane.Output = Setup.Output;
 
-  TInputOptions InputOptions;
-  InputOptions.FileName = Input;
-  InputOptions.StartTime = 0;
-  const int Index = Lane.Engine->AddTask(Input, InputOptions);
+  const int Index = Lane.Engine->AddTask(Input, Setup.Input);
   if (Index < 0) {
     SetOutcome(Lane, "Fail", Lane.Engine->LastError());
     RowWithoutTask(Lane);
     return false;
   }
   TaskMade = true;
-
-  // The source's picture as the row shows it: the shape "Original" keeps
-  // where its pixels are not square, the size the letterbox fits, and
-  // whether it is shown turned.
-  TOutputOptions Options = RowConversionOptions(
-      *Choices.Profile, Choices.VolumePosition, FWindow.RowVideoSize(Lane.Row),
-      FWindow.RowDisplayAspect(Lane.Row), FWindow.RowRotation(Lane.Row), Choices.LetterBox);
-  if (FActiveLanes > 1) {
-    // Files side by side share the cores, as korvane-convert's jobs do.
-    const TCoreShare Share =
-        ShareCores(FActiveLanes, size_t(FActiveLanes), std::thread::hardware_concurrency());
-    Options.ExtOptions = "threads=" + std::to_string(Share.ThreadsPerTask) + "\n" + Options.ExtOptions;
-  }
-  if (!Lane.Engine->SetTaskOutput(Index, Output, Options)) {
+  if (!Lane.Engine->SetTaskOutput(Index, Setup.Output, Setup.Options)) {
     SetOutcome(Lane, "Fail", Lane.Engine->LastError());
     Lane.Engine->RemoveTask(Index);
     RowWithoutTask(Lane);

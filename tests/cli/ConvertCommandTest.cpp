@@ -10,6 +10,9 @@
 #include <chrono>
 #include <filesystem>
 #include <random>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "MediaCheck.h"
@@ -133,6 +136,30 @@ TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
             std::string::npos);
   EXPECT_NE(R.Output.find("1 done, 3 failed, 0 stopped"), std::string::npos);
   EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
+  // Jobs side by side never cut each other's log lines: every line a batch
+  // at --jobs 2 shows is one the same batch shows at --jobs 1 (numbers and
+  // names aside), and the failing file's reason stays whole.
+  const std::string Batch = " --log-level info --overwrite -o " + Quoted(Temp.Path()) + " " +
+                            Quoted(Clips.VideoAudio) + " " + Quoted(Clips.TruncatedHeader) + " " +
+                            Quoted(Clips.VideoAudio) + " " + Quoted(Clips.Widescreen) + " " +
+                            Quoted(Clips.VideoAudio);
+  const auto Shapes = [](const std::string &Output) {
+    std::set<std::string> Lines;
+    std::istringstream In(Output);
+    for (std::string Line; std::getline(In, Line);)
+      if (Line.rfind("[", 0) == 0)
+        Lines.insert(
+            std::regex_replace(Line.substr(Line.find("] ") + 2), std::regex("[0-9A-F]{6,}|[0-9]+"), "#"));
+    return Lines;
+  };
+  const std::set<std::string> Whole = Shapes(Convert("-p 3 --jobs 1" + Batch).Output);
+  for (int Round = 0; Round < 3; ++Round) {
+    const TCommandResult Parallel = Convert("-p 3 --jobs 2" + Batch);
+    EXPECT_EQ(Parallel.Status, 1);
+    EXPECT_NE(Parallel.Output.find("failed   " + Clips.TruncatedHeader + ": I/O error occurred Usually"),
+              std::string::npos);
+    for (const std::string &Line : Shapes(Parallel.Output)) EXPECT_TRUE(Whole.count(Line)) << Line;
+  }
   // No sound for a sound-only profile.
   const TCommandResult NoSound = Convert("-p 23 -o " + Quoted(Temp.Path()) + " " + Quoted(Clips.VideoOnly));
   EXPECT_EQ(NoSound.Status, 1);
