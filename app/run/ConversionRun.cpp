@@ -43,6 +43,22 @@ std::string PaceOf(double Speed, int64_t SecondsLeft) {
   return Text;
 }
 
+// How fast a file converts: times real time, and the seconds left of its
+// length at that speed (-1 when the length is unknown). No speed (0) until
+// a second of work tells.
+struct TPace {
+  double Speed = 0;
+  int64_t SecondsLeft = -1;
+};
+TPace MeasurePace(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds) {
+  TPace Pace;
+  if (DoneMs <= 0 || ElapsedSeconds < 1) return Pace;
+  Pace.Speed = DoneMs / 1000.0 / ElapsedSeconds;
+  if (TotalMs > 0)
+    Pace.SecondsLeft = std::llround(std::max<int64_t>(TotalMs - DoneMs, 0) / 1000.0 / Pace.Speed);
+  return Pace;
+}
+
 }  // namespace
 
 const char *const TConversionRun::NoFilesText = "Please Add Files To Convert!";
@@ -60,10 +76,8 @@ std::string TConversionRun::EndText() const {
 }
 
 std::string TConversionRun::PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds) {
-  if (DoneMs <= 0 || ElapsedSeconds < 1) return {};
-  const double Speed = DoneMs / 1000.0 / ElapsedSeconds;
-  return TotalMs > 0 ? PaceOf(Speed, std::llround(std::max<int64_t>(TotalMs - DoneMs, 0) / 1000.0 / Speed))
-                     : PaceOf(Speed, -1);
+  const TPace Pace = MeasurePace(DoneMs, TotalMs, ElapsedSeconds);
+  return Pace.Speed > 0 ? PaceOf(Pace.Speed, Pace.SecondsLeft) : std::string();
 }
 
 void TConversionRun::SetExtraEngines(const std::vector<TRunEngine *> &Engines) {
@@ -277,12 +291,9 @@ void TConversionRun::ShowLanes() {
     const std::string Caption = Trimmed(FWindow.RowCaption(Lane.Row));
     Files += (Files.empty() ? "" : ", ") + Caption.substr(Caption.find_last_of('/') + 1);
     const double Elapsed = std::chrono::duration<double>(Now - Lane.Started).count();
-    if (PaceText(Lane.DoneMs, Lane.TotalMs, Elapsed).empty()) continue;
-    const double LaneSpeed = Lane.DoneMs / 1000.0 / Elapsed;
-    Speed += LaneSpeed;
-    if (Lane.TotalMs > 0)
-      Longest = std::max<int64_t>(
-          Longest, std::llround(std::max<int64_t>(Lane.TotalMs - Lane.DoneMs, 0) / 1000.0 / LaneSpeed));
+    const TPace Pace = MeasurePace(Lane.DoneMs, Lane.TotalMs, Elapsed);
+    Speed += Pace.Speed;
+    Longest = std::max(Longest, Pace.SecondsLeft);
   }
   if (Running == 0) return;
   FWindow.SetStatusFile(Files);
