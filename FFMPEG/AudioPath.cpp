@@ -4,6 +4,8 @@
 // dropped, silence inserted, or the rate stretched), converted to the
 // encoder's rate and channels, cut into encoder frames through the stream's
 // fifo, converted to the encoder's sample format and encoded.
+#include "AudioPath.h"
+
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -73,8 +75,26 @@ TResamplerHolder NewResampler(const AVChannelLayout &In, int InRate, const AVCha
 
 }  // namespace
 
-void TTranscoder::MakeResampler(TOutputStream &Ost, const TInputStream &Ist) {
-  const AVCodecContext *Enc = Ost.Encoder;
+void TByteQueue::Append(const uint8_t *Data, size_t Count) {
+  if (FStart > 0 && FStart >= FData.size() / 2) {
+    FData.erase(FData.begin(), FData.begin() + static_cast<ptrdiff_t>(FStart));
+    FStart = 0;
+  }
+  FData.insert(FData.end(), Data, Data + Count);
+}
+
+void TByteQueue::Take(uint8_t *Target, size_t Count) {
+  Count = std::min(Count, Size());
+  std::memcpy(Target, FData.data() + FStart, Count);
+  FStart += Count;
+  if (FStart == FData.size()) {
+    FData.clear();
+    FStart = 0;
+  }
+}
+
+void TAudioPath::MakeResampler(const TInputStream &Ist) {
+  const AVCodecContext *Enc = FLink.Encoder();
   const AVChannelLayout In = NamedLayout(*Ist.Layout);
   const AVChannelLayout &Out = Enc->ch_layout;
   // The standard downmix where the channels have names the mixer knows;
@@ -87,31 +107,32 @@ void TTranscoder::MakeResampler(TOutputStream &Ost, const TInputStream &Ist) {
     const AVChannelLayout Unnamed{AV_CHANNEL_ORDER_UNSPEC, In.nb_channels, {}, nullptr};
     Resampler = NewResampler(Unnamed, Ist.SampleRate, Out, Enc->sample_rate, true);
   }
-  if (!Resampler || !Ost.ResamplerLayout.Assign(In))
+  if (!Resampler || !FResamplerLayout.Assign(In))
     throw FFMpegException(Format("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
                                  In.nb_channels, Ist.SampleRate, Out.nb_channels, Enc->sample_rate));
-  Ost.Resampler = std::move(Resampler);
-  Ost.ResamplerRate = Ist.SampleRate;
+  FResampler = std::move(Resampler);
+  FResamplerRate = Ist.SampleRate;
 }
 
-void TTranscoder::AudioOut(TOutputStream &Ost, TInputStream &Ist, const uint8_t *Data, int Size) {
-  TOptionState &S = FState;
-  AVCodecContext *Enc = Ost.Encoder;
+void TAudioPath::Out(TInputStream &Ist, int64_t ClockPts, const uint8_t *Data, int Size) {
+  const TOptionState &S = FState;
+  const AVCodecContext *Enc = FLink.Encoder();
+  int64_t &Position = FLink.Position();
   const int EncChannels = Enc->ch_layout.nb_channels, EncRate = Enc->sample_rate;
   const int DecChannels = Ist.Channels, DecRate = Ist.SampleRate;
   const int DecFrameBytes = 2 * DecChannels;
   const AVChannelLayout Source = NamedLayout(*Ist.Layout);
   if (EncChannels != DecChannels || LibAVUtil::av_channel_layout_compare(&Source, &Enc->ch_layout) != 0)
-    Ost.AudioResample = true;
-  if (Ost.AudioResample && (!Ost.Resampler || Ost.ResamplerRate != DecRate ||
-                            LibAVUtil::av_channel_layout_compare(&Source, &*Ost.ResamplerLayout) != 0))
-    MakeResampler(Ost, Ist);
+    FResample = true;
+  if (FResample && (!FResampler || FResamplerRate != DecRate ||
+                    LibAVUtil::av_channel_layout_compare(&Source, &*FResamplerLayout) != 0))
+    MakeResampler(Ist);
 
-  const double InputTime = static_cast<double>(Ost.SyncInput->Pts - S.FStartTime) / 1000000.0;
-  const double Waiting = static_cast<double>(Ost.SampleFifo.Size()) / (2 * EncChannels);
+  const double InputTime = static_cast<double>(ClockPts - S.FStartTime) / 1000000.0;
+  const double Waiting = static_cast<double>(FSampleFifo.Size()) / (2 * EncChannels);
   if (S.FAudioSyncMethod != 0) {
     // Output samples missing (positive) or in excess (negative) against the input clock.
-    const double Delta = EncRate * InputTime - static_cast<double>(Ost.SyncOpts) - Waiting;
+    const double Delta = EncRate * InputTime - static_cast<double>(Position) - Waiting;
     const double InputDelta = Delta * DecRate / EncRate;
     int ByteDelta = static_cast<int>(InputDelta) * DecFrameBytes;
     if (std::fabs(Delta) > 50) {
@@ -129,93 +150,92 @@ void TTranscoder::AudioOut(TOutputStream &Ost, TInputStream &Ist, const uint8_t 
             Ist.IsStart = false;
           else
             ByteDelta = std::max(0, (SilenceLimit - Size) / DecFrameBytes * DecFrameBytes);
-          Ost.Silence.assign(static_cast<size_t>(ByteDelta), 0);
-          Ost.Silence.insert(Ost.Silence.end(), Data, Data + Size);
-          Data = Ost.Silence.data();
+          FSilence.assign(static_cast<size_t>(ByteDelta), 0);
+          FSilence.insert(FSilence.end(), Data, Data + Size);
+          Data = FSilence.data();
           Size += ByteDelta;
           if (S.FVerbose > 2)
             FTask.Log(1, Format("adding %d audio samples of silence", static_cast<int>(Delta)));
         }
-      } else if (S.FAudioSyncMethod > 1 && Ost.Resampler) {
+      } else if (S.FAudioSyncMethod > 1 && FResampler) {
         const int Compensation = std::clamp(static_cast<int>(Delta), -S.FAudioSyncMethod, S.FAudioSyncMethod);
         if (S.FVerbose > 2)
           FTask.Log(1, Format("compensating audio timestamp drift:%f compensation:%d in:%d", Delta,
                               Compensation, EncRate));
-        LibSwResample::swr_set_compensation(Ost.Resampler.get(), Compensation, EncRate);
+        LibSwResample::swr_set_compensation(FResampler.get(), Compensation, EncRate);
       }
     }
   } else {
     // Without synchronisation the output position follows the input clock.
-    Ost.SyncOpts =
-        std::llround(InputTime * EncRate) - static_cast<int64_t>(Ost.SampleFifo.Size()) / (2 * EncChannels);
+    Position =
+        std::llround(InputTime * EncRate) - static_cast<int64_t>(FSampleFifo.Size()) / (2 * EncChannels);
   }
 
-  if (Ost.AudioResample)
-    ResampleAndQueue(Ost, Data, Size / DecFrameBytes);
+  if (FResample)
+    ResampleAndQueue(Data, Size / DecFrameBytes);
   else
-    QueueSamples(Ost, Data, Size / (2 * EncChannels));
+    QueueSamples(Data, Size / (2 * EncChannels));
 }
 
-void TTranscoder::ResampleAndQueue(TOutputStream &Ost, const uint8_t *Data, int SampleCount) {
-  const AVCodecContext *Enc = Ost.Encoder;
-  SwrContext *Resampler = Ost.Resampler.get();
-  const int InFrameBytes = 2 * Ost.ResamplerLayout->nb_channels;
+void TAudioPath::ResampleAndQueue(const uint8_t *Data, int SampleCount) {
+  const AVCodecContext *Enc = FLink.Encoder();
+  SwrContext *Resampler = FResampler.get();
+  const int InFrameBytes = 2 * FResamplerLayout->nb_channels;
   const int OutFrameBytes = 2 * Enc->ch_layout.nb_channels;
   const int Slice =
-      static_cast<int>(std::max<int64_t>(1, int64_t{ResampleSlice} * Ost.ResamplerRate / Enc->sample_rate));
+      static_cast<int>(std::max<int64_t>(1, int64_t{ResampleSlice} * FResamplerRate / Enc->sample_rate));
   for (int Done = 0;;) {
     const int In = Data ? std::min(Slice, SampleCount - Done) : 0;
     const uint8_t *From = Data ? Data + static_cast<ptrdiff_t>(Done) * InFrameBytes : nullptr;
     const int Room = LibSwResample::swr_get_out_samples(Resampler, In) + 256;
-    Ost.AudioBuffer.resize(static_cast<size_t>(Room) * OutFrameBytes);
-    uint8_t *Target = Ost.AudioBuffer.data();
+    FAudioBuffer.resize(static_cast<size_t>(Room) * OutFrameBytes);
+    uint8_t *Target = FAudioBuffer.data();
     const int Count = LibSwResample::swr_convert(Resampler, &Target, Room, From ? &From : nullptr, In);
     if (Count < 0) return;
-    QueueSamples(Ost, Target, Count);
+    QueueSamples(Target, Count);
     Done += In;
     if (Data ? Done >= SampleCount : Count == 0) return;
   }
 }
 
-void TTranscoder::QueueSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount) {
-  const AVCodecContext *Enc = Ost.Encoder;
+void TAudioPath::QueueSamples(const uint8_t *Data, int SampleCount) {
+  const AVCodecContext *Enc = FLink.Encoder();
   const size_t SampleBytes = static_cast<size_t>(Enc->ch_layout.nb_channels) * 2;
   if (Enc->frame_size <= 1) {
     // Sample-based encoders (PCM) take any number of samples at once.
-    if (SampleCount > 0) EncodeAudioSamples(Ost, Data, SampleCount);
+    if (SampleCount > 0) EncodeSamples(Data, SampleCount);
     return;
   }
-  Ost.SampleFifo.Append(Data, SampleBytes * static_cast<size_t>(SampleCount));
+  FSampleFifo.Append(Data, SampleBytes * static_cast<size_t>(SampleCount));
   const size_t FrameBytes = SampleBytes * static_cast<size_t>(Enc->frame_size);
-  Ost.FrameBuffer.resize(FrameBytes);
-  while (Ost.SampleFifo.Size() >= FrameBytes) {
-    Ost.SampleFifo.Take(Ost.FrameBuffer.data(), FrameBytes);
-    EncodeAudioSamples(Ost, Ost.FrameBuffer.data(), Enc->frame_size);
+  FFrameBuffer.resize(FrameBytes);
+  while (FSampleFifo.Size() >= FrameBytes) {
+    FSampleFifo.Take(FFrameBuffer.data(), FrameBytes);
+    EncodeSamples(FFrameBuffer.data(), Enc->frame_size);
   }
 }
 
-void TTranscoder::FinishAudio(TOutputStream &Ost) {
-  const AVCodecContext *Enc = Ost.Encoder;
-  if (Ost.Resampler) ResampleAndQueue(Ost, nullptr, 0);
+void TAudioPath::Finish() {
+  const AVCodecContext *Enc = FLink.Encoder();
+  if (FResampler) ResampleAndQueue(nullptr, 0);
   const size_t SampleBytes = static_cast<size_t>(Enc->ch_layout.nb_channels) * 2;
-  const int Rest = static_cast<int>(Ost.SampleFifo.Size() / SampleBytes);
+  const int Rest = static_cast<int>(FSampleFifo.Size() / SampleBytes);
   if (Enc->frame_size > 1 && Rest > 0) {
     // The rest as a last frame: short where the encoder takes one, else
     // filled up with silence, so the end of the sound is not lost.
     const bool Short =
         Enc->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
     const int Samples = Short ? Rest : Enc->frame_size;
-    Ost.FrameBuffer.assign(SampleBytes * static_cast<size_t>(Samples), 0);
-    Ost.SampleFifo.Take(Ost.FrameBuffer.data(), SampleBytes * static_cast<size_t>(Rest));
-    EncodeAudioSamples(Ost, Ost.FrameBuffer.data(), Samples);
+    FFrameBuffer.assign(SampleBytes * static_cast<size_t>(Samples), 0);
+    FSampleFifo.Take(FFrameBuffer.data(), SampleBytes * static_cast<size_t>(Rest));
+    EncodeSamples(FFrameBuffer.data(), Samples);
   }
-  EncodeAndWrite(Ost, nullptr);
 }
 
-void TTranscoder::EncodeAudioSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount) {
-  AVCodecContext *Enc = Ost.Encoder;
-  if (!Ost.EncoderFrame) Ost.EncoderFrame.reset(LibAVUtil::av_frame_alloc());
-  AVFrame *Frame = Ost.EncoderFrame.get();
+void TAudioPath::EncodeSamples(const uint8_t *Data, int SampleCount) {
+  AVCodecContext *Enc = FLink.Encoder();
+  if (!FEncoderFrame) FEncoderFrame.reset(LibAVUtil::av_frame_alloc());
+  AVFrame *Frame = FEncoderFrame.get();
   if (!Frame) throw FFMpegException("av_mallocz fail");
   // A frame the encoder still holds is not written over.
   if (Frame->nb_samples != SampleCount || !Frame->buf[0]) {
@@ -233,7 +253,7 @@ void TTranscoder::EncodeAudioSamples(TOutputStream &Ost, const uint8_t *Data, in
   if (Enc->sample_fmt == AV_SAMPLE_FMT_S16) {
     std::memcpy(Frame->data[0], Data, static_cast<size_t>(SampleCount) * Enc->ch_layout.nb_channels * 2);
   } else {
-    if (!Ost.ToEncoder) {
+    if (!FToEncoder) {
       SwrContext *Converter = nullptr;
       if (LibSwResample::swr_alloc_set_opts2(&Converter, &Enc->ch_layout, Enc->sample_fmt, Enc->sample_rate,
                                              &Enc->ch_layout, AV_SAMPLE_FMT_S16, Enc->sample_rate, 0,
@@ -244,13 +264,14 @@ void TTranscoder::EncodeAudioSamples(TOutputStream &Ost, const uint8_t *Data, in
                                      Enc->ch_layout.nb_channels, Enc->sample_rate, Enc->ch_layout.nb_channels,
                                      Enc->sample_rate));
       }
-      Ost.ToEncoder.reset(Converter);
+      FToEncoder.reset(Converter);
     }
-    LibSwResample::swr_convert(Ost.ToEncoder.get(), Frame->extended_data, SampleCount, &Data, SampleCount);
+    LibSwResample::swr_convert(FToEncoder.get(), Frame->extended_data, SampleCount, &Data, SampleCount);
   }
-  Frame->pts = Ost.SyncOpts;
-  EncodeAndWrite(Ost, Frame);
-  Ost.SyncOpts += SampleCount;
+  int64_t &Position = FLink.Position();
+  Frame->pts = Position;
+  FLink.Encode(Frame);
+  Position += SampleCount;
 }
 
 }  // namespace korvane

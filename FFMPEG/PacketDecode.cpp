@@ -85,9 +85,31 @@ int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
     if (!StartReached(Ist)) continue;
     for (auto &Ost : FOutputStreams)
       if (FInputStreams[Ost->SourceIndex].get() == &Ist && Ost->EncodingNeeded)
-        AudioOut(*Ost, Ist, Target, Size);
+        Ost->Audio->Out(Ist, Ost->SyncInput->Pts, Target, Size);
   }
   return Got;
+}
+
+AVFrame *TTranscoder::PreprocessVideo(TInputStream &Ist, AVFrame *Picture) {
+  if (FState.FDeinterlace) {
+    if (!ReusePicture(Ist.WorkPicture, static_cast<AVPixelFormat>(Picture->format), Picture->width,
+                      Picture->height))
+      FTask.Log(0, "hook buf malloc error.");
+    else if (!DeinterlacePicture(Picture, Ist.WorkPicture.get()) ||
+             !CopyPictureProps(Ist.WorkPicture.get(), Picture))
+      FTask.Log(0, "deinterlace error.");
+    else
+      Picture = Ist.WorkPicture.get();
+  }
+  // Turned after deinterlacing, whose fields are rows of the stored
+  // picture. Outputs sized for the turned picture must not get the stored
+  // one: a picture that cannot be turned ends the run.
+  if (Ist.Rotation == 0) return Picture;
+  if (!RotatePicture(Picture, Ist.TurnedPicture, Ist.Rotation, Ist.TurnScratch))
+    throw FFMpegException(
+        Format("Cannot turn the pictures of input stream #%d.%d upright (%s)", Ist.FileIndex, Ist.StreamIndex,
+               LibAVUtil::av_get_pix_fmt_name(static_cast<AVPixelFormat>(Picture->format))));
+  return Ist.TurnedPicture.get();
 }
 
 int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
@@ -126,7 +148,7 @@ int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
     if (StartReached(Ist)) {
       for (auto &Ost : FOutputStreams) {
         if (FInputStreams[Ost->SourceIndex].get() != &Ist || !Ost->EncodingNeeded) continue;
-        const int FrameSize = VideoOut(*Ost, Ist, Picture);
+        const int FrameSize = Ost->Video->Out(Ist, Ost->SyncInput->Pts, Picture);
         if (!S.FVStatsFileName.empty() && FrameSize > 0) WriteVideoStats(*Ost, FrameSize);
       }
     }

@@ -10,24 +10,14 @@
 #include <vector>
 
 #include "AVHolders.h"
+#include "AudioPath.h"
+#include "EncoderLink.h"
 #include "FFmpeg.h"
 #include "PictureOps.h"
 #include "VideoHooks.h"
+#include "VideoPath.h"
 
 namespace korvane {
-
-// A queue of bytes: decoded 16-bit samples waiting for a whole encoder frame.
-class TByteQueue {
- public:
-  size_t Size() const { return FData.size() - FStart; }
-  void Append(const uint8_t *Data, size_t Count);
-  // Removes the first Count bytes (at most Size()) into Target.
-  void Take(uint8_t *Target, size_t Count);
-
- private:
-  std::vector<uint8_t> FData;
-  size_t FStart = 0;
-};
 
 struct TInputFile {
   bool EofReached = false;
@@ -88,31 +78,11 @@ struct TOutputStream {
   int64_t EndPts = 0;                // end of the last packet written, stream time base
   int64_t PacketsWritten = 0;        // what reached the muxer: a run that wrote none made nothing
 
-  // Video
-  bool VideoResample = false;
-  TFrameHolder TempPicture;
-  // Keeping the frame rate, a picture is written once the next one tells
-  // how many frame slots it covers: the picture waiting for that, and the
-  // end of its own duration (microseconds, input clock) for the last one.
-  TFrameHolder HeldPicture;
-  int64_t HeldEnd = 0;
-  TScalerHolder ScaleContext;
-  bool VideoCrop = false;
-  int TopBand = 0, LeftBand = 0;
-  bool VideoPad = false;
-  int PadTop = 0, PadBottom = 0, PadLeft = 0, PadRight = 0;
-
-  // Audio
-  bool AudioResample = false;
-  TResamplerHolder Resampler;  // source rate and channels to the encoder's
-  int ResamplerRate = 0;       // the source side it was made for
-  TChannelLayout ResamplerLayout;
-  TByteQueue SampleFifo;
-  std::vector<uint8_t> AudioBuffer;  // resampler output
-  std::vector<uint8_t> FrameBuffer;  // one encoder frame read from the fifo
-  std::vector<uint8_t> Silence;      // a chunk with silence in front
-  TResamplerHolder ToEncoder;        // 16-bit interleaved to the encoder's sample format
-  TFrameHolder EncoderFrame;
+  // An encoded stream's way to its encoder and muxer, and the audio or
+  // video path that reaches them through it (none for subtitles).
+  std::unique_ptr<TEncoderLink> Link;
+  std::unique_ptr<TAudioPath> Audio;
+  std::unique_ptr<TVideoPath> Video;
 
   // What the encoder said of the last frame it coded.
   bool HasCodedFrame = false;
@@ -135,9 +105,6 @@ class TTranscoder {
   void BuildInputTables();
   void MapStreams();
   void DeriveParameters(TOutputStream &Ost, int Position);
-  // The crop, scale and pad steps of an encoded video stream, for the
-  // decoder's pictures as they reach it (turned upright).
-  void DeriveVideoScaling(TOutputStream &Ost, const TInputStream &Ist);
   void OpenPassLog(TOutputStream &Ost, int Position);
   void OpenCodecs();
   void CopyMetaData();
@@ -147,6 +114,10 @@ class TTranscoder {
   int ProcessPacket(TInputStream &Ist, AVPacket *Packet);
   int DecodeAudio(TInputStream &Ist, AVPacket *Packet);
   int DecodeVideo(TInputStream &Ist, AVPacket *Packet);
+  // Prepares a decoded picture once for all its outputs (deinterlacing,
+  // then turning it upright); returns the picture to encode: Picture itself
+  // or one of the stream's work pictures.
+  AVFrame *PreprocessVideo(TInputStream &Ist, AVFrame *Picture);
   int DecodeSubtitle(TInputStream &Ist, AVPacket *Packet);
   void EmulateRate(TInputStream &Ist);
   bool StartReached(const TInputStream &Ist) const;
@@ -170,42 +141,21 @@ class TTranscoder {
   // Sends Frame (none: flush) to Ost's encoder and writes what comes out;
   // returns the bytes written.
   int EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame);
-  void AudioOut(TOutputStream &Ost, TInputStream &Ist, const uint8_t *Data, int Size);
-  // The end of an audio output: what the resampler holds back, the last
-  // short frame (padded with silence where the encoder takes whole frames
-  // only), then the encoder's own delay.
-  void FinishAudio(TOutputStream &Ost);
-  void MakeResampler(TOutputStream &Ost, const TInputStream &Ist);
-  // Resamples a chunk (none: what the resampler still holds) in slices of
-  // bounded size and passes each on, so a source rate far below the
-  // encoder's cannot make one chunk into an unbounded buffer.
-  void ResampleAndQueue(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
-  // Cuts samples into the encoder's frames through the stream's fifo, or
-  // passes them on whole to a sample-based encoder.
-  void QueueSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
-  void EncodeAudioSamples(TOutputStream &Ost, const uint8_t *Data, int SampleCount);
-  // Prepares a decoded picture once for all its outputs (deinterlacing,
-  // then turning it upright); returns the picture to encode: Picture itself
-  // or one of the stream's work pictures.
-  AVFrame *PreprocessVideo(TInputStream &Ist, AVFrame *Picture);
-  int VideoOut(TOutputStream &Ost, TInputStream &Ist, AVFrame *Picture);
-  // Crops, scales and pads Picture into the encoder's picture; none (after
-  // saying why) when that fails. Cropped keeps a cut-out view alive.
-  AVFrame *FormatPicture(TOutputStream &Ost, AVFrame *Picture, TFrameHolder &Cropped);
-  // Counts a picture written Frames times: 0 is a drop, more than 1 repeats.
-  void CountDropsAndRepeats(int64_t Frames);
-  // Writes the held picture into Slots frame slots (none: it is dropped),
-  // counting the drop or the repeats; returns the bytes written.
-  int WriteHeldPicture(TOutputStream &Ost, int64_t Slots);
-  // The end of a video output: the held picture for the rest of its
-  // duration, then the encoder's own delay.
-  void FinishVideo(TOutputStream &Ost);
   void SubtitleOut(TOutputStream &Ost, TInputStream &Ist, AVSubtitle &Subtitle, int64_t PacketPts);
 
-  // Gives Final the flags of the decoded picture it shows.
-  void SetPictureFlags(TOutputStream &Ost, const TInputStream &Ist, AVFrame *Final, const AVFrame *Decoded);
-  // Encodes Final at the stream's next frame slot.
-  int EncodePicture(TOutputStream &Ost, AVFrame *Final);
+  // The link of one encoded output stream to its encoder and muxer.
+  class TStreamLink final : public TEncoderLink {
+   public:
+    TStreamLink(TTranscoder &Run, TOutputStream &Ost) : FRun(Run), FOst(Ost) {}
+    AVCodecContext *Encoder() const override { return FOst.Encoder; }
+    int64_t &Position() override { return FOst.SyncOpts; }
+    int &FramesEncoded() override { return FOst.FrameNumber; }
+    int Encode(AVFrame *Frame) override { return FRun.EncodeAndWrite(FOst, Frame); }
+
+   private:
+    TTranscoder &FRun;
+    TOutputStream &FOst;
+  };
 
   // Progress
   void PrintReport(bool IsLastReport);

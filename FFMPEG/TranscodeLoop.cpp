@@ -227,10 +227,16 @@ void TTranscoder::DrainEncoders(TInputStream &Ist) {
   for (auto &OstHolder : FOutputStreams) {
     TOutputStream &Ost = *OstHolder;
     if (FInputStreams[Ost.SourceIndex].get() != &Ist || !Ost.EncodingNeeded || !Ost.Encoder) continue;
-    if (Ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO)
-      FinishAudio(Ost);
-    else if (Ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
-      FinishVideo(Ost);
+    if (Ost.Audio) {
+      Ost.Audio->Finish();
+    } else if (Ost.Video) {
+      const int Written = Ost.Video->Finish();
+      if (!FState.FVStatsFileName.empty() && Written > 0) WriteVideoStats(Ost, Written);
+    } else {
+      continue;  // subtitle encoders hold nothing back
+    }
+    // Then what the encoder still holds back.
+    EncodeAndWrite(Ost, nullptr);
   }
 }
 

@@ -122,24 +122,6 @@ void CopyStreamSideData(const AVStream *In, AVStream *Out, bool DisplayMatrixOnl
 
 }  // namespace
 
-void TByteQueue::Append(const uint8_t *Data, size_t Count) {
-  if (FStart > 0 && FStart >= FData.size() / 2) {
-    FData.erase(FData.begin(), FData.begin() + static_cast<ptrdiff_t>(FStart));
-    FStart = 0;
-  }
-  FData.insert(FData.end(), Data, Data + Count);
-}
-
-void TByteQueue::Take(uint8_t *Target, size_t Count) {
-  Count = std::min(Count, Size());
-  std::memcpy(Target, FData.data() + FStart, Count);
-  FStart += Count;
-  if (FStart == FData.size()) {
-    FData.clear();
-    FStart = 0;
-  }
-}
-
 void TTranscoder::BuildInputTables() {
   TOptionState &S = FState;
   int First = 0;
@@ -320,15 +302,18 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
       if (Rate.num > 0 && Rate.den > 0) Ost.EncoderTimeBase = {Rate.den, Rate.num};
     }
   } else {
+    Ost.Link = std::make_unique<TStreamLink>(*this, Ost);
     switch (Type) {
       case AVMEDIA_TYPE_AUDIO:
-        Ost.AudioResample = Enc->sample_rate != Dec->sample_rate || S.FAudioSyncMethod >= 2;
+        Ost.Audio = std::make_unique<TAudioPath>(
+            FTask, FState, *Ost.Link, Enc->sample_rate != Dec->sample_rate || S.FAudioSyncMethod >= 2);
         break;
       case AVMEDIA_TYPE_VIDEO:
         // Pictures left as stored ("autorotate" off) are shown upright
         // through the source's display matrix; turned ones need none.
         if (!S.FAutoRotate) CopyStreamSideData(In, Out, true);
-        DeriveVideoScaling(Ost, Ist);
+        Ost.Video = std::make_unique<TVideoPath>(FTask, FState, *Ost.Link);
+        Ost.Video->Configure(Ist);
         break;
       case AVMEDIA_TYPE_SUBTITLE: break;
       default: throw FFMpegException("invalid codec_type of output stream");
@@ -337,50 +322,6 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
     Ist.DecodingNeeded = true;
     Ost.EncoderTimeBase = Enc->time_base;
     OpenPassLog(Ost, Position);
-  }
-}
-
-void TTranscoder::DeriveVideoScaling(TOutputStream &Ost, const TInputStream &Ist) {
-  TOptionState &S = FState;
-  AVCodecContext *Enc = Ost.Encoder;
-  const AVCodecContext *Dec = Ist.Decoder;
-  // The decoder's pictures as the outputs get them: turned upright.
-  const bool Turned = Ist.Rotation == 90 || Ist.Rotation == 270;
-  const int Width = Turned ? Dec->height : Dec->width, Height = Turned ? Dec->width : Dec->height;
-  const AVPixelFormat Format = Ist.Rotation ? RotatedFormat(Dec->pix_fmt) : Dec->pix_fmt;
-  Ost.VideoCrop = S.FCropTop + S.FCropBottom + S.FCropLeft + S.FCropRight != 0;
-  Ost.VideoPad = S.FPadTop + S.FPadBottom + S.FPadLeft + S.FPadRight != 0;
-  Ost.VideoResample = Enc->width + S.FCropLeft + S.FCropRight != Width + S.FPadLeft + S.FPadRight ||
-                      Enc->height + S.FCropTop + S.FCropBottom != Height + S.FPadTop + S.FPadBottom ||
-                      Enc->pix_fmt != Format;
-  if (Ost.VideoCrop) {
-    Ost.TopBand = S.FCropTop;
-    Ost.LeftBand = S.FCropLeft;
-  }
-  if (Ost.VideoPad) {
-    Ost.PadTop = S.FPadTop;
-    Ost.PadBottom = S.FPadBottom;
-    Ost.PadLeft = S.FPadLeft;
-    Ost.PadRight = S.FPadRight;
-    if (!Ost.VideoResample)
-      if (!(Ost.TempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
-        throw FFMpegException("avpicture_alloc fail");
-  }
-  if (Ost.VideoResample) {
-    if (!(Ost.TempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
-      throw FFMpegException("Cannot allocate temp picture, check pix fmt");
-    int64_t Flags = S.FSwsFlags;
-    if (LibAVUtil::av_opt_get_int(S.FScaleOptions.get(), "sws_flags", 0, &Flags) >= 0)
-      S.FSwsFlags = static_cast<int>(Flags);
-    // A source that tells its picture format only when decoding gets
-    // its scaler with the first picture.
-    const bool Known = Format != AV_PIX_FMT_NONE && Width > 0 && Height > 0;
-    if (Known)
-      Ost.ScaleContext.reset(LibSwScale::sws_getContext(
-          Width - S.FCropLeft - S.FCropRight, Height - S.FCropTop - S.FCropBottom, Format,
-          Enc->width - S.FPadLeft - S.FPadRight, Enc->height - S.FPadTop - S.FPadBottom, Enc->pix_fmt,
-          S.FSwsFlags, nullptr, nullptr, nullptr));
-    if (Known && !Ost.ScaleContext) throw FFMpegException("Cannot get resampling context");
   }
 }
 

@@ -9,6 +9,8 @@
 // the next picture's repeat it. So a picture is written when the next one
 // arrives (or at the end, for the rest of its own duration); a picture whose
 // slot the next one takes is dropped.
+#include "VideoPath.h"
+
 #include <cmath>
 
 #include "AVLibraries.h"
@@ -46,72 +48,50 @@ int64_t SlotOf(double Position) { return static_cast<int64_t>(std::floor(Positio
 
 }  // namespace
 
-AVFrame *TTranscoder::PreprocessVideo(TInputStream &Ist, AVFrame *Picture) {
-  if (FState.FDeinterlace) {
-    if (!ReusePicture(Ist.WorkPicture, static_cast<AVPixelFormat>(Picture->format), Picture->width,
-                      Picture->height))
-      FTask.Log(0, "hook buf malloc error.");
-    else if (!DeinterlacePicture(Picture, Ist.WorkPicture.get()) ||
-             !CopyPictureProps(Ist.WorkPicture.get(), Picture))
-      FTask.Log(0, "deinterlace error.");
-    else
-      Picture = Ist.WorkPicture.get();
-  }
-  // Turned after deinterlacing, whose fields are rows of the stored
-  // picture. Outputs sized for the turned picture must not get the stored
-  // one: a picture that cannot be turned ends the run.
-  if (Ist.Rotation == 0) return Picture;
-  if (!RotatePicture(Picture, Ist.TurnedPicture, Ist.Rotation, Ist.TurnScratch))
-    throw FFMpegException(
-        Format("Cannot turn the pictures of input stream #%d.%d upright (%s)", Ist.FileIndex, Ist.StreamIndex,
-               LibAVUtil::av_get_pix_fmt_name(static_cast<AVPixelFormat>(Picture->format))));
-  return Ist.TurnedPicture.get();
-}
-
-int TTranscoder::VideoOut(TOutputStream &Ost, TInputStream &Ist, AVFrame *Picture) {
+int TVideoPath::Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture) {
   TOptionState &S = FState;
-  const double FrameDuration = av_q2d(Ost.Encoder->time_base);
-  const int64_t Start = Ost.SyncInput->Pts - S.FStartTime;
+  const double FrameDuration = av_q2d(FLink.Encoder()->time_base);
+  const int64_t Start = ClockPts - S.FStartTime;
   const double Position = static_cast<double>(Start) / 1000000.0 / FrameDuration;
   const bool Sync = S.FVideoSyncMethod > 0 || (S.FVideoSyncMethod != 0 && FrameDuration > 0.001);
 
   if (Sync && S.FVideoSyncMethod != 2) {
     // The held picture fills the slots up to this one's; this one waits.
     int Written = 0;
-    if (Ost.HeldPicture) Written = WriteHeldPicture(Ost, SlotOf(Position) - Ost.SyncOpts);
+    if (FHeldPicture) Written = WriteHeldPicture(SlotOf(Position) - FLink.Position());
     TFrameHolder Cropped;
-    AVFrame *Final = FormatPicture(Ost, Picture, Cropped);
+    AVFrame *Final = FormatPicture(Picture, Cropped);
     if (!Final) return Written;
-    SetPictureFlags(Ost, Ist, Final, Picture);
-    if (Final == Ost.TempPicture.get()) {
+    SetPictureFlags(Ist, Final, Picture);
+    if (Final == FTempPicture.get()) {
       // The picture just written becomes the next work buffer.
-      std::swap(Ost.TempPicture, Ost.HeldPicture);
+      std::swap(FTempPicture, FHeldPicture);
     } else {
-      Ost.HeldPicture.reset(LibAVUtil::av_frame_alloc());
-      if (!Ost.HeldPicture || LibAVUtil::av_frame_ref(Ost.HeldPicture.get(), Final) < 0)
+      FHeldPicture.reset(LibAVUtil::av_frame_alloc());
+      if (!FHeldPicture || LibAVUtil::av_frame_ref(FHeldPicture.get(), Final) < 0)
         throw FFMpegException("av_mallocz fail");
     }
-    Ost.HeldEnd = Start + PictureDuration(Ist, Picture);
+    FHeldEnd = Start + PictureDuration(Ist, Picture);
     return Written;
   }
 
   // Each picture once: at its own time, or (variable rate) dropped when it
   // comes more than a frame after the slot it belongs to.
   int Frames = 1;
-  if (Sync && Position - static_cast<double>(Ost.SyncOpts) < -1.1)
+  if (Sync && Position - static_cast<double>(FLink.Position()) < -1.1)
     Frames = 0;
   else
-    Ost.SyncOpts = std::llround(Position);
+    FLink.Position() = std::llround(Position);
   if (Sync) CountDropsAndRepeats(Frames);
-  if (Frames == 0 || S.FMaxFrames[0] - Ost.FrameNumber <= 0 || FTask.FStopRequested) return 0;
+  if (Frames == 0 || S.FMaxFrames[0] - FLink.FramesEncoded() <= 0 || FTask.FStopRequested) return 0;
   TFrameHolder Cropped;
-  AVFrame *Final = FormatPicture(Ost, Picture, Cropped);
+  AVFrame *Final = FormatPicture(Picture, Cropped);
   if (!Final) return 0;
-  SetPictureFlags(Ost, Ist, Final, Picture);
-  return EncodePicture(Ost, Final);
+  SetPictureFlags(Ist, Final, Picture);
+  return EncodePicture(Final);
 }
 
-void TTranscoder::CountDropsAndRepeats(int64_t Frames) {
+void TVideoPath::CountDropsAndRepeats(int64_t Frames) {
   TOptionState &S = FState;
   if (Frames <= 0) {
     ++S.FFramesDrop;
@@ -123,45 +103,41 @@ void TTranscoder::CountDropsAndRepeats(int64_t Frames) {
   }
 }
 
-int TTranscoder::WriteHeldPicture(TOutputStream &Ost, int64_t Slots) {
+int TVideoPath::WriteHeldPicture(int64_t Slots) {
   CountDropsAndRepeats(Slots);
-  Slots = std::min<int64_t>(Slots, FState.FMaxFrames[0] - Ost.FrameNumber);
+  Slots = std::min<int64_t>(Slots, FState.FMaxFrames[0] - FLink.FramesEncoded());
   int Written = 0;
-  for (int64_t I = 0; I < Slots && !FTask.FStopRequested; ++I)
-    Written += EncodePicture(Ost, Ost.HeldPicture.get());
+  for (int64_t I = 0; I < Slots && !FTask.FStopRequested; ++I) Written += EncodePicture(FHeldPicture.get());
   return Written;
 }
 
-void TTranscoder::FinishVideo(TOutputStream &Ost) {
-  if (Ost.HeldPicture) {
-    const TOptionState &S = FState;
-    const double FrameDuration = av_q2d(Ost.Encoder->time_base);
-    // The last picture keeps its whole duration, within the recording time.
-    int64_t End = SlotOf(static_cast<double>(Ost.HeldEnd) / 1000000.0 / FrameDuration);
-    bool Cut = false;
-    if (S.FRecordingTime != INT64_MAX) {
-      const int64_t Limit = SlotOf(static_cast<double>(S.FRecordingTime) / 1000000.0 / FrameDuration);
-      Cut = Limit < End;
-      End = std::min(End, Limit);
-    }
-    int64_t Slots = End - Ost.SyncOpts;
-    if (Ost.FrameNumber == 0) Slots = std::max<int64_t>(Slots, 1);  // a lone picture is still shown
-    if (Slots > 0 || !Cut) {  // cut off by the recording time is no drop
-      const int Written = WriteHeldPicture(Ost, Slots);
-      if (!S.FVStatsFileName.empty() && Written > 0) WriteVideoStats(Ost, Written);
-    }
-    Ost.HeldPicture.reset();
+int TVideoPath::Finish() {
+  if (!FHeldPicture) return 0;
+  const TOptionState &S = FState;
+  const double FrameDuration = av_q2d(FLink.Encoder()->time_base);
+  // The last picture keeps its whole duration, within the recording time.
+  int64_t End = SlotOf(static_cast<double>(FHeldEnd) / 1000000.0 / FrameDuration);
+  bool Cut = false;
+  if (S.FRecordingTime != INT64_MAX) {
+    const int64_t Limit = SlotOf(static_cast<double>(S.FRecordingTime) / 1000000.0 / FrameDuration);
+    Cut = Limit < End;
+    End = std::min(End, Limit);
   }
-  EncodeAndWrite(Ost, nullptr);
+  int64_t Slots = End - FLink.Position();
+  if (FLink.FramesEncoded() == 0) Slots = std::max<int64_t>(Slots, 1);  // a lone picture is still shown
+  int Written = 0;
+  if (Slots > 0 || !Cut) Written = WriteHeldPicture(Slots);  // cut off by the recording time is no drop
+  FHeldPicture.reset();
+  return Written;
 }
 
-AVFrame *TTranscoder::FormatPicture(TOutputStream &Ost, AVFrame *Picture, TFrameHolder &Cropped) {
+AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, TFrameHolder &Cropped) {
   TOptionState &S = FState;
-  AVCodecContext *Enc = Ost.Encoder;
+  AVCodecContext *Enc = FLink.Encoder();
   // Crop: the picture without its bands, by moving its plane pointers.
   AVFrame *Formatted = Picture;
-  if (Ost.VideoCrop) {
-    Cropped = CropView(Picture, Ost.TopBand, Ost.LeftBand, Picture->width - S.FCropLeft - S.FCropRight,
+  if (FCrop) {
+    Cropped = CropView(Picture, FTopBand, FLeftBand, Picture->width - S.FCropLeft - S.FCropRight,
                        Picture->height - S.FCropTop - S.FCropBottom);
     if (!Cropped) {
       FTask.Log(0, "error cropping picture");
@@ -173,18 +149,18 @@ AVFrame *TTranscoder::FormatPicture(TOutputStream &Ost, AVFrame *Picture, TFrame
   // Scale into the encoder's picture, or into its inner area when padded; a
   // source that changes its picture on the way is followed.
   const AVPixelFormat EncFormat = Enc->pix_fmt;
-  const int InnerWidth = Enc->width - Ost.PadLeft - Ost.PadRight;
-  const int InnerHeight = Enc->height - Ost.PadTop - Ost.PadBottom;
-  const bool Resample = Ost.VideoResample || Formatted->width != InnerWidth ||
-                        Formatted->height != InnerHeight || Formatted->format != EncFormat;
-  if (!Ost.VideoPad && !Resample) return Formatted;
-  if (!ReusePicture(Ost.TempPicture, EncFormat, Enc->width, Enc->height))
+  const int InnerWidth = Enc->width - FPadLeft - FPadRight;
+  const int InnerHeight = Enc->height - FPadTop - FPadBottom;
+  const bool Resample = FResample || Formatted->width != InnerWidth || Formatted->height != InnerHeight ||
+                        Formatted->format != EncFormat;
+  if (!FPad && !Resample) return Formatted;
+  if (!ReusePicture(FTempPicture, EncFormat, Enc->width, Enc->height))
     throw FFMpegException("Cannot allocate temp picture, check pix fmt");
-  AVFrame *Final = Ost.TempPicture.get();
+  AVFrame *Final = FTempPicture.get();
   AVFrame *Target = Final;
   TFrameHolder Inner;
-  if (Ost.VideoPad) {
-    Inner = CropView(Final, Ost.PadTop, Ost.PadLeft, InnerWidth, InnerHeight);
+  if (FPad) {
+    Inner = CropView(Final, FPadTop, FPadLeft, InnerWidth, InnerHeight);
     if (!Inner) {
       FTask.Log(0, "error padding picture");
       return nullptr;
@@ -192,42 +168,84 @@ AVFrame *TTranscoder::FormatPicture(TOutputStream &Ost, AVFrame *Picture, TFrame
     Target = Inner.get();
   }
   if (Resample) {
-    Ost.ScaleContext.reset(
-        LibSwScale::sws_getCachedContext(Ost.ScaleContext.release(), Formatted->width, Formatted->height,
+    FScaleContext.reset(
+        LibSwScale::sws_getCachedContext(FScaleContext.release(), Formatted->width, Formatted->height,
                                          static_cast<AVPixelFormat>(Formatted->format), InnerWidth,
                                          InnerHeight, EncFormat, S.FSwsFlags, nullptr, nullptr, nullptr));
-    if (!Ost.ScaleContext) throw FFMpegException("Cannot get resampling context");
-    LibSwScale::sws_scale(Ost.ScaleContext.get(), Formatted->data, Formatted->linesize, 0, Formatted->height,
+    if (!FScaleContext) throw FFMpegException("Cannot get resampling context");
+    LibSwScale::sws_scale(FScaleContext.get(), Formatted->data, Formatted->linesize, 0, Formatted->height,
                           Target->data, Target->linesize);
   } else {
     LibAVUtil::av_image_copy(Target->data, Target->linesize, const_cast<const uint8_t **>(Formatted->data),
                              Formatted->linesize, EncFormat, InnerWidth, InnerHeight);
   }
-  if (Ost.VideoPad &&
-      !FillPadding(Final, Ost.PadTop, Ost.PadBottom, Ost.PadLeft, Ost.PadRight, S.FPadColor)) {
+  if (FPad && !FillPadding(Final, FPadTop, FPadBottom, FPadLeft, FPadRight, S.FPadColor)) {
     FTask.Log(0, "error padding picture");
     return nullptr;
   }
   return Final;
 }
 
-void TTranscoder::SetPictureFlags(TOutputStream &Ost, const TInputStream &Ist, AVFrame *Final,
-                                  const AVFrame *Decoded) {
+void TVideoPath::SetPictureFlags(const TInputStream &Ist, AVFrame *Final, const AVFrame *Decoded) const {
   const TOptionState &S = FState;
   Final->interlaced_frame = Decoded->interlaced_frame;
   if (S.FCodecOptions[AVMEDIA_TYPE_VIDEO]->flags &
       (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME))
     Final->top_field_first = S.FTopFieldFirst == -1 ? Decoded->top_field_first : S.FTopFieldFirst;
-  Final->quality = S.FSameQuality ? Ist.Quality : Ost.Encoder->global_quality;
+  Final->quality = S.FSameQuality ? Ist.Quality : FLink.Encoder()->global_quality;
   if (S.FMEThreshold == 0) Final->pict_type = AV_PICTURE_TYPE_NONE;
 }
 
-int TTranscoder::EncodePicture(TOutputStream &Ost, AVFrame *Final) {
-  Final->pts = Ost.SyncOpts;
-  const int Written = EncodeAndWrite(Ost, Final);
-  ++Ost.SyncOpts;
-  ++Ost.FrameNumber;
+int TVideoPath::EncodePicture(AVFrame *Final) {
+  Final->pts = FLink.Position();
+  const int Written = FLink.Encode(Final);
+  ++FLink.Position();
+  ++FLink.FramesEncoded();
   return Written;
+}
+
+void TVideoPath::Configure(const TInputStream &Ist) {
+  TOptionState &S = FState;
+  const AVCodecContext *Enc = FLink.Encoder();
+  const AVCodecContext *Dec = Ist.Decoder;
+  // The decoder's pictures as the outputs get them: turned upright.
+  const bool Turned = Ist.Rotation == 90 || Ist.Rotation == 270;
+  const int Width = Turned ? Dec->height : Dec->width, Height = Turned ? Dec->width : Dec->height;
+  const AVPixelFormat Format = Ist.Rotation ? RotatedFormat(Dec->pix_fmt) : Dec->pix_fmt;
+  FCrop = S.FCropTop + S.FCropBottom + S.FCropLeft + S.FCropRight != 0;
+  FPad = S.FPadTop + S.FPadBottom + S.FPadLeft + S.FPadRight != 0;
+  FResample = Enc->width + S.FCropLeft + S.FCropRight != Width + S.FPadLeft + S.FPadRight ||
+              Enc->height + S.FCropTop + S.FCropBottom != Height + S.FPadTop + S.FPadBottom ||
+              Enc->pix_fmt != Format;
+  if (FCrop) {
+    FTopBand = S.FCropTop;
+    FLeftBand = S.FCropLeft;
+  }
+  if (FPad) {
+    FPadTop = S.FPadTop;
+    FPadBottom = S.FPadBottom;
+    FPadLeft = S.FPadLeft;
+    FPadRight = S.FPadRight;
+    if (!FResample)
+      if (!(FTempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
+        throw FFMpegException("avpicture_alloc fail");
+  }
+  if (FResample) {
+    if (!(FTempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
+      throw FFMpegException("Cannot allocate temp picture, check pix fmt");
+    int64_t Flags = S.FSwsFlags;
+    if (LibAVUtil::av_opt_get_int(S.FScaleOptions.get(), "sws_flags", 0, &Flags) >= 0)
+      S.FSwsFlags = static_cast<int>(Flags);
+    // A source that tells its picture format only when decoding gets
+    // its scaler with the first picture.
+    const bool Known = Format != AV_PIX_FMT_NONE && Width > 0 && Height > 0;
+    if (Known)
+      FScaleContext.reset(LibSwScale::sws_getContext(
+          Width - S.FCropLeft - S.FCropRight, Height - S.FCropTop - S.FCropBottom, Format,
+          Enc->width - S.FPadLeft - S.FPadRight, Enc->height - S.FPadTop - S.FPadBottom, Enc->pix_fmt,
+          S.FSwsFlags, nullptr, nullptr, nullptr));
+    if (Known && !FScaleContext) throw FFMpegException("Cannot get resampling context");
+  }
 }
 
 }  // namespace korvane

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The video path of one encoded output stream: every picture the hooks
+// hand on is written as many times as keeps the output in step with the
+// input clock (dropped, once, or repeated), then cropped, scaled, padded
+// and encoded.
+#pragma once
+
+#include <cstdint>
+
+#include "AVHolders.h"
+#include "EncoderLink.h"
+#include "FFmpeg.h"
+
+namespace korvane {
+
+struct TInputStream;
+
+class TVideoPath {
+ public:
+  TVideoPath(TCustomFFmpeg &Task, TOptionState &State, TEncoderLink &Link)
+      : FTask(Task), FState(State), FLink(Link) {}
+  TVideoPath(const TVideoPath &) = delete;
+  TVideoPath &operator=(const TVideoPath &) = delete;
+
+  // The crop, scale and pad steps for the decoder's pictures of Ist as
+  // they reach the path (turned upright).
+  void Configure(const TInputStream &Ist);
+  // Takes Picture, decoded from Ist; ClockPts is the stream's sync input's
+  // position (microseconds). Returns the bytes written.
+  int Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture);
+  // The end of the stream: the held picture for the rest of its duration.
+  // Returns the bytes written; the encoder's own delay is flushed by the
+  // caller.
+  int Finish();
+
+ private:
+  // Crops, scales and pads Picture into the encoder's picture; none (after
+  // saying why) when that fails. Cropped keeps a cut-out view alive.
+  AVFrame *FormatPicture(AVFrame *Picture, TFrameHolder &Cropped);
+  // Counts a picture written Frames times: 0 is a drop, more than 1 repeats.
+  void CountDropsAndRepeats(int64_t Frames);
+  // Writes the held picture into Slots frame slots (none: it is dropped),
+  // counting the drop or the repeats; returns the bytes written.
+  int WriteHeldPicture(int64_t Slots);
+  // Gives Final the flags of the decoded picture it shows.
+  void SetPictureFlags(const TInputStream &Ist, AVFrame *Final, const AVFrame *Decoded) const;
+  // Encodes Final at the stream's next frame slot.
+  int EncodePicture(AVFrame *Final);
+
+  TCustomFFmpeg &FTask;
+  TOptionState &FState;
+  TEncoderLink &FLink;
+  bool FResample = false;  // the picture's size or format differs from the encoder's
+  TFrameHolder FTempPicture;
+  // Keeping the frame rate, a picture is written once the next one tells
+  // how many frame slots it covers: the picture waiting for that, and the
+  // end of its own duration (microseconds, input clock) for the last one.
+  TFrameHolder FHeldPicture;
+  int64_t FHeldEnd = 0;
+  TScalerHolder FScaleContext;
+  bool FCrop = false;
+  int FTopBand = 0, FLeftBand = 0;
+  bool FPad = false;
+  int FPadTop = 0, FPadBottom = 0, FPadLeft = 0, FPadRight = 0;
+};
+
+}  // namespace korvane
