@@ -196,13 +196,8 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
       return &Other != &Lane && Other.Busy() && Other.Output == Name;
     });
   };
-  TConversionChoices Conversion;
-  Conversion.Profile = Choices.Profile;
+  TConversionChoices Conversion = Choices;
   Conversion.OutputFolder = Trimmed(Choices.OutputFolder);
-  Conversion.OutputExtension = Choices.OutputExtension;
-  Conversion.Overwrite = Choices.Overwrite;
-  Conversion.VolumePosition = Choices.VolumePosition;
-  Conversion.LetterBox = Choices.LetterBox;
   // Files side by side share the cores, as korvane-convert's jobs do.
   if (FActiveLanes > 1)
     Conversion.CodecThreads =

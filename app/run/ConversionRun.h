@@ -17,20 +17,16 @@
 #include <vector>
 
 #include "OptionRecords.h"
-#include "ProfileOptions.h"
 #include "ProgressInfo.h"
+#include "RowSetup.h"
 
 namespace korvane {
 
-// The window's choices a row is set up with.
-struct TRunChoices {
-  std::string OutputFolder;     // as the folder field shows it
-  bool Overwrite = false;       // replace a file of the output's name
-  std::string OutputExtension;  // of the selected profile, upper case ("MP4")
-  const TProfileForm *Profile = nullptr;
-  int VolumePosition = 5;  // of the volume bar
-  bool LetterBox = false;  // "Video Zoom" is "LetterBox"
-  int FilesAtOnce = 1;     // rows converted side by side
+// The window's choices a row is set up with: those of any front end (the
+// output folder as its field shows it, the extension upper case, "MP4"),
+// and how many rows are converted side by side.
+struct TRunChoices : TConversionChoices {
+  int FilesAtOnce = 1;
 };
 
 // What the run needs of the window.
