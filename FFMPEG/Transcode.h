@@ -105,6 +105,10 @@ class TTranscoder {
   void BuildInputTables();
   void MapStreams();
   void DeriveParameters(TOutputStream &Ost, int Position);
+  // A copy's stream parameters, from its source's.
+  void DeriveCopyParameters(TOutputStream &Ost, const TInputStream &Ist);
+  // An encoded stream's path (audio or video) and pass log.
+  void StartEncoding(TOutputStream &Ost, TInputStream &Ist, int Position);
   void OpenPassLog(TOutputStream &Ost, int Position);
   void OpenCodecs();
   void CopyMetaData();

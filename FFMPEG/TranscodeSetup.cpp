@@ -237,10 +237,8 @@ void TTranscoder::MapStreams() {
 }
 
 void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
-  TOptionState &S = FState;
+  const TOptionState &S = FState;
   TInputStream &Ist = *FInputStreams[Ost.SourceIndex];
-  AVCodecContext *Enc = Ost.Encoder;
-  AVCodecContext *Dec = Ist.Decoder;
   AVStream *Out = Ost.Stream;
   const AVStream *In = Ist.Stream;
 
@@ -250,79 +248,93 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
   if (S.FStreamPlan != TStreamPlan::OnePerType) CopyStreamTags(In, Out, Ost.StreamCopy);
   Out->disposition = In->disposition;
 
+  if (Ost.StreamCopy)
+    DeriveCopyParameters(Ost, Ist);
+  else
+    StartEncoding(Ost, Ist, Position);
+}
+
+void TTranscoder::DeriveCopyParameters(TOutputStream &Ost, const TInputStream &Ist) {
+  const TOptionState &S = FState;
+  const AVCodecContext *Enc = Ost.Encoder;
+  AVStream *Out = Ost.Stream;
+  const AVStream *In = Ist.Stream;
   const AVMediaType Type = Enc->codec_type;
-  if (Ost.StreamCopy) {
-    switch (Type) {
-      case AVMEDIA_TYPE_AUDIO:
-        if (S.FAudioVolume != 256)
-          throw FFMpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
-        break;
-      case AVMEDIA_TYPE_VIDEO:
-        if (S.FHookChoice == THookChoice::CustomHook || FTask.FOnCustomHook)
-          throw FFMpegException("-vcodec copy and CustomHook are incompatible (frames are not decoded)");
-        if (S.FUsingVHook)
-          throw FFMpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
-        break;
-      case AVMEDIA_TYPE_SUBTITLE:
-      case AVMEDIA_TYPE_ATTACHMENT: break;
-      default: throw FFMpegException("invalid codec_type of output stream");
-    }
-    if (Type == AVMEDIA_TYPE_ATTACHMENT && In->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-      AttachCover(In, Out);
-      return;
-    }
-    const uint32_t OwnTag = Enc->codec_tag;
-    if (LibAVCodec::avcodec_parameters_copy(Out->codecpar, In->codecpar) < 0)
-      throw FFMpegException("invalid codec_type of output stream");
-    // Keep the source's tag where the container can carry it.
-    const AVCodecTag *const *Tags = S.FOutputFiles[Ost.FileIndex]->oformat->codec_tag;
-    const uint32_t Tag = In->codecpar->codec_tag;
-    if (OwnTag)
-      Out->codecpar->codec_tag = OwnTag;
-    else if (!Tags || LibAVFormat::av_codec_get_id(Tags, Tag) != AV_CODEC_ID_NONE ||
-             LibAVFormat::av_codec_get_tag(Tags, In->codecpar->codec_id) == 0)
-      Out->codecpar->codec_tag = Tag;
-    else
-      Out->codecpar->codec_tag = 0;
-    // The stream's side data goes with it: copied pictures are still shown
-    // upright only through the display matrix.
-    CopyStreamSideData(In, Out, false);
-    Out->time_base = In->time_base;
-    Ost.EncoderTimeBase = In->time_base;
-    if (Type == AVMEDIA_TYPE_AUDIO) {
-      AVCodecParameters *P = Out->codecpar;
-      if ((P->block_align == 1 && P->codec_id == AV_CODEC_ID_MP3) || P->codec_id == AV_CODEC_ID_AC3)
-        P->block_align = 0;
-    } else if (Type == AVMEDIA_TYPE_VIDEO) {
-      Out->sample_aspect_ratio = In->sample_aspect_ratio;
-      Out->avg_frame_rate = In->avg_frame_rate;
-      Out->r_frame_rate = In->r_frame_rate;
-      // Copied video counts frames: its clock runs in frame durations.
-      const AVRational Rate = In->avg_frame_rate.num > 0 ? In->avg_frame_rate : In->r_frame_rate;
-      if (Rate.num > 0 && Rate.den > 0) Ost.EncoderTimeBase = {Rate.den, Rate.num};
-    }
-  } else {
-    Ost.Link = std::make_unique<TStreamLink>(*this, Ost);
-    switch (Type) {
-      case AVMEDIA_TYPE_AUDIO:
-        Ost.Audio = std::make_unique<TAudioPath>(
-            FTask, FState, *Ost.Link, Enc->sample_rate != Dec->sample_rate || S.FAudioSyncMethod >= 2);
-        break;
-      case AVMEDIA_TYPE_VIDEO:
-        // Pictures left as stored ("autorotate" off) are shown upright
-        // through the source's display matrix; turned ones need none.
-        if (!S.FAutoRotate) CopyStreamSideData(In, Out, true);
-        Ost.Video = std::make_unique<TVideoPath>(FTask, FState, *Ost.Link);
-        Ost.Video->Configure(Ist);
-        break;
-      case AVMEDIA_TYPE_SUBTITLE: break;
-      default: throw FFMpegException("invalid codec_type of output stream");
-    }
-    Ost.EncodingNeeded = true;
-    Ist.DecodingNeeded = true;
-    Ost.EncoderTimeBase = Enc->time_base;
-    OpenPassLog(Ost, Position);
+  switch (Type) {
+    case AVMEDIA_TYPE_AUDIO:
+      if (S.FAudioVolume != 256)
+        throw FFMpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+      break;
+    case AVMEDIA_TYPE_VIDEO:
+      if (S.FHookChoice == THookChoice::CustomHook || FTask.FOnCustomHook)
+        throw FFMpegException("-vcodec copy and CustomHook are incompatible (frames are not decoded)");
+      if (S.FUsingVHook)
+        throw FFMpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
+      break;
+    case AVMEDIA_TYPE_SUBTITLE:
+    case AVMEDIA_TYPE_ATTACHMENT: break;
+    default: throw FFMpegException("invalid codec_type of output stream");
   }
+  if (Type == AVMEDIA_TYPE_ATTACHMENT && In->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+    AttachCover(In, Out);
+    return;
+  }
+  const uint32_t OwnTag = Enc->codec_tag;
+  if (LibAVCodec::avcodec_parameters_copy(Out->codecpar, In->codecpar) < 0)
+    throw FFMpegException("invalid codec_type of output stream");
+  // Keep the source's tag where the container can carry it.
+  const AVCodecTag *const *Tags = S.FOutputFiles[Ost.FileIndex]->oformat->codec_tag;
+  const uint32_t Tag = In->codecpar->codec_tag;
+  if (OwnTag)
+    Out->codecpar->codec_tag = OwnTag;
+  else if (!Tags || LibAVFormat::av_codec_get_id(Tags, Tag) != AV_CODEC_ID_NONE ||
+           LibAVFormat::av_codec_get_tag(Tags, In->codecpar->codec_id) == 0)
+    Out->codecpar->codec_tag = Tag;
+  else
+    Out->codecpar->codec_tag = 0;
+  // The stream's side data goes with it: copied pictures are still shown
+  // upright only through the display matrix.
+  CopyStreamSideData(In, Out, false);
+  Out->time_base = In->time_base;
+  Ost.EncoderTimeBase = In->time_base;
+  if (Type == AVMEDIA_TYPE_AUDIO) {
+    AVCodecParameters *P = Out->codecpar;
+    if ((P->block_align == 1 && P->codec_id == AV_CODEC_ID_MP3) || P->codec_id == AV_CODEC_ID_AC3)
+      P->block_align = 0;
+  } else if (Type == AVMEDIA_TYPE_VIDEO) {
+    Out->sample_aspect_ratio = In->sample_aspect_ratio;
+    Out->avg_frame_rate = In->avg_frame_rate;
+    Out->r_frame_rate = In->r_frame_rate;
+    // Copied video counts frames: its clock runs in frame durations.
+    const AVRational Rate = In->avg_frame_rate.num > 0 ? In->avg_frame_rate : In->r_frame_rate;
+    if (Rate.num > 0 && Rate.den > 0) Ost.EncoderTimeBase = {Rate.den, Rate.num};
+  }
+}
+
+void TTranscoder::StartEncoding(TOutputStream &Ost, TInputStream &Ist, int Position) {
+  const TOptionState &S = FState;
+  const AVCodecContext *Enc = Ost.Encoder;
+  const AVCodecContext *Dec = Ist.Decoder;
+  Ost.Link = std::make_unique<TStreamLink>(*this, Ost);
+  switch (Enc->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+      Ost.Audio = std::make_unique<TAudioPath>(
+          FTask, FState, *Ost.Link, Enc->sample_rate != Dec->sample_rate || S.FAudioSyncMethod >= 2);
+      break;
+    case AVMEDIA_TYPE_VIDEO:
+      // Pictures left as stored ("autorotate" off) are shown upright
+      // through the source's display matrix; turned ones need none.
+      if (!S.FAutoRotate) CopyStreamSideData(Ist.Stream, Ost.Stream, true);
+      Ost.Video = std::make_unique<TVideoPath>(FTask, FState, *Ost.Link);
+      Ost.Video->Configure(Ist);
+      break;
+    case AVMEDIA_TYPE_SUBTITLE: break;
+    default: throw FFMpegException("invalid codec_type of output stream");
+  }
+  Ost.EncodingNeeded = true;
+  Ist.DecodingNeeded = true;
+  Ost.EncoderTimeBase = Enc->time_base;
+  OpenPassLog(Ost, Position);
 }
 
 void TTranscoder::OpenPassLog(TOutputStream &Ost, int Position) {
