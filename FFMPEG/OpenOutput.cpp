@@ -94,11 +94,25 @@ const AVCodecParameters *AudioSource(const TOptionState &S, TStreamRef Source) {
   return nullptr;
 }
 
+// The layouts libopus takes for 3 to 8 channels: its surround mapping has
+// the Vorbis order. It does not list them, so without this the 5.1 sound of
+// most films (side channels, as AC-3 and DTS decode) would be refused.
+constexpr uint64_t OpusSurround[] = {AV_CH_LAYOUT_SURROUND,     AV_CH_LAYOUT_QUAD,
+                                     AV_CH_LAYOUT_5POINT0_BACK, AV_CH_LAYOUT_5POINT1_BACK,
+                                     AV_CH_LAYOUT_6POINT1,      AV_CH_LAYOUT_7POINT1};
+
 // The layout an encoder of Channels channels gets: the source's where it
 // has that many named channels and the encoder takes it (quad stays quad),
-// else one the encoder lists for that count, else the usual one. The result
-// borrows from its arguments.
+// else one the encoder lists (or is known to take) for that count, else the
+// usual one. The result borrows from its arguments.
 AVChannelLayout EncoderLayout(const AVCodec *Codec, int Channels, const AVChannelLayout *Source) {
+  if (Codec && std::strcmp(Codec->name, "libopus") == 0 && Channels >= 3 && Channels <= 8) {
+    AVChannelLayout Layout{};
+    Layout.order = AV_CHANNEL_ORDER_NATIVE;
+    Layout.nb_channels = Channels;
+    Layout.u.mask = OpusSurround[Channels - 3];
+    return Layout;
+  }
   const bool SourceFits =
       Source && Source->nb_channels == Channels && Source->order != AV_CHANNEL_ORDER_UNSPEC;
   if (Codec && Codec->ch_layouts) {

@@ -27,7 +27,7 @@ struct TModernClips {
   std::string Tracks;    // H.264 + eng mono AAC + fre 5.1 AC-3 ("Director") + ger SRT + font; chapters, title
   std::string Deep;      // 10-bit 4:2:0 H.265
   std::string Variable;  // 25 pictures at 25 fps, then 10 at 10 fps
-  std::string Surround;  // 5.1 at 96 kHz, WAV
+  std::string Surround;  // 5.1 with side channels (as films have it) at 96 kHz, WAV
   std::string Covered;   // MP4 with a PNG cover
 };
 
@@ -72,7 +72,7 @@ const TModernClips &ModernClips() {
             "-vf \"setpts='if(lt(N,25),N/25,1+(N-25)/10)/TB'\" -vsync vfr -c:v libx264 -preset ultrafast " +
             Quoted(C->Variable)) &&
         RunFFmpeg(
-            "-f lavfi -i sine=f=440:r=96000 -t 2 -af \"pan=5.1|FL=c0|FR=c0|FC=c0|LFE=c0|BL=c0|BR=c0\" "
+            "-f lavfi -i sine=f=440:r=96000 -t 2 -af \"pan=5.1(side)|FL=c0|FR=c0|FC=c0|LFE=c0|SL=c0|SR=c0\" "
             "-c:a pcm_s24le " +
             Quoted(C->Surround)) &&
         RunFFmpeg(
@@ -170,10 +170,10 @@ TEST_F(ModernFormats, ChoicesKeepOrMakeWhatTheyName) {
   struct Row {
     std::string Profile, Source, Choices, Type, Key, Expected;
   } Rows[] = {
-      // "Original" keeps 5.1 at 96 kHz.
-      {"FLAC - Free Lossless Audio (*.flac)", Clips.Surround, "", "audio", "channel_layout", "5.1"},
+      // "Original" keeps 5.1 at 96 kHz; Opus takes it with back channels.
+      {"FLAC - Free Lossless Audio (*.flac)", Clips.Surround, "", "audio", "channel_layout", "5.1(side)"},
       {"FLAC - Free Lossless Audio (*.flac)", Clips.Surround, "", "audio", "sample_rate", "96000"},
-      {"OPUS - Opus Audio (*.opus)", Clips.Surround, "", "audio", "channels", "6"},
+      {"OPUS - Opus Audio (*.opus)", Clips.Surround, "", "audio", "channel_layout", "5.1"},
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Tracks, "--channels Original", "audio", "channels", "1"},
       {"MKV - Matroska Video, every track (*.mkv)", Clips.Tracks, "--channels Stereo --audio-codec Opus",
        "audio", "channels", "2"},
