@@ -55,7 +55,19 @@ void TTranscoder::CorrectTimestamps(TInputStream &Ist, AVPacket &Packet) {
   if (Packet.dts == AV_NOPTS_VALUE || Ist.NextPts == AV_NOPTS_VALUE || S.FCopyTS) return;
   const int64_t Dts = LibAVUtil::av_rescale_q(Packet.dts, TimeBase, Microseconds);
   const int64_t Delta = Dts - Ist.NextPts;
-  if (std::llabs(Delta) > SecondsToMicroseconds<int64_t>(S.FDTSDeltaThreshold) || Dts + 1 < Ist.Pts) {
+  const bool Leap = std::llabs(Delta) > SecondsToMicroseconds<int64_t>(S.FDTSDeltaThreshold);
+  if (Leap && Ist.PacketsRead == 1) {
+    // A leap right after a stream's first packet: that packet's time was
+    // damaged, not the file's clock. Shifting the file would move every
+    // later packet of every stream by the leap, and the outputs would fill
+    // it with copies of the first picture.
+    if (S.FVerbose >= 0)
+      FTask.Log(0,
+                Format("Time of the first packet of stream #%d.%d lies %.0f s from the next; ignored",
+                       Ist.FileIndex, Ist.StreamIndex, static_cast<double>(std::llabs(Delta)) / 1000000.0));
+    return;
+  }
+  if (Leap || Dts + 1 < Ist.Pts) {
     S.FInputFilesTSOffset[FileIndex] -= Delta;
     const int64_t Shift = LibAVUtil::av_rescale_q(Delta, Microseconds, TimeBase);
     Packet.dts -= Shift;
