@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The decoding half of the packet path: a packet (or none, to drain) goes
 // into the stream's decoder, and every frame that comes out goes, with its
-// time, to the outputs the stream feeds.
+// time, to the outputs the stream feeds; a picture is first deinterlaced
+// and turned upright, once for all of them.
 #include <cmath>
 
 #include "AVLibraries.h"

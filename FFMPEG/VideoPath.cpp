@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The video path of a run: pre-processing each decoded picture once
-// (deinterlacing, turning it upright), then for every output it feeds: how
-// many times it is written (dropped, once, or repeated) to keep the output
-// in step with the input clock, cropping, scaling, padding and encoding.
+// The video path of one output stream: how many times each picture is
+// written (dropped, once, or repeated) to keep the output in step with the
+// input clock, then cropping, scaling, padding and encoding. Each decoded
+// picture was already deinterlaced and turned upright, once for all its
+// outputs, on the packet path.
 //
 // Keeping a frame rate, every output frame slot shows the picture whose time
 // has come: a picture takes the slot nearest its time, and the slots up to
