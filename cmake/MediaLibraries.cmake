@@ -29,19 +29,23 @@ foreach(lib avcodec avformat avutil swscale swresample)
 endforeach()
 
 # Links "Common Files/libavcodec.so.59" and "Common Files/libavcodec.so" to
-# the system's files.
+# the system's files. Made only when one is missing, so that a build while
+# programs run never takes their libraries away for a moment.
 set(link_commands "")
+set(links "")
 foreach(name IN LISTS KORVANE_MEDIA_LIBRARIES)
   string(REGEX REPLACE "\\.[0-9]+$" "" unversioned "${name}")
   list(APPEND link_commands
        COMMAND ${CMAKE_COMMAND} -E create_symlink "${KORVANE_AV_LIBDIR}/${name}" "${KORVANE_COMMON_FILES_DIR}/${name}"
        COMMAND ${CMAKE_COMMAND} -E create_symlink "${KORVANE_AV_LIBDIR}/${name}" "${KORVANE_COMMON_FILES_DIR}/${unversioned}")
+  list(APPEND links "${KORVANE_COMMON_FILES_DIR}/${name}" "${KORVANE_COMMON_FILES_DIR}/${unversioned}")
 endforeach()
-add_custom_target(common_files ALL
+add_custom_command(OUTPUT ${links}
   COMMAND ${CMAKE_COMMAND} -E make_directory "${KORVANE_COMMON_FILES_DIR}"
   ${link_commands}
   COMMENT "Linking the media libraries into Common Files"
   VERBATIM)
+add_custom_target(common_files ALL DEPENDS ${links})
 
 # The installed programs get the same folder among their own files. The links
 # are relative when the system's library folder lies under the prefix (a
