@@ -138,7 +138,7 @@ AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, TFrameHolder &Cropped) {
   // Crop: the picture without its bands, by moving its plane pointers.
   AVFrame *Formatted = Picture;
   if (FCrop) {
-    Cropped = CropView(Picture, FTopBand, FLeftBand, Picture->width - S.FCropLeft - S.FCropRight,
+    Cropped = CropView(Picture, S.FCropTop, S.FCropLeft, Picture->width - S.FCropLeft - S.FCropRight,
                        Picture->height - S.FCropTop - S.FCropBottom);
     if (!Cropped) {
       FTask.Log(0, "error cropping picture");
@@ -150,8 +150,8 @@ AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, TFrameHolder &Cropped) {
   // Scale into the encoder's picture, or into its inner area when padded; a
   // source that changes its picture on the way is followed.
   const AVPixelFormat EncFormat = Enc->pix_fmt;
-  const int InnerWidth = Enc->width - FPadLeft - FPadRight;
-  const int InnerHeight = Enc->height - FPadTop - FPadBottom;
+  const int InnerWidth = Enc->width - S.FPadLeft - S.FPadRight;
+  const int InnerHeight = Enc->height - S.FPadTop - S.FPadBottom;
   const bool Resample = FResample || Formatted->width != InnerWidth || Formatted->height != InnerHeight ||
                         Formatted->format != EncFormat;
   if (!FPad && !Resample) return Formatted;
@@ -161,7 +161,7 @@ AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, TFrameHolder &Cropped) {
   AVFrame *Target = Final;
   TFrameHolder Inner;
   if (FPad) {
-    Inner = CropView(Final, FPadTop, FPadLeft, InnerWidth, InnerHeight);
+    Inner = CropView(Final, S.FPadTop, S.FPadLeft, InnerWidth, InnerHeight);
     if (!Inner) {
       FTask.Log(0, "error padding picture");
       return nullptr;
@@ -180,7 +180,7 @@ AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, TFrameHolder &Cropped) {
     LibAVUtil::av_image_copy(Target->data, Target->linesize, const_cast<const uint8_t **>(Formatted->data),
                              Formatted->linesize, EncFormat, InnerWidth, InnerHeight);
   }
-  if (FPad && !FillPadding(Final, FPadTop, FPadBottom, FPadLeft, FPadRight, S.FPadColor)) {
+  if (FPad && !FillPadding(Final, S.FPadTop, S.FPadBottom, S.FPadLeft, S.FPadRight, S.FPadColor)) {
     FTask.Log(0, "error padding picture");
     return nullptr;
   }
@@ -218,19 +218,9 @@ void TVideoPath::Configure(const TInputStream &Ist) {
   FResample = Enc->width + S.FCropLeft + S.FCropRight != Width + S.FPadLeft + S.FPadRight ||
               Enc->height + S.FCropTop + S.FCropBottom != Height + S.FPadTop + S.FPadBottom ||
               Enc->pix_fmt != Format;
-  if (FCrop) {
-    FTopBand = S.FCropTop;
-    FLeftBand = S.FCropLeft;
-  }
-  if (FPad) {
-    FPadTop = S.FPadTop;
-    FPadBottom = S.FPadBottom;
-    FPadLeft = S.FPadLeft;
-    FPadRight = S.FPadRight;
-    if (!FResample)
-      if (!(FTempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
-        throw FFMpegException("avpicture_alloc fail");
-  }
+  if (FPad && !FResample)
+    if (!(FTempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
+      throw FFMpegException("avpicture_alloc fail");
   if (FResample) {
     if (!(FTempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
       throw FFMpegException("Cannot allocate temp picture, check pix fmt");

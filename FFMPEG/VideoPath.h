@@ -58,10 +58,10 @@ class TVideoPath {
   TFrameHolder FHeldPicture;
   int64_t FHeldEnd = 0;
   TScalerHolder FScaleContext;
+  // Whether the option state's crop and pad bands are set (their sizes are
+  // read from it).
   bool FCrop = false;
-  int FTopBand = 0, FLeftBand = 0;
   bool FPad = false;
-  int FPadTop = 0, FPadBottom = 0, FPadLeft = 0, FPadRight = 0;
 };
 
 }  // namespace korvane
