@@ -134,6 +134,22 @@ std::string TAVProbe::InputOpenErrorText(const std::string &FileName, int Code, 
   return OpenErrorText(FileName, Code);
 }
 
+bool TAVProbe::MainPicture(const AVStream *Stream) {
+  const AVCodecParameters *P = Stream->codecpar;
+  return P->codec_type == AVMEDIA_TYPE_VIDEO && !(Stream->disposition & AV_DISPOSITION_ATTACHED_PIC) &&
+         P->width > 0 && P->height > 0;
+}
+
+int TAVProbe::MainVideoStream(const AVFormatContext *Context) {
+  int First = -1;
+  for (unsigned I = 0; I < Context->nb_streams; ++I) {
+    if (MainPicture(Context->streams[I])) return static_cast<int>(I);
+    if (First < 0 && Context->streams[I]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+      First = static_cast<int>(I);
+  }
+  return First;
+}
+
 int TAVProbe::StreamRotation(const AVStream *Stream) {
   size_t Size = 0;
   const uint8_t *Matrix = LibAVFormat::av_stream_get_side_data(Stream, AV_PKT_DATA_DISPLAYMATRIX, &Size);
@@ -216,10 +232,7 @@ void TAVProbe::ScanStreams() {
   FAudioStreamCount = FVideoStreamCount = FSubtitleStreamCount = 0;
   for (int I = 0; I < FStreamCount; ++I) {
     switch (Context->streams[I]->codecpar->codec_type) {
-      case AVMEDIA_TYPE_VIDEO:
-        ++FVideoStreamCount;
-        if (FFirstVideoStream == -1) FFirstVideoStream = I;
-        break;
+      case AVMEDIA_TYPE_VIDEO: ++FVideoStreamCount; break;
       case AVMEDIA_TYPE_AUDIO:
         ++FAudioStreamCount;
         if (FFirstAudioStream == -1) FFirstAudioStream = I;
@@ -231,6 +244,7 @@ void TAVProbe::ScanStreams() {
       default: break;
     }
   }
+  FFirstVideoStream = MainVideoStream(Context);
 }
 
 void TAVProbe::GetFileInfo(TAVFileInfo &Info) const {

@@ -87,6 +87,12 @@ class TAVProbe {
   // counter-clockwise angle, negated, to the nearest quarter turn. 0 without
   // a matrix or with one that turns nothing.
   static int StreamRotation(const AVStream *Stream);
+  // Whether Stream can be a file's film: a video stream with a picture
+  // size that is not an attached picture (a cover).
+  static bool MainPicture(const AVStream *Stream);
+  // The stream a file's picture facts come from: its first main picture,
+  // else its first video stream (a song's cover), else -1.
+  static int MainVideoStream(const AVFormatContext *Context);
 
   const std::string &LastError() const { return FLastError; }
   const std::string &FormatName() const { return FFormatName; }
@@ -96,6 +102,7 @@ class TAVProbe {
   int VideoStreamCount() const { return FVideoStreamCount; }
   int SubtitleStreamCount() const { return FSubtitleStreamCount; }
   int FirstAudioStream() const { return FFirstAudioStream; }
+  // The main video stream (see MainVideoStream), not a cover before it.
   int FirstVideoStream() const { return FFirstVideoStream; }
   int FirstSubtitleStream() const { return FFirstSubtitleStream; }
   const AVFormatContext *FormatContext() const { return FFormatContext.get(); }

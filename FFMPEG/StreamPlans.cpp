@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "AVLibraries.h"
+#include "AVProbe.h"
 #include "FFmpeg.h"
 #include "TextFormat.h"
 
@@ -81,7 +82,10 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
         if (!UseVideo) return TStreamFate::LeftOut;
         // A cover becomes an attached file where the container keeps files.
         if (AttachedPicture(Stream) && CarriesAttachments(Format)) return TStreamFate::Attached;
-        if (CopyAll || AttachedPicture(Stream)) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
+        if (AttachedPicture(Stream)) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
+        // A stream without a picture size holds nothing to show or copy.
+        if (!TAVProbe::MainPicture(Stream)) return TStreamFate::LeftOut;
+        if (CopyAll) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
         if (PictureTaken) return TStreamFate::LeftOut;
         PictureTaken = true;
         return TStreamFate::Converted;
