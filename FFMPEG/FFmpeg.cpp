@@ -37,6 +37,7 @@ void TCustomFFmpeg::PrepareOptions() {
   FTerminated = false;
   FExceptionRaised = false;
   FExceptionMessage.clear();
+  FShortfallText.clear();
   FState.FRecordingTimeMs = -1;
 
   for (int Type = 0; Type < MediaTypeCount; ++Type) {

@@ -216,6 +216,10 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   std::atomic<bool> FTerminated{false};
   bool FExceptionRaised = false;
   std::string FExceptionMessage;
+  // Set by a finished run whose outputs hold much less than its sources
+  // declare (a source cut short): why, with both lengths. The outputs are
+  // kept; the run is finished but not whole.
+  std::string FShortfallText;
 
   // ---- Running the task (the component drives these) ----
 

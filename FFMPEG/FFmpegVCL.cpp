@@ -474,7 +474,8 @@ void TCustomFFmpegVCL::DoTerminate(TFFmpeg *Task) {
   if (FTasks.Find(Task)) {  // a removed task's events ended with it
     const int Index = Task->FTaskIndex;
     const bool Finished = Task->FFinished, Exception = Task->FExceptionRaised;
-    const std::string Message = Task->FExceptionMessage;
+    // A finished run that is not whole says why with its end.
+    const std::string Message = Exception ? Task->FExceptionMessage : Finished ? Task->FShortfallText : "";
     // The queue goes on whatever the handler does.
     try {
       if (OnTerminate) OnTerminate(Index, Finished, Exception, Message);

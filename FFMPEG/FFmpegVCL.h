@@ -40,6 +40,10 @@ using TLogEvent = std::function<void(int AIndex, TLogLevel ALogLevel, const std:
 using TProgressEvent =
     std::function<void(int AIndex, int AFrameNumber, int AFPS, int ACurrentDuration, float AQuality,
                        float ABitRate, int64_t ACurrentSize, int ATotalOutputDuration)>;
+// The end of a task: AException with the failure's reason in AMessage; a
+// finished run (AFinished) with a message is finished but not whole (its
+// source was cut short), the message says how much could be read; a stopped
+// one has neither flag.
 using TTerminateEvent =
     std::function<void(int AIndex, bool AFinished, bool AException, const std::string &AMessage)>;
 

@@ -103,6 +103,17 @@ constexpr int LeastSampleRate = 1000;
 
 bool RawSamples(AVCodecID Codec) { return Codec >= AV_CODEC_ID_FIRST_AUDIO && Codec < AV_CODEC_ID_AMR_NB; }
 
+// The rate a sound stream's header gives where the stream's timing follows
+// it: raw samples play at it, and FLAC's packets are timed in its samples
+// (a FLAC header saying 1 Hz makes every frame thousands of seconds long,
+// whatever rate the frames say). 0 where the header does not time the stream.
+int HeaderSampleRate(const AVStream *Stream) {
+  const AVCodecParameters *P = Stream->codecpar;
+  if (RawSamples(P->codec_id)) return P->sample_rate;
+  if (P->codec_id == AV_CODEC_ID_FLAC && Stream->time_base.num == 1) return Stream->time_base.den;
+  return 0;
+}
+
 // What a raw source cannot tell about itself: the current sound and
 // picture settings, for the demuxers that take them.
 TDictionaryHolder DemuxerParameters(const TOptionState &S) {
@@ -134,13 +145,13 @@ TDictionaryHolder DemuxerParameters(const TOptionState &S) {
   return TDictionaryHolder(Parameters);
 }
 
-// Takes over the picture facts of a source's video stream into the option
-// state, so that later options act on real values.
+// Takes over the picture facts of a source's main video stream into the
+// option state, so that later options act on real values. A cover or a
+// stream without a picture size never gives them: the film would be
+// squashed into the cover's size, or have none.
 void ReadVideoFacts(TCustomFFmpeg &Task, AVStream *Stream, AVCodecContext *Decoder,
                     const std::string &FileName) {
   TOptionState &S = Task.State();
-  Task.ApplyGenericOptions(Decoder, S.FCodecOptions[AVMEDIA_TYPE_VIDEO].get(),
-                           AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
   S.FFrameHeight = Decoder->height;
   S.FFrameWidth = Decoder->width;
   const AVRational Shape = Decoder->sample_aspect_ratio;
@@ -167,6 +178,14 @@ void ReadVideoFacts(TCustomFFmpeg &Task, AVStream *Stream, AVCodecContext *Decod
     Decoder->pix_fmt = AV_PIX_FMT_YUV420P;
   S.FFramePixFmt = Decoder->pix_fmt;
   S.FFrameRate = Stream->r_frame_rate;
+}
+
+// Every video stream's decoder gets the video options; a stream is left
+// unread when the options say so.
+void SetUpVideoDecoder(TCustomFFmpeg &Task, AVStream *Stream, AVCodecContext *Decoder) {
+  TOptionState &S = Task.State();
+  Task.ApplyGenericOptions(Decoder, S.FCodecOptions[AVMEDIA_TYPE_VIDEO].get(),
+                           AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
   if (S.FVideoDisable)
     Stream->discard = AVDISCARD_ALL;
   else if (S.FVideoDiscard)
@@ -180,6 +199,7 @@ void ReadVideoFacts(TCustomFFmpeg &Task, AVStream *Stream, AVCodecContext *Decod
 bool MakeDecoders(TCustomFFmpeg &Task, AVFormatContext *Context, const std::string &FileName,
                   std::vector<TCodecHolder> &Decoders) {
   TOptionState &S = Task.State();
+  const int MainVideo = TAVProbe::MainVideoStream(Context);
   for (unsigned I = 0; I < Context->nb_streams; ++I) {
     AVStream *Stream = Context->streams[I];
     AVCodecParameters *Parameters = Stream->codecpar;
@@ -194,12 +214,11 @@ bool MakeDecoders(TCustomFFmpeg &Task, AVFormatContext *Context, const std::stri
     Decoder->thread_count = S.FThreadCount;
     switch (Parameters->codec_type) {
       case AVMEDIA_TYPE_AUDIO:
-        if (RawSamples(Parameters->codec_id) && Parameters->sample_rate > 0 &&
-            Parameters->sample_rate < LeastSampleRate) {
+        if (const int Rate = HeaderSampleRate(Stream); Rate > 0 && Rate < LeastSampleRate) {
           S.FErrorText = Format(
               "%s: the header gives sound stream %u a rate of %d samples a second, far below any "
               "recording's (at least %d): the header is damaged",
-              FileName.c_str(), I, Parameters->sample_rate, LeastSampleRate);
+              FileName.c_str(), I, Rate, LeastSampleRate);
           return false;
         }
         Task.ApplyGenericOptions(Decoder.get(), S.FCodecOptions[AVMEDIA_TYPE_AUDIO].get(),
@@ -208,7 +227,10 @@ bool MakeDecoders(TCustomFFmpeg &Task, AVFormatContext *Context, const std::stri
         S.FAudioSampleRate = Decoder->sample_rate;
         if (S.FAudioDisable) Stream->discard = AVDISCARD_ALL;
         break;
-      case AVMEDIA_TYPE_VIDEO: ReadVideoFacts(Task, Stream, Decoder.get(), FileName); break;
+      case AVMEDIA_TYPE_VIDEO:
+        SetUpVideoDecoder(Task, Stream, Decoder.get());
+        if (static_cast<int>(I) == MainVideo) ReadVideoFacts(Task, Stream, Decoder.get(), FileName);
+        break;
       case AVMEDIA_TYPE_SUBTITLE:
         if (S.FSubtitleDisable) Stream->discard = AVDISCARD_ALL;
         break;
@@ -307,6 +329,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
   int64_t Timestamp = S.FStartTime;
   if (Context->start_time != AV_NOPTS_VALUE) Timestamp += Context->start_time;
   if (S.FStartTime != 0) LibAVFormat::av_seek_frame(Context, -1, Timestamp, AVSEEK_FLAG_BACKWARD);
+  const int64_t Start = S.FStartTime;
   S.FStartTime = 0;
 
   std::vector<TCodecHolder> Decoders;
@@ -316,6 +339,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
   const int Index = S.FInputFileCount;
   S.FInputFilesTSOffset[Index] = S.FCopyTS ? S.FInputTSOffset : S.FInputTSOffset - Timestamp;
   S.FInputRateEmu[Index] = S.FRateEmu != 0;
+  S.FInputFilesStart[Index] = Start;
   if (S.FVerbose >= 0) LibAVFormat::av_dump_format(Context, Index, FileName.c_str(), 0);
   S.FInputFiles[Index] = std::move(Input);
   S.FInputCodecs[Index] = std::move(Decoders);

@@ -94,6 +94,7 @@ struct TOptionState {
   // Files
   std::array<TInputFormatHolder, MaxFiles> FInputFiles;
   std::array<int64_t, MaxFiles> FInputFilesTSOffset{};  // microseconds
+  std::array<int64_t, MaxFiles> FInputFilesStart{};     // where each was started ("ss"), microseconds
   std::array<std::array<double, MaxStreams>, MaxFiles> FInputFilesTSScale{};
   int FInputFileCount = 0;
   std::array<TOutputFormatHolder, MaxFiles> FOutputFiles;

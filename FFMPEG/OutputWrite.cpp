@@ -54,13 +54,17 @@ void TTranscoder::WritePacket(TOutputStream &Ost, AVPacket &Packet) {
       Packet.pts = Packet.dts;
   }
   if (Packet.dts != AV_NOPTS_VALUE) Ost.LastDts = Packet.dts;
+  const int Size = Packet.size;  // the muxer takes the packet over
   const int64_t Start = Packet.pts != AV_NOPTS_VALUE ? Packet.pts : Packet.dts;
-  if (Start != AV_NOPTS_VALUE)
+  if (Start != AV_NOPTS_VALUE) {
     Ost.EndPts = std::max(Ost.EndPts, Start + std::max<int64_t>(Packet.duration, 0));
+    if (Ost.FirstPts == AV_NOPTS_VALUE || Start < Ost.FirstPts) Ost.FirstPts = Start;
+  }
 
   const int Result = LibAVFormat::av_interleaved_write_frame(Output, &Packet);
   if (Result < 0) throw FFMpegException(TAVProbe::OpenErrorText("av_interleaved_write_frame()", Result));
-  ++Ost.PacketsWritten;
+  // An empty packet (an encoder's last word on its headers) holds no media.
+  if (Size > 0) ++Ost.PacketsWritten;
 }
 
 void TTranscoder::CloseOutputFiles() {
@@ -156,9 +160,55 @@ void TTranscoder::CheckPicturesWritten(int File) {
   }
 }
 
+namespace {
+
+// A frame of the encoder's own kind with nothing in it: black or silent.
+TFrameHolder BlankFrame(const AVCodecContext *Enc) {
+  TFrameHolder Frame(LibAVUtil::av_frame_alloc());
+  if (!Frame) return nullptr;
+  if (Enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+    Frame->format = Enc->pix_fmt;
+    Frame->width = Enc->width;
+    Frame->height = Enc->height;
+  } else {
+    Frame->format = Enc->sample_fmt;
+    Frame->sample_rate = Enc->sample_rate;
+    Frame->nb_samples = Enc->frame_size > 0 ? Enc->frame_size : 1024;
+    if (LibAVUtil::av_channel_layout_copy(&Frame->ch_layout, &Enc->ch_layout) < 0) return nullptr;
+  }
+  if (LibAVUtil::av_frame_get_buffer(Frame.get(), 0) < 0) return nullptr;
+  for (AVBufferRef *Buffer : Frame->buf)
+    if (Buffer) std::memset(Buffer->data, 0, Buffer->size);
+  Frame->pts = 0;
+  return Frame;
+}
+
+}  // namespace
+
+void TTranscoder::EndEncoding(TOutputStream &Ost) {
+  AVCodecContext *Enc = Ost.Encoder;
+  if (!Ost.EncodingNeeded || !LibAVCodec::avcodec_is_open(Enc) || Enc->codec_type == AVMEDIA_TYPE_SUBTITLE)
+    return;
+  // Some encoders (SVT-AV1) wait forever in their close when they were
+  // never told of the end, and in their end when they never got a frame
+  // (a run failed before its pictures reached them): such an encoder gets
+  // a blank frame first. What comes out now goes nowhere.
+  if (Ost.FramesSent == 0) {
+    const TFrameHolder Blank = BlankFrame(Enc);
+    if (!Blank || LibAVCodec::avcodec_send_frame(Enc, Blank.get()) < 0) return;
+  }
+  if (LibAVCodec::avcodec_send_frame(Enc, nullptr) < 0) return;  // told already
+  TPacketHolder Packet(LibAVCodec::av_packet_alloc());
+  if (!Packet) return;
+  while (LibAVCodec::avcodec_receive_packet(Enc, Packet.get()) >= 0)
+    LibAVCodec::av_packet_unref(Packet.get());
+}
+
 int TTranscoder::EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame) {
   TOptionState &S = FState;
   AVCodecContext *Enc = Ost.Encoder;
+  // An encoder that never got a frame is ended when it is closed (EndEncoding).
+  if (!Frame && Ost.FramesSent == 0) return 0;
   const bool Video = Enc->codec_type == AVMEDIA_TYPE_VIDEO;
   const auto Failed = [&]() {
     if (Video) throw FFMpegException("Video encoding failed");
@@ -169,6 +219,7 @@ int TTranscoder::EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame) {
   int Result = LibAVCodec::avcodec_send_frame(Enc, Frame);
   if (Result == AVERROR_EOF) return 0;  // already drained
   if (Result < 0) return Failed();
+  if (Frame) ++Ost.FramesSent;
 
   TPacketHolder Packet(LibAVCodec::av_packet_alloc());
   if (!Packet) throw FFMpegException("av_mallocz fail");

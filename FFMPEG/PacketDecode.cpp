@@ -24,34 +24,64 @@ bool Send(TInputStream &Ist, const AVPacket *Packet) {
   return false;
 }
 
+// Frames that fail to decode in a row before the decoder is taken to give
+// nothing more: each failure stands for a packet, so this is only a guard.
+constexpr int MostFailuresInARow = 256;
+
 // The decoder's next frame into Frame: 1 when there is one, 0 when it has
-// no more for now, -1 when decoding failed.
-int Receive(TInputStream &Ist, AVFrame *Frame) {
-  const int Result = LibAVCodec::avcodec_receive_frame(Ist.Decoder, Frame);
-  if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) return 0;
-  if (Result < 0) {
+// no more for now. A frame that fails to decode sets Failed and is passed
+// over: the frames behind it (a threaded decoder holds several) still come
+// out, and the other streams of the file are read on.
+int Receive(TInputStream &Ist, AVFrame *Frame, bool &Failed) {
+  for (int Failures = 0; Failures < MostFailuresInARow; ++Failures) {
+    const int Result = LibAVCodec::avcodec_receive_frame(Ist.Decoder, Frame);
+    if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) return 0;
+    if (Result >= 0) {
+      ++Ist.FramesDecoded;
+      return 1;
+    }
     Ist.LastDecodeError = Result;
-    return -1;
+    Failed = true;
   }
-  ++Ist.FramesDecoded;
-  return 1;
+  return 0;
 }
 
 }  // namespace
 
+void TTranscoder::TakeFrameTime(TInputStream &Ist, const AVFrame &Frame) {
+  // The frame's own time where the decoder knows it, else the running
+  // clock. A time that leaps away from the clock by more than the
+  // discontinuity threshold, while the decode times of the packets did
+  // not, is damage: taken as it is, the outputs would fill the leap (with
+  // copies of a picture, hours of them from a damaged header).
+  const TOptionState &S = FState;
+  Ist.Pts = Ist.NextPts;
+  if (Frame.best_effort_timestamp == AV_NOPTS_VALUE) return;
+  const int64_t Own =
+      LibAVUtil::av_rescale_q(Frame.best_effort_timestamp, Ist.Stream->time_base, Microseconds);
+  const double Leap = std::fabs(static_cast<double>(Own) - static_cast<double>(Ist.NextPts));
+  if (S.FCopyTS || Ist.NextPts == AV_NOPTS_VALUE || Leap <= S.FDTSDeltaThreshold * 1000000.0)
+    Ist.Pts = Own;
+  else if (S.FVerbose >= 0)
+    FTask.Log(0, Format("Frame time of stream #%d.%d leaps %.0f s from its decode time; ignored",
+                        Ist.FileIndex, Ist.StreamIndex, Leap / 1000000.0));
+}
+
 int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
   TOptionState &S = FState;
   AVFrame *Frame = Ist.Frame.get();
-  if (!Send(Ist, Packet)) return -1;
-  int Got;
-  while ((Got = Receive(Ist, Frame)) > 0) {
-    Ist.Pts = Ist.NextPts;
+  bool Failed = !Send(Ist, Packet);
+  while (Receive(Ist, Frame, Failed) > 0) {
     const int Samples = Frame->nb_samples, Rate = Frame->sample_rate, Channels = Frame->ch_layout.nb_channels;
     if (Samples <= 0 || Rate <= 0 || Channels <= 0) {
       LibAVUtil::av_frame_unref(Frame);
       continue;
     }
-    Ist.NextPts += int64_t{1000000} * Samples / Rate;
+    // The sound's own time: a threaded decoder gives a frame out packets
+    // after the one that carried it, and the packet's time would start the
+    // sound that much late.
+    TakeFrameTime(Ist, *Frame);
+    Ist.NextPts = Ist.Pts + int64_t{1000000} * Samples / Rate;
 
     // The audio outputs work on signed 16-bit interleaved samples.
     if (!Ist.ToS16 || Ist.SampleRate != Rate || Ist.Channels != Channels ||
@@ -63,7 +93,8 @@ int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
           LibSwResample::swr_init(Converter) < 0 || !Ist.Layout.Assign(Frame->ch_layout)) {
         LibSwResample::swr_free(&Converter);
         LibAVUtil::av_frame_unref(Frame);
-        return -1;
+        Failed = true;
+        continue;
       }
       Ist.ToS16.reset(Converter);
       Ist.SampleRate = Rate;
@@ -74,7 +105,10 @@ int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
     const int Converted = LibSwResample::swr_convert(
         Ist.ToS16.get(), &Target, Samples, const_cast<const uint8_t **>(Frame->extended_data), Samples);
     LibAVUtil::av_frame_unref(Frame);
-    if (Converted < 0) return -1;
+    if (Converted < 0) {
+      Failed = true;
+      continue;
+    }
     const int Size = Converted * Channels * 2;
 
     if (S.FAudioVolume != 256) {
@@ -88,7 +122,7 @@ int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
       if (FInputStreams[Ost->SourceIndex].get() == &Ist && Ost->EncodingNeeded)
         Ost->Audio->Out(Ist, Ost->SyncInput->Pts, Target, Size);
   }
-  return Got;
+  return Failed ? -1 : 0;
 }
 
 AVFrame *TTranscoder::PreprocessVideo(TInputStream &Ist, AVFrame *Picture) {
@@ -116,25 +150,9 @@ AVFrame *TTranscoder::PreprocessVideo(TInputStream &Ist, AVFrame *Picture) {
 int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
   TOptionState &S = FState;
   AVFrame *Frame = Ist.Frame.get();
-  if (!Send(Ist, Packet)) return -1;
-  int Got;
-  while ((Got = Receive(Ist, Frame)) > 0) {
-    // The picture's own time where the decoder knows it, else the running
-    // clock. A time that leaps away from the clock by more than the
-    // discontinuity threshold, while the decode times of the packets did
-    // not, is damage: taken as it is, the video output would fill the leap
-    // with copies of the picture (hours of them from a damaged header).
-    Ist.Pts = Ist.NextPts;
-    if (Frame->best_effort_timestamp != AV_NOPTS_VALUE) {
-      const int64_t Own =
-          LibAVUtil::av_rescale_q(Frame->best_effort_timestamp, Ist.Stream->time_base, Microseconds);
-      const double Leap = std::fabs(static_cast<double>(Own) - static_cast<double>(Ist.NextPts));
-      if (S.FCopyTS || Ist.NextPts == AV_NOPTS_VALUE || Leap <= S.FDTSDeltaThreshold * 1000000.0)
-        Ist.Pts = Own;
-      else if (S.FVerbose >= 0)
-        FTask.Log(0, Format("Picture time of stream #%d.%d leaps %.0f s from its decode time; ignored",
-                            Ist.FileIndex, Ist.StreamIndex, Leap / 1000000.0));
-    }
+  bool Failed = !Send(Ist, Packet);
+  while (Receive(Ist, Frame, Failed) > 0) {
+    TakeFrameTime(Ist, *Frame);
     Ist.Quality = Frame->quality;
     AVRational Rate = Ist.Decoder->framerate;
     if (Rate.num <= 0 || Rate.den <= 0) Rate = Ist.Stream->r_frame_rate;
@@ -155,7 +173,7 @@ int TTranscoder::DecodeVideo(TInputStream &Ist, AVPacket *Packet) {
     }
     LibAVUtil::av_frame_unref(Frame);
   }
-  return Got;
+  return Failed ? -1 : 0;
 }
 
 int TTranscoder::DecodeSubtitle(TInputStream &Ist, AVPacket *Packet) {

@@ -40,6 +40,13 @@ double PSNR(double Error) { return -10.0 * std::log10(Error); }
 
 }  // namespace
 
+bool TTranscoder::FollowsFilm(const TOutputStream &Ost) const {
+  const AVMediaType Type = Ost.Stream->codecpar->codec_type;
+  const AVStream *Source = FInputStreams[Ost.SourceIndex]->Stream;
+  return (Type == AVMEDIA_TYPE_AUDIO || Type == AVMEDIA_TYPE_VIDEO) &&
+         !(Source->disposition & AV_DISPOSITION_ATTACHED_PIC);
+}
+
 void TTranscoder::PrintReport(bool IsLastReport) {
   TOptionState &S = FState;
   AVIOContext *IO = S.FOutputFileCount > 0 ? S.FOutputFiles[0]->pb : nullptr;
@@ -55,6 +62,8 @@ void TTranscoder::PrintReport(bool IsLastReport) {
   double Fed = 1e10;
   TProgressInfo Info;
   bool VideoSeen = false;
+  bool Timed = false;  // an output stream follows the film's time
+  for (const auto &Ost : FOutputStreams) Timed |= FollowsFilm(*Ost);
   for (const auto &OstHolder : FOutputStreams) {
     const TOutputStream &Ost = *OstHolder;
     const AVCodecContext *Enc = Ost.Encoder;
@@ -94,6 +103,9 @@ void TTranscoder::PrintReport(bool IsLastReport) {
       Info.Quality = Quality;
       VideoSeen = true;
     }
+    // The film's time is that of its picture and sound: a subtitle track
+    // that ends early, or a cover, must not hold the progress back.
+    if (!FollowsFilm(Ost) && Timed) continue;
     const double Pts = static_cast<double>(Ost.EndPts) * av_q2d(Ost.Stream->time_base);
     if (Pts > 0 && Pts < T) T = Pts;
     double Given = Pts;

@@ -62,6 +62,7 @@ pid_t TCustomFFmpeg::StartRun(bool UseThread, TConvertPriority Priority, TThread
     FRunning = true;
     FStopRequested = false;
     FFinished = false;
+    FShortfallText.clear();
   }
   if (FState.FOutputFileCount <= 0) {
     FailStart("Must supply at least one output file");

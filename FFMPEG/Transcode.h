@@ -74,9 +74,11 @@ struct TOutputStream {
   TInputStream *SyncInput = nullptr;
   int64_t SyncOpts = 0;  // frames or samples written, in the encoder's time base
   AVRational EncoderTimeBase{1, 25};
-  int64_t LastDts = AV_NOPTS_VALUE;  // of the last packet written, stream time base
-  int64_t EndPts = 0;                // end of the last packet written, stream time base
-  int64_t PacketsWritten = 0;        // what reached the muxer: a run that wrote none made nothing
+  int64_t LastDts = AV_NOPTS_VALUE;   // of the last packet written, stream time base
+  int64_t EndPts = 0;                 // end of the last packet written, stream time base
+  int64_t FirstPts = AV_NOPTS_VALUE;  // start of the earliest packet written, stream time base
+  int64_t PacketsWritten = 0;         // what reached the muxer: a run that wrote none made nothing
+  int64_t FramesSent = 0;             // frames given to the encoder
 
   // An encoded stream's way to its encoder and muxer, and the audio or
   // video path that reaches them through it (none for subtitles).
@@ -116,6 +118,8 @@ class TTranscoder {
 
   // Loop and packet path
   int ProcessPacket(TInputStream &Ist, AVPacket *Packet);
+  // Sets Ist's clock to a decoded frame's own time, unless it is damaged.
+  void TakeFrameTime(TInputStream &Ist, const AVFrame &Frame);
   int DecodeAudio(TInputStream &Ist, AVPacket *Packet);
   int DecodeVideo(TInputStream &Ist, AVPacket *Packet);
   // Prepares a decoded picture once for all its outputs (deinterlacing,
@@ -139,12 +143,17 @@ class TTranscoder {
   void CheckSomethingWritten();
   // Throws when output file File got no picture from a source that has one.
   void CheckPicturesWritten(int File);
+  // Why a finished run's outputs hold much less than the sources declare
+  // ("only 2.2 s of 6.0 s could be read; ..."), or empty when they do not.
+  std::string Shortfall() const;
   // The options given that limit what is converted (ss, t, fs, vframes,
   // aframes), named as in option lines, comma-separated.
   std::string LimitOptionsGiven() const;
   // Sends Frame (none: flush) to Ost's encoder and writes what comes out;
   // returns the bytes written.
   int EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame);
+  // Ends an opened encoder in a way that cannot block, before it is closed.
+  void EndEncoding(TOutputStream &Ost);
   void SubtitleOut(TOutputStream &Ost, TInputStream &Ist, AVSubtitle &Subtitle, int64_t PacketPts);
 
   // The link of one encoded output stream to its encoder and muxer.
@@ -163,6 +172,9 @@ class TTranscoder {
 
   // Progress
   void PrintReport(bool IsLastReport);
+  // Whether an output stream's time is the film's (its picture or sound,
+  // not a subtitle track or a cover), for progress and for the lengths.
+  bool FollowsFilm(const TOutputStream &Ost) const;
   void WriteVideoStats(TOutputStream &Ost, int FrameSize);
 
   TCustomFFmpeg &FTask;

@@ -84,9 +84,13 @@ void TTranscoder::Loop() {
   if (!Packet) throw FFMpegException("av_mallocz fail");
   FLastReport = S.FTimerStart;
 
+  // The film's picture and sound set the pace; a subtitle track that ended
+  // early must not hold the time limit off.
+  bool Timed = false;
+  for (const auto &Ost : FOutputStreams) Timed |= FollowsFilm(*Ost);
   while (!FTask.FStopRequested) {
     if (!FTask.ContinueAfterPause()) break;
-    double SmallestInput = 1e100, SmallestOutput = 1e100;
+    double SmallestInput = 1e100, SmallestOutput = 1e100, FilmOutput = 1e100;
     int Chosen = -1;
     for (const auto &OstHolder : FOutputStreams) {
       const TOutputStream &Ost = *OstHolder;
@@ -96,6 +100,7 @@ void TTranscoder::Loop() {
                                     : Seconds(Ost.EndPts, Ost.Stream->time_base);
       const double InputTime = static_cast<double>(Ist.Pts);
       if (!FFiles[Ist.FileIndex].EofReached) {
+        if (!Timed || FollowsFilm(Ost)) FilmOutput = std::min(FilmOutput, OutputTime);
         if (InputTime < SmallestInput) {
           SmallestInput = InputTime;
           if (S.FInputSync) Chosen = Ist.FileIndex;
@@ -112,7 +117,7 @@ void TTranscoder::Loop() {
       }
     }
     if (Chosen < 0) break;
-    if (static_cast<double>(S.FRecordingTime) / 1000000.0 <= SmallestOutput) break;
+    if (static_cast<double>(S.FRecordingTime) / 1000000.0 <= FilmOutput) break;
     if (S.FLimitFileSize != 0) {
       AVIOContext *IO = S.FOutputFiles[0]->pb;
       if (IO && LibAVFormat::avio_seek(IO, 0, SEEK_CUR) > S.FLimitFileSize) break;
@@ -159,6 +164,10 @@ void TTranscoder::Loop() {
   CloseCodecs();
   CheckSomethingWritten();
   FTask.FFinished = !FTask.FStopRequested;
+  if (FTask.FFinished) {
+    FTask.FShortfallText = Shortfall();
+    if (!FTask.FShortfallText.empty()) FTask.Log(0, FTask.FShortfallText);
+  }
 }
 
 int TTranscoder::ProcessPacket(TInputStream &Ist, AVPacket *Packet) {
@@ -175,9 +184,10 @@ int TTranscoder::ProcessPacket(TInputStream &Ist, AVPacket *Packet) {
       case AVMEDIA_TYPE_SUBTITLE: Result = DecodeSubtitle(Ist, Packet); break;
       default: return -1;
     }
-    if (Result < 0) return Result;
+    // The end of the stream reaches its encoders even when the decoder's
+    // last frames failed: an encoder never told of the end may never let go.
     if (!Packet) DrainEncoders(Ist);
-    return 0;
+    return Result;
   }
 
   if (!Packet) return 0;

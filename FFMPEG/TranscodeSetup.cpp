@@ -213,8 +213,12 @@ void TTranscoder::MapStreams() {
           }
         }
       } else {
-        for (size_t K = 0; K < FInputStreams.size() && Source < 0; ++K)
-          if (FInputStreams[K]->Discard && TypeOf(*FInputStreams[K]) == Type) Source = static_cast<int>(K);
+        // A picture goes to the film before a cover or a stream without a size.
+        for (const bool MainOnly : {Type == AVMEDIA_TYPE_VIDEO, false})
+          for (size_t K = 0; K < FInputStreams.size() && Source < 0; ++K)
+            if (FInputStreams[K]->Discard && TypeOf(*FInputStreams[K]) == Type &&
+                (!MainOnly || TAVProbe::MainPicture(FInputStreams[K]->Stream)))
+              Source = static_cast<int>(K);
         // Every stream of that type already has an output: share the last one.
         if (Source < 0) {
           for (size_t K = FInputStreams.size(); K-- > 0;)
@@ -233,6 +237,10 @@ void TTranscoder::MapStreams() {
     }
     Ost.SourceIndex = Source;
     FInputStreams[Source]->Discard = false;
+    // Copied pictures keep their own times, and some containers store none
+    // for some pictures (AVI with packed B-frames): the demuxer makes them.
+    if (Ost.StreamCopy && Type == AVMEDIA_TYPE_VIDEO)
+      S.FInputFiles[FInputStreams[Source]->FileIndex]->flags |= AVFMT_FLAG_GENPTS;
   }
 }
 
@@ -519,6 +527,8 @@ void TTranscoder::Setup() {
 
 void TTranscoder::CloseCodecs() {
   TOptionState &S = FState;
+  for (auto &Ost : FOutputStreams)
+    if (Ost->Encoder) EndEncoding(*Ost);
   for (int I = 0; I < MaxFiles; ++I) {
     for (TOutputStreamSetup &Setup : S.FOutputStreams[I]) Setup.Encoder.reset();
   }

@@ -14,7 +14,6 @@ namespace {
 // The format the custom-hook event gets its picture in: packed BGR, 24 bits.
 constexpr AVPixelFormat HookRGBFormat = AV_PIX_FMT_BGR24;
 
-
 // Converts the whole of From into To (same size) with a cached scaler
 // context; false when no context can be had for the two formats.
 bool Convert(TScalerHolder &Context, const AVFrame *From, AVFrame *To) {

@@ -35,6 +35,7 @@ extern "C" {
   X(avcodec_parameters_to_context)     \
   X(avcodec_parameters_from_context)   \
   X(avcodec_open2)                     \
+  X(avcodec_is_open)                   \
   X(avcodec_flush_buffers)             \
   X(avcodec_send_packet)               \
   X(avcodec_receive_frame)             \

@@ -29,7 +29,21 @@ struct TModernClips {
   std::string Variable;  // 25 pictures at 25 fps, then 10 at 10 fps
   std::string Surround;  // 5.1 with side channels (as films have it) at 96 kHz, WAV
   std::string Covered;   // MP4 with a PNG cover
+  std::string NoSize;    // MKV whose second picture track has no Video element (no size)
+  std::string PackedB;   // MPEG-4 with B-frames in AVI: some pictures have no time
 };
+
+// Data with its second Matroska Video element (ID 0xE0 with a PixelWidth,
+// 0xB0, as its first child) turned into a Void element (0xEC).
+std::string WithoutSecondVideoElement(std::string Data) {
+  int Seen = 0;
+  for (size_t At = Data.find("\x16\x54\xae\x6b"); At + 3 < Data.size(); ++At)
+    if (Data[At] == '\xe0' && (Data[At + 2] == '\xb0' || Data[At + 3] == '\xb0') && ++Seen == 2) {
+      Data[At] = '\xec';
+      return Data;
+    }
+  throw std::runtime_error("no second Video element");
+}
 
 const TModernClips &ModernClips() {
   static const TModernClips *Clips = [] {
@@ -40,6 +54,8 @@ const TModernClips &ModernClips() {
     C->Variable = Dir + "/variable.mp4";
     C->Surround = Dir + "/surround.wav";
     C->Covered = Dir + "/covered.mp4";
+    C->NoSize = Dir + "/no-size.mkv";
+    C->PackedB = Dir + "/packed-b.avi";
     const std::string Subtitles = Dir + "/subs.srt", Tags = Dir + "/tags.txt";
     {
       std::FILE *F = std::fopen(Subtitles.c_str(), "w");
@@ -79,8 +95,19 @@ const TModernClips &ModernClips() {
             "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine -f lavfi -i color=red:size=64x64 "
             "-map 0:v -map 1:a -map 2:v -t 1 -frames:v:1 1 -c:v:0 libx264 -c:v:1 png "
             "-disposition:v:1 attached_pic -c:a aac " +
-            Quoted(C->Covered));
+            Quoted(C->Covered)) &&
+        RunFFmpeg(
+            "-f lavfi -i testsrc2=size=320x240:rate=25:duration=1 -f lavfi -i testsrc=size=160x120:rate=25 "
+            "-f lavfi -i sine=duration=1 -map 0 -map 1 -map 2 -frames:v:1 2 -c:v:0 libx264 -c:v:1 rawvideo "
+            "-pix_fmt:v:1 yuv420p -c:a aac " +
+            Quoted(Dir + "/sized.mkv")) &&
+        RunFFmpeg(
+            "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -f lavfi -i sine=duration=2 -c:v mpeg4 -bf "
+            "2 "
+            "-vtag DX50 -c:a libmp3lame " +
+            Quoted(C->PackedB));
     if (!Made) throw std::runtime_error("ffmpeg could not make the modern clips");
+    WriteFile(C->NoSize, WithoutSecondVideoElement(ReadFile(Dir + "/sized.mkv")));
     return C;
   }();
   return *Clips;
@@ -189,6 +216,15 @@ TEST_F(ModernFormats, ChoicesKeepOrMakeWhatTheyName) {
       // "Auto" keeps a variable rate: 35 pictures, none repeated to fill
       // the slower part as a fixed rate of 25 would.
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Variable, "", "video", "nb_frames", "35"},
+      // A cover is never the film: the film keeps its size and rate.
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Covered, "", "video", "width", "320"},
+      {"WebM - AV1 Video, Opus Audio (*.webm)", Clips.Covered, "", "video", "width", "320"},
+      {"AVI - XviD Video (*.avi)", Clips.Covered, "", "video", "r_frame_rate", "25/1"},
+      // Nor is a picture track without a size.
+      {"MKV - Matroska Video, every track (*.mkv)", Clips.NoSize, "", "video", "width", "320"},
+      {"WebM - AV1 Video, Opus Audio (*.webm)", Clips.NoSize, "", "video", "height", "240"},
+      // Pictures without times of their own get them for the copy.
+      {"MKV - Copy every stream, no re-encoding (*.mkv)", Clips.PackedB, "", "video", "codec_name", "mpeg4"},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.Profile + " " + R.Choices + " " + R.Key);

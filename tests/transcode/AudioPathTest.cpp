@@ -7,6 +7,7 @@
 
 #include "ConversionFixture.h"
 #include "Fidelity.h"
+#include "MediaMutations.h"
 
 namespace korvane::test {
 namespace {
@@ -278,14 +279,23 @@ TEST_F(AudioPath, TheEndOfTheSoundIsKept) {
 TEST_F(AudioPath, ExtremeSourcesAreMixedAndResampledInBoundedSteps) {
   // A header that says one sample a second is damage, not sound: without a
   // refusal 1000 samples would become a 1000 s job.
-  const std::string Damaged = Out("one-hertz.wav");
+  // A FLAC header's rate times every packet: at 1 Hz each frame would
+  // last hours, whatever rate the frames themselves say.
+  const std::string Damaged = Out("one-hertz.wav"), Flac = Out("one-hertz.flac");
   WriteClaimedRateWav(Damaged, 1, 1000);
-  const TConversion Refused = Convert(Damaged, Out("damaged.wav"), Audio("pcm_s16le", 1, 8000));
-  EXPECT_EQ(Refused.Error,
-            Damaged +
-                ": the header gives sound stream 0 a rate of 1 samples a second, far below any "
-                "recording's (at least 1000): the header is damaged");
-  EXPECT_FALSE(std::filesystem::exists(Out("damaged.wav")));
+  ASSERT_TRUE(
+      RunFFmpeg("-f lavfi -i sine=duration=1:sample_rate=48000 -c:a flac '" + Out("sine.flac") + "'"));
+  // The rate is the first 20 bits of the stream information's 11th byte on.
+  PatchedCopy(Out("sine.flac"), 18, std::string("\x00\x00\x10", 3), Flac);
+  for (const auto &[Source, Target] :
+       {std::pair{Damaged, Out("damaged.wav")}, std::pair{Flac, Out("damaged.mka")}}) {
+    const TConversion Refused = Convert(Source, Target, Audio("pcm_s16le", 1, 8000));
+    EXPECT_EQ(Refused.Error,
+              Source +
+                  ": the header gives sound stream 0 a rate of 1 samples a second, far below any "
+                  "recording's (at least 1000): the header is damaged");
+    EXPECT_FALSE(std::filesystem::exists(Target));
+  }
 
   // The lowest rate taken, 1000 samples a second, to 48 kHz: 170 s of sound.
   const std::string Slow = Out("slow-rate.wav");

@@ -9,6 +9,13 @@ bool TConversion::Logged(const std::string &Line) const {
   return false;
 }
 
+TConfigure Lines(const std::string &Input, const std::string &Output) {
+  return [Input, Output](TInputOptions &I, TOutputOptions &O) {
+    I.ExtOptions = Input;
+    O.ExtOptions = Output;
+  };
+}
+
 TConversion Convert(const std::string &Input, const std::string &Output, const TConfigure &Configure,
                     const TPrepare &Prepare) {
   TConversion Result;
@@ -38,6 +45,7 @@ TConversion Convert(const std::string &Input, const std::string &Output, const T
     Result.Error = E.what();
   }
   Result.Finished = Task.FFinished;
+  Result.Shortfall = Task.FShortfallText;
   Result.FramesDup = Task.State().FFramesDup;
   Result.FramesDrop = Task.State().FFramesDrop;
   Result.VideoSize = Task.State().FVideoSize;

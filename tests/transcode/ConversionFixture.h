@@ -24,6 +24,7 @@ struct TConversion {
   bool Ran = false;       // the run returned without an exception
   bool Finished = false;  // the run reached its end without a stop
   std::string Error;      // the failure text, from the task or the exception
+  std::string Shortfall;  // why a finished run's outputs are short of the source, or empty
   std::vector<std::string> Log;
   std::vector<TProgressInfo> Progress;
   int FramesDup = 0, FramesDrop = 0;
@@ -33,6 +34,9 @@ struct TConversion {
 
 using TConfigure = std::function<void(TInputOptions &, TOutputOptions &)>;
 using TPrepare = std::function<void(TFFmpeg &, TConversion &)>;
+
+// Option lines for the input and the output records.
+TConfigure Lines(const std::string &Input, const std::string &Output);
 
 // Converts Input to Output; Configure fills the records, Prepare may set up
 // the task (callbacks, intervals) just before the run.

@@ -43,5 +43,29 @@ TEST_F(Durations, AudioAndVideoKeepTheSourceLength) {
   }
 }
 
+// A decoder that holds frames back (FLAC decodes on several threads) gives
+// each out packets after the one that carried it: the sound still starts
+// when the source's does, with the encoder's priming left to the container
+// (an MP4 edit list, Opus's pre-skip), so a click at 1 s plays at 1 s.
+TEST_F(Durations, SoundStartsWhenTheSourcesDoes) {
+  const std::string Flac = Out("click.flac");
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i \"aevalsrc='if(between(t,1,1.001),0.9,0)':s=44100:d=3\" -c:a flac '" +
+                        Flac + "'"));
+  struct Row {
+    const char *Target, *Codec;
+  } Rows[] = {{"click.m4a", "libfaac"}, {"click.opus", "libopus"}, {"click.mka", "libvorbis"}};
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Target);
+    const TConversion C = Convert(Flac, Out(R.Target), [&](TInputOptions &, TOutputOptions &O) {
+      O.AudioCodec = R.Codec;
+      O.AudioSampleRate = 48000;
+    });
+    ASSERT_TRUE(C.Ran) << C.Error;
+    const TProbedFile P = ProbeFile(Out(R.Target));
+    ASSERT_NE(P.Stream("audio"), nullptr);
+    EXPECT_NEAR(std::stod(P.Stream("audio")->at("start_time")), 0.0, 0.002);
+  }
+}
+
 }  // namespace
 }  // namespace korvane::test

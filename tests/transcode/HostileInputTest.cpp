@@ -36,13 +36,6 @@ std::string PictureLost(const std::string &Source) {
   return "the picture of " + Source + " could not be decoded: ";
 }
 
-TConfigure Lines(const std::string &Input, const std::string &Output) {
-  return [Input, Output](TInputOptions &I, TOutputOptions &O) {
-    I.ExtOptions = Input;
-    O.ExtOptions = Output;
-  };
-}
-
 // A run that writes nothing, or no picture from a source that has one, has
 // failed: it says why and leaves no file.
 TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile) {
@@ -70,6 +63,31 @@ TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile)
   // The picture's sample table says it has no samples (the first "stsz" box
   // is the picture's: its count follows version, flags and sample size).
   PatchedCopy(Mp4, ReadFile(Mp4).find("stsz") + 12, std::string(4, '\0'), Out("no-samples.mp4"));
+  // H.265 whose parameter sets (in "hvcC") are noise of their own length:
+  // its decoder opens, and no picture decodes.
+  const std::string Hevc = Out("hevc.mp4");
+  ASSERT_TRUE(RunFFmpeg(
+      "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v libx265 -x265-params log-level=error " +
+      Quoted(Hevc)));
+  {
+    std::string Data = ReadFile(Hevc);
+    size_t At = Data.find("hvcC") + 4 + 22;
+    for (int Arrays = static_cast<unsigned char>(Data[At++]); Arrays-- > 0;) {
+      const int Units =
+          static_cast<unsigned char>(Data[At + 1]) << 8 | static_cast<unsigned char>(Data[At + 2]);
+      At += 3;
+      for (int U = 0; U < Units; ++U) {
+        const size_t Size = static_cast<size_t>(static_cast<unsigned char>(Data[At]) << 8 |
+                                                static_cast<unsigned char>(Data[At + 1]));
+        Data.replace(At + 4, Size - 2, Size - 2, '\xff');  // all but each unit's own header
+        At += 2 + Size;
+      }
+    }
+    WriteFile(Out("bad-hvcc.mp4"), Data);
+  }
+  // An MPEG-TS cut after its first packets: streams declared, no sound in them.
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=1:sample_rate=48000 -c:a mp2 " + Quoted(Out("sound.ts"))));
+  TruncatedCopy(Out("sound.ts"), 3 * 188, Out("cut.ts"));
 
   struct Row {
     std::string What, Source, Target;
@@ -114,6 +132,16 @@ TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile)
        PictureLost(Out("noise.mp4"))},
       {"a picture of noise to H.264 in MP4", Out("noise.mp4"), Out("noise-h264.mp4"),
        [](TInputOptions &, TOutputOptions &O) { O.VideoCodec = "libx264"; }, PictureLost(Out("noise.mp4"))},
+      // SVT-AV1 waits forever when it is closed without a picture or an end.
+      {"parameter sets of noise to AV1", Out("bad-hvcc.mp4"), Out("bad-hvcc.webm"),
+       [](TInputOptions &, TOutputOptions &O) { O.VideoCodec = "libsvtav1"; },
+       NothingEncoded(Out("bad-hvcc.webm"))},
+      // The FLAC encoder's last word on its header is no sound.
+      {"a TS cut after its first packets to FLAC",
+       Out("cut.ts"),
+       Out("cut.flac"),
+       {},
+       NothingEncoded(Out("cut.flac"))},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.What);

@@ -12,6 +12,8 @@
 namespace korvane::test {
 namespace {
 
+namespace fs = std::filesystem;
+
 using RunBehaviour = TranscodeTest;
 
 void MpegFourAvi(TInputOptions &, TOutputOptions &O) {
@@ -94,6 +96,22 @@ TEST_F(RunBehaviour, ProgressReportsCarryTheRunsFigures) {
   EXPECT_EQ(Audio.Progress.back().FPS, -1);
   EXPECT_EQ(Audio.Progress.back().Quality, -1.0f);
   EXPECT_NEAR(Audio.Progress.back().CurrentDuration, 1000, 60) << "from the audio stream's time";
+
+  // A subtitle track that ends after half a second does not hold the
+  // progress of a 4 s film there.
+  const std::string Subtitles = Out("early.srt"), Film = Out("early-subtitles.mkv");
+  WriteFile(Subtitles, "1\n00:00:00,000 --> 00:00:00,500\nHello\n");
+  ASSERT_TRUE(
+      RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=4 -f lavfi -i sine=duration=4 -i '" +
+                Subtitles + "' -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -c:s srt '" + Film + "'"));
+  const TConversion Tracks = Convert(
+      Film, Out("early-subtitles-out.mkv"), Lines("", "every_track"), [](TFFmpeg &Task, TConversion &R) {
+        Task.FProgressIntervalUS = 0;
+        Task.FOnProgress = [&R](TCustomFFmpeg &, const TProgressInfo &Info) { R.Progress.push_back(Info); };
+      });
+  ASSERT_TRUE(Tracks.Ran) << Tracks.Error;
+  ASSERT_FALSE(Tracks.Progress.empty());
+  EXPECT_NEAR(Tracks.Progress.back().CurrentDuration, 4000, 100);
 }
 
 TEST_F(RunBehaviour, StatusLinesWithoutAProgressCallback) {
@@ -127,19 +145,75 @@ TEST_F(RunBehaviour, VideoStatisticsFileHasALinePerFrame) {
   EXPECT_EQ(Lines, 50);
 }
 
-TEST_F(RunBehaviour, TruncatedSourceConvertsWhatItHas) {
-  const std::string Source = Out("truncated.avi");
+// A finished run whose picture or sound falls short of the length its
+// source declares is told apart from a whole one: the file keeps what could
+// be read, and the run says how much that was. Streams that differ in
+// length by their nature, and the limits the options set, are no shortfall.
+TEST_F(RunBehaviour, ASourceCutShortConvertsWhatItHasAndSaysSo) {
+  const std::string Avi = Out("truncated.avi"), Mkv = Out("thirty.mkv"), Mp4 = Out("six.mp4");
   const std::string Whole = ReadFile(Clips.TenSeconds);
-  WriteFile(Source, Whole.substr(0, Whole.size() * 4 / 10));
-  const TConversion C = Convert(Source, Out("from-truncated.mkv"), [](TInputOptions &, TOutputOptions &O) {
+  WriteFile(Avi, Whole.substr(0, Whole.size() * 4 / 10));
+  ASSERT_TRUE(RunFFmpeg("-i '" + Clips.LongHD + "' -c copy '" + Mkv + "'"));
+  TruncatedCopy(Mkv, 300000, Out("thirty-cut.mkv"));
+  // Six seconds with the index in front (as phones write it), cut after 40%.
+  ASSERT_TRUE(RunFFmpeg(
+      "-f lavfi -i testsrc2=size=320x240:rate=25:duration=6 -f lavfi -i sine=duration=6 -c:v libx264 "
+      "-preset ultrafast -c:a aac -movflags +faststart '" +
+      Mp4 + "'"));
+  TruncatedCopy(Mp4, fs::file_size(Mp4) * 4 / 10, Out("six-cut.mp4"));
+  // The picture's chunk offsets after the third point into the header: the
+  // sound is whole, the picture is not.
+  ASSERT_TRUE(RunFFmpeg(
+      "-f lavfi -i testsrc2=size=320x240:rate=25:duration=3 -f lavfi -i sine=duration=3 -c:v libx264 "
+      "-preset ultrafast -c:a aac -movflags +faststart '" +
+      Out("three.mp4") + "'"));
+  const std::string Three = ReadFile(Out("three.mp4"));
+  const size_t Table = Three.find("stco");  // the picture's table comes first
+  ASSERT_NE(Table, std::string::npos);
+  const auto Byte = [&](size_t I) { return static_cast<size_t>(static_cast<unsigned char>(Three[I])); };
+  const size_t Count = Byte(Table + 10) << 8 | Byte(Table + 11);
+  ASSERT_GT(Count, 10u);
+  std::string Bad;
+  for (size_t I = 3; I < Count; ++I) Bad += std::string("\0\0\x03", 3) + static_cast<char>(I);
+  PatchedCopy(Out("three.mp4"), Table + 12 + 3 * 4, Bad, Out("bad-offsets.mp4"));
+
+  const TConfigure Mpeg4 = [](TInputOptions &, TOutputOptions &O) {
     O.VideoCodec = "mpeg4";
     O.AudioCodec = "mp2";
-  });
-  ASSERT_TRUE(C.Ran) << C.Error;
-  const TProbedFile P = ProbeFile(Out("from-truncated.mkv"), true);
-  EXPECT_EQ(P.Errors, "");
-  EXPECT_GT(Number(P.Stream("video"), "nb_read_frames"), 25);
-  EXPECT_LT(Number(P.Stream("video"), "nb_read_frames"), 200);
+  };
+  struct Row {
+    std::string What, Source, Target;
+    TConfigure Configure;
+    std::string Shortfall;  // how it begins and ends, or empty for a whole output
+    std::string Ending;
+  } Rows[] = {
+      // The AVI reader measures a file without its index by what it holds.
+      {"an AVI cut after 40%", Avi, Out("from-truncated.mkv"), Mpeg4, "", ""},
+      {"the first 300 KB of a 30 s MKV", Out("thirty-cut.mkv"), Out("thirty-cut.avi"), Mpeg4, "only ",
+       "of 30.0 s could be read; the source is cut short"},
+      {"an MP4 cut after its index", Out("six-cut.mp4"), Out("six-cut.mkv"), Mpeg4, "only ",
+       "of 6.0 s could be read; the source is cut short"},
+      {"an MP4 with its picture's offsets damaged", Out("bad-offsets.mp4"), Out("bad-offsets.mkv"), Mpeg4,
+       "only 0.", "of 3.0 s of the picture could be read; the rest of it is damaged"},
+      {"a whole file", Clips.TenSeconds, Out("whole.mkv"), Mpeg4, "", ""},
+      {"a time limit", Clips.TenSeconds, Out("limited.mkv"), Lines("", "t=3"), "", ""},
+      {"a start", Clips.TenSeconds, Out("started.mkv"), Lines("ss=8", ""), "", ""},
+      {"subtitles that end early", Clips.Subtitled, Out("subtitled.mkv"), Lines("", "every_track"), "", ""},
+      {"a shot upright on a phone", Clips.Portrait, Out("portrait.mp4"), {}, "", ""},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.What);
+    const TConversion C = Convert(R.Source, R.Target, R.Configure);
+    ASSERT_TRUE(C.Ran) << C.Error;
+    EXPECT_TRUE(C.Finished);
+    EXPECT_EQ(C.Shortfall.substr(0, R.Shortfall.size()), R.Shortfall) << C.Shortfall;
+    EXPECT_TRUE(C.Shortfall.ends_with(R.Ending)) << C.Shortfall;
+    EXPECT_EQ(C.Shortfall.empty(), R.Shortfall.empty()) << C.Shortfall;
+    EXPECT_EQ(ProbeFile(R.Target, true).Errors, "");
+  }
+  // The sound behind the damaged picture is read to its end.
+  const TStreamSpan Sound = StreamSpan(Out("bad-offsets.mkv"), "audio");
+  EXPECT_NEAR(Sound.End - Sound.Start, 3.0, 0.1);
 }
 
 TEST_F(RunBehaviour, UndecodablePacketIsLoggedAndTheRunGoesOn) {
