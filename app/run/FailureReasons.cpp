@@ -30,6 +30,11 @@ constexpr TExplanation Explanations[] = {
     {"Error while opening codec for input stream",
      "{stream} uses a codec the installed libraries cannot decode, or its settings are damaged."},
     {"No space left on device", "The disk of the output folder is full: free some space."},
+    {"memory allocation error occurred",
+     "The file's header is damaged: it gives sizes no real file has, more than the memory there is."},
+    {"Could not write header for output file",
+     "The output format cannot take the streams as they are: a copy keeps each stream's codec, which "
+     "this container cannot hold. Choose a profile that converts them, such as MKV every track."},
     {"Syntax error in matrix",
      "A matrix option (intra_matrix, inter_matrix) takes 64 numbers from 1 to 255, separated by commas."},
     {"(frame size and padding) is too large",

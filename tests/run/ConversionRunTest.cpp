@@ -303,6 +303,11 @@ TEST(FailureReasons, EngineTextsGetTheirMeaning) {
        ". A matrix option (intra_matrix, inter_matrix) takes 64 numbers from 1 to 255, separated by commas."},
       {"new_video_stream fail: Picture size 320x2147483886 (frame size and padding) is too large",
        ". The size and padding options ask for a picture larger than any format can hold."},
+      {"a.mp4: memory allocation error occurred",
+       ". The file's header is damaged: it gives sizes no real file has, more than the memory there is."},
+      {"Could not write header for output file #0 (incorrect codec parameters ?): Invalid argument",
+       ". The output format cannot take the streams as they are: a copy keeps each stream's codec, which "
+       "this container cannot hold. Choose a profile that converts them, such as MKV every track."},
       {"the picture of a.mp4 could not be decoded: Invalid data found when processing input", ""},
       {"a.mp4: Unknown format", ""},
   };
