@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Converting files with the component, several at once, with progress on
-// standard error, Ctrl-C to stop, and a summary at the end.
+// standard error, Ctrl-C to stop, a line for each file as it ends and the
+// counts at the end.
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
@@ -116,7 +117,8 @@ class TSignalWatcher {
   std::thread FThread;
 };
 
-enum class TOutcome { Waiting, Running, Done, Failed, Stopped };
+// Partial: finished, but the output holds much less than the source declares.
+enum class TOutcome { Waiting, Running, Done, Partial, Failed, Stopped };
 
 struct TFileState {
   std::string Input;
@@ -125,6 +127,7 @@ struct TFileState {
   std::string_view Message;  // kept in TBatch::Texts
   TProgressInfo Progress;
   std::chrono::steady_clock::time_point Started;
+  bool Reported = false;  // its end line is printed
 };
 
 // What the components' events tell, read by the main thread. The events come
@@ -236,6 +239,8 @@ class TBatchRun {
   // ended are freed for the next one.
   bool Poll();
   void Redraw();
+  // Prints the end line of a file that has ended, once.
+  void Report(size_t File);
   int Summary();
 
   void Stop(int Signal);
@@ -342,7 +347,9 @@ void TBatchRun::ConnectEvents(TSlot &Slot) {
     std::lock_guard Guard(FBatch.Lock);
     TFileState *F = FileOf(AIndex);
     if (!F) return;
-    F->Outcome = Exception ? TOutcome::Failed : Finished ? TOutcome::Done : TOutcome::Stopped;
+    F->Outcome = Exception  ? TOutcome::Failed
+                 : Finished ? (Message.empty() ? TOutcome::Done : TOutcome::Partial)
+                            : TOutcome::Stopped;
     F->Message = FBatch.Keep(Message);
     FBatch.Changed.notify_all();
   };
@@ -379,8 +386,13 @@ void TBatchRun::Finish(TSlot &Slot, size_t File, TOutcome Outcome, const std::st
 // for the run's thread, which may be delivering an event: outside the lock.
 void TBatchRun::FreeSlot(TSlot &Slot) {
   Slot.Component->ClearTasks();
-  std::lock_guard Guard(FBatch.Lock);
-  Slot.File = -1;
+  int File;
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    File = Slot.File;
+    Slot.File = -1;
+  }
+  if (File >= 0) Report(static_cast<size_t>(File));
 }
 
 bool TBatchRun::SlotEnded(const TSlot &Slot) const {
@@ -471,31 +483,55 @@ void TBatchRun::Redraw() {
   }
 }
 
-// The summary, in the order the files were given; files never handed to a
-// slot count as stopped.
-int TBatchRun::Summary() {
-  int Done = 0, Failed = 0, Stopped = 0;
-  for (const TFileState &F : FBatch.Files) {
+// A file's end line, as soon as it ends: a file that hangs or takes long
+// never hides the results of the others. On a terminal the progress lines
+// go first and come back with the next redraw.
+void TBatchRun::Report(size_t File) {
+  TFileState &F = FBatch.Files[File];
+  std::string Line;
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    if (F.Reported) return;
+    F.Reported = true;
+    const std::string Output = F.Output.empty() ? "" : " -> " + std::string(F.Output);
     switch (F.Outcome) {
-      case TOutcome::Done:
-        ++Done;
-        std::fprintf(stderr, "done     %s -> %s\n", F.Input.c_str(), F.Output.data());
+      case TOutcome::Done: Line = "done     " + F.Input + Output; break;
+      case TOutcome::Partial:
+        Line = "partial  " + F.Input + Output + ": " + FailureLine(F.Input, std::string(F.Message));
         break;
       case TOutcome::Failed:
-        ++Failed;
-        std::fprintf(stderr, "failed   %s: %s\n", F.Input.c_str(),
-                     FailureLine(F.Input, std::string(F.Message)).c_str());
+        Line = "failed   " + F.Input + ": " + FailureLine(F.Input, std::string(F.Message));
         break;
-      default:
-        ++Stopped;
-        std::fprintf(stderr, "stopped  %s%s%s\n", F.Input.c_str(), F.Output.empty() ? "" : " -> ",
-                     F.Output.empty() ? "" : F.Output.data());
-        break;
+      default: Line = "stopped  " + F.Input + Output; break;
     }
   }
-  std::fprintf(stderr, "%d done, %d failed, %d stopped\n", Done, Failed, Stopped);
+  std::lock_guard Print(FPrintLock);
+  if (FTerminal && FDrawn) {
+    std::fprintf(stderr, "\x1b[%zuA\x1b[J", FDrawn);
+    FDrawn = 0;
+  }
+  std::fprintf(stderr, "%s\n", Line.c_str());
+}
+
+// The end: files never handed to a slot count as stopped and get their
+// line now, then the counts.
+int TBatchRun::Summary() {
+  int Done = 0, Partial = 0, Failed = 0, Stopped = 0;
+  for (size_t I = 0; I < FBatch.Files.size(); ++I) {
+    Report(I);
+    switch (FBatch.Files[I].Outcome) {
+      case TOutcome::Done: ++Done; break;
+      case TOutcome::Partial: ++Partial; break;
+      case TOutcome::Failed: ++Failed; break;
+      default: ++Stopped; break;
+    }
+  }
+  if (Partial > 0)
+    std::fprintf(stderr, "%d done, %d partial, %d failed, %d stopped\n", Done, Partial, Failed, Stopped);
+  else
+    std::fprintf(stderr, "%d done, %d failed, %d stopped\n", Done, Failed, Stopped);
   if (const int Signal = StopSignal()) return 128 + Signal;  // 130 for SIGINT, 143 for SIGTERM
-  return Failed > 0 ? 1 : 0;
+  return Failed + Partial > 0 ? 1 : 0;
 }
 
 int TBatchRun::Run() {

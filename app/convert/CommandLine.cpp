@@ -151,7 +151,8 @@ const char *UsageText() {
          "                       [--hook 'PLUGIN ARGS...']... [--hook-ranges START-END,...]\n"
          "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] FILE...\n"
          "Each ITEM is one of the profile's items for that choice (see --show-profile).\n"
-         "Exit status: 0 all done, 1 a file failed, 2 usage error, 130 stopped (Ctrl-C), 143 stopped "
+         "Exit status: 0 all done, 1 a file failed or is partial (cut short), 2 usage error, 130 stopped "
+         "(Ctrl-C), 143 stopped "
          "(SIGTERM).\n";
 }
 

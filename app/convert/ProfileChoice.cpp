@@ -2,6 +2,7 @@
 #include "ProfileChoice.h"
 
 #include "ProfileCatalogue.h"
+#include "RowSetup.h"
 
 namespace korvane::convert {
 
@@ -38,7 +39,30 @@ TProfileForm SelectProfile(const std::string &Profile) {
   return Form;
 }
 
+namespace {
+
+// A profile that copies the streams decodes nothing, so it cannot change
+// the sound's volume or channels, nor the picture's shape: such a choice is
+// refused before anything is converted, rather than failing every file or
+// being ignored.
+void RefuseWhatACopyCannotDo(const TCommandLine &Command, const TProfileForm &Form) {
+  const TCatalogueRow *Profile = FindProfile(Form.ComboOutputFormat.Text());
+  if (!Profile || Profile->Variant != TSettingsVariant::CopyAll) return;
+  const auto Refuse = [&Form](const std::string &Option, const std::string &What) {
+    throw EUsageError(Option + ": " + Form.ComboOutputFormat.Text() +
+                      " copies the streams as they are and cannot " + What);
+  };
+  if (Command.Volume && *Command.Volume != DefaultVolumePosition) Refuse("--volume", "change the volume");
+  if (!Command.Channels.empty() && Command.Channels != "Original")
+    Refuse("--channels", "change the channels");
+  if (!Command.Aspect.empty() && Command.Aspect != "Original")
+    Refuse("--aspect", "change the picture's shape");
+}
+
+}  // namespace
+
 void ApplyPicks(const TCommandLine &Command, TProfileForm &Form) {
+  RefuseWhatACopyCannotDo(Command, Form);
   for (const TChoice &Choice : Choices()) {
     const std::string &Pick = Command.*(Choice.Pick);
     if (Pick.empty()) continue;

@@ -85,6 +85,12 @@ TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
       {"-p 3 -o " + Out + " --log-level loud " + File, "--log-level takes quiet, error, info, debug or all"},
       {"--info", "--info needs at least one file"},
       {"-p 3 -o " + Quoted(Temp.File("missing")) + " " + File, "does not exist or cannot be written to"},
+      // A copy decodes nothing: what it cannot carry out is refused before any file.
+      {"-p 66 -o " + Out + " --volume 7 " + File,
+       "--volume: MKV - Copy every stream, no re-encoding (*.mkv) copies the streams as they are and cannot "
+       "change the volume"},
+      {"-p 66 -o " + Out + " --channels Stereo " + File, "--channels: MKV - Copy every stream"},
+      {"-p 66 -o " + Out + " --aspect 4:3 " + File, "cannot change the picture's shape"},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.Arguments);
@@ -136,6 +142,24 @@ TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
             std::string::npos);
   EXPECT_NE(R.Output.find("1 done, 3 failed, 0 stopped"), std::string::npos);
   EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
+  // A source cut short converts what it has, and is no success.
+  const TTempDir Sources;
+  const std::string Six = Sources.File("six.mp4");
+  ASSERT_TRUE(
+      RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=6 -f lavfi -i sine=duration=6 -c:v mpeg4 "
+                "-c:a aac -movflags +faststart " +
+                Quoted(Six)));
+  WriteFile(Sources.File("cut.mp4"), ReadFile(Six).substr(0, fs::file_size(Six) * 4 / 10));
+  const TCommandResult Cut = Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Clips.VideoOnly) + " " +
+                                     Quoted(Sources.File("cut.mp4")));
+  EXPECT_EQ(Cut.Status, 1);
+  EXPECT_NE(
+      Cut.Output.find("partial  " + Sources.File("cut.mp4") + " -> " + Temp.File("cut.avi") + ": only "),
+      std::string::npos)
+      << Cut.Output;
+  EXPECT_NE(Cut.Output.find("of 6.0 s could be read; the source is cut short"), std::string::npos);
+  EXPECT_NE(Cut.Output.find("1 done, 1 partial, 0 failed, 0 stopped"), std::string::npos);
+  EXPECT_TRUE(fs::exists(Temp.File("cut.avi")));
   // Jobs side by side never cut each other's log lines: every line a batch
   // at --jobs 2 shows is one the same batch shows at --jobs 1 (numbers and
   // names aside), and the failing file's reason stays whole.
@@ -199,17 +223,18 @@ TEST_F(ConvertCommand, ClipShotUprightKeepsItsShape) {
   }
 }
 
-TEST_F(ConvertCommand, SeveralJobsReportInTheOrderGiven) {
-  const TCommandResult R =
-      Convert("-p 3 -o " + Quoted(Temp.Path()) + " --jobs 2 " + Quoted(Clips.TenSeconds) + " " +
-              Quoted(Clips.VideoOnly) + " " + Quoted(Clips.VideoAudio));
+// Each file's line comes as the file ends: a long one (or one that never
+// ends) does not hold back the results of the others.
+TEST_F(ConvertCommand, EachFileIsReportedWhenItEnds) {
+  const TCommandResult R = Convert("-p 3 -o " + Quoted(Temp.Path()) + " --jobs 2 " + Quoted(Clips.LongHD) +
+                                   " " + Quoted(Clips.VideoOnly) + " " + Quoted(Clips.VideoAudio));
   EXPECT_EQ(R.Status, 0) << R.Output;
-  const size_t First = R.Output.find("done     " + Clips.TenSeconds);
-  const size_t Second = R.Output.find("done     " + Clips.VideoOnly);
-  const size_t Third = R.Output.find("done     " + Clips.VideoAudio);
-  ASSERT_NE(First, std::string::npos) << R.Output;
-  EXPECT_LT(First, Second);
-  EXPECT_LT(Second, Third);
+  const size_t Long = R.Output.find("done     " + Clips.LongHD);
+  const size_t Short = R.Output.find("done     " + Clips.VideoOnly);
+  const size_t Other = R.Output.find("done     " + Clips.VideoAudio);
+  ASSERT_NE(Long, std::string::npos) << R.Output;
+  EXPECT_LT(Short, Long);
+  EXPECT_LT(Other, Long);
   EXPECT_NE(R.Output.find("3 done, 0 failed, 0 stopped"), std::string::npos);
 }
 
