@@ -467,6 +467,8 @@ std::string TForm1::RowCaption(int Row) const { return ListView1->Caption(Row).t
 
 std::string TForm1::RowVideoSize(int Row) const { return ListView1->SubItem(Row, siVideoSize).toStdString(); }
 
+std::string TForm1::RowDuration(int Row) const { return ListView1->SubItem(Row, siDuration).toStdString(); }
+
 double TForm1::RowDisplayAspect(int Row) const { return ListView1->DisplayAspect(Row); }
 
 int TForm1::RowRotation(int Row) const { return ListView1->Rotation(Row); }

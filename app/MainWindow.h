@@ -205,6 +205,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   bool RowChecked(int Row) const override;
   std::string RowCaption(int Row) const override;
   std::string RowVideoSize(int Row) const override;
+  std::string RowDuration(int Row) const override;
   double RowDisplayAspect(int Row) const override;
   int RowRotation(int Row) const override;
   void SetRowProgress(int Row, const std::string &Text) override;
