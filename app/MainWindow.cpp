@@ -37,6 +37,7 @@
 #include "DropDownCombo.h"
 #include "FileListView.h"
 #include "FontFixUp.h"
+#include "LogWindow.h"
 #include "OpenDialogFilter.h"
 #include "ProgramFolder.h"
 #include "RowSetup.h"
@@ -355,10 +356,8 @@ void TForm1::ShowLog1Click() {
   QTreeWidgetItem *Selected = ListView1->currentItem();
   if (!Selected || !Selected->isSelected()) return;
   const int Row = ListView1->indexOfTopLevelItem(Selected);
-  QString Text = ListView1->Caption(Row);
-  if (const QString Reason = ListView1->Reason(Row); !Reason.isEmpty()) Text += "\n\n" + Reason;
-  if (const QStringList Log = ListView1->Log(Row); !Log.isEmpty()) Text += "\n\n" + Log.join('\n');
-  Message({"Log", Text, TMessageIcon::Information});
+  LogWindow->ShowRow(ListView1->Caption(Row), ListView1->SubItem(Row, siProgress), ListView1->Reason(Row),
+                     ListView1->Log(Row));
 }
 
 void TForm1::ClearAllItems1Click() {
@@ -509,18 +508,13 @@ void TForm1::SetProgressBar(int Percent) {
   ProgressBar1->setValue(std::clamp(Percent, 0, 100));
 }
 
-void TForm1::SetStatusText(const std::string &Text) { StatusPanel[1]->setText(ToQString(Text)); }
+void TForm1::SetStatusText(const std::string &Text) { StatusPanel[1]->SetText(ToQString(Text)); }
 
 void TForm1::SetStatusFile(const std::string &Text) {
-  // Long names are cut in the middle; the whole text is the hint.
-  const QString Files = ToQString(Text);
-  StatusPanel[0]->setToolTip(Files);
-  StatusPanel[0]->setText(Files.isEmpty() ? QString("Ready")
-                                          : StatusPanel[0]->fontMetrics().elidedText(
-                                                Files, Qt::ElideMiddle, StatusPanel[0]->width() - 4));
+  StatusPanel[0]->SetText(Text.empty() ? QString("Ready") : ToQString(Text));
 }
 
-void TForm1::SetStatusPace(const std::string &Text) { StatusPanel[2]->setText(ToQString(Text)); }
+void TForm1::SetStatusPace(const std::string &Text) { StatusPanel[2]->SetText(ToQString(Text)); }
 
 void TForm1::ShowInformation(const std::string &Text) {
   Message({"Information", ToQString(Text), TMessageIcon::Information});

@@ -18,6 +18,7 @@
 #include "MessageShell.h"
 #include "ProfileOptions.h"
 #include "Settings.h"
+#include "StatusLabel.h"
 
 class QAction;
 class QComboBox;
@@ -39,6 +40,7 @@ class TBMDExecuteThread;
 class TDropDownCombo;
 class TFileListView;
 class TForm4;
+class TLogWindow;
 class TFormAbout;
 
 class TForm1 : public QMainWindow, private TRunWindow {
@@ -72,7 +74,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   QLabel *LabelVolume;
   QProgressBar *ProgressBar1;
   QToolButton *ButtonStopSmall;
-  QLabel *StatusPanel[3];
+  TStatusLabel *StatusPanel[3];
   QFileDialog *OpenDialog1;
   QFileDialog *BrowseForFolder1;
   QMenu *PopupListView1;
@@ -82,6 +84,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   QAction *AddFiles1, *Convert1, *Exit1, *SetGeneralOptions1, *OpenHelpFile1, *VisitOurWebsite1, *About1;
   TBMDThread *BMDThread1;
   QTimer *TimerConvertAgain;
+  // The selected row's log, opened by Show Log.
+  TLogWindow *LogWindow;
   TFFmpegVCL FFVCL;
 
   // The two dialogs created after this window; they register themselves.

@@ -21,6 +21,7 @@
 #include "BMDThread.h"
 #include "DropDownCombo.h"
 #include "FileListView.h"
+#include "LogWindow.h"
 #include "MainWindow.h"
 
 namespace korvane {
@@ -248,20 +249,21 @@ QLayout *TForm1::CreateProgressRow(QWidget *Client) {
 }
 
 void TForm1::CreateStatusBar() {
-  // Status bar: three panels of 150, 300 and 50 pixels: the file being
-  // converted ("Ready" when none), its output's size, and its pace, which
-  // may take more room.
+  // Status bar: three panels of 150, 300 and 50 pixels: the files being
+  // converted ("Ready" when none), their output's size (how the run ended,
+  // after it), and where the batch is with its pace, which takes the room
+  // left. A text longer than its panel is cut in the middle, whole in its hint.
   static constexpr int PanelWidths[3] = {150, 300, 50};
   static const char *const PanelNames[3] = {"StatusPanel0", "StatusPanel1", "StatusPanel2"};
   for (int I = 0; I < 3; ++I) {
-    StatusPanel[I] = new QLabel(this);
+    StatusPanel[I] = new TStatusLabel(this);
     StatusPanel[I]->setObjectName(PanelNames[I]);
     if (I < 2)
       StatusPanel[I]->setFixedWidth(PanelWidths[I]);
     else
       StatusPanel[I]->setMinimumWidth(PanelWidths[I]);
     StatusPanel[I]->setAccessibleName(QString("Status %1").arg(I + 1));
-    statusBar()->addWidget(StatusPanel[I]);
+    statusBar()->addWidget(StatusPanel[I], I == 2 ? 1 : 0);
   }
   statusBar()->setSizeGripEnabled(true);
   StatusPanel[0]->setText("Ready");
@@ -276,6 +278,8 @@ void TForm1::CreateDialogsAndTimers() {
   BrowseForFolder1->setFileMode(QFileDialog::Directory);
   BrowseForFolder1->setOption(QFileDialog::ShowDirsOnly, true);
   BrowseForFolder1->setLabelText(QFileDialog::LookIn, "Choose the required output directory below :");
+
+  LogWindow = new TLogWindow(this);
 
   BMDThread1 = new TBMDThread(this);
   BMDThread1->setObjectName("BMDThread1");

@@ -4,14 +4,20 @@
 // files that fail. Outputs are checked with ffprobe and ffmpeg.
 #include <sys/resource.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +35,7 @@
 #include "AdditionalOptions.h"
 #include "DropDownCombo.h"
 #include "FileListView.h"
+#include "LogWindow.h"
 #include "MediaCheck.h"
 #include "MediaFixtures.h"
 #include "WindowFixture.h"
@@ -197,15 +204,33 @@ class RunTest : public QObject {
     QCOMPARE(Reason, Clips.Broken + ": Unknown format");
     const QModelIndex Cell = Form.ListView1->model()->index(2, 1 + siProgress);
     QCOMPARE(Cell.data(Qt::AccessibleDescriptionRole).toString(), Reason);
+    // Show Log: a window of its own, within the screen however long the
+    // log, the reason on top in plain words, the engine's lines below it
+    // (scrolled), and Copy and Close.
+    for (int Line = 0; Line < 300; ++Line) Form.ListView1->AppendLog(2, QString("line %1").arg(Line));
     Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(2));
     Form.ShowLog1->trigger();
-    QCOMPARE(Window.Messages.Shown.back().Caption, QString("Log"));
-    QVERIFY2(Window.Messages.Shown.back().Text.contains(Reason),
-             qPrintable(Window.Messages.Shown.back().Text));
+    TLogWindow &Log = *Form.LogWindow;
+    QVERIFY(QTest::qWaitForWindowExposed(&Log));
+    QCOMPARE(Window.Messages.Shown.size(), size_t(1));
+    QCOMPARE(Log.LabelFile->text(), Clips.Broken);
+    QCOMPARE(Log.LabelReason->text(), "Not converted.\n\n" + Reason);
+    QVERIFY(Log.MemoLog->toPlainText().endsWith("line 299"));
+    QVERIFY(Log.MemoLog->verticalScrollBar()->maximum() > 0);
+    QVERIFY2(Log.screen()->availableGeometry().contains(Log.frameGeometry()),
+             qPrintable(QString("%1x%2").arg(Log.frameGeometry().width()).arg(Log.frameGeometry().height())));
+    QVERIFY(Log.maximumHeight() > Log.height() && Log.minimumHeight() < Log.height());
+    QVERIFY(Log.ButtonClose->isDefault());
+    QTest::mouseClick(Log.ButtonCopy, Qt::LeftButton);
+    QVERIFY(QApplication::clipboard()->text().contains(Reason));
+    QVERIFY(QApplication::clipboard()->text().contains("line 299"));
+    QTest::mouseClick(Log.ButtonClose, Qt::LeftButton);
+    QVERIFY(!Log.isVisible());
     Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(0));
     Form.ShowLog1->trigger();
-    QVERIFY2(Window.Messages.Shown.back().Text.contains("Stream mapping:"),
-             qPrintable(Window.Messages.Shown.back().Text));
+    QCOMPARE(Log.LabelReason->text(), QString("Converted."));
+    QVERIFY2(Log.MemoLog->toPlainText().contains("Stream mapping:"), qPrintable(Log.MemoLog->toPlainText()));
+    Log.close();
     QCOMPARE(Window.Messages.Shown[0].Caption, QString("Information"));
     QCOMPARE(Window.Messages.Shown[0].Action, QString("Open Output Folder"));
     QVERIFY(Form.ButtonConvert->isEnabled());
