@@ -39,6 +39,7 @@
 #include "FontFixUp.h"
 #include "LogWindow.h"
 #include "OpenDialogFilter.h"
+#include "ProfileCatalogue.h"
 #include "ProgramFolder.h"
 #include "RowSetup.h"
 #include "SpinEdit.h"
@@ -278,15 +279,34 @@ std::array<std::pair<QComboBox *, TOptionCombo *>, 9> TForm1::OptionCombos() {
 
 void TForm1::ShowProfileCombos() {
   for (const auto &[Combo, Model] : OptionCombos()) ShowCombo(*Model, *Combo);
-  GreyEmptyChoices();
+  GreyUnusableChoices();
 }
 
-void TForm1::GreyEmptyChoices() {
+bool TForm1::CopiesStreams() const {
+  const TCatalogueRow *Profile = FindProfile(FProfile.ComboOutputFormat.Text());
+  return Profile && Profile->Variant == TSettingsVariant::CopyAll;
+}
+
+void TForm1::GreyUnusableChoices() {
   // A list the profile leaves empty (the picture's choices of a sound
   // format, say) offers nothing: it stays in its place, greyed.
   for (QComboBox *Combo : {ComboVideoCodec, ComboVideoSize, ComboVideoBitrate, ComboVideoFramerate,
                            ComboAudioCodec, ComboAudioBitrate, ComboSamplingRate})
     Combo->setEnabled(!FRunLocked && Combo->count() > 0);
+  // The copy keeps the sound and the picture as they are: these choices
+  // would be ignored or fail the file, so they are greyed with a hint that
+  // says why. Their values stay, for the profiles that use them.
+  const bool Copy = CopiesStreams();
+  const QString Kept = "The copy keeps every stream as it is: it cannot change this.";
+  const std::pair<QWidget *, QString> General[] = {
+      {ComboAudioChannels, QString()}, {ComboLetterBox, "Add a letterbox to keep video aspect ratio"},
+      {ComboAspectRatio, QString()},   {TrackBar1, QString()},
+      {LabelVolume, QString()},
+  };
+  for (const auto &[Control, Hint] : General) {
+    Control->setEnabled(!FRunLocked && !Copy);
+    Control->setToolTip(Copy ? Kept : Hint);
+  }
 }
 
 void TForm1::ComboOutputFormatChange() {
@@ -316,20 +336,30 @@ void TForm1::TrackBar1Change() { LabelVolume->setText(ToQString(VolumeLabel(Trac
 void TForm1::RestoreProfileChoices() {
   const QString Profile = ComboOutputFormat->currentText();
   FRestoringChoices = true;
+  // The copy shows the channels its profile gives ("Original") and the
+  // source's volume, which is what it keeps; nothing of it is stored.
+  const bool Copy = CopiesStreams();
   for (QComboBox *Combo : {ComboVideoCodec, ComboVideoSize, ComboVideoBitrate, ComboVideoFramerate,
                            ComboAudioCodec, ComboAudioBitrate, ComboAudioChannels, ComboSamplingRate}) {
+    if (Copy && Combo == ComboAudioChannels) continue;
     // A choice the profile no longer offers leaves its default.
     const int Index = Combo->findText(StoredProfileChoice(Profile, Combo->objectName()).toString());
     if (Index >= 0) Combo->setCurrentIndex(Index);
   }
+  // The volume the bar had before the copy comes back after it.
+  if (Copy && FVolumeBeforeCopy < 0) FVolumeBeforeCopy = TrackBar1->value();
+  if (!Copy && FVolumeBeforeCopy >= 0) TrackBar1->setValue(std::exchange(FVolumeBeforeCopy, -1));
   bool Ok = false;
   const int Volume = StoredProfileChoice(Profile, TrackBar1->objectName()).toInt(&Ok);
-  if (Ok && Volume >= TrackBar1->minimum() && Volume <= TrackBar1->maximum()) TrackBar1->setValue(Volume);
+  if (Copy)
+    TrackBar1->setValue(DefaultVolumePosition);
+  else if (Ok && Volume >= TrackBar1->minimum() && Volume <= TrackBar1->maximum())
+    TrackBar1->setValue(Volume);
   FRestoringChoices = false;
 }
 
 void TForm1::StoreProfileChoices() {
-  if (FRestoringChoices || !FShown) return;
+  if (FRestoringChoices || !FShown || CopiesStreams()) return;
   const QString Profile = ComboOutputFormat->currentText();
   for (QComboBox *Combo : {ComboVideoCodec, ComboVideoSize, ComboVideoBitrate, ComboVideoFramerate,
                            ComboAudioCodec, ComboAudioBitrate, ComboAudioChannels, ComboSamplingRate})
@@ -544,8 +574,10 @@ TRunChoices TForm1::Choices() const {
   Choices.Overwrite = Form4 && Form4->CheckBoxOverWrite->isChecked();
   Choices.OutputExtension = FProfile.OutputExtension;
   Choices.Profile = &FProfile;
-  Choices.VolumePosition = TrackBar1->value();
-  Choices.LetterBox = ComboLetterBox->currentIndex() == 1;
+  // A greyed choice asks for nothing: the copy keeps the streams as they are.
+  const bool Copy = CopiesStreams();
+  Choices.VolumePosition = Copy ? DefaultVolumePosition : TrackBar1->value();
+  Choices.LetterBox = !Copy && ComboLetterBox->currentIndex() == 1;
   Choices.FilesAtOnce = FilesAtOnce();
   return Choices;
 }
@@ -558,7 +590,7 @@ void TForm1::SetWindowControlsEnabled(bool Enabled) {
       ComboAudioCodec,   TrackBar1,          ComboAspectRatio,  ComboLetterBox,
   };
   for (QWidget *Control : Controls) Control->setEnabled(Enabled);
-  GreyEmptyChoices();
+  GreyUnusableChoices();
   ListView1->setContextMenuPolicy(Enabled ? Qt::CustomContextMenu : Qt::NoContextMenu);
   for (QMenu *Menu : {MenuFile, MenuOptions, MenuHelp}) Menu->menuAction()->setEnabled(Enabled);
 }

@@ -183,9 +183,13 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void ShowProfileCombos();
   // Probes each file and lists it (a row marked "Error" when unreadable).
   void AddRows(const QStringList &Files);
-  // Greys the option lists the profile leaves empty (and all while a run
-  // has the controls locked).
-  void GreyEmptyChoices();
+  // Greys the option lists the profile leaves empty, and the choices a copy
+  // of the streams cannot carry out while the copy is chosen (and all while
+  // a run has the controls locked).
+  void GreyUnusableChoices();
+  // The profile copies every stream as it is: nothing is decoded, so the
+  // volume, the channels, the zoom and the aspect cannot change.
+  bool CopiesStreams() const;
   void SetWindowControlsEnabled(bool Enabled);
   TMessageAnswer Message(const TMessage &Message);
   // A component's events come on its task's thread: each is copied and
@@ -238,6 +242,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   bool FRunLocked = false;  // the run has locked the controls
   bool FShown = false;
   bool FRestoringChoices = false;  // the picks shown are the stored ones
+  int FVolumeBeforeCopy = -1;      // the bar's position while the copy shows the source's
   std::string FLibraryFolder;      // the media libraries, as loaded
   TComponentRunEngine FRunEngine{FFVCL};
   // The components of the lanes after the first.

@@ -318,6 +318,28 @@ class RunTest : public QObject {
     QCOMPARE(QString::fromStdString(P.Streams[3].at("tags.language")), QString("ger"));
   }
 
+  // The copy leaves out what it cannot do: the volume, the letterbox and
+  // the channels chosen for another profile do not fail it, the streams
+  // come out as they are, and that profile gets its choices back after.
+  void TheCopyLeavesOutWhatItCannotDo() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "MP4 - MPEG4 Video (*.mp4)", {Clips.Video2997});
+    Form.TrackBar1->setValue(7);  // 140%
+    Form.ComboLetterBox->setCurrentIndex(1);
+    ChooseFormat(Form, "MKV - Copy every stream, no re-encoding (*.mkv)");
+    ConvertAll(Form);
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
+    const TProbedFile Copy = ProbeFile(Out.filePath("a-clip2997.mkv").toStdString());
+    QVERIFY2(Copy.Errors.empty(), Copy.Errors.c_str());
+    QCOMPARE(QString::fromStdString(Copy.Stream("video")->at("codec_name")), QString("mpeg4"));
+    QCOMPARE(QString::fromStdString(Copy.Stream("audio")->at("codec_name")), QString("aac"));
+    QCOMPARE(Number(Copy.Stream("video"), "height"), 240.0);
+    ChooseFormat(Form, "MP4 - MPEG4 Video (*.mp4)");
+    QCOMPARE(Form.LabelVolume->text(), QString("140%"));
+    QCOMPARE(Form.ComboLetterBox->currentText(), QString("LetterBox"));
+  }
+
   // Outputs take the input's name, made unique unless overwriting is on.
   void OutputNamesAreUnique() {
     const TWindowClips &Clips = WindowClips();
