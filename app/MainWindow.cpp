@@ -217,6 +217,8 @@ bool TForm1::FormCreate() {
   OpenDialog1->setOption(QFileDialog::HideNameFilterDetails, true);
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   AcceptTypedFileNames(*OpenDialog1);
+  CloseCompletionsWithDialog(*OpenDialog1);
+  CloseCompletionsWithDialog(*BrowseForFolder1);
 
   const QString Folder = ToQString(ResourceFolder());
   FLibraryFolder = Folder.toStdString() + "/Common Files";

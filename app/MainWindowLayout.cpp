@@ -309,6 +309,8 @@ void TForm1::CreateMenus() {
   MenuHelp->addSeparator();
   About1 = MenuHelp->addAction(ThemeIcon("help-about", QStyle::SP_MessageBoxInformation), "&About");
 
+  // Each entry of a menu has a letter of its own: Show Log's L must never
+  // clear the list.
   PopupListView1 = new QMenu(this);
   PopupListView1->setObjectName("PopupListView1");
   CheckAllItems1 = PopupListView1->addAction(ThemeIcon("edit-select-all", QStyle::SP_DialogApplyButton),
@@ -317,7 +319,7 @@ void TForm1::CreateMenus() {
   PopupListView1->addSeparator();
   DeleteSelectedItem1 = PopupListView1->addAction("&Remove Selected Item");
   ClearAllItems1 =
-      PopupListView1->addAction(ThemeIcon("edit-clear", QStyle::SP_TrashIcon), "C&lear All Items");
+      PopupListView1->addAction(ThemeIcon("edit-clear", QStyle::SP_TrashIcon), "Cl&ear All Items");
   PopupListView1->addSeparator();
   ShowLog1 =
       PopupListView1->addAction(ThemeIcon("text-x-generic", QStyle::SP_FileDialogInfoView), "Show &Log");

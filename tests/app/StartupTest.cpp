@@ -175,6 +175,16 @@ class StartupTest : public QObject {
     QCOMPARE(Entries(Form.PopupListView1),
              QStringList({"Check All Items", "Uncheck All Items", "-", "Remove Selected Item",
                           "Clear All Items", "-", "Show Log", "Open Output Folder"}));
+    // A key picks one entry of a menu: no two share their underlined letter.
+    for (QWidget *Menu : std::initializer_list<QWidget *>{Form.menuBar(), Form.MenuFile, Form.MenuOptions,
+                                                          Form.MenuHelp, Form.PopupListView1}) {
+      QStringList Keys;
+      for (QAction *Action : Menu->actions()) {
+        const int At = Action->text().indexOf('&');
+        if (At >= 0 && At + 1 < Action->text().size()) Keys << Action->text().mid(At + 1, 1).toLower();
+      }
+      QCOMPARE(Keys.size(), QSet<QString>(Keys.begin(), Keys.end()).size());
+    }
     QStringList Columns;
     for (int I = 0; I < 7; ++I) Columns << Form.ListView1->headerItem()->text(I);
     QCOMPARE(Columns, QStringList({"Video File Name", "Video Size", "FrameRate", "Duration", "Output",
