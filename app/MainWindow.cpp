@@ -24,6 +24,7 @@
 #include <QShortcut>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -236,6 +237,7 @@ bool TForm1::FormCreate() {
 
   FillOutputFormatList(FProfile.ComboOutputFormat);
   ShowCombo(FProfile.ComboOutputFormat, *ComboOutputFormat);
+  ShowFormatHeadings();
   SetFormatDropDownCount(25);
 
   ShowCombo(FProfile.ComboAspectRatio, *ComboAspectRatio);
@@ -325,6 +327,23 @@ void TForm1::ComboOutputFormatChange() {
   RestoreProfileChoices();
   // A profile with longer choices may need a wider window.
   FitMinimumSize();
+}
+
+void TForm1::ShowFormatHeadings() {
+  // A separator row that opens a group with a name shows the name, bold and
+  // out of reach of the mouse and the arrow keys. The model keeps the row's
+  // own text, so the row still counts as a separator everywhere.
+  auto *Model = qobject_cast<QStandardItemModel *>(ComboOutputFormat->model());
+  const auto Catalogue = OutputProfileCatalogue();
+  for (size_t Row = 0; Model && Row < Catalogue.size() && int(Row) < Model->rowCount(); ++Row) {
+    if (Catalogue[Row].Heading.empty()) continue;
+    QStandardItem *Item = Model->item(int(Row));
+    Item->setText(QString::fromUtf8(Catalogue[Row].Heading.data(), qsizetype(Catalogue[Row].Heading.size())));
+    Item->setFlags(Item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+    QFont Bold = ComboOutputFormat->font();
+    Bold.setBold(true);
+    Item->setFont(Bold);
+  }
 }
 
 void TForm1::ComboOutputFormatDropDown() {

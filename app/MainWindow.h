@@ -179,6 +179,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   // The eight option combos and the aspect combo, each with its place in
   // the profile model.
   std::array<std::pair<QComboBox *, TOptionCombo *>, 9> OptionCombos();
+  // Shows the names of the groups whose separator row has one.
+  void ShowFormatHeadings();
   // Copies the option combos of the profile model into the widgets.
   void ShowProfileCombos();
   // Probes each file and lists it (a row marked "Error" when unreadable).

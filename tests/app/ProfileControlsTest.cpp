@@ -94,6 +94,13 @@ class ProfileControlsTest : public QObject {
     QVERIFY(OptionCombos(Form) == Before);
     QCOMPARE(Form.OutputExtension(), QString("WMV"));
     QCOMPARE(Form.ListView1->SubItem(0, siOutput), QString("WMV"));
+    // The arrow keys pass over the modern formats' heading.
+    ChooseFormat(Form, "iRiver PMP100 (*.avi)");
+    QCOMPARE(Form.ComboOutputFormat->currentIndex(), 61);
+    Form.ComboOutputFormat->setFocus();
+    QTest::keyClick(Form.ComboOutputFormat, Qt::Key_Down);
+    QCOMPARE(Form.ComboOutputFormat->currentText(), QString("MP4 - H.264 Video, AAC Audio (*.mp4)"));
+    QCOMPARE(Form.OutputExtension(), QString("MP4"));
   }
 
   // Every change of the output format shows the profile's choices and the
@@ -197,6 +204,19 @@ class ProfileControlsTest : public QObject {
     QTRY_VERIFY(List->isVisible());
     QCOMPARE(List->viewport()->height() / List->sizeHintForRow(0), 12);
     Form.ComboOutputFormat->hidePopup();
+    // It opens on the current item, with the items around it in view.
+    for (const int Row : {0, 40, 66, 70}) {
+      ChooseFormat(Form, Form.ComboOutputFormat->itemText(Row));
+      Form.ComboOutputFormat->showPopup();
+      QTRY_VERIFY(List->isVisible());
+      const QRect Room = List->viewport()->rect();
+      for (const int Near : {Row - 1, Row, Row + 1}) {
+        if (Near < 0 || Near >= Form.ComboOutputFormat->count()) continue;
+        const QRect Item = List->visualRect(List->model()->index(Near, 0));
+        QVERIFY2(Room.contains(Item), qPrintable(QString("row %1 around %2").arg(Near).arg(Row)));
+      }
+      Form.ComboOutputFormat->hidePopup();
+    }
   }
 
   void ListCommandsCheckRemoveAndClear() {

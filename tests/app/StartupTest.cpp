@@ -119,6 +119,12 @@ class StartupTest : public QObject {
     QCOMPARE(Form.ComboOutputFormat->count(), 71);
     QCOMPARE(Form.ComboOutputFormat->currentIndex(), 0);
     QCOMPARE(Form.ComboOutputFormat->currentText(), QString("3GP - Mobile Video Format (*.3gp)"));
+    // The modern formats come under a heading of their own, one that cannot
+    // be chosen; every row keeps its number.
+    QCOMPARE(Form.ComboOutputFormat->itemText(62), QString("Formats for today's players"));
+    QVERIFY(!(Form.ComboOutputFormat->model()->index(62, 0).flags() & Qt::ItemIsEnabled));
+    QCOMPARE(Form.ComboOutputFormat->itemText(63), QString("MP4 - H.264 Video, AAC Audio (*.mp4)"));
+    QCOMPARE(Form.ComboOutputFormat->itemText(54).trimmed(), QString(41, '-'));
     QCOMPARE(Form.OutputExtension(), QString("3GP"));
     QCOMPARE(Form.LabelVolume->text(), QString("100%"));
     QCOMPARE(Form.TrackBar1->value(), 5);
