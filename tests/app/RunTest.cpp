@@ -276,12 +276,14 @@ class RunTest : public QObject {
     QVERIFY2(
         Form.StatusPanel[0]->toolTip().contains("clip2997") && Form.StatusPanel[0]->toolTip().contains(", "),
         qPrintable(Form.StatusPanel[0]->toolTip()));
+    QCOMPARE(Form.StatusPanel[2]->text(), QString("files 1, 2 of 4"));
     QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 180000);
     QTest::qWait(50);
     QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "Done", "Fail", "Done"}));
     QCOMPARE(Window.Messages.Texts(),
              QStringList({"Conversions finished: 3 converted, 1 failed, 0 stopped."}));
     QCOMPARE(Form.StatusPanel[0]->text(), QString("Ready"));
+    QCOMPARE(Form.StatusPanel[1]->text(), QString("Conversions finished: 3 converted, 1 failed, 0 stopped."));
     const QStringList Outputs = Files(Out.path());
     QCOMPARE(Outputs.size(), 3);
     for (const QString &Name : Outputs) {
