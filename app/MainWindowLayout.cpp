@@ -251,14 +251,16 @@ QLayout *TForm1::CreateProgressRow(QWidget *Client) {
 void TForm1::CreateStatusBar() {
   // Status bar: three panels of 150, 300 and 50 pixels: the files being
   // converted ("Ready" when none), their output's size (how the run ended,
-  // after it), and where the batch is with its pace, which takes the room
-  // left. A text longer than its panel is cut in the middle, whole in its hint.
+  // after it, wider where that needs it), and where the batch is with its
+  // pace, which takes the room left. A text longer than its panel is cut in
+  // the middle, whole in its hint.
   static constexpr int PanelWidths[3] = {150, 300, 50};
   static const char *const PanelNames[3] = {"StatusPanel0", "StatusPanel1", "StatusPanel2"};
   for (int I = 0; I < 3; ++I) {
     StatusPanel[I] = new TStatusLabel(this);
     StatusPanel[I]->setObjectName(PanelNames[I]);
-    if (I < 2)
+    // The size panel may widen for the run's end where the bar has room.
+    if (I == 0)
       StatusPanel[I]->setFixedWidth(PanelWidths[I]);
     else
       StatusPanel[I]->setMinimumWidth(PanelWidths[I]);
