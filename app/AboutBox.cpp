@@ -2,6 +2,7 @@
 #include "AboutBox.h"
 
 #include <QDesktopServices>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -86,7 +87,7 @@ TFormAbout::TFormAbout(QWidget *Owner) : QDialog(Owner) {
   Layout->addWidget(Label3);
   Layout->addStretch(1);
   Layout->addLayout(Buttons);
-  setFixedSize(370, 260);
+  FitSize();
 
   connect(Label2, &TLinkLabel::clicked, this, [this] { Label2Click(); });
   connect(Label3, &TLinkLabel::clicked, this, [this] { Label3Click(); });
@@ -99,9 +100,23 @@ void TFormAbout::Label2Click() { QDesktopServices::openUrl(kWebSiteUrl); }
 
 void TFormAbout::Label3Click() { QDesktopServices::openUrl(kSupportMailUrl); }
 
+void TFormAbout::FitSize() {
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  layout()->invalidate();
+  layout()->activate();
+  setFixedSize(QSize(370, 260).expandedTo(layout()->totalMinimumSize()).expandedTo(sizeHint()));
+}
+
+void TFormAbout::changeEvent(QEvent *Event) {
+  QDialog::changeEvent(Event);
+  if (Event->type() == QEvent::FontChange && layout()) FitSize();
+}
+
 void TFormAbout::showEvent(QShowEvent *Event) {
   if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
   QDialog::showEvent(Event);
+  SpeedButton1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 }  // namespace korvane

@@ -34,7 +34,13 @@ class TFormAbout : public QDialog {
   void SpeedButton1Click() { accept(); }
 
  protected:
+  // Opens with the focus on OK, so Enter closes it rather than follow a link.
   void showEvent(QShowEvent *Event) override;
+  void changeEvent(QEvent *Event) override;
+
+ private:
+  // Its classic size, or what its texts need at the font it has if more.
+  void FitSize();
 };
 
 }  // namespace korvane

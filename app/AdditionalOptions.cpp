@@ -2,6 +2,7 @@
 #include "AdditionalOptions.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -58,7 +59,7 @@ TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
   auto *Layout = new QVBoxLayout(this);
   Layout->addWidget(GroupBox1, 1);
   Layout->addLayout(ButtonRow);
-  setFixedSize(408, 247);
+  FitSize();
 
   connect(SpinEdit1, &TSpinEdit::Changed, this, [this] { SpinEdit1Change(); });
   connect(SpinEditFilesAtOnce, &QSpinBox::valueChanged, this, [](int Count) { StoreFilesAtOnce(Count); });
@@ -80,6 +81,21 @@ void TForm4::FormCreate() {
     const QSignalBlocker Blocker(SpinEditFilesAtOnce);
     SpinEditFilesAtOnce->setValue(FilesAtOnce);  // within the range
   }
+}
+
+void TForm4::FitSize() {
+  // The size is fixed (the dialog is not resized), so it is set from what
+  // the layout needs now: the classic size at most fonts, more at larger ones.
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  layout()->invalidate();
+  layout()->activate();
+  setFixedSize(QSize(408, 247).expandedTo(layout()->totalMinimumSize()).expandedTo(sizeHint()));
+}
+
+void TForm4::changeEvent(QEvent *Event) {
+  QDialog::changeEvent(Event);
+  if (Event->type() == QEvent::FontChange && layout()) FitSize();
 }
 
 void TForm4::SpinEdit1Change() { FForm1.SetFormatDropDownCount(SpinEdit1->Value()); }

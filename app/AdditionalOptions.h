@@ -39,9 +39,12 @@ class TForm4 : public QDialog {
 
  protected:
   void showEvent(QShowEvent *Event) override;
+  void changeEvent(QEvent *Event) override;
 
  private:
   void FormCreate();
+  // Its classic size, or what its texts need at the font it has if more.
+  void FitSize();
   TForm1 &FForm1;
 };
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A drop-down list that announces each drop-down before its list opens, so
-// the owner can set the number of lines it shows, and whose list shows that
-// many lines whatever the style.
+// the owner can set the number of lines it shows, whose list shows that
+// many lines whatever the style, and opens at the current item.
 #pragma once
 
+#include <QAbstractItemView>
 #include <QComboBox>
 
 namespace korvane {
@@ -20,6 +21,11 @@ class TDropDownCombo : public QComboBox {
   void showPopup() override {
     emit DroppingDown();
     QComboBox::showPopup();
+    // The list opens on the current item with its neighbours around it,
+    // not at the list's top or edge.
+    if (currentIndex() >= 0)
+      view()->scrollTo(model()->index(currentIndex(), modelColumn(), rootModelIndex()),
+                       QAbstractItemView::PositionAtCenter);
   }
 
  signals:

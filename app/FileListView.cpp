@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "RowOutcome.h"
+
 namespace korvane {
 
 namespace {
@@ -74,13 +76,66 @@ TFileListView::TFileListView(QWidget *Parent) : QTreeWidget(Parent) {
   setSortingEnabled(false);
   setAcceptDrops(true);
   setDropIndicatorShown(false);
+  FitAllColumns();
 }
 
 void TFileListView::resizeEvent(QResizeEvent *Event) {
   QTreeWidget::resizeEvent(Event);
+  FitNameColumn();
+}
+
+void TFileListView::changeEvent(QEvent *Event) {
+  QTreeWidget::changeEvent(Event);
+  if (Event->type() == QEvent::FontChange || Event->type() == QEvent::StyleChange) FitAllColumns();
+  if (Event->type() == QEvent::PaletteChange)
+    for (int Row = 0; Row < RowCount(); ++Row) ColourProgress(topLevelItem(Row));
+}
+
+void TFileListView::FitNameColumn() {
   int Others = 0;
   for (int I = 1; I < kVisibleColumns; ++I) Others += columnWidth(I);
-  setColumnWidth(0, std::max(kColumns[0].Width, viewport()->width() - Others));
+  const int Least = std::max(kColumns[0].Width, header()->sectionSizeHint(0));
+  setColumnWidth(0, std::max(Least, viewport()->width() - Others));
+}
+
+void TFileListView::FitColumn(int Column, const QString &Text) {
+  int Needed = std::max(kColumns[Column].Width, header()->sectionSizeHint(Column));
+  if (!Text.isEmpty()) {
+    // What the item delegate asks for this text: its width and margins.
+    QStyleOptionViewItem Option;
+    initViewItemOption(&Option);
+    Option.text = Text;
+    Option.features |= QStyleOptionViewItem::HasDisplay;
+    Needed =
+        std::max(Needed, style()->sizeFromContents(QStyle::CT_ItemViewItem, &Option, QSize(), this).width());
+  }
+  if (Needed <= columnWidth(Column)) return;
+  setColumnWidth(Column, Needed);
+  FitNameColumn();
+}
+
+void TFileListView::FitAllColumns() {
+  // From the classic widths up, for the font the list has now.
+  for (int I = 1; I < kVisibleColumns; ++I) {
+    setColumnWidth(I, kColumns[I].Width);
+    FitColumn(I);
+    for (int Row = 0; Row < RowCount(); ++Row) FitColumn(I, topLevelItem(Row)->text(I));
+  }
+  FitNameColumn();
+  updateGeometry();
+}
+
+QSize TFileListView::sizeHint() const {
+  int Width = kColumns[0].Width;
+  for (int I = 1; I < kVisibleColumns; ++I) Width += columnWidth(I);
+  const int Frame = 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  return {Width + Frame, QTreeWidget::sizeHint().height()};
+}
+
+void TFileListView::ColourProgress(QTreeWidgetItem *Item) {
+  const int Cell = Column(siProgress);
+  const QColor Colour = OutcomeColour(Item->text(Cell), palette());
+  Item->setData(Cell, Qt::ForegroundRole, Colour.isValid() ? QVariant(QBrush(Colour)) : QVariant());
 }
 
 void TFileListView::dragEnterEvent(QDragEnterEvent *Event) {
@@ -110,7 +165,10 @@ int TFileListView::AddRow(const QString &Caption, const QStringList &SubItems) {
   for (int I = 0; I < SubItemCount; ++I) {
     Item->setText(Column(TSubItem(I)), I < SubItems.size() ? SubItems[I] : QString());
     Item->setTextAlignment(Column(TSubItem(I)), Qt::AlignHCenter | Qt::AlignVCenter);
+    if (Column(TSubItem(I)) < kVisibleColumns)
+      FitColumn(Column(TSubItem(I)), Item->text(Column(TSubItem(I))));
   }
+  ColourProgress(Item);
   return RowCount() - 1;
 }
 
@@ -121,7 +179,10 @@ QString TFileListView::SubItem(int Row, TSubItem Index) const {
 }
 
 void TFileListView::SetSubItem(int Row, TSubItem Index, const QString &Text) {
-  topLevelItem(Row)->setText(Column(Index), Text);
+  QTreeWidgetItem *Item = topLevelItem(Row);
+  Item->setText(Column(Index), Text);
+  if (Column(Index) < kVisibleColumns) FitColumn(Column(Index), Text);
+  if (Index == siProgress) ColourProgress(Item);
 }
 
 void TFileListView::SetSubItemOfAll(TSubItem Index, const QString &Text) {

@@ -51,10 +51,22 @@ class TFileListView : public QTreeWidget {
   void SetAllChecked(bool Checked);
   // Scrolls Row into view (partly visible is enough).
   void MakeVisible(int Row);
+  // The width the list needs to show every column whole, the file name's at
+  // its classic width.
+  QSize sizeHint() const override;
 
  signals:
   // Files or folders dropped onto the list, as local paths.
   void PathsDropped(const QStringList &Paths);
+
+ private:
+  // Widens a column to what its header and Text need, never narrower than
+  // its classic width; then the file-name column takes the rest.
+  void FitColumn(int Column, const QString &Text = {});
+  void FitAllColumns();
+  void FitNameColumn();
+  // The "Progress" cell in the colour of its outcome.
+  void ColourProgress(QTreeWidgetItem *Item);
 
  protected:
   void dragEnterEvent(QDragEnterEvent *Event) override;
@@ -62,6 +74,9 @@ class TFileListView : public QTreeWidget {
   void dropEvent(QDropEvent *Event) override;
   // The file-name column takes the width the list gains with the window.
   void resizeEvent(QResizeEvent *Event) override;
+  // A new font or style: the columns take what their texts need; a new
+  // palette: the outcomes take their colours for it.
+  void changeEvent(QEvent *Event) override;
   void drawRow(QPainter *Painter, const QStyleOptionViewItem &Option,
                const QModelIndex &Index) const override;
 };

@@ -24,6 +24,7 @@
 #include <QShortcut>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -37,7 +38,9 @@
 #include "DropDownCombo.h"
 #include "FileListView.h"
 #include "FontFixUp.h"
+#include "LogWindow.h"
 #include "OpenDialogFilter.h"
+#include "ProfileCatalogue.h"
 #include "ProgramFolder.h"
 #include "RowSetup.h"
 #include "SpinEdit.h"
@@ -215,6 +218,8 @@ bool TForm1::FormCreate() {
   OpenDialog1->setOption(QFileDialog::HideNameFilterDetails, true);
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
   AcceptTypedFileNames(*OpenDialog1);
+  CloseCompletionsWithDialog(*OpenDialog1);
+  CloseCompletionsWithDialog(*BrowseForFolder1);
 
   const QString Folder = ToQString(ResourceFolder());
   FLibraryFolder = Folder.toStdString() + "/Common Files";
@@ -232,6 +237,7 @@ bool TForm1::FormCreate() {
 
   FillOutputFormatList(FProfile.ComboOutputFormat);
   ShowCombo(FProfile.ComboOutputFormat, *ComboOutputFormat);
+  ShowFormatHeadings();
   SetFormatDropDownCount(25);
 
   ShowCombo(FProfile.ComboAspectRatio, *ComboAspectRatio);
@@ -277,15 +283,34 @@ std::array<std::pair<QComboBox *, TOptionCombo *>, 9> TForm1::OptionCombos() {
 
 void TForm1::ShowProfileCombos() {
   for (const auto &[Combo, Model] : OptionCombos()) ShowCombo(*Model, *Combo);
-  GreyEmptyChoices();
+  GreyUnusableChoices();
 }
 
-void TForm1::GreyEmptyChoices() {
+bool TForm1::CopiesStreams() const {
+  const TCatalogueRow *Profile = FindProfile(FProfile.ComboOutputFormat.Text());
+  return Profile && Profile->Variant == TSettingsVariant::CopyAll;
+}
+
+void TForm1::GreyUnusableChoices() {
   // A list the profile leaves empty (the picture's choices of a sound
   // format, say) offers nothing: it stays in its place, greyed.
   for (QComboBox *Combo : {ComboVideoCodec, ComboVideoSize, ComboVideoBitrate, ComboVideoFramerate,
                            ComboAudioCodec, ComboAudioBitrate, ComboSamplingRate})
     Combo->setEnabled(!FRunLocked && Combo->count() > 0);
+  // The copy keeps the sound and the picture as they are: these choices
+  // would be ignored or fail the file, so they are greyed with a hint that
+  // says why. Their values stay, for the profiles that use them.
+  const bool Copy = CopiesStreams();
+  const QString Kept = "The copy keeps every stream as it is: it cannot change this.";
+  const std::pair<QWidget *, QString> General[] = {
+      {ComboAudioChannels, QString()}, {ComboLetterBox, "Add a letterbox to keep video aspect ratio"},
+      {ComboAspectRatio, QString()},   {TrackBar1, QString()},
+      {LabelVolume, QString()},
+  };
+  for (const auto &[Control, Hint] : General) {
+    Control->setEnabled(!FRunLocked && !Copy);
+    Control->setToolTip(Copy ? Kept : Hint);
+  }
 }
 
 void TForm1::ComboOutputFormatChange() {
@@ -304,6 +329,23 @@ void TForm1::ComboOutputFormatChange() {
   FitMinimumSize();
 }
 
+void TForm1::ShowFormatHeadings() {
+  // A separator row that opens a group with a name shows the name, bold and
+  // out of reach of the mouse and the arrow keys. The model keeps the row's
+  // own text, so the row still counts as a separator everywhere.
+  auto *Model = qobject_cast<QStandardItemModel *>(ComboOutputFormat->model());
+  const auto Catalogue = OutputProfileCatalogue();
+  for (size_t Row = 0; Model && Row < Catalogue.size() && int(Row) < Model->rowCount(); ++Row) {
+    if (Catalogue[Row].Heading.empty()) continue;
+    QStandardItem *Item = Model->item(int(Row));
+    Item->setText(QString::fromUtf8(Catalogue[Row].Heading.data(), qsizetype(Catalogue[Row].Heading.size())));
+    Item->setFlags(Item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+    QFont Bold = ComboOutputFormat->font();
+    Bold.setBold(true);
+    Item->setFont(Bold);
+  }
+}
+
 void TForm1::ComboOutputFormatDropDown() {
   if (Form4) SetFormatDropDownCount(Form4->SpinEdit1->Value());
 }
@@ -315,20 +357,30 @@ void TForm1::TrackBar1Change() { LabelVolume->setText(ToQString(VolumeLabel(Trac
 void TForm1::RestoreProfileChoices() {
   const QString Profile = ComboOutputFormat->currentText();
   FRestoringChoices = true;
+  // The copy shows the channels its profile gives ("Original") and the
+  // source's volume, which is what it keeps; nothing of it is stored.
+  const bool Copy = CopiesStreams();
   for (QComboBox *Combo : {ComboVideoCodec, ComboVideoSize, ComboVideoBitrate, ComboVideoFramerate,
                            ComboAudioCodec, ComboAudioBitrate, ComboAudioChannels, ComboSamplingRate}) {
+    if (Copy && Combo == ComboAudioChannels) continue;
     // A choice the profile no longer offers leaves its default.
     const int Index = Combo->findText(StoredProfileChoice(Profile, Combo->objectName()).toString());
     if (Index >= 0) Combo->setCurrentIndex(Index);
   }
+  // The volume the bar had before the copy comes back after it.
+  if (Copy && FVolumeBeforeCopy < 0) FVolumeBeforeCopy = TrackBar1->value();
+  if (!Copy && FVolumeBeforeCopy >= 0) TrackBar1->setValue(std::exchange(FVolumeBeforeCopy, -1));
   bool Ok = false;
   const int Volume = StoredProfileChoice(Profile, TrackBar1->objectName()).toInt(&Ok);
-  if (Ok && Volume >= TrackBar1->minimum() && Volume <= TrackBar1->maximum()) TrackBar1->setValue(Volume);
+  if (Copy)
+    TrackBar1->setValue(DefaultVolumePosition);
+  else if (Ok && Volume >= TrackBar1->minimum() && Volume <= TrackBar1->maximum())
+    TrackBar1->setValue(Volume);
   FRestoringChoices = false;
 }
 
 void TForm1::StoreProfileChoices() {
-  if (FRestoringChoices || !FShown) return;
+  if (FRestoringChoices || !FShown || CopiesStreams()) return;
   const QString Profile = ComboOutputFormat->currentText();
   for (QComboBox *Combo : {ComboVideoCodec, ComboVideoSize, ComboVideoBitrate, ComboVideoFramerate,
                            ComboAudioCodec, ComboAudioBitrate, ComboAudioChannels, ComboSamplingRate})
@@ -355,10 +407,8 @@ void TForm1::ShowLog1Click() {
   QTreeWidgetItem *Selected = ListView1->currentItem();
   if (!Selected || !Selected->isSelected()) return;
   const int Row = ListView1->indexOfTopLevelItem(Selected);
-  QString Text = ListView1->Caption(Row);
-  if (const QString Reason = ListView1->Reason(Row); !Reason.isEmpty()) Text += "\n\n" + Reason;
-  if (const QStringList Log = ListView1->Log(Row); !Log.isEmpty()) Text += "\n\n" + Log.join('\n');
-  Message({"Log", Text, TMessageIcon::Information});
+  LogWindow->ShowRow(ListView1->Caption(Row), ListView1->SubItem(Row, siProgress), ListView1->Reason(Row),
+                     ListView1->Log(Row));
 }
 
 void TForm1::ClearAllItems1Click() {
@@ -467,6 +517,8 @@ std::string TForm1::RowCaption(int Row) const { return ListView1->Caption(Row).t
 
 std::string TForm1::RowVideoSize(int Row) const { return ListView1->SubItem(Row, siVideoSize).toStdString(); }
 
+std::string TForm1::RowDuration(int Row) const { return ListView1->SubItem(Row, siDuration).toStdString(); }
+
 double TForm1::RowDisplayAspect(int Row) const { return ListView1->DisplayAspect(Row); }
 
 int TForm1::RowRotation(int Row) const { return ListView1->Rotation(Row); }
@@ -507,18 +559,13 @@ void TForm1::SetProgressBar(int Percent) {
   ProgressBar1->setValue(std::clamp(Percent, 0, 100));
 }
 
-void TForm1::SetStatusText(const std::string &Text) { StatusPanel[1]->setText(ToQString(Text)); }
+void TForm1::SetStatusText(const std::string &Text) { StatusPanel[1]->SetText(ToQString(Text)); }
 
 void TForm1::SetStatusFile(const std::string &Text) {
-  // Long names are cut in the middle; the whole text is the hint.
-  const QString Files = ToQString(Text);
-  StatusPanel[0]->setToolTip(Files);
-  StatusPanel[0]->setText(Files.isEmpty() ? QString("Ready")
-                                          : StatusPanel[0]->fontMetrics().elidedText(
-                                                Files, Qt::ElideMiddle, StatusPanel[0]->width() - 4));
+  StatusPanel[0]->SetText(Text.empty() ? QString("Ready") : ToQString(Text));
 }
 
-void TForm1::SetStatusPace(const std::string &Text) { StatusPanel[2]->setText(ToQString(Text)); }
+void TForm1::SetStatusPace(const std::string &Text) { StatusPanel[2]->SetText(ToQString(Text)); }
 
 void TForm1::ShowInformation(const std::string &Text) {
   Message({"Information", ToQString(Text), TMessageIcon::Information});
@@ -548,8 +595,10 @@ TRunChoices TForm1::Choices() const {
   Choices.Overwrite = Form4 && Form4->CheckBoxOverWrite->isChecked();
   Choices.OutputExtension = FProfile.OutputExtension;
   Choices.Profile = &FProfile;
-  Choices.VolumePosition = TrackBar1->value();
-  Choices.LetterBox = ComboLetterBox->currentIndex() == 1;
+  // A greyed choice asks for nothing: the copy keeps the streams as they are.
+  const bool Copy = CopiesStreams();
+  Choices.VolumePosition = Copy ? DefaultVolumePosition : TrackBar1->value();
+  Choices.LetterBox = !Copy && ComboLetterBox->currentIndex() == 1;
   Choices.FilesAtOnce = FilesAtOnce();
   return Choices;
 }
@@ -562,7 +611,7 @@ void TForm1::SetWindowControlsEnabled(bool Enabled) {
       ComboAudioCodec,   TrackBar1,          ComboAspectRatio,  ComboLetterBox,
   };
   for (QWidget *Control : Controls) Control->setEnabled(Enabled);
-  GreyEmptyChoices();
+  GreyUnusableChoices();
   ListView1->setContextMenuPolicy(Enabled ? Qt::CustomContextMenu : Qt::NoContextMenu);
   for (QMenu *Menu : {MenuFile, MenuOptions, MenuHelp}) Menu->menuAction()->setEnabled(Enabled);
 }

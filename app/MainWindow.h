@@ -18,6 +18,7 @@
 #include "MessageShell.h"
 #include "ProfileOptions.h"
 #include "Settings.h"
+#include "StatusLabel.h"
 
 class QAction;
 class QComboBox;
@@ -39,6 +40,7 @@ class TBMDExecuteThread;
 class TDropDownCombo;
 class TFileListView;
 class TForm4;
+class TLogWindow;
 class TFormAbout;
 
 class TForm1 : public QMainWindow, private TRunWindow {
@@ -72,7 +74,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   QLabel *LabelVolume;
   QProgressBar *ProgressBar1;
   QToolButton *ButtonStopSmall;
-  QLabel *StatusPanel[3];
+  TStatusLabel *StatusPanel[3];
   QFileDialog *OpenDialog1;
   QFileDialog *BrowseForFolder1;
   QMenu *PopupListView1;
@@ -82,6 +84,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   QAction *AddFiles1, *Convert1, *Exit1, *SetGeneralOptions1, *OpenHelpFile1, *VisitOurWebsite1, *About1;
   TBMDThread *BMDThread1;
   QTimer *TimerConvertAgain;
+  // The selected row's log, opened by Show Log.
+  TLogWindow *LogWindow;
   TFFmpegVCL FFVCL;
 
   // The two dialogs created after this window; they register themselves.
@@ -175,13 +179,19 @@ class TForm1 : public QMainWindow, private TRunWindow {
   // The eight option combos and the aspect combo, each with its place in
   // the profile model.
   std::array<std::pair<QComboBox *, TOptionCombo *>, 9> OptionCombos();
+  // Shows the names of the groups whose separator row has one.
+  void ShowFormatHeadings();
   // Copies the option combos of the profile model into the widgets.
   void ShowProfileCombos();
   // Probes each file and lists it (a row marked "Error" when unreadable).
   void AddRows(const QStringList &Files);
-  // Greys the option lists the profile leaves empty (and all while a run
-  // has the controls locked).
-  void GreyEmptyChoices();
+  // Greys the option lists the profile leaves empty, and the choices a copy
+  // of the streams cannot carry out while the copy is chosen (and all while
+  // a run has the controls locked).
+  void GreyUnusableChoices();
+  // The profile copies every stream as it is: nothing is decoded, so the
+  // volume, the channels, the zoom and the aspect cannot change.
+  bool CopiesStreams() const;
   void SetWindowControlsEnabled(bool Enabled);
   TMessageAnswer Message(const TMessage &Message);
   // A component's events come on its task's thread: each is copied and
@@ -205,6 +215,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   bool RowChecked(int Row) const override;
   std::string RowCaption(int Row) const override;
   std::string RowVideoSize(int Row) const override;
+  std::string RowDuration(int Row) const override;
   double RowDisplayAspect(int Row) const override;
   int RowRotation(int Row) const override;
   void SetRowProgress(int Row, const std::string &Text) override;
@@ -233,6 +244,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   bool FRunLocked = false;  // the run has locked the controls
   bool FShown = false;
   bool FRestoringChoices = false;  // the picks shown are the stored ones
+  int FVolumeBeforeCopy = -1;      // the bar's position while the copy shows the source's
   std::string FLibraryFolder;      // the media libraries, as loaded
   TComponentRunEngine FRunEngine{FFVCL};
   // The components of the lanes after the first.

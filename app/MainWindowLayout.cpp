@@ -21,6 +21,7 @@
 #include "BMDThread.h"
 #include "DropDownCombo.h"
 #include "FileListView.h"
+#include "LogWindow.h"
 #include "MainWindow.h"
 
 namespace korvane {
@@ -248,20 +249,23 @@ QLayout *TForm1::CreateProgressRow(QWidget *Client) {
 }
 
 void TForm1::CreateStatusBar() {
-  // Status bar: three panels of 150, 300 and 50 pixels: the file being
-  // converted ("Ready" when none), its output's size, and its pace, which
-  // may take more room.
+  // Status bar: three panels of 150, 300 and 50 pixels: the files being
+  // converted ("Ready" when none), their output's size (how the run ended,
+  // after it, wider where that needs it), and where the batch is with its
+  // pace, which takes the room left. A text longer than its panel is cut in
+  // the middle, whole in its hint.
   static constexpr int PanelWidths[3] = {150, 300, 50};
   static const char *const PanelNames[3] = {"StatusPanel0", "StatusPanel1", "StatusPanel2"};
   for (int I = 0; I < 3; ++I) {
-    StatusPanel[I] = new QLabel(this);
+    StatusPanel[I] = new TStatusLabel(this);
     StatusPanel[I]->setObjectName(PanelNames[I]);
-    if (I < 2)
+    // The size panel may widen for the run's end where the bar has room.
+    if (I == 0)
       StatusPanel[I]->setFixedWidth(PanelWidths[I]);
     else
       StatusPanel[I]->setMinimumWidth(PanelWidths[I]);
     StatusPanel[I]->setAccessibleName(QString("Status %1").arg(I + 1));
-    statusBar()->addWidget(StatusPanel[I]);
+    statusBar()->addWidget(StatusPanel[I], I == 2 ? 1 : 0);
   }
   statusBar()->setSizeGripEnabled(true);
   StatusPanel[0]->setText("Ready");
@@ -276,6 +280,8 @@ void TForm1::CreateDialogsAndTimers() {
   BrowseForFolder1->setFileMode(QFileDialog::Directory);
   BrowseForFolder1->setOption(QFileDialog::ShowDirsOnly, true);
   BrowseForFolder1->setLabelText(QFileDialog::LookIn, "Choose the required output directory below :");
+
+  LogWindow = new TLogWindow(this);
 
   BMDThread1 = new TBMDThread(this);
   BMDThread1->setObjectName("BMDThread1");
@@ -305,6 +311,8 @@ void TForm1::CreateMenus() {
   MenuHelp->addSeparator();
   About1 = MenuHelp->addAction(ThemeIcon("help-about", QStyle::SP_MessageBoxInformation), "&About");
 
+  // Each entry of a menu has a letter of its own: Show Log's L must never
+  // clear the list.
   PopupListView1 = new QMenu(this);
   PopupListView1->setObjectName("PopupListView1");
   CheckAllItems1 = PopupListView1->addAction(ThemeIcon("edit-select-all", QStyle::SP_DialogApplyButton),
@@ -313,7 +321,7 @@ void TForm1::CreateMenus() {
   PopupListView1->addSeparator();
   DeleteSelectedItem1 = PopupListView1->addAction("&Remove Selected Item");
   ClearAllItems1 =
-      PopupListView1->addAction(ThemeIcon("edit-clear", QStyle::SP_TrashIcon), "C&lear All Items");
+      PopupListView1->addAction(ThemeIcon("edit-clear", QStyle::SP_TrashIcon), "Cl&ear All Items");
   PopupListView1->addSeparator();
   ShowLog1 =
       PopupListView1->addAction(ThemeIcon("text-x-generic", QStyle::SP_FileDialogInfoView), "Show &Log");

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "OpenDialogFilter.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -94,6 +96,13 @@ void AcceptTypedFileNames(QFileDialog &Dialog) {
   QObject::connect(&Dialog, &QFileDialog::currentChanged, &Dialog, Later);
   if (auto *Model = Dialog.findChild<QFileSystemModel *>())
     QObject::connect(Model, &QFileSystemModel::directoryLoaded, &Dialog, Later);
+}
+
+void CloseCompletionsWithDialog(QFileDialog &Dialog) {
+  QObject::connect(&Dialog, &QDialog::finished, &Dialog, [&Dialog] {
+    for (QCompleter *Completer : Dialog.findChildren<QCompleter *>())
+      if (Completer->popup() && Completer->popup()->isVisible()) Completer->popup()->hide();
+  });
 }
 
 }  // namespace korvane

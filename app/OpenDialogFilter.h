@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file types the Add Files dialog offers: description and pattern pairs,
-// the first ("All Supported Files") being the default and the last any file.
+// the first ("All Supported Files") being the default and the last any file;
+// and how the file dialogs take a typed path.
 #pragma once
 
 #include <QFileDialog>
@@ -22,5 +23,10 @@ QStringList SupportedFilePatterns();
 // whatever the selected filter: Qt's own dialog keeps it disabled for a
 // name the filter does not show, although the probe may well read the file.
 void AcceptTypedFileNames(QFileDialog &Dialog);
+
+// Closes the list of completions that typing a path brings up when the
+// dialog closes: Qt's own dialog leaves it open, and it would take every
+// key meant for the window.
+void CloseCompletionsWithDialog(QFileDialog &Dialog);
 
 }  // namespace korvane

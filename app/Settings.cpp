@@ -53,8 +53,9 @@ void LoadSettings(const TSettingsControls &C) {
       // An index the list does not have as a profile (beyond its end, or a
       // separator row) selects the first row, so the window always shows a
       // profile's choices.
-      const bool Usable = Format < C.ComboOutputFormat->count() &&
-                          !IsSeparatorText(C.ComboOutputFormat->itemText(Format).toStdString());
+      const auto Catalogue = OutputProfileCatalogue();
+      const bool Usable = Format < C.ComboOutputFormat->count() && size_t(Format) < Catalogue.size() &&
+                          !Catalogue[size_t(Format)].IsSeparator();
       C.ComboOutputFormat->setCurrentIndex(Usable ? Format : 0);
     }
     C.CheckBoxOverWrite->setChecked(ReadBool(Store, kOverwrite));

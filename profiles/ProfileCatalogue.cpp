@@ -87,7 +87,7 @@ constexpr TCatalogueRow kCatalogue[] = {
     {"BlackBerry 3GP Video (*.3gp)", "3GP", Shared, &kOptionsBlackBerry3gp},
     {"Creative Zen Vision (*.avi)", "AVI", Shared, &kOptionsZenVision},
     {"iRiver PMP100 (*.avi)", "AVI", Shared, &kOptionsZenVision},
-    kSeparator,
+    {kSeparatorRowText, "", None, nullptr, "Formats for today's players"},
     // Modern formats, at a chosen quality
     {"MP4 - H.264 Video, AAC Audio (*.mp4)", "MP4", Quality, &kOptionsMp4H264},
     {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", "MP4", Quality, &kOptionsMp4Hevc},

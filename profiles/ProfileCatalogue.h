@@ -30,6 +30,11 @@ struct TCatalogueRow {
   std::string_view Extension;    // upper case, e.g. "MP4"; empty on separator rows
   TSettingsVariant Variant;
   const TOptionSet *Options;  // null on separator rows
+  // On a separator row: the name of the group it opens, which a list that
+  // can show a heading shows in place of the dashes (the row keeps its
+  // text, so stored row numbers and separator checks are unchanged). Empty
+  // for the long-standing groups, which a dashed line parts.
+  std::string_view Heading = {};
 
   constexpr bool IsSeparator() const { return Options == nullptr; }
 };

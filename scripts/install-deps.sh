@@ -8,7 +8,7 @@ PACKAGES="build-essential cmake ninja-build pkg-config
   libswresample-dev libavfilter-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   libgtest-dev libgmock-dev
-  ffmpeg xvfb xauth x11-utils
+  ffmpeg xvfb xauth x11-utils qt6-gtk-platformtheme
   librsvg2-bin desktop-file-utils appstream lintian"
 missing=""
 for p in $PACKAGES; do

@@ -49,7 +49,7 @@ std::string ProfileTable() {
            "<th>Sampling rate</th></tr>\n";
   for (const TCatalogueRow &Row : OutputProfileCatalogue()) {
     if (Row.IsSeparator()) {
-      Table << "<tr class=\"group\"><td colspan=\"9\"></td></tr>\n";
+      Table << "<tr class=\"group\"><td colspan=\"9\">" << Escaped(Row.Heading) << "</td></tr>\n";
       continue;
     }
     const TOptionSet &Set = *Row.Options;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <thread>
 
@@ -27,20 +28,36 @@ bool DirectoryExists(const std::string &Path) {
   return !Path.empty() && stat(Path.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode);
 }
 
+// "0:42", "4:00:02".
+std::string TimeText(int64_t Seconds) {
+  char Text[48];
+  if (Seconds >= 3600)
+    std::snprintf(Text, sizeof Text, "%lld:%02lld:%02lld", static_cast<long long>(Seconds / 3600),
+                  static_cast<long long>(Seconds / 60 % 60), static_cast<long long>(Seconds % 60));
+  else
+    std::snprintf(Text, sizeof Text, "%lld:%02lld", static_cast<long long>(Seconds / 60),
+                  static_cast<long long>(Seconds % 60));
+  return Text;
+}
+
 // "2.3x, 0:42 left"; without the time when SecondsLeft is negative.
 std::string PaceOf(double Speed, int64_t SecondsLeft) {
-  char Text[64];
-  int Length = std::snprintf(Text, sizeof Text, Speed < 10 ? "%.1fx" : "%.0fx", Speed);
-  if (SecondsLeft >= 3600)
-    Length += std::snprintf(Text + Length, sizeof Text - size_t(Length), ", %lld:%02lld:%02lld left",
-                            static_cast<long long>(SecondsLeft / 3600),
-                            static_cast<long long>(SecondsLeft / 60 % 60),
-                            static_cast<long long>(SecondsLeft % 60));
-  else if (SecondsLeft >= 0)
-    Length +=
-        std::snprintf(Text + Length, sizeof Text - size_t(Length), ", %lld:%02lld left",
-                      static_cast<long long>(SecondsLeft / 60), static_cast<long long>(SecondsLeft % 60));
-  return Text;
+  char Text[32];
+  std::snprintf(Text, sizeof Text, Speed < 10 ? "%.1fx" : "%.0fx", Speed);
+  return SecondsLeft >= 0 ? Text + (", " + TimeText(SecondsLeft) + " left") : std::string(Text);
+}
+
+// A row's "Duration" in milliseconds: "00:01:05" is 65000. An empty text
+// (a file that could not be read, which fails at once) counts as nothing;
+// "Unknown" and anything else as -1.
+int64_t DurationMs(const std::string &Text) {
+  if (Trimmed(Text).empty()) return 0;
+  int Hours = 0, Minutes = 0, Seconds = 0;
+  char End = 0;
+  if (std::sscanf(Text.c_str(), "%d:%d:%d%c", &Hours, &Minutes, &Seconds, &End) != 3 || Hours < 0 ||
+      Minutes < 0 || Seconds < 0)
+    return -1;
+  return ((int64_t(Hours) * 60 + Minutes) * 60 + Seconds) * 1000;
 }
 
 // How fast a file converts: times real time, and the seconds left of its
@@ -66,18 +83,34 @@ const char *const TConversionRun::NoFolderText = "Please select an output folder
 const char *const TConversionRun::CompletedText = "All Conversions Completed";
 const char *const TConversionRun::AddFailedText = "Fail to add file to list!";
 const char *const TConversionRun::NothingCheckedText = "No file was converted: no row is checked.";
+const char *const TConversionRun::StoppedText = "Conversions stopped";
 
 std::string TConversionRun::EndText() const {
-  const int Tried = FOutcomes.Done + FOutcomes.Failed + FOutcomes.Stopped;
+  const int Tried = FOutcomes.Done + FOutcomes.Partial + FOutcomes.Failed + FOutcomes.Stopped;
   if (Tried == 0) return NothingCheckedText;
   if (Tried == FOutcomes.Done) return CompletedText;
-  return "Conversions finished: " + std::to_string(FOutcomes.Done) + " converted, " +
+  // Files that fell short are named only where there are any, so the
+  // message of a run without them reads as it always has.
+  const std::string Partial =
+      FOutcomes.Partial > 0 ? std::to_string(FOutcomes.Partial) + " partial, " : std::string();
+  return "Conversions finished: " + std::to_string(FOutcomes.Done) + " converted, " + Partial +
          std::to_string(FOutcomes.Failed) + " failed, " + std::to_string(FOutcomes.Stopped) + " stopped.";
 }
 
 std::string TConversionRun::PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds) {
   const TPace Pace = MeasurePace(DoneMs, TotalMs, ElapsedSeconds);
   return Pace.Speed > 0 ? PaceOf(Pace.Speed, Pace.SecondsLeft) : std::string();
+}
+
+std::string TConversionRun::BatchText(const std::vector<int> &Files, int Total, const std::string &Pace,
+                                      int64_t BatchSecondsLeft) {
+  if (Files.empty()) return Pace;
+  std::string Text = Files.size() == 1 ? "file " : "files ";
+  for (size_t I = 0; I < Files.size(); ++I) Text += (I ? ", " : "") + std::to_string(Files[I]);
+  Text += " of " + std::to_string(std::max<int>(Total, Files.back()));
+  if (!Pace.empty()) Text += ", " + Pace;
+  if (BatchSecondsLeft >= 0) Text += ", batch " + TimeText(BatchSecondsLeft) + " left";
+  return Text;
 }
 
 void TConversionRun::SetExtraEngines(const std::vector<TRunEngine *> &Engines) {
@@ -97,7 +130,10 @@ void TConversionRun::SetOutcome(TLane &Lane, const std::string &Text, const std:
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
   FWindow.SetRowProgress(Lane.Row, Text);
   if (!Reason.empty()) FWindow.SetRowReason(Lane.Row, ExplainedFailure(Reason));
-  ++(Text == "Done" ? FOutcomes.Done : Text == "Abort" ? FOutcomes.Stopped : FOutcomes.Failed);
+  ++(Text == "Done"      ? FOutcomes.Done
+     : Text == "Partial" ? FOutcomes.Partial
+     : Text == "Abort"   ? FOutcomes.Stopped
+                         : FOutcomes.Failed);
 }
 
 std::string TConversionRun::MissingFolderText(const std::string &Folder) {
@@ -133,6 +169,7 @@ void TConversionRun::ConvertClick(bool Adding) {
   FOutcomes = {};
   FWindow.DisableWindow();
   FWalk = -1;
+  FHandedOut = 0;
   // Every lane starts at once, each with the next checked row.
   for (int I = 0; I < FActiveLanes && FPhase == TRunPhase::Converting; ++I) QueueStep(FLanes[size_t(I)]);
 }
@@ -141,7 +178,7 @@ void TConversionRun::QueueStep(TLane &Lane) {
   Lane.Phase = TLanePhase::SettingUp;
   Lane.Engine->ClearTasks();
   Lane.Percent = 0;
-  Lane.DoneMs = Lane.TotalMs = 0;
+  Lane.DoneMs = Lane.TotalMs = Lane.Size = 0;
   if (FActiveLanes == 1) FWindow.SetProgressBar(0);
 
   // The next checked row, or the last row checked or not. Check boxes are
@@ -156,6 +193,7 @@ void TConversionRun::QueueStep(TLane &Lane) {
     // Only the last row can be unchecked here: nothing to start.
     Lane.Phase = TLanePhase::Idle;
   } else {
+    Lane.Ordinal = ++FHandedOut;
     bool TaskMade = false;
     bool SetUp = false;
     try {
@@ -251,10 +289,15 @@ void TConversionRun::FinishRun(bool Stopped) {
       Lane.Engine->ClearTasks();
     Lane.Phase = TLanePhase::Idle;
   }
-  if (!Stopped) FWindow.ShowRunEnd(EndText(), FOutcomes.Done > 0);
-  FWindow.SetProgressBar(0);
+  // The bars say how the run ended before its message comes: a batch worked
+  // through is full, a stopped one empty, and the status keeps the end
+  // rather than the last file's size.
+  const bool Tried = FHandedOut > 0;
+  FWindow.SetProgressBar(!Stopped && Tried ? 100 : 0);
+  FWindow.SetStatusText(Stopped ? StoppedText : EndText());
   FWindow.SetStatusFile("");
   FWindow.SetStatusPace("");
+  if (!Stopped) FWindow.ShowRunEnd(EndText(), FOutcomes.Done + FOutcomes.Partial > 0);
   FWindow.EnableWindow();
 }
 
@@ -272,16 +315,32 @@ void TConversionRun::TimerTick() {
   }
 }
 
+int TConversionRun::RowsToCome(int64_t &Milliseconds) const {
+  int Count = 0;
+  Milliseconds = 0;
+  for (int Row = FWalk + 1; Row < FWindow.RowCount(); ++Row) {
+    if (!FWindow.RowChecked(Row)) continue;
+    ++Count;
+    const int64_t Length = DurationMs(FWindow.RowDuration(Row));
+    Milliseconds = Length < 0 || Milliseconds < 0 ? -1 : Milliseconds + Length;
+  }
+  return Count;
+}
+
 void TConversionRun::ShowLanes() {
-  int Sum = 0, Known = 0, Running = 0;
+  int Sum = 0, Known = 0;
   double Speed = 0;      // of the files together
   int64_t Longest = -1;  // the time left of the file that ends last
+  int64_t LeftMs = 0;    // of the files that run; -1 when one length is unknown
+  int64_t Size = 0;
+  std::vector<int> Ordinals;
   std::string Files;
   const TClock::time_point Now = TClock::now();
   for (int I = 0; I < FActiveLanes; ++I) {
     const TLane &Lane = FLanes[size_t(I)];
     if (!Lane.Busy() || Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) continue;
-    ++Running;
+    Ordinals.push_back(Lane.Ordinal);
+    Size += Lane.Size;
     if (Lane.Percent >= 0) Sum += Lane.Percent, ++Known;
     const std::string Caption = Trimmed(FWindow.RowCaption(Lane.Row));
     Files += (Files.empty() ? "" : ", ") + Caption.substr(Caption.find_last_of('/') + 1);
@@ -289,10 +348,22 @@ void TConversionRun::ShowLanes() {
     const TPace Pace = MeasurePace(Lane.DoneMs, Lane.TotalMs, Elapsed);
     Speed += Pace.Speed;
     Longest = std::max(Longest, Pace.SecondsLeft);
+    LeftMs = Lane.TotalMs <= 0 || LeftMs < 0 ? -1 : LeftMs + std::max<int64_t>(Lane.TotalMs - Lane.DoneMs, 0);
   }
-  if (Running == 0) return;
+  if (Ordinals.empty()) return;
+  std::sort(Ordinals.begin(), Ordinals.end());
+  int64_t ToComeMs = 0;
+  const int ToCome = RowsToCome(ToComeMs);
+  // The batch's time left, where files follow those that run: all that is
+  // left of every file at the speed the files make together.
+  int64_t BatchLeft = -1;
+  if (ToCome > 0 && Speed > 0 && LeftMs >= 0 && ToComeMs >= 0)
+    BatchLeft = std::llround((LeftMs + ToComeMs) / 1000.0 / Speed);
   FWindow.SetStatusFile(Files);
-  FWindow.SetStatusPace(Speed > 0 ? PaceOf(Speed, Longest) : "");
+  FWindow.SetStatusText("File Size : " + std::to_string(Size) + " Bytes" +
+                        (Ordinals.size() > 1 ? " (" + std::to_string(Ordinals.size()) + " files)" : ""));
+  FWindow.SetStatusPace(
+      BatchText(Ordinals, FHandedOut + ToCome, Speed > 0 ? PaceOf(Speed, Longest) : "", BatchLeft));
   if (FActiveLanes > 1) FWindow.SetProgressBar(Known ? Sum / Known : -1);
 }
 
@@ -308,9 +379,12 @@ void TConversionRun::Progress(const TProgressInfo &Info, int LaneIndex) {
   Lane->Percent = Known ? int(std::min<int64_t>(Percent, 100)) : -1;
   Lane->DoneMs = Info.CurrentDuration;
   Lane->TotalMs = Info.TotalOutputDuration;
+  Lane->Size = Info.CurrentSize;
   FWindow.SetRowProgress(Lane->Row, Known ? std::to_string(Lane->Percent) + "%" : "");
-  FWindow.SetStatusText("File Size : " + std::to_string(Info.CurrentSize) + " Bytes");
   FWindow.SetRowFrames(Lane->Row, Info.FrameNumber == -1 ? " " : std::to_string(Info.FrameNumber));
+  // The late progress of a stopped task goes to its row only: the bars
+  // keep the run's end.
+  if (FPhase == TRunPhase::Idle) return;
   if (FActiveLanes == 1) FWindow.SetProgressBar(Lane->Percent);
   ShowLanes();
 }
@@ -319,12 +393,22 @@ void TConversionRun::Terminate(int Index, bool Exception, const std::string &Mes
   TLane *Lane = LaneAt(LaneIndex);
   if (!Lane) return;
   if (Lane->Busy()) Lane->Phase = TLanePhase::Waiting;
-  // The component holds only the lane's current row's task.
-  if (Index >= 0)
-    SetOutcome(*Lane, Exception ? "Fail" : FUserAbort ? "Abort" : "Done", Exception ? Message : "");
+  // The component holds only the lane's current row's task. A task that
+  // ran to its end with a reason wrote less than its source holds: its
+  // output is kept, and the row says it is partial.
+  if (Index >= 0) {
+    const bool Short = !Exception && !FUserAbort && !Message.empty();
+    SetOutcome(*Lane,
+               Exception    ? "Fail"
+               : FUserAbort ? "Abort"
+               : Short      ? "Partial"
+                            : "Done",
+               Exception || Short ? Message : "");
+  }
   if (FPhase != TRunPhase::Converting && Index < 0) {
     Lane->Engine->ClearTasks();
-    if (!Converting()) FWindow.SetProgressBar(0);
+    // After the last row the run's end sets the bar; after a stop it is empty.
+    if (FPhase == TRunPhase::Idle && !Converting()) FWindow.SetProgressBar(0);
   }
   ShowLanes();
 }

@@ -38,6 +38,8 @@ class TRunWindow {
   virtual bool RowChecked(int Row) const = 0;
   virtual std::string RowCaption(int Row) const = 0;
   virtual std::string RowVideoSize(int Row) const = 0;
+  // The row's "Duration" ("00:01:05", "Unknown"), for the time a batch has left.
+  virtual std::string RowDuration(int Row) const = 0;
   // The display aspect the row's file was probed with where its pixels are
   // not square, else 0.
   virtual double RowDisplayAspect(int Row) const = 0;
@@ -46,7 +48,7 @@ class TRunWindow {
   virtual int RowRotation(int Row) const = 0;
   virtual void SetRowProgress(int Row, const std::string &Text) = 0;
   virtual void SetRowFrames(int Row, const std::string &Text) = 0;
-  // Why a row failed: the engine's reason, shown with the row.
+  // Why a row failed or fell short: the engine's reason, shown with the row.
   virtual void SetRowReason(int Row, const std::string &Text) = 0;
   // A line the row's conversion logged, kept for its log.
   virtual void AppendRowLog(int Row, const std::string &Line) = 0;
@@ -57,9 +59,11 @@ class TRunWindow {
   // The progress bar at Percent (0 .. 100); -1 when the length of the
   // output is not known, so the bar can only say that work goes on.
   virtual void SetProgressBar(int Percent) = 0;
+  // The output's size while files convert; how the run ended after it.
   virtual void SetStatusText(const std::string &Text) = 0;
-  // The files being converted, and their pace ("2.3x, 0:42 left"); empty
-  // texts once nothing runs.
+  // The files being converted, and where the batch is with its pace ("file
+  // 3 of 12, 2.3x, 0:42 left, batch 5:10 left"); empty texts once nothing
+  // runs.
   virtual void SetStatusFile(const std::string &Text) = 0;
   virtual void SetStatusPace(const std::string &Text) = 0;
   // An "Information" box with an OK button.
@@ -114,7 +118,9 @@ class TConversionRun {
   void TimerTick();
   // The events of the component of lane Lane, on the UI thread.
   void Progress(const TProgressInfo &Info, int Lane = 0);
-  // Message: the reason of a task that failed (Exception).
+  // Message: the reason of a task that failed (Exception), or of one that
+  // finished with less than its source holds (no Exception, a Message, and
+  // not stopped by the user): that row is "Partial", its output kept.
   void Terminate(int Index, bool Exception, const std::string &Message = "", int Lane = 0);
   // A line the task of lane Lane logged.
   void Log(int Index, const std::string &Line, int Lane = 0);
@@ -137,13 +143,20 @@ class TConversionRun {
   static const char *const AddFailedText;
   static const char *const NothingCheckedText;
   // The message at the end of a run: "All Conversions Completed" when
-  // every row tried was converted, else how many were converted, failed
-  // and stopped, or that no row was checked.
+  // every row tried was converted, else how many were converted, partly
+  // converted (when any were), failed and stopped, or that no row was checked.
   std::string EndText() const;
   static std::string MissingFolderText(const std::string &Folder);
   // The pace of a conversion: how many times real time it runs and the
   // time left ("2.3x, 0:42 left"), once a second of work tells; empty before.
   static std::string PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds);
+  // The status of the batch: which files of how many convert ("file 3 of
+  // 12", "files 3, 4 of 12"), the pace, and the time the whole batch has
+  // left when more files follow and their lengths are known.
+  static std::string BatchText(const std::vector<int> &Files, int Total, const std::string &Pace,
+                               int64_t BatchSecondsLeft);
+  // The text the status bar keeps after a stop.
+  static const char *const StoppedText;
 
  private:
   using TClock = std::chrono::steady_clock;
@@ -163,6 +176,8 @@ class TConversionRun {
     int TickCounter = 0;  // ticks waited before its next row
     int Percent = 0;      // of its row; -1 when the length is unknown
     int64_t DoneMs = 0, TotalMs = 0;
+    int64_t Size = 0;    // of its output so far, in bytes
+    int Ordinal = 0;     // its row's place among the files of the run, from 1
     std::string Output;  // the file its row writes
     TClock::time_point Started;
   };
@@ -179,11 +194,15 @@ class TConversionRun {
   // stopped (their outputs so far finished) and no message comes; otherwise
   // the message says how it went. The window is unlocked either way.
   void FinishRun(bool Stopped);
-  // Writes the lane's row outcome ("Done", "Fail", "Abort") and counts it; a
-  // failure's reason goes with it.
+  // Writes the lane's row outcome ("Done", "Partial", "Fail", "Abort") and
+  // counts it; the reason of a failure or a shortfall goes with it.
   void SetOutcome(TLane &Lane, const std::string &Text, const std::string &Reason = "");
-  // The bar, the status file and the pace from the lanes that run.
+  // The bar, the status file, the size and the batch's pace from the lanes
+  // that run.
   void ShowLanes();
+  // The checked rows after the last one handed out, and their length in
+  // milliseconds (-1 when one of them has no known length).
+  int RowsToCome(int64_t &Milliseconds) const;
   TLane *LaneAt(int Lane);
   // The lanes this run uses.
   int ActiveLanes() const { return FActiveLanes; }
@@ -195,8 +214,9 @@ class TConversionRun {
   TRunPhase FPhase = TRunPhase::Idle;
   bool FUserAbort = false;  // the user confirmed the stop: late ends say "Abort"
   int FWalk = -1;           // the last row handed to a lane
+  int FHandedOut = 0;       // rows handed to lanes in this run
   struct {
-    int Done = 0, Failed = 0, Stopped = 0;
+    int Done = 0, Partial = 0, Failed = 0, Stopped = 0;
   } FOutcomes;  // of the rows tried in this run
 };
 

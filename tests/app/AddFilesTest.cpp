@@ -2,6 +2,7 @@
 // Adding files through the Add Files dialog: the texts each row gets from
 // the probe, rows for files that cannot be read, cancelling, and the guards
 // while the list is still growing.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialogButtonBox>
@@ -170,53 +171,74 @@ class AddFilesTest : public QObject {
     QVERIFY(!Form.Adding());
   }
 
-  // A name typed into the dialog is taken whatever its extension, with the
-  // default filter still selected: the probe decides what the file is.
-  void TypedNameOfAnyExtensionIsAdded() {
+  // A path typed into a file or folder dialog, with Return as a person
+  // ends it: a file's name is taken whatever its extension, with the
+  // default filter still selected (the probe decides what the file is), a
+  // folder's becomes the output folder, and the completion list that came
+  // up while typing closes with the dialog, leaving the keys to the window.
+  void TypedPathsAreTaken() {
     const TWindowClips &Clips = WindowClips();
     TWindowUnderTest Window;
     TForm1 &Form = Window.Form();
     const QString Odd = Clips.Folder + "/holiday.clip";
     QFile::remove(Odd);
     QVERIFY(QFile::copy(Clips.Video25, Odd));
-    // As a person does: go to the file's folder, then type its name there.
-    QTimer::singleShot(0, &Form, [&Form, Folder = Clips.Folder] {
-      QFileDialog *Dialog = Form.OpenDialog1;
-      auto *Poll = new QTimer(Dialog);
-      Poll->setInterval(10);
-      const QDeadlineTimer Deadline(5000);  // then the dialog is cancelled and the test fails
-      QObject::connect(Poll, &QTimer::timeout, Dialog, [Dialog, Folder, Poll, Deadline] {
-        if (Deadline.hasExpired()) {
+    const QString Folder = Clips.Folder + "/out";
+    QDir().mkpath(Folder);
+    struct TCase {
+      QFileDialog *Dialog;
+      QAbstractButton *Opener;
+      QString Typed;
+      bool Completed;  // the dialog offers a completion for it (its filter shows it)
+    } Cases[] = {
+        {Form.OpenDialog1, Form.ButtonAddFile, Odd, false},
+        {Form.OpenDialog1, Form.ButtonAddFile, Clips.Video25, true},
+        {Form.BrowseForFolder1, Form.ButtonBrowseForFolder, Folder, true},
+    };
+    for (const TCase &Case : Cases) {
+      QStringList Seen;  // what came up while the path was typed
+      QTimer::singleShot(0, &Form, [&Case, &Seen, Start = Clips.Folder] {
+        auto *Poll = new QTimer(Case.Dialog);
+        Poll->setInterval(10);
+        const QDeadlineTimer Deadline(5000);  // then the dialog is cancelled and the test fails
+        QObject::connect(Poll, &QTimer::timeout, Case.Dialog, [&Case, &Seen, Start, Poll, Deadline] {
+          QFileDialog *Dialog = Case.Dialog;
+          auto *Edit = Dialog->findChild<QLineEdit *>("fileNameEdit");
+          if (Deadline.hasExpired()) {
+            Poll->stop();
+            Dialog->reject();
+            return;
+          }
+          if (!Dialog->isVisible() || !Edit) return;
+          if (Dialog->directory().absolutePath() != Start) {
+            Dialog->setDirectory(Start);
+            return;
+          }
           Poll->stop();
+          Edit->setFocus();
+          Edit->clear();
+          QTest::keyClicks(Edit, Case.Typed);
+          QTest::qWait(300);  // the completion list comes up
+          if (QApplication::activePopupWidget()) Seen << "completion";
+          QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+          QTest::qWait(100);
+          if (!Dialog->isVisible()) return;
+          Seen << "still open";
           Dialog->reject();
-          return;
-        }
-        auto *Edit = Dialog->findChild<QLineEdit *>("fileNameEdit");
-        auto *Buttons = Dialog->findChild<QDialogButtonBox *>("buttonBox");
-        auto *View = Dialog->findChild<QListView *>("listView");
-        auto *Model = Dialog->findChild<QFileSystemModel *>();
-        if (!Dialog->isVisible() || !Edit || !Buttons || !View || !Model) return;
-        if (Dialog->directory().absolutePath() != Folder) {
-          Dialog->setDirectory(Folder);
-          return;
-        }
-        if (Model->rowCount(View->rootIndex()) == 0) return;
-        if (Edit->text() != "holiday.clip") {
-          Edit->setText("holiday.clip");
-          return;
-        }
-        QPushButton *Open = Buttons->button(QDialogButtonBox::Open);
-        if (!Open->isEnabled()) return;
-        Poll->stop();
-        Open->click();
+        });
+        Poll->start();
       });
-      Poll->start();
-    });
-    Form.ButtonAddFile->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running(), 5000);
-    QCOMPARE(Form.ListView1->RowCount(), 1);
+      Case.Opener->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running() && !Case.Dialog->isVisible(), 5000);
+      QCOMPARE(Seen.contains("completion"), Case.Completed);
+      QVERIFY2(!Seen.contains("still open"), "Return did not end the dialog");
+      QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    }
+    QCOMPARE(Form.ListView1->RowCount(), 2);
     QCOMPARE(Form.ListView1->Caption(0), Odd);
     QCOMPARE(Form.ListView1->SubItem(0, siVideoSize), QString("176x144"));
+    QCOMPARE(Form.ListView1->Caption(1), Clips.Video25);
+    QCOMPARE(Form.EditOutputFolder->text(), Folder);
   }
 };
 

@@ -94,23 +94,40 @@ class ProfileControlsTest : public QObject {
     QVERIFY(OptionCombos(Form) == Before);
     QCOMPARE(Form.OutputExtension(), QString("WMV"));
     QCOMPARE(Form.ListView1->SubItem(0, siOutput), QString("WMV"));
+    // The arrow keys pass over the modern formats' heading.
+    ChooseFormat(Form, "iRiver PMP100 (*.avi)");
+    QCOMPARE(Form.ComboOutputFormat->currentIndex(), 61);
+    Form.ComboOutputFormat->setFocus();
+    QTest::keyClick(Form.ComboOutputFormat, Qt::Key_Down);
+    QCOMPARE(Form.ComboOutputFormat->currentText(), QString("MP4 - H.264 Video, AAC Audio (*.mp4)"));
+    QCOMPARE(Form.OutputExtension(), QString("MP4"));
   }
 
   // Every change of the output format shows the profile's choices and the
-  // new extension in every row, converted rows included.
+  // new extension in every row, converted rows included. The copy greys
+  // what it cannot carry out, with a hint, and shows what it keeps; the
+  // values chosen for the other profiles come back with them.
   void FormatChangeRefillsCombosAndRewritesOutput() {
     TWindowUnderTest Window;
     TForm1 &Form = Window.Form();
     Form.ListView1->AddRow("/clips/a.avi", {"640x480", "25", "00:00:10", "3GP"});
     Form.ListView1->AddRow("/clips/b.avi", {"320x240", "25", "00:00:02", "3GP", "Done", "50"});
+    ChooseFormat(Form, "MP4 - MPEG4 Video (*.mp4)");
+    Form.TrackBar1->setValue(7);  // 140%, kept for MP4
+    Form.ComboLetterBox->setCurrentIndex(1);
     struct TCase {
       const char *Format, *Extension, *VideoCodec, *AudioCodec, *SamplingRate;
       int VideoItems;
+      bool Copies = false;  // volume, channels, zoom and aspect greyed
+      const char *Volume = "140%", *Channels = "Stereo";
     };
     const TCase Cases[] = {
         {"MP4 - MPEG4 Video (*.mp4)", "MP4", "MPEG4", "mpeg4aac", "44100 Hz", 3},
         {"MP3 - Mpeg Layer3 Audio (*.mp3)", "MP3", "", "mp3", "48000 Hz", 0},
+        {"MKV - Copy every stream, no re-encoding (*.mkv)", "MKV", "Copy", "Copy", "", 1, true, "100%",
+         "Original"},
         {"DVD - VOB (*.vob)", "VOB", "MPEG2VIDEO", "ac3", "48000 Hz", 1},
+        {"MP4 - MPEG4 Video (*.mp4)", "MP4", "MPEG4", "mpeg4aac", "44100 Hz", 3},
         {"PSP Video (*.mp4)", "MP4", "MPEG4", "mpeg4aac", "24000 Hz", 3},
     };
     for (const TCase &Case : Cases) {
@@ -123,12 +140,27 @@ class ProfileControlsTest : public QObject {
       for (QComboBox *Video :
            {Form.ComboVideoCodec, Form.ComboVideoSize, Form.ComboVideoBitrate, Form.ComboVideoFramerate}) {
         QVERIFY(Video->isVisible());
-        QCOMPARE(Video->isEnabled(), Case.VideoItems > 0);
+        QCOMPARE(Video->isEnabled(), Video->count() > 0);
       }
       QCOMPARE(Form.ComboVideoCodec->currentText(), QString(Case.VideoCodec));
       QCOMPARE(Form.ComboAudioCodec->currentText(), QString(Case.AudioCodec));
       QCOMPARE(Form.ComboSamplingRate->currentText(), QString(Case.SamplingRate));
       QCOMPARE(Form.ProfileForm().ComboVideoCodec.Text(), std::string(Case.VideoCodec));
+      for (QWidget *General : {(QWidget *)Form.TrackBar1, (QWidget *)Form.ComboAudioChannels,
+                               (QWidget *)Form.ComboLetterBox, (QWidget *)Form.ComboAspectRatio}) {
+        QVERIFY2(General->isEnabled() != Case.Copies, qPrintable(General->objectName() + " " + Case.Format));
+        QCOMPARE(General->toolTip().contains("copy keeps every stream"), Case.Copies);
+      }
+      QCOMPARE(Form.LabelVolume->text(), QString(Case.Volume));
+      QCOMPARE(Form.ComboAudioChannels->currentText(), QString(Case.Channels));
+      QCOMPARE(Form.ComboLetterBox->currentText(), QString("LetterBox"));
+      if (Case.Copies) {
+        // ... also after a run has locked and unlocked the window.
+        Form.DisableWindowForRun();
+        Form.EnableWindowAfterRun();
+        QVERIFY(!Form.TrackBar1->isEnabled() && !Form.ComboLetterBox->isEnabled());
+        QVERIFY(Form.ComboVideoCodec->isEnabled());
+      }
     }
     QCOMPARE(Form.ListView1->SubItem(1, siProgress), QString("Done"));
     // ... also after a run has locked and unlocked the window.
@@ -137,6 +169,7 @@ class ProfileControlsTest : public QObject {
     Form.EnableWindowAfterRun();
     QVERIFY(!Form.ComboVideoSize->isEnabled());
     QVERIFY(Form.ComboAudioBitrate->isEnabled());
+    QVERIFY(Form.TrackBar1->isEnabled());
   }
 
   // A pick in an option combo reaches the model the settings step reads.
@@ -171,6 +204,19 @@ class ProfileControlsTest : public QObject {
     QTRY_VERIFY(List->isVisible());
     QCOMPARE(List->viewport()->height() / List->sizeHintForRow(0), 12);
     Form.ComboOutputFormat->hidePopup();
+    // It opens on the current item, with the items around it in view.
+    for (const int Row : {0, 40, 66, 70}) {
+      ChooseFormat(Form, Form.ComboOutputFormat->itemText(Row));
+      Form.ComboOutputFormat->showPopup();
+      QTRY_VERIFY(List->isVisible());
+      const QRect Room = List->viewport()->rect();
+      for (const int Near : {Row - 1, Row, Row + 1}) {
+        if (Near < 0 || Near >= Form.ComboOutputFormat->count()) continue;
+        const QRect Item = List->visualRect(List->model()->index(Near, 0));
+        QVERIFY2(Room.contains(Item), qPrintable(QString("row %1 around %2").arg(Near).arg(Row)));
+      }
+      Form.ComboOutputFormat->hidePopup();
+    }
   }
 
   void ListCommandsCheckRemoveAndClear() {

@@ -4,14 +4,20 @@
 // files that fail. Outputs are checked with ffprobe and ffmpeg.
 #include <sys/resource.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +35,7 @@
 #include "AdditionalOptions.h"
 #include "DropDownCombo.h"
 #include "FileListView.h"
+#include "LogWindow.h"
 #include "MediaCheck.h"
 #include "MediaFixtures.h"
 #include "WindowFixture.h"
@@ -197,21 +204,42 @@ class RunTest : public QObject {
     QCOMPARE(Reason, Clips.Broken + ": Unknown format");
     const QModelIndex Cell = Form.ListView1->model()->index(2, 1 + siProgress);
     QCOMPARE(Cell.data(Qt::AccessibleDescriptionRole).toString(), Reason);
+    // Show Log: a window of its own, within the screen however long the
+    // log, the reason on top in plain words, the engine's lines below it
+    // (scrolled), and Copy and Close.
+    for (int Line = 0; Line < 300; ++Line) Form.ListView1->AppendLog(2, QString("line %1").arg(Line));
     Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(2));
     Form.ShowLog1->trigger();
-    QCOMPARE(Window.Messages.Shown.back().Caption, QString("Log"));
-    QVERIFY2(Window.Messages.Shown.back().Text.contains(Reason),
-             qPrintable(Window.Messages.Shown.back().Text));
+    TLogWindow &Log = *Form.LogWindow;
+    QVERIFY(QTest::qWaitForWindowExposed(&Log));
+    QCOMPARE(Window.Messages.Shown.size(), size_t(1));
+    QCOMPARE(Log.LabelFile->text(), Clips.Broken);
+    QCOMPARE(Log.LabelReason->text(), "Not converted.\n\n" + Reason);
+    QVERIFY(Log.MemoLog->toPlainText().endsWith("line 299"));
+    QVERIFY(Log.MemoLog->verticalScrollBar()->maximum() > 0);
+    QVERIFY2(Log.screen()->availableGeometry().contains(Log.frameGeometry()),
+             qPrintable(QString("%1x%2").arg(Log.frameGeometry().width()).arg(Log.frameGeometry().height())));
+    QVERIFY(Log.maximumHeight() > Log.height() && Log.minimumHeight() < Log.height());
+    QVERIFY(Log.ButtonClose->isDefault());
+    QTest::mouseClick(Log.ButtonCopy, Qt::LeftButton);
+    QVERIFY(QApplication::clipboard()->text().contains(Reason));
+    QVERIFY(QApplication::clipboard()->text().contains("line 299"));
+    QTest::mouseClick(Log.ButtonClose, Qt::LeftButton);
+    QVERIFY(!Log.isVisible());
     Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(0));
     Form.ShowLog1->trigger();
-    QVERIFY2(Window.Messages.Shown.back().Text.contains("Stream mapping:"),
-             qPrintable(Window.Messages.Shown.back().Text));
+    QCOMPARE(Log.LabelReason->text(), QString("Converted."));
+    QVERIFY2(Log.MemoLog->toPlainText().contains("Stream mapping:"), qPrintable(Log.MemoLog->toPlainText()));
+    Log.close();
     QCOMPARE(Window.Messages.Shown[0].Caption, QString("Information"));
     QCOMPARE(Window.Messages.Shown[0].Action, QString("Open Output Folder"));
     QVERIFY(Form.ButtonConvert->isEnabled());
     QVERIFY(Form.ComboOutputFormat->isEnabled());
     QVERIFY(Form.MenuFile->menuAction()->isEnabled());
-    QCOMPARE(Form.ProgressBar1->value(), 0);
+    // The bars keep the end, not the last file's size or an empty bar.
+    QCOMPARE(Form.ProgressBar1->value(), 100);
+    QCOMPARE(Form.StatusPanel[1]->text(), QString("Conversions finished: 2 converted, 1 failed, 0 stopped."));
+    QCOMPARE(Form.StatusPanel[2]->text(), QString());
     QCOMPARE(Files(Out.path()), QStringList({"a-clip2997.mp4", "d-song.mp4"}));
 
     const TProbedFile Video = ProbeFile(Out.filePath("a-clip2997.mp4").toStdString());
@@ -248,12 +276,14 @@ class RunTest : public QObject {
     QVERIFY2(
         Form.StatusPanel[0]->toolTip().contains("clip2997") && Form.StatusPanel[0]->toolTip().contains(", "),
         qPrintable(Form.StatusPanel[0]->toolTip()));
+    QCOMPARE(Form.StatusPanel[2]->text(), QString("files 1, 2 of 4"));
     QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 180000);
     QTest::qWait(50);
     QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "Done", "Fail", "Done"}));
     QCOMPARE(Window.Messages.Texts(),
              QStringList({"Conversions finished: 3 converted, 1 failed, 0 stopped."}));
     QCOMPARE(Form.StatusPanel[0]->text(), QString("Ready"));
+    QCOMPARE(Form.StatusPanel[1]->text(), QString("Conversions finished: 3 converted, 1 failed, 0 stopped."));
     const QStringList Outputs = Files(Out.path());
     QCOMPARE(Outputs.size(), 3);
     for (const QString &Name : Outputs) {
@@ -288,6 +318,28 @@ class RunTest : public QObject {
     QCOMPARE(QString::fromStdString(P.Streams[1].at("tags.language")), QString("eng"));
     QCOMPARE(QString::fromStdString(P.Streams[2].at("tags.language")), QString("fre"));
     QCOMPARE(QString::fromStdString(P.Streams[3].at("tags.language")), QString("ger"));
+  }
+
+  // The copy leaves out what it cannot do: the volume, the letterbox and
+  // the channels chosen for another profile do not fail it, the streams
+  // come out as they are, and that profile gets its choices back after.
+  void TheCopyLeavesOutWhatItCannotDo() {
+    const TWindowClips &Clips = WindowClips();
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "MP4 - MPEG4 Video (*.mp4)", {Clips.Video2997});
+    Form.TrackBar1->setValue(7);  // 140%
+    Form.ComboLetterBox->setCurrentIndex(1);
+    ChooseFormat(Form, "MKV - Copy every stream, no re-encoding (*.mkv)");
+    ConvertAll(Form);
+    QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
+    const TProbedFile Copy = ProbeFile(Out.filePath("a-clip2997.mkv").toStdString());
+    QVERIFY2(Copy.Errors.empty(), Copy.Errors.c_str());
+    QCOMPARE(QString::fromStdString(Copy.Stream("video")->at("codec_name")), QString("mpeg4"));
+    QCOMPARE(QString::fromStdString(Copy.Stream("audio")->at("codec_name")), QString("aac"));
+    QCOMPARE(Number(Copy.Stream("video"), "height"), 240.0);
+    ChooseFormat(Form, "MP4 - MPEG4 Video (*.mp4)");
+    QCOMPARE(Form.LabelVolume->text(), QString("140%"));
+    QCOMPARE(Form.ComboLetterBox->currentText(), QString("LetterBox"));
   }
 
   // Outputs take the input's name, made unique unless overwriting is on.

@@ -69,6 +69,12 @@ class SettingsStoreTest : public QObject {
                                             << "3GP - Mobile Video Format (*.3gp)" << false << 27 << "None";
     QTest::newRow("format on a separator") << QVariantList{"/x", 18, 0, 27, 0} << "/x"
                                            << "3GP - Mobile Video Format (*.3gp)" << false << 27 << "None";
+    QTest::newRow("format on the modern heading")
+        << QVariantList{"/x", 62, 0, 27, 0} << "/x"
+        << "3GP - Mobile Video Format (*.3gp)" << false << 27 << "None";
+    QTest::newRow("a modern format keeps its row")
+        << QVariantList{"/x", 66, 0, 27, 0} << "/x"
+        << "MKV - Copy every stream, no re-encoding (*.mkv)" << false << 27 << "None";
   }
   void StoredValuesLoad() {
     QFETCH(QVariantList, Values);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -20,7 +21,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <cmath>
 
+#include "AboutBox.h"
+#include "AdditionalOptions.h"
 #include "DropDownCombo.h"
 #include "FileListView.h"
 #include "TestEnvironment.h"
@@ -52,9 +56,29 @@ QString LabelledBy(QObject *Control) {
 }
 
 // Widgets whose text is cut: a label, button, check box or group title
-// narrower or lower than its text needs.
+// narrower or lower than its text needs; a column of a list narrower than
+// its header or, but for the file names (whose whole path is their hint),
+// one of its cells.
 QStringList ClippedTexts(QWidget &Window) {
   QStringList Clipped;
+  for (TFileListView *List : Window.findChildren<TFileListView *>()) {
+    for (int Column = 0; Column < 7; ++Column) {
+      const int Width = List->columnWidth(Column);
+      if (Width < List->header()->sectionSizeHint(Column))
+        Clipped << QString("header \"%1\" %2 < %3")
+                       .arg(List->headerItem()->text(Column))
+                       .arg(Width)
+                       .arg(List->header()->sectionSizeHint(Column));
+      for (int Row = 0; Column > 0 && Row < List->RowCount(); ++Row) {
+        const QModelIndex Cell = List->model()->index(Row, Column);
+        if (Width < List->sizeHintForIndex(Cell).width())
+          Clipped << QString("cell \"%1\" %2 < %3")
+                         .arg(Cell.data().toString())
+                         .arg(Width)
+                         .arg(List->sizeHintForIndex(Cell).width());
+      }
+    }
+  }
   for (QWidget *Widget : Window.findChildren<QWidget *>()) {
     if (!Widget->isVisible()) continue;
     QString Text;
@@ -95,6 +119,12 @@ class StartupTest : public QObject {
     QCOMPARE(Form.ComboOutputFormat->count(), 71);
     QCOMPARE(Form.ComboOutputFormat->currentIndex(), 0);
     QCOMPARE(Form.ComboOutputFormat->currentText(), QString("3GP - Mobile Video Format (*.3gp)"));
+    // The modern formats come under a heading of their own, one that cannot
+    // be chosen; every row keeps its number.
+    QCOMPARE(Form.ComboOutputFormat->itemText(62), QString("Formats for today's players"));
+    QVERIFY(!(Form.ComboOutputFormat->model()->index(62, 0).flags() & Qt::ItemIsEnabled));
+    QCOMPARE(Form.ComboOutputFormat->itemText(63), QString("MP4 - H.264 Video, AAC Audio (*.mp4)"));
+    QCOMPARE(Form.ComboOutputFormat->itemText(54).trimmed(), QString(41, '-'));
     QCOMPARE(Form.OutputExtension(), QString("3GP"));
     QCOMPARE(Form.LabelVolume->text(), QString("100%"));
     QCOMPARE(Form.TrackBar1->value(), 5);
@@ -151,6 +181,16 @@ class StartupTest : public QObject {
     QCOMPARE(Entries(Form.PopupListView1),
              QStringList({"Check All Items", "Uncheck All Items", "-", "Remove Selected Item",
                           "Clear All Items", "-", "Show Log", "Open Output Folder"}));
+    // A key picks one entry of a menu: no two share their underlined letter.
+    for (QWidget *Menu : std::initializer_list<QWidget *>{Form.menuBar(), Form.MenuFile, Form.MenuOptions,
+                                                          Form.MenuHelp, Form.PopupListView1}) {
+      QStringList Keys;
+      for (QAction *Action : Menu->actions()) {
+        const int At = Action->text().indexOf('&');
+        if (At >= 0 && At + 1 < Action->text().size()) Keys << Action->text().mid(At + 1, 1).toLower();
+      }
+      QCOMPARE(Keys.size(), QSet<QString>(Keys.begin(), Keys.end()).size());
+    }
     QStringList Columns;
     for (int I = 0; I < 7; ++I) Columns << Form.ListView1->headerItem()->text(I);
     QCOMPARE(Columns, QStringList({"Video File Name", "Video Size", "FrameRate", "Duration", "Output",
@@ -226,10 +266,46 @@ class StartupTest : public QObject {
     QCOMPARE(Table->cellAt(1, 2)->text(QAccessible::Name), QString("29.97"));
   }
 
-  // No caption, label or selected item is cut, at the desktop's font and at
-  // fonts 1.25 and 1.5 times as large: the window grows as they need. The
-  // test program runs this once as it is (96 DPI) and once with the screen
-  // scaled by 1.5, which is how Qt shows a window on a 144 DPI desktop.
+  // Each outcome a row ends with reads in a colour of its own, "Partial"
+  // apart from the others, readable on a light list and on a dark one.
+  void OutcomesReadInColoursOfTheirOwn() {
+    TWindowUnderTest Window;
+    TFileListView &List = *Window.Form().ListView1;
+    const QStringList Words = {"Done", "Partial", "Fail", "Error", "Abort", "42%"};
+    for (const QString &Word : Words) List.AddRow("/clips/" + Word, {"", "", "", "", Word});
+    const auto Luminance = [](const QColor &C) {
+      const auto Channel = [](double V) {
+        return V <= 0.03928 ? V / 12.92 : std::pow((V + 0.055) / 1.055, 2.4);
+      };
+      return 0.2126 * Channel(C.redF()) + 0.7152 * Channel(C.greenF()) + 0.0722 * Channel(C.blueF());
+    };
+    for (const char *Base : {"#ffffff", "#2b2b2b"}) {
+      QPalette Palette = List.palette();
+      Palette.setColor(QPalette::Base, QColor(Base));
+      Palette.setColor(QPalette::Text, QColor(Base).lightnessF() < 0.5 ? Qt::white : Qt::black);
+      List.setPalette(Palette);
+      QMap<QString, QColor> Shown;
+      for (int Row = 0; Row < List.RowCount(); ++Row) {
+        const QVariant Brush = List.model()->index(Row, 1 + siProgress).data(Qt::ForegroundRole);
+        Shown[Words[Row]] = Brush.isValid() ? Brush.value<QBrush>().color() : Palette.color(QPalette::Text);
+        const double A = Luminance(Shown[Words[Row]]), B = Luminance(QColor(Base));
+        const double Contrast = (std::max(A, B) + 0.05) / (std::min(A, B) + 0.05);
+        QVERIFY2(Contrast >= 4.5, qPrintable(Words[Row] + " on " + Base));
+      }
+      for (const QString Other : {"Done", "Fail", "Error", "Abort", "42%"})
+        QVERIFY2(Shown["Partial"] != Shown[Other], qPrintable("Partial looks like " + Other + " on " + Base));
+      QVERIFY(Shown["Fail"] != Shown["Done"]);
+      QCOMPARE(Shown["42%"], Palette.color(QPalette::Text));
+    }
+  }
+
+  // No caption, label, selected item or column of the list is cut, at the
+  // desktop's font and at fonts 1.25 and 1.5 times as large, in the main
+  // window and in Additional Options: the window grows as they need and the
+  // columns take the width of their header and content. The test program
+  // runs this once as it is (96 DPI), once with the screen scaled by 1.5,
+  // which is how Qt shows a window on a 144 DPI desktop, and once with the
+  // 14 pt font a GTK desktop gives through the platform theme.
   void NoTextIsClipped_data() {
     QTest::addColumn<double>("FontScale");
     QTest::newRow("desktop font") << 1.0;
@@ -239,6 +315,12 @@ class StartupTest : public QObject {
   void NoTextIsClipped() {
     QFETCH(double, FontScale);
     const QFont Desktop = QApplication::font();
+    if (const QByteArray GtkFont = qgetenv("KORVANE_TEST_GTK_FONT"); !GtkFont.isEmpty()) {
+      // The desktop's font must have come through the theme, or this
+      // would check the plain default again.
+      if (Desktop.pointSizeF() != GtkFont.split(' ').last().toDouble())
+        QSKIP("the GTK platform theme did not load (qt6-gtk-platformtheme)");
+    }
     QFont Larger = Desktop;
     Larger.setPointSizeF(Desktop.pointSizeF() * FontScale);
     QApplication::setFont(Larger);
@@ -248,6 +330,9 @@ class StartupTest : public QObject {
     } Restore{Desktop};
     TWindowUnderTest Window;
     TForm1 &Form = Window.Form();
+    Form.ListView1->AddRow("/clips/holiday.avi",
+                           {"1920x1080", "29.97", "01:02:05", "MKV", "Partial", "123456"});
+    Form.ListView1->AddRow("/clips/song.mp3", {" ", " ", "Unknown", "MKV", "100%", " "});
     for (const char *Profile :
          {"MP4 - MPEG4 Video (*.mp4)", "DVD - VOB (*.vob)", "iPod (*.mp4)",
           "AVI - Audio Video Interleave (*.avi)", "3GP - Mobile Video Format (*.3gp)",
@@ -260,6 +345,13 @@ class StartupTest : public QObject {
       Form.centralWidget()->layout()->activate();
       const QStringList Clipped = ClippedTexts(Form);
       QVERIFY2(Clipped.isEmpty(), qPrintable(Clipped.join("; ")));
+    }
+    for (QDialog *Dialog : std::initializer_list<QDialog *>{Form.Form4, Form.FormAbout}) {
+      Dialog->show();
+      QVERIFY(QTest::qWaitForWindowExposed(Dialog));
+      const QStringList Clipped = ClippedTexts(*Dialog);
+      Dialog->hide();
+      QVERIFY2(Clipped.isEmpty(), qPrintable(Dialog->objectName() + ": " + Clipped.join("; ")));
     }
   }
 

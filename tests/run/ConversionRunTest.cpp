@@ -25,6 +25,7 @@ struct TRow {
   bool Checked;
   double DisplayAspect = 0;
   int Rotation = 0;
+  std::string Duration;
   std::string Progress, Frames, Reason;
   std::vector<std::string> Log;
 };
@@ -37,7 +38,7 @@ class TFakeWindow : public TRunWindow {
   std::function<void()> WhileAsking;  // what happens while a question is open
   std::vector<std::string> Log;       // browse, lock, unlock
   int Bar = 0;
-  std::string Status, StatusFile;
+  std::string Status, StatusFile, StatusPace;
   bool TimerOn = false;
   bool EndOffersFolder = false;
   TRunChoices Given;
@@ -55,6 +56,7 @@ class TFakeWindow : public TRunWindow {
   bool RowChecked(int Row) const override { return Rows.at(Row).Checked; }
   std::string RowCaption(int Row) const override { return Rows.at(Row).Caption; }
   std::string RowVideoSize(int Row) const override { return Rows.at(Row).VideoSize; }
+  std::string RowDuration(int Row) const override { return Rows.at(Row).Duration; }
   double RowDisplayAspect(int Row) const override { return Rows.at(Row).DisplayAspect; }
   int RowRotation(int Row) const override { return Rows.at(Row).Rotation; }
   void SetRowProgress(int Row, const std::string &Text) override { Rows.at(Row).Progress = Text; }
@@ -68,7 +70,7 @@ class TFakeWindow : public TRunWindow {
   void SetProgressBar(int Percent) override { Bar = Percent; }
   void SetStatusText(const std::string &Text) override { Status = Text; }
   void SetStatusFile(const std::string &Text) override { StatusFile = Text; }
-  void SetStatusPace(const std::string &) override {}
+  void SetStatusPace(const std::string &Text) override { StatusPace = Text; }
   void ShowInformation(const std::string &Text) override { Messages.push_back(Text); }
   void ShowRunEnd(const std::string &Text, bool Converted) override {
     Messages.push_back(Text);
@@ -166,14 +168,20 @@ struct TRunUnderTest {
   void Tick() {
     for (int I = 0; I < 5 && Window.TimerOn && !Run.Converting(); ++I) Run.TimerTick();
   }
-  // Converts to the end: every task that starts ends normally.
-  void RunToEnd() {
+  // Converts to the end: every task that starts runs to its end, the
+  // N-th with Shortfalls[N] as its reason when there is one (it wrote
+  // less than its source holds).
+  void RunToEnd(const std::vector<std::string> &Shortfalls = {}) {
     Run.ConvertClick(false);
-    for (int Guard = 0; Guard < 50 && Window.TimerOn; ++Guard) {
-      if (Run.Converting())
-        FinishTask();
-      else
+    for (size_t Guard = 0, Ended = 0; Guard < 50 && Window.TimerOn; ++Guard) {
+      if (!Run.Converting()) {
         Tick();
+        continue;
+      }
+      Run.Terminate(0, false, Ended < Shortfalls.size() ? Shortfalls[Ended] : "");
+      ++Ended;
+      Run.Terminate(-1, false);
+      Tick();
     }
   }
 };
@@ -185,13 +193,18 @@ std::vector<TRow> Rows(std::initializer_list<bool> Checks) {
   return Result;
 }
 
+const std::string kCutShort = "only 2.2 s of 6.0 s could be read; the source is cut short";
+
 // Which rows the queue converts, in order, and that every run ends with one
-// message that says what happened and an unlocked window, whatever is checked.
+// message that says what happened, the same end in the status bar beside a
+// full bar, and an unlocked window, whatever is checked. A file that ran to
+// its end short of its source is "Partial", kept, and counted apart.
 TEST(ConversionRun, TheQueueWalksTheCheckedRowsInOrder) {
   struct TCase {
     std::vector<bool> Checked;
     std::vector<std::string> Converted;
     std::string Message = "All Conversions Completed";
+    std::vector<std::string> Shortfalls = {};  // the reason each converted file ended with
   };
   const TCase Cases[] = {
       {{true, true, true}, {"/clips/0.avi", "/clips/1.avi", "/clips/2.avi"}},
@@ -199,21 +212,37 @@ TEST(ConversionRun, TheQueueWalksTheCheckedRowsInOrder) {
       {{false, true, false}, {"/clips/1.avi"}},  // an unchecked last row is skipped
       {{false, false, false}, {}, "No file was converted: no row is checked."},
       {{true}, {"/clips/0.avi"}},
+      {{true, true, true},
+       {"/clips/0.avi", "/clips/1.avi", "/clips/2.avi"},
+       "Conversions finished: 2 converted, 1 partial, 0 failed, 0 stopped.",
+       {"", kCutShort, ""}},
+      {{true},
+       {"/clips/0.avi"},
+       "Conversions finished: 0 converted, 1 partial, 0 failed, 0 stopped.",
+       {kCutShort}},
   };
   for (const TCase &Case : Cases) {
     std::vector<TRow> List;
     for (bool Checked : Case.Checked)
       List.emplace_back("/clips/" + std::to_string(List.size()) + ".avi", "320x240", Checked);
     TRunUnderTest T(List);
-    T.RunToEnd();
+    T.RunToEnd(Case.Shortfalls);
     EXPECT_EQ(T.Engine.Inputs, Case.Converted);
     EXPECT_EQ(T.Window.Messages, std::vector<std::string>{Case.Message});
     EXPECT_EQ(T.Window.EndOffersFolder, !Case.Converted.empty()) << "the output folder is offered";
+    EXPECT_EQ(T.Window.Status, Case.Message);
+    EXPECT_EQ(T.Window.Bar, Case.Converted.empty() ? 0 : 100);
+    EXPECT_EQ(T.Window.StatusFile, "");
+    EXPECT_EQ(T.Window.StatusPace, "");
     EXPECT_EQ(T.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
     EXPECT_FALSE(T.Run.Converting());
     EXPECT_FALSE(T.Window.TimerOn);
-    for (size_t I = 0; I < List.size(); ++I)
-      EXPECT_EQ(T.Window.Rows[I].Progress, List[I].Checked ? "Done" : "");
+    for (size_t I = 0, Tried = 0; I < List.size(); ++I) {
+      const bool Short = List[I].Checked && Tried < Case.Shortfalls.size() && !Case.Shortfalls[Tried].empty();
+      EXPECT_EQ(T.Window.Rows[I].Progress, !List[I].Checked ? "" : Short ? "Partial" : "Done");
+      EXPECT_EQ(T.Window.Rows[I].Reason, Short ? kCutShort : "");
+      Tried += List[I].Checked;
+    }
   }
 }
 
@@ -470,6 +499,23 @@ TEST(ConversionRun, PaceTexts) {
   for (const TCase &Case : Cases)
     EXPECT_EQ(TConversionRun::PaceText(Case.Done, Case.Total, Case.Elapsed), Case.Pace)
         << Case.Done << " of " << Case.Total;
+  // Where the batch is: its files that convert, of how many, and its time left.
+  struct TBatch {
+    std::vector<int> Files;
+    int Total;
+    std::string Pace;
+    int64_t Left;
+    std::string Text;
+  };
+  const TBatch Batches[] = {
+      {{3}, 12, "2.3x, 0:16 left", 310, "file 3 of 12, 2.3x, 0:16 left, batch 5:10 left"},
+      {{3}, 12, "", -1, "file 3 of 12"},  // before a second of work tells
+      {{3, 4}, 12, "4.1x, 0:16 left", 3725, "files 3, 4 of 12, 4.1x, 0:16 left, batch 1:02:05 left"},
+      {{12}, 12, "2.3x, 0:16 left", -1, "file 12 of 12, 2.3x, 0:16 left"},
+      {{}, 0, "", -1, ""},
+  };
+  for (const TBatch &B : Batches)
+    EXPECT_EQ(TConversionRun::BatchText(B.Files, B.Total, B.Pace, B.Left), B.Text);
 }
 
 // Several files at once: each lane converts one row at a time, the next
@@ -488,10 +534,14 @@ TEST(ConversionRun, SeveralFilesAtOnce) {
   ASSERT_EQ(Second.Outputs.size(), 1u);
   EXPECT_EQ(Second.Outputs[0].ExtOptions.rfind("threads=", 0), 0u) << Second.Outputs[0].ExtOptions;
 
-  // The second lane ends first and takes the next checked row, 3.
+  // The second lane ends first and takes the next checked row, 3. The
+  // status counts the files of the batch and adds their sizes.
   T.Run.Progress({5, 0, 500, 0, 0, 100, 1000}, 1);
   EXPECT_EQ(T.Window.Rows[1].Progress, "50%");
   EXPECT_EQ(T.Window.Rows[0].Progress, "");
+  T.Run.Progress({5, 0, 200, 0, 0, 250, 1000}, 0);
+  EXPECT_EQ(T.Window.Status, "File Size : 350 Bytes (2 files)");
+  EXPECT_EQ(T.Window.StatusPace, "files 1, 2 of 5");
   T.Run.Terminate(0, false, "", 1);
   T.Run.Terminate(-1, false, "", 1);
   T.Run.TimerTick();
@@ -603,9 +653,14 @@ TEST(ConversionRun, StopAsksAndStopsOnYes) {
   EXPECT_FALSE(Yes.Run.Converting());
   EXPECT_FALSE(Yes.Window.TimerOn);
   EXPECT_EQ(Yes.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
-  Yes.Run.Terminate(0, false);
+  EXPECT_EQ(Yes.Window.Status, "Conversions stopped");
+  // A stopped task's output falls short of its source too: it reads "Abort".
+  Yes.Run.Progress({10, 25, 1000, 2, 300, 4096, 2000});
+  Yes.Run.Terminate(0, false, kCutShort);
   Yes.Run.Terminate(-1, false);
   EXPECT_EQ(Yes.Window.Progress(), (std::vector<std::string>{"Abort", ""}));
+  EXPECT_EQ(Yes.Window.Status, "Conversions stopped") << "late progress keeps the end";
+  EXPECT_EQ(Yes.Window.Bar, 0);
   EXPECT_EQ(Yes.Window.Messages, std::vector<std::string>{"Stop all conversions?"});
   EXPECT_EQ(Yes.Engine.Calls.back(), "clear");
   // A stop button while no run is on asks nothing and changes nothing.
