@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The audio path of a run: a chunk of decoded 16-bit interleaved samples
+// The audio path of a run: a chunk of decoded float interleaved samples
 // for one output stream is kept in step with the input clock (samples
 // dropped, silence inserted, or the rate stretched), converted to the
 // encoder's rate and channels, cut into encoder frames through the stream's
@@ -54,17 +54,20 @@ std::vector<double> PlainMix(int In, int Out) {
   return Matrix;
 }
 
-// A resampler of 16-bit interleaved samples from In at InRate to Out at
-// OutRate; with Plain, mixed by PlainMix instead of by the channels' names.
+// A resampler of working samples from In at InRate to Out at OutRate; with
+// Plain, mixed by PlainMix instead of by the channels' names. A mix is
+// normalised so that its loudest output stays within full scale: a loud
+// surround source does not clip when it becomes stereo.
 TResamplerHolder NewResampler(const AVChannelLayout &In, int InRate, const AVChannelLayout &Out, int OutRate,
                               bool Plain) {
   SwrContext *Made = nullptr;
   // The library copies both layouts; older headers declare them writable.
-  if (LibSwResample::swr_alloc_set_opts2(&Made, const_cast<AVChannelLayout *>(&Out), AV_SAMPLE_FMT_S16,
-                                         OutRate, const_cast<AVChannelLayout *>(&In), AV_SAMPLE_FMT_S16,
-                                         InRate, 0, nullptr) < 0)
+  if (LibSwResample::swr_alloc_set_opts2(&Made, const_cast<AVChannelLayout *>(&Out), WorkFormat, OutRate,
+                                         const_cast<AVChannelLayout *>(&In), WorkFormat, InRate, 0,
+                                         nullptr) < 0)
     return nullptr;
   TResamplerHolder Resampler(Made);
+  LibAVUtil::av_opt_set_int(Made, "rematrix_maxval", 1, 0);
   if (Plain) {
     const std::vector<double> Matrix = PlainMix(In.nb_channels, Out.nb_channels);
     if (LibSwResample::swr_set_matrix(Made, Matrix.data(), In.nb_channels) < 0) return nullptr;
@@ -97,8 +100,7 @@ void TAudioPath::MakeResampler(const TInputStream &Ist) {
   const AVCodecContext *Enc = FLink.Encoder();
   const AVChannelLayout In = NamedLayout(*Ist.Layout);
   const AVChannelLayout &Out = Enc->ch_layout;
-  // The standard downmix where the channels have names the mixer knows;
-  // normalised on 16-bit samples, so a loud surround source does not clip.
+  // The standard downmix where the channels have names the mixer knows.
   const bool Named = In.order != AV_CHANNEL_ORDER_UNSPEC && Out.order != AV_CHANNEL_ORDER_UNSPEC;
   const bool SameChannels = LibAVUtil::av_channel_layout_compare(&In, &Out) == 0;
   TResamplerHolder Resampler;
@@ -120,7 +122,7 @@ void TAudioPath::Out(TInputStream &Ist, int64_t ClockPts, const uint8_t *Data, i
   int64_t &Position = FLink.Position();
   const int EncChannels = Enc->ch_layout.nb_channels, EncRate = Enc->sample_rate;
   const int DecChannels = Ist.Channels, DecRate = Ist.SampleRate;
-  const int DecFrameBytes = 2 * DecChannels;
+  const int DecFrameBytes = WorkBytes * DecChannels;
   const AVChannelLayout Source = NamedLayout(*Ist.Layout);
   if (EncChannels != DecChannels || LibAVUtil::av_channel_layout_compare(&Source, &Enc->ch_layout) != 0)
     FResample = true;
@@ -129,7 +131,7 @@ void TAudioPath::Out(TInputStream &Ist, int64_t ClockPts, const uint8_t *Data, i
     MakeResampler(Ist);
 
   const double InputTime = static_cast<double>(ClockPts - S.FStartTime) / 1000000.0;
-  const double Waiting = static_cast<double>(FSampleFifo.Size()) / (2 * EncChannels);
+  const double Waiting = static_cast<double>(FSampleFifo.Size()) / (WorkBytes * EncChannels);
   if (S.FAudioSyncMethod != 0) {
     // Output samples missing (positive) or in excess (negative) against the input clock.
     const double Delta = EncRate * InputTime - static_cast<double>(Position) - Waiting;
@@ -167,21 +169,21 @@ void TAudioPath::Out(TInputStream &Ist, int64_t ClockPts, const uint8_t *Data, i
     }
   } else {
     // Without synchronisation the output position follows the input clock.
-    Position =
-        std::llround(InputTime * EncRate) - static_cast<int64_t>(FSampleFifo.Size()) / (2 * EncChannels);
+    Position = std::llround(InputTime * EncRate) -
+               static_cast<int64_t>(FSampleFifo.Size()) / (WorkBytes * EncChannels);
   }
 
   if (FResample)
     ResampleAndQueue(Data, Size / DecFrameBytes);
   else
-    QueueSamples(Data, Size / (2 * EncChannels));
+    QueueSamples(Data, Size / (WorkBytes * EncChannels));
 }
 
 void TAudioPath::ResampleAndQueue(const uint8_t *Data, int SampleCount) {
   const AVCodecContext *Enc = FLink.Encoder();
   SwrContext *Resampler = FResampler.get();
-  const int InFrameBytes = 2 * FResamplerLayout->nb_channels;
-  const int OutFrameBytes = 2 * Enc->ch_layout.nb_channels;
+  const int InFrameBytes = WorkBytes * FResamplerLayout->nb_channels;
+  const int OutFrameBytes = WorkBytes * Enc->ch_layout.nb_channels;
   const int Slice =
       static_cast<int>(std::max<int64_t>(1, int64_t{ResampleSlice} * FResamplerRate / Enc->sample_rate));
   for (int Done = 0;;) {
@@ -200,7 +202,7 @@ void TAudioPath::ResampleAndQueue(const uint8_t *Data, int SampleCount) {
 
 void TAudioPath::QueueSamples(const uint8_t *Data, int SampleCount) {
   const AVCodecContext *Enc = FLink.Encoder();
-  const size_t SampleBytes = static_cast<size_t>(Enc->ch_layout.nb_channels) * 2;
+  const size_t SampleBytes = static_cast<size_t>(Enc->ch_layout.nb_channels) * WorkBytes;
   if (Enc->frame_size <= 1) {
     // Sample-based encoders (PCM) take any number of samples at once.
     if (SampleCount > 0) EncodeSamples(Data, SampleCount);
@@ -218,7 +220,7 @@ void TAudioPath::QueueSamples(const uint8_t *Data, int SampleCount) {
 void TAudioPath::Finish() {
   const AVCodecContext *Enc = FLink.Encoder();
   if (FResampler) ResampleAndQueue(nullptr, 0);
-  const size_t SampleBytes = static_cast<size_t>(Enc->ch_layout.nb_channels) * 2;
+  const size_t SampleBytes = static_cast<size_t>(Enc->ch_layout.nb_channels) * WorkBytes;
   const int Rest = static_cast<int>(FSampleFifo.Size() / SampleBytes);
   if (Enc->frame_size > 1 && Rest > 0) {
     // The rest as a last frame: short where the encoder takes one, else
@@ -250,14 +252,14 @@ void TAudioPath::EncodeSamples(const uint8_t *Data, int SampleCount) {
     throw FFMpegException("av_mallocz fail");
   }
 
-  if (Enc->sample_fmt == AV_SAMPLE_FMT_S16) {
-    std::memcpy(Frame->data[0], Data, static_cast<size_t>(SampleCount) * Enc->ch_layout.nb_channels * 2);
+  if (Enc->sample_fmt == WorkFormat) {
+    std::memcpy(Frame->data[0], Data,
+                static_cast<size_t>(SampleCount) * Enc->ch_layout.nb_channels * WorkBytes);
   } else {
     if (!FToEncoder) {
       SwrContext *Converter = nullptr;
       if (LibSwResample::swr_alloc_set_opts2(&Converter, &Enc->ch_layout, Enc->sample_fmt, Enc->sample_rate,
-                                             &Enc->ch_layout, AV_SAMPLE_FMT_S16, Enc->sample_rate, 0,
-                                             nullptr) < 0 ||
+                                             &Enc->ch_layout, WorkFormat, Enc->sample_rate, 0, nullptr) < 0 ||
           LibSwResample::swr_init(Converter) < 0) {
         LibSwResample::swr_free(&Converter);
         throw FFMpegException(Format("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The audio path of one encoded output stream: chunks of decoded 16-bit
+// The audio path of one encoded output stream: chunks of decoded float
 // interleaved samples are kept in step with the input clock (samples
 // dropped, silence inserted, or the rate stretched), converted to the
 // encoder's rate and channels, cut into encoder frames through a fifo,
@@ -17,7 +17,13 @@ namespace korvane {
 
 struct TInputStream;
 
-// A queue of bytes: decoded 16-bit samples waiting for a whole encoder frame.
+// The form the audio path works on: interleaved 32-bit float samples. They
+// hold a 24-bit source exactly (its lossless copy stays bit for bit), and a
+// lossy encoder gets the source's precision, not a 16-bit step.
+inline constexpr AVSampleFormat WorkFormat = AV_SAMPLE_FMT_FLT;
+inline constexpr int WorkBytes = 4;
+
+// A queue of bytes: decoded samples waiting for a whole encoder frame.
 class TByteQueue {
  public:
   size_t Size() const { return FData.size() - FStart; }
@@ -69,7 +75,7 @@ class TAudioPath {
   std::vector<uint8_t> FAudioBuffer;  // resampler output
   std::vector<uint8_t> FFrameBuffer;  // one encoder frame read from the fifo
   std::vector<uint8_t> FSilence;      // a chunk with silence in front
-  TResamplerHolder FToEncoder;        // 16-bit interleaved to the encoder's sample format
+  TResamplerHolder FToEncoder;        // the working form to the encoder's sample format
   TFrameHolder FEncoderFrame;
 };
 

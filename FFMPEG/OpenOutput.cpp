@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "AVLibraries.h"
 #include "AVProbe.h"
@@ -92,6 +93,35 @@ const AVCodecParameters *AudioSource(const TOptionState &S, TStreamRef Source) {
           P->codec_type == AVMEDIA_TYPE_AUDIO)
         return P;
   return nullptr;
+}
+
+// The bits of each sample a sound source holds, where it says: 24 for a
+// 24-bit FLAC or WAV master; 0 when it does not tell (lossy sources).
+int SourceBits(const AVCodecParameters *Source) {
+  if (!Source) return 0;
+  if (Source->bits_per_raw_sample > 0) return Source->bits_per_raw_sample;
+  return LibAVCodec::av_get_exact_bits_per_sample(Source->codec_id);
+}
+
+// The sample format an encoder gets. A lossless one keeps the source's
+// precision: more than 16 bits go in 32-bit samples where it takes them
+// (FLAC writes those as 24 bits), 16 bits stay 16. A lossy one gets float
+// samples where it takes them, the source's precision rather than a 16-bit
+// step; else 16-bit ones, else its first.
+AVSampleFormat EncoderSampleFormat(const AVCodec *Codec, const AVCodecParameters *Source) {
+  if (!Codec || !Codec->sample_fmts) return AV_SAMPLE_FMT_S16;
+  const AVCodecDescriptor *Descriptor = LibAVCodec::avcodec_descriptor_get(Codec->id);
+  const bool Lossless = Descriptor && (Descriptor->props & AV_CODEC_PROP_LOSSLESS);
+  std::vector<AVSampleFormat> Wanted;
+  if (!Lossless)
+    Wanted = {AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_FLTP};
+  else if (SourceBits(Source) > 16)
+    Wanted = {AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P};
+  Wanted.insert(Wanted.end(), {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P});
+  for (const AVSampleFormat Format : Wanted)
+    for (const AVSampleFormat *F = Codec->sample_fmts; *F != AV_SAMPLE_FMT_NONE; ++F)
+      if (*F == Format) return Format;
+  return Codec->sample_fmts[0];
 }
 
 // The layouts libopus takes for 3 to 8 channels: its surround mapping has
@@ -364,10 +394,7 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext *Output, int OutputIndex, TSt
       SampleRate = Best;
     }
     Channels = EncoderChannels(Codec, Channels);
-    Enc->sample_fmt = Codec && Codec->sample_fmts ? Codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
-    if (Codec && Codec->sample_fmts)
-      for (const AVSampleFormat *F = Codec->sample_fmts; *F != AV_SAMPLE_FMT_NONE; ++F)
-        if (*F == AV_SAMPLE_FMT_S16) Enc->sample_fmt = AV_SAMPLE_FMT_S16;
+    Enc->sample_fmt = EncoderSampleFormat(Codec, From);
   }
   LibAVUtil::av_channel_layout_uninit(&Enc->ch_layout);
   const AVChannelLayout Layout = EncoderLayout(Codec, Channels, From ? &From->ch_layout : nullptr);

@@ -83,11 +83,11 @@ int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
     TakeFrameTime(Ist, *Frame);
     Ist.NextPts = Ist.Pts + int64_t{1000000} * Samples / Rate;
 
-    // The audio outputs work on signed 16-bit interleaved samples.
-    if (!Ist.ToS16 || Ist.SampleRate != Rate || Ist.Channels != Channels ||
+    // The audio outputs work on float interleaved samples (WorkFormat).
+    if (!Ist.ToWork || Ist.SampleRate != Rate || Ist.Channels != Channels ||
         LibAVUtil::av_channel_layout_compare(&Frame->ch_layout, &*Ist.Layout) != 0) {
       SwrContext *Converter = nullptr;
-      if (LibSwResample::swr_alloc_set_opts2(&Converter, &Frame->ch_layout, AV_SAMPLE_FMT_S16, Rate,
+      if (LibSwResample::swr_alloc_set_opts2(&Converter, &Frame->ch_layout, WorkFormat, Rate,
                                              &Frame->ch_layout, static_cast<AVSampleFormat>(Frame->format),
                                              Rate, 0, nullptr) < 0 ||
           LibSwResample::swr_init(Converter) < 0 || !Ist.Layout.Assign(Frame->ch_layout)) {
@@ -96,25 +96,26 @@ int TTranscoder::DecodeAudio(TInputStream &Ist, AVPacket *Packet) {
         Failed = true;
         continue;
       }
-      Ist.ToS16.reset(Converter);
+      Ist.ToWork.reset(Converter);
       Ist.SampleRate = Rate;
       Ist.Channels = Channels;
     }
-    Ist.Samples.resize(static_cast<size_t>(Samples) * Channels * 2);
+    Ist.Samples.resize(static_cast<size_t>(Samples) * Channels * WorkBytes);
     uint8_t *Target = Ist.Samples.data();
     const int Converted = LibSwResample::swr_convert(
-        Ist.ToS16.get(), &Target, Samples, const_cast<const uint8_t **>(Frame->extended_data), Samples);
+        Ist.ToWork.get(), &Target, Samples, const_cast<const uint8_t **>(Frame->extended_data), Samples);
     LibAVUtil::av_frame_unref(Frame);
     if (Converted < 0) {
       Failed = true;
       continue;
     }
-    const int Size = Converted * Channels * 2;
+    const int Size = Converted * Channels * WorkBytes;
 
+    // The volume scales the samples (256 keeps them) and clips at full scale.
     if (S.FAudioVolume != 256) {
-      int16_t *Sample = reinterpret_cast<int16_t *>(Target);
-      for (int I = 0; I < Size / 2; ++I)
-        Sample[I] = static_cast<int16_t>(std::clamp((Sample[I] * S.FAudioVolume + 128) >> 8, -32768, 32767));
+      float *Sample = reinterpret_cast<float *>(Target);
+      const float Gain = static_cast<float>(S.FAudioVolume) / 256.0f;
+      for (int I = 0; I < Size / WorkBytes; ++I) Sample[I] = std::clamp(Sample[I] * Gain, -1.0f, 1.0f);
     }
     EmulateRate(Ist);
     if (!StartReached(Ist)) continue;

@@ -52,9 +52,9 @@ struct TInputStream {
   int Rotation = 0;
   TFrameHolder TurnedPicture;
   TRotateScratch TurnScratch;
-  // Decoded audio as signed 16-bit interleaved samples, the form the audio
+  // Decoded audio in the form the audio
   // output works on.
-  TResamplerHolder ToS16;
+  TResamplerHolder ToWork;
   std::vector<uint8_t> Samples;
   int SampleRate = 0;  // of Samples
   int Channels = 0;

@@ -19,8 +19,10 @@ struct TVolumeStep {
   const char *Label;
   int Value;
 };
+// 100% is the engine's unity, 256, which leaves the samples as they are: a
+// lossless output then holds the source's samples bit for bit.
 constexpr TVolumeStep VolumeSteps[VolumePositions] = {
-    {"0%", 1},     {"20%", 50},   {"40%", 100},  {"60%", 150},  {"80%", 200},  {"100%", 255},
+    {"0%", 1},     {"20%", 50},   {"40%", 100},  {"60%", 150},  {"80%", 200},  {"100%", 256},
     {"120%", 300}, {"140%", 350}, {"160%", 400}, {"180%", 450}, {"200%", 600},
 };
 

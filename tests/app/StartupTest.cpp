@@ -128,7 +128,7 @@ class StartupTest : public QObject {
     QCOMPARE(Form.OutputExtension(), QString("3GP"));
     QCOMPARE(Form.LabelVolume->text(), QString("100%"));
     QCOMPARE(Form.TrackBar1->value(), 5);
-    QCOMPARE(Form.VolumeValue(), 255);
+    QCOMPARE(Form.VolumeValue(), 256);
     QCOMPARE(Items(Form.ComboAspectRatio), QStringList({"Original", "4:3 (Standard", "16:9 (Wide Screen)"}));
     QCOMPARE(Items(Form.ComboLetterBox), QStringList({"None", "LetterBox"}));
     QCOMPARE(Form.ComboLetterBox->currentText(), QString("None"));

@@ -31,6 +31,8 @@ struct TModernClips {
   std::string Covered;   // MP4 with a PNG cover
   std::string NoSize;    // MKV whose second picture track has no Video element (no size)
   std::string PackedB;   // MPEG-4 with B-frames in AVI: some pictures have no time
+  std::string Master;    // 24-bit FLAC at 96 kHz, stereo
+  std::string Quiet;     // 24-bit FLAC of a tone at -110 dBFS, below a 16-bit step
 };
 
 // Data with its second Matroska Video element (ID 0xE0 with a PixelWidth,
@@ -56,6 +58,8 @@ const TModernClips &ModernClips() {
     C->Covered = Dir + "/covered.mp4";
     C->NoSize = Dir + "/no-size.mkv";
     C->PackedB = Dir + "/packed-b.avi";
+    C->Master = Dir + "/master.flac";
+    C->Quiet = Dir + "/quiet.flac";
     const std::string Subtitles = Dir + "/subs.srt", Tags = Dir + "/tags.txt";
     {
       std::FILE *F = std::fopen(Subtitles.c_str(), "w");
@@ -105,7 +109,15 @@ const TModernClips &ModernClips() {
             "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -f lavfi -i sine=duration=2 -c:v mpeg4 -bf "
             "2 "
             "-vtag DX50 -c:a libmp3lame " +
-            Quoted(C->PackedB));
+            Quoted(C->PackedB)) &&
+        RunFFmpeg(
+            "-f lavfi -i \"aevalsrc='0.6*sin(2*PI*997*t)|0.4*sin(2*PI*1499*t)':s=96000:d=2\" "
+            "-c:a flac -sample_fmt s32 -bits_per_raw_sample 24 " +
+            Quoted(C->Master)) &&
+        RunFFmpeg(
+            "-f lavfi -i \"aevalsrc='0.0000032*sin(2*PI*1000*t)':s=48000:d=2\" -c:a flac -sample_fmt s32 "
+            "-bits_per_raw_sample 24 " +
+            Quoted(C->Quiet));
     if (!Made) throw std::runtime_error("ffmpeg could not make the modern clips");
     WriteFile(C->NoSize, WithoutSecondVideoElement(ReadFile(Dir + "/sized.mkv")));
     return C;
@@ -236,6 +248,56 @@ TEST_F(ModernFormats, ChoicesKeepOrMakeWhatTheyName) {
     ASSERT_NE(Stream, nullptr);
     EXPECT_EQ(Stream->count(R.Key) ? Stream->at(R.Key) : "", R.Expected);
     EXPECT_EQ(DecodeErrors(Output), "");
+  }
+}
+
+// The decoded samples of a file, as an md5 of their 32-bit form.
+std::string SampleHash(const std::string &File) {
+  return RunCommand("ffmpeg -nostdin -v error -i " + Quoted(File) + " -map 0:a -c:a pcm_s32le -f md5 -")
+      .Output;
+}
+
+// Lossless outputs keep every sample, 24 bits too, and lossy encoders get
+// the source's precision: a tone below a 16-bit step still reaches them.
+// The long-standing WAV row keeps writing 16 bits.
+TEST_F(ModernFormats, SoundKeepsTheSourcesPrecision) {
+  const std::string Flac = "FLAC - Free Lossless Audio (*.flac)";
+  const TTempDir Sources;
+  const std::string Sixteen = Sources.File("sixteen.flac");
+  ASSERT_TRUE(
+      RunFFmpeg("-i " + Quoted(Clips.Master) + " -ar 44100 -c:a flac -sample_fmt s16 " + Quoted(Sixteen)));
+  struct Row {
+    std::string Profile, Source, Choices;
+    std::string SampleFormat;  // of the output
+    bool SameSamples;          // the decoded samples equal the source's
+    bool ToneHeard;            // the quiet tone, lifted by 60 dB, is there
+  } Rows[] = {
+      {Flac, Clips.Master, "", "s32", true, false},
+      {Flac, Sixteen, "", "s16", true, false},
+      {"MKV - Matroska Video, every track (*.mkv)", Clips.Master, "--audio-codec FLAC", "s32", true, false},
+      {"WAV - Waveform Audio (*.wav)", Clips.Master, "", "s16", false, false},
+      {"OPUS - Opus Audio (*.opus)", Clips.Quiet, "", "fltp", false, true},
+      {"M4A - Mpeg4 Audio File (*.m4a)", Clips.Quiet, "", "fltp", false, true},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Profile + " " + R.Source);
+    fs::remove_all(Temp.Path());
+    fs::create_directory(Temp.Path());
+    const std::string Output = Convert(R.Profile, R.Source, R.Choices);
+    const auto *Sound = ProbeFile(Output).Stream("audio");
+    ASSERT_NE(Sound, nullptr);
+    EXPECT_EQ(Sound->at("sample_fmt"), R.SampleFormat);
+    if (R.SameSamples) {
+      EXPECT_EQ(SampleHash(Output), SampleHash(R.Source));
+    }
+    if (R.ToneHeard) {
+      const std::string Levels =
+          RunCommand("ffmpeg -nostdin -i " + Quoted(Output) + " -af volume=60dB,volumedetect -f null - 2>&1")
+              .Output;
+      const size_t Mean = Levels.find("mean_volume: ");
+      ASSERT_NE(Mean, std::string::npos) << Levels;
+      EXPECT_GT(std::stod(Levels.substr(Mean + 13)), -70) << "the tone is there, not 16-bit silence";
+    }
   }
 }
 

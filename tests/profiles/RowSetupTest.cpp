@@ -9,7 +9,7 @@ namespace korvane::test {
 namespace {
 
 TEST(RowSetup, VolumeBarPositions) {
-  const int Values[] = {1, 50, 100, 150, 200, 255, 300, 350, 400, 450, 600};
+  const int Values[] = {1, 50, 100, 150, 200, 256, 300, 350, 400, 450, 600};
   for (int P = 0; P < VolumePositions; ++P) {
     EXPECT_EQ(VolumeValue(P), Values[P]) << P;
     EXPECT_EQ(VolumeLabel(P), std::to_string(P * 20) + "%") << P;
@@ -35,7 +35,7 @@ TEST(RowSetup, RowOptionsAddVolumeAndAspectToTheProfile) {
     Form.ComboAspectRatio.ItemIndex = R.Aspect;
     const TOutputOptions Options = RowOutputOptions(Form, DefaultVolumePosition, R.Size, R.DisplayAspect);
     EXPECT_EQ(Options.FrameAspectRatio, R.Expected);
-    EXPECT_EQ(Options.AudioVolume, 255);
+    EXPECT_EQ(Options.AudioVolume, 256);
     EXPECT_FALSE(Options.CustomHook);
     EXPECT_FALSE(Options.BeforeHook);
   }
