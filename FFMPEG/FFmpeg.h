@@ -172,6 +172,10 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   void NewSubtitleStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source = {});
   // Adds a copy of an attachment (a font, a cover) to output Output.
   void NewAttachmentStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source);
+  // Adds a copy of each cover of the sources to output Output, as a cover
+  // where the container keeps covers, as an attached file in Matroska;
+  // elsewhere a log line says it is left out.
+  void NewCoverStreams(AVFormatContext *Output, int OutputIndex);
   // Adds the streams output Output gets under the task's stream plan;
   // false with FErrorText set when one cannot be made.
   bool NewOutputStreams(AVFormatContext *Output, int OutputIndex);

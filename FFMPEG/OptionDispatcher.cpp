@@ -186,6 +186,7 @@ const TOptionRow OptionTable[] = {
     Row("muxpreload", Float<&TOptionState::FMuxPreload>),
     Row("every_track", Plan<TStreamPlan::EveryTrack>),
     Row("copy_all", Plan<TStreamPlan::CopyAll>),
+    Row("keep_date", Int<&TOptionState::FKeepFileDate>),
     Refused("absf"), Refused("vbsf"), Refused("sbsf"),
     Ignored("apre"), Ignored("vpre"), Ignored("spre"),
 };

@@ -217,7 +217,8 @@ struct TOptionState {
   int FAudioVolume = 256;
   int FUsingVHook = 0;
   int FVerbose = 1;
-  int FThreadCount = 0;  // codec threads; 0: the library picks frame and slice threads for the machine
+  int FKeepFileDate = 0;  // the outputs take the first source's modification time
+  int FThreadCount = 0;   // codec threads; 0: the library picks frame and slice threads for the machine
 
   // Statistics, written by the transcode
   int64_t FVideoSize = 0;

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where every packet leaves a run: encoding frames into packets, the write
 // routine with its timestamp checks, and subtitle output.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -68,13 +72,21 @@ void TTranscoder::WritePacket(TOutputStream &Ost, AVPacket &Packet) {
 }
 
 void TTranscoder::CloseOutputFiles() {
-  for (int I = 0; I < FState.FOutputFileCount; ++I) {
-    AVFormatContext *Output = FState.FOutputFiles[I].get();
+  const TOptionState &S = FState;
+  // The source's dates, for outputs that keep them (a clip stays filed
+  // under the day it was shot).
+  struct stat Source {};
+  const bool KeepDate = S.FKeepFileDate && S.FInputFileCount > 0 && stat(S.FInputFiles[0]->url, &Source) == 0;
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    AVFormatContext *Output = S.FOutputFiles[I].get();
     if ((Output->oformat->flags & AVFMT_NOFILE) || !Output->pb) continue;
     const int Result = LibAVFormat::avio_closep(&Output->pb);
     if (Result < 0)
       throw FFMpegException(
           Format("Could not close '%s': %s", Output->url, TAVProbe::ErrorDescription(Result).c_str()));
+    const timespec Times[2] = {Source.st_atim, Source.st_mtim};
+    if (KeepDate && utimensat(AT_FDCWD, Output->url, Times, 0) != 0)
+      FTask.Log(0, Format("The date of '%s' could not be set: %s", Output->url, std::strerror(errno)));
   }
 }
 
@@ -128,8 +140,9 @@ void TTranscoder::CheckPicturesWritten(int File) {
   // one, holds pictures: sound alone from a film is a failure, not a
   // conversion. A run stopped before its first picture is no failure, but
   // its output, a moment of sound, goes as an empty one does.
-  const auto Picture = [File](const std::unique_ptr<TOutputStream> &Ost) {
-    return Ost->FileIndex == File && Ost->Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+  const auto Picture = [this, File](const std::unique_ptr<TOutputStream> &Ost) {
+    return Ost->FileIndex == File && Ost->Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+           FollowsFilm(*Ost);
   };
   bool Expected = false;
   for (const auto &Ost : FOutputStreams) {

@@ -67,7 +67,8 @@ void TTranscoder::PrintReport(bool IsLastReport) {
   for (const auto &OstHolder : FOutputStreams) {
     const TOutputStream &Ost = *OstHolder;
     const AVCodecContext *Enc = Ost.Encoder;
-    const bool Video = Ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+    // A cover is a picture but not the film: its frame is not counted.
+    const bool Video = Ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && FollowsFilm(Ost);
     const float Quality =
         !Ost.StreamCopy && Ost.HasCodedFrame ? Ost.CodedQuality / static_cast<float>(FF_QP2LAMBDA) : -1.0f;
     if (VideoSeen && Video) Text.Append("q=%2.1f ", Quality);

@@ -10,6 +10,7 @@
 #include "AVLibraries.h"
 #include "AVProbe.h"
 #include "FFmpeg.h"
+#include "ScopeExit.h"
 #include "TextFormat.h"
 
 namespace korvane {
@@ -35,6 +36,18 @@ bool CarriesCodec(const AVOutputFormat *Format, AVCodecID ID) {
 // Attachments (fonts for styled subtitles, covers) are files, not codec
 // data: of the containers the profiles write only Matroska keeps them.
 bool CarriesAttachments(const AVOutputFormat *Format) { return std::string_view(Format->name) == "matroska"; }
+
+// Containers that keep a cover as a cover (an attached picture: ID3v2's
+// APIC, MP4's covr, FLAC's PICTURE), and the picture codecs they take.
+// Matroska keeps it as an attached file instead.
+bool CarriesCover(const AVOutputFormat *Format, AVCodecID Picture) {
+  const std::string_view Name = Format->name;
+  const bool Common =
+      Picture == AV_CODEC_ID_MJPEG || Picture == AV_CODEC_ID_PNG || Picture == AV_CODEC_ID_BMP;
+  if (Name == "mp4" || Name == "ipod") return Common;
+  if (Name == "mp3" || Name == "flac") return Common || Picture == AV_CODEC_ID_GIF;
+  return false;
+}
 
 // What becomes of one input stream under a plan.
 enum class TStreamFate { LeftOut, Copied, Converted, Attached };
@@ -79,10 +92,11 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
     const bool Carried = CarriesCodec(Format, P->codec_id);
     switch (P->codec_type) {
       case AVMEDIA_TYPE_VIDEO:
-        if (!UseVideo) return TStreamFate::LeftOut;
-        // A cover becomes an attached file where the container keeps files.
+        // A cover becomes an attached file where the container keeps files,
+        // whatever the picture choice: it is no film.
         if (AttachedPicture(Stream) && CarriesAttachments(Format)) return TStreamFate::Attached;
         if (AttachedPicture(Stream)) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
+        if (!UseVideo) return TStreamFate::LeftOut;
         // A stream without a picture size holds nothing to show or copy.
         if (!TAVProbe::MainPicture(Stream)) return TStreamFate::LeftOut;
         if (CopyAll) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
@@ -155,6 +169,37 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
   S.FVideoStreamCopy = S.FAudioStreamCopy = S.FSubtitleStreamCopy = 0;
 }
 
+void TCustomFFmpeg::NewCoverStreams(AVFormatContext *Output, int OutputIndex) {
+  TOptionState &S = FState;
+  const AVOutputFormat *Format = Output->oformat;
+  const uint32_t Tag = S.FVideoCodecTag;  // the film's, not the cover's
+  S.FVideoCodecTag = 0;
+  const TScopeExit Restore([&S, Tag] { S.FVideoCodecTag = Tag; });
+  for (int File = 0; File < S.FInputFileCount; ++File) {
+    const AVFormatContext *Input = S.FInputFiles[File].get();
+    for (unsigned Number = 0; Number < Input->nb_streams; ++Number) {
+      const AVStream *Stream = Input->streams[Number];
+      if (!AttachedPicture(Stream) || Stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+      const TStreamRef Source{File, static_cast<int>(Number)};
+      if (CarriesAttachments(Format)) {
+        NewAttachmentStream(Output, OutputIndex, Source);
+      } else if (Stream->codecpar->width <= 0 || Stream->codecpar->height <= 0) {
+        // A muxer refuses a picture without a size: a damaged cover would
+        // cost the whole file.
+        Log(1, korvane::Format("The cover (stream #%d.%u) is left out: its picture cannot be read", File,
+                               Number));
+      } else if (CarriesCover(Format, Stream->codecpar->codec_id)) {
+        S.FVideoStreamCopy = 1;
+        NewVideoStream(Output, OutputIndex, Source);
+      } else {
+        Log(1,
+            korvane::Format("The cover (stream #%d.%u, %s) is left out: the %s format cannot hold it", File,
+                            Number, LibAVCodec::avcodec_get_name(Stream->codecpar->codec_id), Format->name));
+      }
+    }
+  }
+}
+
 bool TCustomFFmpeg::NewOutputStreams(AVFormatContext *Output, int Index) {
   TOptionState &S = FState;
   // A media type gets a stream where the container has a codec for it (or
@@ -174,7 +219,8 @@ bool TCustomFFmpeg::NewOutputStreams(AVFormatContext *Output, int Index) {
           S.FErrorText = "check_audio_video_sub_inputs fail: invalid codec_type of input file";
           return false;
         }
-        HasVideo |= Type == AVMEDIA_TYPE_VIDEO;
+        // A cover is no film: a picture track needs a main picture.
+        HasVideo |= TAVProbe::MainPicture(Input->streams[J]);
         HasAudio |= Type == AVMEDIA_TYPE_AUDIO;
         HasSubtitle |= Type == AVMEDIA_TYPE_SUBTITLE;
       }
@@ -203,6 +249,14 @@ bool TCustomFFmpeg::NewOutputStreams(AVFormatContext *Output, int Index) {
         S.FErrorText = korvane::Format(Kind.Failure, E.what());
         return false;
       }
+    }
+    // Covers stay covers where the container keeps them, whatever the
+    // picture choice; streams the user mapped are all there is.
+    try {
+      if (S.FStreamMapCount == 0) NewCoverStreams(Output, Index);
+    } catch (const std::exception &E) {
+      S.FErrorText = korvane::Format("new_video_stream fail: %s", E.what());
+      return false;
     }
   } else {
     try {

@@ -37,6 +37,56 @@ bool DescribesCoding(const char *Key) {
   return false;
 }
 
+// What a file says about itself and keeps through any conversion: what it
+// is, who made it, and when and where (a phone clip's date and place).
+constexpr const char *FileTags[] = {"title",     "artist",        "album_artist", "album",   "date",
+                                    "track",     "disc",          "genre",        "comment", "composer",
+                                    "copyright", "creation_time", "location",     "make",    "model"};
+
+// Apple's phones name the same facts their own way; their keys are kept as
+// they are, and the plain ones added for containers that know only those.
+struct TTagAlias {
+  const char *Own, *Plain;
+};
+constexpr TTagAlias AppleTags[] = {{"com.apple.quicktime.location.ISO6709", "location"},
+                                   {"com.apple.quicktime.make", "make"},
+                                   {"com.apple.quicktime.model", "model"},
+                                   {"com.apple.quicktime.title", "title"}};
+constexpr std::string_view ApplePrefix = "com.apple.quicktime.";
+
+// Copies what Source says about itself to Out; tags set for the output
+// already stay. All: every tag but those that describe the source's coding
+// (every track, copy all); else the file tags and a phone's own keys.
+void CopyFileTags(const AVFormatContext *Source, AVFormatContext *Out, bool All) {
+  const AVDictionaryEntry *Tag = nullptr;
+  while ((Tag = LibAVUtil::av_dict_get(Source->metadata, "", Tag, AV_DICT_IGNORE_SUFFIX))) {
+    const std::string_view Key = Tag->key;
+    const bool Kept =
+        All ? !DescribesCoding(Tag->key)
+            : Key.starts_with(ApplePrefix) ||
+                  std::find(std::begin(FileTags), std::end(FileTags), Key) != std::end(FileTags);
+    if (Kept) LibAVUtil::av_dict_set(&Out->metadata, Tag->key, Tag->value, AV_DICT_DONT_OVERWRITE);
+  }
+  for (const TTagAlias &Alias : AppleTags)
+    if (const AVDictionaryEntry *Own = LibAVUtil::av_dict_get(Source->metadata, Alias.Own, nullptr, 0))
+      LibAVUtil::av_dict_set(&Out->metadata, Alias.Plain, Own->value, AV_DICT_DONT_OVERWRITE);
+}
+
+// Containers that take chapters from a conversion of any plan.
+bool TakesChapters(const AVFormatContext *Output) {
+  const std::string_view Name = Output->oformat->name;
+  return Name == "mp4" || Name == "mov" || Name == "matroska" || Name == "webm";
+}
+
+// An MP4 writes a camera's make and model only among its metadata keys
+// (which then hold every tag); the plain iTunes tags otherwise.
+bool WantsMetadataKeys(const AVFormatContext *Output) {
+  if (std::strcmp(Output->oformat->name, "mp4") != 0) return false;
+  for (const char *Key : {"make", "model"})
+    if (LibAVUtil::av_dict_get(Output->metadata, Key, nullptr, 0)) return true;
+  return false;
+}
+
 // A stream keeps its tags (its name, its language, an attachment's file
 // name and type); tags set for the output already stay.
 void CopyStreamTags(const AVStream *In, AVStream *Out, bool Copy) {
@@ -278,6 +328,16 @@ void TTranscoder::DeriveCopyParameters(TOutputStream &Ost, const TInputStream &I
         throw FFMpegException("-vcodec copy and CustomHook are incompatible (frames are not decoded)");
       if (S.FUsingVHook)
         throw FFMpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
+      // Copied pictures are shown turned only through their display
+      // matrix, which the Matroska writer of these libraries drops: a clip
+      // shot upright would play on its side.
+      if (const int Turn = TAVProbe::StreamRotation(In);
+          Turn != 0 && !(In->disposition & AV_DISPOSITION_ATTACHED_PIC) &&
+          S.FOutputFiles[Ost.FileIndex]->oformat->name == std::string_view("matroska"))
+        throw FFMpegException(
+            Format("Matroska cannot store the turn of input stream #%d.%d (%d degrees clockwise): "
+                   "a copy would play on its side",
+                   Ist.FileIndex, Ist.StreamIndex, Turn));
       break;
     case AVMEDIA_TYPE_SUBTITLE:
     case AVMEDIA_TYPE_ATTACHMENT: break;
@@ -458,17 +518,16 @@ void TTranscoder::CopyMetaData() {
       if (const AVDictionaryEntry *Tag = LibAVUtil::av_dict_get(In->metadata, Key, nullptr, 0))
         LibAVUtil::av_dict_set(&Out->metadata, Key, Tag->value, 0);
   }
-  // Every track and copy-all keep the first source's tags (its title above
-  // all) and chapters; tags the options set stay.
-  if (S.FStreamPlan == TStreamPlan::OnePerType || S.FInputFileCount == 0) return;
+  // Every output keeps what the first source says about itself (every
+  // tag under every track and copy all) and its chapters where the
+  // container has them; tags the options set stay.
+  if (S.FInputFileCount == 0) return;
   const AVFormatContext *Source = S.FInputFiles[0].get();
+  const bool All = S.FStreamPlan != TStreamPlan::OnePerType;
   for (int I = 0; I < S.FOutputFileCount; ++I) {
     AVFormatContext *Out = S.FOutputFiles[I].get();
-    const AVDictionaryEntry *Tag = nullptr;
-    while ((Tag = LibAVUtil::av_dict_get(Source->metadata, "", Tag, AV_DICT_IGNORE_SUFFIX)))
-      if (!DescribesCoding(Tag->key))
-        LibAVUtil::av_dict_set(&Out->metadata, Tag->key, Tag->value, AV_DICT_DONT_OVERWRITE);
-    CopyChapters(Source, Out);
+    CopyFileTags(Source, Out, All);
+    if (All || TakesChapters(Out)) CopyChapters(Source, Out);
   }
 }
 
@@ -481,8 +540,11 @@ void TTranscoder::WriteHeaders() {
     for (const auto &[Name, Value] : S.FFormatPrivateOptions)
       LibAVUtil::av_dict_set(&Options, Name.c_str(), Value.c_str(), 0);
     LibAVUtil::av_dict_set_int(&Options, "preload", SecondsToMicroseconds<int>(S.FMuxPreload), 0);
-    if (WantsFastStart(Output))
-      LibAVUtil::av_dict_set(&Options, "movflags", "+faststart", AV_DICT_DONT_OVERWRITE);
+    std::string MovFlags;
+    if (WantsFastStart(Output)) MovFlags += "+faststart";
+    if (WantsMetadataKeys(Output)) MovFlags += "+use_metadata_tags";
+    if (!MovFlags.empty())
+      LibAVUtil::av_dict_set(&Options, "movflags", MovFlags.c_str(), AV_DICT_DONT_OVERWRITE);
     const int Result = LibAVFormat::avformat_write_header(Output, &Options);
     LibAVUtil::av_dict_free(&Options);
     if (Result < 0)

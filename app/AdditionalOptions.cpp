@@ -28,6 +28,11 @@ TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
   GroupBox1 = new QGroupBox(" Additional Options ", this);
   CheckBoxOverWrite = new QCheckBox("Overwrite Existing File With The Same Name", GroupBox1);
   CheckBoxOverWrite->setObjectName("CheckBoxOverWrite");
+  CheckBoxKeepFileDate = new QCheckBox("Keep the source's file date", GroupBox1);
+  CheckBoxKeepFileDate->setObjectName("CheckBoxKeepFileDate");
+  CheckBoxKeepFileDate->setToolTip(
+      "The converted file is dated as its source, so photo libraries file it under "
+      "the day it was made");
   SpinEdit1 = new TSpinEdit(26, 47, 27, GroupBox1);
   SpinEdit1->setObjectName("SpinEdit1");
   Label1 = new QLabel(" Drop Down Items in Output Format List", GroupBox1);
@@ -50,6 +55,7 @@ TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
   FilesRow->addWidget(LabelFilesAtOnce, 1);
   auto *GroupLayout = new QVBoxLayout(GroupBox1);
   GroupLayout->addWidget(CheckBoxOverWrite);
+  GroupLayout->addWidget(CheckBoxKeepFileDate);
   GroupLayout->addLayout(SpinRow);
   GroupLayout->addLayout(FilesRow);
   GroupLayout->addStretch(1);
@@ -63,6 +69,7 @@ TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
 
   connect(SpinEdit1, &TSpinEdit::Changed, this, [this] { SpinEdit1Change(); });
   connect(SpinEditFilesAtOnce, &QSpinBox::valueChanged, this, [](int Count) { StoreFilesAtOnce(Count); });
+  connect(CheckBoxKeepFileDate, &QCheckBox::toggled, this, [](bool Keep) { StoreKeepFileDate(Keep); });
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
   FForm1.Form4 = this;
@@ -74,6 +81,10 @@ void TForm4::FormCreate() {
   try {
     LoadSettings(FForm1.SettingsControls());
   } catch (...) {
+  }
+  {
+    const QSignalBlocker Blocker(CheckBoxKeepFileDate);
+    CheckBoxKeepFileDate->setChecked(StoredKeepFileDate());
   }
   bool Ok = false;
   const int FilesAtOnce = StoredFilesAtOnce().toInt(&Ok);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Additional Options dialog: the overwrite choice, the number of lines
-// the output-format list drops down and the files converted at the same
-// time. Its creation loads the stored
+// The Additional Options dialog: the overwrite choice, whether outputs keep
+// their source's file date, the number of lines the output-format list
+// drops down and the files converted at the same time. Its creation loads the stored
 // settings into itself and the main window; its choices take effect at once.
 #pragma once
 
@@ -26,6 +26,8 @@ class TForm4 : public QDialog {
 
   QGroupBox *GroupBox1;
   QCheckBox *CheckBoxOverWrite;
+  // Outputs take their source's modification time; kept from one start to the next.
+  QCheckBox *CheckBoxKeepFileDate;
   TSpinEdit *SpinEdit1;
   QLabel *Label1;
   // 1 (one file after another) to the number of cores; kept from one start

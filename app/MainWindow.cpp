@@ -600,6 +600,7 @@ TRunChoices TForm1::Choices() const {
   Choices.VolumePosition = Copy ? DefaultVolumePosition : TrackBar1->value();
   Choices.LetterBox = !Copy && ComboLetterBox->currentIndex() == 1;
   Choices.FilesAtOnce = FilesAtOnce();
+  Choices.KeepFileDate = !Form4 || Form4->CheckBoxKeepFileDate->isChecked();
   return Choices;
 }
 

@@ -21,6 +21,7 @@ const QString kDropDownItems = QStringLiteral("DropDownItems");
 const QString kLetterBox = QStringLiteral("LetterBox");
 
 const QString kFilesAtOnce = QStringLiteral("FilesAtOnce");
+const QString kKeepFileDate = QStringLiteral("KeepFileDate");
 
 // The key of a profile's choice: captions hold characters a key may not.
 QString ChoiceKey(const QString &Profile, const QString &Name) {
@@ -92,6 +93,14 @@ QVariant StoredFilesAtOnce() {
 
 void StoreFilesAtOnce(int Count) {
   QSettings(kSettingsOrganization, kSettingsApplication).setValue(kFilesAtOnce, Count);
+}
+
+bool StoredKeepFileDate() {
+  return QSettings(kSettingsOrganization, kSettingsApplication).value(kKeepFileDate, true).toBool();
+}
+
+void StoreKeepFileDate(bool Keep) {
+  QSettings(kSettingsOrganization, kSettingsApplication).setValue(kKeepFileDate, Keep);
 }
 
 }  // namespace korvane

@@ -46,5 +46,8 @@ QVariant StoredProfileChoice(const QString &Profile, const QString &Name);
 void StoreProfileChoice(const QString &Profile, const QString &Name, const QVariant &Value);
 QVariant StoredFilesAtOnce();
 void StoreFilesAtOnce(int Count);
+// Whether outputs take their source's file date; on where nothing is stored.
+bool StoredKeepFileDate();
+void StoreKeepFileDate(bool Keep);
 
 }  // namespace korvane

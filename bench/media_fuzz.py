@@ -14,7 +14,11 @@ Each conversion ends one of these ways:
   done        exit 0 and an output that ffprobe reads and ffmpeg decodes
   done-bad    exit 0 but no output, or one that does not decode, or one
               without pictures from a source whose video ffprobe sees,
-              through a profile that writes video
+              through a profile that writes video, or one whose times run
+              backwards, or one much shorter (by more than max(1 s, 5%))
+              than what the ffmpeg program reads of the mutant
+  partial     exit 1 with a "partial" line and an output that decodes: the
+              source was cut short or damaged, and the converter said so
   failed      exit 1 with a reason and no output left behind
   failed-left exit 1 but an output file left behind
   crash       a signal, a sanitizer report or any other exit status
@@ -30,6 +34,10 @@ Each conversion ends one of these ways:
 
 Usage: media_fuzz.py [--program build-asan/bin/korvane-convert] [--count 300]
                      [--seed N] [--keep DIR] [--timeout 120] [--reasons FILE]
+                     [--set classic|modern]
+"modern" damages clips of today's formats (H.264, H.265, VP9, Opus, FLAC,
+covers, subtitles, a phone's turned clip) and converts them with the
+modern profiles, rows 63 to 70.
 The seed is printed; the same seed makes the same mutants and choices.
 Mutants whose outcome is not done or failed are kept in DIR for replay.
 --reasons writes every distinct failure text (file names replaced by NAME)
@@ -68,6 +76,27 @@ CLIPS = [
 # Profile rows of --list-profiles: AVI, MP4, FLV, DVD VOB, MP3, WAV, 3GP, iPod, PSP; the sound-only ones.
 PROFILES = ["3", "10", "8", "7", "23", "26", "0", "29", "49"]
 SOUND_ONLY = {"23", "26"}
+
+MODERN_CLIPS = [
+    ("h264-aac.mp4", "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -f lavfi -i sine=duration=2 "
+                     "-c:v libx264 -preset ultrafast -c:a aac -movflags +faststart"),
+    ("hevc-aac.mp4", "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -f lavfi -i sine=duration=2 "
+                     "-c:v libx265 -x265-params log-level=error -tag:v hvc1 -c:a aac"),
+    ("vp9-opus.webm", "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -f lavfi -i sine=duration=2 "
+                      "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -c:a libopus"),
+    ("tracks.mkv", "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -f lavfi -i sine=duration=2 "
+                   "-f lavfi -i sine=f=660:duration=2 -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast "
+                   "-c:a:0 aac -c:a:1 ac3 -metadata:s:a:1 language=fre"),
+    ("covered.mp4", "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -f lavfi -i sine=duration=2 "
+                    "-f lavfi -i color=red:size=64x64 -map 0:v -map 1:a -map 2:v -t 2 -frames:v:1 1 -c:v:0 libx264 "
+                    "-preset ultrafast -c:v:1 png -disposition:v:1 attached_pic -c:a aac"),
+    ("phone.mov", "-f lavfi -i testsrc2=size=320x180:rate=30:duration=2 -f lavfi -i sine=duration=2 "
+                  "-c:v libx264 -preset ultrafast -c:a aac -metadata:s:v rotate=90"),
+    ("song.flac", "-f lavfi -i sine=duration=2:sample_rate=48000 -c:a flac -metadata title=Song"),
+    ("voice.opus", "-f lavfi -i sine=duration=2 -c:a libopus"),
+]
+MODERN_PROFILES = ["63", "64", "65", "66", "67", "68", "69", "70"]
+MODERN_SOUND_ONLY = {"69", "70"}
 
 ODD_OPTIONS = [
     "muxdelay=1e30", "muxpreload=1e30", "dts_delta_threshold=1e30", "aq=1e30", "ss=100", "t=0.01",
@@ -148,6 +177,38 @@ def failure_texts(text, mutant, out):
     return reasons
 
 
+def readable_length(path):
+    """Seconds of picture or sound the ffmpeg program decodes from path (its last frame's end)."""
+    probe = subprocess.run(["ffprobe", "-v", "quiet", "-show_entries", "frame=pts_time,duration_time",
+                            "-of", "csv=p=0", path], capture_output=True, text=True, timeout=300)
+    end = 0.0
+    for line in probe.stdout.splitlines():
+        fields = [f for f in line.split(",") if f and f != "N/A"]
+        try:
+            values = [float(f) for f in fields[:2]]
+        except ValueError:
+            continue
+        if values:
+            end = max(end, sum(values))
+    return end
+
+
+def times_run_backwards(path):
+    """Whether a stream of path has a decode time before the one of its packet before."""
+    probe = subprocess.run(["ffprobe", "-v", "quiet", "-show_entries", "packet=stream_index,dts_time",
+                            "-of", "csv=p=0", path], capture_output=True, text=True, timeout=300)
+    last = {}
+    for line in probe.stdout.splitlines():
+        fields = line.split(",")
+        if len(fields) < 2 or fields[1] in ("", "N/A"):
+            continue
+        stream, dts = fields[0], float(fields[1])
+        if stream in last and dts < last[stream]:
+            return True
+        last[stream] = dts
+    return False
+
+
 def decodes(path):
     """Whether ffprobe sees a stream with frames and ffmpeg decodes the file without an error."""
     probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames",
@@ -170,7 +231,12 @@ def main():
     parser.add_argument("--timeout", type=int, default=120)
     parser.add_argument("--clips", default="", help="only the clips whose name contains this text")
     parser.add_argument("--reasons", default="", help="write the distinct failure texts here")
+    parser.add_argument("--set", default="classic", choices=["classic", "modern"])
     args = parser.parse_args()
+    modern = args.set == "modern"
+    clip_list = MODERN_CLIPS if modern else CLIPS
+    profiles = MODERN_PROFILES if modern else PROFILES
+    sound_only = MODERN_SOUND_ONLY if modern else SOUND_ONLY
     print(f"media_fuzz seed {args.seed} (replay: --seed {args.seed} --count {args.count})", flush=True)
     rng = random.Random(args.seed)
     env = dict(os.environ, ASAN_OPTIONS="detect_leaks=1:abort_on_error=0",
@@ -178,7 +244,7 @@ def main():
 
     work = tempfile.mkdtemp(prefix="korvane-fuzz-")
     clips = []
-    for name, make in CLIPS:
+    for name, make in clip_list:
         if args.clips not in name:
             continue
         path = os.path.join(work, name)
@@ -198,7 +264,7 @@ def main():
             f.write(damaged)
         out = os.path.join(work, f"out{n:04d}")
         os.mkdir(out)
-        profile = rng.choice(PROFILES)
+        profile = rng.choice(profiles)
         command = [args.program, "-p", profile, "-o", out]
         if rng.random() < 0.15:
             option = rng.choice(ODD_OPTIONS)
@@ -219,17 +285,26 @@ def main():
             outcome = "crash"
         elif status == 0:
             outcome = "done" if len(written) == 1 and decodes(written[0]) else "done-bad"
-            pictures_expected = profile not in SOUND_ONLY and has_video(mutant)
+            pictures_expected = profile not in sound_only and has_video(mutant)
             if outcome == "done" and pictures_expected and not has_pictures(written[0]):
                 outcome = "done-bad"
+            if outcome == "done" and times_run_backwards(written[0]):
+                outcome = "done-bad"
+            if outcome == "done" and modern:
+                # Shorter than the source reads, beyond the tolerance of an honest ending.
+                had, readable = readable_length(written[0]), readable_length(mutant)
+                if readable - had > max(1.0, readable / 20):
+                    outcome = "done-bad"
+        elif status == 1 and "\npartial  " in "\n" + text and len(written) == 1:
+            outcome = "partial" if decodes(written[0]) else "done-bad"
         else:
             outcome = "failed-left" if written else "failed"
-        if flake and outcome in ("done", "failed"):
+        if flake and outcome in ("done", "partial", "failed"):
             outcome = "lsan-flake"
         outcomes[outcome] = outcomes.get(outcome, 0) + 1
         for reason in failure_texts(text, mutant, out):
             reasons[reason] = reasons.get(reason, 0) + 1
-        if outcome not in ("done", "failed"):
+        if outcome not in ("done", "partial", "failed"):
             os.makedirs(args.keep, exist_ok=True)
             kept = os.path.join(args.keep, os.path.basename(mutant))
             shutil.copy(mutant, kept)
@@ -245,7 +320,7 @@ def main():
             for reason, count in sorted(reasons.items(), key=lambda item: (-item[1], item[0])):
                 f.write(f"{count:4d}  {reason}\n")
     print(f"seed {args.seed}, {args.count} mutants of {len(clips)} clips in {time.time() - start:.0f} s")
-    for outcome in ("done", "done-bad", "failed", "failed-left", "crash", "hang", "lsan-flake"):
+    for outcome in ("done", "partial", "done-bad", "failed", "failed-left", "crash", "hang", "lsan-flake"):
         print(f"  {outcome:12s} {outcomes.get(outcome, 0)}")
     for outcome, kept, damage, options, text in findings:
         print(f"\n{outcome}: {kept} ({damage}; {options})\n{text}")

@@ -114,6 +114,7 @@ TConversionSetup SetUpConversion(const std::string &Input, const TFileRowTexts &
                                        Row.DisplayAspect, Row.Rotation, Choices.LetterBox);
   std::string &Lines = Setup.Options.ExtOptions;
   if (Choices.CodecThreads) Lines = "threads=" + std::to_string(*Choices.CodecThreads) + "\n" + Lines;
+  if (Choices.KeepFileDate) Lines += "keep_date=1\n";
   Lines += Choices.ExtraOptions;
   Setup.Options.TimeRanges = Choices.TimeRanges;
   return Setup;

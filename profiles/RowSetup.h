@@ -83,6 +83,9 @@ struct TConversionChoices {
   // ShareCores): a "threads" line ahead of every other line, so that a
   // line of the user's own still wins. None: the engine's own count.
   std::optional<int> CodecThreads;
+  // The outputs keep the source's modification time, so photo libraries
+  // file them under the day they were made.
+  bool KeepFileDate = true;
   std::string ExtraOptions;  // the user's own "NAME=VALUE" lines, each ended by "\n"
   std::string TimeRanges;    // where frame-hook plug-ins run ("START-END,..." in ms)
 };

@@ -284,6 +284,7 @@ TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form)
   FChoices.OutputFolder = Command.OutputFolder;
   FChoices.OutputExtension = FForm.OutputExtension;
   FChoices.Overwrite = Command.Overwrite;
+  FChoices.KeepFileDate = Command.KeepFileDate;
   FChoices.VolumePosition = Command.Volume.value_or(DefaultVolumePosition);
   FChoices.CodecThreads = FShare.ThreadsPerTask;
   for (const std::string &Line : Command.Options) FChoices.ExtraOptions += Line + "\n";

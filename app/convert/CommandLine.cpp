@@ -89,6 +89,8 @@ bool ReadRequestOption(const std::string &Word, TWords &Words, TCommandLine &C) 
 void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &C) {
   if (Word == "--overwrite") {
     C.Overwrite = true;
+  } else if (Word == "--no-keep-date") {
+    C.KeepFileDate = false;
   } else if (Word == "--volume") {
     int Position = 0;
     const std::string Text = Words.ValueOf(Word);
@@ -149,7 +151,8 @@ const char *UsageText() {
          "ITEM]\n"
          "                       [--aspect Original|4:3|16:9] [--volume 0..10] [--option NAME=VALUE]...\n"
          "                       [--hook 'PLUGIN ARGS...']... [--hook-ranges START-END,...]\n"
-         "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] FILE...\n"
+         "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] [--no-keep-date] "
+         "FILE...\n"
          "Each ITEM is one of the profile's items for that choice (see --show-profile).\n"
          "Exit status: 0 all done, 1 a file failed or is partial (cut short), 2 usage error, 130 stopped "
          "(Ctrl-C), 143 stopped "

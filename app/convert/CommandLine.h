@@ -28,6 +28,7 @@ struct TCommandLine {
   std::string Profile;  // display text or row number
   std::string OutputFolder;
   bool Overwrite = false;
+  bool KeepFileDate = true;  // outputs take the source's modification time
   // Choices in the profile's lists; empty: the profile's default.
   std::string VideoCodec, Size, VideoBitrate, FrameRate, AudioCodec, AudioBitrate, Channels, SampleRate,
       Aspect;

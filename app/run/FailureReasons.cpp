@@ -30,6 +30,9 @@ constexpr TExplanation Explanations[] = {
     {"Error while opening codec for input stream",
      "{stream} uses a codec the installed libraries cannot decode, or its settings are damaged."},
     {"No space left on device", "The disk of the output folder is full: free some space."},
+    {"a copy would play on its side",
+     "Choose a profile that converts the picture, such as MKV every track or MP4 H.264: they turn it "
+     "upright."},
     {"memory allocation error occurred",
      "The file's header is damaged: it gives sizes no real file has, more than the memory there is."},
     {"Could not write header for output file",

@@ -66,7 +66,7 @@ class ProfileControlsTest : public QObject {
     TWindowUnderTest Window;
     TForm1 &Form = Window.Form();
     const std::pair<const char *, int> Table[] = {
-        {"0%", 1},     {"20%", 50},   {"40%", 100},  {"60%", 150},  {"80%", 200},  {"100%", 255},
+        {"0%", 1},     {"20%", 50},   {"40%", 100},  {"60%", 150},  {"80%", 200},  {"100%", 256},
         {"120%", 300}, {"140%", 350}, {"160%", 400}, {"180%", 450}, {"200%", 600},
     };
     Form.TrackBar1->setFocus();

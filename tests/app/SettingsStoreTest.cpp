@@ -172,6 +172,10 @@ class SettingsStoreTest : public QObject {
       Form.TrackBar1->triggerAction(QAbstractSlider::SliderPageStepAdd);
       Picked = {Form.ComboVideoBitrate->currentText(), Form.ComboSamplingRate->currentText()};
       Form.Form4->SpinEditFilesAtOnce->setValue(Form.Form4->SpinEditFilesAtOnce->maximum());
+      QVERIFY(Form.Form4->CheckBoxKeepFileDate->isChecked());  // on where nothing is stored
+      QVERIFY(StoredKeepFileDate());
+      Form.Form4->CheckBoxKeepFileDate->click();
+      QVERIFY(!StoredKeepFileDate());
       Choose(Form, Avi);
       QCOMPARE(QStringList({Form.ComboVideoBitrate->currentText(), Form.ComboSamplingRate->currentText()}),
                AviDefaults);
@@ -184,6 +188,7 @@ class SettingsStoreTest : public QObject {
     TWindowUnderTest Window;
     TForm1 &Form = Window.Form();
     QCOMPARE(Form.Form4->SpinEditFilesAtOnce->value(), Form.Form4->SpinEditFilesAtOnce->maximum());
+    QVERIFY(!Form.Form4->CheckBoxKeepFileDate->isChecked());
     Choose(Form, Mp4);
     QCOMPARE(QStringList({Form.ComboVideoBitrate->currentText(), Form.ComboSamplingRate->currentText()}),
              Picked);

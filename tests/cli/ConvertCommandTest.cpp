@@ -221,6 +221,35 @@ TEST_F(ConvertCommand, ClipShotUprightKeepsItsShape) {
     EXPECT_EQ(Video->at("display_aspect_ratio"), R.Shape);
     EXPECT_EQ(Number(Video, "side_data_list.side_data.0.rotation"), R.Rotation);
   }
+  // A copy into Matroska cannot keep the turn: rather than a clip lying on
+  // its side, the file fails and the reason names profiles that turn it.
+  const TCommandResult Copy = Convert("-p 66 -o " + Quoted(Temp.Path()) + " " + Quoted(Clips.Portrait));
+  EXPECT_EQ(Copy.Status, 1);
+  EXPECT_NE(Copy.Output.find("a copy would play on its side. Choose a profile that converts the picture"),
+            std::string::npos)
+      << Copy.Output;
+  EXPECT_FALSE(fs::exists(Temp.File("portrait.mkv")));
+}
+
+// An output takes its source's file date (a photo library files it under
+// the day it was shot), unless --no-keep-date asks for the day it was made.
+TEST_F(ConvertCommand, OutputsKeepTheSourcesFileDate) {
+  const TTempDir Sources;
+  const std::string Source = Sources.File("shot.avi");
+  fs::copy_file(Clips.VideoAudio, Source);
+  const auto Shot = fs::last_write_time(Source) - std::chrono::hours(24 * 400);
+  fs::last_write_time(Source, Shot);
+  struct Row {
+    std::string Options;
+    bool Kept;
+  } Rows[] = {{"", true}, {"--no-keep-date", false}};
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Options);
+    const TCommandResult Result =
+        Convert("-p 3 --overwrite -o " + Quoted(Temp.Path()) + " " + R.Options + " " + Quoted(Source));
+    ASSERT_EQ(Result.Status, 0) << Result.Output;
+    EXPECT_EQ(fs::last_write_time(Temp.File("shot.avi")) == Shot, R.Kept);
+  }
 }
 
 // Each file's line comes as the file ends: a long one (or one that never

@@ -33,6 +33,8 @@ struct TModernClips {
   std::string PackedB;   // MPEG-4 with B-frames in AVI: some pictures have no time
   std::string Master;    // 24-bit FLAC at 96 kHz, stereo
   std::string Quiet;     // 24-bit FLAC of a tone at -110 dBFS, below a 16-bit step
+  std::string Song;      // tagged MP3 with a PNG cover
+  std::string Phone;     // a phone's MOV: shot upright, dated, placed, make and model, two chapters
 };
 
 // Data with its second Matroska Video element (ID 0xE0 with a PixelWidth,
@@ -60,6 +62,8 @@ const TModernClips &ModernClips() {
     C->PackedB = Dir + "/packed-b.avi";
     C->Master = Dir + "/master.flac";
     C->Quiet = Dir + "/quiet.flac";
+    C->Song = Dir + "/song.mp3";
+    C->Phone = Dir + "/phone.mov";
     const std::string Subtitles = Dir + "/subs.srt", Tags = Dir + "/tags.txt";
     {
       std::FILE *F = std::fopen(Subtitles.c_str(), "w");
@@ -117,7 +121,24 @@ const TModernClips &ModernClips() {
         RunFFmpeg(
             "-f lavfi -i \"aevalsrc='0.0000032*sin(2*PI*1000*t)':s=48000:d=2\" -c:a flac -sample_fmt s32 "
             "-bits_per_raw_sample 24 " +
-            Quoted(C->Quiet));
+            Quoted(C->Quiet)) &&
+        RunFFmpeg(
+            "-f lavfi -i sine=duration=2 -f lavfi -i color=blue:size=64x64 -map 0:a -map 1:v -t 2 -frames:v "
+            "1 "
+            "-c:a libmp3lame -c:v png -disposition:v attached_pic -metadata title=Song -metadata artist=Band "
+            "-metadata album=Record -metadata album_artist=Band -metadata track=3/9 -metadata date=2021 "
+            "-metadata genre=Rock -metadata composer=Writer -metadata disc=1/2 " +
+            Quoted(C->Song)) &&
+        RunFFmpeg(
+            "-f lavfi -i testsrc2=size=320x180:rate=30:duration=3 -f lavfi -i sine=duration=3 -i " +
+            Quoted(Tags) +
+            " -map 0 -map 1 -map_chapters 2 -c:v libx264 -preset ultrafast -c:a aac -metadata title=Beach "
+            "-metadata location=+51.5000-000.1000/ -metadata make=Phone -metadata model=P7 " +
+            Quoted(Dir + "/lying.mov")) &&
+        RunFFmpeg("-i " + Quoted(Dir + "/lying.mov") +
+                  " -map 0:v -map 0:a -map_chapters 0 -c copy -metadata:s:v:0 rotate=90 "
+                  "-metadata creation_time=2024-06-01T10:00:00Z " +
+                  Quoted(C->Phone));
     if (!Made) throw std::runtime_error("ffmpeg could not make the modern clips");
     WriteFile(C->NoSize, WithoutSecondVideoElement(ReadFile(Dir + "/sized.mkv")));
     return C;
@@ -298,6 +319,84 @@ TEST_F(ModernFormats, SoundKeepsTheSourcesPrecision) {
       ASSERT_NE(Mean, std::string::npos) << Levels;
       EXPECT_GT(std::stod(Levels.substr(Mean + 13)), -70) << "the tone is there, not 16-bit silence";
     }
+  }
+}
+
+// A tag of the file, or of its first stream where the container keeps its
+// tags there (Ogg's comments); names in any case ("TITLE" in Matroska).
+std::string TagOf(const TProbedFile &P, const std::string &Name) {
+  const auto Lower = [](std::string Text) {
+    for (char &C : Text) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+    return Text;
+  };
+  for (const auto *Fields : {&P.Format, P.Streams.empty() ? nullptr : &P.Streams[0]})
+    if (Fields)
+      for (const auto &[Key, Value] : *Fields)
+        if (Lower(Key) == "tags." + Lower(Name)) return Value;
+  return "(none)";
+}
+
+// A file keeps what it says about itself: a song its tags and cover (as a
+// cover, never a picture track; left out where the container has no place
+// for one), a phone's clip its date, place, make, model, title and chapters.
+TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
+  const std::string Mp4 = "MP4 - H.264 Video, AAC Audio (*.mp4)";
+  const std::string Every = "MKV - Matroska Video, every track (*.mkv)";
+  const std::string Shot = "creation_time=2024-06-01T10:00:00.000000Z";
+  struct Row {
+    std::string Profile, Source;
+    std::vector<std::string> Tags;  // "key=value" of the output's format tags
+    std::string Cover;              // disposition.attached_pic of the second stream; "-": none
+    size_t Chapters;
+  } Rows[] = {
+      {"MP3 - Mpeg Layer3 Audio (*.mp3)",
+       Clips.Song,
+       {"title=Song", "artist=Band", "album=Record", "album_artist=Band", "track=3/9", "date=2021",
+        "genre=Rock", "composer=Writer", "disc=1/2"},
+       "1",
+       0},
+      {"M4A - Mpeg4 Audio File (*.m4a)",
+       Clips.Song,
+       {"title=Song", "artist=Band", "album=Record", "track=3/9"},
+       "1",
+       0},
+      {"FLAC - Free Lossless Audio (*.flac)",
+       Clips.Song,
+       {"TITLE=Song", "ARTIST=Band", "ALBUM=Record"},
+       "1",
+       0},
+      {"OGG - Ogg Vorbis Audio (*.ogg)", Clips.Song, {"TITLE=Song", "ARTIST=Band"}, "-", 0},
+      {"OPUS - Opus Audio (*.opus)", Clips.Song, {"TITLE=Song", "ARTIST=Band", "ALBUM=Record"}, "-", 0},
+      {Every, Clips.Song, {"title=Song", "ARTIST=Band"}, "1", 0},
+      {Mp4,
+       Clips.Phone,
+       {"title=Beach", Shot, "location=+51.5000-000.1000/", "make=Phone", "model=P7"},
+       "0",
+       2},
+      {Every, Clips.Phone, {"title=Beach", Shot, "LOCATION=+51.5000-000.1000/", "MAKE=Phone"}, "0", 2},
+      {"WebM - VP9 Video, Opus Audio (*.webm)",
+       Clips.Phone,
+       {"title=Beach", "LOCATION=+51.5000-000.1000/"},
+       "0",
+       2},
+      {"3GP - Mobile Video Format (*.3gp)", Clips.Phone, {Shot}, "0", 0},
+      {"MOV - QuickTime Video (*.mov)", Clips.Phone, {Shot, "title=Beach"}, "0", 2},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Profile + " " + R.Source);
+    fs::remove_all(Temp.Path());
+    fs::create_directory(Temp.Path());
+    const std::string Output = Convert(R.Profile, R.Source);
+    const TProbedFile P = ProbeFile(Output);
+    for (const std::string &Tag : R.Tags) {
+      const size_t Equal = Tag.find('=');
+      EXPECT_EQ(TagOf(P, Tag.substr(0, Equal)), Tag.substr(Equal + 1)) << Tag;
+    }
+    ASSERT_FALSE(P.Streams.empty());
+    const bool Second = P.Streams.size() > 1 && P.Streams[1].count("disposition.attached_pic");
+    EXPECT_EQ(Second ? P.Streams[1].at("disposition.attached_pic") : "-", R.Cover);
+    EXPECT_EQ(Chapters(Output).size(), R.Chapters);
+    EXPECT_EQ(DecodeErrors(Output), "");
   }
 }
 

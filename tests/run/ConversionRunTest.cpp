@@ -332,6 +332,10 @@ TEST(FailureReasons, EngineTextsGetTheirMeaning) {
        ". A matrix option (intra_matrix, inter_matrix) takes 64 numbers from 1 to 255, separated by commas."},
       {"new_video_stream fail: Picture size 320x2147483886 (frame size and padding) is too large",
        ". The size and padding options ask for a picture larger than any format can hold."},
+      {"Matroska cannot store the turn of input stream #0.0 (90 degrees clockwise): a copy would play on its "
+       "side",
+       ". Choose a profile that converts the picture, such as MKV every track or MP4 H.264: they turn it "
+       "upright."},
       {"a.mp4: memory allocation error occurred",
        ". The file's header is damaged: it gives sizes no real file has, more than the memory there is."},
       {"Could not write header for output file #0 (incorrect codec parameters ?): Invalid argument",

@@ -197,6 +197,50 @@ TEST_F(HostileInput, NoTwoTasksWriteOneFileAndNoneRemovesAnothersFile) {
   EXPECT_FALSE(fs::exists(Target)) << "an output that stayed empty goes";
 }
 
+// A cover travels as it is, never decoded: noise in it, a picture far
+// larger than any cover, or data that is not the picture its codec says
+// never keep the sound from converting.
+TEST_F(HostileInput, DamagedOrHugeCoversNeverStopTheSound) {
+  const std::string Picture = Out("cover.png"), Huge = Out("huge.png");
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i testsrc=size=320x240 -frames:v 1 " + Quoted(Picture)));
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i testsrc2=size=6000x6000 -frames:v 1 " + Quoted(Huge)));
+  const auto Song = [&](const std::string &Cover, const std::string &Target) {
+    return RunFFmpeg(
+        "-f lavfi -i sine=duration=1 -i " + Quoted(Cover) +
+        " -map 0:a -map 1:v -c:a libmp3lame -c:v copy -disposition:v attached_pic -metadata title=Song " +
+        Quoted(Target));
+  };
+  ASSERT_TRUE(Song(Picture, Out("song.mp3")));
+  ASSERT_TRUE(Song(Huge, Out("huge.mp3")));
+  // The cover's bytes after its PNG header inverted.
+  const size_t At = ReadFile(Out("song.mp3")).find("IDAT");
+  FlippedCopy(Out("song.mp3"), At, 512, Out("noise.mp3"));
+  struct Row {
+    std::string Source, Target, Codec;
+  } Rows[] = {
+      {Out("noise.mp3"), Out("noise-out.mp3"), "libmp3lame"},
+      {Out("noise.mp3"), Out("noise.m4a"), "libfaac"},
+      {Out("noise.mp3"), Out("noise.flac"), "flac"},
+      {Out("huge.mp3"), Out("huge.m4a"), "libfaac"},
+      {Out("huge.mp3"), Out("huge.mkv"), "libvorbis"},
+      {Out("huge.mp3"), Out("huge-out.mp3"), "libmp3lame"},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Target);
+    const TConversion C = Convert(R.Source, R.Target, [&](TInputOptions &, TOutputOptions &O) {
+      O.AudioCodec = R.Codec;
+      O.VideoDisable = true;
+    });
+    ASSERT_TRUE(C.Ran) << C.Error;
+    EXPECT_EQ(C.Shortfall, "");
+    EXPECT_EQ(
+        RunCommand("ffmpeg -nostdin -v error -i " + Quoted(R.Target) + " -map 0:a -f null -", true).Output,
+        "");
+    const TProbedFile P = ProbeFile(R.Target);
+    EXPECT_NEAR(Number(&P.Format, "duration"), 1.0, 0.1);
+  }
+}
+
 TEST_F(HostileInput, AbsurdNumbersAreClampedOrRefused) {
   // Without any output time yet, the progress report says 0 ms, not what
   // 1e10 s would be as a 32-bit count.
