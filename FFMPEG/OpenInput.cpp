@@ -241,6 +241,18 @@ bool MakeDecoders(TCustomFFmpeg &Task, AVFormatContext *Context, const std::stri
   return true;
 }
 
+// Where a source's main picture starts, microseconds; the file's own start
+// where it has no picture (or the picture no start).
+int64_t StartOfPictures(const AVFormatContext *Context) {
+  const int Main = TAVProbe::MainVideoStream(Context);
+  if (Main >= 0) {
+    const AVStream *Video = Context->streams[Main];
+    if (Video->start_time != AV_NOPTS_VALUE)
+      return LibAVUtil::av_rescale_q(Video->start_time, Video->time_base, AV_TIME_BASE_Q);
+  }
+  return Context->start_time != AV_NOPTS_VALUE ? Context->start_time : 0;
+}
+
 }  // namespace
 
 const char *PresentEncoderName(const std::string &Name) {
@@ -326,8 +338,14 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &FileName) {
     for (unsigned I = 0; I < Context->nb_programs; ++I)
       if (Context->programs[I]->id != S.FProgramID) Context->programs[I]->discard = AVDISCARD_ALL;
 
+  // A start is counted from the first picture (as players show the time),
+  // so the output's first picture is the one shown at that time, whatever
+  // sound starts before it; without a picture from the file's start.
   int64_t Timestamp = S.FStartTime;
-  if (Context->start_time != AV_NOPTS_VALUE) Timestamp += Context->start_time;
+  if (S.FStartTime != 0)
+    Timestamp += StartOfPictures(Context);
+  else if (Context->start_time != AV_NOPTS_VALUE)
+    Timestamp += Context->start_time;
   if (S.FStartTime != 0) LibAVFormat::av_seek_frame(Context, -1, Timestamp, AVSEEK_FLAG_BACKWARD);
   const int64_t Start = S.FStartTime;
   S.FStartTime = 0;

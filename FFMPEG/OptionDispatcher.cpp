@@ -187,6 +187,13 @@ const TOptionRow OptionTable[] = {
     Row("every_track", Plan<TStreamPlan::EveryTrack>),
     Row("copy_all", Plan<TStreamPlan::CopyAll>),
     Row("keep_date", Int<&TOptionState::FKeepFileDate>),
+    Row("audio_tracks", [](TCustomFFmpeg &T, const std::string &, const std::string &V) {
+      T.State().FAudioTracks = TTrackChoice::Parse(V);
+    }),
+    Row("subtitle_tracks", [](TCustomFFmpeg &T, const std::string &, const std::string &V) {
+      T.State().FSubtitleTracks = TTrackChoice::Parse(V);
+    }),
+    Row("burn_subtitle", Int<&TOptionState::FBurnSubtitle>),
     Refused("absf"), Refused("vbsf"), Refused("sbsf"),
     Ignored("apre"), Ignored("vpre"), Ignored("spre"),
 };

@@ -19,6 +19,7 @@
 #include "AVHolders.h"
 #include "FrameHook.h"
 #include "OutputClaims.h"
+#include "TrackChoice.h"
 
 namespace korvane {
 
@@ -169,6 +170,10 @@ struct TOptionState {
 
   // Which streams an output gets.
   TStreamPlan FStreamPlan = TStreamPlan::OnePerType;
+  // Which of the first source's audio and subtitle tracks it gets, and the
+  // subtitle track (1-based, 0: none) drawn into the picture instead.
+  TTrackChoice FAudioTracks, FSubtitleTracks;
+  int FBurnSubtitle = 0;
 
   // Subtitles
   int FSubtitleDisable = 0;

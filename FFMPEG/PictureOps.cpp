@@ -183,8 +183,49 @@ TFrameHolder CropView(const AVFrame *Source, int Top, int Left, int Width, int H
   return View;
 }
 
+namespace {
+
+// Whether D is packed 8-bit RGB (rgb24, bgr24, rgba, argb, ...): every
+// component in the one plane, a byte each.
+bool IsPackedRGB(const AVPixFmtDescriptor *D) {
+  if (!D || (D->flags & ~(AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_ALPHA)) != 0 ||
+      !(D->flags & AV_PIX_FMT_FLAG_RGB) || D->nb_components < 3)
+    return false;
+  for (int C = 0; C < D->nb_components; ++C)
+    if (D->comp[C].plane != 0 || D->comp[C].depth != 8 || D->comp[C].shift != 0 ||
+        D->comp[C].step < D->nb_components)
+      return false;
+  return true;
+}
+
+// The padding of a packed RGB picture (an encoder of pictures such as PNG):
+// the pad colour, given in video YUV, as RGB.
+void FillPackedPadding(AVFrame *Picture, const AVPixFmtDescriptor *D, int Top, int Bottom, int Left,
+                       int Right, const std::array<int, 3> &YUV) {
+  const double Y = 1.164 * (YUV[0] - 16), U = YUV[1] - 128, V = YUV[2] - 128;
+  const uint8_t Values[4] = {
+      static_cast<uint8_t>(std::clamp(std::lround(Y + 1.596 * V), 0L, 255L)),
+      static_cast<uint8_t>(std::clamp(std::lround(Y - 0.392 * U - 0.813 * V), 0L, 255L)),
+      static_cast<uint8_t>(std::clamp(std::lround(Y + 2.017 * U), 0L, 255L)), 255};
+  const int Step = D->comp[0].step;
+  for (int Row = 0; Row < Picture->height; ++Row) {
+    uint8_t *Line = Picture->data[0] + static_cast<ptrdiff_t>(Row) * Picture->linesize[0];
+    const bool Band = Row < Top || Row >= Picture->height - Bottom;
+    for (int X = 0; X < Picture->width; ++X) {
+      if (!Band && X >= Left && X < Picture->width - Right) continue;
+      for (int C = 0; C < D->nb_components; ++C) Line[X * Step + D->comp[C].offset] = Values[C];
+    }
+  }
+}
+
+}  // namespace
+
 bool FillPadding(AVFrame *Picture, int Top, int Bottom, int Left, int Right, const std::array<int, 3> &YUV) {
   const AVPixFmtDescriptor *D = LibAVUtil::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(Picture->format));
+  if (IsPackedRGB(D)) {
+    FillPackedPadding(Picture, D, Top, Bottom, Left, Right, YUV);
+    return true;
+  }
   if (!IsSimplePlanar(D)) return false;
   for (int C = 0; C < D->nb_components; ++C) {
     const int Depth = D->comp[C].depth;

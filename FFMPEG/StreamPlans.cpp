@@ -33,6 +33,14 @@ bool CarriesCodec(const AVOutputFormat *Format, AVCodecID ID) {
   return LibAVFormat::avformat_query_codec(Format, ID, FF_COMPLIANCE_UNOFFICIAL) != 0;
 }
 
+// The text subtitle format a container holds: its own default, or MP4's
+// timed text, which the MP4 family holds but does not name as its default.
+AVCodecID TextSubtitleCodec(const AVOutputFormat *Format) {
+  const std::string_view Name = Format->name;
+  if (Name == "mp4" || Name == "mov" || Name == "ipod" || Name == "3gp") return AV_CODEC_ID_MOV_TEXT;
+  return Format->subtitle_codec;
+}
+
 // Attachments (fonts for styled subtitles, covers) are files, not codec
 // data: of the containers the profiles write only Matroska keeps them.
 bool CarriesAttachments(const AVOutputFormat *Format) { return std::string_view(Format->name) == "matroska"; }
@@ -73,6 +81,49 @@ struct TCodecChoice {
   }
 };
 
+// The streams of Input of one kind that an output gets: the chosen tracks
+// in the order chosen, else every one in source order; never the subtitle
+// track Burnt (1-based), which is drawn into the picture instead.
+std::vector<int> ChosenTracks(const AVFormatContext *Input, AVMediaType Type, const TTrackChoice &Choice,
+                              int Burnt) {
+  std::vector<int> Streams;
+  if (Choice.All)
+    Streams = TracksOf(Input, Type);
+  else
+    for (const int Number : Choice.Numbers) Streams.push_back(TrackStream(Input, Type, Number));
+  if (Type == AVMEDIA_TYPE_SUBTITLE && Burnt > 0) std::erase(Streams, TrackStream(Input, Type, Burnt));
+  return Streams;
+}
+
+// The streams of the sources in the order a plan takes them: for each
+// source its pictures, its audio tracks, its subtitle tracks (of the first
+// source the chosen ones, in the order chosen), then the rest, each kind in
+// source order.
+std::vector<TStreamRef> PlannedOrder(const TOptionState &S) {
+  std::vector<TStreamRef> Order;
+  for (int File = 0; File < S.FInputFileCount; ++File) {
+    const AVFormatContext *Input = S.FInputFiles[File].get();
+    const auto Add = [&](const std::vector<int> &Streams) {
+      for (const int Stream : Streams) Order.push_back({File, Stream});
+    };
+    std::vector<int> Pictures, Rest;
+    for (unsigned I = 0; I < Input->nb_streams; ++I) {
+      const AVMediaType Type = Input->streams[I]->codecpar->codec_type;
+      if (Type == AVMEDIA_TYPE_VIDEO)
+        Pictures.push_back(static_cast<int>(I));
+      else if (Type != AVMEDIA_TYPE_AUDIO && Type != AVMEDIA_TYPE_SUBTITLE)
+        Rest.push_back(static_cast<int>(I));
+    }
+    const TTrackChoice Every;
+    Add(Pictures);
+    Add(ChosenTracks(Input, AVMEDIA_TYPE_AUDIO, File == 0 ? S.FAudioTracks : Every, 0));
+    Add(ChosenTracks(Input, AVMEDIA_TYPE_SUBTITLE, File == 0 ? S.FSubtitleTracks : Every,
+                     File == 0 ? S.FBurnSubtitle : 0));
+    Add(Rest);
+  }
+  return Order;
+}
+
 }  // namespace
 
 void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, bool UseVideo, bool UseAudio,
@@ -110,7 +161,7 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
       case AVMEDIA_TYPE_SUBTITLE:
         if (!UseSubtitle) return TStreamFate::LeftOut;
         if (Carried) return TStreamFate::Copied;
-        return TextSubtitle(P->codec_id) && Format->subtitle_codec != AV_CODEC_ID_NONE
+        return TextSubtitle(P->codec_id) && TextSubtitleCodec(Format) != AV_CODEC_ID_NONE
                    ? TStreamFate::Converted
                    : TStreamFate::LeftOut;
       case AVMEDIA_TYPE_ATTACHMENT:
@@ -119,47 +170,45 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
     }
   };
 
-  for (int File = 0; File < S.FInputFileCount; ++File) {
-    const AVFormatContext *Input = S.FInputFiles[File].get();
-    for (unsigned Number = 0; Number < Input->nb_streams; ++Number) {
-      const AVStream *Stream = Input->streams[Number];
-      const AVMediaType Type = Stream->codecpar->codec_type;
-      const TStreamFate Fate = FateOf(Stream);
-      const TStreamRef Source{File, static_cast<int>(Number)};
-      if (Fate == TStreamFate::LeftOut) {
-        const char *TypeName = LibAVUtil::av_get_media_type_string(Type);
-        Log(1, korvane::Format("Stream #%d.%u (%s, %s) is left out of the %s output", File, Number,
-                               TypeName ? TypeName : "unknown",
-                               LibAVCodec::avcodec_get_name(Stream->codecpar->codec_id), Format->name));
-        continue;
+  for (const TStreamRef Source : PlannedOrder(S)) {
+    const int File = Source.File;
+    const unsigned Number = static_cast<unsigned>(Source.Stream);
+    const AVStream *Stream = S.FInputFiles[File]->streams[Number];
+    const AVMediaType Type = Stream->codecpar->codec_type;
+    const TStreamFate Fate = FateOf(Stream);
+    if (Fate == TStreamFate::LeftOut) {
+      const char *TypeName = LibAVUtil::av_get_media_type_string(Type);
+      Log(1, korvane::Format("Stream #%d.%u (%s, %s) is left out of the %s output", File, Number,
+                             TypeName ? TypeName : "unknown",
+                             LibAVCodec::avcodec_get_name(Stream->codecpar->codec_id), Format->name));
+      continue;
+    }
+    Choice.Restore(S);
+    const bool Copied = Fate == TStreamFate::Copied;
+    try {
+      switch (Fate == TStreamFate::Attached ? AVMEDIA_TYPE_ATTACHMENT : Type) {
+        case AVMEDIA_TYPE_VIDEO:
+          if (Copied) S.FVideoStreamCopy = 1;
+          NewVideoStream(Output, OutputIndex, Source);
+          break;
+        case AVMEDIA_TYPE_AUDIO:
+          if (Copied) S.FAudioStreamCopy = 1;
+          NewAudioStream(Output, OutputIndex, Source);
+          break;
+        case AVMEDIA_TYPE_SUBTITLE:
+          // A converted subtitle gets the container's own text format.
+          S.FSubtitleCodecName = Copied ? "" : LibAVCodec::avcodec_get_name(TextSubtitleCodec(Format));
+          S.FSubtitleStreamCopy = Copied;
+          NewSubtitleStream(Output, OutputIndex, Source);
+          break;
+        default: NewAttachmentStream(Output, OutputIndex, Source); break;
       }
-      Choice.Restore(S);
-      const bool Copied = Fate == TStreamFate::Copied;
-      try {
-        switch (Fate == TStreamFate::Attached ? AVMEDIA_TYPE_ATTACHMENT : Type) {
-          case AVMEDIA_TYPE_VIDEO:
-            if (Copied) S.FVideoStreamCopy = 1;
-            NewVideoStream(Output, OutputIndex, Source);
-            break;
-          case AVMEDIA_TYPE_AUDIO:
-            if (Copied) S.FAudioStreamCopy = 1;
-            NewAudioStream(Output, OutputIndex, Source);
-            break;
-          case AVMEDIA_TYPE_SUBTITLE:
-            // A converted subtitle gets the container's own text format.
-            S.FSubtitleCodecName.clear();
-            S.FSubtitleStreamCopy = Copied;
-            NewSubtitleStream(Output, OutputIndex, Source);
-            break;
-          default: NewAttachmentStream(Output, OutputIndex, Source); break;
-        }
-      } catch (const std::exception &E) {
-        const char *Kind = Type == AVMEDIA_TYPE_VIDEO      ? "new_video_stream"
-                           : Type == AVMEDIA_TYPE_AUDIO    ? "new_audio_stream"
-                           : Type == AVMEDIA_TYPE_SUBTITLE ? "new_subtitle_stream"
-                                                           : "new_attachment_stream";
-        throw FFMpegException(korvane::Format("%s fail: %s", Kind, E.what()));
-      }
+    } catch (const std::exception &E) {
+      const char *Kind = Type == AVMEDIA_TYPE_VIDEO      ? "new_video_stream"
+                         : Type == AVMEDIA_TYPE_AUDIO    ? "new_audio_stream"
+                         : Type == AVMEDIA_TYPE_SUBTITLE ? "new_subtitle_stream"
+                                                         : "new_attachment_stream";
+      throw FFMpegException(korvane::Format("%s fail: %s", Kind, E.what()));
     }
   }
   // The stream makers consume the names: so does the plan, once it is done.
@@ -208,7 +257,8 @@ bool TCustomFFmpeg::NewOutputStreams(AVFormatContext *Output, int Index) {
   bool UseVideo = Format->video_codec != AV_CODEC_ID_NONE || S.FVideoStreamCopy || !S.FVideoCodecName.empty();
   bool UseAudio = Format->audio_codec != AV_CODEC_ID_NONE || S.FAudioStreamCopy || !S.FAudioCodecName.empty();
   bool UseSubtitle =
-      S.FSubtitleStreamCopy || Format->subtitle_codec != AV_CODEC_ID_NONE || !S.FSubtitleCodecName.empty();
+      S.FSubtitleStreamCopy || Format->subtitle_codec != AV_CODEC_ID_NONE || !S.FSubtitleCodecName.empty() ||
+      (S.FStreamPlan != TStreamPlan::OnePerType && TextSubtitleCodec(Format) != AV_CODEC_ID_NONE);
   if (S.FInputFileCount > 0) {
     bool HasVideo = false, HasAudio = false, HasSubtitle = false;
     for (int I = 0; I < S.FInputFileCount; ++I) {
@@ -234,17 +284,35 @@ bool TCustomFFmpeg::NewOutputStreams(AVFormatContext *Output, int Index) {
   if (S.FSubtitleDisable) UseSubtitle = false;
 
   if (S.FStreamPlan == TStreamPlan::OnePerType) {
+    // The one audio and subtitle track: the first chosen, else the first
+    // free one the run finds; none when none is chosen (or the one there is
+    // to be drawn into the picture).
+    const auto FirstChosen = [&S](AVMediaType Type, const TTrackChoice &Choice, bool &Use) -> TStreamRef {
+      if (S.FInputFileCount == 0 || Choice.All) return {};
+      if (Choice.None()) {
+        Use = false;
+        return {};
+      }
+      return {0, TrackStream(S.FInputFiles[0].get(), Type, Choice.Numbers.front())};
+    };
     struct TStreamKind {
       bool Use;
       void (TCustomFFmpeg::*Create)(AVFormatContext *, int, TStreamRef);
       const char *Failure;
-    } Kinds[] = {{UseVideo, &TCustomFFmpeg::NewVideoStream, "new_video_stream fail: %s"},
-                 {UseAudio, &TCustomFFmpeg::NewAudioStream, "new_audio_stream fail: %s"},
-                 {UseSubtitle, &TCustomFFmpeg::NewSubtitleStream, "new_subtitle_stream fail: %s"}};
-    for (const TStreamKind &Kind : Kinds) {
-      if (!Kind.Use) continue;
+      TStreamRef Source;
+    } Kinds[] = {{UseVideo, &TCustomFFmpeg::NewVideoStream, "new_video_stream fail: %s", {}},
+                 {UseAudio, &TCustomFFmpeg::NewAudioStream, "new_audio_stream fail: %s", {}},
+                 {UseSubtitle && (S.FBurnSubtitle == 0 || !S.FSubtitleTracks.All),
+                  &TCustomFFmpeg::NewSubtitleStream,
+                  "new_subtitle_stream fail: %s",
+                  {}}};
+    for (TStreamKind &Kind : Kinds) {
       try {
-        (this->*Kind.Create)(Output, Index, {});
+        if (Kind.Create == &TCustomFFmpeg::NewAudioStream)
+          Kind.Source = FirstChosen(AVMEDIA_TYPE_AUDIO, S.FAudioTracks, Kind.Use);
+        else if (Kind.Create == &TCustomFFmpeg::NewSubtitleStream)
+          Kind.Source = FirstChosen(AVMEDIA_TYPE_SUBTITLE, S.FSubtitleTracks, Kind.Use);
+        if (Kind.Use) (this->*Kind.Create)(Output, Index, Kind.Source);
       } catch (const std::exception &E) {
         S.FErrorText = korvane::Format(Kind.Failure, E.what());
         return false;

@@ -226,6 +226,10 @@ void TTranscoder::CopyPacket(TOutputStream &Ost, TInputStream &Ist, const AVPack
   if (Ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT) return;
   // A copy starts at a key frame: what comes before it cannot be decoded.
   if (Ost.FrameNumber == 0 && !(Packet.flags & AV_PKT_FLAG_KEY)) return;
+  if (Ost.FrameNumber == 0 && Ist.Pts < -100000 && Ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+    FTask.Log(0, Format("The copy starts at the key frame %.2f s before the start asked for: a copy can only "
+                        "begin on a key frame",
+                        static_cast<double>(-Ist.Pts) / 1000000.0));
   TPacketHolder Out(LibAVCodec::av_packet_alloc());
   if (!Out || LibAVCodec::av_packet_ref(Out.get(), &Packet) < 0) throw FFMpegException("av_mallocz fail");
   const AVMediaType Type = Ost.Stream->codecpar->codec_type;

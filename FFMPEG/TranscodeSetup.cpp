@@ -304,6 +304,10 @@ void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
     if (const AVDictionaryEntry *Language = LibAVUtil::av_dict_get(In->metadata, "language", nullptr, 0))
       LibAVUtil::av_dict_set(&Out->metadata, "language", Language->value, 0);
   if (S.FStreamPlan != TStreamPlan::OnePerType) CopyStreamTags(In, Out, Ost.StreamCopy);
+  // MP4 players name a track by its handler: a track's title goes there.
+  if (const AVDictionaryEntry *Title = LibAVUtil::av_dict_get(Out->metadata, "title", nullptr, 0);
+      Title && std::string_view(S.FOutputFiles[Ost.FileIndex]->oformat->name) == "mp4")
+    LibAVUtil::av_dict_set(&Out->metadata, "handler_name", Title->value, 0);
   Out->disposition = In->disposition;
 
   if (Ost.StreamCopy)

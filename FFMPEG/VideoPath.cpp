@@ -59,7 +59,11 @@ int TVideoPath::Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture)
   if (Sync && S.FVideoSyncMethod != 2) {
     // The held picture fills the slots up to this one's; this one waits.
     int Written = 0;
-    if (FHeldPicture) Written = WriteHeldPicture(SlotOf(Position) - FLink.Position());
+    // Not past the recording time: the pictures the loop still reads while
+    // the sound catches up would make the range longer than asked.
+    const int64_t Left = SlotsLeft(FrameDuration);
+    if (FHeldPicture && Left > 0)
+      Written = WriteHeldPicture(std::min(SlotOf(Position) - FLink.Position(), Left));
     TFrameHolder Cropped;
     AVFrame *Final = FormatPicture(Picture, Cropped);
     if (!Final) return Written;
@@ -84,7 +88,9 @@ int TVideoPath::Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture)
   else
     FLink.Position() = std::llround(Position);
   if (Sync) CountDropsAndRepeats(Frames);
-  if (Frames == 0 || S.FMaxFrames[0] - FLink.FramesEncoded() <= 0 || FTask.FStopRequested) return 0;
+  if (Frames == 0 || S.FMaxFrames[0] - FLink.FramesEncoded() <= 0 || FTask.FStopRequested ||
+      SlotsLeft(FrameDuration) <= 0)
+    return 0;
   TFrameHolder Cropped;
   AVFrame *Final = FormatPicture(Picture, Cropped);
   if (!Final) return 0;
@@ -110,6 +116,12 @@ int TVideoPath::WriteHeldPicture(int64_t Slots) {
   int Written = 0;
   for (int64_t I = 0; I < Slots && !FTask.FStopRequested; ++I) Written += EncodePicture(FHeldPicture.get());
   return Written;
+}
+
+int64_t TVideoPath::SlotsLeft(double FrameDuration) {
+  const TOptionState &S = FState;
+  if (S.FRecordingTime == INT64_MAX) return INT64_MAX;
+  return SlotOf(static_cast<double>(S.FRecordingTime) / 1000000.0 / FrameDuration) - FLink.Position();
 }
 
 int TVideoPath::Finish() {

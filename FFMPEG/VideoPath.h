@@ -42,6 +42,9 @@ class TVideoPath {
   // Writes the held picture into Slots frame slots (none: it is dropped),
   // counting the drop or the repeats; returns the bytes written.
   int WriteHeldPicture(int64_t Slots);
+  // The frame slots left before the recording time ends (a great many
+  // without one).
+  int64_t SlotsLeft(double FrameDuration);
   // Gives Final the flags of the decoded picture it shows.
   void SetPictureFlags(const TInputStream &Ist, AVFrame *Final, const AVFrame *Decoded) const;
   // Encodes Final at the stream's next frame slot.

@@ -134,7 +134,9 @@ void ApplyModernSettings(const TCatalogueRow &Profile, const TProfileForm &Form,
     Options.AudioSampleRate = SampleRate;
   else if (Options.AudioCodec != "copy")
     Lines += "ar=0\n";
-  if (Profile.Variant == EveryTrack) Lines += "every_track\n";
+  // MP4 and WebM keep every audio track and text subtitle too, as MKV does.
+  const bool ManyTracks = Profile.Extension == "MP4" || Profile.Extension == "WEBM";
+  if (Profile.Variant == EveryTrack || (Profile.Variant == Quality && ManyTracks)) Lines += "every_track\n";
   if (Profile.Variant == CopyAll) Lines += "copy_all\n";
   Options.ExtOptions = Lines;
 }

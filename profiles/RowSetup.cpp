@@ -104,17 +104,24 @@ std::string DurationText(int64_t Microseconds) {
 
 TConversionSetup SetUpConversion(const std::string &Input, const TFileRowTexts &Row,
                                  const TConversionChoices &Choices,
-                                 const std::function<bool(const std::string &)> &Taken) {
+                                 const std::function<bool(const std::string &)> &Taken,
+                                 const TRowChoices &Pick) {
   TConversionSetup Setup;
   Setup.Output =
       OutputFileName(Choices.OutputFolder, Input, Choices.OutputExtension, Choices.Overwrite, Taken);
   Setup.Input.FileName = Input;
-  Setup.Input.StartTime = 0;
+  Setup.Input.StartTime = static_cast<int32_t>(std::clamp<int64_t>(Pick.StartMs, 0, INT32_MAX));
   Setup.Options = RowConversionOptions(*Choices.Profile, Choices.VolumePosition, Row.VideoSize,
                                        Row.DisplayAspect, Row.Rotation, Choices.LetterBox);
   std::string &Lines = Setup.Options.ExtOptions;
   if (Choices.CodecThreads) Lines = "threads=" + std::to_string(*Choices.CodecThreads) + "\n" + Lines;
   if (Choices.KeepFileDate) Lines += "keep_date=1\n";
+  if (!Pick.AudioTracks.empty()) Lines += "audio_tracks=" + Pick.AudioTracks + "\n";
+  if (!Pick.Subtitles.empty()) Lines += "subtitle_tracks=" + Pick.Subtitles + "\n";
+  if (Pick.BurnSubtitle > 0) Lines += "burn_subtitle=" + std::to_string(Pick.BurnSubtitle) + "\n";
+  if (Pick.EndMs > Pick.StartMs)
+    Setup.Options.RecordingTime =
+        static_cast<int32_t>(std::min<int64_t>(Pick.EndMs - Pick.StartMs, INT32_MAX));
   Lines += Choices.ExtraOptions;
   Setup.Options.TimeRanges = Choices.TimeRanges;
   return Setup;

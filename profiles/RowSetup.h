@@ -90,6 +90,17 @@ struct TConversionChoices {
   std::string TimeRanges;    // where frame-hook plug-ins run ("START-END,..." in ms)
 };
 
+// What the user chose for one file: its tracks and the part of it that is
+// converted.
+struct TRowChoices {
+  // The audio and subtitle tracks kept: "all", "none" or 1-based numbers
+  // ("2,1", in the order wanted); empty: what the profile keeps.
+  std::string AudioTracks, Subtitles;
+  int BurnSubtitle = 0;  // the subtitle track drawn into the picture, 1-based; 0: none
+  int64_t StartMs = 0;   // where the conversion starts in the file
+  int64_t EndMs = -1;    // where it ends; -1: the end of the file
+};
+
 // One file's conversion as the engine takes it: the output's name, and the
 // options of its task's input and output.
 struct TConversionSetup {
@@ -103,8 +114,11 @@ struct TConversionSetup {
 // Choices: the output name (see OutputFileName; Taken names outputs other
 // conversions of the same run will write) and RowConversionOptions
 // completed with the thread count, the user's lines and the time ranges.
+// Pick: the file's own choices of tracks and range, as engine option lines
+// and the input's start and the output's length.
 TConversionSetup SetUpConversion(const std::string &Input, const TFileRowTexts &Row,
                                  const TConversionChoices &Choices,
-                                 const std::function<bool(const std::string &)> &Taken = {});
+                                 const std::function<bool(const std::string &)> &Taken = {},
+                                 const TRowChoices &Pick = {});
 
 }  // namespace korvane

@@ -35,6 +35,8 @@
 #include "OutputNaming.h"
 #include "ProfileChoice.h"
 #include "RowSetup.h"
+#include "TextFormat.h"
+#include "TrackChoice.h"
 
 namespace korvane::convert {
 
@@ -184,6 +186,22 @@ std::string ProgressLine(const TFileState &F) {
   return Text;
 }
 
+// Turns a conversion into its preview: the one picture at Ms, as the
+// profile's conversion makes it (size, crop, letterbox, rotation, burnt
+// subtitle, tone mapping), written as NAME.png through the same engine path.
+void AsPreview(TConversionSetup &Setup, const std::string &Input, int64_t Ms,
+               const std::function<bool(const std::string &)> &Taken) {
+  const std::string Folder = Setup.Output.substr(0, Setup.Output.find_last_of('/'));
+  Setup.Output = OutputFileName(Folder, Input, "png", false, Taken);
+  Setup.Input.StartTime = static_cast<int32_t>(std::min<int64_t>(Ms, INT32_MAX));
+  TOutputOptions &O = Setup.Options;
+  O.FileFormat = "image2";
+  O.VideoCodec = "png";
+  O.AudioDisable = O.SubtitleDisable = true;
+  O.RecordingTime = -1;
+  O.ExtOptions += "vframes=1\n";
+}
+
 bool WritableFolder(const std::string &Folder) {
   struct stat Status {};
   return stat(Folder.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode) &&
@@ -229,6 +247,10 @@ class TBatchRun {
   // Makes the job slots; false (after saying why) when the media libraries
   // cannot be loaded.
   bool MakeSlots(const std::string &LibraryFolder);
+  // Raises EUsageError for a file whose tracks or length the choices do not
+  // fit (a track it does not have, a start past its end), before any file
+  // is converted.
+  void CheckFilesFit();
   // Converts every file and prints the summary; the program's exit status.
   int Run();
 
@@ -262,6 +284,7 @@ class TBatchRun {
   // user's own "threads" line (which comes later) says otherwise.
   TCoreShare FShare;
   TConversionChoices FChoices;
+  const TFileChoices FFileChoices;
   // The row describes the picture as the engine will have it: turned
   // upright unless the lines say otherwise.
   bool FTurned;
@@ -276,6 +299,7 @@ TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form)
     : FForm(std::move(Form)),
       FShown(static_cast<TLogLevel>(Command.LogLevel)),
       FShare(ShareCores(Command.Jobs, Command.Files.size(), std::thread::hardware_concurrency())),
+      FFileChoices(Command.Choices),
       FTurned(TurnsPictures(Command.Options)),
       FReserved(&FBatch.Texts) {
   FBatch.Files.resize(Command.Files.size());
@@ -415,8 +439,9 @@ void TBatchRun::StartFile(TSlot &Slot, size_t File) {
   }
   // The output's name is one no other file of the batch has; it is kept
   // once the file has a task.
-  TConversionSetup Setup = SetUpConversion(
-      F.Input, Row, FChoices, [this](const std::string &Name) { return FReserved.count(Name) > 0; });
+  const auto Taken = [this](const std::string &Name) { return FReserved.count(Name) > 0; };
+  TConversionSetup Setup = SetUpConversion(F.Input, Row, FChoices, Taken, FFileChoices.Pick);
+  if (FFileChoices.PreviewMs) AsPreview(Setup, F.Input, *FFileChoices.PreviewMs, Taken);
   if (Component.AddTask(F.Input, &Setup.Input) < 0) {
     Finish(Slot, File, StopSignal() ? TOutcome::Stopped : TOutcome::Failed, Component.LastError());
     return;
@@ -535,6 +560,33 @@ int TBatchRun::Summary() {
   return Failed + Partial > 0 ? 1 : 0;
 }
 
+void TBatchRun::CheckFilesFit() {
+  const TRowChoices &Pick = FFileChoices.Pick;
+  const bool Tracks = !Pick.AudioTracks.empty() || !Pick.Subtitles.empty() || Pick.BurnSubtitle > 0;
+  const int64_t Start = FFileChoices.PreviewMs.value_or(Pick.StartMs);
+  if (!Tracks && Start <= 0) return;
+  TAVProbe &Probe = FSlots.front().Component->AVProbe();
+  for (const TFileState &F : FBatch.Files) {
+    if (!Probe.LoadFile(F.Input, "")) continue;  // it fails with its reason when its turn comes
+    const AVFormatContext *Input = Probe.FormatContext();
+    try {
+      for (const auto &[Type, Text] : {std::pair{AVMEDIA_TYPE_AUDIO, Pick.AudioTracks},
+                                       std::pair{AVMEDIA_TYPE_SUBTITLE, Pick.Subtitles}})
+        if (!Text.empty())
+          for (const int Number : TTrackChoice::Parse(Text).Numbers) TrackStream(Input, Type, Number);
+      if (Pick.BurnSubtitle > 0) TrackStream(Input, AVMEDIA_TYPE_SUBTITLE, Pick.BurnSubtitle);
+    } catch (const std::exception &E) {
+      Probe.CloseFile();
+      throw EUsageError(E.what());
+    }
+    const int64_t Length = Input->duration != AV_NOPTS_VALUE ? Input->duration / 1000 : -1;
+    Probe.CloseFile();
+    if (Length >= 0 && Start >= Length)
+      throw EUsageError(Format("%s is %.1f s long: %.1f s is past its end", F.Input.c_str(),
+                               static_cast<double>(Length) / 1000, static_cast<double>(Start) / 1000));
+  }
+}
+
 int TBatchRun::Run() {
   const TSignalWatcher Watcher([this](int Signal) { Stop(Signal); });
   for (;;) {
@@ -566,6 +618,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
                       "' does not exist or cannot be written to");
   TBatchRun Batch(Command, std::move(Form));
   if (!Batch.MakeSlots(LibraryFolder)) return 1;
+  Batch.CheckFilesFit();
   return Batch.Run();
 }
 

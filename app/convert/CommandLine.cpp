@@ -119,6 +119,8 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
     C.HookRanges = Words.ValueOf(Word);
     if (!ValidRanges(C.HookRanges))
       throw EUsageError("--hook-ranges takes START-END,... in milliseconds, not '" + C.HookRanges + "'");
+  } else if (IsFileChoice(Word)) {
+    ReadFileChoice(Word, Words.ValueOf(Word), C.Choices);
   } else if (const auto Option = TextOption(Word)) {
     C.*Option = Words.ValueOf(Word);
   } else {
@@ -135,6 +137,7 @@ void CheckConversion(const TCommandLine &C, const std::string &LevelWord) {
         return Line.rfind("vhook=", 0) == 0;
       }))
     throw EUsageError("--hook-ranges needs a plug-in: add one with --hook");
+  CheckFileChoices(C.Choices);
   if (LevelPlace(LevelWord) < 0)
     throw EUsageError("--log-level takes quiet, error, info, debug or all, not '" + LevelWord + "'");
 }
@@ -151,8 +154,12 @@ const char *UsageText() {
          "ITEM]\n"
          "                       [--aspect Original|4:3|16:9] [--volume 0..10] [--option NAME=VALUE]...\n"
          "                       [--hook 'PLUGIN ARGS...']... [--hook-ranges START-END,...]\n"
-         "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] [--no-keep-date] "
-         "FILE...\n"
+         "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] [--no-keep-date]\n"
+         "                       [--audio-tracks LIST|all|none] [--subtitles LIST|all|none] [--burn-subtitle "
+         "N]\n"
+         "                       [--start T] [--end T] [--preview T] FILE...\n"
+         "Tracks count from 1 in the file's order; T is seconds (12.5) or H:MM:SS.mmm. --preview writes the\n"
+         "picture at T as the profile makes it, NAME.png, instead of converting.\n"
          "Each ITEM is one of the profile's items for that choice (see --show-profile).\n"
          "Exit status: 0 all done, 1 a file failed or is partial (cut short), 2 usage error, 130 stopped "
          "(Ctrl-C), 143 stopped "

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "FileChoices.h"
+
 namespace korvane::convert {
 
 // A command line that does not make a request; the program ends with
@@ -38,6 +40,7 @@ struct TCommandLine {
   int Jobs = 0;                      // 0: one per processor core
   int LogLevel = 1;                  // a place in LogLevelNames: "error"
   std::vector<std::string> Files;
+  TFileChoices Choices;  // tracks, range or preview, for every file
 };
 
 // Reads argv; raises EUsageError for words that make no request.

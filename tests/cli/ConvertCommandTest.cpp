@@ -91,6 +91,17 @@ TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
        "change the volume"},
       {"-p 66 -o " + Out + " --channels Stereo " + File, "--channels: MKV - Copy every stream"},
       {"-p 66 -o " + Out + " --aspect 4:3 " + File, "cannot change the picture's shape"},
+      // What to convert of a file: checked against each file before any is converted.
+      {"-p 63 -o " + Out + " --audio-tracks 3 " + File,
+       "There is no audio track 3: " + Clips.VideoAudio + " has 1"},
+      {"-p 63 -o " + Out + " --burn-subtitle 1 " + File,
+       "There is no subtitle track 1: " + Clips.VideoAudio + " has 0"},
+      {"-p 63 -o " + Out + " --start 100 " + File,
+       Clips.VideoAudio + " is 2.0 s long: 100.0 s is past its end"},
+      {"-p 63 -o " + Out + " --start 1:02 --end 0:30 " + File, "--end must come after --start"},
+      {"-p 63 -o " + Out + " --audio-tracks 0,1 " + File,
+       "--audio-tracks takes all, none, or track numbers from 1"},
+      {"-p 63 -o " + Out + " --preview soon " + File, "--preview takes seconds (90, 12.5) or H:MM:SS.mmm"},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.Arguments);

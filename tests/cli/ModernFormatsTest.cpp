@@ -400,6 +400,87 @@ TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
   }
 }
 
+// The modern MP4 and WebM profiles keep every audio track (in order, with
+// languages and names) and every text subtitle in the container's own text
+// format; --audio-tracks and --subtitles choose which and in what order.
+TEST_F(ModernFormats, TracksAreKeptOrChosen) {
+  const std::string Mp4 = "MP4 - H.264 Video, AAC Audio (*.mp4)";
+  using Texts = std::vector<std::string>;
+  struct Row {
+    std::string Profile, Choices;
+    Texts Codecs, Languages;
+  } Rows[] = {
+      {Mp4, "", {"h264", "aac", "aac", "mov_text"}, {"und", "eng", "fre", "ger"}},
+      {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)",
+       "",
+       {"hevc", "aac", "aac", "mov_text"},
+       {"und", "eng", "fre", "ger"}},
+      {"WebM - VP9 Video, Opus Audio (*.webm)",
+       "",
+       {"vp9", "opus", "opus", "webvtt"},
+       {"-", "eng", "fre", "ger"}},
+      {Mp4, "--audio-tracks 2,1", {"h264", "aac", "aac", "mov_text"}, {"und", "fre", "eng", "ger"}},
+      {Mp4, "--audio-tracks 2 --subtitles none", {"h264", "aac"}, {"und", "fre"}},
+      {Mp4, "--audio-tracks none --subtitles 1", {"h264", "mov_text"}, {"und", "ger"}},
+      // The long-standing rows keep one sound track: the one chosen.
+      {"MP4 - MPEG4 Video (*.mp4)", "--audio-tracks 2", {"mpeg4", "aac"}, {"und", "fre"}},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Profile + " " + R.Choices);
+    fs::remove_all(Temp.Path());
+    fs::create_directory(Temp.Path());
+    const std::string Output = Convert(R.Profile, Clips.Tracks, R.Choices);
+    TProbedFile P = ProbeFile(Output);
+    // MP4 keeps the chapters as a track of data of its own.
+    std::erase_if(P.Streams, [](const auto &Stream) { return Stream.at("codec_type") == "data"; });
+    EXPECT_EQ(Column(P, "codec_name"), R.Codecs);
+    EXPECT_EQ(Column(P, "tags.language"), R.Languages);
+    EXPECT_EQ(DecodeErrors(Output), "");
+  }
+  // An MP4 names a track by its handler.
+  fs::remove_all(Temp.Path());
+  fs::create_directory(Temp.Path());
+  EXPECT_EQ(ProbeFile(Convert(Mp4, Clips.Tracks)).Streams[2].at("tags.handler_name"), "Director");
+}
+
+// A range is cut to the frame: its first picture is the source's picture at
+// the start, and it lasts end - start within a frame. The preview is the
+// picture the conversion makes, at the size the output gets.
+TEST_F(ModernFormats, ARangeAndAPreviewShowWhatTheOutputHolds) {
+  const std::string Output =
+      Convert("MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Tracks, "--start 1.4 --end 2.4");
+  const TProbedFile Cut = ProbeFile(Output);
+  ASSERT_NE(Cut.Stream("video"), nullptr);
+  EXPECT_NEAR(Number(Cut.Stream("video"), "duration"), 1.0, 0.04 + 1e-6);
+  const auto Similarity = [&](const std::string &At) {
+    const std::string Text =
+        RunCommand("ffmpeg -nostdin -ss " + At + " -i " + Quoted(Clips.Tracks) + " -i " + Quoted(Output) +
+                   " -filter_complex \"[0:v]trim=end_frame=1[a];[1:v]trim=end_frame=1[b];[a][b]ssim\" -f "
+                   "null - 2>&1")
+            .Output;
+    const size_t All = Text.find("All:");
+    return All == std::string::npos ? 0.0 : std::stod(Text.substr(All + 4));
+  };
+  EXPECT_GT(Similarity("1.4"), Similarity("1.32"));
+  EXPECT_GT(Similarity("1.4"), Similarity("1.48"));
+
+  // A turned phone clip in a device's frame and in a modern profile.
+  for (const std::string Profile : {"PSP Video (*.mp4)", "MP4 - H.264 Video, AAC Audio (*.mp4)"}) {
+    SCOPED_TRACE(Profile);
+    fs::remove_all(Temp.Path());
+    fs::create_directory(Temp.Path());
+    const std::string Converted = Convert(Profile, MediaClips().Portrait);
+    const TProbedFile Film = ProbeFile(Converted);
+    fs::remove(Converted);
+    const std::string Preview = Convert(Profile, MediaClips().Portrait, "--preview 0.5");
+    ASSERT_TRUE(Preview.ends_with(".png")) << Preview;
+    const TProbedFile Picture = ProbeFile(Preview);
+    ASSERT_TRUE(Picture.Stream("video") && Film.Stream("video"));
+    EXPECT_EQ(Picture.Stream("video")->at("width"), Film.Stream("video")->at("width"));
+    EXPECT_EQ(Picture.Stream("video")->at("height"), Film.Stream("video")->at("height"));
+  }
+}
+
 // Without SVT-AV1 the AV1 profile takes libaom; without both, each file
 // fails with a text that names the encoder, leaves nothing, and the next
 // file is still tried.
