@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "../binding/LibAVCodec.h"
+#include "../binding/LibAVFilter.h"
 #include "../binding/LibAVFormat.h"
 #include "../binding/LibAVUtil.h"
 #include "../binding/LibSwResample.h"
@@ -37,6 +38,8 @@ inline void FreePacket(AVPacket *Packet) { LibAVCodec::av_packet_free(&Packet); 
 inline void FreeScaler(SwsContext *Context) { LibSwScale::sws_freeContext(Context); }
 inline void FreeResampler(SwrContext *Context) { LibSwResample::swr_free(&Context); }
 inline void FreeDictionary(AVDictionary *Dictionary) { LibAVUtil::av_dict_free(&Dictionary); }
+inline void FreeFilterGraph(AVFilterGraph *Graph) { LibAVFilter::avfilter_graph_free(&Graph); }
+inline void FreeFilterInOut(AVFilterInOut *Ends) { LibAVFilter::avfilter_inout_free(&Ends); }
 }  // namespace detail
 
 // An opened input container (avformat_open_input).
@@ -60,6 +63,12 @@ using TScalerHolder = std::unique_ptr<SwsContext, TLibraryDeleter<SwsContext, de
 using TResamplerHolder = std::unique_ptr<SwrContext, TLibraryDeleter<SwrContext, detail::FreeResampler>>;
 using TDictionaryHolder =
     std::unique_ptr<AVDictionary, TLibraryDeleter<AVDictionary, detail::FreeDictionary>>;
+// A filter graph with every filter in it (they are freed with the graph).
+using TFilterGraphHolder =
+    std::unique_ptr<AVFilterGraph, TLibraryDeleter<AVFilterGraph, detail::FreeFilterGraph>>;
+// The open ends of a graph description being parsed (a chain of them).
+using TFilterInOutHolder =
+    std::unique_ptr<AVFilterInOut, TLibraryDeleter<AVFilterInOut, detail::FreeFilterInOut>>;
 
 // A channel layout of its own: a layout in a custom order carries a channel
 // map that the library allocates, released here.

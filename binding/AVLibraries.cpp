@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "LibAVCodec.h"
+#include "LibAVFilter.h"
 #include "LibAVFormat.h"
 #include "LibAVUtil.h"
 #include "LibSwResample.h"
@@ -33,6 +34,7 @@ bool LoadAVLibraries(const std::string &Directory, bool UseVersionNumbers) {
                       LibAVUtil::Load(LibrariesError, Directory, UseVersionNumbers) &&
                       LibSwScale::Load(LibrariesError, Directory, UseVersionNumbers) &&
                       LibSwResample::Load(LibrariesError, Directory, UseVersionNumbers) &&
+                      LibAVFilter::Load(LibrariesError, Directory, UseVersionNumbers) &&
                       MyUtil::Load(LibrariesError, Directory);
   }
   if (LibrariesLoaded)
@@ -48,6 +50,7 @@ void UnloadAVLibraries() {
   LibAVUtil::Unload();
   LibSwScale::Unload();
   LibSwResample::Unload();
+  LibAVFilter::Unload();
   MyUtil::Unload();
   LibrariesLoaded = false;
 }

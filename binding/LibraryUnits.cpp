@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The six binding units: their pointer variables, symbol tables, file names
+// The seven binding units: their pointer variables, symbol tables, file names
 // and per-unit Load / Unload / Loaded. Version majors come from the headers
 // the engine is compiled against, so the file names always match them.
 #include "LibAVCodec.h"
+#include "LibAVFilter.h"
 #include "LibAVFormat.h"
 #include "LibAVUtil.h"
 #include "LibSwResample.h"
@@ -93,6 +94,22 @@ bool Load(std::string &Error, const std::string &Directory, bool UseVersionNumbe
 void Unload() { Unit.Unload(); }
 bool Loaded() { return Unit.Loaded(); }
 }  // namespace LibSwResample
+
+namespace LibAVFilter {
+KORVANE_AVFILTER_FUNCTIONS(KORVANE_DEFINE_FUNCTION)
+namespace {
+const TSymbol Symbols[] = {KORVANE_AVFILTER_FUNCTIONS(KORVANE_SYMBOL_ROW)};
+TBindingUnit Unit("libavfilter", LIBAVFILTER_VERSION_MAJOR, Symbols);
+}  // namespace
+std::string FileName(bool UseVersionNumber) {
+  return TBindingUnit::FileName("libavfilter", LIBAVFILTER_VERSION_MAJOR, UseVersionNumber);
+}
+bool Load(std::string &Error, const std::string &Directory, bool UseVersionNumber) {
+  return Unit.Load(Error, Directory, UseVersionNumber, false);
+}
+void Unload() { Unit.Unload(); }
+bool Loaded() { return Unit.Loaded(); }
+}  // namespace LibAVFilter
 
 namespace MyUtil {
 KORVANE_MYUTIL_FUNCTIONS(KORVANE_DEFINE_FUNCTION)

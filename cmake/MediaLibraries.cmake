@@ -4,14 +4,14 @@
 # the system keeps the libraries in, and the major versions the headers
 # declare, so the links in "Common Files" carry the names the engine opens.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(KORVANE_AV REQUIRED libavcodec libavformat libavutil libswscale libswresample)
+pkg_check_modules(KORVANE_AV REQUIRED libavcodec libavformat libavutil libswscale libswresample libavfilter)
 pkg_get_variable(KORVANE_AV_LIBDIR libavcodec libdir)
 
 add_library(media_headers INTERFACE)
 target_include_directories(media_headers INTERFACE ${KORVANE_AV_INCLUDE_DIRS})
 
 set(KORVANE_MEDIA_LIBRARIES "")
-foreach(lib avcodec avformat avutil swscale swresample)
+foreach(lib avcodec avformat avutil swscale swresample avfilter)
   string(TOUPPER ${lib} upper)
   find_file(KORVANE_${upper}_VERSION_HEADER lib${lib}/version_major.h lib${lib}/version.h
             PATHS ${KORVANE_AV_INCLUDE_DIRS} NO_CACHE)

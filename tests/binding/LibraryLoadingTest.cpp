@@ -12,6 +12,7 @@
 
 #include "AVLibraries.h"
 #include "LibAVCodec.h"
+#include "LibAVFilter.h"
 #include "LibAVFormat.h"
 #include "LibAVUtil.h"
 #include "LibSwResample.h"
@@ -26,12 +27,12 @@ namespace fs = std::filesystem;
 
 bool AnyUnitLoaded() {
   return LibAVCodec::Loaded() || LibAVFormat::Loaded() || LibAVUtil::Loaded() || LibSwScale::Loaded() ||
-         LibSwResample::Loaded() || MyUtil::Loaded();
+         LibSwResample::Loaded() || LibAVFilter::Loaded() || MyUtil::Loaded();
 }
 
 bool AllUnitsLoaded() {
   return LibAVCodec::Loaded() && LibAVFormat::Loaded() && LibAVUtil::Loaded() && LibSwScale::Loaded() &&
-         LibSwResample::Loaded() && MyUtil::Loaded();
+         LibSwResample::Loaded() && LibAVFilter::Loaded() && MyUtil::Loaded();
 }
 
 std::string CurrentDirectory() {
@@ -87,11 +88,13 @@ TEST_F(LibraryLoading, FileNamesCarryTheHeadersMajorsOnlyWhenAskedTo) {
       {LibAVUtil::FileName(true), "libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR)},
       {LibSwScale::FileName(true), "libswscale.so." + std::to_string(LIBSWSCALE_VERSION_MAJOR)},
       {LibSwResample::FileName(true), "libswresample.so." + std::to_string(LIBSWRESAMPLE_VERSION_MAJOR)},
+      {LibAVFilter::FileName(true), "libavfilter.so." + std::to_string(LIBAVFILTER_VERSION_MAJOR)},
       {LibAVCodec::FileName(false), "libavcodec.so"},
       {LibAVFormat::FileName(false), "libavformat.so"},
       {LibAVUtil::FileName(false), "libavutil.so"},
       {LibSwScale::FileName(false), "libswscale.so"},
       {LibSwResample::FileName(false), "libswresample.so"},
+      {LibAVFilter::FileName(false), "libavfilter.so"},
       {MyUtil::FileName(), "libmyutil.so"},
   };
   for (const Row &R : Rows) EXPECT_EQ(R.Actual, R.Expected);
@@ -109,6 +112,7 @@ TEST_F(LibraryLoading, LoadsAndBindsEveryUnitWithEitherName) {
     EXPECT_EQ(AV_VERSION_MAJOR(LibAVCodec::avcodec_version()), LIBAVCODEC_VERSION_MAJOR);
     EXPECT_EQ(AV_VERSION_MAJOR(LibAVFormat::avformat_version()), LIBAVFORMAT_VERSION_MAJOR);
     EXPECT_EQ(AV_VERSION_MAJOR(LibSwResample::swresample_version()), LIBSWRESAMPLE_VERSION_MAJOR);
+    EXPECT_EQ(AV_VERSION_MAJOR(LibAVFilter::avfilter_version()), LIBAVFILTER_VERSION_MAJOR);
     // A bound function works.
     AVRational Q{};
     ASSERT_EQ(LibAVUtil::av_parse_video_rate(&Q, "ntsc"), 0);
