@@ -86,6 +86,12 @@ void Matrix(TCustomFFmpeg &Task, const std::string &, const std::string &Value) 
   Task.SetMatrix(Intra, Value);
 }
 
+// HDR kept ("keep") or tone-mapped to SDR ("sdr").
+void HdrChoice(TCustomFFmpeg &Task, const std::string &, const std::string &Value) {
+  if (Value != "keep" && Value != "sdr") throw FFMpegException("hdr takes keep or sdr, not '" + Value + "'");
+  Task.State().FHdrToSdr = Value == "sdr";
+}
+
 // clang-format off
 const TOptionRow OptionTable[] = {
     Ignored("L"), Ignored("h"), Ignored("version"), Ignored("formats"),
@@ -128,6 +134,10 @@ const TOptionRow OptionTable[] = {
     Row("s", [](TCustomFFmpeg &T, const std::string &, const std::string &V) { T.SetFrameSize(V); }),
     Row("aspect", [](TCustomFFmpeg &T, const std::string &, const std::string &V) { T.SetFrameAspectRatio(V); }),
     Row("pix_fmt", [](TCustomFFmpeg &T, const std::string &, const std::string &V) { T.SetPixelFormat(V); }),
+    Row("deep_pix_fmt", [](TCustomFFmpeg &T, const std::string &, const std::string &V) {
+      T.State().FDeepPixFmt = LibAVUtil::av_get_pix_fmt(V.c_str());
+    }),
+    Row("hdr", HdrChoice),
     Row("croptop", Crop<sdTop>), Row("cropbottom", Crop<sdBottom>),
     Row("cropleft", Crop<sdLeft>), Row("cropright", Crop<sdRight>),
     Row("padtop", Pad<sdTop>), Row("padbottom", Pad<sdBottom>),

@@ -124,6 +124,13 @@ struct TOptionState {
   int FFrameHeight = 0;
   float FFrameAspectRatio = 0;
   int FFramePixFmt = -1;  // AV_PIX_FMT_NONE
+  // The pixel format of sources of more than 8 bits per sample and of HDR
+  // kept as HDR, where the encoder takes it (option "deep_pix_fmt"); none:
+  // FFramePixFmt for every source.
+  int FDeepPixFmt = -1;
+  // Whether HDR pictures (PQ, HLG) are tone-mapped to SDR BT.709 (option
+  // "hdr" with "sdr"), or keep their light ("keep").
+  bool FHdrToSdr = false;
   int FPadTop = 0, FPadBottom = 0, FPadLeft = 0, FPadRight = 0;
   std::array<int, 3> FPadColor{16, 128, 128};  // Y, U, V
   int FCropTop = 0, FCropBottom = 0, FCropLeft = 0, FCropRight = 0;

@@ -398,7 +398,7 @@ void TTranscoder::StartEncoding(TOutputStream &Ost, TInputStream &Ist, int Posit
       // through the source's display matrix; turned ones need none.
       if (!S.FAutoRotate) CopyStreamSideData(Ist.Stream, Ost.Stream, true);
       Ost.Video = std::make_unique<TVideoPath>(FTask, FState, *Ost.Link);
-      Ost.Video->Configure(Ist);
+      Ost.Video->Configure(Ist, Ost.Stream);
       break;
     case AVMEDIA_TYPE_SUBTITLE: break;
     default: throw FFMpegException("invalid codec_type of output stream");
@@ -478,6 +478,7 @@ void TTranscoder::OpenCodecs() {
     AVDictionary *Private = nullptr;
     for (const auto &[Name, Value] : S.FCodecPrivateOptions[Enc->codec_type])
       LibAVUtil::av_dict_set(&Private, Name.c_str(), Value.c_str(), 0);
+    if (Ost.Video) Ost.Video->AddEncoderOptions(Codec, &Private);
     Enc->thread_count = EncoderThreads(Codec, S.FThreadCount);
     int Result;
     {

@@ -147,6 +147,8 @@ int TVideoPath::Finish() {
 AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, TFrameHolder &Cropped) {
   TOptionState &S = FState;
   AVCodecContext *Enc = FLink.Encoder();
+  // HDR made SDR first, at the source's size.
+  if (FToneMapper && !(Picture = FToneMapper->Map(Picture))) return nullptr;
   // Crop: the picture without its bands, by moving its plane pointers.
   AVFrame *Formatted = Picture;
   if (FCrop) {
@@ -217,19 +219,28 @@ int TVideoPath::EncodePicture(AVFrame *Final) {
   return Written;
 }
 
-void TVideoPath::Configure(const TInputStream &Ist) {
+void TVideoPath::Configure(const TInputStream &Ist, AVStream *Out) {
   TOptionState &S = FState;
-  const AVCodecContext *Enc = FLink.Encoder();
+  AVCodecContext *Enc = FLink.Encoder();
   const AVCodecContext *Dec = Ist.Decoder;
-  // The decoder's pictures as the outputs get them: turned upright.
+  FColour = PlanColours(S, S.FInputFiles[Ist.FileIndex].get(), Ist.Stream, Enc);
+  if (FColour.ToneMap)
+    FToneMapper = std::make_unique<TToneMapper>(FColour.Source, ToneMapPeakNits(FColour), S.FThreadCount);
+  else if (FColour.KeepsHdr())
+    AddStreamHdrMetadata(FColour.Hdr, Out);
+  // The decoder's pictures as the outputs get them: turned upright, and
+  // made SDR where they are tone-mapped.
   const bool Turned = Ist.Rotation == 90 || Ist.Rotation == 270;
   const int Width = Turned ? Dec->height : Dec->width, Height = Turned ? Dec->width : Dec->height;
-  const AVPixelFormat Format = Ist.Rotation ? RotatedFormat(Dec->pix_fmt) : Dec->pix_fmt;
+  const AVPixelFormat Format = FToneMapper    ? TToneMapper::OutputFormat
+                               : Ist.Rotation ? RotatedFormat(Dec->pix_fmt)
+                                              : Dec->pix_fmt;
   FCrop = S.FCropTop + S.FCropBottom + S.FCropLeft + S.FCropRight != 0;
   FPad = S.FPadTop + S.FPadBottom + S.FPadLeft + S.FPadRight != 0;
   FResample = Enc->width + S.FCropLeft + S.FCropRight != Width + S.FPadLeft + S.FPadRight ||
               Enc->height + S.FCropTop + S.FCropBottom != Height + S.FPadTop + S.FPadBottom ||
               Enc->pix_fmt != Format;
+  SetEncoderColours(FColour, Format, FResample, Enc);
   if (FPad && !FResample)
     if (!(FTempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
       throw FFMpegException("avpicture_alloc fail");
@@ -249,6 +260,10 @@ void TVideoPath::Configure(const TInputStream &Ist) {
           S.FSwsFlags, nullptr, nullptr, nullptr));
     if (Known && !FScaleContext) throw FFMpegException("Cannot get resampling context");
   }
+}
+
+void TVideoPath::AddEncoderOptions(const AVCodec *Codec, AVDictionary **Options) const {
+  if (FColour.KeepsHdr()) AddEncoderHdrMetadata(FColour.Hdr, Codec, Options);
 }
 
 }  // namespace korvane

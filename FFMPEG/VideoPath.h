@@ -6,10 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "AVHolders.h"
+#include "ColourPlan.h"
 #include "EncoderLink.h"
 #include "FFmpeg.h"
+#include "ToneMap.h"
 
 namespace korvane {
 
@@ -22,9 +25,14 @@ class TVideoPath {
   TVideoPath(const TVideoPath &) = delete;
   TVideoPath &operator=(const TVideoPath &) = delete;
 
-  // The crop, scale and pad steps for the decoder's pictures of Ist as
-  // they reach the path (turned upright).
-  void Configure(const TInputStream &Ist);
+  // The colours, crop, scale and pad steps for the decoder's pictures of
+  // Ist as they reach the path (turned upright), for the output stream Out:
+  // the encoder's pixel format and colour description, and Out's HDR
+  // metadata where HDR is kept.
+  void Configure(const TInputStream &Ist, AVStream *Out);
+  // Adds the encoder parameters that code the kept HDR metadata into the
+  // bitstream to Options (for Codec, as it is opened).
+  void AddEncoderOptions(const AVCodec *Codec, AVDictionary **Options) const;
   // Takes Picture, decoded from Ist; ClockPts is the stream's sync input's
   // position (microseconds). Returns the bytes written.
   int Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture);
@@ -34,8 +42,9 @@ class TVideoPath {
   int Finish();
 
  private:
-  // Crops, scales and pads Picture into the encoder's picture; none (after
-  // saying why) when that fails. Cropped keeps a cut-out view alive.
+  // Tone-maps, crops, scales and pads Picture into the encoder's picture;
+  // none (after saying why) when that fails. Cropped keeps a cut-out view
+  // alive.
   AVFrame *FormatPicture(AVFrame *Picture, TFrameHolder &Cropped);
   // Counts a picture written Frames times: 0 is a drop, more than 1 repeats.
   void CountDropsAndRepeats(int64_t Frames);
@@ -55,6 +64,8 @@ class TVideoPath {
   TEncoderLink &FLink;
   bool FResample = false;  // the picture's size or format differs from the encoder's
   TFrameHolder FTempPicture;
+  TColourPlan FColour;
+  std::unique_ptr<TToneMapper> FToneMapper;  // HDR made SDR, when the plan says so
   // Keeping the frame rate, a picture is written once the next one tells
   // how many frame slots it covers: the picture waiting for that, and the
   // end of its own duration (microseconds, input clock) for the last one.
