@@ -26,11 +26,12 @@ using enum TSettingsVariant;
 // is too slow for a desktop; VP9 in good-quality mode at speed 4 with rows in
 // parallel; SVT-AV1 at preset 8, libaom (where SVT-AV1 is missing) at
 // speed 6 with rows in parallel.
+// H.264 stays 8-bit: the players of H.264 files take 8 bits only.
 constexpr TModernVideoEncoder kVideoEncoders[] = {
-    {"H.264", "libx264", {18, 22, 26}, "preset=medium\n"},
-    {"H.265/HEVC", "libx265", {17, 21, 25}, "preset=fast\nx265-params=log-level=error\n"},
-    {"VP9", "libvpx-vp9", {24, 32, 38}, "deadline=good\ncpu-used=4\nrow-mt=1\n"},
-    {"AV1", "libsvtav1", {24, 32, 40}, "preset=8\ncpu-used=6\nrow-mt=1\n"},
+    {"H.264", "libx264", {18, 22, 26}, "preset=medium\n", false},
+    {"H.265/HEVC", "libx265", {17, 21, 25}, "preset=fast\nx265-params=log-level=error\n", true},
+    {"VP9", "libvpx-vp9", {24, 32, 38}, "deadline=good\ncpu-used=4\nrow-mt=1\n", true},
+    {"AV1", "libsvtav1", {24, 32, 40}, "preset=8\ncpu-used=6\nrow-mt=1\n", true},
 };
 
 constexpr std::pair<std::string_view, std::string_view> kAudioEncoders[] = {
@@ -40,8 +41,12 @@ constexpr std::pair<std::string_view, std::string_view> kAudioEncoders[] = {
 };
 
 // Every player of these formats takes 8-bit 4:2:0 pictures; a source of
-// more bits per sample or finer colour is converted to it.
+// finer colour is converted to it. A source of more bits per sample, or an
+// HDR one, keeps 10 bits where the encoder codes them (cutting them to 8
+// would band its gradients), else its HDR is tone-mapped to SDR.
 constexpr std::string_view kPlayablePictures = "pix_fmt=yuv420p\n";
+constexpr std::string_view kTenBitPictures = "deep_pix_fmt=yuv420p10le\n";
+constexpr std::string_view kToSdr = "hdr=sdr\n";
 
 constexpr std::string_view kOriginal = "Original";
 
@@ -75,6 +80,8 @@ void ApplyVideo(const TCatalogueRow &Profile, const TProfileForm &Form, const st
   Options.VideoCodec = Encoder->Encoder;
   Lines += Encoder->Options;
   Lines += kPlayablePictures;
+  if (Encoder->TenBit) Lines += kTenBitPictures;
+  if (!Encoder->TenBit || Form.HdrToSdr) Lines += kToSdr;
   if (const int Step = kQualitySteps.IndexOf(Form.ComboVideoBitrate.Text()); Step >= 0)
     Lines += "crf=" + std::to_string(Encoder->Quality[Step]) + "\n";
   // Apple's players take H.265 in MP4 only under this tag.
@@ -139,6 +146,21 @@ void ApplyModernSettings(const TCatalogueRow &Profile, const TProfileForm &Form,
   if (Profile.Variant == EveryTrack || (Profile.Variant == Quality && ManyTracks)) Lines += "every_track\n";
   if (Profile.Variant == CopyAll) Lines += "copy_all\n";
   Options.ExtOptions = Lines;
+}
+
+bool HdrChoiceOffered(const TProfileForm &Form) {
+  const TCatalogueRow *Profile = FindProfile(Form.ComboOutputFormat.Text());
+  const TModernVideoEncoder *Encoder = FindModernVideoEncoder(Form.ComboVideoCodec.Text());
+  return Profile && IsModernVariant(Profile->Variant) && Encoder && Encoder->TenBit;
+}
+
+bool HdrChoiceShown(const TProfileForm &Form) {
+  const TCatalogueRow *Profile = FindProfile(Form.ComboOutputFormat.Text());
+  if (!Profile || !IsModernVariant(Profile->Variant)) return false;
+  for (const std::string &Item : Form.ComboVideoCodec.Items)
+    if (const TModernVideoEncoder *Encoder = FindModernVideoEncoder(Item); Encoder && Encoder->TenBit)
+      return true;
+  return false;
 }
 
 std::string FrameSizeForHeight(std::string_view SizeItem, double DisplayAspect) {

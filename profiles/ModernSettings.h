@@ -38,7 +38,19 @@ struct TModernVideoEncoder {
   std::string_view Encoder;  // the library's encoder
   int Quality[3];
   std::string_view Options;
+  // Whether it codes 10 bits: HDR and sources of more than 8 bits keep
+  // them, unless the user has HDR converted to SDR. The others always get
+  // 8-bit SDR.
+  bool TenBit;
 };
 const TModernVideoEncoder *FindModernVideoEncoder(std::string_view Item);
+
+// Whether the profile selected in Form offers the HDR choice (keep HDR or
+// convert it to SDR, TProfileForm::HdrToSdr) for the video codec selected:
+// whether that codec keeps 10 bits.
+bool HdrChoiceOffered(const TProfileForm &Form);
+// Whether any video codec the selected profile lists keeps 10 bits: the
+// window shows the choice for it (greyed while the codec selected does not).
+bool HdrChoiceShown(const TProfileForm &Form);
 
 }  // namespace korvane

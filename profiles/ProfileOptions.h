@@ -48,6 +48,11 @@ struct TProfileForm {
   TOptionCombo ComboAudioChannels;
   TOptionCombo ComboAspectRatio;
 
+  // Whether HDR pictures are converted to SDR where the profile's video
+  // codec could keep them (see HdrChoiceOffered); false keeps HDR. Kept
+  // from profile to profile.
+  bool HdrToSdr = false;
+
   std::string OutputExtension;   // of the last applied profile; empty until one is applied
   int LastValidFormatIndex = 0;  // the last selected row that was not a separator row
 };

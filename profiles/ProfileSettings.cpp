@@ -180,6 +180,8 @@ void ApplyProfileSettings(const TProfileForm &Form, TOutputOptions &Options) {
 
   if (Rule.AudioOnlyExtensionsDropVideo && Contains(kAudioOnlyExtensions, LowerCase(Profile->Extension)))
     Options.VideoDisable = true;
+  // Their players take 8-bit SDR pictures: HDR is tone-mapped for them.
+  if (!Options.VideoDisable) Options.ExtOptions = "hdr=sdr\n";
 }
 
 }  // namespace korvane

@@ -65,6 +65,8 @@ void ExpectSettings(const TOutputOptions &O, const Settings &E) {
   EXPECT_EQ(O.AudioChannels, E.Channels);
   EXPECT_EQ(O.VideoDisable, E.VideoDisable);
   EXPECT_EQ(O.FrameRate, E.FrameRate);
+  // Their players take 8-bit SDR: HDR is tone-mapped for every one with a picture.
+  EXPECT_EQ(O.ExtOptions, E.VideoDisable ? "" : "hdr=sdr\n");
 }
 
 // Every profile at its defaults, on a form where "Stereo" was selected
@@ -227,6 +229,7 @@ TEST(Settings, ModernFormatsTurnStepsAndOriginalsIntoEncoderOptions) {
     std::string Tag;
     int SyncMethod;
     std::vector<std::string> Lines;  // option lines the record carries, in order
+    bool HdrToSdr = false;
   } Cases[] = {
       {"MP4 - H.264 Video, AAC Audio (*.mp4)",
        {},
@@ -237,7 +240,7 @@ TEST(Settings, ModernFormatsTurnStepsAndOriginalsIntoEncoderOptions) {
        -1,
        "",
        2,
-       {"preset=medium", "pix_fmt=yuv420p", "crf=22", "ar=0", "every_track"}},
+       {"preset=medium", "pix_fmt=yuv420p", "hdr=sdr", "crf=22", "ar=0", "every_track"}},
       {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)",
        {{&F::ComboVideoBitrate, "Quality: High"}, {&F::ComboAudioChannels, "Original"}},
        "libx265",
@@ -247,8 +250,8 @@ TEST(Settings, ModernFormatsTurnStepsAndOriginalsIntoEncoderOptions) {
        -1,
        "hvc1",
        2,
-       {"preset=fast", "x265-params=log-level=error", "pix_fmt=yuv420p", "crf=17", "ac=0", "ar=0",
-        "every_track"}},
+       {"preset=fast", "x265-params=log-level=error", "pix_fmt=yuv420p", "deep_pix_fmt=yuv420p10le", "crf=17",
+        "ac=0", "ar=0", "every_track"}},
       {"MKV - Matroska Video, every track (*.mkv)",
        {{&F::ComboVideoCodec, "VP9"},
         {&F::ComboVideoBitrate, "4000 Kbps"},
@@ -261,7 +264,8 @@ TEST(Settings, ModernFormatsTurnStepsAndOriginalsIntoEncoderOptions) {
        48000,
        "",
        -1,
-       {"deadline=good", "cpu-used=4", "row-mt=1", "pix_fmt=yuv420p", "ac=0", "every_track"}},
+       {"deadline=good", "cpu-used=4", "row-mt=1", "pix_fmt=yuv420p", "deep_pix_fmt=yuv420p10le", "ac=0",
+        "every_track"}},
       {"WebM - AV1 Video, Opus Audio (*.webm)",
        {{&F::ComboVideoBitrate, "Quality: Small File"}},
        "libsvtav1",
@@ -271,7 +275,21 @@ TEST(Settings, ModernFormatsTurnStepsAndOriginalsIntoEncoderOptions) {
        -1,
        "",
        2,
-       {"preset=8", "cpu-used=6", "row-mt=1", "pix_fmt=yuv420p", "crf=40", "ar=0", "every_track"}},
+       {"preset=8", "cpu-used=6", "row-mt=1", "pix_fmt=yuv420p", "deep_pix_fmt=yuv420p10le", "crf=40", "ar=0",
+        "every_track"}},
+      // HDR converted to SDR where the codec could keep it.
+      {"WebM - VP9 Video, Opus Audio (*.webm)",
+       {},
+       "libvpx-vp9",
+       "libopus",
+       -1,
+       2,
+       -1,
+       "",
+       2,
+       {"deadline=good", "cpu-used=4", "row-mt=1", "pix_fmt=yuv420p", "deep_pix_fmt=yuv420p10le", "hdr=sdr",
+        "crf=32", "ar=0", "every_track"},
+       true},
       {"MKV - Copy every stream, no re-encoding (*.mkv)",
        {},
        "copy",
@@ -295,7 +313,10 @@ TEST(Settings, ModernFormatsTurnStepsAndOriginalsIntoEncoderOptions) {
   };
   for (const Case &C : Cases) {
     SCOPED_TRACE(C.Profile);
-    const TOutputOptions O = SettingsOf(C.Profile, C.Picks);
+    TProfileForm Form = FormFor(C.Profile, C.Picks);
+    Form.HdrToSdr = C.HdrToSdr;
+    TOutputOptions O;
+    ApplyProfileSettings(Form, O);
     EXPECT_EQ(O.VideoCodec, C.VideoCodec);
     EXPECT_EQ(O.VideoDisable, C.VideoCodec.empty());
     EXPECT_EQ(O.AudioCodec, C.AudioCodec);
