@@ -97,6 +97,9 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
     if (!ReadNumber(Text, 0, 10, Position))
       throw EUsageError("--volume takes a position from 0 to 10, not '" + Text + "'");
     C.Volume = Position;
+  } else if (Word == "--hdr") {
+    C.Hdr = Words.ValueOf(Word);
+    if (C.Hdr != "keep" && C.Hdr != "sdr") throw EUsageError("--hdr takes keep or sdr, not '" + C.Hdr + "'");
   } else if (Word == "--jobs" || Word == "-j") {
     // The count is optional: without one, or with 0, one job per core.
     C.Jobs = 0;
@@ -152,7 +155,8 @@ const char *UsageText() {
          "                       [--video-bitrate ITEM] [--framerate ITEM] [--audio-codec ITEM]\n"
          "                       [--audio-bitrate ITEM] [--channels Stereo|Mono|Original] [--sample-rate "
          "ITEM]\n"
-         "                       [--aspect Original|4:3|16:9] [--volume 0..10] [--option NAME=VALUE]...\n"
+         "                       [--aspect Original|4:3|16:9] [--hdr keep|sdr] [--volume 0..10]\n"
+         "                       [--option NAME=VALUE]...\n"
          "                       [--hook 'PLUGIN ARGS...']... [--hook-ranges START-END,...]\n"
          "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] [--no-keep-date]\n"
          "                       [--audio-tracks LIST|all|none] [--subtitles LIST|all|none] [--burn-subtitle "
@@ -161,6 +165,8 @@ const char *UsageText() {
          "Tracks count from 1 in the file's order; T is seconds (12.5) or H:MM:SS.mmm. --preview writes the\n"
          "picture at T as the profile makes it, NAME.png, instead of converting.\n"
          "Each ITEM is one of the profile's items for that choice (see --show-profile).\n"
+         "--hdr sdr converts HDR pictures to SDR where the video codec could keep them\n"
+         "(H.265/HEVC, VP9, AV1); other codecs always get SDR.\n"
          "Exit status: 0 all done, 1 a file failed or is partial (cut short), 2 usage error, 130 stopped "
          "(Ctrl-C), 143 stopped "
          "(SIGTERM).\n";

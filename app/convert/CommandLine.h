@@ -34,6 +34,7 @@ struct TCommandLine {
   // Choices in the profile's lists; empty: the profile's default.
   std::string VideoCodec, Size, VideoBitrate, FrameRate, AudioCodec, AudioBitrate, Channels, SampleRate,
       Aspect;
+  std::string Hdr;                   // "keep" or "sdr"; empty: the profile's default (keep)
   std::optional<int> Volume;         // bar position 0..10
   std::vector<std::string> Options;  // NAME=VALUE lines; each --hook is a "vhook" line
   std::string HookRanges;            // "START-END,..." in milliseconds: where the plug-ins run

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ProfileChoice.h"
 
+#include "ModernSettings.h"
 #include "ProfileCatalogue.h"
 #include "RowSetup.h"
 
@@ -93,6 +94,14 @@ void ApplyPicks(const TCommandLine &Command, TProfileForm &Form) {
       throw EUsageError(std::string(Choice.Option) + ": '" + Pick + "' is not offered by " +
                         Form.ComboOutputFormat.Text() + "; choose one of: " + Valid);
     }
+  }
+  // The HDR choice, once the codec is chosen.
+  if (!Command.Hdr.empty()) {
+    if (!HdrChoiceOffered(Form))
+      throw EUsageError("--hdr: " + Form.ComboOutputFormat.Text() +
+                        (HdrChoiceShown(Form) ? " with " + Form.ComboVideoCodec.Text() : std::string()) +
+                        " offers no choice here: its pictures are always 8-bit SDR");
+    Form.HdrToSdr = Command.Hdr == "sdr";
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Commands.h"
+#include "ModernSettings.h"
 #include "ProfileCatalogue.h"
 #include "ProfileChoice.h"
 
@@ -30,6 +31,10 @@ int ShowProfile(const std::string &Profile) {
     std::printf("%s (default \"%s\"):\n", Choice.Option, Combo.Text().c_str());
     for (const std::string &Item : Combo.Items) std::printf("  %s\n", Item.c_str());
   }
+  if (HdrChoiceShown(Form))
+    std::printf("--hdr (default \"keep\", with a codec that keeps 10 bits):\n  keep\n  sdr\n");
+  else
+    std::printf("--hdr: none\n");
   return 0;
 }
 

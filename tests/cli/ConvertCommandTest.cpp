@@ -60,6 +60,12 @@ TEST_F(ConvertCommand, ShowsAProfilesChoicesByNameOrRow) {
   EXPECT_EQ(ByRow.Output, ByName.Output);
   EXPECT_NE(ByRow.Output.find("--size (default \"176 x 144 (QCIF)\"):\n"), std::string::npos) << ByRow.Output;
   EXPECT_NE(ByRow.Output.find("  128 x 96 (SQCIF)\n"), std::string::npos);
+  // The HDR choice, for the profiles whose codecs keep 10 bits.
+  EXPECT_NE(ByRow.Output.find("--hdr: none\n"), std::string::npos);
+  EXPECT_NE(Convert("--show-profile 64")
+                .Output.find("--hdr (default \"keep\", with a codec that keeps 10 "
+                             "bits):\n  keep\n  sdr\n"),
+            std::string::npos);
 }
 
 TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
@@ -81,6 +87,12 @@ TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
       {"-p 3 -o " + Out + " --jobs 65 " + File,
        "--jobs takes a number from 0 (one per core) to 64, not '65'"},
       {"-p 3 -o " + Out + " --aspect wide " + File, "'wide' is not an aspect"},
+      {"-p 68 -o " + Out + " --hdr off " + File, "--hdr takes keep or sdr, not 'off'"},
+      {"-p 3 -o " + Out + " --hdr keep " + File,
+       "--hdr: AVI - Audio Video Interleave (*.avi) offers no choice here: its pictures are always 8-bit "
+       "SDR"},
+      {"-p 'MKV - Matroska Video, every track (*.mkv)' -o " + Out + " --hdr keep " + File,
+       "--hdr: MKV - Matroska Video, every track (*.mkv) with H.264 offers no choice here"},
       {"-p 3 -o " + Out + " --option novalue " + File, "--option takes NAME=VALUE"},
       {"-p 3 -o " + Out + " --log-level loud " + File, "--log-level takes quiet, error, info, debug or all"},
       {"--info", "--info needs at least one file"},
