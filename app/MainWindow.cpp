@@ -39,6 +39,7 @@
 #include "FileListView.h"
 #include "FontFixUp.h"
 #include "LogWindow.h"
+#include "ModernSettings.h"
 #include "OpenDialogFilter.h"
 #include "ProfileCatalogue.h"
 #include "ProgramFolder.h"
@@ -209,6 +210,10 @@ void TForm1::ConnectHandlers() {
     connect(Combo, &QComboBox::activated, this, [this] { StoreProfileChoices(); });
   }
   connect(TrackBar1, &QSlider::valueChanged, this, [this] { StoreProfileChoices(); });
+  // The HDR choice follows the video codec (H.264 has none).
+  connect(ComboVideoCodec, &QComboBox::currentIndexChanged, this, [this] { GreyUnusableChoices(); });
+  connect(CheckBoxHdrToSdr, &QCheckBox::toggled, this, [this](bool On) { FProfile.HdrToSdr = On; });
+  connect(CheckBoxHdrToSdr, &QCheckBox::clicked, this, [this] { StoreProfileChoices(); });
 }
 
 bool TForm1::FormCreate() {
@@ -311,6 +316,8 @@ void TForm1::GreyUnusableChoices() {
     Control->setEnabled(!FRunLocked && !Copy);
     Control->setToolTip(Copy ? Kept : Hint);
   }
+  CheckBoxHdrToSdr->setVisible(HdrChoiceShown(FProfile));
+  CheckBoxHdrToSdr->setEnabled(!FRunLocked && HdrChoiceOffered(FProfile));
 }
 
 void TForm1::ComboOutputFormatChange() {
@@ -370,6 +377,7 @@ void TForm1::RestoreProfileChoices() {
   // The volume the bar had before the copy comes back after it.
   if (Copy && FVolumeBeforeCopy < 0) FVolumeBeforeCopy = TrackBar1->value();
   if (!Copy && FVolumeBeforeCopy >= 0) TrackBar1->setValue(std::exchange(FVolumeBeforeCopy, -1));
+  CheckBoxHdrToSdr->setChecked(StoredProfileChoice(Profile, CheckBoxHdrToSdr->objectName()).toBool());
   bool Ok = false;
   const int Volume = StoredProfileChoice(Profile, TrackBar1->objectName()).toInt(&Ok);
   if (Copy)
@@ -386,6 +394,7 @@ void TForm1::StoreProfileChoices() {
                            ComboAudioCodec, ComboAudioBitrate, ComboAudioChannels, ComboSamplingRate})
     if (Combo->count() > 0) StoreProfileChoice(Profile, Combo->objectName(), Combo->currentText());
   StoreProfileChoice(Profile, TrackBar1->objectName(), TrackBar1->value());
+  StoreProfileChoice(Profile, CheckBoxHdrToSdr->objectName(), CheckBoxHdrToSdr->isChecked());
 }
 
 QString TForm1::OutputExtension() const { return ToQString(FProfile.OutputExtension); }

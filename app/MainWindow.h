@@ -21,6 +21,7 @@
 #include "StatusLabel.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QFileDialog;
 class QGroupBox;
@@ -70,6 +71,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   QComboBox *ComboVideoCodec, *ComboVideoSize, *ComboVideoBitrate, *ComboVideoFramerate;
   QComboBox *ComboAudioCodec, *ComboAudioBitrate, *ComboAudioChannels, *ComboSamplingRate;
   QComboBox *ComboLetterBox, *ComboAspectRatio;
+  QCheckBox *CheckBoxHdrToSdr;  // shown for profiles whose codecs keep HDR
   QSlider *TrackBar1;
   QLabel *LabelVolume;
   QProgressBar *ProgressBar1;

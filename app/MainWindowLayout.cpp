@@ -2,6 +2,7 @@
 // The main window's controls, menus and their layout. Qt layouts, so the
 // texts fit whatever the desktop's font and the list grows with the window.
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -190,6 +191,12 @@ QLayout *TForm1::CreateSettingsGroups(QWidget *Client) {
                              {&ComboVideoBitrate, "ComboVideoBitrate", "Video Bitrate : "},
                              {&ComboVideoFramerate, "ComboVideoFramerate", "Video Framerate : "}});
   ComboVideoSize->setMaxVisibleItems(22);
+  CheckBoxHdrToSdr = new QCheckBox("Convert HDR to SDR", GroupBox1);
+  CheckBoxHdrToSdr->setObjectName("CheckBoxHdrToSdr");
+  CheckBoxHdrToSdr->setAccessibleName("Convert HDR to SDR");
+  CheckBoxHdrToSdr->setToolTip("Tone-map HDR video to SDR for screens and players without HDR");
+  CheckBoxHdrToSdr->setToolTipDuration(HintHidePause);
+  static_cast<QFormLayout *>(GroupBox1->layout())->addRow(CheckBoxHdrToSdr);
   GroupBox2 = NewComboGroup(Client, "GroupBox2", " Audio Settings ",
                             {{&ComboAudioCodec, "ComboAudioCodec", "Audio Codec : "},
                              {&ComboAudioBitrate, "ComboAudioBitrate", "Audio Bitrate :"},

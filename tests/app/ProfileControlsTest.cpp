@@ -2,12 +2,14 @@
 // The output-format list, the option combos, the volume bar, the list
 // commands and the rules that lock the window around a run.
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
+#include <tuple>
 
 #include "AdditionalOptions.h"
 #include "DropDownCombo.h"
@@ -162,6 +164,29 @@ class ProfileControlsTest : public QObject {
         QVERIFY(Form.ComboVideoCodec->isEnabled());
       }
     }
+    // The "Convert HDR to SDR" box: shown for the profiles whose codecs
+    // keep HDR, greyed while the codec chosen cannot (H.264 always gets
+    // SDR); it follows the codec and reaches the model.
+    const std::tuple<const char *, bool, bool> HdrCases[] = {
+        {"MP4 - MPEG4 Video (*.mp4)", false, false},
+        {"MP4 - H.264 Video, AAC Audio (*.mp4)", false, false},
+        {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", true, true},
+        {"MKV - Matroska Video, every track (*.mkv)", true, false},
+    };
+    for (const auto &[Format, Shown, Offered] : HdrCases) {
+      ChooseFormat(Form, Format);
+      QCOMPARE(Form.CheckBoxHdrToSdr->isVisible(), Shown);
+      QCOMPARE(Form.CheckBoxHdrToSdr->isEnabled(), Offered);
+    }
+    Form.ComboVideoCodec->setCurrentIndex(Form.ComboVideoCodec->findText("VP9"));
+    QVERIFY(Form.CheckBoxHdrToSdr->isEnabled());
+    QTest::mouseClick(Form.CheckBoxHdrToSdr, Qt::LeftButton);
+    QVERIFY(Form.ProfileForm().HdrToSdr);
+    QCOMPARE(Form.CheckBoxHdrToSdr->accessibleName(), QString("Convert HDR to SDR"));
+    Form.DisableWindowForRun();
+    QVERIFY(!Form.CheckBoxHdrToSdr->isEnabled());
+    Form.EnableWindowAfterRun();
+    QVERIFY(Form.CheckBoxHdrToSdr->isEnabled());
     QCOMPARE(Form.ListView1->SubItem(1, siProgress), QString("Done"));
     // ... also after a run has locked and unlocked the window.
     ChooseFormat(Form, "MP3 - Mpeg Layer3 Audio (*.mp3)");
