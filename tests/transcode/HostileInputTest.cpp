@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "ColourClips.h"
 #include "ConversionFixture.h"
 #include "MediaMutations.h"
 #include "SilentServer.h"
@@ -92,7 +93,7 @@ TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile)
   struct Row {
     std::string What, Source, Target;
     TConfigure Configure;
-    std::string Error;  // how the failure text of a run that opened its output begins
+    std::string Error;  // how the failure text of a run that opened its output begins; empty: it works
   } Rows[] = {
       {"the first 1007 bytes of an MKV", Out("cut.mkv"), Out("cut.avi"), {}, NothingEncoded(Out("cut.avi"))},
       {"an Ogg file with flipped bytes to MP4",
@@ -142,10 +143,33 @@ TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile)
        Out("cut.flac"),
        {},
        NothingEncoded(Out("cut.flac"))},
+      // Colour tags that name reserved primaries, PQ for 8-bit BT.709
+      // pictures and RGB's matrix for YUV samples, and a mastering display
+      // whose least light exceeds its greatest: what is garbage is left
+      // out, the rest is kept or tone-mapped.
+      {"garbage colour tags tone-mapped to H.264", ColourClips().GarbageTags, Out("garbage-tags.mp4"),
+       Lines("", "vcodec=libx264\npix_fmt=yuv420p\nhdr=sdr"), ""},
+      {"garbage colour tags kept by H.265", ColourClips().GarbageTags, Out("garbage-tags.mkv"),
+       Lines("", "vcodec=libx265\ndeep_pix_fmt=yuv420p10le"), ""},
+      {"garbage colour tags kept by H.264", ColourClips().GarbageTags, Out("garbage-tags-8-bit.mkv"),
+       Lines("", "vcodec=libx264\npix_fmt=yuv420p"), ""},
+      {"a garbage mastering display kept by H.265", ColourClips().GarbageMastering,
+       Out("garbage-mastering.mp4"), Lines("", "vcodec=libx265\ndeep_pix_fmt=yuv420p10le"), ""},
+      {"a garbage mastering display tone-mapped to MPEG-4", ColourClips().GarbageMastering,
+       Out("garbage-mastering.avi"), Lines("", "vcodec=mpeg4\nhdr=sdr"), ""},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.What);
     const TConversion C = Convert(R.Source, R.Target, R.Configure);
+    if (R.Error.empty()) {  // a source whose damage the conversion leaves out
+      EXPECT_TRUE(C.Ran) << C.Error;
+      EXPECT_EQ(DecodeErrors(R.Target), "");
+      const auto *Video = ProbeFile(R.Target).Stream("video");
+      ASSERT_NE(Video, nullptr);
+      for (const char *Key : {"color_space", "color_primaries"})
+        EXPECT_TRUE(!Video->count(Key) || (Video->at(Key) != "gbr" && Video->at(Key) != "reserved")) << Key;
+      continue;
+    }
     EXPECT_FALSE(C.Ran);
     // Sources damaged beyond opening fail there, with the text of their own.
     if (C.OutputOpened) {
