@@ -35,87 +35,11 @@
 #include "OutputNaming.h"
 #include "ProfileChoice.h"
 #include "RowSetup.h"
+#include "SignalWatcher.h"
 
 namespace korvane::convert {
 
 namespace {
-
-sigset_t StopSignals() {
-  sigset_t Signals;
-  sigemptyset(&Signals);
-  sigaddset(&Signals, SIGINT);
-  sigaddset(&Signals, SIGTERM);
-  return Signals;
-}
-
-// Takes SIGINT and SIGTERM on a thread of its own while it lives, so that
-// stopping is ordinary code rather than a signal handler: the first signal
-// calls OnStop, a second one ends the program at once. A repeat within a
-// second is the same request: timeout(1) and service managers send their
-// signal to the process and to its process group alike. The signals are
-// blocked in every thread (BlockStopSignals) and read from a signalfd; an
-// eventfd wakes the thread the moment the batch ends, so that the program's
-// exit never waits for it.
-class TSignalWatcher {
- public:
-  explicit TSignalWatcher(std::function<void(int Signal)> OnStop) : FOnStop(std::move(OnStop)) {
-    const sigset_t Signals = StopSignals();
-    FSignals = signalfd(-1, &Signals, SFD_CLOEXEC);
-    FWake = eventfd(0, EFD_CLOEXEC);
-    if (FSignals < 0 || FWake < 0) {
-      Close();
-      throw std::runtime_error(std::string("cannot watch for stop signals: ") + std::strerror(errno));
-    }
-    FThread = std::thread([this] { Watch(); });
-  }
-  ~TSignalWatcher() {
-    const uint64_t One = 1;
-    while (write(FWake, &One, sizeof One) < 0 && errno == EINTR) {
-    }
-    FThread.join();
-    Close();
-  }
-  TSignalWatcher(const TSignalWatcher &) = delete;
-  TSignalWatcher &operator=(const TSignalWatcher &) = delete;
-
- private:
-  void Watch() {
-    constexpr std::chrono::seconds RepeatGrace{1};
-    bool Stopping = false;
-    std::chrono::steady_clock::time_point FirstAt;
-    for (;;) {
-      pollfd Waits[] = {{FSignals, POLLIN, 0}, {FWake, POLLIN, 0}};
-      if (poll(Waits, 2, -1) < 0) {
-        if (errno == EINTR) continue;
-        return;
-      }
-      if (Waits[1].revents) return;  // the batch has ended
-      signalfd_siginfo Info{};
-      if (read(FSignals, &Info, sizeof Info) != static_cast<ssize_t>(sizeof Info)) continue;
-      const int Signal = static_cast<int>(Info.ssi_signo);
-      const auto Now = std::chrono::steady_clock::now();
-      if (Stopping) {
-        if (Now - FirstAt < RepeatGrace) continue;
-        // The second signal: the default action, now.
-        signal(Signal, SIG_DFL);
-        UnblockStopSignals();
-        raise(Signal);
-      }
-      Stopping = true;
-      FirstAt = Now;
-      FOnStop(Signal);
-    }
-  }
-  void Close() {
-    if (FSignals >= 0) close(FSignals);
-    if (FWake >= 0) close(FWake);
-    FSignals = FWake = -1;
-  }
-
-  std::function<void(int)> FOnStop;
-  int FSignals = -1, FWake = -1;
-  std::thread FThread;
-};
 
 // Partial: finished, but the output holds much less than the source declares.
 enum class TOutcome { Waiting, Running, Done, Partial, Failed, Stopped };
@@ -546,16 +470,6 @@ int TBatchRun::Run() {
 }
 
 }  // namespace
-
-void BlockStopSignals() {
-  const sigset_t Signals = StopSignals();
-  pthread_sigmask(SIG_BLOCK, &Signals, nullptr);
-}
-
-void UnblockStopSignals() {
-  const sigset_t Signals = StopSignals();
-  pthread_sigmask(SIG_UNBLOCK, &Signals, nullptr);
-}
 
 int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) {
   TProfileForm Form = SelectProfile(Command.Profile);

@@ -33,6 +33,15 @@ bool ValidRanges(const std::string &Text) {
          std::all_of(Ranges.begin(), Ranges.end(), [](const TTimeRange &R) { return R.Start >= 0; });
 }
 
+// "K/N": the K-th of N shares, K from 1 to N.
+void ReadShard(const std::string &Text, TCommandLine &C) {
+  const size_t Slash = Text.find('/');
+  constexpr int Most = 1000000;
+  if (Slash == std::string::npos || !ReadNumber(Text.substr(0, Slash), 1, Most, C.ShardIndex) ||
+      !ReadNumber(Text.substr(Slash + 1), 1, Most, C.ShardCount) || C.ShardIndex > C.ShardCount)
+    throw EUsageError("--shard takes K/N, the K-th of N shares with K from 1 to N, not '" + Text + "'");
+}
+
 // The place of Word in LogLevelNames, or -1 for no level.
 int LevelPlace(const std::string &Word) {
   const auto Found = std::find(std::begin(LogLevelNames), std::end(LogLevelNames), Word);
@@ -103,6 +112,18 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
       if (!ReadNumber(Text, 0, 64, C.Jobs))
         throw EUsageError("--jobs takes a number from 0 (one per core) to 64, not '" + Text + "'");
     }
+  } else if (Word == "--flat") {
+    C.Flat = true;
+  } else if (Word == "--skip-existing") {
+    C.SkipExisting = true;
+  } else if (Word == "--json") {
+    C.Json = true;
+  } else if (Word == "--file-list") {
+    C.FileLists.push_back(Words.ValueOf(Word));
+    if (std::count(C.FileLists.begin(), C.FileLists.end(), "-") > 1)
+      throw EUsageError("--file-list - (standard input) can be given once");
+  } else if (Word == "--shard") {
+    ReadShard(Words.ValueOf(Word), C);
   } else if (Word == "--option") {
     const std::string Line = Words.ValueOf(Word);
     if (Line.find('=') == std::string::npos || Line[0] == '=')
@@ -128,7 +149,8 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
 void CheckConversion(const TCommandLine &C, const std::string &LevelWord) {
   if (C.Profile.empty()) throw EUsageError("choose a profile with -p NAME|ROW (see --list-profiles)");
   if (C.OutputFolder.empty()) throw EUsageError("choose an output folder with -o DIR");
-  if (C.Files.empty()) throw EUsageError("name at least one file to convert");
+  if (C.Files.empty() && C.FileLists.empty())
+    throw EUsageError("name at least one file or folder to convert, or a list of them with --file-list");
   if (!C.HookRanges.empty() && std::none_of(C.Options.begin(), C.Options.end(), [](const std::string &Line) {
         return Line.rfind("vhook=", 0) == 0;
       }))
