@@ -34,7 +34,8 @@ TBatchEntry::TKind KindOf(TWalkEntry::TKind Kind) {
   switch (Kind) {
     case TWalkEntry::TKind::File: return TBatchEntry::TKind::File;
     case TWalkEntry::TKind::Special: return TBatchEntry::TKind::NotMedia;
-    case TWalkEntry::TKind::Skipped: return TBatchEntry::TKind::Skipped;
+    case TWalkEntry::TKind::Skipped:
+    case TWalkEntry::TKind::Unreadable: return TBatchEntry::TKind::Skipped;
     default: return TBatchEntry::TKind::Failed;
   }
 }

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "AVProbe.h"
+#include "OutputNaming.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -328,6 +329,25 @@ bool WholeByLength(TAVProbe &Probe, const std::string &Input, const std::string 
     ++Measured;
   }
   return Measured > 0;
+}
+
+TExistingOutput CheckExistingOutput(TOutputJournal &Journal, TAVProbe &Probe, const std::string &Input,
+                                    const std::string &Planned, bool Overwrite,
+                                    const std::function<bool(const std::string &)> &Taken) {
+  if (Journal.Finished(Input, Planned)) return {true, Planned};
+  if (std::string Beside = Journal.FinishedBeside(Input, Planned); !Beside.empty()) return {true, Beside};
+  struct stat Status {};
+  if (stat(Planned.c_str(), &Status) != 0 || Journal.Owns(Input, Planned)) return {false, Planned};
+  if (!Journal.Knows(Planned) && S_ISREG(Status.st_mode) && WholeByLength(Probe, Input, Planned)) {
+    Journal.Record(Input, Planned);  // a journal that cannot be written only costs the next run a look
+    return {true, Planned};
+  }
+  if (Overwrite) return {false, Planned};
+  const size_t Slash = Planned.rfind('/'), Dot = Planned.rfind('.');
+  const std::string Folder = Slash == std::string::npos ? "" : Planned.substr(0, Slash);
+  const std::string Extension =
+      Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash) ? "" : Planned.substr(Dot + 1);
+  return {false, OutputFileName(Folder, Planned, Extension, false, Taken)};
 }
 
 }  // namespace korvane

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -97,5 +98,22 @@ std::string AbsolutePath(const std::string &Path);
 // guessed from the bit rate of a file that may be cut short). Probe is
 // closed afterwards.
 bool WholeByLength(TAVProbe &Probe, const std::string &Input, const std::string &Output);
+
+// Where the conversion of Input goes when complete outputs are skipped,
+// its output planned as Planned.
+struct TExistingOutput {
+  bool Complete = false;  // Output holds the whole conversion already
+  std::string Output;     // the complete output, or the file to write
+};
+// Complete: Planned, or a name made unique beside it, as the journal notes
+// it; or Planned unknown to the journal and whole by its length (then
+// noted as done, so that the next run need not measure it again).
+// Otherwise the file to write: Planned when it is free, or a conversion of
+// Input that never ended (replaced), or when Overwrite allows; else the
+// first free name beside it ("-1", "-2", ...) that Taken does not name,
+// so that a file of someone else's is never replaced.
+TExistingOutput CheckExistingOutput(TOutputJournal &Journal, TAVProbe &Probe, const std::string &Input,
+                                    const std::string &Planned, bool Overwrite,
+                                    const std::function<bool(const std::string &)> &Taken);
 
 }  // namespace korvane
