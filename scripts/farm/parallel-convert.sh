@@ -55,22 +55,29 @@ rm -f "$outdir"/.korvane-logs/share-*.json "$outdir"/.korvane-logs/share-*.log
 list=$(cd "$(dirname "$list")" && pwd)/$(basename "$list")
 outdir=$(cd "$outdir" && pwd)
 program=${KORVANE_CONVERT:-korvane-convert}
+case $program in /*) ;; */*) program=$(cd "$(dirname "$program")" && pwd)/$(basename "$program") ;; esac
 
 # The command of share {} as the node's shell runs it.
 quoted() { printf '%q ' "$@"; }
 options=$(quoted -p "$profile" --file-list "$list" "$@")
 if [ $transfer = 0 ]; then
-  logs=$(quoted "$outdir/.korvane-logs")
-  job="$(quoted "$program") --shard {}/$shares --skip-existing --json --jobs 1 -o $(quoted "$outdir") $options"
-  job="$job >${logs}share-{}.json 2>${logs}share-{}.log"
+  logs=$(printf '%q' "$outdir/.korvane-logs/share-")
+  job="$(quoted "$program")--shard {}/$shares --skip-existing --json --jobs 1 -o $(quoted "$outdir")$options"
+  job="$job >${logs}{}.json 2>${logs}{}.log"
   extra=()
 else
   # The share's own folder in the job's working folder on its node, sent
   # back here afterwards (on this machine it is made here at once).
-  job="mkdir -p korvane-share-{}/.korvane-logs && $(quoted "$program") --shard {}/$shares --json --jobs 1"
-  job="$job -o korvane-share-{} $options >korvane-share-{}/.korvane-logs/share-{}.json"
+  job="mkdir -p korvane-share-{}/.korvane-logs && $(quoted "$program")--shard {}/$shares --json --jobs 1"
+  job="$job -o korvane-share-{} $options>korvane-share-{}/.korvane-logs/share-{}.json"
   job="$job 2>korvane-share-{}/.korvane-logs/share-{}.log"
   extra=(--workdir ... --return korvane-share-{} --cleanup)
+  # GNU parallel warns that they mean nothing when every login is local.
+  remote=0
+  for ((i = 1; i < ${#logins[@]}; i += 2)); do
+    case ${logins[$i]} in :|*/:) ;; *) remote=1 ;; esac
+  done
+  [ $remote = 1 ] || extra=()
   work=$(mktemp -d "$outdir/.korvane-transfer.XXXXXX") || exit 1
   cd "$work" || exit 1
 fi
