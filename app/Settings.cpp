@@ -94,4 +94,12 @@ void StoreFilesAtOnce(int Count) {
   QSettings(kSettingsOrganization, kSettingsApplication).setValue(kFilesAtOnce, Count);
 }
 
+bool StoredFlag(const QString &Name) {
+  return QSettings(kSettingsOrganization, kSettingsApplication).value(Name).toInt() != 0;
+}
+
+void StoreFlag(const QString &Name, bool On) {
+  QSettings(kSettingsOrganization, kSettingsApplication).setValue(Name, On ? 1 : 0);
+}
+
 }  // namespace korvane

@@ -46,5 +46,12 @@ QVariant StoredProfileChoice(const QString &Profile, const QString &Name);
 void StoreProfileChoice(const QString &Profile, const QString &Name, const QVariant &Value);
 QVariant StoredFilesAtOnce();
 void StoreFilesAtOnce(int Count);
+// Two more choices of Additional Options: outputs in the tree of the folder
+// their files were added with, and files whose outputs are complete skipped.
+// False when none is stored.
+inline const QString kKeepFolders = QStringLiteral("KeepFolderStructure");
+inline const QString kSkipExisting = QStringLiteral("SkipConvertedFiles");
+bool StoredFlag(const QString &Name);
+void StoreFlag(const QString &Name, bool On);
 
 }  // namespace korvane

@@ -342,7 +342,8 @@ TExistingOutput CheckExistingOutput(TOutputJournal &Journal, TAVProbe &Probe, co
     Journal.Record(Input, Planned);  // a journal that cannot be written only costs the next run a look
     return {true, Planned};
   }
-  if (Overwrite) return {false, Planned};
+  // Overwriting never replaces another file's output the journal knows.
+  if (Overwrite && !Journal.Knows(Planned)) return {false, Planned};
   const size_t Slash = Planned.rfind('/'), Dot = Planned.rfind('.');
   const std::string Folder = Slash == std::string::npos ? "" : Planned.substr(0, Slash);
   const std::string Extension =

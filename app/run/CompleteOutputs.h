@@ -109,8 +109,9 @@ struct TExistingOutput {
 // it; or Planned unknown to the journal and whole by its length (then
 // noted as done, so that the next run need not measure it again).
 // Otherwise the file to write: Planned when it is free, or a conversion of
-// Input that never ended (replaced), or when Overwrite allows; else the
-// first free name beside it ("-1", "-2", ...) that Taken does not name,
+// Input that never ended (replaced), or when Overwrite allows (unless the
+// journal knows it as another file's output); else the first free name
+// beside it ("-1", "-2", ...) that Taken does not name,
 // so that a file of someone else's is never replaced.
 TExistingOutput CheckExistingOutput(TOutputJournal &Journal, TAVProbe &Probe, const std::string &Input,
                                     const std::string &Planned, bool Overwrite,
