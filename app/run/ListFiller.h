@@ -46,7 +46,7 @@ class TListFiller {
 
   // Starts at once. The media libraries must be loaded.
   TListFiller(std::vector<std::string> Paths, TRows Rows, TDone Done,
-              std::chrono::milliseconds Interval = std::chrono::milliseconds(100), size_t Batch = 500);
+              std::chrono::milliseconds Interval = std::chrono::milliseconds(100), size_t Batch = 200);
   // Stops the walk and waits for the thread.
   ~TListFiller();
   TListFiller(const TListFiller &) = delete;
