@@ -203,21 +203,24 @@ void TConversionRun::QueueStep(TLane &Lane) {
   Lane.DoneMs = Lane.TotalMs = Lane.Size = 0;
   if (FActiveLanes == 1) FWindow.SetProgressBar(0);
 
-  // The next checked row, or the last row checked or not. Check boxes are
-  // read now, so rows checked or unchecked during the run count from here.
-  const int Rows = FWindow.RowCount();
-  int Row = FWalk + 1;
-  while (Row < Rows - 1 && !FWindow.RowChecked(Row)) ++Row;
-  FWalk = Lane.Row = Row;
-  if (Row >= Rows - 1) FPhase = TRunPhase::Finishing;
+  for (;;) {
+    // The next checked row, or the last row checked or not. Check boxes are
+    // read now, so rows checked or unchecked during the run count from here.
+    const int Rows = FWindow.RowCount();
+    int Row = FWalk + 1;
+    while (Row < Rows - 1 && !FWindow.RowChecked(Row)) ++Row;
+    FWalk = Lane.Row = Row;
+    if (Row >= Rows - 1) FPhase = TRunPhase::Finishing;
 
-  if (Row >= Rows || !FWindow.RowChecked(Row)) {
-    // Only the last row can be unchecked here: nothing to start.
-    Lane.Phase = TLanePhase::Idle;
-  } else {
+    if (Row >= Rows || !FWindow.RowChecked(Row)) {
+      // Only the last row can be unchecked here: nothing to start.
+      Lane.Phase = TLanePhase::Idle;
+      break;
+    }
     Lane.Ordinal = ++FHandedOut;
     bool TaskMade = false;
     bool SetUp = false;
+    FRowSkipped = false;
     try {
       SetUp = SetUpRow(Lane, TaskMade);
     } catch (...) {
@@ -228,10 +231,15 @@ void TConversionRun::QueueStep(TLane &Lane) {
         RowWithoutTask(Lane);
       }
     }
+    // A row whose output is complete takes no time: the next row follows
+    // at once, not after the timer's pause between rows.
+    if (FRowSkipped && FPhase == TRunPhase::Converting) continue;
+    if (FRowSkipped) RowWithoutTask(Lane);
     if (!SetUp) return;
     Lane.Phase = TLanePhase::Running;
     Lane.Started = TClock::now();
     ShowLanes();
+    break;
   }
 
   try {
@@ -313,7 +321,7 @@ bool TConversionRun::PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::s
       FWindow.SetRowProgress(Lane.Row, SkippedText);
       FWindow.SetRowReason(Lane.Row, "Converted already: " + Existing.Output);
       ++FOutcomes.Skipped;
-      RowWithoutTask(Lane);
+      FRowSkipped = true;
       return false;
     }
     Output = Existing.Output;

@@ -207,7 +207,7 @@ class TConversionRun {
   bool SetUpRow(TLane &Lane, bool &TaskMade);
   // Where the row's output goes: its folder (made when missing) and, when
   // complete outputs are skipped, its name (empty: name it as usual);
-  // false when the row ended here.
+  // false when the row ended here (FRowSkipped: its output is complete).
   bool PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::string &Folder, std::string &Output);
   // After a row that got no task: lets the timer move on, or finishes the
   // run when that was the last row and no other lane runs.
@@ -244,6 +244,7 @@ class TConversionRun {
   // notes, and a probe to measure outputs it does not know.
   std::unique_ptr<TOutputJournal> FJournal;
   std::unique_ptr<TAVProbe> FProbe;
+  bool FRowSkipped = false;  // the row set up last was complete already
 };
 
 }  // namespace korvane
