@@ -44,6 +44,16 @@ TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
   LabelFilesAtOnce = new QLabel(" Files converted at the same time", GroupBox1);
   LabelFilesAtOnce->setBuddy(SpinEditFilesAtOnce);
   SpinEditFilesAtOnce->setAccessibleName(LabelFilesAtOnce->text().trimmed());
+  CheckBoxKeepFolders = new QCheckBox("Keep folder structure", GroupBox1);
+  CheckBoxKeepFolders->setObjectName("CheckBoxKeepFolders");
+  CheckBoxKeepFolders->setToolTip(
+      "Each output goes to the folder below the output folder that its file had "
+      "below the folder it was added with");
+  CheckBoxSkipExisting = new QCheckBox("Skip files converted already", GroupBox1);
+  CheckBoxSkipExisting->setObjectName("CheckBoxSkipExisting");
+  CheckBoxSkipExisting->setToolTip(
+      "A file whose output in the output folder is complete is not converted "
+      "again; an output cut short is");
   Button1 = new QPushButton("Done", this);
   Button1->setObjectName("Button1");
 
@@ -58,6 +68,8 @@ TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
   GroupLayout->addWidget(CheckBoxKeepFileDate);
   GroupLayout->addLayout(SpinRow);
   GroupLayout->addLayout(FilesRow);
+  GroupLayout->addWidget(CheckBoxKeepFolders);
+  GroupLayout->addWidget(CheckBoxSkipExisting);
   GroupLayout->addStretch(1);
   auto *ButtonRow = new QHBoxLayout;
   ButtonRow->addStretch(1);
@@ -71,6 +83,8 @@ TForm4::TForm4(TForm1 &Form1) : QDialog(&Form1), FForm1(Form1) {
   connect(SpinEditFilesAtOnce, &QSpinBox::valueChanged, this, [](int Count) { StoreFilesAtOnce(Count); });
   connect(CheckBoxKeepFileDate, &QCheckBox::toggled, this, [](bool Keep) { StoreKeepFileDate(Keep); });
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(CheckBoxKeepFolders, &QCheckBox::toggled, this, [](bool On) { StoreFlag(kKeepFolders, On); });
+  connect(CheckBoxSkipExisting, &QCheckBox::toggled, this, [](bool On) { StoreFlag(kSkipExisting, On); });
 
   FForm1.Form4 = this;
   FormCreate();
@@ -91,6 +105,11 @@ void TForm4::FormCreate() {
   if (Ok) {
     const QSignalBlocker Blocker(SpinEditFilesAtOnce);
     SpinEditFilesAtOnce->setValue(FilesAtOnce);  // within the range
+  }
+  for (const auto &[Box, Name] :
+       {std::pair{CheckBoxKeepFolders, kKeepFolders}, {CheckBoxSkipExisting, kSkipExisting}}) {
+    const QSignalBlocker Blocker(Box);
+    Box->setChecked(StoredFlag(Name));
   }
 }
 

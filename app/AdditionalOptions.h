@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Additional Options dialog: the overwrite choice, whether outputs keep
 // their source's file date, the number of lines the output-format list
-// drops down and the files converted at the same time. Its creation loads the stored
+// drops down, the files converted at the same time, keeping an added
+// folder's tree and skipping complete outputs. Its creation loads the stored
 // settings into itself and the main window; its choices take effect at once.
 #pragma once
 
@@ -34,6 +35,11 @@ class TForm4 : public QDialog {
   // to the next.
   QSpinBox *SpinEditFilesAtOnce;
   QLabel *LabelFilesAtOnce;
+  // Outputs in the folders their files had below an added folder; files
+  // whose outputs are complete already skipped. Kept from one start to the
+  // next.
+  QCheckBox *CheckBoxKeepFolders;
+  QCheckBox *CheckBoxSkipExisting;
   QPushButton *Button1;
 
   void SpinEdit1Change();

@@ -36,6 +36,7 @@ int Column(TSubItem Index) { return 1 + Index; }
 // the display aspect (Qt::UserRole) and the rotation.
 constexpr int RotationRole = Qt::UserRole + 1;
 constexpr int LogRole = Qt::UserRole + 2;
+constexpr int SubfolderRole = Qt::UserRole + 3;
 // A row's log keeps its latest lines: the reason of a failure comes last.
 constexpr int LogLines = 200;
 
@@ -201,6 +202,14 @@ int TFileListView::Rotation(int Row) const { return topLevelItem(Row)->data(0, R
 
 void TFileListView::SetRotation(int Row, int Degrees) {
   topLevelItem(Row)->setData(0, RotationRole, Degrees);
+}
+
+QString TFileListView::Subfolder(int Row) const {
+  return topLevelItem(Row)->data(0, SubfolderRole).toString();
+}
+
+void TFileListView::SetSubfolder(int Row, const QString &Folder) {
+  topLevelItem(Row)->setData(0, SubfolderRole, Folder.isEmpty() ? QVariant() : QVariant(Folder));
 }
 
 QString TFileListView::Reason(int Row) const { return topLevelItem(Row)->toolTip(Column(siProgress)); }

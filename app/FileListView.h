@@ -37,6 +37,10 @@ class TFileListView : public QTreeWidget {
   // with; kept with the row, not shown.
   int Rotation(int Row) const;
   void SetRotation(int Row, int Degrees);
+  // The folder the row's file was found in below the folder that was added
+  // ("2024/june"); empty for a file added by itself. Kept, not shown.
+  QString Subfolder(int Row) const;
+  void SetSubfolder(int Row, const QString &Folder);
   // Why the row's file failed or could not be read, as its "Progress"
   // cell's tool tip and accessible description; empty when it did not.
   QString Reason(int Row) const;

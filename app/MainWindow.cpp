@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -95,7 +94,11 @@ void TForm1::changeEvent(QEvent *Event) {
   if (Event->type() == QEvent::FontChange) FitMinimumSize();
 }
 
-TForm1::~TForm1() { DetachAllComponentEvents(); }
+TForm1::~TForm1() {
+  // The filler probes with the libraries the component holds: it ends first.
+  FFiller.reset();
+  DetachAllComponentEvents();
+}
 
 void TForm1::DetachAllComponentEvents() {
   for (TLaneComponent &Lane : FExtraLanes) DetachComponentEvents(*Lane.Component, *Lane.Engine);
@@ -174,6 +177,8 @@ void TForm1::ConnectHandlers() {
     BMDThread1Start(Sender, Thread, Data);
   };
   connect(AddFiles1, &QAction::triggered, ButtonAddFile, &QToolButton::click);
+  connect(ButtonAddFolder, &QToolButton::clicked, this, [this] { ButtonAddFolderClick(); });
+  connect(AddFolder1, &QAction::triggered, ButtonAddFolder, &QToolButton::click);
   connect(ButtonConvert, &QToolButton::clicked, this, [this] { ButtonConvertClick(); });
   connect(Convert1, &QAction::triggered, ButtonConvert, &QToolButton::click);
   connect(ButtonStopConvert, &QToolButton::clicked, this, [this] { ButtonStopConvertClick(); });
@@ -225,6 +230,7 @@ bool TForm1::FormCreate() {
   AcceptTypedFileNames(*OpenDialog1);
   CloseCompletionsWithDialog(*OpenDialog1);
   CloseCompletionsWithDialog(*BrowseForFolder1);
+  CloseCompletionsWithDialog(*AddFolderDialog);
 
   const QString Folder = ToQString(ResourceFolder());
   FLibraryFolder = Folder.toStdString() + "/Common Files";
@@ -440,75 +446,6 @@ void TForm1::ButtonBrowseForFolderClick() {
   if (!Chosen.isEmpty()) EditOutputFolder->setText(QDir::toNativeSeparators(Chosen.first()));
 }
 
-// ---- Adding files ----
-
-void TForm1::ButtonAddFileClick() {
-  // A click that comes while files are still being added (through the
-  // events the flow lets through) is ignored outright.
-  if (RunUnderWay() || FAdding) return;
-  FRunEngine.ClearTasks();
-  ClearRowTexts();
-  FAdding = true;
-  try {
-    BMDThread1->Start();
-  } catch (...) {
-  }
-  FAdding = false;
-}
-
-void TForm1::BMDThread1Start(QObject *, TBMDExecuteThread *, void *&) {
-  OpenDialog1->setFileMode(QFileDialog::ExistingFiles);
-  if (OpenDialog1->exec() != QDialog::Accepted) return;
-  AddRows(OpenDialog1->selectedFiles());
-}
-
-void TForm1::AddPaths(const QStringList &Paths) {
-  // Added as the Add Files button adds, with the same guards.
-  if (RunUnderWay() || FAdding) return;
-  QStringList Files;
-  for (const QString &Path : Paths) {
-    if (!QFileInfo(Path).isDir()) {
-      Files << QFileInfo(Path).absoluteFilePath();
-      continue;
-    }
-    // A folder gives its media files, those of its sub-folders too, in order.
-    QStringList Found;
-    QDirIterator Walk(Path, SupportedFilePatterns(), QDir::Files, QDirIterator::Subdirectories);
-    while (Walk.hasNext()) Found << Walk.next();
-    Found.sort();
-    Files << Found;
-  }
-  if (Files.isEmpty()) return;
-  FRunEngine.ClearTasks();
-  ClearRowTexts();
-  FAdding = true;
-  AddRows(Files);
-  FAdding = false;
-}
-
-void TForm1::AddRows(const QStringList &Files) {
-  try {
-    TAVProbe &Probe = FFVCL.AVProbe();
-    for (const QString &File : Files) {
-      int Row;
-      if (Probe.LoadFile(File.toStdString(), "")) {
-        const TFileRowTexts Texts = FileRowTexts(Probe);
-        Row = ListView1->AddRow(File, {ToQString(Texts.VideoSize), ToQString(Texts.FrameRate),
-                                       ToQString(Texts.Duration), OutputExtension()});
-        ListView1->SetDisplayAspect(Row, Texts.DisplayAspect);
-        ListView1->SetRotation(Row, Texts.Rotation);
-        Probe.CloseFile();
-      } else {
-        Row = ListView1->AddRow(File, {"", "", "", "", "Error", "", ""});
-        ListView1->SetReason(Row, ToQString(Probe.LastError()));
-      }
-      ListView1->MakeVisible(Row);
-      QApplication::processEvents();
-    }
-  } catch (...) {
-  }
-}
-
 // ---- The run's controls ----
 
 void TForm1::ButtonConvertClick() {
@@ -525,6 +462,8 @@ bool TForm1::RowChecked(int Row) const { return ListView1->Checked(Row); }
 std::string TForm1::RowCaption(int Row) const { return ListView1->Caption(Row).toStdString(); }
 
 std::string TForm1::RowVideoSize(int Row) const { return ListView1->SubItem(Row, siVideoSize).toStdString(); }
+
+std::string TForm1::RowSubfolder(int Row) const { return ListView1->Subfolder(Row).toStdString(); }
 
 std::string TForm1::RowDuration(int Row) const { return ListView1->SubItem(Row, siDuration).toStdString(); }
 
@@ -610,15 +549,17 @@ TRunChoices TForm1::Choices() const {
   Choices.LetterBox = !Copy && ComboLetterBox->currentIndex() == 1;
   Choices.FilesAtOnce = FilesAtOnce();
   Choices.KeepFileDate = !Form4 || Form4->CheckBoxKeepFileDate->isChecked();
+  Choices.KeepFolders = Form4 && Form4->CheckBoxKeepFolders->isChecked();
+  Choices.SkipComplete = Form4 && Form4->CheckBoxSkipExisting->isChecked();
   return Choices;
 }
 
 void TForm1::SetWindowControlsEnabled(bool Enabled) {
   QWidget *const Controls[] = {
-      ButtonAddFile,     ButtonClear,        ButtonRemove,      ButtonConvert,
-      ComboOutputFormat, ComboVideoSize,     ComboVideoBitrate, ComboVideoFramerate,
-      ComboAudioBitrate, ComboAudioChannels, ComboVideoCodec,   ComboSamplingRate,
-      ComboAudioCodec,   TrackBar1,          ComboAspectRatio,  ComboLetterBox,
+      ButtonAddFile,   ButtonClear,       ButtonRemove,        ButtonConvert,     ComboOutputFormat,
+      ComboVideoSize,  ComboVideoBitrate, ComboVideoFramerate, ComboAudioBitrate, ComboAudioChannels,
+      ComboVideoCodec, ComboSamplingRate, ComboAudioCodec,     TrackBar1,         ComboAspectRatio,
+      ComboLetterBox,  ButtonAddFolder,
   };
   for (QWidget *Control : Controls) Control->setEnabled(Enabled);
   GreyUnusableChoices();

@@ -15,6 +15,7 @@
 #include "ComponentRunEngine.h"
 #include "ConversionRun.h"
 #include "FFmpegVCL.h"
+#include "ListFiller.h"
 #include "MessageShell.h"
 #include "ProfileOptions.h"
 #include "Settings.h"
@@ -61,6 +62,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
 
   // ---- Controls ----
   QToolButton *ButtonAddFile, *ButtonRemove, *ButtonClear, *ButtonStopConvert, *ButtonConvert;
+  QToolButton *ButtonAddFolder;
   TFileListView *ListView1;
   QLabel *Label2;
   TDropDownCombo *ComboOutputFormat;
@@ -79,11 +81,13 @@ class TForm1 : public QMainWindow, private TRunWindow {
   TStatusLabel *StatusPanel[3];
   QFileDialog *OpenDialog1;
   QFileDialog *BrowseForFolder1;
+  QFileDialog *AddFolderDialog;  // the folder Add Folder lists
   QMenu *PopupListView1;
   QAction *CheckAllItems1, *UncheckAllItems1, *DeleteSelectedItem1, *ClearAllItems1, *ShowLog1,
       *OpenOutputFolder1;
   QMenu *MenuFile, *MenuOptions, *MenuHelp;
-  QAction *AddFiles1, *Convert1, *Exit1, *SetGeneralOptions1, *OpenHelpFile1, *VisitOurWebsite1, *About1;
+  QAction *AddFiles1, *AddFolder1, *Convert1, *Exit1, *SetGeneralOptions1, *OpenHelpFile1, *VisitOurWebsite1,
+      *About1;
   TBMDThread *BMDThread1;
   QTimer *TimerConvertAgain;
   // The selected row's log, opened by Show Log.
@@ -98,9 +102,13 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void FormShow();
   void ButtonAddFileClick();
   void BMDThread1Start(QObject *Sender, TBMDExecuteThread *Thread, void *&Data);
+  // Lists the media files of a folder's whole tree, picked in a dialog.
+  void ButtonAddFolderClick();
   // Adds files and folders (their media files, recursively) as Add Files
   // does: files dropped on the list and those named on the command line.
-  // Ignored while a run is under way or files are being added.
+  // Ignored while a run is under way or files are being added. The rows
+  // come as the files are probed, off the UI thread; Adding() is true
+  // until the last one is listed.
   void AddPaths(const QStringList &Paths);
   void ButtonConvertClick();
   void ButtonStopConvertClick();
@@ -185,8 +193,13 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void ShowFormatHeadings();
   // Copies the option combos of the profile model into the widgets.
   void ShowProfileCombos();
-  // Probes each file and lists it (a row marked "Error" when unreadable).
-  void AddRows(const QStringList &Files);
+  // Probes each file, and the media files of each folder, on the filler's
+  // thread and lists them (a row marked "Error" when unreadable).
+  void AddRows(const QStringList &Paths);
+  // A batch of the filler's rows, on the UI thread.
+  void ShowFoundRows(const std::vector<TListedFile> &Rows);
+  // The filler's end: what it passed over goes to the status bar.
+  void FillingDone(const TFillCounts &Counts);
   // Greys the option lists the profile leaves empty, and the choices a copy
   // of the streams cannot carry out while the copy is chosen (and all while
   // a run has the controls locked).
@@ -220,6 +233,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   std::string RowDuration(int Row) const override;
   double RowDisplayAspect(int Row) const override;
   int RowRotation(int Row) const override;
+  std::string RowSubfolder(int Row) const override;
   void SetRowProgress(int Row, const std::string &Text) override;
   void SetRowFrames(int Row, const std::string &Text) override;
   void SetRowReason(int Row, const std::string &Text) override;
@@ -243,7 +257,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   TProfileForm FProfile;
   QString FHelpFile;
   bool FAdding = false;
-  bool FRunLocked = false;  // the run has locked the controls
+  std::unique_ptr<TListFiller> FFiller;  // while files are being added
+  bool FRunLocked = false;               // the run has locked the controls
   bool FShown = false;
   bool FRestoringChoices = false;  // the picks shown are the stored ones
   int FVolumeBeforeCopy = -1;      // the bar's position while the copy shows the source's

@@ -130,6 +130,9 @@ void TForm1::CreateControls() {
 QLayout *TForm1::CreateToolbar(QWidget *Client) {
   ButtonAddFile = NewSpeedButton(Client, "ButtonAddFile", "Add Files", "Add Files to Convert",
                                  ThemeIcon("list-add", QStyle::SP_FileDialogNewFolder), true);
+  ButtonAddFolder = NewSpeedButton(Client, "ButtonAddFolder", "Add Folder",
+                                   "Add the Media Files of a Folder and its Sub-folders",
+                                   ThemeIcon("folder-new", QStyle::SP_DirIcon), true);
   ButtonRemove = NewSpeedButton(Client, "ButtonRemove", "Remove", "Remove A Single File From List",
                                 ThemeIcon("list-remove", QStyle::SP_DialogDiscardButton), true);
   ButtonClear = NewSpeedButton(Client, "ButtonClear", "Clear All ", "Clear All Files Listed",
@@ -138,11 +141,13 @@ QLayout *TForm1::CreateToolbar(QWidget *Client) {
                                      ThemeIcon("process-stop", QStyle::SP_MediaStop), true);
   ButtonConvert = NewSpeedButton(Client, "ButtonConvert", "Convert Now !", "Start Conversion",
                                  ThemeIcon("media-playback-start", QStyle::SP_MediaPlay), true);
-  for (QToolButton *Button : {ButtonAddFile, ButtonRemove, ButtonClear, ButtonStopConvert, ButtonConvert})
+  for (QToolButton *Button :
+       {ButtonAddFile, ButtonAddFolder, ButtonRemove, ButtonClear, ButtonStopConvert, ButtonConvert})
     Button->setIconSize(QSize(24, 24));
   auto *Toolbar = new QHBoxLayout;
   Toolbar->setSpacing(2);
-  for (QToolButton *Button : {ButtonAddFile, ButtonRemove, ButtonClear}) Toolbar->addWidget(Button);
+  for (QToolButton *Button : {ButtonAddFile, ButtonAddFolder, ButtonRemove, ButtonClear})
+    Toolbar->addWidget(Button);
   Toolbar->addStretch(1);
   Toolbar->addWidget(ButtonStopConvert);
   Toolbar->addWidget(ButtonConvert);
@@ -287,6 +292,10 @@ void TForm1::CreateDialogsAndTimers() {
   BrowseForFolder1->setFileMode(QFileDialog::Directory);
   BrowseForFolder1->setOption(QFileDialog::ShowDirsOnly, true);
   BrowseForFolder1->setLabelText(QFileDialog::LookIn, "Choose the required output directory below :");
+  AddFolderDialog = new QFileDialog(this, "Add Folder");
+  AddFolderDialog->setObjectName("AddFolderDialog");
+  AddFolderDialog->setFileMode(QFileDialog::Directory);
+  AddFolderDialog->setOption(QFileDialog::ShowDirsOnly, true);
 
   LogWindow = new TLogWindow(this);
 
@@ -301,6 +310,7 @@ void TForm1::CreateDialogsAndTimers() {
 void TForm1::CreateMenus() {
   MenuFile = menuBar()->addMenu("&File");
   AddFiles1 = MenuFile->addAction("&Add Files");
+  AddFolder1 = MenuFile->addAction("Add F&older...");
   MenuFile->addSeparator();
   Convert1 = MenuFile->addAction("&Convert");
   MenuFile->addSeparator();
@@ -338,6 +348,7 @@ void TForm1::CreateMenus() {
   const std::pair<QObject *, const char *> Names[] = {
       {MenuFile, "File1"},
       {AddFiles1, "AddFiles1"},
+      {AddFolder1, "AddFolder1"},
       {Convert1, "Convert1"},
       {Exit1, "Exit1"},
       {MenuOptions, "Options1"},
@@ -355,10 +366,12 @@ void TForm1::CreateMenus() {
   };
   for (const auto &[Object, Name] : Names) Object->setObjectName(Name);
 
-  // The keys people expect: Ctrl+O adds files, Ctrl+Return converts, F1
+  // The keys people expect: Ctrl+O adds files (Ctrl+Shift+O a folder),
+  // Ctrl+Return converts, F1
   // opens the guide, Delete removes the selected row (where the list has
   // the focus); Escape asks to stop a run (ConnectHandlers).
   AddFiles1->setShortcut(QKeySequence::Open);
+  AddFolder1->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
   Convert1->setShortcut(Qt::CTRL | Qt::Key_Return);
   OpenHelpFile1->setShortcut(QKeySequence::HelpContents);
   DeleteSelectedItem1->setShortcut(QKeySequence::Delete);

@@ -22,6 +22,7 @@ constexpr TOutcome kOutcomes[] = {
     {"Fail", "Not converted.", "#C0262D", "#FF8A80"},
     {"Error", "Could not be read, so it cannot be converted.", "#C0262D", "#FF8A80"},
     {"Abort", "Stopped before its end; the output so far is kept.", "", ""},
+    {"Skipped", "Not converted again: its output is complete already.", "", ""},
 };
 
 const TOutcome *FindOutcome(const QString &Text) {

@@ -103,4 +103,12 @@ void StoreKeepFileDate(bool Keep) {
   QSettings(kSettingsOrganization, kSettingsApplication).setValue(kKeepFileDate, Keep);
 }
 
+bool StoredFlag(const QString &Name) {
+  return QSettings(kSettingsOrganization, kSettingsApplication).value(Name).toInt() != 0;
+}
+
+void StoreFlag(const QString &Name, bool On) {
+  QSettings(kSettingsOrganization, kSettingsApplication).setValue(Name, On ? 1 : 0);
+}
+
 }  // namespace korvane

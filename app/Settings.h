@@ -49,5 +49,12 @@ void StoreFilesAtOnce(int Count);
 // Whether outputs take their source's file date; on where nothing is stored.
 bool StoredKeepFileDate();
 void StoreKeepFileDate(bool Keep);
+// Two more choices of Additional Options: outputs in the tree of the folder
+// their files were added with, and files whose outputs are complete skipped.
+// False when none is stored.
+inline const QString kKeepFolders = QStringLiteral("KeepFolderStructure");
+inline const QString kSkipExisting = QStringLiteral("SkipConvertedFiles");
+bool StoredFlag(const QString &Name);
+void StoreFlag(const QString &Name, bool On);
 
 }  // namespace korvane

@@ -2,7 +2,8 @@
 # Writes a manual page from a program's --help text (cmake -P):
 #   -DPROGRAM=... -DTEMPLATE=page.1.in -DOUTPUT=page.1 -DVERSION=... -DDATE=YYYY-MM-DD
 # The help's "usage:" lines become @SYNOPSIS@, the lines after them @NOTES@;
-# both are escaped for roff.
+# both are escaped for roff. Indented lines of the notes (a table) are set
+# as they are, the others filled.
 execute_process(COMMAND "${PROGRAM}" --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
 if(NOT status EQUAL 0 OR NOT help MATCHES "^usage: ")
   message(FATAL_ERROR "${PROGRAM} --help gave no usage text (status ${status})")
@@ -17,10 +18,23 @@ foreach(line IN LISTS lines)
   if(NOTES STREQUAL "" AND line MATCHES "^(usage: |       )")
     string(REGEX REPLACE "^(usage: |       )" "" line "${line}")
     string(APPEND SYNOPSIS "${line}\n")
+  elseif(line MATCHES "^  ")
+    if(NOT indented)
+      string(APPEND NOTES ".nf\n")
+      set(indented TRUE)
+    endif()
+    string(APPEND NOTES "${line}\n")
   else()
+    if(indented)
+      string(APPEND NOTES ".fi\n")
+      set(indented FALSE)
+    endif()
     string(APPEND NOTES "${line}\n")
   endif()
 endforeach()
+if(indented)
+  string(APPEND NOTES ".fi\n")
+endif()
 string(REGEX REPLACE "\n$" "" SYNOPSIS "${SYNOPSIS}")
 string(REGEX REPLACE "\n$" "" NOTES "${NOTES}")
 configure_file("${TEMPLATE}" "${OUTPUT}" @ONLY)

@@ -9,7 +9,8 @@ PACKAGES="build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   libgtest-dev libgmock-dev
   ffmpeg xvfb xauth x11-utils qt6-gtk-platformtheme
-  librsvg2-bin desktop-file-utils appstream lintian"
+  librsvg2-bin desktop-file-utils appstream lintian
+  parallel python3"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

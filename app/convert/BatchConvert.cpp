@@ -1,40 +1,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Converting files with the component, several at once, with progress on
-// standard error, Ctrl-C to stop, a line for each file as it ends and the
-// counts at the end.
-#include <poll.h>
-#include <pthread.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <sys/signalfd.h>
+// Converting a batch with the component, several files at once: the files
+// and folders of the command line and its lists (folders walked), or the
+// command's share of them, with progress and a line for each file as it
+// ends (or JSON events), Ctrl-C to stop, complete outputs skipped on
+// request, and the counts at the end.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
+#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <memory_resource>
 #include <mutex>
+#include <optional>
 #include <set>
-#include <stdexcept>
 #include <string_view>
 #include <thread>
+#include <unordered_set>
 
+#include "BatchList.h"
+#include "BatchReport.h"
 #include "Commands.h"
+#include "CompleteOutputs.h"
 #include "CoreShare.h"
 #include "FFmpegVCL.h"
 #include "FailureReasons.h"
+#include "MediaFiles.h"
 #include "OutputNaming.h"
+#include "OutputPlan.h"
 #include "ProfileChoice.h"
 #include "RowSetup.h"
+#include "SignalWatcher.h"
 #include "TextFormat.h"
 #include "TrackChoice.h"
 
@@ -42,94 +44,18 @@ namespace korvane::convert {
 
 namespace {
 
-sigset_t StopSignals() {
-  sigset_t Signals;
-  sigemptyset(&Signals);
-  sigaddset(&Signals, SIGINT);
-  sigaddset(&Signals, SIGTERM);
-  return Signals;
-}
-
-// Takes SIGINT and SIGTERM on a thread of its own while it lives, so that
-// stopping is ordinary code rather than a signal handler: the first signal
-// calls OnStop, a second one ends the program at once. A repeat within a
-// second is the same request: timeout(1) and service managers send their
-// signal to the process and to its process group alike. The signals are
-// blocked in every thread (BlockStopSignals) and read from a signalfd; an
-// eventfd wakes the thread the moment the batch ends, so that the program's
-// exit never waits for it.
-class TSignalWatcher {
- public:
-  explicit TSignalWatcher(std::function<void(int Signal)> OnStop) : FOnStop(std::move(OnStop)) {
-    const sigset_t Signals = StopSignals();
-    FSignals = signalfd(-1, &Signals, SFD_CLOEXEC);
-    FWake = eventfd(0, EFD_CLOEXEC);
-    if (FSignals < 0 || FWake < 0) {
-      Close();
-      throw std::runtime_error(std::string("cannot watch for stop signals: ") + std::strerror(errno));
-    }
-    FThread = std::thread([this] { Watch(); });
-  }
-  ~TSignalWatcher() {
-    const uint64_t One = 1;
-    while (write(FWake, &One, sizeof One) < 0 && errno == EINTR) {
-    }
-    FThread.join();
-    Close();
-  }
-  TSignalWatcher(const TSignalWatcher &) = delete;
-  TSignalWatcher &operator=(const TSignalWatcher &) = delete;
-
- private:
-  void Watch() {
-    constexpr std::chrono::seconds RepeatGrace{1};
-    bool Stopping = false;
-    std::chrono::steady_clock::time_point FirstAt;
-    for (;;) {
-      pollfd Waits[] = {{FSignals, POLLIN, 0}, {FWake, POLLIN, 0}};
-      if (poll(Waits, 2, -1) < 0) {
-        if (errno == EINTR) continue;
-        return;
-      }
-      if (Waits[1].revents) return;  // the batch has ended
-      signalfd_siginfo Info{};
-      if (read(FSignals, &Info, sizeof Info) != static_cast<ssize_t>(sizeof Info)) continue;
-      const int Signal = static_cast<int>(Info.ssi_signo);
-      const auto Now = std::chrono::steady_clock::now();
-      if (Stopping) {
-        if (Now - FirstAt < RepeatGrace) continue;
-        // The second signal: the default action, now.
-        signal(Signal, SIG_DFL);
-        UnblockStopSignals();
-        raise(Signal);
-      }
-      Stopping = true;
-      FirstAt = Now;
-      FOnStop(Signal);
-    }
-  }
-  void Close() {
-    if (FSignals >= 0) close(FSignals);
-    if (FWake >= 0) close(FWake);
-    FSignals = FWake = -1;
-  }
-
-  std::function<void(int)> FOnStop;
-  int FSignals = -1, FWake = -1;
-  std::thread FThread;
-};
-
-// Partial: finished, but the output holds much less than the source declares.
-enum class TOutcome { Waiting, Running, Done, Partial, Failed, Stopped };
+using TClock = std::chrono::steady_clock;
 
 struct TFileState {
-  std::string Input;
+  TBatchEntry Entry;        // the file (Entry.Path), or what stands in its place
   std::string_view Output;  // kept in TBatch::Texts
   TOutcome Outcome = TOutcome::Waiting;
-  std::string_view Message;  // kept in TBatch::Texts
+  std::string_view Message;  // the engine's reason, or why it is skipped (TBatch::Texts)
+  bool NotMedia = false;
   TProgressInfo Progress;
-  std::chrono::steady_clock::time_point Started;
-  bool Reported = false;  // its end line is printed
+  TClock::time_point Started;       // its first progress, for the time it has left
+  TClock::time_point Began, Ended;  // of its task
+  bool Reported = false;            // its end is told
 };
 
 // What the components' events tell, read by the main thread. The events come
@@ -159,32 +85,6 @@ struct TSlot {
   std::unique_ptr<TFFmpegVCL> Component;
   int File = -1;  // the file it converts, -1 while free (Batch.Lock)
 };
-
-std::string Megabytes(int64_t Bytes) {
-  char Text[32];
-  std::snprintf(Text, sizeof Text, "%.1fMB", static_cast<double>(Bytes) / (1024.0 * 1024.0));
-  return Text;
-}
-
-std::string ProgressLine(const TFileState &F) {
-  const TProgressInfo &P = F.Progress;
-  const double Fraction = P.TotalOutputDuration > 0
-                              ? std::min(1.0, static_cast<double>(P.CurrentDuration) / P.TotalOutputDuration)
-                              : 0;
-  const double Elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - F.Started).count();
-  std::string ETA = "--:--";
-  if (Fraction > 0.01) {
-    const int Left = static_cast<int>(Elapsed * (1 - Fraction) / Fraction);
-    char Text[16];
-    std::snprintf(Text, sizeof Text, "%02d:%02d", Left / 60, Left % 60);
-    ETA = Text;
-  }
-  char Text[512];
-  std::snprintf(Text, sizeof Text, "%-32.32s %3d%% frames=%d fps=%d size=%s eta %s", F.Input.c_str(),
-                static_cast<int>(Fraction * 100), std::max(P.FrameNumber, 0), std::max(P.FPS, 0),
-                Megabytes(P.CurrentSize).c_str(), ETA.c_str());
-  return Text;
-}
 
 // Turns a conversion into its preview: the one picture at Ms, as the
 // profile's conversion makes it (size, crop, letterbox, rotation, burnt
@@ -234,13 +134,26 @@ std::string FailureLine(const std::string &Input, const std::string &Message) {
   return Line;
 }
 
+// The folder an output goes to: Root, or its sub-folder Subfolder.
+std::string OutputFolderOf(const std::string &Root, const std::string &Subfolder) {
+  if (Subfolder.empty()) return Root;
+  return Root.empty() || Root.back() == '/' ? Root + Subfolder : Root + "/" + Subfolder;
+}
+
+int64_t FileBytes(std::string_view Path) {
+  struct stat Status {};
+  if (Path.empty() || stat(std::string(Path).c_str(), &Status) != 0) return -1;
+  return Status.st_size;
+}
+
 // Converts the files of one command line: each file becomes a task as the
 // window sets a row up (SetUpConversion), handed to a job slot as one frees
-// up; the main thread starts files, waits for the tasks' events, redraws the
-// progress lines and ends with the summary.
+// up; the main thread starts files, waits for the tasks' events, reports
+// progress and ends with the summary.
 class TBatchRun {
  public:
-  TBatchRun(const TCommandLine &Command, TProfileForm Form);
+  // Entries: the whole batch, of which the command's share is converted.
+  TBatchRun(const TCommandLine &Command, TProfileForm Form, std::vector<TBatchEntry> Entries);
   TBatchRun(const TBatchRun &) = delete;
   TBatchRun &operator=(const TBatchRun &) = delete;
 
@@ -256,17 +169,30 @@ class TBatchRun {
 
  private:
   void ConnectEvents(TSlot &Slot);
+  // Names the outputs of the whole batch, so that every share and every
+  // run gives a file the same name.
+  void PlanOutputs();
   void StartFile(TSlot &Slot, size_t File);
+  // The output the file is written to; false when it is complete already
+  // (or cannot have one), and its end is told.
+  bool ChooseOutput(size_t File, const std::string &Folder, std::string &Output);
+  // The picture of a file from its probe; false when it is no media or
+  // cannot be read, and its end is told.
+  bool ProbeFile(size_t File, TFileRowTexts &Row);
   // Waits for an event; false once the batch is over. Slots whose file
   // ended are freed for the next one.
   bool Poll();
-  void Redraw();
-  // Prints the end line of a file that has ended, once.
+  void ShowProgress();
+  // Tells the end of a file that has ended, once.
   void Report(size_t File);
+  TBatchCounts Counts();
   int Summary();
 
   void Stop(int Signal);
   int StopSignal();
+  // Ends a file that got no task, with Message as its reason.
+  void Settle(size_t File, TOutcome Outcome, const std::string &Message, const std::string &Output = "",
+              bool NotMedia = false);
   void Finish(TSlot &Slot, size_t File, TOutcome Outcome, const std::string &Message);
   void FreeSlot(TSlot &Slot);
   // Under FBatch.Lock: whether the slot's file has reported its end.
@@ -274,7 +200,7 @@ class TBatchRun {
 
   const TProfileForm FForm;
   TBatch FBatch;
-  std::mutex FPrintLock;
+  TBatchReport FReport;
   // Tasks send their own lines at every level; only those up to the chosen
   // one are shown (failures appear in the summary anyway). The level words
   // stand in the engine's order.
@@ -289,21 +215,32 @@ class TBatchRun {
   // upright unless the lines say otherwise.
   bool FTurned;
   std::pmr::set<std::string_view> FReserved;  // output names taken so far
+  // The whole batch until its outputs are planned; this command's share of
+  // it are FBatch.Files.
+  std::vector<TBatchEntry> FWhole;
+  std::vector<size_t> FShareOfWhole;
+  // Names given in advance (--skip-existing, --shard): the output of each
+  // file of the share, and every name of the whole batch.
+  std::vector<std::string> FPlanned;
+  std::unordered_set<std::string> FPlannedNames;
+  std::optional<TOutputJournal> FJournal;  // --skip-existing
+  bool FJournalFailed = false;             // said so once
   std::vector<TSlot> FSlots;
-  size_t FNext = 0;   // the first file not handed to a slot yet
-  size_t FDrawn = 0;  // lines of the last redraw on a terminal
-  const bool FTerminal = isatty(STDERR_FILENO);
+  size_t FNext = 0;  // the first file not handed to a slot yet
 };
 
-TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form)
+TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form, std::vector<TBatchEntry> Entries)
     : FForm(std::move(Form)),
+      FReport(Command.Json, FForm.ComboOutputFormat.Text()),
       FShown(static_cast<TLogLevel>(Command.LogLevel)),
-      FShare(ShareCores(Command.Jobs, Command.Files.size(), std::thread::hardware_concurrency())),
       FFileChoices(Command.Choices),
       FTurned(TurnsPictures(Command.Options)),
-      FReserved(&FBatch.Texts) {
-  FBatch.Files.resize(Command.Files.size());
-  for (size_t I = 0; I < Command.Files.size(); ++I) FBatch.Files[I].Input = Command.Files[I];
+      FReserved(&FBatch.Texts),
+      FWhole(std::move(Entries)),
+      FShareOfWhole(ShareOf(FWhole.size(), Command.ShardIndex, Command.ShardCount)) {
+  FShare = ShareCores(Command.Jobs, FShareOfWhole.size(), std::thread::hardware_concurrency());
+  FBatch.Files.resize(FShareOfWhole.size());
+  for (size_t I = 0; I < FShareOfWhole.size(); ++I) FBatch.Files[I].Entry = FWhole[FShareOfWhole[I]];
   FChoices.Profile = &FForm;
   FChoices.OutputFolder = Command.OutputFolder;
   FChoices.OutputExtension = FForm.OutputExtension;
@@ -313,6 +250,8 @@ TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form)
   FChoices.CodecThreads = FShare.ThreadsPerTask;
   for (const std::string &Line : Command.Options) FChoices.ExtraOptions += Line + "\n";
   FChoices.TimeRanges = Command.HookRanges;
+  if (Command.SkipExisting) FJournal.emplace(Command.OutputFolder);
+  if (!Command.SkipExisting && Command.ShardCount == 1) FWhole.clear();  // nothing to plan
 }
 
 bool TBatchRun::MakeSlots(const std::string &LibraryFolder) {
@@ -350,10 +289,9 @@ void TBatchRun::ConnectEvents(TSlot &Slot) {
     std::string Name = "korvane";
     {
       std::lock_guard Guard(FBatch.Lock);
-      if (const TFileState *F = FileOf(AIndex)) Name = F->Input;
+      if (const TFileState *F = FileOf(AIndex)) Name = F->Entry.Path;
     }
-    std::lock_guard Guard(FPrintLock);
-    std::fprintf(stderr, "[%s] %s\n", Name.c_str(), Message.c_str());
+    FReport.Log(Name, Message);
   };
   Component.OnProgress = [this, FileOf](int AIndex, int Frames, int FPS, int Duration, float Quality,
                                         float BitRate, int64_t Size, int Total) {
@@ -362,7 +300,7 @@ void TBatchRun::ConnectEvents(TSlot &Slot) {
     if (!F) return;
     if (F->Outcome == TOutcome::Waiting) {
       F->Outcome = TOutcome::Running;
-      F->Started = std::chrono::steady_clock::now();
+      F->Started = TClock::now();
     }
     F->Progress = {Frames, FPS, Duration, Quality, BitRate, Size, Total};
     FBatch.Changed.notify_all();
@@ -376,8 +314,33 @@ void TBatchRun::ConnectEvents(TSlot &Slot) {
                  : Finished ? (Message.empty() ? TOutcome::Done : TOutcome::Partial)
                             : TOutcome::Stopped;
     F->Message = FBatch.Keep(Message);
+    F->Ended = TClock::now();
     FBatch.Changed.notify_all();
   };
+}
+
+void TBatchRun::PlanOutputs() {
+  if (FWhole.empty()) return;
+  std::vector<TPlannedFile> Files(FWhole.size());
+  for (size_t I = 0; I < FWhole.size(); ++I)
+    Files[I] = {FWhole[I].Path, OutputFolderOf(FChoices.OutputFolder, FWhole[I].Subfolder)};
+  // Files whose names meet are told apart by whether they are media, which
+  // every share finds alike.
+  TAVProbe &Probe = FSlots.front().Component->AVProbe();
+  const auto IsMedia = [&](size_t I) {
+    const TBatchEntry &Entry = FWhole[I];
+    if (Entry.Kind != TBatchEntry::TKind::File) return false;
+    if (!Entry.Found) return true;
+    std::string Reason;
+    const bool Media = ProbeMediaKind(Probe, Entry.Path, Reason) != TMediaKind::NotMedia;
+    Probe.CloseFile();
+    return Media;
+  };
+  const std::vector<std::string> Names = PlanOutputNames(Files, FChoices.OutputExtension, IsMedia);
+  FPlannedNames.insert(Names.begin(), Names.end());
+  FPlanned.resize(FShareOfWhole.size());
+  for (size_t I = 0; I < FShareOfWhole.size(); ++I) FPlanned[I] = Names[FShareOfWhole[I]];
+  FWhole = {};
 }
 
 // SIGINT (Ctrl-C) and SIGTERM both stop the batch: the runs finish their
@@ -394,6 +357,19 @@ void TBatchRun::Stop(int Signal) {
 int TBatchRun::StopSignal() {
   std::lock_guard Guard(FBatch.Lock);
   return FBatch.StopSignal;
+}
+
+void TBatchRun::Settle(size_t File, TOutcome Outcome, const std::string &Message, const std::string &Output,
+                       bool NotMedia) {
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    TFileState &F = FBatch.Files[File];
+    F.Outcome = Outcome;
+    F.Message = FBatch.Keep(Message);
+    F.Output = FBatch.Keep(Output);
+    F.NotMedia = NotMedia;
+  }
+  Report(File);
 }
 
 // Message by value: clearing the tasks clears the component's LastError.
@@ -426,30 +402,99 @@ bool TBatchRun::SlotEnded(const TSlot &Slot) const {
   return Outcome != TOutcome::Waiting && Outcome != TOutcome::Running;
 }
 
+bool TBatchRun::ChooseOutput(size_t File, const std::string &Folder, std::string &Output) {
+  if (FPlanned.empty()) return true;  // named as the file is set up
+  const std::string &Input = FBatch.Files[File].Entry.Path;
+  const std::string &Planned = FPlanned[File];
+  // A name made unique stays clear of every name of the batch.
+  const auto Taken = [this](const std::string &Name) {
+    return FPlannedNames.count(Name) > 0 || FReserved.count(Name) > 0;
+  };
+  if (FJournal) {
+    TAVProbe &Probe = FSlots.front().Component->AVProbe();
+    const TExistingOutput Existing =
+        CheckExistingOutput(*FJournal, Probe, Input, Planned, FChoices.Overwrite, Taken);
+    if (Existing.Complete) {
+      Settle(File, TOutcome::Skipped, "converted already", Existing.Output);
+      return false;
+    }
+    Output = Existing.Output;
+  } else if (FChoices.Overwrite || FileBytes(Planned) < 0) {
+    Output = Planned;
+  } else {
+    Output = OutputFileName(Folder, Planned, FChoices.OutputExtension, false, Taken);
+  }
+  return true;
+}
+
+bool TBatchRun::ProbeFile(size_t File, TFileRowTexts &Row) {
+  const TBatchEntry &Entry = FBatch.Files[File].Entry;
+  TAVProbe &Probe = FSlots.front().Component->AVProbe();
+  if (!Entry.Found) {
+    // A file that was named is converted whatever it holds; converting it
+    // says what is wrong with it.
+    if (Probe.LoadFile(Entry.Path, "")) Row = FileRowTexts(Probe, FTurned);
+    Probe.CloseFile();
+    return true;
+  }
+  std::string Reason;
+  const TMediaKind Kind = ProbeMediaKind(Probe, Entry.Path, Reason);
+  if (Kind == TMediaKind::Media) Row = FileRowTexts(Probe, FTurned);
+  Probe.CloseFile();
+  if (Kind == TMediaKind::NotMedia) Settle(File, TOutcome::Skipped, "not media: " + Reason, "", true);
+  if (Kind == TMediaKind::Failed) Settle(File, TOutcome::Failed, FailureLine(Entry.Path, Reason));
+  return Kind == TMediaKind::Media;
+}
+
 void TBatchRun::StartFile(TSlot &Slot, size_t File) {
   TFFmpegVCL &Component = *Slot.Component;
   TFileState &F = FBatch.Files[File];
-  TAVProbe &Probe = FSlots.front().Component->AVProbe();
+  switch (F.Entry.Kind) {
+    case TBatchEntry::TKind::File: break;
+    case TBatchEntry::TKind::NotMedia:
+      Settle(File, TOutcome::Skipped, "not media: " + F.Entry.Reason, "", true);
+      return;
+    case TBatchEntry::TKind::Skipped: Settle(File, TOutcome::Skipped, F.Entry.Reason); return;
+    case TBatchEntry::TKind::Failed: Settle(File, TOutcome::Failed, F.Entry.Reason); return;
+  }
+  const std::string &Input = F.Entry.Path;
+  const std::string Folder = OutputFolderOf(FChoices.OutputFolder, F.Entry.Subfolder);
+  std::string Output;
   TFileRowTexts Row;
-  if (Probe.LoadFile(F.Input, "")) Row = FileRowTexts(Probe, FTurned);
-  Probe.CloseFile();
+  if (!ChooseOutput(File, Folder, Output) || !ProbeFile(File, Row)) return;
+  // The tree below the output folder grows with the files that go there.
+  if (std::error_code Error; !std::filesystem::create_directories(Folder, Error) && Error) {
+    Settle(File, TOutcome::Failed, "cannot make the folder " + Folder + ": " + Error.message());
+    return;
+  }
   {
     std::lock_guard Guard(FBatch.Lock);
     Slot.File = static_cast<int>(File);
   }
   // The output's name is one no other file of the batch has; it is kept
   // once the file has a task.
-  const auto Taken = [this](const std::string &Name) { return FReserved.count(Name) > 0; };
-  TConversionSetup Setup = SetUpConversion(F.Input, Row, FChoices, Taken, FFileChoices.Pick);
-  if (FFileChoices.PreviewMs) AsPreview(Setup, F.Input, *FFileChoices.PreviewMs, Taken);
-  if (Component.AddTask(F.Input, &Setup.Input) < 0) {
+  TConversionChoices Choices = FChoices;
+  Choices.OutputFolder = Folder;
+  const auto Taken = [this](const std::string &Name) {
+    return FReserved.count(Name) > 0 || FPlannedNames.count(Name) > 0;
+  };
+  TConversionSetup Setup = SetUpConversion(Input, Row, Choices, Taken, FFileChoices.Pick);
+  if (!Output.empty()) Setup.Output = Output;
+  if (FFileChoices.PreviewMs) AsPreview(Setup, Input, *FFileChoices.PreviewMs, Taken);
+  if (Component.AddTask(Input, &Setup.Input) < 0) {
     Finish(Slot, File, StopSignal() ? TOutcome::Stopped : TOutcome::Failed, Component.LastError());
     return;
   }
-  std::string_view Output;
+  std::string_view Kept;
   {
     std::lock_guard Guard(FBatch.Lock);
-    Output = *FReserved.insert(FBatch.Keep(Setup.Output)).first;
+    Kept = *FReserved.insert(FBatch.Keep(Setup.Output)).first;
+  }
+  // Noted before the output exists: whatever stops this run, the next one
+  // knows the file for an unfinished one of its own.
+  if (FJournal && !FJournal->Begin(Input, Setup.Output) && !FJournalFailed) {
+    FJournalFailed = true;
+    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal->Error());
   }
   if (!Component.SetTaskOutput(0, Setup.Output, &Setup.Options)) {
     Finish(Slot, File, TOutcome::Failed, Component.LastError());
@@ -461,8 +506,10 @@ void TBatchRun::StartFile(TSlot &Slot, size_t File) {
   }
   {
     std::lock_guard Guard(FBatch.Lock);
-    F.Output = Output;
+    F.Output = Kept;
+    F.Began = TClock::now();
   }
+  FReport.Started(Input, Setup.Output);
   Component.StartTasks(1);
 }
 
@@ -490,74 +537,68 @@ bool TBatchRun::Poll() {
   return true;
 }
 
-void TBatchRun::Redraw() {
-  std::vector<std::string> Lines;
+void TBatchRun::ShowProgress() {
+  std::vector<TFileProgress> Running;
   {
     std::lock_guard Guard(FBatch.Lock);
-    for (const TSlot &Slot : FSlots)
-      if (Slot.File >= 0 && FBatch.Files[static_cast<size_t>(Slot.File)].Outcome == TOutcome::Running)
-        Lines.push_back(ProgressLine(FBatch.Files[static_cast<size_t>(Slot.File)]));
+    for (const TSlot &Slot : FSlots) {
+      if (Slot.File < 0) continue;
+      const TFileState &F = FBatch.Files[static_cast<size_t>(Slot.File)];
+      if (F.Outcome == TOutcome::Running)
+        Running.push_back({static_cast<size_t>(Slot.File), F.Entry.Path, F.Progress, F.Started, F.Began});
+    }
   }
-  std::lock_guard Print(FPrintLock);
-  if (FTerminal) {
-    if (FDrawn) std::fprintf(stderr, "\x1b[%zuA", FDrawn);
-    for (const std::string &Line : Lines) std::fprintf(stderr, "\x1b[2K%s\n", Line.c_str());
-    if (Lines.size() < FDrawn) std::fprintf(stderr, "\x1b[J");
-    FDrawn = Lines.size();
-  } else {
-    for (const std::string &Line : Lines) std::fprintf(stderr, "%s\n", Line.c_str());
-  }
+  FReport.Progress(Running);
 }
 
-// A file's end line, as soon as it ends: a file that hangs or takes long
-// never hides the results of the others. On a terminal the progress lines
-// go first and come back with the next redraw.
+// A file's end, as soon as it ends: a file that hangs or takes long never
+// hides the results of the others. A whole output is noted in the journal
+// now that its task is gone and the file closed.
 void TBatchRun::Report(size_t File) {
   TFileState &F = FBatch.Files[File];
-  std::string Line;
+  TFileEnd End;
   {
     std::lock_guard Guard(FBatch.Lock);
     if (F.Reported) return;
     F.Reported = true;
-    const std::string Output = F.Output.empty() ? "" : " -> " + std::string(F.Output);
-    switch (F.Outcome) {
-      case TOutcome::Done: Line = "done     " + F.Input + Output; break;
-      case TOutcome::Partial:
-        Line = "partial  " + F.Input + Output + ": " + FailureLine(F.Input, std::string(F.Message));
-        break;
-      case TOutcome::Failed:
-        Line = "failed   " + F.Input + ": " + FailureLine(F.Input, std::string(F.Message));
-        break;
-      default: Line = "stopped  " + F.Input + Output; break;
-    }
+    End.Input = F.Entry.Path;
+    End.Output = F.Output;
+    End.Outcome =
+        F.Outcome == TOutcome::Waiting || F.Outcome == TOutcome::Running ? TOutcome::Stopped : F.Outcome;
+    End.NotMedia = F.NotMedia;
+    if (End.Outcome == TOutcome::Failed || End.Outcome == TOutcome::Partial)
+      End.Reason = FailureLine(F.Entry.Path, std::string(F.Message));
+    else if (End.Outcome == TOutcome::Skipped)
+      End.Reason = F.Message;
+    if (F.Began != TClock::time_point())
+      End.Seconds =
+          std::chrono::duration<double>((F.Ended == TClock::time_point() ? TClock::now() : F.Ended) - F.Began)
+              .count();
   }
-  std::lock_guard Print(FPrintLock);
-  if (FTerminal && FDrawn) {
-    std::fprintf(stderr, "\x1b[%zuA\x1b[J", FDrawn);
-    FDrawn = 0;
+  if (End.Outcome != TOutcome::Failed) End.Bytes = FileBytes(End.Output);
+  if (End.Outcome == TOutcome::Done && FJournal && !FJournal->Record(End.Input, End.Output) &&
+      !FJournalFailed) {
+    FJournalFailed = true;
+    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal->Error());
   }
-  std::fprintf(stderr, "%s\n", Line.c_str());
+  FReport.Ended(End);
+}
+
+TBatchCounts TBatchRun::Counts() {
+  TBatchCounts Counts;
+  std::lock_guard Guard(FBatch.Lock);
+  for (const TFileState &F : FBatch.Files) Counts.Count(F.Outcome, F.NotMedia);
+  return Counts;
 }
 
 // The end: files never handed to a slot count as stopped and get their
 // line now, then the counts.
 int TBatchRun::Summary() {
-  int Done = 0, Partial = 0, Failed = 0, Stopped = 0;
-  for (size_t I = 0; I < FBatch.Files.size(); ++I) {
-    Report(I);
-    switch (FBatch.Files[I].Outcome) {
-      case TOutcome::Done: ++Done; break;
-      case TOutcome::Partial: ++Partial; break;
-      case TOutcome::Failed: ++Failed; break;
-      default: ++Stopped; break;
-    }
-  }
-  if (Partial > 0)
-    std::fprintf(stderr, "%d done, %d partial, %d failed, %d stopped\n", Done, Partial, Failed, Stopped);
-  else
-    std::fprintf(stderr, "%d done, %d failed, %d stopped\n", Done, Failed, Stopped);
-  if (const int Signal = StopSignal()) return 128 + Signal;  // 130 for SIGINT, 143 for SIGTERM
-  return Failed + Partial > 0 ? 1 : 0;
+  for (size_t I = 0; I < FBatch.Files.size(); ++I) Report(I);
+  const TBatchCounts Totals = Counts();
+  const int Status = Totals.ExitStatus(StopSignal());
+  FReport.Summary(Totals, Status);
+  return Status;
 }
 
 void TBatchRun::CheckFilesFit() {
@@ -567,7 +608,7 @@ void TBatchRun::CheckFilesFit() {
   if (!Tracks && Start <= 0) return;
   TAVProbe &Probe = FSlots.front().Component->AVProbe();
   for (const TFileState &F : FBatch.Files) {
-    if (!Probe.LoadFile(F.Input, "")) continue;  // it fails with its reason when its turn comes
+    if (F.NotMedia || !Probe.LoadFile(F.Entry.Path, "")) continue;  // it fails or is skipped in its turn
     const AVFormatContext *Input = Probe.FormatContext();
     try {
       for (const auto &[Type, Text] : {std::pair{AVMEDIA_TYPE_AUDIO, Pick.AudioTracks},
@@ -582,33 +623,28 @@ void TBatchRun::CheckFilesFit() {
     const int64_t Length = Input->duration != AV_NOPTS_VALUE ? Input->duration / 1000 : -1;
     Probe.CloseFile();
     if (Length >= 0 && Start >= Length)
-      throw EUsageError(Format("%s is %.1f s long: %.1f s is past its end", F.Input.c_str(),
+      throw EUsageError(Format("%s is %.1f s long: %.1f s is past its end", F.Entry.Path.c_str(),
                                static_cast<double>(Length) / 1000, static_cast<double>(Start) / 1000));
   }
 }
 
 int TBatchRun::Run() {
-  const TSignalWatcher Watcher([this](int Signal) { Stop(Signal); });
+  const TSignalWatcher Watcher([this](int Signal) { Stop(Signal); },
+                               [this](int Signal) {
+                                 // The program ends at once: the JSON reader still gets its summary.
+                                 if (FReport.Json()) FReport.LastSummary(Counts(), 128 + Signal);
+                               });
+  PlanOutputs();
   for (;;) {
     for (TSlot &Slot : FSlots)
       while (Slot.File < 0 && FNext < FBatch.Files.size() && !StopSignal()) StartFile(Slot, FNext++);
     if (!Poll()) break;
-    Redraw();
+    ShowProgress();
   }
   return Summary();
 }
 
 }  // namespace
-
-void BlockStopSignals() {
-  const sigset_t Signals = StopSignals();
-  pthread_sigmask(SIG_BLOCK, &Signals, nullptr);
-}
-
-void UnblockStopSignals() {
-  const sigset_t Signals = StopSignals();
-  pthread_sigmask(SIG_UNBLOCK, &Signals, nullptr);
-}
 
 int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) {
   TProfileForm Form = SelectProfile(Command.Profile);
@@ -616,7 +652,7 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
   if (!WritableFolder(Command.OutputFolder))
     throw EUsageError("the output folder '" + Command.OutputFolder +
                       "' does not exist or cannot be written to");
-  TBatchRun Batch(Command, std::move(Form));
+  TBatchRun Batch(Command, std::move(Form), CollectBatch(Command));
   if (!Batch.MakeSlots(LibraryFolder)) return 1;
   Batch.CheckFilesFit();
   return Batch.Run();

@@ -33,6 +33,15 @@ bool ValidRanges(const std::string &Text) {
          std::all_of(Ranges.begin(), Ranges.end(), [](const TTimeRange &R) { return R.Start >= 0; });
 }
 
+// "K/N": the K-th of N shares, K from 1 to N.
+void ReadShard(const std::string &Text, TCommandLine &C) {
+  const size_t Slash = Text.find('/');
+  constexpr int Most = 1000000;
+  if (Slash == std::string::npos || !ReadNumber(Text.substr(0, Slash), 1, Most, C.ShardIndex) ||
+      !ReadNumber(Text.substr(Slash + 1), 1, Most, C.ShardCount) || C.ShardIndex > C.ShardCount)
+    throw EUsageError("--shard takes K/N, the K-th of N shares with K from 1 to N, not '" + Text + "'");
+}
+
 // The place of Word in LogLevelNames, or -1 for no level.
 int LevelPlace(const std::string &Word) {
   const auto Found = std::find(std::begin(LogLevelNames), std::end(LogLevelNames), Word);
@@ -108,6 +117,18 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
       if (!ReadNumber(Text, 0, 64, C.Jobs))
         throw EUsageError("--jobs takes a number from 0 (one per core) to 64, not '" + Text + "'");
     }
+  } else if (Word == "--flat") {
+    C.Flat = true;
+  } else if (Word == "--skip-existing") {
+    C.SkipExisting = true;
+  } else if (Word == "--json") {
+    C.Json = true;
+  } else if (Word == "--file-list") {
+    C.FileLists.push_back(Words.ValueOf(Word));
+    if (std::count(C.FileLists.begin(), C.FileLists.end(), "-") > 1)
+      throw EUsageError("--file-list - (standard input) can be given once");
+  } else if (Word == "--shard") {
+    ReadShard(Words.ValueOf(Word), C);
   } else if (Word == "--option") {
     const std::string Line = Words.ValueOf(Word);
     if (Line.find('=') == std::string::npos || Line[0] == '=')
@@ -135,7 +156,8 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
 void CheckConversion(const TCommandLine &C, const std::string &LevelWord) {
   if (C.Profile.empty()) throw EUsageError("choose a profile with -p NAME|ROW (see --list-profiles)");
   if (C.OutputFolder.empty()) throw EUsageError("choose an output folder with -o DIR");
-  if (C.Files.empty()) throw EUsageError("name at least one file to convert");
+  if (C.Files.empty() && C.FileLists.empty())
+    throw EUsageError("name at least one file or folder to convert, or a list of them with --file-list");
   if (!C.HookRanges.empty() && std::none_of(C.Options.begin(), C.Options.end(), [](const std::string &Line) {
         return Line.rfind("vhook=", 0) == 0;
       }))
@@ -161,12 +183,33 @@ const char *UsageText() {
          "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] [--no-keep-date]\n"
          "                       [--audio-tracks LIST|all|none] [--subtitles LIST|all|none] [--burn-subtitle "
          "N]\n"
-         "                       [--start T] [--end T] [--preview T] FILE...\n"
-         "Tracks count from 1 in the file's order; T is seconds (12.5) or H:MM:SS.mmm. --preview writes the\n"
-         "picture at T as the profile makes it, NAME.png, instead of converting.\n"
+         "                       [--start T] [--end T] [--preview T]\n"
+         "                       [--flat] [--skip-existing] [--json] [--file-list LIST]... [--shard K/N]\n"
+         "                       FILE|FOLDER...\n"
          "Each ITEM is one of the profile's items for that choice (see --show-profile).\n"
          "--hdr sdr converts HDR pictures to SDR where the video codec could keep them\n"
          "(H.265/HEVC, VP9, AV1); other codecs always get SDR.\n"
+         "Tracks count from 1 in the file's order; T is seconds (12.5) or H:MM:SS.mmm. --preview writes the\n"
+         "picture at T as the profile makes it, NAME.png, instead of converting.\n"
+         "A FOLDER is converted with its whole tree: the files whose content is sound or a film (the\n"
+         "others are skipped as not media), each output in the same folder below DIR as its file below\n"
+         "FOLDER, or every output in DIR with --flat. Links that loop and folders that cannot be read\n"
+         "are skipped and named.\n"
+         "--file-list LIST takes more files and folders from LIST, one a line ('-': standard input).\n"
+         "--shard K/N converts the K-th of N shares of all of them: every N-th file from the K-th.\n"
+         "--skip-existing skips a file whose output in DIR is complete, as DIR/.korvane-journal notes\n"
+         "it or by its length against the source's. An output cut short (by a stop, a crash or a\n"
+         "short source) is converted again.\n"
+         "--json writes one JSON object a line to standard output instead of the lines on standard\n"
+         "error, each with an \"event\" and these fields:\n"
+         "  start     file, output, profile\n"
+         "  progress  file, percent, frames, speed (output seconds a second): twice a second at most\n"
+         "  end       file, output, outcome (done, partial, failed, stopped, skipped), reason,\n"
+         "            bytes (the output's size), seconds (converting)\n"
+         "  summary   files, done, partial, failed, stopped, skipped, not_media, exit_status\n"
+         "The summary is always the last line, after SIGINT or SIGTERM too. A value that does not\n"
+         "apply is null. A byte of a name that is not UTF-8 is written as \\udcXX (Python reads it\n"
+         "back with surrogateescape).\n"
          "Exit status: 0 all done, 1 a file failed or is partial (cut short), 2 usage error, 130 stopped "
          "(Ctrl-C), 143 stopped "
          "(SIGTERM).\n";

@@ -42,6 +42,13 @@ struct TCommandLine {
   int LogLevel = 1;                  // a place in LogLevelNames: "error"
   std::vector<std::string> Files;
   TFileChoices Choices;  // tracks, range or preview, for every file
+  // Files whose lines name more files and folders ("-": standard input).
+  std::vector<std::string> FileLists;
+  bool Flat = false;          // every output in the output folder, not in the tree of its folder
+  bool SkipExisting = false;  // leave files whose outputs are complete
+  bool Json = false;          // events as JSON lines on standard output
+  // Every ShardCount-th file of the batch, from the ShardIndex-th (1-based).
+  int ShardIndex = 1, ShardCount = 1;
 };
 
 // Reads argv; raises EUsageError for words that make no request.

@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
+#include "AVProbe.h"
+#include "CompleteOutputs.h"
 #include "CoreShare.h"
 #include "FFMpegException.h"
 #include "FailureReasons.h"
+#include "OutputNaming.h"
 #include "RowSetup.h"
 
 namespace korvane {
@@ -84,17 +88,29 @@ const char *const TConversionRun::CompletedText = "All Conversions Completed";
 const char *const TConversionRun::AddFailedText = "Fail to add file to list!";
 const char *const TConversionRun::NothingCheckedText = "No file was converted: no row is checked.";
 const char *const TConversionRun::StoppedText = "Conversions stopped";
+const char *const TConversionRun::SkippedText = "Skipped";
+
+TConversionRun::TConversionRun(TRunWindow &Window, TRunEngine &Engine)
+    : FWindow(Window), FLanes{TLane(&Engine)} {}
+
+TConversionRun::~TConversionRun() = default;
 
 std::string TConversionRun::EndText() const {
-  const int Tried = FOutcomes.Done + FOutcomes.Partial + FOutcomes.Failed + FOutcomes.Stopped;
+  const int Tried =
+      FOutcomes.Done + FOutcomes.Partial + FOutcomes.Failed + FOutcomes.Stopped + FOutcomes.Skipped;
   if (Tried == 0) return NothingCheckedText;
   if (Tried == FOutcomes.Done) return CompletedText;
+  // Rows skipped because their outputs are complete are named only where
+  // there are any, as the partial ones are.
+  const std::string Skipped =
+      FOutcomes.Skipped > 0 ? ", " + std::to_string(FOutcomes.Skipped) + " skipped (converted already)" : "";
   // Files that fell short are named only where there are any, so the
   // message of a run without them reads as it always has.
   const std::string Partial =
       FOutcomes.Partial > 0 ? std::to_string(FOutcomes.Partial) + " partial, " : std::string();
   return "Conversions finished: " + std::to_string(FOutcomes.Done) + " converted, " + Partial +
-         std::to_string(FOutcomes.Failed) + " failed, " + std::to_string(FOutcomes.Stopped) + " stopped.";
+         std::to_string(FOutcomes.Failed) + " failed, " + std::to_string(FOutcomes.Stopped) + " stopped" +
+         Skipped + ".";
 }
 
 std::string TConversionRun::PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds) {
@@ -167,6 +183,12 @@ void TConversionRun::ConvertClick(bool Adding) {
   FPhase = TRunPhase::Converting;
   FUserAbort = false;
   FOutcomes = {};
+  FJournal.reset();
+  FProbe.reset();
+  if (Choices.SkipComplete) {
+    FJournal = std::make_unique<TOutputJournal>(Trimmed(Choices.OutputFolder));
+    FProbe = std::make_unique<TAVProbe>();
+  }
   FWindow.DisableWindow();
   FWalk = -1;
   FHandedOut = 0;
@@ -181,21 +203,24 @@ void TConversionRun::QueueStep(TLane &Lane) {
   Lane.DoneMs = Lane.TotalMs = Lane.Size = 0;
   if (FActiveLanes == 1) FWindow.SetProgressBar(0);
 
-  // The next checked row, or the last row checked or not. Check boxes are
-  // read now, so rows checked or unchecked during the run count from here.
-  const int Rows = FWindow.RowCount();
-  int Row = FWalk + 1;
-  while (Row < Rows - 1 && !FWindow.RowChecked(Row)) ++Row;
-  FWalk = Lane.Row = Row;
-  if (Row >= Rows - 1) FPhase = TRunPhase::Finishing;
+  for (;;) {
+    // The next checked row, or the last row checked or not. Check boxes are
+    // read now, so rows checked or unchecked during the run count from here.
+    const int Rows = FWindow.RowCount();
+    int Row = FWalk + 1;
+    while (Row < Rows - 1 && !FWindow.RowChecked(Row)) ++Row;
+    FWalk = Lane.Row = Row;
+    if (Row >= Rows - 1) FPhase = TRunPhase::Finishing;
 
-  if (Row >= Rows || !FWindow.RowChecked(Row)) {
-    // Only the last row can be unchecked here: nothing to start.
-    Lane.Phase = TLanePhase::Idle;
-  } else {
+    if (Row >= Rows || !FWindow.RowChecked(Row)) {
+      // Only the last row can be unchecked here: nothing to start.
+      Lane.Phase = TLanePhase::Idle;
+      break;
+    }
     Lane.Ordinal = ++FHandedOut;
     bool TaskMade = false;
     bool SetUp = false;
+    FRowSkipped = false;
     try {
       SetUp = SetUpRow(Lane, TaskMade);
     } catch (...) {
@@ -206,10 +231,15 @@ void TConversionRun::QueueStep(TLane &Lane) {
         RowWithoutTask(Lane);
       }
     }
+    // A row whose output is complete takes no time: the next row follows
+    // at once, not after the timer's pause between rows.
+    if (FRowSkipped && FPhase == TRunPhase::Converting) continue;
+    if (FRowSkipped) RowWithoutTask(Lane);
     if (!SetUp) return;
     Lane.Phase = TLanePhase::Running;
     Lane.Started = TClock::now();
     ShowLanes();
+    break;
   }
 
   try {
@@ -235,7 +265,8 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
     });
   };
   TConversionChoices Conversion = Choices;
-  Conversion.OutputFolder = Trimmed(Choices.OutputFolder);
+  std::string Output;
+  if (!PlaceOutput(Lane, Choices, Conversion.OutputFolder, Output)) return false;
   // Files side by side share the cores, as korvane-convert's jobs do.
   if (FActiveLanes > 1)
     Conversion.CodecThreads =
@@ -248,6 +279,7 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
   Row.DisplayAspect = FWindow.RowDisplayAspect(Lane.Row);
   Row.Rotation = FWindow.RowRotation(Lane.Row);
   TConversionSetup Setup = SetUpConversion(Input, Row, Conversion, Taken);
+  if (!Output.empty()) Setup.Output = Output;
   Lane.Output = Setup.Output;
 
   const int Index = Lane.Engine->AddTask(Input, Setup.Input);
@@ -257,9 +289,45 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
     return false;
   }
   TaskMade = true;
+  // Noted before the output exists, so that a stop or a crash leaves a
+  // file the next run knows as unfinished, and replaces.
+  if (FJournal) FJournal->Begin(Input, Setup.Output);
   if (!Lane.Engine->SetTaskOutput(Index, Setup.Output, Setup.Options)) {
     SetOutcome(Lane, "Fail", Lane.Engine->LastError());
     Lane.Engine->RemoveTask(Index);
+    RowWithoutTask(Lane);
+    return false;
+  }
+  return true;
+}
+
+bool TConversionRun::PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::string &Folder,
+                                 std::string &Output) {
+  Folder = Trimmed(Choices.OutputFolder);
+  if (const std::string Below = Choices.KeepFolders ? FWindow.RowSubfolder(Lane.Row) : ""; !Below.empty())
+    Folder += (Folder.back() == '/' ? "" : "/") + Below;
+  if (FJournal) {
+    const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
+    const auto Taken = [this, &Lane](const std::string &Name) {
+      return std::any_of(FLanes.begin(), FLanes.end(), [&](const TLane &Other) {
+        return &Other != &Lane && Other.Busy() && Other.Output == Name;
+      });
+    };
+    const TExistingOutput Existing = CheckExistingOutput(
+        *FJournal, *FProbe, Input, OutputFileName(Folder, Input, Choices.OutputExtension, true),
+        Choices.Overwrite, Taken);
+    if (Existing.Complete) {
+      Lane.Output = Existing.Output;
+      FWindow.SetRowProgress(Lane.Row, SkippedText);
+      FWindow.SetRowReason(Lane.Row, "Converted already: " + Existing.Output);
+      ++FOutcomes.Skipped;
+      FRowSkipped = true;
+      return false;
+    }
+    Output = Existing.Output;
+  }
+  if (std::error_code Error; !std::filesystem::create_directories(Folder, Error) && Error) {
+    SetOutcome(Lane, "Fail", "cannot make the folder " + Folder + ": " + Error.message());
     RowWithoutTask(Lane);
     return false;
   }
@@ -398,12 +466,11 @@ void TConversionRun::Terminate(int Index, bool Exception, const std::string &Mes
   // output is kept, and the row says it is partial.
   if (Index >= 0) {
     const bool Short = !Exception && !FUserAbort && !Message.empty();
-    SetOutcome(*Lane,
-               Exception    ? "Fail"
-               : FUserAbort ? "Abort"
-               : Short      ? "Partial"
-                            : "Done",
-               Exception || Short ? Message : "");
+    const char *Outcome = Exception ? "Fail" : FUserAbort ? "Abort" : Short ? "Partial" : "Done";
+    SetOutcome(*Lane, Outcome, Exception || Short ? Message : "");
+    // The output is closed by now: a whole one is noted as complete.
+    if (FJournal && std::string(Outcome) == "Done" && Lane->Row >= 0 && Lane->Row < FWindow.RowCount())
+      FJournal->Record(Trimmed(FWindow.RowCaption(Lane->Row)), Lane->Output);
   }
   if (FPhase != TRunPhase::Converting && Index < 0) {
     Lane->Engine->ClearTasks();

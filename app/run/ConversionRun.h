@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,20 @@
 
 namespace korvane {
 
+class TAVProbe;
+class TOutputJournal;
+
 // The window's choices a row is set up with: those of any front end (the
 // output folder as its field shows it, the extension upper case, "MP4"),
 // and how many rows are converted side by side.
 struct TRunChoices : TConversionChoices {
   int FilesAtOnce = 1;
+  // Each output in the folder below the output folder that its file had
+  // below the folder it was added with (RowSubfolder).
+  bool KeepFolders = false;
+  // Rows whose outputs are complete already are skipped (see
+  // CheckExistingOutput); the outputs converted whole are noted for that.
+  bool SkipComplete = false;
 };
 
 // What the run needs of the window.
@@ -46,6 +56,9 @@ class TRunWindow {
   // The quarter turn clockwise (0, 90, 180, 270) the row's picture is shown
   // with; its "Video Size" is that of the turned picture.
   virtual int RowRotation(int Row) const = 0;
+  // The folder the row's file was found in, below the folder it was added
+  // with ("2024/june"); empty for a file added by itself.
+  virtual std::string RowSubfolder(int) const { return {}; }
   virtual void SetRowProgress(int Row, const std::string &Text) = 0;
   virtual void SetRowFrames(int Row, const std::string &Text) = 0;
   // Why a row failed or fell short: the engine's reason, shown with the row.
@@ -99,7 +112,8 @@ class TRunEngine {
 
 class TConversionRun {
  public:
-  TConversionRun(TRunWindow &Window, TRunEngine &Engine) : FWindow(Window), FLanes{TLane(&Engine)} {}
+  TConversionRun(TRunWindow &Window, TRunEngine &Engine);
+  ~TConversionRun();
 
   // The engines of the lanes after the first, for runs that convert several
   // files at once; each lane has one. Set between runs.
@@ -136,15 +150,18 @@ class TConversionRun {
   // The row lane Lane converts, or -1.
   int LaneRow(int Lane) const { return FLanes.at(size_t(Lane)).Row; }
 
-  // The texts the message boxes of a run show.
+  // The texts the message boxes of a run show, and the row's outcome for
+  // a file whose output is complete already.
   static const char *const NoFilesText;
   static const char *const NoFolderText;
   static const char *const CompletedText;
   static const char *const AddFailedText;
   static const char *const NothingCheckedText;
+  static const char *const SkippedText;
   // The message at the end of a run: "All Conversions Completed" when
   // every row tried was converted, else how many were converted, partly
-  // converted (when any were), failed and stopped, or that no row was checked.
+  // converted (when any were), failed, stopped and skipped (when any were),
+  // or that no row was checked.
   std::string EndText() const;
   static std::string MissingFolderText(const std::string &Folder);
   // The pace of a conversion: how many times real time it runs and the
@@ -185,8 +202,13 @@ class TConversionRun {
   // Sets up the next checked row on lane Lane and starts its task.
   void QueueStep(TLane &Lane);
   // The set-up of the lane's row; false when it failed (the row then says
-  // "Fail"). Whether a task was created is reported through TaskMade.
+  // "Fail") or its output is complete already ("Skipped"). Whether a task
+  // was created is reported through TaskMade.
   bool SetUpRow(TLane &Lane, bool &TaskMade);
+  // Where the row's output goes: its folder (made when missing) and, when
+  // complete outputs are skipped, its name (empty: name it as usual);
+  // false when the row ended here (FRowSkipped: its output is complete).
+  bool PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::string &Folder, std::string &Output);
   // After a row that got no task: lets the timer move on, or finishes the
   // run when that was the last row and no other lane runs.
   void RowWithoutTask(TLane &Lane);
@@ -216,8 +238,13 @@ class TConversionRun {
   int FWalk = -1;           // the last row handed to a lane
   int FHandedOut = 0;       // rows handed to lanes in this run
   struct {
-    int Done = 0, Partial = 0, Failed = 0, Stopped = 0;
+    int Done = 0, Partial = 0, Failed = 0, Stopped = 0, Skipped = 0;
   } FOutcomes;  // of the rows tried in this run
+  // While complete outputs are skipped: what the output folder's journal
+  // notes, and a probe to measure outputs it does not know.
+  std::unique_ptr<TOutputJournal> FJournal;
+  std::unique_ptr<TAVProbe> FProbe;
+  bool FRowSkipped = false;  // the row set up last was complete already
 };
 
 }  // namespace korvane

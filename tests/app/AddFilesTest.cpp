@@ -109,12 +109,15 @@ class AddFilesTest : public QObject {
       });
     });
     Form.ButtonAddFile->click();
-    QVERIFY(Tried);
+    // The files are probed off the UI thread: the list's commands wait
+    // for them too.
+    if (Form.Adding()) Form.ButtonClear->click();
+    QTRY_VERIFY(Tried);
+    QTRY_VERIFY_WITH_TIMEOUT(!Form.Adding(), 10000);
     QVERIFY(RowsSeen >= 1);
     QCOMPARE(Form.ListView1->RowCount(), 4);
     QCOMPARE(Form.ListView1->Caption(0), QString("/clips/earlier.avi"));
     QVERIFY(Window.Messages.Shown.empty());
-    QVERIFY(!Form.Adding());
     // Once done, the commands work again.
     Form.ButtonRemove->click();
     QCOMPARE(Form.ListView1->RowCount(), 3);
@@ -141,8 +144,11 @@ class AddFilesTest : public QObject {
     QVERIFY(Form.OpenDialog1->testOption(QFileDialog::HideNameFilterDetails));
   }
 
-  // Files and folders dropped on the list are added as Add Files adds them:
-  // a folder gives its media files, its sub-folders' too, in name order.
+  // Files and folders dropped on the list, or a folder picked with Add
+  // Folder, are added as Add Files adds them: a folder gives the files of
+  // its whole tree whose content is media, whatever their names, in name
+  // order, each knowing its folder below the one added; a link loop is
+  // passed over, and the status bar counts what was left out.
   void DroppedFilesAndFoldersAreListed() {
     const TWindowClips &Clips = WindowClips();
     TWindowUnderTest Window;
@@ -151,6 +157,8 @@ class AddFilesTest : public QObject {
     QDir(Folder.path()).mkpath("trip/day2");
     QVERIFY(QFile::copy(Clips.AudioOnly, Folder.filePath("trip/b-song.mp3")));
     QVERIFY(QFile::copy(Clips.Video25, Folder.filePath("trip/day2/a-film.mp4")));
+    QVERIFY(QFile::copy(Clips.Video2398, Folder.filePath("trip/day2/c-raw")));
+    QVERIFY(QFile::link("..", Folder.filePath("trip/day2/loop")));
     QFile Notes(Folder.filePath("trip/notes.txt"));
     QVERIFY(Notes.open(QIODevice::WriteOnly));
     Notes.write("not a film");
@@ -163,12 +171,29 @@ class AddFilesTest : public QObject {
     QVERIFY(Enter.isAccepted());
     QDropEvent Drop(QPointF(10, 10), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(Target, &Drop);
-    QCOMPARE(Form.ListView1->RowCount(), 3);
-    QCOMPARE(Form.ListView1->Caption(0), Clips.Video2997);
-    QCOMPARE(Form.ListView1->Caption(1), Folder.filePath("trip/b-song.mp3"));
-    QCOMPARE(Form.ListView1->Caption(2), Folder.filePath("trip/day2/a-film.mp4"));
+    QTRY_VERIFY_WITH_TIMEOUT(!Form.Adding(), 10000);
+    const QStringList Expected = {Clips.Video2997, Folder.filePath("trip/b-song.mp3"),
+                                  Folder.filePath("trip/day2/a-film.mp4"),
+                                  Folder.filePath("trip/day2/c-raw")};
+    const QStringList Subfolders = {"", "", "day2", "day2"};
+    QCOMPARE(Form.ListView1->RowCount(), 4);
+    for (int Row = 0; Row < 4; ++Row) {
+      QCOMPARE(Form.ListView1->Caption(Row), Expected[Row]);
+      QCOMPARE(Form.ListView1->Subfolder(Row), Subfolders[Row]);
+    }
     QCOMPARE(Form.ListView1->SubItem(2, siVideoSize), QString("176x144"));
-    QVERIFY(!Form.Adding());
+    QCOMPARE(Form.ListView1->SubItem(3, siVideoSize), QString("160x120"));
+    QCOMPARE(Form.StatusPanel[0]->text(), QString("4 files added, 1 not media, 1 skipped"));
+    QVERIFY(Form.StatusPanel[0]->toolTip().contains(Folder.filePath("trip/day2/loop") + ": a link loop"));
+
+    // The same tree through Add Folder and its dialog.
+    Form.ButtonClear->click();
+    QCOMPARE(Form.ListView1->RowCount(), 0);
+    AnswerFileDialog(Form.AddFolderDialog, {Folder.filePath("trip")});
+    Form.ButtonAddFolder->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!Form.Adding(), 10000);
+    QCOMPARE(Form.ListView1->RowCount(), 3);
+    for (int Row = 0; Row < 3; ++Row) QCOMPARE(Form.ListView1->Caption(Row), Expected[Row + 1]);
   }
 
   // A path typed into a file or folder dialog, with Return as a person
@@ -229,7 +254,8 @@ class AddFilesTest : public QObject {
         Poll->start();
       });
       Case.Opener->click();
-      QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running() && !Case.Dialog->isVisible(), 5000);
+      QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running() && !Case.Dialog->isVisible() && !Form.Adding(),
+                               5000);
       QCOMPARE(Seen.contains("completion"), Case.Completed);
       QVERIFY2(!Seen.contains("still open"), "Return did not end the dialog");
       QCOMPARE(QApplication::activePopupWidget(), nullptr);

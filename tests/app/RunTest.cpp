@@ -342,7 +342,8 @@ class RunTest : public QObject {
     QCOMPARE(Form.ComboLetterBox->currentText(), QString("LetterBox"));
   }
 
-  // Outputs take the input's name, made unique unless overwriting is on.
+  // Outputs take the input's name, made unique unless overwriting is on,
+  // in the folder tree of their files when it is kept.
   void OutputNamesAreUnique() {
     const TWindowClips &Clips = WindowClips();
     {
@@ -370,6 +371,35 @@ class RunTest : public QObject {
       QCOMPARE(Files(Out.path()), QStringList({"d-song.mp3"}));
       const std::string Errors = DecodeErrors(Out.filePath("d-song.mp3").toStdString());
       QVERIFY2(Errors.empty(), Errors.c_str());
+    }
+    init();
+    {
+      // With "Keep folder structure" a folder's files of one name go to
+      // their own folders below the output folder; with "Skip files
+      // converted already" a second run converts nothing.
+      QTemporaryDir Tree;
+      QDir(Tree.path()).mkpath("trip/day2");
+      QVERIFY(QFile::copy(Clips.AudioOnly, Tree.filePath("trip/song.mp3")));
+      QVERIFY(QFile::copy(Clips.AudioOnly, Tree.filePath("trip/day2/song.mp3")));
+      TWindowUnderTest Window;
+      TForm1 &Form = Window.Form();
+      ChooseFormat(Form, "MP3 - Mpeg Layer3 Audio (*.mp3)");
+      Form.EditOutputFolder->setText(Out.path());
+      Form.Form4->CheckBoxKeepFolders->setChecked(true);
+      Form.Form4->CheckBoxSkipExisting->setChecked(true);
+      Form.AddPaths({Tree.filePath("trip")});
+      QTRY_VERIFY_WITH_TIMEOUT(!Form.Adding(), 10000);
+      ConvertAll(Form);
+      QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", "Done"}));
+      QCOMPARE(Files(Out.filePath("day2")), QStringList({"song.mp3"}));
+      QCOMPARE(Files(Out.path()), QStringList({"song.mp3"}));
+      ConvertAll(Form);
+      QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Skipped", "Skipped"}));
+      QCOMPARE(Form.ListView1->Reason(0), "Converted already: " + Out.filePath("day2/song.mp3"));
+      QCOMPARE(
+          Window.Messages.Texts().last(),
+          QString("Conversions finished: 0 converted, 0 failed, 0 stopped, 2 skipped (converted already)."));
+      QCOMPARE(Files(Out.path()), QStringList({"song.mp3"}));
     }
   }
 

@@ -174,7 +174,8 @@ class StartupTest : public QObject {
         Texts << (Action->isSeparator() ? "-" : Action->text().remove('&'));
       return Texts;
     };
-    QCOMPARE(Entries(Form.MenuFile), QStringList({"Add Files", "-", "Convert", "-", "Exit"}));
+    QCOMPARE(Entries(Form.MenuFile),
+             QStringList({"Add Files", "Add Folder...", "-", "Convert", "-", "Exit"}));
     QCOMPARE(Entries(Form.MenuOptions), QStringList({"Set Additional Options"}));
     QCOMPARE(Entries(Form.MenuHelp),
              QStringList({"Open Help File", "-", "Visit Korvane Website", "-", "About"}));
@@ -204,6 +205,7 @@ class StartupTest : public QObject {
     TForm1 &Form = Window.Form();
     const std::pair<QWidget *, QString> Expected[] = {
         {Form.ButtonAddFile, "Add Files"},
+        {Form.ButtonAddFolder, "Add Folder"},
         {Form.ButtonRemove, "Remove"},
         {Form.ButtonClear, "Clear All"},
         {Form.ButtonStopConvert, "Stop Convert"},

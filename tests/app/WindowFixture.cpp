@@ -92,6 +92,8 @@ void AddFiles(TForm1 &Form, const QStringList &Files) {
   AnswerFileDialog(Form.OpenDialog1, Files);
   Form.ButtonAddFile->click();
   QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running(), 5000);
+  // The files are probed off the UI thread: their rows come after.
+  QTRY_VERIFY_WITH_TIMEOUT(!Form.Adding(), 10000);
 }
 
 namespace {

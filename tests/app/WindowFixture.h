@@ -46,7 +46,8 @@ struct TWindowUnderTest {
 // WhileOpen runs with the dialog still up.
 void AnswerFileDialog(QFileDialog *Dialog, const QStringList &Files, std::function<void()> WhileOpen = {});
 
-// Adds Files through the Add Files button and its dialog.
+// Adds Files through the Add Files button and its dialog, and waits until
+// they are listed.
 void AddFiles(TForm1 &Form, const QStringList &Files);
 
 // Clips made once per test program.
