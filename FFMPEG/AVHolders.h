@@ -70,6 +70,20 @@ using TFilterGraphHolder =
 using TFilterInOutHolder =
     std::unique_ptr<AVFilterInOut, TLibraryDeleter<AVFilterInOut, detail::FreeFilterInOut>>;
 
+// A decoded subtitle: its pictures and texts, released with it.
+class TSubtitleHolder {
+ public:
+  TSubtitleHolder() = default;
+  TSubtitleHolder(const TSubtitleHolder &) = delete;
+  TSubtitleHolder &operator=(const TSubtitleHolder &) = delete;
+  ~TSubtitleHolder() { LibAVCodec::avsubtitle_free(&FSubtitle); }
+  AVSubtitle *operator->() { return &FSubtitle; }
+  AVSubtitle *get() { return &FSubtitle; }
+
+ private:
+  AVSubtitle FSubtitle{};
+};
+
 // A channel layout of its own: a layout in a custom order carries a channel
 // map that the library allocates, released here.
 class TChannelLayout {

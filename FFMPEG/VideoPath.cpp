@@ -65,7 +65,7 @@ int TVideoPath::Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture)
     if (FHeldPicture && Left > 0)
       Written = WriteHeldPicture(std::min(SlotOf(Position) - FLink.Position(), Left));
     TFrameHolder Cropped;
-    AVFrame *Final = FormatPicture(Picture, Cropped);
+    AVFrame *Final = FormatPicture(Picture, SourceTime(Ist), Cropped);
     if (!Final) return Written;
     SetPictureFlags(Ist, Final, Picture);
     if (Final == FTempPicture.get()) {
@@ -92,7 +92,7 @@ int TVideoPath::Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture)
       SlotsLeft(FrameDuration) <= 0)
     return 0;
   TFrameHolder Cropped;
-  AVFrame *Final = FormatPicture(Picture, Cropped);
+  AVFrame *Final = FormatPicture(Picture, SourceTime(Ist), Cropped);
   if (!Final) return 0;
   SetPictureFlags(Ist, Final, Picture);
   return EncodePicture(Final);
@@ -144,7 +144,11 @@ int TVideoPath::Finish() {
   return Written;
 }
 
-AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, TFrameHolder &Cropped) {
+int64_t TVideoPath::SourceTime(const TInputStream &Ist) const {
+  return Ist.Pts - FState.FInputFilesTSOffset[Ist.FileIndex];
+}
+
+AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, int64_t Time, TFrameHolder &Cropped) {
   TOptionState &S = FState;
   AVCodecContext *Enc = FLink.Encoder();
   // HDR made SDR first, at the source's size.
@@ -168,7 +172,7 @@ AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, TFrameHolder &Cropped) {
   const int InnerHeight = Enc->height - S.FPadTop - S.FPadBottom;
   const bool Resample = FResample || Formatted->width != InnerWidth || Formatted->height != InnerHeight ||
                         Formatted->format != EncFormat;
-  if (!FPad && !Resample) return Formatted;
+  if (!FPad && !Resample && !FBurner) return Formatted;
   if (!ReusePicture(FTempPicture, EncFormat, Enc->width, Enc->height))
     throw FFMpegException("Cannot allocate temp picture, check pix fmt");
   AVFrame *Final = FTempPicture.get();
@@ -194,6 +198,8 @@ AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, TFrameHolder &Cropped) {
     LibAVUtil::av_image_copy(Target->data, Target->linesize, const_cast<const uint8_t **>(Formatted->data),
                              Formatted->linesize, EncFormat, InnerWidth, InnerHeight);
   }
+  // Subtitles at the output's size, inside the bands.
+  if (FBurner) FBurner->Draw(Target, Time);
   if (FPad && !FillPadding(Final, S.FPadTop, S.FPadBottom, S.FPadLeft, S.FPadRight, S.FPadColor)) {
     FTask.Log(0, "error padding picture");
     return nullptr;
@@ -235,13 +241,16 @@ void TVideoPath::Configure(const TInputStream &Ist, AVStream *Out) {
   const AVPixelFormat Format = FToneMapper    ? TToneMapper::OutputFormat
                                : Ist.Rotation ? RotatedFormat(Dec->pix_fmt)
                                               : Dec->pix_fmt;
+  if (S.FBurnSubtitle > 0 && Ist.FileIndex == 0)
+    FBurner = std::make_unique<TSubtitleBurner>(S.FInputFiles[0]->url, S.FBurnSubtitle, Width, Height,
+                                                S.FThreadCount);
   FCrop = S.FCropTop + S.FCropBottom + S.FCropLeft + S.FCropRight != 0;
   FPad = S.FPadTop + S.FPadBottom + S.FPadLeft + S.FPadRight != 0;
   FResample = Enc->width + S.FCropLeft + S.FCropRight != Width + S.FPadLeft + S.FPadRight ||
               Enc->height + S.FCropTop + S.FCropBottom != Height + S.FPadTop + S.FPadBottom ||
               Enc->pix_fmt != Format;
   SetEncoderColours(FColour, Format, FResample, Enc);
-  if (FPad && !FResample)
+  if ((FPad || FBurner) && !FResample)
     if (!(FTempPicture = NewPicture(Enc->pix_fmt, Enc->width, Enc->height)))
       throw FFMpegException("avpicture_alloc fail");
   if (FResample) {

@@ -12,6 +12,7 @@
 #include "ColourPlan.h"
 #include "EncoderLink.h"
 #include "FFmpeg.h"
+#include "SubtitleBurner.h"
 #include "ToneMap.h"
 
 namespace korvane {
@@ -45,7 +46,11 @@ class TVideoPath {
   // Tone-maps, crops, scales and pads Picture into the encoder's picture;
   // none (after saying why) when that fails. Cropped keeps a cut-out view
   // alive.
-  AVFrame *FormatPicture(AVFrame *Picture, TFrameHolder &Cropped);
+  // Time: the picture's on the source's clock (microseconds), for a
+  // subtitle drawn into it.
+  AVFrame *FormatPicture(AVFrame *Picture, int64_t Time, TFrameHolder &Cropped);
+  // A picture's time on its source's own clock, microseconds.
+  int64_t SourceTime(const TInputStream &Ist) const;
   // Counts a picture written Frames times: 0 is a drop, more than 1 repeats.
   void CountDropsAndRepeats(int64_t Frames);
   // Writes the held picture into Slots frame slots (none: it is dropped),
@@ -66,6 +71,7 @@ class TVideoPath {
   TFrameHolder FTempPicture;
   TColourPlan FColour;
   std::unique_ptr<TToneMapper> FToneMapper;  // HDR made SDR, when the plan says so
+  std::unique_ptr<TSubtitleBurner> FBurner;  // a subtitle track drawn into the picture
   // Keeping the frame rate, a picture is written once the next one tells
   // how many frame slots it covers: the picture waiting for that, and the
   // end of its own duration (microseconds, input clock) for the last one.

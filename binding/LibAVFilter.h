@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time binding of libavfilter: the filter graphs that turn HDR pictures
-// into SDR ones (zscale and tonemap).
+// into SDR ones (zscale and tonemap) and draw text subtitles (libass).
 #pragma once
 
 #include <string>
@@ -19,6 +19,9 @@ extern "C" {
   X(avfilter_graph_alloc)             \
   X(avfilter_graph_free)              \
   X(avfilter_graph_create_filter)     \
+  X(avfilter_graph_alloc_filter)      \
+  X(avfilter_init_str)                \
+  X(avfilter_link)                    \
   X(avfilter_graph_parse_ptr)         \
   X(avfilter_graph_config)            \
   X(avfilter_inout_alloc)             \

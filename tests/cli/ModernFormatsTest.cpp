@@ -35,7 +35,68 @@ struct TModernClips {
   std::string Quiet;     // 24-bit FLAC of a tone at -110 dBFS, below a 16-bit step
   std::string Song;      // tagged MP3 with a PNG cover
   std::string Phone;     // a phone's MOV: shot upright, dated, placed, make and model, two chapters
+  std::string Pictures;  // 3 s of film with a DVD picture subtitle shown at 0-0.8 s and 1.5-2.3 s
+  std::string BadPictures;  // the same with both subtitle pictures damaged
 };
+
+// Two DVD subtitle pictures (a 200x40 bar in colour 1, each shown 0.8 s) at
+// 0.5 s and 2 s, as an MPEG program stream: no encoder of the ffmpeg
+// program draws picture subtitles, so they are written here.
+std::string DvdSubtitles() {
+  const auto Word = [](int Value) {
+    return std::string{static_cast<char>(Value >> 8), static_cast<char>(Value & 255)};
+  };
+  const auto Picture = [&](int ShownTicks) {
+    constexpr int X = 60, Y = 180, W = 200, H = 40;
+    std::string Lines;
+    for (int I = 0; I < H / 2; ++I) Lines += std::string("\x00\x01", 2);  // a line of colour 1 to its end
+    const int Top = 4, Bottom = 4 + static_cast<int>(Lines.size()),
+              First = Bottom + static_cast<int>(Lines.size());
+    const int X2 = X + W - 1, Y2 = Y + H - 1;
+    const std::string Area{
+        static_cast<char>(X >> 4), static_cast<char>((X & 15) << 4 | X2 >> 8), static_cast<char>(X2 & 255),
+        static_cast<char>(Y >> 4), static_cast<char>((Y & 15) << 4 | Y2 >> 8), static_cast<char>(Y2 & 255)};
+    const std::string Commands = std::string("\x03\x01\x23\x04\xff\xf0\x05", 7) + Area + "\x06" + Word(Top) +
+                                 Word(Bottom) + "\x01\xff";
+    const int Second = First + 4 + static_cast<int>(Commands.size());
+    const std::string Body =
+        Lines + Lines + Word(0) + Word(Second) + Commands + Word(ShownTicks) + Word(Second) + "\x02\xff";
+    return Word(4 + static_cast<int>(Body.size())) + Word(First) + Body;
+  };
+  std::string Stream;
+  for (const int64_t Pts : {int64_t{45000}, int64_t{180000}}) {
+    const auto Stamp = [&](int Prefix, int64_t T) {
+      return std::string{static_cast<char>(Prefix << 4 | (T >> 29 & 14) | 1),
+                         static_cast<char>(T >> 22 & 255), static_cast<char>((T >> 14 & 254) | 1),
+                         static_cast<char>(T >> 7 & 255), static_cast<char>((T << 1 & 254) | 1)};
+    };
+    const std::string Pack = std::string("\x00\x00\x01\xba", 4) +
+                             std::string{static_cast<char>(0x44 | (Pts >> 27 & 0x38) | (Pts >> 28 & 3)),
+                                         static_cast<char>(Pts >> 20 & 255),
+                                         static_cast<char>((Pts >> 12 & 0xf8) | 4 | (Pts >> 13 & 3)),
+                                         static_cast<char>(Pts >> 5 & 255),
+                                         static_cast<char>((Pts << 3 & 0xf8) | 4),
+                                         1,
+                                         1,
+                                         static_cast<char>(0x89),
+                                         static_cast<char>(0xc3),
+                                         static_cast<char>(0xf8)};
+    const std::string Payload = "\x20" + Picture(static_cast<int>(0.8 * 90000 / 1024));
+    const std::string Header = std::string("\x81\x80\x05", 3) + Stamp(2, Pts);
+    Stream += Pack + std::string("\x00\x00\x01\xbd", 4) +
+              Word(static_cast<int>(Header.size() + Payload.size())) + Header + Payload;
+  }
+  return Stream + std::string("\x00\x00\x01\xb9", 4);
+}
+
+// Data with the size and the first control word of every subtitle picture
+// made nonsense (each picture begins 4 bytes before its run of lines).
+std::string WithDamagedSubtitlePictures(std::string Data) {
+  const std::string Run("\x00\x01\x00\x01\x00\x01\x00\x01", 8);
+  for (size_t At = Data.find(Run); At != std::string::npos && At >= 4; At = Data.find(Run, At + 200))
+    Data.replace(At - 4, 4, "\xff\xff\xff\xff");
+  return Data;
+}
 
 // Data with its second Matroska Video element (ID 0xE0 with a PixelWidth,
 // 0xB0, as its first child) turned into a Void element (0xEC).
@@ -64,6 +125,9 @@ const TModernClips &ModernClips() {
     C->Quiet = Dir + "/quiet.flac";
     C->Song = Dir + "/song.mp3";
     C->Phone = Dir + "/phone.mov";
+    C->Pictures = Dir + "/pictures.mkv";
+    C->BadPictures = Dir + "/bad-pictures.mkv";
+    WriteFile(Dir + "/subtitles.vob", DvdSubtitles());
     const std::string Subtitles = Dir + "/subs.srt", Tags = Dir + "/tags.txt";
     {
       std::FILE *F = std::fopen(Subtitles.c_str(), "w");
@@ -76,7 +140,7 @@ const TModernClips &ModernClips() {
           F);
       std::fclose(F);
     }
-    const bool Made =
+    bool Made =
         RunFFmpeg(
             "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine=f=440:r=48000 "
             "-f lavfi -i sine=f=660:r=44100 -i " +
@@ -139,7 +203,12 @@ const TModernClips &ModernClips() {
                   " -map 0:v -map 0:a -map_chapters 0 -c copy -metadata:s:v:0 rotate=90 "
                   "-metadata creation_time=2024-06-01T10:00:00Z " +
                   Quoted(C->Phone));
+    Made =
+        Made && RunFFmpeg("-f lavfi -i testsrc2=size=320x240:rate=25:duration=3 -i " +
+                          Quoted(Dir + "/subtitles.vob") +
+                          " -map 0 -map 1 -c:v libx264 -preset ultrafast -c:s copy " + Quoted(C->Pictures));
     if (!Made) throw std::runtime_error("ffmpeg could not make the modern clips");
+    WriteFile(C->BadPictures, WithDamagedSubtitlePictures(ReadFile(C->Pictures)));
     WriteFile(C->NoSize, WithoutSecondVideoElement(ReadFile(Dir + "/sized.mkv")));
     return C;
   }();
@@ -479,6 +548,53 @@ TEST_F(ModernFormats, ARangeAndAPreviewShowWhatTheOutputHolds) {
     EXPECT_EQ(Picture.Stream("video")->at("width"), Film.Stream("video")->at("width"));
     EXPECT_EQ(Picture.Stream("video")->at("height"), Film.Stream("video")->at("height"));
   }
+}
+
+// A subtitle drawn into the picture is there while it is shown and only
+// then, a text one (drawn by libass) and a picture one alike; the burnt
+// track is not kept as a track too. A damaged one fails the file, saying so.
+TEST_F(ModernFormats, ABurntSubtitleIsThereOnlyWhileItIsShown) {
+  const std::string Mp4 = "MP4 - H.264 Video, AAC Audio (*.mp4)";
+  struct Row {
+    std::string Source;
+    std::vector<double> Shown, Hidden;  // seconds
+  } Rows[] = {{Clips.Tracks, {1.0, 2.4}, {0.2, 1.8}}, {Clips.Pictures, {0.4, 1.9}, {1.1, 2.6}}};
+  // How alike the bottom quarters of two pictures at one time are, in dB.
+  const auto Alike = [](const std::string &A, const std::string &B, double At) {
+    const std::string Time = std::to_string(At);
+    const std::string Text =
+        RunCommand(
+            "ffmpeg -nostdin -ss " + Time + " -i " + Quoted(A) + " -ss " + Time + " -i " + Quoted(B) +
+            " -filter_complex \"[0:v]crop=iw:ih/4:0:ih*3/4[a];[1:v]crop=iw:ih/4:0:ih*3/4[b];[a][b]psnr\" "
+            "-frames:v 1 -f null - 2>&1")
+            .Output;
+    const size_t Average = Text.find("average:");
+    return Average == std::string::npos               ? -1.0
+           : Text.compare(Average + 8, 3, "inf") == 0 ? 99.0
+                                                      : std::stod(Text.substr(Average + 8));
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Source);
+    fs::remove_all(Temp.Path());
+    fs::create_directory(Temp.Path());
+    const std::string Plain = Convert(Mp4, R.Source, "--subtitles none");
+    fs::rename(Plain, Temp.File("plain.mp4"));
+    const std::string Burnt = Convert(Mp4, R.Source, "--burn-subtitle 1");
+    EXPECT_EQ(ProbeFile(Burnt).Count("subtitle"), 0);
+    for (const double At : R.Shown) EXPECT_LT(Alike(Burnt, Temp.File("plain.mp4"), At), 35) << At;
+    for (const double At : R.Hidden) EXPECT_GT(Alike(Burnt, Temp.File("plain.mp4"), At), 38) << At;
+  }
+  fs::remove_all(Temp.Path());
+  fs::create_directory(Temp.Path());
+  const TCommandResult Damaged =
+      RunCommand("'" + ExecutableDirectory() + "/korvane-convert' -p " + Quoted(Mp4) + " -o " +
+                     Quoted(Temp.Path()) + " --burn-subtitle 1 " + Quoted(Clips.BadPictures),
+                 true);
+  EXPECT_EQ(Damaged.Status, 1);
+  EXPECT_NE(Damaged.Output.find("Subtitle track 1 of " + Clips.BadPictures + " is damaged"),
+            std::string::npos)
+      << Damaged.Output;
+  EXPECT_TRUE(fs::is_empty(Temp.Path()));
 }
 
 // Without SVT-AV1 the AV1 profile takes libaom; without both, each file
