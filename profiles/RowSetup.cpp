@@ -127,6 +127,17 @@ TConversionSetup SetUpConversion(const std::string &Input, const TFileRowTexts &
   return Setup;
 }
 
+void MakePreview(TConversionSetup &Setup, const std::string &Png, int64_t Ms) {
+  Setup.Output = Png;
+  Setup.Input.StartTime = static_cast<int32_t>(std::clamp<int64_t>(Ms, 0, INT32_MAX));
+  TOutputOptions &O = Setup.Options;
+  O.FileFormat = "image2";
+  O.VideoCodec = "png";
+  O.AudioDisable = O.SubtitleDisable = true;
+  O.RecordingTime = -1;
+  O.ExtOptions += "vframes=1\n";
+}
+
 TFileRowTexts FileRowTexts(const TAVProbe &Probe, bool Turned) {
   TFileRowTexts Texts;
   if (Probe.VideoStreamCount() > 0) {

@@ -109,6 +109,12 @@ struct TConversionSetup {
   TOutputOptions Options;
 };
 
+// Turns the set-up of a conversion into that of its preview: the one
+// picture at Ms, as the conversion makes it (size, crop, letterbox,
+// rotation, a burnt subtitle, tone mapping), through the same engine path,
+// written as a PNG to Png.
+void MakePreview(TConversionSetup &Setup, const std::string &Png, int64_t Ms);
+
 // Sets up the conversion of the file Input, whose picture Row describes
 // (its size, display aspect and rotation as FileRowTexts gives them), with
 // Choices: the output name (see OutputFileName; Taken names outputs other

@@ -86,20 +86,12 @@ struct TSlot {
   int File = -1;  // the file it converts, -1 while free (Batch.Lock)
 };
 
-// Turns a conversion into its preview: the one picture at Ms, as the
-// profile's conversion makes it (size, crop, letterbox, rotation, burnt
-// subtitle, tone mapping), written as NAME.png through the same engine path.
+// Turns a conversion into its preview, NAME.png beside where its output
+// would go.
 void AsPreview(TConversionSetup &Setup, const std::string &Input, int64_t Ms,
                const std::function<bool(const std::string &)> &Taken) {
   const std::string Folder = Setup.Output.substr(0, Setup.Output.find_last_of('/'));
-  Setup.Output = OutputFileName(Folder, Input, "png", false, Taken);
-  Setup.Input.StartTime = static_cast<int32_t>(std::min<int64_t>(Ms, INT32_MAX));
-  TOutputOptions &O = Setup.Options;
-  O.FileFormat = "image2";
-  O.VideoCodec = "png";
-  O.AudioDisable = O.SubtitleDisable = true;
-  O.RecordingTime = -1;
-  O.ExtOptions += "vframes=1\n";
+  MakePreview(Setup, OutputFileName(Folder, Input, "png", false, Taken), Ms);
 }
 
 bool WritableFolder(const std::string &Folder) {
