@@ -374,7 +374,8 @@ TEST_F(ModernFormats, SoundKeepsTheSourcesPrecision) {
     fs::remove_all(Temp.Path());
     fs::create_directory(Temp.Path());
     const std::string Output = Convert(R.Profile, R.Source, R.Choices);
-    const auto *Sound = ProbeFile(Output).Stream("audio");
+    const TProbedFile Probed = ProbeFile(Output);
+    const auto *Sound = Probed.Stream("audio");
     ASSERT_NE(Sound, nullptr);
     EXPECT_EQ(Sound->at("sample_fmt"), R.SampleFormat);
     if (R.SameSamples) {

@@ -164,7 +164,8 @@ TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile)
     if (R.Error.empty()) {  // a source whose damage the conversion leaves out
       EXPECT_TRUE(C.Ran) << C.Error;
       EXPECT_EQ(DecodeErrors(R.Target), "");
-      const auto *Video = ProbeFile(R.Target).Stream("video");
+      const TProbedFile Probed = ProbeFile(R.Target);
+      const auto *Video = Probed.Stream("video");
       ASSERT_NE(Video, nullptr);
       for (const char *Key : {"color_space", "color_primaries"})
         EXPECT_TRUE(!Video->count(Key) || (Video->at(Key) != "gbr" && Video->at(Key) != "reserved")) << Key;
