@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "RowOutcome.h"
+#include "TimeRange.h"
 
 namespace korvane {
 
@@ -37,6 +38,10 @@ int Column(TSubItem Index) { return 1 + Index; }
 constexpr int RotationRole = Qt::UserRole + 1;
 constexpr int LogRole = Qt::UserRole + 2;
 constexpr int SubfolderRole = Qt::UserRole + 3;
+constexpr int DetailsRole = Qt::UserRole + 4;
+constexpr int ChoicesRole = Qt::UserRole + 5;
+// The file's own "Duration", while the column shows a range.
+constexpr int FileDurationRole = Qt::UserRole + 6;
 // A row's log keeps its latest lines: the reason of a failure comes last.
 constexpr int LogLines = 200;
 
@@ -210,6 +215,39 @@ QString TFileListView::Subfolder(int Row) const {
 
 void TFileListView::SetSubfolder(int Row, const QString &Folder) {
   topLevelItem(Row)->setData(0, SubfolderRole, Folder.isEmpty() ? QVariant() : QVariant(Folder));
+}
+
+TFileDetails TFileListView::Details(int Row) const {
+  return topLevelItem(Row)->data(0, DetailsRole).value<TFileDetails>();
+}
+
+void TFileListView::SetDetails(int Row, const TFileDetails &Details) {
+  topLevelItem(Row)->setData(0, DetailsRole, QVariant::fromValue(Details));
+}
+
+TRowChoices TFileListView::Choices(int Row) const {
+  const QVariant Choices = topLevelItem(Row)->data(0, ChoicesRole);
+  return Choices.isValid() ? Choices.value<TRowChoices>() : TRowChoices();
+}
+
+void TFileListView::SetChoices(int Row, const TRowChoices &Choices) {
+  QTreeWidgetItem *Item = topLevelItem(Row);
+  Item->setData(0, ChoicesRole, QVariant::fromValue(Choices));
+  const bool Range = Choices.StartMs > 0 || Choices.EndMs >= 0;
+  QVariant FileDuration = Item->data(0, FileDurationRole);
+  if (!FileDuration.isValid()) FileDuration = SubItem(Row, siDuration);
+  Item->setData(0, FileDurationRole, Range ? FileDuration : QVariant());
+  SetSubItem(Row, siDuration,
+             Range ? QString::fromStdString(RangeText(Choices.StartMs, Choices.EndMs, Details(Row).LengthMs))
+                   : FileDuration.toString());
+}
+
+QString TFileListView::ConvertedDuration(int Row) const {
+  const TRowChoices Picked = Choices(Row);
+  const int64_t Length = Details(Row).LengthMs;
+  const int64_t End = Picked.EndMs >= 0 ? Picked.EndMs : Length;
+  if (Picked.StartMs <= 0 && Picked.EndMs < 0) return SubItem(Row, siDuration);
+  return End < 0 ? QString("Unknown") : QString::fromStdString(DurationText((End - Picked.StartMs) * 1000));
 }
 
 QString TFileListView::Reason(int Row) const { return topLevelItem(Row)->toolTip(Column(siProgress)); }

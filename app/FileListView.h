@@ -10,6 +10,12 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include "FileTracks.h"
+#include "RowSetup.h"
+
+Q_DECLARE_METATYPE(korvane::TFileDetails)
+Q_DECLARE_METATYPE(korvane::TRowChoices)
+
 namespace korvane {
 
 // Sub-item numbers of a row.
@@ -41,6 +47,18 @@ class TFileListView : public QTreeWidget {
   // ("2024/june"); empty for a file added by itself. Kept, not shown.
   QString Subfolder(int Row) const;
   void SetSubfolder(int Row, const QString &Folder);
+  // The tracks and length of the row's file as it was probed; kept, not
+  // shown.
+  TFileDetails Details(int Row) const;
+  void SetDetails(int Row, const TFileDetails &Details);
+  // What the user chose to convert of the row's file. A time range shows
+  // in the "Duration" column ("00:00:12-00:00:20"); the whole file shows
+  // its length again.
+  TRowChoices Choices(int Row) const;
+  void SetChoices(int Row, const TRowChoices &Choices);
+  // The length of the part of the row's file that is converted, as
+  // "Duration" shows a whole file ("00:00:08", "Unknown").
+  QString ConvertedDuration(int Row) const;
   // Why the row's file failed or could not be read, as its "Progress"
   // cell's tool tip and accessible description; empty when it did not.
   QString Reason(int Row) const;

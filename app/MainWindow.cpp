@@ -219,6 +219,7 @@ void TForm1::ConnectHandlers() {
   connect(ComboVideoCodec, &QComboBox::currentIndexChanged, this, [this] { GreyUnusableChoices(); });
   connect(CheckBoxHdrToSdr, &QCheckBox::toggled, this, [this](bool On) { FProfile.HdrToSdr = On; });
   connect(CheckBoxHdrToSdr, &QCheckBox::clicked, this, [this] { StoreProfileChoices(); });
+  ConnectChoiceHandlers();
 }
 
 bool TForm1::FormCreate() {
@@ -465,7 +466,7 @@ std::string TForm1::RowVideoSize(int Row) const { return ListView1->SubItem(Row,
 
 std::string TForm1::RowSubfolder(int Row) const { return ListView1->Subfolder(Row).toStdString(); }
 
-std::string TForm1::RowDuration(int Row) const { return ListView1->SubItem(Row, siDuration).toStdString(); }
+std::string TForm1::RowDuration(int Row) const { return ListView1->ConvertedDuration(Row).toStdString(); }
 
 double TForm1::RowDisplayAspect(int Row) const { return ListView1->DisplayAspect(Row); }
 
@@ -563,6 +564,7 @@ void TForm1::SetWindowControlsEnabled(bool Enabled) {
   };
   for (QWidget *Control : Controls) Control->setEnabled(Enabled);
   GreyUnusableChoices();
+  UpdateRowCommands();
   ListView1->setContextMenuPolicy(Enabled ? Qt::CustomContextMenu : Qt::NoContextMenu);
   for (QMenu *Menu : {MenuFile, MenuOptions, MenuHelp}) Menu->menuAction()->setEnabled(Enabled);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <array>
 #include <memory>
@@ -44,6 +45,9 @@ class TFileListView;
 class TForm4;
 class TLogWindow;
 class TFormAbout;
+class TPreviewDialog;
+class TTimeRangeDialog;
+class TTracksDialog;
 
 class TForm1 : public QMainWindow, private TRunWindow {
   Q_OBJECT
@@ -63,6 +67,9 @@ class TForm1 : public QMainWindow, private TRunWindow {
   // ---- Controls ----
   QToolButton *ButtonAddFile, *ButtonRemove, *ButtonClear, *ButtonStopConvert, *ButtonConvert;
   QToolButton *ButtonAddFolder;
+  // What to convert of the selected row: its tracks, and its picture as
+  // the output will look.
+  QToolButton *ButtonTracks, *ButtonPreview;
   TFileListView *ListView1;
   QLabel *Label2;
   TDropDownCombo *ComboOutputFormat;
@@ -84,7 +91,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   QFileDialog *AddFolderDialog;  // the folder Add Folder lists
   QMenu *PopupListView1;
   QAction *CheckAllItems1, *UncheckAllItems1, *DeleteSelectedItem1, *ClearAllItems1, *ShowLog1,
-      *OpenOutputFolder1;
+      *OpenOutputFolder1, *Tracks1, *TimeRange1, *Preview1;
   QMenu *MenuFile, *MenuOptions, *MenuHelp;
   QAction *AddFiles1, *AddFolder1, *Convert1, *Exit1, *SetGeneralOptions1, *OpenHelpFile1, *VisitOurWebsite1,
       *About1;
@@ -92,6 +99,10 @@ class TForm1 : public QMainWindow, private TRunWindow {
   QTimer *TimerConvertAgain;
   // The selected row's log, opened by Show Log.
   TLogWindow *LogWindow;
+  // The choices of what to convert of the selected row, and its preview.
+  TTracksDialog *TracksDialog;
+  TTimeRangeDialog *TimeRangeDialog;
+  TPreviewDialog *PreviewDialog;
   TFFmpegVCL FFVCL;
 
   // The two dialogs created after this window; they register themselves.
@@ -117,6 +128,11 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void ShowLog1Click();
   // Opens the output folder in the desktop's file manager.
   void OpenOutputFolder1Click();
+  // The selected row's tracks, its time range and its preview, each in a
+  // dialog of its own; the choices stay with the row.
+  void Tracks1Click();
+  void TimeRange1Click();
+  void Preview1Click();
   // Opens Url with the desktop's program for it; says so when none can.
   void OpenOnDesktop(const QUrl &Url);
   void ClearAllItems1Click();
@@ -180,6 +196,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   // The least size: the classic one, or what the texts need if more.
   void FitMinimumSize();
   void ConnectHandlers();
+  // The row commands of what to convert, and their dialogs' answers.
+  void ConnectChoiceHandlers();
   // The window's part of the close: refuses during a run, otherwise detaches
   // the component's events and stops its tasks.
   bool FormCloseQuery();
@@ -208,6 +226,17 @@ class TForm1 : public QMainWindow, private TRunWindow {
   // volume, the channels, the zoom and the aspect cannot change.
   bool CopiesStreams() const;
   void SetWindowControlsEnabled(bool Enabled);
+  // The selected row, or -1.
+  int SelectedRow() const;
+  // The commands on the selected row: enabled while a row is selected and
+  // no run has the window locked.
+  void UpdateRowCommands();
+  // Keeps the choice a dialog accepted with the row it was opened for, if
+  // that row is still listed.
+  void KeepRowChoices(const TRowChoices &Choices);
+  // Whether the row's conversion keeps every audio track, as the profile
+  // and the user's option lines have it, rather than one.
+  bool KeepsEveryTrack(int Row) const;
   TMessageAnswer Message(const TMessage &Message);
   // A component's events come on its task's thread: each is copied and
   // handed to the UI thread, unless it belongs to a task list cleared since.
@@ -234,6 +263,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   double RowDisplayAspect(int Row) const override;
   int RowRotation(int Row) const override;
   std::string RowSubfolder(int Row) const override;
+  TRowChoices RowChoices(int Row) const override;
   void SetRowProgress(int Row, const std::string &Text) override;
   void SetRowFrames(int Row, const std::string &Text) override;
   void SetRowReason(int Row, const std::string &Text) override;
@@ -260,9 +290,10 @@ class TForm1 : public QMainWindow, private TRunWindow {
   std::unique_ptr<TListFiller> FFiller;  // while files are being added
   bool FRunLocked = false;               // the run has locked the controls
   bool FShown = false;
-  bool FRestoringChoices = false;  // the picks shown are the stored ones
-  int FVolumeBeforeCopy = -1;      // the bar's position while the copy shows the source's
-  std::string FLibraryFolder;      // the media libraries, as loaded
+  QPersistentModelIndex FChoiceRow;  // the row the choice dialogs were opened for
+  bool FRestoringChoices = false;    // the picks shown are the stored ones
+  int FVolumeBeforeCopy = -1;        // the bar's position while the copy shows the source's
+  std::string FLibraryFolder;        // the media libraries, as loaded
   TComponentRunEngine FRunEngine{FFVCL};
   // The components of the lanes after the first.
   struct TLaneComponent {

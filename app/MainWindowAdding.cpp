@@ -82,6 +82,7 @@ void TForm1::ShowFoundRows(const std::vector<TListedFile> &Rows) {
                  QString::fromStdString(Texts.Duration), OutputExtension()});
       ListView1->SetDisplayAspect(Row, Texts.DisplayAspect);
       ListView1->SetRotation(Row, Texts.Rotation);
+      ListView1->SetDetails(Row, File.Details);
     } else {
       Row = ListView1->AddRow(Path, {"", "", "", "", "Error", "", ""});
       ListView1->SetReason(Row, QString::fromStdString(File.Reason));

@@ -24,6 +24,9 @@
 #include "FileListView.h"
 #include "LogWindow.h"
 #include "MainWindow.h"
+#include "PreviewDialog.h"
+#include "TimeRangeDialog.h"
+#include "TracksDialog.h"
 
 namespace korvane {
 
@@ -141,13 +144,22 @@ QLayout *TForm1::CreateToolbar(QWidget *Client) {
                                      ThemeIcon("process-stop", QStyle::SP_MediaStop), true);
   ButtonConvert = NewSpeedButton(Client, "ButtonConvert", "Convert Now !", "Start Conversion",
                                  ThemeIcon("media-playback-start", QStyle::SP_MediaPlay), true);
-  for (QToolButton *Button :
-       {ButtonAddFile, ButtonAddFolder, ButtonRemove, ButtonClear, ButtonStopConvert, ButtonConvert})
+  ButtonTracks = NewSpeedButton(Client, "ButtonTracks", "Tracks",
+                                "Choose the Audio and Subtitle Tracks of the Selected File",
+                                ThemeIcon("audio-x-generic", QStyle::SP_FileDialogDetailedView), true);
+  ButtonPreview = NewSpeedButton(Client, "ButtonPreview", "Preview",
+                                 "Show the Selected File's Picture as the Output Will Look",
+                                 ThemeIcon("image-x-generic", QStyle::SP_FileDialogContentsView), true);
+  for (QToolButton *Button : {ButtonAddFile, ButtonAddFolder, ButtonRemove, ButtonClear, ButtonTracks,
+                              ButtonPreview, ButtonStopConvert, ButtonConvert})
     Button->setIconSize(QSize(24, 24));
   auto *Toolbar = new QHBoxLayout;
   Toolbar->setSpacing(2);
   for (QToolButton *Button : {ButtonAddFile, ButtonAddFolder, ButtonRemove, ButtonClear})
     Toolbar->addWidget(Button);
+  // The commands on the selected row, apart from those on the list.
+  Toolbar->addSpacing(12);
+  for (QToolButton *Button : {ButtonTracks, ButtonPreview}) Toolbar->addWidget(Button);
   Toolbar->addStretch(1);
   Toolbar->addWidget(ButtonStopConvert);
   Toolbar->addWidget(ButtonConvert);
@@ -298,6 +310,9 @@ void TForm1::CreateDialogsAndTimers() {
   AddFolderDialog->setOption(QFileDialog::ShowDirsOnly, true);
 
   LogWindow = new TLogWindow(this);
+  TracksDialog = new TTracksDialog(this);
+  TimeRangeDialog = new TTimeRangeDialog(this);
+  PreviewDialog = new TPreviewDialog(this);
 
   BMDThread1 = new TBMDThread(this);
   BMDThread1->setObjectName("BMDThread1");
@@ -344,6 +359,12 @@ void TForm1::CreateMenus() {
       PopupListView1->addAction(ThemeIcon("text-x-generic", QStyle::SP_FileDialogInfoView), "Show &Log");
   OpenOutputFolder1 =
       PopupListView1->addAction(ThemeIcon("folder-open", QStyle::SP_DirOpenIcon), "&Open Output Folder");
+  PopupListView1->addSeparator();
+  Tracks1 = PopupListView1->addAction(ThemeIcon("audio-x-generic", QStyle::SP_FileDialogDetailedView),
+                                      "&Tracks...");
+  TimeRange1 = PopupListView1->addAction("Set Time Ran&ge...");
+  Preview1 = PopupListView1->addAction(ThemeIcon("image-x-generic", QStyle::SP_FileDialogContentsView),
+                                       "&Preview...");
 
   const std::pair<QObject *, const char *> Names[] = {
       {MenuFile, "File1"},
@@ -363,6 +384,9 @@ void TForm1::CreateMenus() {
       {ClearAllItems1, "ClearAllItems1"},
       {ShowLog1, "ShowLog1"},
       {OpenOutputFolder1, "OpenOutputFolder1"},
+      {Tracks1, "Tracks1"},
+      {TimeRange1, "TimeRange1"},
+      {Preview1, "Preview1"},
   };
   for (const auto &[Object, Name] : Names) Object->setObjectName(Name);
 

@@ -271,14 +271,7 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
   if (FActiveLanes > 1)
     Conversion.CodecThreads =
         ShareCores(FActiveLanes, size_t(FActiveLanes), std::thread::hardware_concurrency()).ThreadsPerTask;
-  // The source's picture as the row shows it: the shape "Original" keeps
-  // where its pixels are not square, the size the letterbox fits, and
-  // whether it is shown turned.
-  TFileRowTexts Row;
-  Row.VideoSize = FWindow.RowVideoSize(Lane.Row);
-  Row.DisplayAspect = FWindow.RowDisplayAspect(Lane.Row);
-  Row.Rotation = FWindow.RowRotation(Lane.Row);
-  TConversionSetup Setup = SetUpConversion(Input, Row, Conversion, Taken);
+  TConversionSetup Setup = SetUpRowConversion(Lane.Row, Conversion, Taken);
   if (!Output.empty()) Setup.Output = Output;
   Lane.Output = Setup.Output;
 
@@ -299,6 +292,26 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
     return false;
   }
   return true;
+}
+
+TConversionSetup TConversionRun::SetUpRowConversion(
+    int RowIndex, const TConversionChoices &Choices,
+    const std::function<bool(const std::string &)> &Taken) const {
+  // The source's picture as the row shows it: the shape "Original" keeps
+  // where its pixels are not square, the size the letterbox fits, and
+  // whether it is shown turned; and the tracks and the part of it chosen.
+  TFileRowTexts Row;
+  Row.VideoSize = FWindow.RowVideoSize(RowIndex);
+  Row.DisplayAspect = FWindow.RowDisplayAspect(RowIndex);
+  Row.Rotation = FWindow.RowRotation(RowIndex);
+  return SetUpConversion(Trimmed(FWindow.RowCaption(RowIndex)), Row, Choices, Taken,
+                         FWindow.RowChoices(RowIndex));
+}
+
+TConversionSetup TConversionRun::RowSetup(int Row) const {
+  TConversionChoices Choices = FWindow.Choices();
+  Choices.OutputFolder = Trimmed(Choices.OutputFolder);
+  return SetUpRowConversion(Row, Choices, {});
 }
 
 bool TConversionRun::PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::string &Folder,

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +60,9 @@ class TRunWindow {
   // The folder the row's file was found in, below the folder it was added
   // with ("2024/june"); empty for a file added by itself.
   virtual std::string RowSubfolder(int) const { return {}; }
+  // What the user chose to convert of the row's file: its tracks and a
+  // time range.
+  virtual TRowChoices RowChoices(int) const { return {}; }
   virtual void SetRowProgress(int Row, const std::string &Text) = 0;
   virtual void SetRowFrames(int Row, const std::string &Text) = 0;
   // Why a row failed or fell short: the engine's reason, shown with the row.
@@ -143,6 +147,10 @@ class TConversionRun {
   // it belongs to, or none when that row is gone.
   void RowRemoved(int Row);
 
+  // The conversion of row Row as a run would set it up now, with the
+  // window's choices; for its preview (MakePreview).
+  TConversionSetup RowSetup(int Row) const;
+
   // A row is being set up or converted on some lane.
   bool Converting() const;
   // The row of the first lane.
@@ -205,6 +213,10 @@ class TConversionRun {
   // "Fail") or its output is complete already ("Skipped"). Whether a task
   // was created is reported through TaskMade.
   bool SetUpRow(TLane &Lane, bool &TaskMade);
+  // The set-up of row Row with Choices (output folder and threads
+  // decided); Taken as SetUpConversion has it.
+  TConversionSetup SetUpRowConversion(int Row, const TConversionChoices &Choices,
+                                      const std::function<bool(const std::string &)> &Taken) const;
   // Where the row's output goes: its folder (made when missing) and, when
   // complete outputs are skipped, its name (empty: name it as usual);
   // false when the row ended here (FRowSkipped: its output is complete).

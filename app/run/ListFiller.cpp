@@ -56,7 +56,10 @@ void TListFiller::Fill(const std::vector<std::string> &Paths) {
         Row.Readable = Probe.LoadFile(Row.Path, "");
         if (!Row.Readable) Row.Reason = Probe.LastError();
       }
-      if (Row.Readable) Row.Texts = FileRowTexts(Probe);
+      if (Row.Readable) {
+        Row.Texts = FileRowTexts(Probe);
+        Row.Details = ReadFileDetails(Probe);
+      }
     } catch (const std::exception &E) {
       Row.Readable = false;
       Row.Reason = E.what();

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "FileTracks.h"
 #include "RowSetup.h"
 
 namespace korvane {
@@ -24,6 +25,7 @@ struct TListedFile {
   std::string Subfolder;  // below the folder it was found in ("2024/june"); empty for a named file
   bool Readable = true;   // false: the probe could not read it (Reason says why)
   TFileRowTexts Texts;
+  TFileDetails Details;  // its tracks and length, for the choices of what to convert
   std::string Reason;
 };
 

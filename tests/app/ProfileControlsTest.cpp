@@ -34,13 +34,6 @@ void ChooseFormatRow(TForm1 &Form, int Row) {
   while (Form.ComboOutputFormat->currentIndex() > Row) QTest::keyClick(Form.ComboOutputFormat, Qt::Key_Up);
 }
 
-void ChooseFormat(TForm1 &Form, const QString &Text) {
-  const int Row = Form.ComboOutputFormat->findText(Text);
-  QVERIFY(Row >= 0);
-  Form.ComboOutputFormat->setCurrentIndex(Row);
-  emit Form.ComboOutputFormat->activated(Row);
-}
-
 struct TComboState {
   QStringList Items;
   int Index;

@@ -99,28 +99,6 @@ const TRunClips &RunClips() {
 // enough to press stop while it runs.
 const QString SlowProfile = "Apple TV H264 (320 x 240) (*.mp4)";
 
-void ChooseFormat(TForm1 &Form, const QString &Text) {
-  const int Row = Form.ComboOutputFormat->findText(Text);
-  if (Row < 0) qFatal("no format %s", qPrintable(Text));
-  Form.ComboOutputFormat->setCurrentIndex(Row);
-  emit Form.ComboOutputFormat->activated(Row);
-}
-
-QStringList ProgressColumn(const TFileListView &List) {
-  QStringList Texts;
-  for (int Row = 0; Row < List.RowCount(); ++Row) Texts << List.SubItem(Row, siProgress);
-  return Texts;
-}
-
-bool RunOver(TForm1 &Form) { return !Form.Converting() && !Form.TimerConvertAgain->isActive(); }
-
-// Presses "Convert Now !" and waits for the run to end.
-void ConvertAll(TForm1 &Form) {
-  Form.ButtonConvert->click();
-  QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 180000);
-  QTest::qWait(50);  // the last events of the component
-}
-
 QStringList Files(const QString &Folder) { return QDir(Folder).entryList(QDir::Files, QDir::Name); }
 
 // Fails the test program instead of letting a deadlock hang it.

@@ -181,7 +181,8 @@ class StartupTest : public QObject {
              QStringList({"Open Help File", "-", "Visit Korvane Website", "-", "About"}));
     QCOMPARE(Entries(Form.PopupListView1),
              QStringList({"Check All Items", "Uncheck All Items", "-", "Remove Selected Item",
-                          "Clear All Items", "-", "Show Log", "Open Output Folder"}));
+                          "Clear All Items", "-", "Show Log", "Open Output Folder", "-", "Tracks...",
+                          "Set Time Range...", "Preview..."}));
     // A key picks one entry of a menu: no two share their underlined letter.
     for (QWidget *Menu : std::initializer_list<QWidget *>{Form.menuBar(), Form.MenuFile, Form.MenuOptions,
                                                           Form.MenuHelp, Form.PopupListView1}) {
@@ -208,6 +209,8 @@ class StartupTest : public QObject {
         {Form.ButtonAddFolder, "Add Folder"},
         {Form.ButtonRemove, "Remove"},
         {Form.ButtonClear, "Clear All"},
+        {Form.ButtonTracks, "Tracks"},
+        {Form.ButtonPreview, "Preview"},
         {Form.ButtonStopConvert, "Stop Convert"},
         {Form.ButtonConvert, "Convert Now !"},
         {Form.ListView1, "Video File Name"},

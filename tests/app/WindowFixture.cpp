@@ -15,6 +15,8 @@
 #include <map>
 
 #include "BMDThread.h"
+#include "DropDownCombo.h"
+#include "FileListView.h"
 #include "MediaFixtures.h"
 #include "Settings.h"
 #include "Startup.h"
@@ -94,6 +96,27 @@ void AddFiles(TForm1 &Form, const QStringList &Files) {
   QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running(), 5000);
   // The files are probed off the UI thread: their rows come after.
   QTRY_VERIFY_WITH_TIMEOUT(!Form.Adding(), 10000);
+}
+
+void ChooseFormat(TForm1 &Form, const QString &Text) {
+  const int Row = Form.ComboOutputFormat->findText(Text);
+  if (Row < 0) qFatal("no format %s", qPrintable(Text));
+  Form.ComboOutputFormat->setCurrentIndex(Row);
+  emit Form.ComboOutputFormat->activated(Row);
+}
+
+QStringList ProgressColumn(const TFileListView &List) {
+  QStringList Texts;
+  for (int Row = 0; Row < List.RowCount(); ++Row) Texts << List.SubItem(Row, siProgress);
+  return Texts;
+}
+
+bool RunOver(TForm1 &Form) { return !Form.Converting() && !Form.TimerConvertAgain->isActive(); }
+
+void ConvertAll(TForm1 &Form) {
+  Form.ButtonConvert->click();
+  QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 180000);
+  QTest::qWait(50);  // the last events of the component
 }
 
 namespace {

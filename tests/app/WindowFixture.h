@@ -50,6 +50,16 @@ void AnswerFileDialog(QFileDialog *Dialog, const QStringList &Files, std::functi
 // they are listed.
 void AddFiles(TForm1 &Form, const QStringList &Files);
 
+// Picks the output format Text as the list's choice (fails the program
+// when there is none).
+void ChooseFormat(TForm1 &Form, const QString &Text);
+// The "Progress" column, row by row.
+QStringList ProgressColumn(const TFileListView &List);
+// The run is over, with no row waiting to start.
+bool RunOver(TForm1 &Form);
+// Presses "Convert Now !" and waits for the run to end.
+void ConvertAll(TForm1 &Form);
+
 // Clips made once per test program.
 struct TWindowClips {
   QString Folder;

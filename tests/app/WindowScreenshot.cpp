@@ -4,13 +4,16 @@
 // made now through the Add Files dialog, starts converting them and saves
 // the window as a PNG while the first row is under way. With a second name
 // it then converts a good clip and a file that is not one, and saves the
-// screen around the window with the failed row's reason in its hint.
-// Usage: window_screenshot OUTPUT.png [FAILED.png]
+// screen around the window with the failed row's reason in its hint. With
+// a third it shows the preview of a wide film letterboxed into a 4:3
+// device's frame, its time range set, and saves that dialog.
+// Usage: window_screenshot OUTPUT.png [FAILED.png [PREVIEW.png]]
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,12 +25,13 @@
 #include "DropDownCombo.h"
 #include "FileListView.h"
 #include "MediaFixtures.h"
+#include "PreviewDialog.h"
 #include "WindowFixture.h"
 
 int main(int argc, char **argv) {
   using namespace korvane::test;
-  if (argc != 2 && argc != 3) {
-    std::fputs("usage: window_screenshot OUTPUT.png [FAILED.png]\n", stderr);
+  if (argc < 2 || argc > 4) {
+    std::fputs("usage: window_screenshot OUTPUT.png [FAILED.png [PREVIEW.png]]\n", stderr);
     return 2;
   }
   QTemporaryDir ConfigHome;
@@ -87,6 +91,31 @@ int main(int argc, char **argv) {
            ->grabWindow(0, Around.x(), Around.y(), Around.width(), Around.height())
            .save(QString::fromLocal8Bit(argv[2]))) {
     std::fprintf(stderr, "window_screenshot: cannot write %s\n", argv[2]);
+    return 1;
+  }
+  if (argc == 3) return 0;
+
+  // The preview of a wide film in a 4:3 device's frame.
+  QToolTip::hideText();
+  Form.ClearAllItems1->trigger();
+  const QString Wide = WindowClips().Folder + "/wide-holiday.mkv";
+  if (!RunFFmpeg("-f lavfi -i testsrc2=size=1280x720:rate=25:duration=20 -c:v libx264 -preset ultrafast \"" +
+                 Wide.toStdString() + "\""))
+    return 1;
+  const int Device = Form.ComboOutputFormat->findText("Apple TV H264 (320 x 240) (*.mp4)");
+  Form.ComboOutputFormat->setCurrentIndex(Device);
+  emit Form.ComboOutputFormat->activated(Device);
+  Form.ComboLetterBox->setCurrentIndex(1);
+  AddFiles(Form, {Wide});
+  Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(0));
+  Form.ButtonPreview->click();
+  korvane::TPreviewDialog &Preview = *Form.PreviewDialog;
+  Preview.SliderTime->setValue(7500);
+  Deadline.setRemainingTime(60000);
+  while ((Preview.PictureMs() != 7500 || Preview.Busy()) && !Deadline.hasExpired()) QTest::qWait(20);
+  QTest::qWait(300);
+  if (!Preview.grab().save(QString::fromLocal8Bit(argv[3]))) {
+    std::fprintf(stderr, "window_screenshot: cannot write %s\n", argv[3]);
     return 1;
   }
   return 0;
