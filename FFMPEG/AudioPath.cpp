@@ -130,7 +130,16 @@ void TAudioPath::Out(TInputStream &Ist, int64_t ClockPts, const uint8_t *Data, i
                     LibAVUtil::av_channel_layout_compare(&Source, &*FResamplerLayout) != 0))
     MakeResampler(Ist);
 
-  const double InputTime = static_cast<double>(ClockPts - S.FStartTime) / 1000000.0;
+  double InputTime = static_cast<double>(ClockPts - S.FStartTime) / 1000000.0;
+  if (InputTime < 0 && S.FInputFilesStart[Ist.FileIndex] != 0) {
+    // Sound from before the start asked for is not the output's: what of
+    // this chunk lies before it is left out.
+    const int64_t Early = std::min<int64_t>(std::llround(-InputTime * DecRate), Size / DecFrameBytes);
+    Data += Early * DecFrameBytes;
+    Size -= static_cast<int>(Early * DecFrameBytes);
+    if (Size <= 0) return;
+    InputTime = 0;
+  }
   const double Waiting = static_cast<double>(FSampleFifo.Size()) / (WorkBytes * EncChannels);
   if (S.FAudioSyncMethod != 0) {
     // Output samples missing (positive) or in excess (negative) against the input clock.

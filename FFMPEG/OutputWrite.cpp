@@ -11,6 +11,7 @@
 #include "AVLibraries.h"
 #include "AVProbe.h"
 #include "MyUtil.h"
+#include "SubtitleTiming.h"
 #include "TextFormat.h"
 #include "Transcode.h"
 
@@ -267,6 +268,18 @@ void TTranscoder::SubtitleOut(TOutputStream &Ost, TInputStream &Ist, AVSubtitle 
   const bool DVB = Enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
   const AVRational From = Ist.Stream->time_base, To = Ost.Stream->time_base;
   Subtitle.pts = LibAVUtil::av_rescale_q(PacketPts, From, Microseconds);
+  {
+    int64_t Start = Subtitle.pts + int64_t(Subtitle.start_display_time) * 1000;
+    int64_t End = Subtitle.pts + int64_t(Subtitle.end_display_time) * 1000;
+    if (!FitSubtitle(Start, End, FState.FRecordingTime)) return;
+    if (Start != Subtitle.pts + int64_t(Subtitle.start_display_time) * 1000) {
+      // Shown from the output's start: the part before it is cut off.
+      PacketPts = 0;
+      Subtitle.pts = 0;
+      Subtitle.start_display_time = 0;
+      Subtitle.end_display_time = static_cast<uint32_t>(End / 1000);
+    }
+  }
   const unsigned Rects = Subtitle.num_rects;
   // DVB subtitles are shown by one packet and cleared by a second, empty one.
   for (int Pass = 0; Pass < (DVB ? 2 : 1); ++Pass) {

@@ -129,6 +129,9 @@ class TTranscoder {
   int DecodeSubtitle(TInputStream &Ist, AVPacket *Packet);
   void EmulateRate(TInputStream &Ist);
   bool StartReached(const TInputStream &Ist) const;
+  // Packet of a copied stream ends before the output's start, and the
+  // pictures are not copied with it.
+  bool BeforeTheStart(const TInputStream &Ist, const AVPacket &Packet) const;
   void CopyPacket(TOutputStream &Ost, TInputStream &Ist, const AVPacket &Packet);
   void DrainEncoders(TInputStream &Ist);
   void CorrectTimestamps(TInputStream &Ist, AVPacket &Packet);

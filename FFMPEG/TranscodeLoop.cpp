@@ -10,6 +10,7 @@
 #include "AVLibraries.h"
 #include "AVProbe.h"
 #include "NumberLimits.h"
+#include "SubtitleTiming.h"
 #include "TextFormat.h"
 #include "Transcode.h"
 
@@ -172,6 +173,13 @@ void TTranscoder::Loop() {
 
 int TTranscoder::ProcessPacket(TInputStream &Ist, AVPacket *Packet) {
   if (Packet) ++Ist.PacketsRead;
+  // A stream's clock starts at its first packet: by its decode time, else
+  // (Matroska gives none to the first pictures) by its presentation time.
+  // Starting it at zero instead would make a start past the file's first
+  // pictures look like time running backwards and shift the whole file.
+  if (Ist.NextPts == AV_NOPTS_VALUE && Packet && Packet->dts == AV_NOPTS_VALUE &&
+      Packet->pts != AV_NOPTS_VALUE)
+    Ist.Pts = LibAVUtil::av_rescale_q(Packet->pts, Ist.Stream->time_base, Microseconds);
   if (Ist.NextPts == AV_NOPTS_VALUE) Ist.NextPts = Ist.Pts;
   if (Packet && Packet->dts != AV_NOPTS_VALUE)
     Ist.Pts = Ist.NextPts = LibAVUtil::av_rescale_q(Packet->dts, Ist.Stream->time_base, Microseconds);
@@ -220,6 +228,19 @@ void TTranscoder::EmulateRate(TInputStream &Ist) {
   ++Ist.FrameCount;
 }
 
+bool TTranscoder::BeforeTheStart(const TInputStream &Ist, const AVPacket &Packet) const {
+  // With a start time the output's clock begins there. A copied picture
+  // stream begins at the key frame before it, and the sound copied with it
+  // keeps its time; with the pictures made anew, sound and subtitles that
+  // are over by the start are left out, or they would come first and
+  // shift the whole output by their time before the start.
+  if (Packet.pts == AV_NOPTS_VALUE || FState.FInputFilesStart[Ist.FileIndex] == 0) return false;
+  for (const auto &Ost : FOutputStreams)
+    if (Ost->Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !Ost->EncodingNeeded) return false;
+  const int64_t End = Packet.pts + std::max<int64_t>(Packet.duration, 0);
+  return LibAVUtil::av_rescale_q(End, Ist.Stream->time_base, Microseconds) <= 0;
+}
+
 void TTranscoder::CopyPacket(TOutputStream &Ost, TInputStream &Ist, const AVPacket &Packet) {
   TOptionState &S = FState;
   // A cover kept as an attached file has its picture already, and no packets.
@@ -230,9 +251,10 @@ void TTranscoder::CopyPacket(TOutputStream &Ost, TInputStream &Ist, const AVPack
     FTask.Log(0, Format("The copy starts at the key frame %.2f s before the start asked for: a copy can only "
                         "begin on a key frame",
                         static_cast<double>(-Ist.Pts) / 1000000.0));
+  const AVMediaType Type = Ost.Stream->codecpar->codec_type;
+  if (Type != AVMEDIA_TYPE_VIDEO && BeforeTheStart(Ist, Packet)) return;
   TPacketHolder Out(LibAVCodec::av_packet_alloc());
   if (!Out || LibAVCodec::av_packet_ref(Out.get(), &Packet) < 0) throw FFMpegException("av_mallocz fail");
-  const AVMediaType Type = Ost.Stream->codecpar->codec_type;
   if (Type == AVMEDIA_TYPE_AUDIO)
     S.FAudioSize += Packet.size;
   else if (Type == AVMEDIA_TYPE_VIDEO) {
@@ -245,6 +267,15 @@ void TTranscoder::CopyPacket(TOutputStream &Ost, TInputStream &Ist, const AVPack
   Out->dts = Packet.dts != AV_NOPTS_VALUE ? LibAVUtil::av_rescale_q(Packet.dts, From, To)
                                           : LibAVUtil::av_rescale_q(Ist.Pts, Microseconds, To);
   Out->duration = LibAVUtil::av_rescale_q(Packet.duration, From, To);
+  if (Type == AVMEDIA_TYPE_SUBTITLE && Out->pts != AV_NOPTS_VALUE) {
+    int64_t Start = LibAVUtil::av_rescale_q(Out->pts, To, Microseconds);
+    int64_t End = Start + LibAVUtil::av_rescale_q(Out->duration, To, Microseconds);
+    if (!FitSubtitle(Start, End, S.FRecordingTime)) return;
+    if (Start != LibAVUtil::av_rescale_q(Out->pts, To, Microseconds)) {
+      Out->pts = Out->dts = 0;
+      Out->duration = LibAVUtil::av_rescale_q(End, Microseconds, To);
+    }
+  }
   WritePacket(Ost, *Out);
   ++Ost.FrameNumber;
 }

@@ -533,6 +533,29 @@ TEST_F(ModernFormats, ARangeAndAPreviewShowWhatTheOutputHolds) {
   };
   EXPECT_GT(Similarity("1.4"), Similarity("1.32"));
   EXPECT_GT(Similarity("1.4"), Similarity("1.48"));
+  // Every stream of the range starts with it, sound and subtitles kept as
+  // they are too: the subtitle on screen at the start is cut to what is
+  // left of it, and nothing from before the start shifts the output.
+  for (const std::string Profile :
+       {"MP4 - H.264 Video, AAC Audio (*.mp4)", "MKV - Matroska Video, every track (*.mkv)"}) {
+    SCOPED_TRACE(Profile);
+    fs::remove_all(Temp.Path());
+    fs::create_directory(Temp.Path());
+    const std::string Ranged = Convert(Profile, Clips.Tracks, "--start 1.4 --end 2.4");
+    const TProbedFile P = ProbeFile(Ranged);
+    ASSERT_EQ(P.Count("subtitle"), 1);
+    for (const auto &Stream : P.Streams) EXPECT_LT(std::stod(Stream.at("start_time")), 0.05);
+    const std::string Texts = RunCommand(
+                                  "ffprobe -v error -select_streams s -show_entries "
+                                  "packet=pts_time,duration_time -of csv=p=0 " +
+                                  Quoted(Ranged))
+                                  .Output;
+    // Within a frame of the start (Matroska moves every stream by the
+    // sound encoder's lead-in), and 0.1 s of it left.
+    ASSERT_NE(Texts.find(','), std::string::npos) << Texts;
+    EXPECT_LT(std::stod(Texts), 0.05) << Texts;
+    EXPECT_NEAR(std::stod(Texts.substr(Texts.find(',') + 1)), 0.1, 0.002) << Texts;
+  }
 
   // A turned phone clip in a device's frame and in a modern profile.
   for (const std::string Profile : {"PSP Video (*.mp4)", "MP4 - H.264 Video, AAC Audio (*.mp4)"}) {
