@@ -52,6 +52,7 @@ constexpr TEncoderOption EncoderPrivateOptions[] = {
     {"tile-columns", AVMEDIA_TYPE_VIDEO}, {"x264-params", AVMEDIA_TYPE_VIDEO},
     {"x265-params", AVMEDIA_TYPE_VIDEO},  {"svtav1-params", AVMEDIA_TYPE_VIDEO},
     {"vbr", AVMEDIA_TYPE_AUDIO},          {"application", AVMEDIA_TYPE_AUDIO},
+    {"abr", AVMEDIA_TYPE_AUDIO},          {"stats", AVMEDIA_TYPE_VIDEO},
 };
 
 // Flag constants that became options of one encoder, by media type.

@@ -43,8 +43,10 @@ std::string Seconds(int64_t Microseconds) {
 
 std::string TTranscoder::Shortfall() const {
   const TOptionState &S = FState;
-  // Frame, size and sample limits end a run early on purpose.
-  if (S.FLimitFileSize != 0 || S.FMaxFrames[0] != INT_MAX || S.FMaxFrames[1] != INT_MAX) return "";
+  // Frame, size and sample limits end a run early on purpose; a first
+  // pass may write no pictures at all.
+  if (S.FLimitFileSize != 0 || S.FMaxFrames[0] != INT_MAX || S.FMaxFrames[1] != INT_MAX || S.FDoPass == 1)
+    return "";
   struct TShort {
     int64_t Had = 0, Declared = 0;
     AVMediaType Type = AVMEDIA_TYPE_UNKNOWN;

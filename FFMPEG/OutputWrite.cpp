@@ -93,6 +93,9 @@ void TTranscoder::CloseOutputFiles() {
 
 void TTranscoder::CheckSomethingWritten() {
   TOptionState &S = FState;
+  // A first pass is run for its statistics: some encoders (libvpx) give
+  // no pictures in it at all.
+  if (S.FDoPass == 1) return;
   for (int I = 0; I < S.FOutputFileCount; ++I) {
     int64_t Packets = 0;
     for (const auto &Ost : FOutputStreams)
@@ -240,6 +243,10 @@ int TTranscoder::EncodeAndWrite(TOutputStream &Ost, AVFrame *Frame) {
   int Written = 0;
   for (;;) {
     Result = LibAVCodec::avcodec_receive_packet(Enc, Packet.get());
+    // Some encoders (libvpx) give their first pass's statistics only at
+    // the end, with no packet.
+    if (Result == AVERROR_EOF && Ost.LogFile && Enc->stats_out)
+      MyUtil::my_fprintf(Ost.LogFile.get(), "%s", Enc->stats_out);
     if (Result == AVERROR(EAGAIN) || Result == AVERROR_EOF) break;
     if (Result < 0) return Failed();
     if (Video) {

@@ -14,8 +14,9 @@ constexpr TItemList kModernSizes = {
 };
 
 constexpr TItemList kModernVideoBitrates =
-    kQualitySteps +
-    TItemList{"1000 Kbps", "2000 Kbps", "4000 Kbps", "6000 Kbps", "8000 Kbps", "12000 Kbps", "20000 Kbps"};
+    kQualitySteps + TItemList{"1000 Kbps",        "2000 Kbps",        "4000 Kbps",        "6000 Kbps",
+                              "8000 Kbps",        "12000 Kbps",       "20000 Kbps",       "File Size: 10 MB",
+                              "File Size: 25 MB", "File Size: 50 MB", "File Size: 100 MB"};
 
 // "Auto" keeps the source's rate, a variable one too.
 constexpr TItemList kModernFrameRates = {

@@ -9,6 +9,7 @@
 #include "ItemLists.h"
 #include "ModernOptionSets.h"
 #include "ProfileSettings.h"
+#include "SizeTarget.h"
 #include "TextConvert.h"
 
 namespace korvane {
@@ -125,7 +126,10 @@ const TModernVideoEncoder *FindModernVideoEncoder(std::string_view Item) {
 void ApplyModernSettings(const TCatalogueRow &Profile, const TProfileForm &Form, TOutputOptions &Options) {
   // Numbers first, so a text that does not read leaves the record alone.
   const std::string VideoRate = Form.ComboVideoBitrate.Text();
-  const bool Bitrate = !VideoRate.empty() && kQualitySteps.IndexOf(VideoRate) < 0;
+  // A "File Size" item sets no rate here: the set-up plans it from the
+  // file's length (AimAtSize).
+  const bool Bitrate =
+      !VideoRate.empty() && kQualitySteps.IndexOf(VideoRate) < 0 && !FileSizeItemBytes(VideoRate);
   const int32_t VideoBitrate = Bitrate ? ReadKilobits(VideoRate) : -1;
   const std::string AudioRate = Form.ComboAudioBitrate.Text();
   const int32_t AudioBitrate = AudioRate.empty() ? -1 : ReadKilobits(AudioRate);

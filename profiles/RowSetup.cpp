@@ -10,6 +10,7 @@
 #include "ModernSettings.h"
 #include "OutputNaming.h"
 #include "ProfileSettings.h"
+#include "SizedSetup.h"
 
 namespace korvane {
 
@@ -124,6 +125,7 @@ TConversionSetup SetUpConversion(const std::string &Input, const TFileRowTexts &
         static_cast<int32_t>(std::min<int64_t>(Pick.EndMs - Pick.StartMs, INT32_MAX));
   Lines += Choices.ExtraOptions;
   Setup.Options.TimeRanges = Choices.TimeRanges;
+  AimAtSize(Setup, Row, Choices, Pick);
   return Setup;
 }
 
@@ -157,6 +159,8 @@ TFileRowTexts FileRowTexts(const TAVProbe &Probe, bool Turned) {
   TAVFileInfo File;
   Probe.GetFileInfo(File);
   Texts.Duration = DurationText(File.Duration);
+  Texts.LengthUs = File.Duration > 0 && File.Duration != AV_NOPTS_VALUE ? File.Duration : -1;
+  Texts.AudioTracks = Probe.AudioStreamCount();
   return Texts;
 }
 

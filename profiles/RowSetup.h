@@ -15,6 +15,7 @@
 #include "AVProbe.h"
 #include "OptionRecords.h"
 #include "ProfileOptions.h"
+#include "SizeTarget.h"
 
 namespace korvane {
 
@@ -62,6 +63,10 @@ struct TFileRowTexts {
   // Not shown: the quarter turn clockwise (0, 90, 180, 270) the picture is
   // shown with.
   int Rotation = 0;
+  // Not shown: the length in microseconds (-1: not known) and the number
+  // of sound tracks, which a target size is shared over.
+  int64_t LengthUs = -1;
+  int AudioTracks = 0;
 };
 // Turned false describes the pictures as stored, for conversions that
 // leave them so (the engine's "autorotate=0").
@@ -86,6 +91,9 @@ struct TConversionChoices {
   // The outputs keep the source's modification time, so photo libraries
   // file them under the day they were made.
   bool KeepFileDate = true;
+  // A size each output must fit (bytes; 0: none), as --target-size gives
+  // it; a "File Size" item of the bit rate list gives one too.
+  double TargetBytes = 0;
   std::string ExtraOptions;  // the user's own "NAME=VALUE" lines, each ended by "\n"
   std::string TimeRanges;    // where frame-hook plug-ins run ("START-END,..." in ms)
 };
@@ -107,6 +115,8 @@ struct TConversionSetup {
   std::string Output;
   TInputOptions Input;
   TOutputOptions Options;
+  // Set when the output is aimed at a size: TSizedPasses runs it.
+  std::optional<TSizePlan> Size;
 };
 
 // Turns the set-up of a conversion into that of its preview: the one
@@ -121,7 +131,9 @@ void MakePreview(TConversionSetup &Setup, const std::string &Png, int64_t Ms);
 // conversions of the same run will write) and RowConversionOptions
 // completed with the thread count, the user's lines and the time ranges.
 // Pick: the file's own choices of tracks and range, as engine option lines
-// and the input's start and the output's length.
+// and the input's start and the output's length. With a target size the
+// rates are planned over the length converted (see PlanSize); a target
+// the file cannot meet raises ESizeRefused.
 TConversionSetup SetUpConversion(const std::string &Input, const TFileRowTexts &Row,
                                  const TConversionChoices &Choices,
                                  const std::function<bool(const std::string &)> &Taken = {},

@@ -37,6 +37,7 @@
 #include "ProfileChoice.h"
 #include "RowSetup.h"
 #include "SignalWatcher.h"
+#include "SizedSetup.h"
 #include "TextFormat.h"
 #include "TrackChoice.h"
 
@@ -84,6 +85,8 @@ struct TBatch {
 struct TSlot {
   std::unique_ptr<TFFmpegVCL> Component;
   int File = -1;  // the file it converts, -1 while free (Batch.Lock)
+  // The runs of a file aimed at a size, while they last.
+  std::unique_ptr<TSizedPasses> Passes;
 };
 
 // Turns a conversion into its preview, NAME.png beside where its output
@@ -186,6 +189,12 @@ class TBatchRun {
   void Settle(size_t File, TOutcome Outcome, const std::string &Message, const std::string &Output = "",
               bool NotMedia = false);
   void Finish(TSlot &Slot, size_t File, TOutcome Outcome, const std::string &Message);
+  // Starts Setup as the slot's task for File; false (the file ended) when
+  // it cannot.
+  bool StartRun(TSlot &Slot, size_t File, TConversionSetup &Setup);
+  // A slot whose run ended and whose file is aimed at a size goes on with
+  // its next run; false when the file is over.
+  bool NextPass(TSlot &Slot);
   void FreeSlot(TSlot &Slot);
   // Under FBatch.Lock: whether the slot's file has reported its end.
   bool SlotEnded(const TSlot &Slot) const;
@@ -242,6 +251,7 @@ TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form, std::vector
   FChoices.CodecThreads = FShare.ThreadsPerTask;
   for (const std::string &Line : Command.Options) FChoices.ExtraOptions += Line + "\n";
   FChoices.TimeRanges = Command.HookRanges;
+  FChoices.TargetBytes = Command.TargetBytes;
   if (Command.SkipExisting) FJournal.emplace(Command.OutputFolder);
   if (!Command.SkipExisting && Command.ShardCount == 1) FWhole.clear();  // nothing to plan
 }
@@ -470,10 +480,32 @@ void TBatchRun::StartFile(TSlot &Slot, size_t File) {
   const auto Taken = [this](const std::string &Name) {
     return FReserved.count(Name) > 0 || FPlannedNames.count(Name) > 0;
   };
-  TConversionSetup Setup = SetUpConversion(Input, Row, Choices, Taken, FFileChoices.Pick);
+  TConversionSetup Setup;
+  try {
+    Setup = SetUpConversion(Input, Row, Choices, Taken, FFileChoices.Pick);
+  } catch (const ESizeRefused &E) {
+    Finish(Slot, File, TOutcome::Failed, E.what());
+    return;
+  }
   if (!Output.empty()) Setup.Output = Output;
-  if (FFileChoices.PreviewMs) AsPreview(Setup, Input, *FFileChoices.PreviewMs, Taken);
-  if (Component.AddTask(Input, &Setup.Input) < 0) {
+  if (FFileChoices.PreviewMs) {
+    AsPreview(Setup, Input, *FFileChoices.PreviewMs, Taken);
+    Setup.Size.reset();
+  }
+  // A size is reached by runs of their own, the last of which is moved to
+  // the output's name.
+  TConversionSetup Run = Setup;
+  if (Setup.Size) {
+    if (!Setup.Size->Advice.empty()) FReport.Log(Input, "note: " + Setup.Size->Advice);
+    Slot.Passes = std::make_unique<TSizedPasses>(Setup);
+    if (!Slot.Passes->Ready()) {
+      Finish(Slot, File, TOutcome::Failed, Slot.Passes->Error());
+      Slot.Passes.reset();
+      return;
+    }
+    Run = *Slot.Passes->Next();
+  }
+  if (Component.AddTask(Input, &Run.Input) < 0) {
     Finish(Slot, File, StopSignal() ? TOutcome::Stopped : TOutcome::Failed, Component.LastError());
     return;
   }
@@ -488,7 +520,7 @@ void TBatchRun::StartFile(TSlot &Slot, size_t File) {
     FJournalFailed = true;
     FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal->Error());
   }
-  if (!Component.SetTaskOutput(0, Setup.Output, &Setup.Options)) {
+  if (!Component.SetTaskOutput(0, Run.Output, &Run.Options)) {
     Finish(Slot, File, TOutcome::Failed, Component.LastError());
     return;
   }
@@ -503,6 +535,47 @@ void TBatchRun::StartFile(TSlot &Slot, size_t File) {
   }
   FReport.Started(Input, Setup.Output);
   Component.StartTasks(1);
+}
+
+bool TBatchRun::StartRun(TSlot &Slot, size_t File, TConversionSetup &Setup) {
+  TFFmpegVCL &Component = *Slot.Component;
+  if (Component.AddTask(Setup.Input.FileName, &Setup.Input) < 0 ||
+      !Component.SetTaskOutput(0, Setup.Output, &Setup.Options)) {
+    Finish(Slot, File, TOutcome::Failed, Component.LastError());
+    return false;
+  }
+  Component.StartTasks(1);
+  return true;
+}
+
+bool TBatchRun::NextPass(TSlot &Slot) {
+  if (!Slot.Passes) return false;
+  const size_t File = static_cast<size_t>(Slot.File);
+  TOutcome Outcome;
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    Outcome = FBatch.Files[File].Outcome;
+  }
+  // The files of the run ended are closed before the next run reads them.
+  Slot.Component->ClearTasks();
+  std::optional<TConversionSetup> Run;
+  if (Outcome == TOutcome::Done && !StopSignal()) Run = Slot.Passes->Next();
+  if (Outcome == TOutcome::Partial) Slot.Passes->PlaceLastTry();
+  if (!Run) {
+    const std::string Error = Outcome == TOutcome::Done ? Slot.Passes->Error() : "";
+    if (Outcome == TOutcome::Done && FShown >= llInfo)
+      FReport.Log(FBatch.Files[File].Entry.Path, Slot.Passes->Summary());
+    Slot.Passes.reset();
+    if (!Error.empty()) Finish(Slot, File, TOutcome::Failed, Error);
+    return !Error.empty();
+  }
+  {
+    std::lock_guard Guard(FBatch.Lock);
+    FBatch.Files[File].Outcome = TOutcome::Running;
+    FBatch.Files[File].Message = {};
+  }
+  if (!StartRun(Slot, File, *Run)) Slot.Passes.reset();
+  return true;
 }
 
 bool TBatchRun::Poll() {
@@ -525,7 +598,8 @@ bool TBatchRun::Poll() {
       Look();
     }
   }
-  for (TSlot *Slot : Ended) FreeSlot(*Slot);
+  for (TSlot *Slot : Ended)
+    if (!NextPass(*Slot)) FreeSlot(*Slot);
   return true;
 }
 
@@ -597,17 +671,24 @@ void TBatchRun::CheckFilesFit() {
   const TRowChoices &Pick = FFileChoices.Pick;
   const bool Tracks = !Pick.AudioTracks.empty() || !Pick.Subtitles.empty() || Pick.BurnSubtitle > 0;
   const int64_t Start = FFileChoices.PreviewMs.value_or(Pick.StartMs);
-  if (!Tracks && Start <= 0) return;
+  const bool Sized = !FFileChoices.PreviewMs &&
+                     (FChoices.TargetBytes != 0 || FileSizeItemBytes(FForm.ComboVideoBitrate.Text()));
+  if (!Tracks && Start <= 0 && !Sized) return;
   TAVProbe &Probe = FSlots.front().Component->AVProbe();
   for (const TFileState &F : FBatch.Files) {
     if (F.NotMedia || !Probe.LoadFile(F.Entry.Path, "")) continue;  // it fails or is skipped in its turn
     const AVFormatContext *Input = Probe.FormatContext();
     try {
+      // A size the file cannot be brought to is refused before any work.
+      if (Sized) (void)SetUpConversion(F.Entry.Path, FileRowTexts(Probe, FTurned), FChoices, {}, Pick);
       for (const auto &[Type, Text] : {std::pair{AVMEDIA_TYPE_AUDIO, Pick.AudioTracks},
                                        std::pair{AVMEDIA_TYPE_SUBTITLE, Pick.Subtitles}})
         if (!Text.empty())
           for (const int Number : TTrackChoice::Parse(Text).Numbers) TrackStream(Input, Type, Number);
       if (Pick.BurnSubtitle > 0) TrackStream(Input, AVMEDIA_TYPE_SUBTITLE, Pick.BurnSubtitle);
+    } catch (const ESizeRefused &E) {
+      Probe.CloseFile();
+      throw EUsageError(F.Entry.Path + ": " + E.what());
     } catch (const std::exception &E) {
       Probe.CloseFile();
       throw EUsageError(E.what());

@@ -8,6 +8,7 @@
 
 #include "FFmpeg.h"
 #include "ProfileChoice.h"
+#include "SizeTarget.h"
 
 namespace korvane::convert {
 
@@ -117,6 +118,14 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
       if (!ReadNumber(Text, 0, 64, C.Jobs))
         throw EUsageError("--jobs takes a number from 0 (one per core) to 64, not '" + Text + "'");
     }
+  } else if (Word == "--target-size") {
+    const std::string Text = Words.ValueOf(Word);
+    const std::optional<double> Bytes = ReadByteSize(Text);
+    if (!Bytes) throw EUsageError("--target-size takes a size such as 25M, 600K or 1.5G, not '" + Text + "'");
+    if (!(*Bytes >= 1)) throw EUsageError("--target-size must be more than 0, not '" + Text + "'");
+    C.TargetBytes = *Bytes;
+  } else if (Word == "--estimate") {
+    C.Estimate = true;
   } else if (Word == "--flat") {
     C.Flat = true;
   } else if (Word == "--skip-existing") {
@@ -155,7 +164,8 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
 // The checks of a conversion request, once all words are read.
 void CheckConversion(const TCommandLine &C, const std::string &LevelWord) {
   if (C.Profile.empty()) throw EUsageError("choose a profile with -p NAME|ROW (see --list-profiles)");
-  if (C.OutputFolder.empty()) throw EUsageError("choose an output folder with -o DIR");
+  if (C.OutputFolder.empty() && !C.Estimate) throw EUsageError("choose an output folder with -o DIR");
+  if (C.Estimate && C.Choices.PreviewMs) throw EUsageError("--estimate and --preview cannot go together");
   if (C.Files.empty() && C.FileLists.empty())
     throw EUsageError("name at least one file or folder to convert, or a list of them with --file-list");
   if (!C.HookRanges.empty() && std::none_of(C.Options.begin(), C.Options.end(), [](const std::string &Line) {
@@ -183,7 +193,7 @@ const char *UsageText() {
          "                       [--jobs [N]] [--log-level quiet|error|info|debug|all] [--no-keep-date]\n"
          "                       [--audio-tracks LIST|all|none] [--subtitles LIST|all|none] [--burn-subtitle "
          "N]\n"
-         "                       [--start T] [--end T] [--preview T]\n"
+         "                       [--start T] [--end T] [--preview T] [--target-size SIZE] [--estimate]\n"
          "                       [--flat] [--skip-existing] [--json] [--file-list LIST]... [--shard K/N]\n"
          "                       FILE|FOLDER...\n"
          "Each ITEM is one of the profile's items for that choice (see --show-profile).\n"
@@ -191,6 +201,10 @@ const char *UsageText() {
          "(H.265/HEVC, VP9, AV1); other codecs always get SDR.\n"
          "Tracks count from 1 in the file's order; T is seconds (12.5) or H:MM:SS.mmm. --preview writes the\n"
          "picture at T as the profile makes it, NAME.png, instead of converting.\n"
+         "--target-size SIZE (25M, 600K, 1.5G: in 1024s) makes each output fit SIZE, in two passes\n"
+         "where the encoder has them; a SIZE too small for a file's length is refused before converting.\n"
+         "--estimate prints each file's expected output size (FILE: about 5.9 MB) instead of converting\n"
+         "(-o is then not needed).\n"
          "A FOLDER is converted with its whole tree: the files whose content is sound or a film (the\n"
          "others are skipped as not media), each output in the same folder below DIR as its file below\n"
          "FOLDER, or every output in DIR with --flat. Links that loop and folders that cannot be read\n"

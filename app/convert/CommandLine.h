@@ -41,7 +41,9 @@ struct TCommandLine {
   int Jobs = 0;                      // 0: one per processor core
   int LogLevel = 1;                  // a place in LogLevelNames: "error"
   std::vector<std::string> Files;
-  TFileChoices Choices;  // tracks, range or preview, for every file
+  TFileChoices Choices;    // tracks, range or preview, for every file
+  double TargetBytes = 0;  // --target-size: each output fits this many bytes; 0: none
+  bool Estimate = false;   // --estimate: the expected sizes, without converting
   // Files whose lines name more files and folders ("-": standard input).
   std::vector<std::string> FileLists;
   bool Flat = false;          // every output in the output folder, not in the tree of its folder

@@ -22,5 +22,7 @@ int ListProfiles();
 int ShowProfile(const std::string &Profile);
 int ShowInfo(const TCommandLine &Command, const std::string &LibraryFolder);
 int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder);
+// --estimate: prints each file's expected output size; 1 when a file has none.
+int EstimateFiles(const TCommandLine &Command, const std::string &LibraryFolder);
 
 }  // namespace korvane::convert

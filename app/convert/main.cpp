@@ -26,7 +26,10 @@ int main(int argc, char **argv) {
       case TMode::ListProfiles: Status = ListProfiles(); break;
       case TMode::ShowProfile: Status = ShowProfile(Command.Profile); break;
       case TMode::Info: Status = ShowInfo(Command, LibraryFolder); break;
-      case TMode::Convert: Status = ConvertFiles(Command, LibraryFolder); break;
+      case TMode::Convert:
+        Status =
+            Command.Estimate ? EstimateFiles(Command, LibraryFolder) : ConvertFiles(Command, LibraryFolder);
+        break;
     }
   } catch (const EUsageError &E) {
     std::fprintf(stderr, "korvane-convert: %s\n%s", E.what(), UsageText());

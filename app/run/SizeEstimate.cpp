@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SizeEstimate.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include "FFmpegVCL.h"
+#include "SizedSetup.h"
+
+namespace korvane {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Files up to this long are coded whole; longer ones by SampleCount parts
+// of SampleLengthMs.
+constexpr double WholeUpTo = 16;
+constexpr int SampleCount = 4;
+constexpr int64_t SampleLengthMs = 3000;
+// What a container adds to each sample whatever its length: its headers
+// and index, counted once in the whole output.
+constexpr double SampleHeaderBytes = 2048;
+
+bool Lossless(const std::string &Encoder) {
+  return Encoder == "flac" || Encoder == "alac" || Encoder.starts_with("pcm_") || Encoder == "copy";
+}
+
+}  // namespace
+
+std::optional<double> RateEstimate(const TConversionSetup &Setup, const TFileRowTexts &Row,
+                                   const TRowChoices &Pick) {
+  if (const std::optional<TSizePlan> &Plan = Setup.Size)
+    return BytesAtRates(Plan->Seconds, Plan->VideoKbps, Plan->AudioKbps, Plan->AudioTracks);
+  const double Seconds = ConvertedSeconds(Row, Pick);
+  if (Seconds <= 0) return std::nullopt;
+  const TOutputOptions &O = Setup.Options;
+  const bool Video = !O.VideoDisable && Row.VideoSize != " " && !Row.VideoSize.empty();
+  const int Tracks = CodedAudioTracks(O, Row, Pick);
+  if (Video && (O.VideoBitrate <= 0 || O.VideoCodec == "copy")) return std::nullopt;
+  if (Tracks > 0 && (O.AudioBitrate <= 0 || Lossless(O.AudioCodec))) return std::nullopt;
+  return BytesAtRates(Seconds, Video ? O.VideoBitrate / 1000 : 0, O.AudioBitrate / 1000, Tracks);
+}
+
+std::vector<TSamplePart> SampleParts(double Seconds, int64_t StartMs) {
+  if (Seconds <= WholeUpTo) return {{StartMs, static_cast<int64_t>(Seconds * 1000)}};
+  std::vector<TSamplePart> Parts;
+  for (int I = 0; I < SampleCount; ++I) {
+    const double Middle = Seconds * 1000 * (I + 0.5) / SampleCount;
+    Parts.push_back({StartMs + static_cast<int64_t>(Middle) - SampleLengthMs / 2, SampleLengthMs});
+  }
+  return Parts;
+}
+
+std::string EstimateKey(const TConversionSetup &Setup) {
+  const TOutputOptions &O = Setup.Options;
+  std::ostringstream Key;
+  Key << Setup.Input.FileName << '\n'
+      << Setup.Input.StartTime << ' ' << O.RecordingTime << ' ' << O.VideoCodec << ' ' << O.AudioCodec << ' '
+      << O.FrameSize << ' ' << O.FrameRate << ' ' << O.VideoBitrate << ' ' << O.AudioBitrate << ' '
+      << O.AudioChannels << ' ' << O.AudioSampleRate << ' ' << O.VideoDisable << O.AudioDisable << ' '
+      << O.FileFormat << '\n'
+      << O.ExtOptions;
+  if (Setup.Size) Key << "target=" << Setup.Size->TargetBytes;
+  return Key.str();
+}
+
+TBlockingRun::TBlockingRun(const std::string &LibraryFolder) : FComponent(std::make_unique<TFFmpegVCL>()) {
+  if (!FComponent->LoadMediaLibraries(LibraryFolder, true)) FLoadError = FComponent->LastError();
+  FComponent->OnTerminate = [this](int AIndex, bool AFinished, bool AException, const std::string &AMessage) {
+    {
+      std::lock_guard Guard(FLock);
+      if (AIndex >= 0) {
+        FFailed = AException;
+        FFinished = AFinished;
+        FMessage = AMessage;
+      } else {
+        FTaskEnded = true;
+      }
+    }
+    FEnded.notify_all();
+  };
+}
+
+TBlockingRun::~TBlockingRun() {
+  FComponent->StopAllTasks();
+  FComponent->ClearTasks();
+  FComponent->OnTerminate = nullptr;
+}
+
+void TBlockingRun::Stop() {
+  FStopped = true;
+  FComponent->StopAllTasks();
+}
+
+std::string TBlockingRun::Convert(TConversionSetup Setup) {
+  if (!FLoadError.empty()) return FLoadError;
+  FComponent->ClearTasks();
+  {
+    std::lock_guard Guard(FLock);
+    FTaskEnded = FFailed = FFinished = false;
+    FMessage.clear();
+  }
+  if (FStopped) return "stopped";
+  const int Index = FComponent->AddTask(Setup.Input.FileName, &Setup.Input);
+  if (Index < 0 || !FComponent->SetTaskOutput(Index, Setup.Output, &Setup.Options)) {
+    const std::string Error = FComponent->LastError();
+    FComponent->ClearTasks();
+    return Error.empty() ? "the conversion could not be set up" : Error;
+  }
+  FComponent->StartTasks(1);
+  std::unique_lock Guard(FLock);
+  FEnded.wait(Guard, [this] { return FTaskEnded; });
+  const std::string Result = FFailed ? FMessage : !FFinished || FStopped ? "stopped" : "";
+  Guard.unlock();
+  FComponent->ClearTasks();
+  return Result;
+}
+
+TSizeEstimate SampleEstimate(TBlockingRun &Runner, const TConversionSetup &Setup, const TFileRowTexts &Row,
+                             const TRowChoices &Pick, const std::string &Folder) {
+  TSizeEstimate Estimate;
+  const double Seconds = ConvertedSeconds(Row, Pick);
+  if (Seconds <= 0) {
+    Estimate.Error = "its length is not known";
+    return Estimate;
+  }
+  double Bytes = 0, Coded = 0;
+  int Number = 0;
+  for (const TSamplePart &Part : SampleParts(Seconds, Pick.StartMs)) {
+    TConversionSetup Sample = Setup;
+    Sample.Size.reset();
+    Sample.Input.StartTime = static_cast<int32_t>(Part.StartMs);
+    Sample.Options.RecordingTime = static_cast<int32_t>(Part.LengthMs);
+    Sample.Output = (fs::path(Folder) /
+                     ("sample-" + std::to_string(++Number) + fs::path(Setup.Output).extension().string()))
+                        .string();
+    const std::string Error = Runner.Convert(Sample);
+    std::error_code Unread, Ignored;
+    const std::uintmax_t Size = fs::file_size(Sample.Output, Unread);
+    fs::remove(Sample.Output, Ignored);
+    if (!Error.empty() || Unread) {
+      Estimate.Error = Error.empty() ? "a sample could not be coded" : Error;
+      return Estimate;
+    }
+    Bytes += std::max(0.0, static_cast<double>(Size) - SampleHeaderBytes);
+    Coded += Part.LengthMs / 1000.0;
+  }
+  Estimate.Bytes = Bytes * Seconds / std::max(Coded, 0.001) + SampleHeaderBytes;
+  Estimate.Sampled = true;
+  return Estimate;
+}
+
+TSizeEstimate EstimateSize(TBlockingRun &Runner, const TConversionSetup &Setup, const TFileRowTexts &Row,
+                           const TRowChoices &Pick, const std::string &Folder) {
+  if (const std::optional<double> Bytes = RateEstimate(Setup, Row, Pick)) return {*Bytes, false, {}};
+  return SampleEstimate(Runner, Setup, Row, Pick, Folder);
+}
+
+}  // namespace korvane
