@@ -72,6 +72,14 @@ TEST_F(ConvertCommand, ShowsAProfilesChoicesByNameOrRow) {
 TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
   const std::string Out = Quoted(Temp.Path());
   const std::string File = Quoted(Clips.VideoAudio);
+  // A live stream's dump: Matroska written to a pipe has no length.
+  TTempDir Sources;
+  const std::string Live = Sources.File("live.mkv");
+  ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i testsrc=size=160x120:rate=25:duration=3 -c:v mpeg4 -f "
+                       "matroska pipe:1 > " +
+                       Quoted(Live))
+                .Status,
+            0);
   struct Row {
     std::string Arguments, Message;
   } Rows[] = {
@@ -115,6 +123,15 @@ TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
       {"-p 63 -o " + Out + " --audio-tracks 0,1 " + File,
        "--audio-tracks takes all, none, or track numbers from 1"},
       {"-p 63 -o " + Out + " --preview soon " + File, "--preview takes seconds (90, 12.5) or H:MM:SS.mmm"},
+      // A size target: checked against each file's length before any is converted.
+      {"-p 63 -o " + Out + " --target-size 0 " + File, "--target-size must be more than 0, not '0'"},
+      {"-p 63 -o " + Out + " --target-size -5M " + File, "--target-size must be more than 0"},
+      {"-p 63 -o " + Out + " --target-size 5X " + File,
+       "--target-size takes a size such as 25M, 600K or 1.5G"},
+      {"-p 66 -o " + Out + " --target-size 10M " + File, "a copy keeps the streams' own size"},
+      {"-p 63 -o " + Out + " --target-size 10K " + File, "10 KB is too small for 2 s; at least 45 KB"},
+      {"-p 63 -o " + Out + " --target-size 1M " + Quoted(Live),
+       "its length is not known (a live stream dump?)"},
       {"-p 3 -o " + Out + " --shard 0/3 " + File, "--shard takes K/N, the K-th of N shares"},
       {"-p 3 -o " + Out + " --shard 4/3 " + File, "--shard takes K/N, the K-th of N shares"},
       {"-p 3 -o " + Out + " --shard 2 " + File, "--shard takes K/N"},
