@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "FileLabel.h"
 #include "PreviewMaker.h"
 #include "TimeRange.h"
 
@@ -32,13 +33,7 @@ TPreviewDialog::TPreviewDialog(QWidget *Parent) : QDialog(Parent) {
   setObjectName("PreviewDialog");
   setWindowTitle("Preview");
   setSizeGripEnabled(true);
-  LabelFile = new QLabel(this);
-  LabelFile->setObjectName("LabelFile");
-  LabelFile->setWordWrap(true);
-  LabelFile->setTextFormat(Qt::PlainText);
-  QFont Bold = LabelFile->font();
-  Bold.setBold(true);
-  LabelFile->setFont(Bold);
+  LabelFile = NewFileLabel(this);
   LabelPicture = new QLabel;
   LabelPicture->setObjectName("LabelPicture");
   LabelPicture->setAlignment(Qt::AlignCenter);

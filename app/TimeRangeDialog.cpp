@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "FileLabel.h"
 #include "TimeRange.h"
 
 namespace korvane {
@@ -17,13 +18,7 @@ namespace korvane {
 TTimeRangeDialog::TTimeRangeDialog(QWidget *Parent) : QDialog(Parent) {
   setObjectName("TimeRangeDialog");
   setWindowTitle("Set Time Range");
-  LabelFile = new QLabel(this);
-  LabelFile->setObjectName("LabelFile");
-  LabelFile->setWordWrap(true);
-  LabelFile->setTextFormat(Qt::PlainText);
-  QFont Bold = LabelFile->font();
-  Bold.setBold(true);
-  LabelFile->setFont(Bold);
+  LabelFile = NewFileLabel(this);
   LabelLength = new QLabel(this);
   LabelLength->setObjectName("LabelLength");
   LabelLength->setWordWrap(true);

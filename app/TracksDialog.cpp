@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "FileLabel.h"
+
 namespace korvane {
 
 namespace {
@@ -46,13 +48,7 @@ std::string CheckedList(const QList<QCheckBox *> &Boxes) {
 TTracksDialog::TTracksDialog(QWidget *Parent) : QDialog(Parent) {
   setObjectName("TracksDialog");
   setWindowTitle("Tracks");
-  LabelFile = new QLabel(this);
-  LabelFile->setObjectName("LabelFile");
-  LabelFile->setWordWrap(true);
-  LabelFile->setTextFormat(Qt::PlainText);
-  QFont Bold = LabelFile->font();
-  Bold.setBold(true);
-  LabelFile->setFont(Bold);
+  LabelFile = NewFileLabel(this);
   GroupAudio = new QGroupBox("Audio tracks kept", this);
   GroupAudio->setObjectName("GroupAudio");
   FAudioLayout = new QVBoxLayout(GroupAudio);

@@ -151,11 +151,7 @@ class RunTest : public QObject {
   QTemporaryDir Out;
 
   TForm1 &Prepare(TWindowUnderTest &Window, const QString &Format, const QStringList &Clips) {
-    TForm1 &Form = Window.Form();
-    ChooseFormat(Form, Format);
-    Form.EditOutputFolder->setText(Out.path());
-    AddFiles(Form, Clips);
-    return Form;
+    return PrepareRun(Window, Format, Out.path(), Clips);
   }
 
  private slots:

@@ -113,6 +113,15 @@ QStringList ProgressColumn(const TFileListView &List) {
 
 bool RunOver(TForm1 &Form) { return !Form.Converting() && !Form.TimerConvertAgain->isActive(); }
 
+TForm1 &PrepareRun(TWindowUnderTest &Window, const QString &Format, const QString &Folder,
+                   const QStringList &Clips) {
+  TForm1 &Form = Window.Form();
+  ChooseFormat(Form, Format);
+  Form.EditOutputFolder->setText(Folder);
+  AddFiles(Form, Clips);
+  return Form;
+}
+
 void ConvertAll(TForm1 &Form) {
   Form.ButtonConvert->click();
   QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 180000);

@@ -57,6 +57,9 @@ void ChooseFormat(TForm1 &Form, const QString &Text);
 QStringList ProgressColumn(const TFileListView &List);
 // The run is over, with no row waiting to start.
 bool RunOver(TForm1 &Form);
+// The window ready to convert Clips with Format into Folder.
+TForm1 &PrepareRun(TWindowUnderTest &Window, const QString &Format, const QString &Folder,
+                   const QStringList &Clips);
 // Presses "Convert Now !" and waits for the run to end.
 void ConvertAll(TForm1 &Form);
 
