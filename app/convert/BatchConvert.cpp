@@ -642,6 +642,7 @@ void TBatchRun::Report(size_t File) {
               .count();
   }
   if (End.Outcome != TOutcome::Failed) End.Bytes = FileBytes(End.Output);
+  End.SourceBytes = FileBytes(End.Input);
   if (End.Outcome == TOutcome::Done && FJournal && !FJournal->Record(End.Input, End.Output) &&
       !FJournalFailed) {
     FJournalFailed = true;

@@ -28,9 +28,10 @@ struct TFileEnd {
   TOutcome Outcome = TOutcome::Stopped;
   // Why it failed, fell short or was skipped, in one line; empty for none.
   std::string Reason;
-  bool NotMedia = false;  // skipped: its content is no sound or film
-  int64_t Bytes = -1;     // the output's size; -1 without an output
-  double Seconds = -1;    // how long it converted; -1 when it never started
+  bool NotMedia = false;     // skipped: its content is no sound or film
+  int64_t Bytes = -1;        // the output's size; -1 without an output
+  int64_t SourceBytes = -1;  // the input's size; -1 when not known
+  double Seconds = -1;       // how long it converted; -1 when it never started
 };
 
 // A file converting, for its progress line or event.
@@ -79,6 +80,9 @@ class TBatchReport {
   const bool FTerminal;
   std::timed_mutex FLock;  // one line at a time, from any thread
   size_t FDrawn = 0;       // progress lines on the terminal now (FLock)
+  // The files converted (done or partly) and their sizes before and after (FLock).
+  int FConverted = 0;
+  double FSourceBytes = 0, FOutputBytes = 0;
   std::unordered_map<size_t, std::chrono::steady_clock::time_point> FLastSent;  // (FLock)
 };
 

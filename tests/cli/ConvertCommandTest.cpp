@@ -18,6 +18,7 @@
 
 #include "MediaCheck.h"
 #include "MediaFixtures.h"
+#include "SizeTarget.h"
 #include "TestEnvironment.h"
 
 extern char **environ;
@@ -186,6 +187,11 @@ TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
                           "corrupted. The file ends before its own data does: it is cut short or damaged"),
             std::string::npos);
   EXPECT_NE(R.Output.find("1 done, 3 failed, 0 stopped"), std::string::npos);
+  // What the converted files weighed before and after; the failed ones do not count.
+  EXPECT_NE(R.Output.find("\n1 file, " + ByteSizeText(fs::file_size(Clips.VideoAudio)) + " \u2192 " +
+                          ByteSizeText(fs::file_size(Temp.File("video-audio.avi"))) + "\n1 done"),
+            std::string::npos)
+      << R.Output;
   EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
   // A source cut short converts what it has, and is no success.
   const TTempDir Sources;
