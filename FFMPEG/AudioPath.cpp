@@ -12,7 +12,6 @@
 
 #include "AVLibraries.h"
 #include "TextFormat.h"
-#include "Transcode.h"
 
 namespace korvane {
 
@@ -96,7 +95,7 @@ void TByteQueue::Take(uint8_t *Target, size_t Count) {
   }
 }
 
-void TAudioPath::MakeResampler(const TInputStream &Ist) {
+void TAudioPath::MakeResampler(const TStreamView &Ist) {
   const AVCodecContext *Enc = FLink.Encoder();
   const AVChannelLayout In = NamedLayout(*Ist.Layout);
   const AVChannelLayout &Out = Enc->ch_layout;
@@ -116,10 +115,10 @@ void TAudioPath::MakeResampler(const TInputStream &Ist) {
   FResamplerRate = Ist.SampleRate;
 }
 
-void TAudioPath::Out(TInputStream &Ist, int64_t ClockPts, const uint8_t *Data, int Size) {
+void TAudioPath::Out(const TStreamView &Ist, int64_t ClockPts, const uint8_t *Data, int Size) {
   const TOptionState &S = FState;
   const AVCodecContext *Enc = FLink.Encoder();
-  int64_t &Position = FLink.Position();
+  const int64_t Position = FLink.Position();
   const int EncChannels = Enc->ch_layout.nb_channels, EncRate = Enc->sample_rate;
   const int DecChannels = Ist.Channels, DecRate = Ist.SampleRate;
   const int DecFrameBytes = WorkBytes * DecChannels;
@@ -147,18 +146,18 @@ void TAudioPath::Out(TInputStream &Ist, int64_t ClockPts, const uint8_t *Data, i
     const double InputDelta = Delta * DecRate / EncRate;
     int ByteDelta = static_cast<int>(InputDelta) * DecFrameBytes;
     if (std::fabs(Delta) > 50) {
-      if (Ist.IsStart || std::fabs(Delta) > S.FAudioDriftThreshold * EncRate) {
+      if (FAtStart || std::fabs(Delta) > S.FAudioDriftThreshold * EncRate) {
         if (ByteDelta < 0) {
           ByteDelta = std::max(ByteDelta, -Size);
           Data -= ByteDelta;
           Size += ByteDelta;
           if (S.FVerbose > 2) FTask.Log(1, Format("discarding %d audio samples", static_cast<int>(-Delta)));
           if (Size <= 0) return;
-          Ist.IsStart = false;
+          FAtStart = false;
         } else {
           // At most the limit in one go; the rest follows with later chunks.
           if (ByteDelta + Size <= SilenceLimit)
-            Ist.IsStart = false;
+            FAtStart = false;
           else
             ByteDelta = std::max(0, (SilenceLimit - Size) / DecFrameBytes * DecFrameBytes);
           FSilence.assign(static_cast<size_t>(ByteDelta), 0);
@@ -178,8 +177,8 @@ void TAudioPath::Out(TInputStream &Ist, int64_t ClockPts, const uint8_t *Data, i
     }
   } else {
     // Without synchronisation the output position follows the input clock.
-    Position = std::llround(InputTime * EncRate) -
-               static_cast<int64_t>(FSampleFifo.Size()) / (WorkBytes * EncChannels);
+    FLink.Advance(std::llround(InputTime * EncRate) -
+                  static_cast<int64_t>(FSampleFifo.Size()) / (WorkBytes * EncChannels) - Position);
   }
 
   if (FResample)
@@ -279,10 +278,9 @@ void TAudioPath::EncodeSamples(const uint8_t *Data, int SampleCount) {
     }
     LibSwResample::swr_convert(FToEncoder.get(), Frame->extended_data, SampleCount, &Data, SampleCount);
   }
-  int64_t &Position = FLink.Position();
-  Frame->pts = Position;
+  Frame->pts = FLink.Position();
   FLink.Encode(Frame);
-  Position += SampleCount;
+  FLink.Advance(SampleCount);
 }
 
 }  // namespace korvane

@@ -12,10 +12,9 @@
 #include "AVHolders.h"
 #include "EncoderLink.h"
 #include "FFmpeg.h"
+#include "StreamView.h"
 
 namespace korvane {
-
-struct TInputStream;
 
 // The form the audio path works on: interleaved 32-bit float samples. They
 // hold a 24-bit source exactly (its lossless copy stays bit for bit), and a
@@ -47,14 +46,14 @@ class TAudioPath {
 
   // Takes Size bytes of Ist's decoded samples; ClockPts is the stream's
   // sync input's position (microseconds).
-  void Out(TInputStream &Ist, int64_t ClockPts, const uint8_t *Data, int Size);
+  void Out(const TStreamView &Ist, int64_t ClockPts, const uint8_t *Data, int Size);
   // The end of the stream: what the resampler holds back, then the last
   // short frame (padded with silence where the encoder takes whole frames
   // only). The encoder's own delay is flushed by the caller.
   void Finish();
 
  private:
-  void MakeResampler(const TInputStream &Ist);
+  void MakeResampler(const TStreamView &Ist);
   // Resamples a chunk (none: what the resampler still holds) in slices of
   // bounded size and passes each on, so a source rate far below the
   // encoder's cannot make one chunk into an unbounded buffer.
@@ -68,6 +67,9 @@ class TAudioPath {
   const TOptionState &FState;
   TEncoderLink &FLink;
   bool FResample = false;
+  // Until the sound is first put in step with the clock, any gap or excess
+  // beyond a few samples is corrected, not only a drift past the threshold.
+  bool FAtStart = true;
   TResamplerHolder FResampler;  // source rate and channels to the encoder's
   int FResamplerRate = 0;       // the source side it was made for
   TChannelLayout FResamplerLayout;

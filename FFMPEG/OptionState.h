@@ -232,7 +232,9 @@ struct TOptionState {
   int FKeepFileDate = 0;  // the outputs take the first source's modification time
   int FThreadCount = 0;   // codec threads; 0: the library picks frame and slice threads for the machine
 
-  // Statistics, written by the transcode
+  // The run's totals, summed from its streams at every progress report and
+  // at the end: bytes of pictures, sound and global headers, pictures
+  // repeated and dropped
   int64_t FVideoSize = 0;
   int64_t FAudioSize = 0;
   int64_t FExtraSize = 0;

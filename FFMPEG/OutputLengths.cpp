@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Whether a finished run's outputs hold what their sources declare: each
-// picture and sound stream is measured against the length its source gives
-// (of that stream, else of the file), less what the options skip or cut.
-// A stream that falls short by more than a second and a twentieth is not a
-// finished conversion: the file is kept, since it holds what could be read,
-// and the run says how much that was.
+// What a run's outputs hold, counted by what reached their muxers. A file
+// without a packet, or without a picture from a source that has one, is a
+// failure. And whether a finished run's outputs hold what their sources
+// declare: each picture and sound stream is measured against the length
+// its source gives (of that stream, else of the file), less what the
+// options skip or cut. A stream that falls short by more than a second and
+// a twentieth is not a finished conversion: the file is kept, since it
+// holds what could be read, and the run says how much that was.
 #include <algorithm>
 #include <climits>
 #include <cmath>
 
 #include "AVLibraries.h"
+#include "AVProbe.h"
 #include "TextFormat.h"
 #include "Transcode.h"
 
@@ -39,7 +42,94 @@ std::string Seconds(int64_t Microseconds) {
   return Format("%.1f s", static_cast<double>(Microseconds) / 1000000.0);
 }
 
+// The options given that limit what is converted (ss, t, fs, vframes,
+// aframes), named as in option lines, comma-separated.
+std::string LimitOptionsGiven(const TOptionState &S) {
+  std::string Names;
+  const auto Add = [&Names](bool Given, const char *Name) {
+    if (Given) Names += (Names.empty() ? "" : ", ") + std::string(Name);
+  };
+  Add(S.FStartTime != 0, "ss");
+  Add(S.FRecordingTime != INT64_MAX, "t");
+  Add(S.FLimitFileSize != 0, "fs");
+  Add(S.FMaxFrames[0] != INT_MAX, "vframes");
+  Add(S.FMaxFrames[1] != INT_MAX, "aframes");
+  return Names;
+}
+
 }  // namespace
+
+void TTranscoder::CheckSomethingWritten() {
+  TOptionState &S = FState;
+  // A first pass is run for its statistics: some encoders (libvpx) give
+  // no pictures in it at all.
+  if (S.FDoPass == 1) return;
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    int64_t Packets = 0;
+    for (const auto &Ost : FOutputStreams)
+      if (Ost->Mux->FileIndex() == I) Packets += Ost->Mux->PacketsWritten();
+    if (Packets > 0) {
+      for (const auto &Ost : FOutputStreams)
+        if (Ost->Mux->FileIndex() == I && Ost->Mux->PacketsWritten() == 0 &&
+            Ost->Mux->Type() != AVMEDIA_TYPE_ATTACHMENT)  // attachments have no packets
+          FTask.Log(0, Format("Output stream #%d.%d (%s) received no packets", I, Ost->Mux->Index(),
+                              LibAVUtil::av_get_media_type_string(Ost->Mux->Type())));
+      CheckPicturesWritten(I);
+      continue;
+    }
+    // A file without a single packet is no conversion, whatever made it so.
+    S.FDiscardOutputs = true;
+    if (FTask.FStopRequested) continue;
+    // The options that may have left nothing are named only when given.
+    std::string Text =
+        Format("Output file #%d (%s) is empty: nothing was encoded. The source may be damaged or too short",
+               I, S.FOutputFiles[I]->url);
+    const std::string Limits = LimitOptionsGiven(S);
+    if (Limits.find(',') != std::string::npos)
+      Text += ", or the options (" + Limits + ") leave nothing to convert";
+    else if (!Limits.empty())
+      Text += ", or the option " + Limits + " leaves nothing to convert";
+    throw FFMpegException(Text);
+  }
+}
+
+void TTranscoder::CheckPicturesWritten(int File) {
+  // The output of a source with a picture, through a format that writes
+  // one, holds pictures: sound alone from a film is a failure, not a
+  // conversion. A run stopped before its first picture is no failure, but
+  // its output, a moment of sound, goes as an empty one does.
+  const auto Picture = [File](const std::unique_ptr<TOutputStream> &Ost) {
+    return Ost->Mux->FileIndex() == File && Ost->Mux->Type() == AVMEDIA_TYPE_VIDEO && Ost->Mux->FollowsFilm();
+  };
+  bool Expected = false;
+  for (const auto &Ost : FOutputStreams) {
+    if (Picture(Ost) && Ost->Mux->PacketsWritten() > 0) return;
+    Expected |= Picture(Ost);
+  }
+  if (!Expected) return;
+  FState.FDiscardOutputs = true;
+  if (FTask.FStopRequested) return;
+  for (const auto &Ost : FOutputStreams) {
+    if (!Picture(Ost)) continue;
+    const TDecoder &Ist = *FInputStreams[Ost->SourceIndex];
+    const TDecodeCounts &Counts = Ist.Counts();
+    const char *Name = FState.FInputFiles[Ist.View().FileIndex]->url;
+    // Pictures there were, decoded or copied: the options or the times of
+    // the source left none.
+    if (!Ost->Mux->Copies() ? Counts.FramesDecoded > 0 : Counts.PacketsRead > 0) {
+      const std::string Limits = LimitOptionsGiven(FState);
+      throw FFMpegException(
+          Limits.empty()
+              ? Format("no picture of %s reached the output: the times of its pictures may be damaged", Name)
+              : Format("no picture of %s reached the output: the options (%s) leave none", Name,
+                       Limits.c_str()));
+    }
+    const std::string Cause = Counts.LastError < 0      ? TAVProbe::ErrorDescription(Counts.LastError)
+                              : Counts.PacketsRead == 0 ? "the file holds no picture data that can be read"
+                                                        : "the decoder gave no picture";
+    throw FFMpegException(Format("the picture of %s could not be decoded: %s", Name, Cause.c_str()));
+  }
+}
 
 std::string TTranscoder::Shortfall() const {
   const TOptionState &S = FState;
@@ -53,24 +143,23 @@ std::string TTranscoder::Shortfall() const {
   } Worst;
   bool SomeWhole = false;
   for (const auto &Ost : FOutputStreams) {
-    if (!FollowsFilm(*Ost)) continue;
-    const TInputStream &Ist = *FInputStreams[Ost->SourceIndex];
+    const TMuxer &Mux = *Ost->Mux;
+    if (!Mux.FollowsFilm()) continue;
+    const TStreamView &Ist = FInputStreams[Ost->SourceIndex]->View();
     int64_t Declared = DeclaredLength(S.FInputFiles[Ist.FileIndex].get(), Ist.Stream);
     if (Declared < 0) continue;
     Declared -= S.FInputFilesStart[Ist.FileIndex] + S.FStartTime;
     if (S.FRecordingTime != INT64_MAX) Declared = std::min(Declared, S.FRecordingTime);
     if (Declared <= 0) continue;
-    const AVRational TimeBase = Ost->Stream->time_base;
-    const int64_t Had = Ost->PacketsWritten > 0 && Ost->FirstPts != AV_NOPTS_VALUE
-                            ? LibAVUtil::av_rescale_q(Ost->EndPts - std::min(Ost->FirstPts, Ost->EndPts),
-                                                      TimeBase, Microseconds)
+    const int64_t Had = Mux.PacketsWritten() > 0 && Mux.FirstPts() != AV_NOPTS_VALUE
+                            ? LibAVUtil::av_rescale_q(Mux.EndPts() - std::min(Mux.FirstPts(), Mux.EndPts()),
+                                                      Mux.Stream()->time_base, Microseconds)
                             : 0;
     if (Declared - Had <= Tolerance(Declared)) {
       SomeWhole = true;
       continue;
     }
-    if (Declared - Had > Worst.Declared - Worst.Had)
-      Worst = {Had, Declared, Ost->Stream->codecpar->codec_type};
+    if (Declared - Had > Worst.Declared - Worst.Had) Worst = {Had, Declared, Mux.Type()};
   }
   if (Worst.Declared == 0) return "";
   // Every stream short: the file ends early. One short among whole ones:

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The progress report of a run (frames, speed, quantiser, size, time, bit
 // rate, handed to the progress callback or written as a status line), the
-// summary at the end, and the per-frame video statistics file.
+// summary at the end, and the run's totals for the task's owner.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -38,17 +38,28 @@ class TReportText {
 
 double PSNR(double Error) { return -10.0 * std::log10(Error); }
 
-}  // namespace
-
-bool TTranscoder::FollowsFilm(const TOutputStream &Ost) const {
-  const AVMediaType Type = Ost.Stream->codecpar->codec_type;
-  const AVStream *Source = FInputStreams[Ost.SourceIndex]->Stream;
-  return (Type == AVMEDIA_TYPE_AUDIO || Type == AVMEDIA_TYPE_VIDEO) &&
-         !(Source->disposition & AV_DISPOSITION_ATTACHED_PIC);
+// The run's totals so far, summed over its streams into the option state,
+// where the task's owner reads them: bytes of pictures and of sound, the
+// encoders' global headers, pictures repeated and dropped.
+void PublishTotals(const std::vector<std::unique_ptr<TOutputStream>> &Outputs, TOptionState &S) {
+  S.FVideoSize = S.FAudioSize = S.FExtraSize = 0;
+  S.FFramesDup = S.FFramesDrop = 0;
+  for (const auto &Ost : Outputs) {
+    const TMuxer &Mux = *Ost->Mux;
+    if (Mux.Type() == AVMEDIA_TYPE_VIDEO) S.FVideoSize += Mux.BytesWritten();
+    if (Mux.Type() == AVMEDIA_TYPE_AUDIO) S.FAudioSize += Mux.BytesWritten();
+    S.FExtraSize += Mux.HeaderBytes();
+    if (!Ost->Video) continue;
+    S.FFramesDup += Ost->Video->Repeats();
+    S.FFramesDrop += Ost->Video->Drops();
+  }
 }
+
+}  // namespace
 
 void TTranscoder::PrintReport(bool IsLastReport) {
   TOptionState &S = FState;
+  PublishTotals(FOutputStreams, S);
   AVIOContext *IO = S.FOutputFileCount > 0 ? S.FOutputFiles[0]->pb : nullptr;
   int64_t TotalSize = IO ? LibAVFormat::avio_size(IO) : 0;
   if (TotalSize < 0 && IO) TotalSize = LibAVFormat::avio_seek(IO, 0, SEEK_CUR);
@@ -63,18 +74,19 @@ void TTranscoder::PrintReport(bool IsLastReport) {
   TProgressInfo Info;
   bool VideoSeen = false;
   bool Timed = false;  // an output stream follows the film's time
-  for (const auto &Ost : FOutputStreams) Timed |= FollowsFilm(*Ost);
-  for (const auto &OstHolder : FOutputStreams) {
-    const TOutputStream &Ost = *OstHolder;
-    const AVCodecContext *Enc = Ost.Encoder;
+  for (const auto &Ost : FOutputStreams) Timed |= Ost->Mux->FollowsFilm();
+  for (const auto &Ost : FOutputStreams) {
+    const TMuxer &Mux = *Ost->Mux;
+    const AVCodecContext *Enc = Mux.Encoder();
+    const TCodedFrame &Coded = Mux.Coded();
     // A cover is a picture but not the film: its frame is not counted.
-    const bool Video = Ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && FollowsFilm(Ost);
+    const bool Video = Mux.Type() == AVMEDIA_TYPE_VIDEO && Mux.FollowsFilm();
     const float Quality =
-        !Ost.StreamCopy && Ost.HasCodedFrame ? Ost.CodedQuality / static_cast<float>(FF_QP2LAMBDA) : -1.0f;
+        !Mux.Copies() && Coded.Known ? Coded.Quality / static_cast<float>(FF_QP2LAMBDA) : -1.0f;
     if (VideoSeen && Video) Text.Append("q=%2.1f ", Quality);
     if (!VideoSeen && Video) {
       const float Elapsed = static_cast<float>(LibAVUtil::av_gettime() - S.FTimerStart) / 1000000.0f;
-      const int Frames = Ost.FrameNumber;
+      const int Frames = Mux.Frames();
       if (Frames < 1) return;  // nothing coded yet: no report at all
       const int FPS = Elapsed > 1 ? static_cast<int>(Frames / Elapsed + 0.5f) : 0;
       Text.Append("frame=%5d fps=%3d q=%3.1f ", Frames, FPS, Quality);
@@ -89,7 +101,7 @@ void TTranscoder::PrintReport(bool IsLastReport) {
         double ErrorSum = 0, ScaleSum = 0;
         Text.Append("PSNR=");
         for (int J = 0; J < 3; ++J) {
-          const double Error = static_cast<double>(IsLastReport ? Enc->error[J] : Ost.CodedError[J]);
+          const double Error = static_cast<double>(IsLastReport ? Enc->error[J] : Coded.Error[J]);
           double Scale = static_cast<double>(Enc->width) * Enc->height * 255.0 * 255.0;
           if (IsLastReport) Scale *= Frames;
           if (J) Scale /= 4;
@@ -106,12 +118,12 @@ void TTranscoder::PrintReport(bool IsLastReport) {
     }
     // The film's time is that of its picture and sound: a subtitle track
     // that ends early, or a cover, must not hold the progress back.
-    if (!FollowsFilm(Ost) && Timed) continue;
-    const double Pts = static_cast<double>(Ost.EndPts) * av_q2d(Ost.Stream->time_base);
+    if (!Mux.FollowsFilm() && Timed) continue;
+    const double Pts = static_cast<double>(Mux.EndPts()) * av_q2d(Mux.Stream()->time_base);
     if (Pts > 0 && Pts < T) T = Pts;
     double Given = Pts;
-    if (Video && Enc && !Ost.StreamCopy)
-      Given = std::max(Pts, static_cast<double>(Ost.SyncOpts) * av_q2d(Enc->time_base));
+    if (Video && Enc && !Mux.Copies())
+      Given = std::max(Pts, static_cast<double>(Mux.Position()) * av_q2d(Enc->time_base));
     if (Given > 0 && Given < Fed) Fed = Given;
   }
   // Until a stream has a time nothing of the output's duration is known
@@ -142,31 +154,6 @@ void TTranscoder::PrintReport(bool IsLastReport) {
                         static_cast<double>(S.FExtraSize) / 1024,
                         (static_cast<double>(TotalSize) - Raw) * 100 / Raw));
   }
-}
-
-void TTranscoder::WriteVideoStats(TOutputStream &Ost, int FrameSize) {
-  TOptionState &S = FState;
-  if (!S.FVStatsFile) {
-    S.FVStatsFile.reset(MyUtil::my_fopen(S.FVStatsFileName.c_str(), "w"));
-    if (!S.FVStatsFile) throw FFMpegException("fopen fail: " + S.FVStatsFileName);
-  }
-  const AVCodecContext *Enc = Ost.Encoder;
-  if (!Enc || Enc->codec_type != AVMEDIA_TYPE_VIDEO) return;
-  FILE *File = S.FVStatsFile.get();
-  MyUtil::my_fprintf(File, "frame= %5d q= %2.1f ", Ost.FrameNumber,
-                     Ost.CodedQuality / static_cast<double>(FF_QP2LAMBDA));
-  if (Enc->flags & AV_CODEC_FLAG_PSNR)
-    MyUtil::my_fprintf(
-        File, "PSNR= %6.2f ",
-        PSNR(static_cast<double>(Ost.CodedError[0]) / (Enc->width * Enc->height * 255.0 * 255.0)));
-  MyUtil::my_fprintf(File, "f_size= %6d ", FrameSize);
-  const double TimeBase = av_q2d(Enc->time_base);
-  const double Time = std::max(static_cast<double>(Ost.SyncOpts) * TimeBase, 0.01);
-  const double BitRate = FrameSize * 8 / TimeBase / 1000;
-  const double Average = static_cast<double>(S.FVideoSize) * 8 / Time / 1000;
-  MyUtil::my_fprintf(File, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
-                     static_cast<double>(S.FVideoSize) / 1024, Time, BitRate, Average);
-  MyUtil::my_fprintf(File, "type= %c\n", Ost.CodedPictType);
 }
 
 }  // namespace korvane

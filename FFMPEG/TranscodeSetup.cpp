@@ -170,156 +170,11 @@ void CopyStreamSideData(const AVStream *In, AVStream *Out, bool DisplayMatrixOnl
   }
 }
 
-}  // namespace
-
-void TTranscoder::BuildInputTables() {
-  TOptionState &S = FState;
-  int First = 0;
-  for (int I = 0; I < S.FInputFileCount; ++I) {
-    const int Count = static_cast<int>(S.FInputFiles[I]->nb_streams);
-    FFiles.push_back({false, First, Count});
-    for (int J = 0; J < Count; ++J) {
-      auto Ist = std::make_unique<TInputStream>();
-      Ist->FileIndex = I;
-      Ist->StreamIndex = J;
-      Ist->Stream = S.FInputFiles[I]->streams[J];
-      Ist->Decoder = S.FInputCodecs[I][J].get();
-      Ist->RateEmu = S.FInputRateEmu[I];
-      if (S.FAutoRotate && Ist->Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
-        Ist->Rotation = TAVProbe::StreamRotation(Ist->Stream);
-      if (Ist->RateEmu) Ist->Start = LibAVUtil::av_gettime();
-      FInputStreams.push_back(std::move(Ist));
-    }
-    First += Count;
-  }
-}
-
-void TTranscoder::MapStreams() {
-  TOptionState &S = FState;
-  int OutputCount = 0;
-  for (int I = 0; I < S.FOutputFileCount; ++I) {
-    const int Count = static_cast<int>(S.FOutputFiles[I]->nb_streams);
-    if (Count == 0) throw FFMpegException("Output file does not contain any stream");
-    OutputCount += Count;
-  }
-  if (S.FStreamMapCount >= 1 && S.FStreamMapCount != OutputCount)
-    throw FFMpegException("Number of stream maps must match number of output streams");
-  const auto InRange = [&](int File, int Stream) {
-    return File >= 0 && File < S.FInputFileCount && Stream >= 0 && Stream < FFiles[File].StreamCount;
-  };
-  for (int I = 0; I < S.FStreamMapCount; ++I) {
-    const TStreamMap &M = S.FStreamMaps[I];
-    if (!InRange(M.FileIndex, M.StreamIndex))
-      throw FFMpegException(Format("Could not find input stream #%d.%d", M.FileIndex, M.StreamIndex));
-    if (!InRange(M.SyncFileIndex, M.SyncStreamIndex))
-      throw FFMpegException(Format("Could not find sync stream #%d.%d", M.SyncFileIndex, M.SyncStreamIndex));
-  }
-
-  for (int I = 0; I < S.FOutputFileCount; ++I) {
-    AVFormatContext *Output = S.FOutputFiles[I].get();
-    for (unsigned J = 0; J < Output->nb_streams; ++J) {
-      auto Ost = std::make_unique<TOutputStream>();
-      Ost->FileIndex = I;
-      Ost->Index = static_cast<int>(J);
-      Ost->Stream = Output->streams[J];
-      Ost->Encoder = S.FOutputStreams[I][J].Encoder.get();
-      Ost->StreamCopy = S.FOutputStreams[I][J].StreamCopy;
-      Ost->Source = S.FOutputStreams[I][J].Source;
-      FOutputStreams.push_back(std::move(Ost));
-    }
-  }
-
-  const auto TypeOf = [](const TInputStream &Ist) { return Ist.Stream->codecpar->codec_type; };
-  for (size_t N = 0; N < FOutputStreams.size(); ++N) {
-    TOutputStream &Ost = *FOutputStreams[N];
-    const AVMediaType Type = Ost.Encoder->codec_type;
-    AVFormatContext *Output = S.FOutputFiles[Ost.FileIndex].get();
-    int Source = -1;
-    if (Ost.Source.File >= 0) {
-      // Made for one input stream (every track, copy all): that one.
-      Source = FFiles[Ost.Source.File].FirstStreamIndex + Ost.Source.Stream;
-      Ost.SyncInput = FInputStreams[Source].get();
-    } else if (S.FStreamMapCount > 0) {
-      const TStreamMap &M = S.FStreamMaps[N];
-      Source = FFiles[M.FileIndex].FirstStreamIndex + M.StreamIndex;
-      if (TypeOf(*FInputStreams[Source]) != Type) {
-        LibAVFormat::av_dump_format(Output, Ost.FileIndex, Output->url, 1);
-        throw FFMpegException(Format("Codec type mismatch for mapping #%d.%d -> #%d.%d", M.FileIndex,
-                                     M.StreamIndex, Ost.FileIndex, Ost.Index));
-      }
-      Ost.SyncInput = FInputStreams[FFiles[M.SyncFileIndex].FirstStreamIndex + M.SyncStreamIndex].get();
-    } else {
-      if (S.FProgramID != 0) {
-        for (int F = 0; F < S.FInputFileCount && Source < 0; ++F) {
-          const AVFormatContext *Input = S.FInputFiles[F].get();
-          for (unsigned P = 0; P < Input->nb_programs && Source < 0; ++P) {
-            const AVProgram *Program = Input->programs[P];
-            if (Program->id != S.FProgramID) continue;
-            for (unsigned K = 0; K < Program->nb_stream_indexes && Source < 0; ++K) {
-              const int Candidate = FFiles[F].FirstStreamIndex + static_cast<int>(Program->stream_index[K]);
-              if (FInputStreams[Candidate]->Discard && TypeOf(*FInputStreams[Candidate]) == Type)
-                Source = Candidate;
-            }
-          }
-        }
-      } else {
-        // A picture goes to the film before a cover or a stream without a size.
-        for (const bool MainOnly : {Type == AVMEDIA_TYPE_VIDEO, false})
-          for (size_t K = 0; K < FInputStreams.size() && Source < 0; ++K)
-            if (FInputStreams[K]->Discard && TypeOf(*FInputStreams[K]) == Type &&
-                (!MainOnly || TAVProbe::MainPicture(FInputStreams[K]->Stream)))
-              Source = static_cast<int>(K);
-        // Every stream of that type already has an output: share the last one.
-        if (Source < 0) {
-          for (size_t K = FInputStreams.size(); K-- > 0;)
-            if (TypeOf(*FInputStreams[K]) == Type) {
-              Source = static_cast<int>(K);
-              break;
-            }
-        }
-      }
-      if (Source < 0) {
-        LibAVFormat::av_dump_format(Output, Ost.FileIndex, Output->url, 1);
-        throw FFMpegException(
-            Format("Could not find input stream matching output stream #%d.%d", Ost.FileIndex, Ost.Index));
-      }
-      Ost.SyncInput = FInputStreams[Source].get();
-    }
-    Ost.SourceIndex = Source;
-    FInputStreams[Source]->Discard = false;
-    // Copied pictures keep their own times, and some containers store none
-    // for some pictures (AVI with packed B-frames): the demuxer makes them.
-    if (Ost.StreamCopy && Type == AVMEDIA_TYPE_VIDEO)
-      S.FInputFiles[FInputStreams[Source]->FileIndex]->flags |= AVFMT_FLAG_GENPTS;
-  }
-}
-
-void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
-  const TOptionState &S = FState;
-  TInputStream &Ist = *FInputStreams[Ost.SourceIndex];
-  AVStream *Out = Ost.Stream;
-  const AVStream *In = Ist.Stream;
-
-  if (!LibAVUtil::av_dict_get(Out->metadata, "language", nullptr, 0))
-    if (const AVDictionaryEntry *Language = LibAVUtil::av_dict_get(In->metadata, "language", nullptr, 0))
-      LibAVUtil::av_dict_set(&Out->metadata, "language", Language->value, 0);
-  if (S.FStreamPlan != TStreamPlan::OnePerType) CopyStreamTags(In, Out, Ost.StreamCopy);
-  // MP4 players name a track by its handler: a track's title goes there.
-  if (const AVDictionaryEntry *Title = LibAVUtil::av_dict_get(Out->metadata, "title", nullptr, 0);
-      Title && std::string_view(S.FOutputFiles[Ost.FileIndex]->oformat->name) == "mp4")
-    LibAVUtil::av_dict_set(&Out->metadata, "handler_name", Title->value, 0);
-  Out->disposition = In->disposition;
-
-  if (Ost.StreamCopy)
-    DeriveCopyParameters(Ost, Ist);
-  else
-    StartEncoding(Ost, Ist, Position);
-}
-
-void TTranscoder::DeriveCopyParameters(TOutputStream &Ost, const TInputStream &Ist) {
-  const TOptionState &S = FState;
-  const AVCodecContext *Enc = Ost.Encoder;
-  AVStream *Out = Ost.Stream;
+// A copy's stream parameters, from its source's.
+void DeriveCopyParameters(const TCustomFFmpeg &Task, const TOptionState &S, TMuxer &Mux,
+                          const TStreamView &Ist) {
+  const AVCodecContext *Enc = Mux.Encoder();
+  AVStream *Out = Mux.Stream();
   const AVStream *In = Ist.Stream;
   const AVMediaType Type = Enc->codec_type;
   switch (Type) {
@@ -328,7 +183,7 @@ void TTranscoder::DeriveCopyParameters(TOutputStream &Ost, const TInputStream &I
         throw FFMpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
       break;
     case AVMEDIA_TYPE_VIDEO:
-      if (S.FHookChoice == THookChoice::CustomHook || FTask.FOnCustomHook)
+      if (S.FHookChoice == THookChoice::CustomHook || Task.FOnCustomHook)
         throw FFMpegException("-vcodec copy and CustomHook are incompatible (frames are not decoded)");
       if (S.FUsingVHook)
         throw FFMpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
@@ -337,7 +192,7 @@ void TTranscoder::DeriveCopyParameters(TOutputStream &Ost, const TInputStream &I
       // shot upright would play on its side.
       if (const int Turn = TAVProbe::StreamRotation(In);
           Turn != 0 && !(In->disposition & AV_DISPOSITION_ATTACHED_PIC) &&
-          S.FOutputFiles[Ost.FileIndex]->oformat->name == std::string_view("matroska"))
+          S.FOutputFiles[Mux.FileIndex()]->oformat->name == std::string_view("matroska"))
         throw FFMpegException(
             Format("Matroska cannot store the turn of input stream #%d.%d (%d degrees clockwise): "
                    "a copy would play on its side",
@@ -355,7 +210,7 @@ void TTranscoder::DeriveCopyParameters(TOutputStream &Ost, const TInputStream &I
   if (LibAVCodec::avcodec_parameters_copy(Out->codecpar, In->codecpar) < 0)
     throw FFMpegException("invalid codec_type of output stream");
   // Keep the source's tag where the container can carry it.
-  const AVCodecTag *const *Tags = S.FOutputFiles[Ost.FileIndex]->oformat->codec_tag;
+  const AVCodecTag *const *Tags = S.FOutputFiles[Mux.FileIndex()]->oformat->codec_tag;
   const uint32_t Tag = In->codecpar->codec_tag;
   if (OwnTag)
     Out->codecpar->codec_tag = OwnTag;
@@ -368,7 +223,7 @@ void TTranscoder::DeriveCopyParameters(TOutputStream &Ost, const TInputStream &I
   // upright only through the display matrix.
   CopyStreamSideData(In, Out, false);
   Out->time_base = In->time_base;
-  Ost.EncoderTimeBase = In->time_base;
+  Mux.SetPositionBase(In->time_base);
   if (Type == AVMEDIA_TYPE_AUDIO) {
     AVCodecParameters *P = Out->codecpar;
     if ((P->block_align == 1 && P->codec_id == AV_CODEC_ID_MP3) || P->codec_id == AV_CODEC_ID_AC3)
@@ -379,136 +234,13 @@ void TTranscoder::DeriveCopyParameters(TOutputStream &Ost, const TInputStream &I
     Out->r_frame_rate = In->r_frame_rate;
     // Copied video counts frames: its clock runs in frame durations.
     const AVRational Rate = In->avg_frame_rate.num > 0 ? In->avg_frame_rate : In->r_frame_rate;
-    if (Rate.num > 0 && Rate.den > 0) Ost.EncoderTimeBase = {Rate.den, Rate.num};
+    if (Rate.num > 0 && Rate.den > 0) Mux.SetPositionBase({Rate.den, Rate.num});
   }
 }
 
-void TTranscoder::StartEncoding(TOutputStream &Ost, TInputStream &Ist, int Position) {
-  const TOptionState &S = FState;
-  const AVCodecContext *Enc = Ost.Encoder;
-  const AVCodecContext *Dec = Ist.Decoder;
-  Ost.Link = std::make_unique<TStreamLink>(*this, Ost);
-  switch (Enc->codec_type) {
-    case AVMEDIA_TYPE_AUDIO:
-      Ost.Audio = std::make_unique<TAudioPath>(
-          FTask, FState, *Ost.Link, Enc->sample_rate != Dec->sample_rate || S.FAudioSyncMethod >= 2);
-      break;
-    case AVMEDIA_TYPE_VIDEO:
-      // Pictures left as stored ("autorotate" off) are shown upright
-      // through the source's display matrix; turned ones need none.
-      if (!S.FAutoRotate) CopyStreamSideData(Ist.Stream, Ost.Stream, true);
-      Ost.Video = std::make_unique<TVideoPath>(FTask, FState, *Ost.Link);
-      Ost.Video->Configure(Ist, Ost.Stream);
-      break;
-    case AVMEDIA_TYPE_SUBTITLE: break;
-    default: throw FFMpegException("invalid codec_type of output stream");
-  }
-  Ost.EncodingNeeded = true;
-  Ist.DecodingNeeded = true;
-  Ost.EncoderTimeBase = Enc->time_base;
-  OpenPassLog(Ost, Position);
-}
-
-void TTranscoder::OpenPassLog(TOutputStream &Ost, int Position) {
-  AVCodecContext *Enc = Ost.Encoder;
-  if (!(Enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) return;
-  const std::string Base = FState.FPassLogFileName.empty() ? "ffmpeg2pass" : FState.FPassLogFileName;
-  const std::string Name = (Base + "-" + std::to_string(Position) + ".log").substr(0, 1023);
-  if (Enc->flags & AV_CODEC_FLAG_PASS1) {
-    Ost.LogFile.reset(MyUtil::my_fopen(Name.c_str(), "w"));
-    if (!Ost.LogFile) throw FFMpegException("creat file fail: " + Name);
-    return;
-  }
-  TFileHolder File(MyUtil::my_fopen(Name.c_str(), "r"));
-  if (!File) throw FFMpegException("creat open fail: " + Name);
-  MyUtil::my_fseek(File.get(), 0, SEEK_END);
-  const long Size = std::max(MyUtil::my_ftell(File.get()), 0L);
-  MyUtil::my_fseek(File.get(), 0, SEEK_SET);
-  char *Text = static_cast<char *>(LibAVUtil::av_malloc(static_cast<size_t>(Size) + 1));
-  if (!Text) throw FFMpegException("Could not allocate log buffer");
-  const size_t Read = MyUtil::my_fread(Text, 1, static_cast<size_t>(Size), File.get());
-  Text[Read] = '\0';
-  LibAVUtil::av_freep(&Enc->stats_in);
-  Enc->stats_in = Text;
-}
-
-void TTranscoder::OpenCodecs() {
-  TOptionState &S = FState;
-  // Decoders first: a text subtitle encoder starts from the styles its
-  // decoder found when it opened.
-  for (auto &IstHolder : FInputStreams) {
-    TInputStream &Ist = *IstHolder;
-    if (!Ist.DecodingNeeded) continue;
-    const AVCodec *Codec = LibAVCodec::avcodec_find_decoder(Ist.Decoder->codec_id);
-    if (!Codec)
-      throw FFMpegException(Format("Unsupported codec (id=%d) for input stream #%d.%d", Ist.Decoder->codec_id,
-                                   Ist.FileIndex, Ist.StreamIndex));
-    // The task's thread count as it stands now, so that a count set with the
-    // output's options also reaches the decoders made when the input opened.
-    Ist.Decoder->thread_count = S.FThreadCount;
-    int Result;
-    {
-      std::lock_guard Guard(CodecOpenLock());
-      Result = LibAVCodec::avcodec_open2(Ist.Decoder, Codec, nullptr);
-    }
-    if (Result < 0)
-      throw FFMpegException(
-          Format("Error while opening codec for input stream #%d.%d", Ist.FileIndex, Ist.StreamIndex));
-    Ist.Frame.reset(LibAVUtil::av_frame_alloc());
-    if (!Ist.Frame) throw FFMpegException("av_mallocz fail");
-  }
-  for (auto &OstHolder : FOutputStreams) {
-    TOutputStream &Ost = *OstHolder;
-    if (!Ost.EncodingNeeded) continue;
-    AVCodecContext *Enc = Ost.Encoder;
-    const TInputStream &Ist = *FInputStreams[Ost.SourceIndex];
-    // The encoder the stream was made for (found by its name), else the one of its id.
-    const AVCodec *Codec = Enc->codec ? Enc->codec : LibAVCodec::avcodec_find_encoder(Enc->codec_id);
-    if (!Codec)
-      throw FFMpegException(Format("Unsupported codec for output stream #%d.%d", Ost.FileIndex, Ost.Index));
-    // Text subtitles keep the styles the decoder found.
-    if (Enc->codec_type == AVMEDIA_TYPE_SUBTITLE && Ist.Decoder->subtitle_header && !Enc->subtitle_header) {
-      Enc->subtitle_header =
-          static_cast<uint8_t *>(LibAVUtil::av_mallocz(Ist.Decoder->subtitle_header_size + 1));
-      if (Enc->subtitle_header) {
-        std::memcpy(Enc->subtitle_header, Ist.Decoder->subtitle_header, Ist.Decoder->subtitle_header_size);
-        Enc->subtitle_header_size = Ist.Decoder->subtitle_header_size;
-      }
-    }
-    AVDictionary *Private = nullptr;
-    for (const auto &[Name, Value] : S.FCodecPrivateOptions[Enc->codec_type])
-      LibAVUtil::av_dict_set(&Private, Name.c_str(), Value.c_str(), 0);
-    if (Ost.Video) Ost.Video->AddEncoderOptions(Codec, &Private);
-    Enc->thread_count = EncoderThreads(Codec, S.FThreadCount);
-    int Result;
-    {
-      std::lock_guard Guard(CodecOpenLock());
-      Result = LibAVCodec::avcodec_open2(Enc, Codec, &Private);
-    }
-    LibAVUtil::av_dict_free(&Private);
-    if (Result < 0)
-      throw FFMpegException(
-          Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
-                 "parameters such as bit_rate, rate, width or height",
-                 Ost.FileIndex, Ost.Index));
-    if (LibAVCodec::avcodec_parameters_from_context(Ost.Stream->codecpar, Enc) < 0)
-      throw FFMpegException(
-          Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
-                 "parameters such as bit_rate, rate, width or height",
-                 Ost.FileIndex, Ost.Index));
-    Ost.Stream->time_base = Enc->time_base;
-    S.FExtraSize += Enc->extradata_size;
-  }
-
-  for (auto &Ist : FInputStreams) {
-    Ist->Pts = 0;
-    Ist->NextPts = AV_NOPTS_VALUE;
-    Ist->IsStart = true;
-  }
-}
-
-void TTranscoder::CopyMetaData() {
-  TOptionState &S = FState;
+// The tags the metadata maps copy, and what the first source says about
+// itself and its chapters, for every output.
+void CopyMetaData(TOptionState &S) {
   for (int I = 0; I < S.FMetaDataMapCount; ++I) {
     const TMetaDataMap &M = S.FMetaDataMaps[I];
     if (M.OutFile < 0 || M.OutFile >= S.FOutputFileCount)
@@ -536,8 +268,7 @@ void TTranscoder::CopyMetaData() {
   }
 }
 
-void TTranscoder::WriteHeaders() {
-  TOptionState &S = FState;
+void WriteHeaders(TCustomFFmpeg &Task, TOptionState &S) {
   bool AllRTP = S.FOutputFileCount > 0;
   for (int I = 0; I < S.FOutputFileCount; ++I) {
     AVFormatContext *Output = S.FOutputFiles[I].get();
@@ -558,12 +289,211 @@ void TTranscoder::WriteHeaders() {
                  TAVProbe::ErrorDescription(Result).c_str()));
     AllRTP &= std::strcmp(Output->oformat->name, "rtp") == 0;
   }
-  if (AllRTP && FTask.FOnLog) {
+  if (AllRTP && Task.FOnLog) {
     std::vector<AVFormatContext *> Outputs;
     for (int I = 0; I < S.FOutputFileCount; ++I) Outputs.push_back(S.FOutputFiles[I].get());
     char SDP[2048] = {};
     LibAVFormat::av_sdp_create(Outputs.data(), static_cast<int>(Outputs.size()), SDP, sizeof SDP);
-    FTask.Log(1, "SDP: " + Trim(SDP));
+    Task.Log(1, "SDP: " + Trim(SDP));
+  }
+}
+
+}  // namespace
+
+void TTranscoder::BuildInputTables() {
+  TOptionState &S = FState;
+  int First = 0;
+  for (int I = 0; I < S.FInputFileCount; ++I) {
+    const int Count = static_cast<int>(S.FInputFiles[I]->nb_streams);
+    FFiles.push_back({false, First, Count});
+    for (int J = 0; J < Count; ++J)
+      FInputStreams.push_back(std::make_unique<TDecoder>(FTask, S, FVideoHooks, I, J));
+    First += Count;
+  }
+}
+
+void TTranscoder::MapStreams() {
+  TOptionState &S = FState;
+  int OutputCount = 0;
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    const int Count = static_cast<int>(S.FOutputFiles[I]->nb_streams);
+    if (Count == 0) throw FFMpegException("Output file does not contain any stream");
+    OutputCount += Count;
+  }
+  if (S.FStreamMapCount >= 1 && S.FStreamMapCount != OutputCount)
+    throw FFMpegException("Number of stream maps must match number of output streams");
+  const auto InRange = [&](int File, int Stream) {
+    return File >= 0 && File < S.FInputFileCount && Stream >= 0 && Stream < FFiles[File].StreamCount;
+  };
+  for (int I = 0; I < S.FStreamMapCount; ++I) {
+    const TStreamMap &M = S.FStreamMaps[I];
+    if (!InRange(M.FileIndex, M.StreamIndex))
+      throw FFMpegException(Format("Could not find input stream #%d.%d", M.FileIndex, M.StreamIndex));
+    if (!InRange(M.SyncFileIndex, M.SyncStreamIndex))
+      throw FFMpegException(Format("Could not find sync stream #%d.%d", M.SyncFileIndex, M.SyncStreamIndex));
+  }
+
+  for (int I = 0; I < S.FOutputFileCount; ++I) {
+    for (unsigned J = 0; J < S.FOutputFiles[I]->nb_streams; ++J) {
+      auto Ost = std::make_unique<TOutputStream>();
+      Ost->Mux = std::make_unique<TMuxer>(FTask, S, I, static_cast<int>(J));
+      Ost->Source = S.FOutputStreams[I][J].Source;
+      FOutputStreams.push_back(std::move(Ost));
+    }
+  }
+  for (size_t N = 0; N < FOutputStreams.size(); ++N) {
+    TOutputStream &Ost = *FOutputStreams[N];
+    Ost.SourceIndex = FindSource(N);
+    TDecoder &Ist = *FInputStreams[Ost.SourceIndex];
+    Ist.Use();
+    // Copied pictures keep their own times, and some containers store none
+    // for some pictures (AVI with packed B-frames): the demuxer makes them.
+    if (Ost.Mux->Copies() && Ost.Mux->Encoder()->codec_type == AVMEDIA_TYPE_VIDEO)
+      S.FInputFiles[Ist.View().FileIndex]->flags |= AVFMT_FLAG_GENPTS;
+  }
+}
+
+int TTranscoder::FindSource(size_t N) {
+  const TOptionState &S = FState;
+  TOutputStream &Ost = *FOutputStreams[N];
+  const AVMediaType Type = Ost.Mux->Encoder()->codec_type;
+  AVFormatContext *Output = S.FOutputFiles[Ost.Mux->FileIndex()].get();
+  int Source = -1;
+  if (Ost.Source.File >= 0) {
+    // Made for one input stream (every track, copy all): that one.
+    Source = FFiles[Ost.Source.File].FirstStreamIndex + Ost.Source.Stream;
+    Ost.SyncInput = FInputStreams[Source].get();
+    return Source;
+  }
+  if (S.FStreamMapCount > 0) {
+    const TStreamMap &M = S.FStreamMaps[N];
+    Source = FFiles[M.FileIndex].FirstStreamIndex + M.StreamIndex;
+    if (FInputStreams[Source]->Type() != Type) {
+      LibAVFormat::av_dump_format(Output, Ost.Mux->FileIndex(), Output->url, 1);
+      throw FFMpegException(Format("Codec type mismatch for mapping #%d.%d -> #%d.%d", M.FileIndex,
+                                   M.StreamIndex, Ost.Mux->FileIndex(), Ost.Mux->Index()));
+    }
+    Ost.SyncInput = FInputStreams[FFiles[M.SyncFileIndex].FirstStreamIndex + M.SyncStreamIndex].get();
+    return Source;
+  }
+  const auto Free = [&](size_t K) { return !FInputStreams[K]->Used() && FInputStreams[K]->Type() == Type; };
+  if (S.FProgramID != 0) {
+    for (int F = 0; F < S.FInputFileCount && Source < 0; ++F) {
+      const AVFormatContext *Input = S.FInputFiles[F].get();
+      for (unsigned P = 0; P < Input->nb_programs && Source < 0; ++P) {
+        const AVProgram *Program = Input->programs[P];
+        if (Program->id != S.FProgramID) continue;
+        for (unsigned K = 0; K < Program->nb_stream_indexes && Source < 0; ++K) {
+          const int Candidate = FFiles[F].FirstStreamIndex + static_cast<int>(Program->stream_index[K]);
+          if (Free(Candidate)) Source = Candidate;
+        }
+      }
+    }
+  } else {
+    // A picture goes to the film before a cover or a stream without a size.
+    for (const bool MainOnly : {Type == AVMEDIA_TYPE_VIDEO, false})
+      for (size_t K = 0; K < FInputStreams.size() && Source < 0; ++K)
+        if (Free(K) && (!MainOnly || TAVProbe::MainPicture(FInputStreams[K]->View().Stream)))
+          Source = static_cast<int>(K);
+    // Every stream of that type already has an output: share the last one.
+    for (size_t K = FInputStreams.size(); K-- > 0 && Source < 0;)
+      if (FInputStreams[K]->Type() == Type) Source = static_cast<int>(K);
+  }
+  if (Source < 0) {
+    LibAVFormat::av_dump_format(Output, Ost.Mux->FileIndex(), Output->url, 1);
+    throw FFMpegException(Format("Could not find input stream matching output stream #%d.%d",
+                                 Ost.Mux->FileIndex(), Ost.Mux->Index()));
+  }
+  Ost.SyncInput = FInputStreams[Source].get();
+  return Source;
+}
+
+void TTranscoder::DeriveParameters(TOutputStream &Ost, int Position) {
+  const TOptionState &S = FState;
+  const TDecoder &Ist = *FInputStreams[Ost.SourceIndex];
+  AVStream *Out = Ost.Mux->Stream();
+  const AVStream *In = Ist.View().Stream;
+
+  if (!LibAVUtil::av_dict_get(Out->metadata, "language", nullptr, 0))
+    if (const AVDictionaryEntry *Language = LibAVUtil::av_dict_get(In->metadata, "language", nullptr, 0))
+      LibAVUtil::av_dict_set(&Out->metadata, "language", Language->value, 0);
+  if (S.FStreamPlan != TStreamPlan::OnePerType) CopyStreamTags(In, Out, Ost.Mux->Copies());
+  // MP4 players name a track by its handler: a track's title goes there.
+  if (const AVDictionaryEntry *Title = LibAVUtil::av_dict_get(Out->metadata, "title", nullptr, 0);
+      Title && std::string_view(S.FOutputFiles[Ost.Mux->FileIndex()]->oformat->name) == "mp4")
+    LibAVUtil::av_dict_set(&Out->metadata, "handler_name", Title->value, 0);
+  Out->disposition = In->disposition;
+
+  if (Ost.Mux->Copies())
+    DeriveCopyParameters(FTask, S, *Ost.Mux, Ist.View());
+  else
+    StartEncoding(Ost, Ist, Position);
+}
+
+void TTranscoder::StartEncoding(TOutputStream &Ost, const TDecoder &Ist, int Position) {
+  const TOptionState &S = FState;
+  TMuxer &Mux = *Ost.Mux;
+  const AVCodecContext *Enc = Mux.Encoder();
+  const AVCodecContext *Dec = Ist.View().Decoder;
+  switch (Enc->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+      Ost.Audio = std::make_unique<TAudioPath>(
+          FTask, FState, Mux, Enc->sample_rate != Dec->sample_rate || S.FAudioSyncMethod >= 2);
+      break;
+    case AVMEDIA_TYPE_VIDEO:
+      // Pictures left as stored ("autorotate" off) are shown upright
+      // through the source's display matrix; turned ones need none.
+      if (!S.FAutoRotate) CopyStreamSideData(Ist.View().Stream, Mux.Stream(), true);
+      Ost.Video = std::make_unique<TVideoPath>(FTask, FState, Mux);
+      Ost.Video->Configure(Ist.View(), Mux.Stream());
+      break;
+    case AVMEDIA_TYPE_SUBTITLE: break;
+    default: throw FFMpegException("invalid codec_type of output stream");
+  }
+  Mux.SetPositionBase(Enc->time_base);
+  Mux.OpenPassLog(Position);
+}
+
+void TTranscoder::OpenCodecs() {
+  TOptionState &S = FState;
+  // Decoders first: a text subtitle encoder starts from the styles its
+  // decoder found when it opened.
+  for (auto &Ist : FInputStreams) Ist->Open();
+  for (auto &OstHolder : FOutputStreams) {
+    TOutputStream &Ost = *OstHolder;
+    TMuxer &Mux = *Ost.Mux;
+    if (Mux.Copies()) continue;
+    AVCodecContext *Enc = Mux.Encoder();
+    const AVCodecContext *Dec = FInputStreams[Ost.SourceIndex]->View().Decoder;
+    // The encoder the stream was made for (found by its name), else the one of its id.
+    const AVCodec *Codec = Enc->codec ? Enc->codec : LibAVCodec::avcodec_find_encoder(Enc->codec_id);
+    if (!Codec)
+      throw FFMpegException(
+          Format("Unsupported codec for output stream #%d.%d", Mux.FileIndex(), Mux.Index()));
+    // Text subtitles keep the styles the decoder found.
+    if (Enc->codec_type == AVMEDIA_TYPE_SUBTITLE && Dec->subtitle_header && !Enc->subtitle_header) {
+      Enc->subtitle_header = static_cast<uint8_t *>(LibAVUtil::av_mallocz(Dec->subtitle_header_size + 1));
+      if (Enc->subtitle_header) {
+        std::memcpy(Enc->subtitle_header, Dec->subtitle_header, Dec->subtitle_header_size);
+        Enc->subtitle_header_size = Dec->subtitle_header_size;
+      }
+    }
+    AVDictionary *Private = nullptr;
+    for (const auto &[Name, Value] : S.FCodecPrivateOptions[Enc->codec_type])
+      LibAVUtil::av_dict_set(&Private, Name.c_str(), Value.c_str(), 0);
+    if (Ost.Video) Ost.Video->AddEncoderOptions(Codec, &Private);
+    Enc->thread_count = EncoderThreads(Codec, S.FThreadCount);
+    int Result;
+    {
+      std::lock_guard Guard(CodecOpenLock());
+      Result = LibAVCodec::avcodec_open2(Enc, Codec, &Private);
+    }
+    LibAVUtil::av_dict_free(&Private);
+    if (Result < 0 || !Mux.TakeEncoderParameters())
+      throw FFMpegException(
+          Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
+                 "parameters such as bit_rate, rate, width or height",
+                 Mux.FileIndex(), Mux.Index()));
   }
 }
 
@@ -573,36 +503,43 @@ void TTranscoder::Setup() {
   MapStreams();
   for (size_t N = 0; N < FOutputStreams.size(); ++N)
     DeriveParameters(*FOutputStreams[N], static_cast<int>(N));
+  // Each input stream feeds its outputs in their order; sound and subtitles
+  // copied beside copied pictures keep their times before the start.
+  bool PicturesCopied = false;
+  for (const auto &Ost : FOutputStreams)
+    PicturesCopied |= Ost->Mux->Copies() && Ost->Mux->Type() == AVMEDIA_TYPE_VIDEO;
+  for (const auto &Ost : FOutputStreams) {
+    TDecoder &Ist = *FInputStreams[Ost->SourceIndex];
+    Ost->Mux->Connect(Ist.View(), PicturesCopied);
+    Ist.Feed({Ost->Mux.get(), Ost->Audio.get(), Ost->Video.get(), &Ost->SyncInput->View()});
+  }
 
   for (int I = 0; I < S.FOutputFileCount; ++I)
     LibAVFormat::av_dump_format(S.FOutputFiles[I].get(), I, S.FOutputFiles[I]->url, 1);
   if (S.FVerbose >= 0 && FTask.FOnLog) {
     FTask.Log(1, "Stream mapping:");
     for (const auto &Ost : FOutputStreams) {
-      const TInputStream &Source = *FInputStreams[Ost->SourceIndex];
-      FTask.Log(1, Format("  Stream #%d.%d -> #%d.%d", Source.FileIndex, Source.StreamIndex, Ost->FileIndex,
-                          Ost->Index));
-      if (Ost->SyncInput != &Source)
-        FTask.Log(1, Format(" [sync #%d.%d]", Ost->SyncInput->FileIndex, Ost->SyncInput->StreamIndex));
+      const TStreamView &Source = FInputStreams[Ost->SourceIndex]->View();
+      FTask.Log(1, Format("  Stream #%d.%d -> #%d.%d", Source.FileIndex, Source.StreamIndex,
+                          Ost->Mux->FileIndex(), Ost->Mux->Index()));
+      const TStreamView &Sync = Ost->SyncInput->View();
+      if (&Sync != &Source) FTask.Log(1, Format(" [sync #%d.%d]", Sync.FileIndex, Sync.StreamIndex));
     }
   }
   OpenCodecs();
-  CopyMetaData();
-  WriteHeaders();
+  CopyMetaData(S);
+  WriteHeaders(FTask, S);
   S.FTimerStart = LibAVUtil::av_gettime();
 }
 
 void TTranscoder::CloseCodecs() {
   TOptionState &S = FState;
-  for (auto &Ost : FOutputStreams)
-    if (Ost->Encoder) EndEncoding(*Ost);
-  for (int I = 0; I < MaxFiles; ++I) {
+  for (auto &Ost : FOutputStreams) Ost->Mux->EndEncoding();
+  for (int I = 0; I < MaxFiles; ++I)
     for (TOutputStreamSetup &Setup : S.FOutputStreams[I]) Setup.Encoder.reset();
-  }
   for (int I = 0; I < MaxFiles; ++I)
     for (TCodecHolder &Decoder : S.FInputCodecs[I]) Decoder.reset();
-  for (auto &Ost : FOutputStreams) Ost->Encoder = nullptr;
-  for (auto &Ist : FInputStreams) Ist->Decoder = nullptr;
+  for (auto &Ist : FInputStreams) Ist->Close();
 }
 
 }  // namespace korvane

@@ -17,7 +17,6 @@
 #include "AVLibraries.h"
 #include "PictureOps.h"
 #include "TextFormat.h"
-#include "Transcode.h"
 
 namespace korvane {
 
@@ -29,7 +28,7 @@ constexpr AVRational Microseconds{1, AV_TIME_BASE};
 // else one frame of the stream's rate, else the decoder's guess (NextPts).
 // The decoder's own rate can be far off (an MPEG-4 stream may state its
 // clock's tick rate).
-int64_t PictureDuration(const TInputStream &Ist, const AVFrame *Picture) {
+int64_t PictureDuration(const TStreamView &Ist, const AVFrame *Picture) {
 #ifdef FF_API_PKT_DURATION  // defined from the release that has AVFrame.duration on
   const int64_t Stated = Picture->duration;
 #else
@@ -49,7 +48,7 @@ int64_t SlotOf(double Position) { return static_cast<int64_t>(std::floor(Positio
 
 }  // namespace
 
-int TVideoPath::Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture) {
+int TVideoPath::Out(const TStreamView &Ist, int64_t ClockPts, AVFrame *Picture) {
   TOptionState &S = FState;
   const double FrameDuration = av_q2d(FLink.Encoder()->time_base);
   const int64_t Start = ClockPts - S.FStartTime;
@@ -86,7 +85,7 @@ int TVideoPath::Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture)
   if (Sync && Position - static_cast<double>(FLink.Position()) < -1.1)
     Frames = 0;
   else
-    FLink.Position() = std::llround(Position);
+    FLink.Advance(std::llround(Position) - FLink.Position());
   if (Sync) CountDropsAndRepeats(Frames);
   if (Frames == 0 || S.FMaxFrames[0] - FLink.FramesEncoded() <= 0 || FTask.FStopRequested ||
       SlotsLeft(FrameDuration) <= 0)
@@ -99,13 +98,13 @@ int TVideoPath::Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture)
 }
 
 void TVideoPath::CountDropsAndRepeats(int64_t Frames) {
-  TOptionState &S = FState;
+  const TOptionState &S = FState;
   if (Frames <= 0) {
-    ++S.FFramesDrop;
+    ++FDrops;
     if (S.FVerbose > 2) FTask.Log(1, "*** drop!");
   } else if (Frames > 1) {
     const int Repeats = static_cast<int>(std::min<int64_t>(Frames - 1, INT32_MAX));
-    S.FFramesDup += Repeats;
+    FRepeats += Repeats;
     if (S.FVerbose > 2) FTask.Log(1, Format("*** %d dup!", Repeats));
   }
 }
@@ -144,7 +143,7 @@ int TVideoPath::Finish() {
   return Written;
 }
 
-int64_t TVideoPath::SourceTime(const TInputStream &Ist) const {
+int64_t TVideoPath::SourceTime(const TStreamView &Ist) const {
   return Ist.Pts - FState.FInputFilesTSOffset[Ist.FileIndex];
 }
 
@@ -207,7 +206,7 @@ AVFrame *TVideoPath::FormatPicture(AVFrame *Picture, int64_t Time, TFrameHolder 
   return Final;
 }
 
-void TVideoPath::SetPictureFlags(const TInputStream &Ist, AVFrame *Final, const AVFrame *Decoded) const {
+void TVideoPath::SetPictureFlags(const TStreamView &Ist, AVFrame *Final, const AVFrame *Decoded) const {
   const TOptionState &S = FState;
   Final->interlaced_frame = Decoded->interlaced_frame;
   if (S.FCodecOptions[AVMEDIA_TYPE_VIDEO]->flags &
@@ -220,12 +219,11 @@ void TVideoPath::SetPictureFlags(const TInputStream &Ist, AVFrame *Final, const 
 int TVideoPath::EncodePicture(AVFrame *Final) {
   Final->pts = FLink.Position();
   const int Written = FLink.Encode(Final);
-  ++FLink.Position();
-  ++FLink.FramesEncoded();
+  FLink.Advance(1);
   return Written;
 }
 
-void TVideoPath::Configure(const TInputStream &Ist, AVStream *Out) {
+void TVideoPath::Configure(const TStreamView &Ist, AVStream *Out) {
   TOptionState &S = FState;
   AVCodecContext *Enc = FLink.Encoder();
   const AVCodecContext *Dec = Ist.Decoder;

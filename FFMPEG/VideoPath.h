@@ -12,12 +12,11 @@
 #include "ColourPlan.h"
 #include "EncoderLink.h"
 #include "FFmpeg.h"
+#include "StreamView.h"
 #include "SubtitleBurner.h"
 #include "ToneMap.h"
 
 namespace korvane {
-
-struct TInputStream;
 
 class TVideoPath {
  public:
@@ -30,17 +29,20 @@ class TVideoPath {
   // Ist as they reach the path (turned upright), for the output stream Out:
   // the encoder's pixel format and colour description, and Out's HDR
   // metadata where HDR is kept.
-  void Configure(const TInputStream &Ist, AVStream *Out);
+  void Configure(const TStreamView &Ist, AVStream *Out);
   // Adds the encoder parameters that code the kept HDR metadata into the
   // bitstream to Options (for Codec, as it is opened).
   void AddEncoderOptions(const AVCodec *Codec, AVDictionary **Options) const;
   // Takes Picture, decoded from Ist; ClockPts is the stream's sync input's
   // position (microseconds). Returns the bytes written.
-  int Out(const TInputStream &Ist, int64_t ClockPts, AVFrame *Picture);
+  int Out(const TStreamView &Ist, int64_t ClockPts, AVFrame *Picture);
   // The end of the stream: the held picture for the rest of its duration.
   // Returns the bytes written; the encoder's own delay is flushed by the
   // caller.
   int Finish();
+  // Pictures dropped, and repeats written, to keep in step with the clock.
+  int Drops() const { return FDrops; }
+  int Repeats() const { return FRepeats; }
 
  private:
   // Tone-maps, crops, scales and pads Picture into the encoder's picture;
@@ -50,7 +52,7 @@ class TVideoPath {
   // subtitle drawn into it.
   AVFrame *FormatPicture(AVFrame *Picture, int64_t Time, TFrameHolder &Cropped);
   // A picture's time on its source's own clock, microseconds.
-  int64_t SourceTime(const TInputStream &Ist) const;
+  int64_t SourceTime(const TStreamView &Ist) const;
   // Counts a picture written Frames times: 0 is a drop, more than 1 repeats.
   void CountDropsAndRepeats(int64_t Frames);
   // Writes the held picture into Slots frame slots (none: it is dropped),
@@ -60,7 +62,7 @@ class TVideoPath {
   // without one).
   int64_t SlotsLeft(double FrameDuration);
   // Gives Final the flags of the decoded picture it shows.
-  void SetPictureFlags(const TInputStream &Ist, AVFrame *Final, const AVFrame *Decoded) const;
+  void SetPictureFlags(const TStreamView &Ist, AVFrame *Final, const AVFrame *Decoded) const;
   // Encodes Final at the stream's next frame slot.
   int EncodePicture(AVFrame *Final);
 
@@ -82,6 +84,8 @@ class TVideoPath {
   // read from it).
   bool FCrop = false;
   bool FPad = false;
+  int FDrops = 0;
+  int FRepeats = 0;
 };
 
 }  // namespace korvane

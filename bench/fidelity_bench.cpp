@@ -51,6 +51,56 @@ struct TCase {
   std::string Profile, Source;
 };
 
+// The source as the output's frames should show it, into Reference: each
+// frame slot the picture nearest its time, at the output's size. Returns
+// the output's frame duration, seconds.
+double MakeReference(const std::string &Source, const std::map<std::string, std::string> &Video,
+                     const std::string &Reference) {
+  const std::string Rate = Video.at("r_frame_rate");
+  const std::string Size = Video.at("width") + "x" + Video.at("height");
+  const size_t Slash = Rate.find('/');
+  const double FramesPerSecond =
+      std::atof(Rate.c_str()) / (Slash == std::string::npos ? 1 : std::atof(Rate.c_str() + Slash + 1));
+  Run("ffmpeg -nostdin -v error -y -i " + Quoted(Source) + " -vf fps=" + Rate + ",scale=" + Size +
+      " -an -c:v ffv1 " + Quoted(Reference));
+  return 1 / FramesPerSecond;
+}
+
+// Fast start is the muxer's second pass over the file: its cost, remuxing
+// the MP4 output, and 200 MB of raw pictures, with and without.
+void ReportFastStart(const std::string &Work) {
+  const std::string Raw = Work + "/raw.mov";
+  Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=25:duration=24 -c:v rawvideo "
+      "-pix_fmt yuv420p " +
+      Quoted(Raw));
+  for (const auto &[Input, Target] :
+       {std::pair{Work + "/ours-4.mp4", Work + "/remux.mp4"}, std::pair{Raw, Work + "/remux.mov"}}) {
+    const std::string Remux = "ffmpeg -nostdin -v error -y -i " + Quoted(Input) + " -c copy ";
+    double Plain = 1e9, Fast = 1e9;
+    for (int I = 0; I < 3; ++I) {
+      Plain = std::min(Plain, RunMeasured(Remux + Quoted(Target)).Wall);
+      Fast = std::min(Fast, RunMeasured(Remux + "-movflags +faststart " + Quoted(Target)).Wall);
+    }
+    std::printf("\nfast start on %.1f MB: %.3f s without, %.3f s with (%+.3f s)",
+                static_cast<double>(std::ifstream(Target, std::ios::ate | std::ios::binary).tellg()) / 1e6,
+                Plain, Fast, Fast - Plain);
+  }
+  std::printf("\n");
+}
+
+// A 2 KB WAV whose header says 1 Hz: 1000 s of sound at the M4A profile's rate.
+void ReportOneHertz(const std::string &Work, const std::string &Convert) {
+  const std::string Slow = Work + "/one-hertz.wav";
+  WriteClaimedRateWav(Slow, 1, 1000);
+  const TMeasure Ours = RunMeasured(Convert + " -p " + Quoted("M4A - Mpeg4 Audio File (*.m4a)") + " -o " +
+                                    Quoted(Work) + " " + Quoted(Slow));
+  const TMeasure Theirs = RunMeasured("ffmpeg -nostdin -v error -y -i " + Quoted(Slow) +
+                                      SameSettings("M4A - Mpeg4 Audio File (*.m4a)") + " " +
+                                      Quoted(Work + "/one-hertz-ffmpeg.m4a"));
+  std::printf("1 Hz header, 1000 samples: ours %.1f s, peak %ld MB; ffmpeg %.1f s, peak %ld MB\n", Ours.Wall,
+              Ours.PeakKB / 1024, Theirs.Wall, Theirs.PeakKB / 1024);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -109,22 +159,8 @@ int main(int argc, char **argv) {
     const TProbedFile Probed = ProbeFile(Ours);
     const std::map<std::string, std::string> *OurVideo = Probed.Stream("video");
     const bool Video = OurVideo && OurVideo->count("width");
-    // The source as the output's frames should show it: each frame slot the
-    // picture nearest its time, at the output's size.
-    std::string Reference;
-    double FrameDuration = 0;
-    if (Video) {
-      const std::string Rate = OurVideo->at("r_frame_rate");
-      const std::string Size = OurVideo->at("width") + "x" + OurVideo->at("height");
-      FrameDuration = 1 / [&] {
-        const size_t Slash = Rate.find('/');
-        return std::atof(Rate.c_str()) /
-               (Slash == std::string::npos ? 1 : std::atof(Rate.c_str() + Slash + 1));
-      }();
-      Reference = Work + "/reference.mkv";
-      Run("ffmpeg -nostdin -v error -y -i " + Quoted(C.Source) + " -vf fps=" + Rate + ",scale=" + Size +
-          " -an -c:v ffv1 " + Quoted(Reference));
-    }
+    const std::string Reference = Work + "/reference.mkv";
+    const double FrameDuration = Video ? MakeReference(C.Source, *OurVideo, Reference) : 0;
     const std::string Name = C.Profile.substr(0, C.Profile.find(" (")) +
                              (C.Source == Film ? " (film 23.976)" : " (slides 10, 5.1)");
     for (const auto &[By, File] : {std::pair{"ours", Ours}, std::pair{"ffmpeg", Theirs}}) {
@@ -154,35 +190,7 @@ int main(int argc, char **argv) {
     }
   }
 
-  // Fast start is the muxer's second pass over the file: its cost, remuxing
-  // the MP4 output, and 200 MB of raw pictures, with and without.
-  const std::string Raw = Work + "/raw.mov";
-  Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=25:duration=24 -c:v rawvideo "
-      "-pix_fmt yuv420p " +
-      Quoted(Raw));
-  for (const auto &[Input, Target] :
-       {std::pair{Work + "/ours-4.mp4", Work + "/remux.mp4"}, std::pair{Raw, Work + "/remux.mov"}}) {
-    const std::string Remux = "ffmpeg -nostdin -v error -y -i " + Quoted(Input) + " -c copy ";
-    double Plain = 1e9, Fast = 1e9;
-    for (int I = 0; I < 3; ++I) {
-      Plain = std::min(Plain, RunMeasured(Remux + Quoted(Target)).Wall);
-      Fast = std::min(Fast, RunMeasured(Remux + "-movflags +faststart " + Quoted(Target)).Wall);
-    }
-    std::printf("\nfast start on %.1f MB: %.3f s without, %.3f s with (%+.3f s)",
-                static_cast<double>(std::ifstream(Target, std::ios::ate | std::ios::binary).tellg()) / 1e6,
-                Plain, Fast, Fast - Plain);
-  }
-  std::printf("\n");
-
-  // A 2 KB WAV whose header says 1 Hz: 1000 s of sound at the M4A profile's rate.
-  const std::string Slow = Work + "/one-hertz.wav";
-  WriteClaimedRateWav(Slow, 1, 1000);
-  const TMeasure Ours = RunMeasured(Convert + " -p " + Quoted("M4A - Mpeg4 Audio File (*.m4a)") + " -o " +
-                                    Quoted(Work) + " " + Quoted(Slow));
-  const TMeasure Theirs = RunMeasured("ffmpeg -nostdin -v error -y -i " + Quoted(Slow) +
-                                      SameSettings("M4A - Mpeg4 Audio File (*.m4a)") + " " +
-                                      Quoted(Work + "/one-hertz-ffmpeg.m4a"));
-  std::printf("1 Hz header, 1000 samples: ours %.1f s, peak %ld MB; ffmpeg %.1f s, peak %ld MB\n", Ours.Wall,
-              Ours.PeakKB / 1024, Theirs.Wall, Theirs.PeakKB / 1024);
+  ReportFastStart(Work);
+  ReportOneHertz(Work, Convert);
   return 0;
 }

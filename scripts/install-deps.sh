@@ -10,7 +10,7 @@ PACKAGES="build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   ffmpeg xvfb xauth x11-utils qt6-gtk-platformtheme
   librsvg2-bin desktop-file-utils appstream lintian
-  parallel python3"
+  parallel python3 clang-format"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

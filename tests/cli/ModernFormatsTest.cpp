@@ -110,6 +110,29 @@ std::string WithoutSecondVideoElement(std::string Data) {
   throw std::runtime_error("no second Video element");
 }
 
+// The sound clips: 5.1 at 96 kHz, a 24-bit master, a very quiet one, and
+// a tagged song with a cover; false when one cannot be made.
+bool MakeSoundClips(const TModernClips &C) {
+  return RunFFmpeg(
+             "-f lavfi -i sine=f=440:r=96000 -t 2 -af \"pan=5.1(side)|FL=c0|FR=c0|FC=c0|LFE=c0|SL=c0|SR=c0\" "
+             "-c:a pcm_s24le " +
+             Quoted(C.Surround)) &&
+         RunFFmpeg(
+             "-f lavfi -i \"aevalsrc='0.6*sin(2*PI*997*t)|0.4*sin(2*PI*1499*t)':s=96000:d=2\" "
+             "-c:a flac -sample_fmt s32 -bits_per_raw_sample 24 " +
+             Quoted(C.Master)) &&
+         RunFFmpeg(
+             "-f lavfi -i \"aevalsrc='0.0000032*sin(2*PI*1000*t)':s=48000:d=2\" -c:a flac -sample_fmt s32 "
+             "-bits_per_raw_sample 24 " +
+             Quoted(C.Quiet)) &&
+         RunFFmpeg(
+             "-f lavfi -i sine=duration=2 -f lavfi -i color=blue:size=64x64 -map 0:a -map 1:v -t 2 "
+             "-frames:v 1 -c:a libmp3lame -c:v png -disposition:v attached_pic -metadata title=Song "
+             "-metadata artist=Band -metadata album=Record -metadata album_artist=Band -metadata track=3/9 "
+             "-metadata date=2021 -metadata genre=Rock -metadata composer=Writer -metadata disc=1/2 " +
+             Quoted(C.Song));
+}
+
 const TModernClips &ModernClips() {
   static const TModernClips *Clips = [] {
     auto *C = new TModernClips;
@@ -160,10 +183,6 @@ const TModernClips &ModernClips() {
             "-vf \"setpts='if(lt(N,25),N/25,1+(N-25)/10)/TB'\" -vsync vfr -c:v libx264 -preset ultrafast " +
             Quoted(C->Variable)) &&
         RunFFmpeg(
-            "-f lavfi -i sine=f=440:r=96000 -t 2 -af \"pan=5.1(side)|FL=c0|FR=c0|FC=c0|LFE=c0|SL=c0|SR=c0\" "
-            "-c:a pcm_s24le " +
-            Quoted(C->Surround)) &&
-        RunFFmpeg(
             "-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine -f lavfi -i color=red:size=64x64 "
             "-map 0:v -map 1:a -map 2:v -t 1 -frames:v:1 1 -c:v:0 libx264 -c:v:1 png "
             "-disposition:v:1 attached_pic -c:a aac " +
@@ -178,21 +197,7 @@ const TModernClips &ModernClips() {
             "2 "
             "-vtag DX50 -c:a libmp3lame " +
             Quoted(C->PackedB)) &&
-        RunFFmpeg(
-            "-f lavfi -i \"aevalsrc='0.6*sin(2*PI*997*t)|0.4*sin(2*PI*1499*t)':s=96000:d=2\" "
-            "-c:a flac -sample_fmt s32 -bits_per_raw_sample 24 " +
-            Quoted(C->Master)) &&
-        RunFFmpeg(
-            "-f lavfi -i \"aevalsrc='0.0000032*sin(2*PI*1000*t)':s=48000:d=2\" -c:a flac -sample_fmt s32 "
-            "-bits_per_raw_sample 24 " +
-            Quoted(C->Quiet)) &&
-        RunFFmpeg(
-            "-f lavfi -i sine=duration=2 -f lavfi -i color=blue:size=64x64 -map 0:a -map 1:v -t 2 -frames:v "
-            "1 "
-            "-c:a libmp3lame -c:v png -disposition:v attached_pic -metadata title=Song -metadata artist=Band "
-            "-metadata album=Record -metadata album_artist=Band -metadata track=3/9 -metadata date=2021 "
-            "-metadata genre=Rock -metadata composer=Writer -metadata disc=1/2 " +
-            Quoted(C->Song)) &&
+        MakeSoundClips(*C) &&
         RunFFmpeg(
             "-f lavfi -i testsrc2=size=320x180:rate=30:duration=3 -f lavfi -i sine=duration=3 -i " +
             Quoted(Tags) +

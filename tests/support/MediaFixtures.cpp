@@ -59,6 +59,38 @@ TMediaClips ClipNames(const std::string &Folder) {
   return C;
 }
 
+// The 5.1 program writes a display matrix only when copying, and reads
+// the "rotate" value as the matrix's counter-clockwise angle: 270 gives
+// the quarter turn clockwise that phones write.
+void MakePortrait(const TMediaClips &C) {
+  const std::string Lying = C.Folder + "/lying.mp4";
+  Make(
+      "-f lavfi -i color=gray:size=320x180:rate=25:duration=1,drawbox=x=0:y=0:w=64:h=36:color=white:t=fill "
+      "-f lavfi -i sine=duration=1 -ac 2 -c:v libx264 -pix_fmt yuv420p -preset ultrafast -c:a aac " +
+      Quoted(Lying));
+  Make("-i " + Quoted(Lying) + " -c copy -metadata:s:v:0 rotate=270 " + Quoted(C.Portrait));
+  std::filesystem::remove(Lying);
+  // Every test of the clip means nothing without its matrix: checked here.
+  const std::string Probe =
+      "ffprobe -v error -select_streams v -show_entries stream_side_data=rotation -of csv=p=0 ";
+  const std::string Rotation = RunCommand(Probe + Quoted(C.Portrait)).Output;
+  if (Rotation.rfind("-90", 0) != 0) throw std::runtime_error("ffmpeg wrote no display matrix: " + Rotation);
+}
+
+// Three pieces of one second, each starting at its own time: the second
+// starts where the first did (times go back), the third 100 s later.
+void MakeTimestampJumps(const TMediaClips &C) {
+  std::string Pieces;
+  for (const char *Offset : {"0", "0", "100"}) {
+    const std::string Piece = C.Folder + "/piece.ts";
+    Make(std::string("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
+                     "-c:v mpeg2video -c:a mp2 -output_ts_offset ") +
+         Offset + " " + Quoted(Piece));
+    Pieces += ReadFile(Piece);
+  }
+  WriteFile(C.TimestampJumps, Pieces);
+}
+
 void MakeClips(const TMediaClips &C) {
   Make(
       "-f lavfi -i testsrc=size=320x240:rate=25:duration=2 -f lavfi -i "
@@ -101,17 +133,7 @@ void MakeClips(const TMediaClips &C) {
       "-ac 2 -c:v mpeg4 -q:v 5 -c:a libmp3lame -b:a 128k " +
       Quoted(C.TenSeconds));
 
-  // Three pieces of one second, each starting at its own time: the second
-  // starts where the first did (times go back), the third 100 s later.
-  std::string Pieces;
-  for (const char *Offset : {"0", "0", "100"}) {
-    const std::string Piece = C.Folder + "/piece.ts";
-    Make(std::string("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
-                     "-c:v mpeg2video -c:a mp2 -output_ts_offset ") +
-         Offset + " " + Quoted(Piece));
-    Pieces += ReadFile(Piece);
-  }
-  WriteFile(C.TimestampJumps, Pieces);
+  MakeTimestampJumps(C);
 
   Make(
       "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -vf \"select='not(between(n,10,12))'\" "
@@ -145,21 +167,7 @@ void MakeClips(const TMediaClips &C) {
       "-f lavfi -i testsrc=size=1280x720:rate=25:duration=30 -f lavfi -i sine=duration=30 -c:v mpeg4 -q:v 8 "
       "-c:a libmp3lame " +
       Quoted(C.LongHD));
-  // The 5.1 program writes a display matrix only when copying, and reads
-  // the "rotate" value as the matrix's counter-clockwise angle: 270 gives
-  // the quarter turn clockwise that phones write.
-  const std::string Lying = C.Folder + "/lying.mp4";
-  Make(
-      "-f lavfi -i color=gray:size=320x180:rate=25:duration=1,drawbox=x=0:y=0:w=64:h=36:color=white:t=fill "
-      "-f lavfi -i sine=duration=1 -ac 2 -c:v libx264 -pix_fmt yuv420p -preset ultrafast -c:a aac " +
-      Quoted(Lying));
-  Make("-i " + Quoted(Lying) + " -c copy -metadata:s:v:0 rotate=270 " + Quoted(C.Portrait));
-  std::filesystem::remove(Lying);
-  // Every test of the clip means nothing without its matrix: checked here.
-  const std::string Probe =
-      "ffprobe -v error -select_streams v -show_entries stream_side_data=rotation -of csv=p=0 ";
-  const std::string Rotation = RunCommand(Probe + Quoted(C.Portrait)).Output;
-  if (Rotation.rfind("-90", 0) != 0) throw std::runtime_error("ffmpeg wrote no display matrix: " + Rotation);
+  MakePortrait(C);
   for (const auto &[Format, File] : C.PixelFormats)
     Make("-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 -pix_fmt " + Format + " -c:v ffv1 " +
          Quoted(File));

@@ -2,6 +2,7 @@
 // Codec threads: a task's thread count (automatic unless the "threads"
 // option says otherwise) reaches its decoders and encoders when they open,
 // and threading does not cost picture quality.
+#include <regex>
 #include <thread>
 
 #include "ConversionFixture.h"
@@ -28,7 +29,7 @@ AVCodecContext *VideoCodec(const std::vector<AVCodecContext *> &Contexts) {
 // decoders, were made).
 TConversion ConvertWith(const std::string &Source, const std::string &Target, const std::string &Encoder,
                         const std::string &Lines, TOpened *Opened = nullptr) {
-  return Convert(
+  TConversion C = Convert(
       Source, Target,
       [&](TInputOptions &, TOutputOptions &O) {
         O.VideoCodec = Encoder;
@@ -38,17 +39,29 @@ TConversion ConvertWith(const std::string &Source, const std::string &Target, co
       },
       [Opened](TFFmpeg &Task, TConversion &) {
         if (!Opened) return;
+        // The run owns its decoders and says how each opened at this level.
+        Task.State().FVerbose = 3;
         Task.FProgressIntervalUS = 0;
         Task.FOnProgress = [Opened](TCustomFFmpeg &T, const TProgressInfo &) {
-          const TOptionState &S = T.State();
-          std::vector<AVCodecContext *> Decoders, Encoders;
-          for (const TCodecHolder &D : S.FInputCodecs[0]) Decoders.push_back(D.get());
-          for (const TOutputStreamSetup &E : S.FOutputStreams[0]) Encoders.push_back(E.Encoder.get());
-          const AVCodecContext *Dec = VideoCodec(Decoders), *Enc = VideoCodec(Encoders);
-          if (!Dec || !Enc) return;
-          *Opened = {Dec->thread_count, Dec->active_thread_type, Enc->thread_count, Enc->active_thread_type};
+          std::vector<AVCodecContext *> Encoders;
+          for (const TOutputStreamSetup &E : T.State().FOutputStreams[0]) Encoders.push_back(E.Encoder.get());
+          if (const AVCodecContext *Enc = VideoCodec(Encoders)) {
+            Opened->EncoderThreads = Enc->thread_count;
+            Opened->EncoderType = Enc->active_thread_type;
+          }
         };
       });
+  const std::regex Decoder(
+      "Input stream #0\\.[0-9]+ decodes with ([0-9]+) threads \\((frames|slices|none)\\)");
+  std::smatch Match;
+  for (const std::string &Line : C.Log)
+    if (Opened && std::regex_search(Line, Match, Decoder)) {
+      Opened->DecoderThreads = std::stoi(Match[1]);
+      Opened->DecoderType = Match[2] == "frames"   ? FF_THREAD_FRAME
+                            : Match[2] == "slices" ? FF_THREAD_SLICE
+                                                   : 0;
+    }
+  return C;
 }
 
 TEST_F(CodecThreads, TheTasksCountReachesDecoderAndEncoder) {

@@ -37,12 +37,29 @@ std::string PictureLost(const std::string &Source) {
   return "the picture of " + Source + " could not be decoded: ";
 }
 
-// A run that writes nothing, or no picture from a source that has one, has
-// failed: it says why and leaves no file.
-TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile) {
-  const std::string Tiny = Out("tiny.wav"), Mkv = Out("small-headers.mkv"), Ogg = Out("sound.ogg");
-  const std::string Mp4 = Out("film.mp4");
-  ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=0.01 " + Quoted(Tiny)));
+// H.265 whose parameter sets (in "hvcC") are noise of their own length:
+// its decoder opens, and no picture decodes.
+void NoisyParameterSetsCopy(const std::string &Hevc, const std::string &Target) {
+  std::string Data = ReadFile(Hevc);
+  size_t At = Data.find("hvcC") + 4 + 22;
+  for (int Arrays = static_cast<unsigned char>(Data[At++]); Arrays-- > 0;) {
+    const int Units =
+        static_cast<unsigned char>(Data[At + 1]) << 8 | static_cast<unsigned char>(Data[At + 2]);
+    At += 3;
+    for (int U = 0; U < Units; ++U) {
+      const size_t Size = static_cast<size_t>(static_cast<unsigned char>(Data[At]) << 8 |
+                                              static_cast<unsigned char>(Data[At + 1]));
+      Data.replace(At + 4, Size - 2, Size - 2, '\xff');  // all but each unit's own header
+      At += 2 + Size;
+    }
+  }
+  WriteFile(Target, Data);
+}
+
+// The damaged sources of the table below, made in Temp from clean ones.
+void MakeDamagedSources(const TTempDir &Temp, const TMediaClips &Clips) {
+  const auto Out = [&Temp](const std::string &Name) { return Temp.File(Name); };
+  const std::string Mkv = Out("small-headers.mkv"), Ogg = Out("sound.ogg"), Mp4 = Out("film.mp4");
   ASSERT_TRUE(
       RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 "
                 "-c:v mpeg4 -c:a mp2 " +
@@ -64,32 +81,20 @@ TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile)
   // The picture's sample table says it has no samples (the first "stsz" box
   // is the picture's: its count follows version, flags and sample size).
   PatchedCopy(Mp4, ReadFile(Mp4).find("stsz") + 12, std::string(4, '\0'), Out("no-samples.mp4"));
-  // H.265 whose parameter sets (in "hvcC") are noise of their own length:
-  // its decoder opens, and no picture decodes.
   const std::string Hevc = Out("hevc.mp4");
   ASSERT_TRUE(RunFFmpeg(
       "-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v libx265 -x265-params log-level=error " +
       Quoted(Hevc)));
-  {
-    std::string Data = ReadFile(Hevc);
-    size_t At = Data.find("hvcC") + 4 + 22;
-    for (int Arrays = static_cast<unsigned char>(Data[At++]); Arrays-- > 0;) {
-      const int Units =
-          static_cast<unsigned char>(Data[At + 1]) << 8 | static_cast<unsigned char>(Data[At + 2]);
-      At += 3;
-      for (int U = 0; U < Units; ++U) {
-        const size_t Size = static_cast<size_t>(static_cast<unsigned char>(Data[At]) << 8 |
-                                                static_cast<unsigned char>(Data[At + 1]));
-        Data.replace(At + 4, Size - 2, Size - 2, '\xff');  // all but each unit's own header
-        At += 2 + Size;
-      }
-    }
-    WriteFile(Out("bad-hvcc.mp4"), Data);
-  }
+  NoisyParameterSetsCopy(Hevc, Out("bad-hvcc.mp4"));
   // An MPEG-TS cut after its first packets: streams declared, no sound in them.
   ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=1:sample_rate=48000 -c:a mp2 " + Quoted(Out("sound.ts"))));
   TruncatedCopy(Out("sound.ts"), 3 * 188, Out("cut.ts"));
+}
 
+// A run that writes nothing, or no picture from a source that has one, has
+// failed: it says why and leaves no file.
+TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile) {
+  ASSERT_NO_FATAL_FAILURE(MakeDamagedSources(Temp, Clips));
   struct Row {
     std::string What, Source, Target;
     TConfigure Configure;
@@ -180,9 +185,13 @@ TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile)
     }
     EXPECT_FALSE(fs::exists(R.Target));
   }
+}
 
-  // Ten milliseconds of sound is short, not empty: the whole of it reaches the
-  // VOB as one AC-3 frame that plays.
+// Ten milliseconds of sound is short, not empty: the whole of it reaches the
+// VOB as one AC-3 frame that plays.
+TEST_F(HostileInput, TenMillisecondsOfSoundAreShortNotEmpty) {
+  const std::string Tiny = Out("tiny.wav");
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=0.01 " + Quoted(Tiny)));
   const TConversion Short = Convert(Tiny, Out("tiny.vob"));
   EXPECT_TRUE(Short.Ran) << Short.Error;
   const TProbedFile Probed = ProbeFile(Out("tiny.vob"), true);
