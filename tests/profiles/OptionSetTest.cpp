@@ -75,9 +75,10 @@ struct Expectation {
 // The modern formats' lists.
 const Items ModernSizes = {"Original Video Size", "3840 x 2160 (2160p)", "1920 x 1080 (1080p)",
                            "1280 x 720 (720p)", "854 x 480 (480p)"};
-const Items ModernVideoRates = {"Quality: High", "Quality: Standard", "Quality: Small File", "1000 Kbps",
-                                "2000 Kbps",     "4000 Kbps",         "6000 Kbps",           "8000 Kbps",
-                                "12000 Kbps",    "20000 Kbps"};
+const Items ModernVideoRates = {
+    "Quality: High",    "Quality: Standard", "Quality: Small File", "1000 Kbps",        "2000 Kbps",
+    "4000 Kbps",        "6000 Kbps",         "8000 Kbps",           "12000 Kbps",       "20000 Kbps",
+    "File Size: 10 MB", "File Size: 25 MB",  "File Size: 50 MB",    "File Size: 100 MB"};
 const Items ModernFps = {"Auto",   "23.976 fps", "24 fps",    "25 fps", "29.97 fps",
                          "30 fps", "50 fps",     "59.94 fps", "60 fps"};
 const Items ModernAudioRates = {"64 Kbps",  "96 Kbps",  "128 Kbps", "160 Kbps",
