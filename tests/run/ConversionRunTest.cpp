@@ -4,7 +4,9 @@
 // component's events drive it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -26,8 +28,10 @@ struct TRow {
   double DisplayAspect = 0;
   int Rotation = 0;
   std::string Duration;
+  TFileDetails Details;
   std::string Progress, Frames, Reason;
   std::vector<std::string> Log;
+  int64_t Written = -1;  // the output's size, as the run told it
 };
 
 class TFakeWindow : public TRunWindow {
@@ -41,6 +45,7 @@ class TFakeWindow : public TRunWindow {
   std::string Status, StatusFile, StatusPace;
   bool TimerOn = false;
   bool EndOffersFolder = false;
+  std::string EndSizes;
   TRunChoices Given;
   TProfileForm Profile;
 
@@ -59,9 +64,11 @@ class TFakeWindow : public TRunWindow {
   std::string RowDuration(int Row) const override { return Rows.at(Row).Duration; }
   double RowDisplayAspect(int Row) const override { return Rows.at(Row).DisplayAspect; }
   int RowRotation(int Row) const override { return Rows.at(Row).Rotation; }
+  TFileDetails RowDetails(int Row) const override { return Rows.at(Row).Details; }
   void SetRowProgress(int Row, const std::string &Text) override { Rows.at(Row).Progress = Text; }
   void SetRowFrames(int Row, const std::string &Text) override { Rows.at(Row).Frames = Text; }
   void SetRowReason(int Row, const std::string &Text) override { Rows.at(Row).Reason = Text; }
+  void SetRowOutputSize(int Row, int64_t Bytes) override { Rows.at(Row).Written = Bytes; }
   void AppendRowLog(int Row, const std::string &Line) override { Rows.at(Row).Log.push_back(Line); }
   void ClearRowTexts() override {
     for (TRow &Row : Rows) Row.Progress = Row.Frames = "";
@@ -72,9 +79,10 @@ class TFakeWindow : public TRunWindow {
   void SetStatusFile(const std::string &Text) override { StatusFile = Text; }
   void SetStatusPace(const std::string &Text) override { StatusPace = Text; }
   void ShowInformation(const std::string &Text) override { Messages.push_back(Text); }
-  void ShowRunEnd(const std::string &Text, bool Converted) override {
+  void ShowRunEnd(const std::string &Text, bool Converted, const std::string &Sizes) override {
     Messages.push_back(Text);
     EndOffersFolder = Converted;
+    EndSizes = Sizes;
   }
   bool ConfirmStop() override {
     Messages.push_back("Stop all conversions?");
@@ -106,6 +114,9 @@ class TFakeEngine : public TRunEngine {
   std::string Throw;                    // an input whose output set-up raises
   std::string ThrowAdd;                 // an input whose adding raises
   bool ThrowStart = false;              // starting the tasks raises
+  // The sizes of the files the tasks write, one a task in order, made as
+  // its output is set up; none when empty.
+  std::deque<int64_t> Writes;
   int Tasks = 0;
 
   void ClearTasks() override {
@@ -127,6 +138,13 @@ class TFakeEngine : public TRunEngine {
     Calls.push_back("output " + FileName);
     Outputs.push_back(Options);
     OutputNames.push_back(FileName);
+    if (!Writes.empty()) {
+      std::FILE *File = std::fopen(FileName.c_str(), "wb");
+      EXPECT_TRUE(File != nullptr) << FileName;
+      if (File) std::fclose(File);
+      std::filesystem::resize_file(FileName, std::uintmax_t(Writes.front()));
+      Writes.pop_front();
+    }
     return std::find(FailOutput.begin(), FailOutput.end(), Inputs.back()) == FailOutput.end();
   }
   void RemoveTask(int) override {
@@ -191,6 +209,13 @@ std::vector<TRow> Rows(std::initializer_list<bool> Checks) {
   for (bool Checked : Checks)
     Result.emplace_back("/clips/" + std::to_string(Result.size()) + ".avi", "320x240", Checked);
   return Result;
+}
+
+// Chooses the modern H.264 profile with Bitrate as its video bit rate.
+void AimAt(TFakeWindow &Window, const std::string &Bitrate) {
+  Window.Profile.ComboOutputFormat.Select("MP4 - H.264 Video, AAC Audio (*.mp4)");
+  ChangeOutputFormat(Window.Profile);
+  Window.Profile.ComboVideoBitrate.Select(Bitrate);
 }
 
 const std::string kCutShort = "only 2.2 s of 6.0 s could be read; the source is cut short";
@@ -433,6 +458,32 @@ TEST(ConversionRun, ChecksBeforeTheRun) {
     EXPECT_TRUE(T.Engine.Calls.empty());
     EXPECT_FALSE(T.Run.Converting());
   }
+  {
+    // A target size a checked file cannot meet is refused before any work,
+    // with each such file and why; files that fit, and unchecked ones, are
+    // not named.
+    TRunUnderTest Sized(Rows({true, true, false, true}));
+    Sized.Window.Given.OutputFolder = Folder.Path();
+    AimAt(Sized.Window, "File Size: 10 MB");
+    for (TRow &Row : Sized.Window.Rows) {
+      Row.Duration = "10:00:00";
+      Row.Details.LengthMs = 36000000;
+    }
+    Sized.Window.Rows[0].Details.LengthMs = 60000;
+    Sized.Window.Rows[3].Duration = "Unknown";
+    Sized.Window.Rows[3].Details.LengthMs = -1;
+    Sized.Run.ConvertClick(false);
+    ASSERT_EQ(Sized.Window.Messages.size(), 1u);
+    const std::string &Message = Sized.Window.Messages[0];
+    EXPECT_EQ(Message.rfind(TConversionRun::SizeRefusedText, 0), 0u) << Message;
+    EXPECT_NE(Message.find("\n/clips/1.avi: 10 MB is too small for "), std::string::npos) << Message;
+    EXPECT_NE(Message.find("\n/clips/3.avi: its length is not known"), std::string::npos) << Message;
+    for (const char *Fits : {"/clips/0.avi", "/clips/2.avi"})
+      EXPECT_EQ(Message.find(Fits), std::string::npos) << Message;
+    EXPECT_TRUE(Sized.Engine.Calls.empty());
+    EXPECT_TRUE(Sized.Window.Log.empty());
+    EXPECT_FALSE(Sized.Run.Converting());
+  }
   // A folder with blanks around it is found, and outputs go into it.
   TRunUnderTest T(Rows({true}));
   T.Window.Given.OutputFolder = " " + Folder.Path() + " ";
@@ -440,6 +491,71 @@ TEST(ConversionRun, ChecksBeforeTheRun) {
   EXPECT_TRUE(T.Window.Messages.empty());
   ASSERT_EQ(T.Engine.OutputNames.size(), 1u);
   EXPECT_EQ(T.Engine.OutputNames[0], Folder.Path() + "/0.mp4");
+}
+
+// A row aimed at a size runs its passes one after another on its lane: the
+// first keeps only statistics, the last try is moved to the output's name,
+// and a try over the target is coded again. A row that fails or is stopped
+// in any pass leaves no output and no folder of tries. The end says what
+// the files weighed before and after.
+TEST(ConversionRun, ARowAimedAtASizeRunsItsPasses) {
+  constexpr int64_t MB = 1024 * 1024;
+  struct TCase {
+    const char *Name;
+    std::vector<int64_t> Writes;  // by each run, in order
+    int FailIn, StopIn;           // the run that fails, and the one during which the user stops
+    std::string Outcome;
+  };
+  const TCase Cases[] = {
+      {"two passes", {MB, int64_t(9.8 * MB)}, -1, -1, "Done"},
+      {"over the target, coded again", {MB, 11 * MB, int64_t(9.8 * MB)}, -1, -1, "Done"},
+      {"fails in the first pass", {MB}, 0, -1, "Fail"},
+      {"stopped in the second pass", {MB, 5 * MB}, -1, 1, "Abort"},
+  };
+  for (const TCase &Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const test::TTempDir Folder;
+    const std::string Source = Folder.File("in.avi");
+    std::fclose(std::fopen(Source.c_str(), "wb"));
+    std::filesystem::resize_file(Source, 50 * MB);
+    TRunUnderTest T({TRow(Source, "320x240", true)});
+    T.Window.Rows[0].Duration = "00:01:00";
+    T.Window.Rows[0].Details = {{TTrackInfo{}}, 60000};
+    T.Window.Given.OutputFolder = Folder.Path();
+    AimAt(T.Window, "File Size: 10 MB");
+    T.Engine.Writes.assign(Case.Writes.begin(), Case.Writes.end());
+    T.Run.ConvertClick(false);
+    for (int Run = 0; T.Run.Converting() && Run < 10; ++Run) {
+      if (Run == Case.StopIn) {
+        T.Window.StopAnswers = {true};
+        T.Run.StopClick();
+      }
+      T.Run.Terminate(0, Run == Case.FailIn, Run == Case.FailIn ? "Error while encoding" : "");
+      T.Run.Terminate(-1, false);
+    }
+    T.Tick();
+    EXPECT_EQ(T.Window.Rows[0].Progress, Case.Outcome);
+    ASSERT_EQ(T.Engine.Outputs.size(), Case.Writes.size());
+    EXPECT_NE(T.Engine.Outputs[0].ExtOptions.find("pass=1\n"), std::string::npos);
+    EXPECT_EQ(T.Engine.OutputNames[0].rfind(Folder.Path() + "/.korvane-size-", 0), 0u)
+        << T.Engine.OutputNames[0];
+    for (size_t Run = 1; Run < T.Engine.Outputs.size(); ++Run)
+      EXPECT_NE(T.Engine.Outputs[Run].ExtOptions.find("pass=2\n"), std::string::npos);
+    std::vector<std::string> Left;
+    for (const auto &Entry : std::filesystem::directory_iterator(Folder.Path()))
+      Left.push_back(Entry.path().filename().string());
+    std::sort(Left.begin(), Left.end());
+    const bool Done = Case.Outcome == "Done";
+    const std::vector<std::string> Kept =
+        Done ? std::vector<std::string>{"in.avi", "in.mp4"} : std::vector<std::string>{"in.avi"};
+    EXPECT_EQ(Left, Kept);
+    EXPECT_EQ(T.Window.Rows[0].Written, Done ? Case.Writes.back() : -1);
+    EXPECT_EQ(T.Window.EndSizes, Done ? "1 file, 50 MB \u2192 9.8 MB (40 MB saved)" : "");
+    if (Done) {
+      EXPECT_EQ(std::filesystem::file_size(Folder.File("in.mp4")), std::uintmax_t(Case.Writes.back()));
+    }
+    EXPECT_FALSE(T.Run.Converting());
+  }
 }
 
 TEST(ConversionRun, ConvertIsIgnoredWhileFilesAreAdded) {
