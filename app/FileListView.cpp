@@ -203,14 +203,13 @@ void TFileListView::SetEstimate(int Row, const TRowEstimate &Estimate) {
   QTreeWidgetItem *Item = topLevelItem(Row);
   const int Cell = Column(siEstimate);
   Item->setData(Cell, Qt::UserRole, QVariant::fromValue(Estimate));
-  const QString Expected = QString::fromStdString(ByteSizeText(Estimate.Bytes));
+  const auto SizeText = [](double Bytes) { return QString::fromStdString(ByteSizeText(Bytes)); };
+  const QString Expected = SizeText(Estimate.Bytes);
   QString Text, Spoken, Hint;
   if (Estimate.Written >= 0) {
-    Text = QString::fromStdString(ByteSizeText(double(Estimate.Written)));
-    if (Estimate.Bytes >= 0) Text += " (est. " + Expected + ")";
-    Spoken = Estimate.Bytes >= 0
-                 ? QString::fromStdString(ByteSizeText(double(Estimate.Written))) + ", estimated " + Expected
-                 : Text;
+    const QString Written = SizeText(double(Estimate.Written));
+    Text = Estimate.Bytes >= 0 ? Written + " (est. " + Expected + ")" : Written;
+    Spoken = Estimate.Bytes >= 0 ? Written + ", estimated " + Expected : Written;
   } else if (Estimate.Pending) {
     Text = "...";
     Spoken = "Estimating";

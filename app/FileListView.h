@@ -107,7 +107,7 @@ class TFileListView : public QTreeWidget {
   // Scrolls Row into view (partly visible is enough).
   void MakeVisible(int Row);
   // The width the list needs to show every column whole, the file name's at
-  // its classic width.
+  // the least it gets.
   QSize sizeHint() const override;
 
  signals:

@@ -70,7 +70,9 @@ std::optional<TSizeEstimate> TSizeEstimator::Request(uint64_t Id, const TConvers
   if ((FCurrent && Asked(*FCurrent)) || std::any_of(FQueue.begin(), FQueue.end(), Asked)) return std::nullopt;
   Forget(Id);
   if (const auto Known = FMade.find(Key); Known != FMade.end()) return Known->second;
-  if (FCurrent && FCurrent->Key == Key && !FInterrupted) {
+  // One under way is made again from the start when it was given up, now
+  // that a row waits for it.
+  if (FCurrent && FCurrent->Key == Key) {
     FCurrent->Waiting.insert(Id);
     return std::nullopt;
   }

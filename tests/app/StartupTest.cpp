@@ -272,8 +272,8 @@ class StartupTest : public QObject {
     QCOMPARE(Table->cellAt(1, 2)->text(QAccessible::Name), QString("29.97"));
     // An estimate being made is said in words; one that cannot be made
     // says why.
-    Form.ListView1->SetEstimate(0, {"key", -1, true});
-    Form.ListView1->SetEstimate(1, {"key", -1, false, "its length is not known"});
+    Form.ListView1->SetEstimate(0, {"key", -1, true, "", -1});
+    Form.ListView1->SetEstimate(1, {"key", -1, false, "its length is not known", -1});
     QCOMPARE(Table->cellAt(0, 1 + siEstimate)->text(QAccessible::Name), QString("Estimating"));
     QCOMPARE(Table->cellAt(1, 1 + siEstimate)->text(QAccessible::Name), QString("Unknown"));
     QCOMPARE(Table->cellAt(1, 1 + siEstimate)->text(QAccessible::Description),
@@ -348,7 +348,7 @@ class StartupTest : public QObject {
                            {"1920x1080", "29.97", "01:02:05", "MKV", "Partial", "123456"});
     Form.ListView1->AddRow("/clips/song.mp3", {" ", " ", "Unknown", "MKV", "100%", " "});
     Form.ListView1->SetEstimate(0, {"key", 123.4 * 1024 * 1024, false, "", 6 * 1024 * 1024 * 1024LL});
-    Form.ListView1->SetEstimate(1, {"key", 5.9 * 1024 * 1024});
+    Form.ListView1->SetEstimate(1, {"key", 5.9 * 1024 * 1024, false, "", -1});
     for (const char *Profile :
          {"MP4 - MPEG4 Video (*.mp4)", "DVD - VOB (*.vob)", "iPod (*.mp4)",
           "AVI - Audio Video Interleave (*.avi)", "3GP - Mobile Video Format (*.3gp)",
