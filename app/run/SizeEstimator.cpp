@@ -107,6 +107,11 @@ void TSizeEstimator::SetPaused(bool Paused) {
   FWake.notify_all();
 }
 
+bool TSizeEstimator::Paused() const {
+  std::lock_guard Guard(FLock);
+  return FPaused;
+}
+
 int TSizeEstimator::Made() const {
   std::lock_guard Guard(FLock);
   return FMadeCount;

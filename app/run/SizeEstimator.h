@@ -52,6 +52,7 @@ class TSizeEstimator {
   // Paused, no sample is coded: the one under way ends, and its estimate
   // is made again from the start once the pause is over.
   void SetPaused(bool Paused);
+  bool Paused() const;
 
   // The estimates made so far by coding samples, rather than found made.
   int Made() const;
