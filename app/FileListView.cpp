@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "RowOutcome.h"
+#include "SizeTarget.h"
 #include "TimeRange.h"
 
 namespace korvane {
@@ -25,8 +26,12 @@ constexpr TColumn kColumns[] = {
     {"Video File Name", 300, Qt::AlignLeft}, {"Video Size", 90, Qt::AlignHCenter},
     {"FrameRate", 90, Qt::AlignHCenter},     {"Duration", 60, Qt::AlignHCenter},
     {"Output", 65, Qt::AlignHCenter},        {"Progress", 57, Qt::AlignHCenter},
-    {"Frames", 60, Qt::AlignHCenter},
+    {"Frames", 60, Qt::AlignHCenter},        {"Estimated Size", 95, Qt::AlignHCenter},
 };
+// The least the file-name column gets, where the window is at its classic
+// size: the columns beside it take the rest (the whole path is the name's
+// tool tip).
+constexpr int kNameLeast = 200;
 constexpr int kVisibleColumns = static_cast<int>(std::size(kColumns));
 // The extra sub-item is kept in a hidden column after the visible ones.
 constexpr int kAllColumns = 1 + SubItemCount;
@@ -42,6 +47,7 @@ constexpr int DetailsRole = Qt::UserRole + 4;
 constexpr int ChoicesRole = Qt::UserRole + 5;
 // The file's own "Duration", while the column shows a range.
 constexpr int FileDurationRole = Qt::UserRole + 6;
+constexpr int IdRole = Qt::UserRole + 7;
 // A row's log keeps its latest lines: the reason of a failure comes last.
 constexpr int LogLines = 200;
 
@@ -100,7 +106,7 @@ void TFileListView::changeEvent(QEvent *Event) {
 void TFileListView::FitNameColumn() {
   int Others = 0;
   for (int I = 1; I < kVisibleColumns; ++I) Others += columnWidth(I);
-  const int Least = std::max(kColumns[0].Width, header()->sectionSizeHint(0));
+  const int Least = std::max(kNameLeast, header()->sectionSizeHint(0));
   setColumnWidth(0, std::max(Least, viewport()->width() - Others));
 }
 
@@ -132,7 +138,7 @@ void TFileListView::FitAllColumns() {
 }
 
 QSize TFileListView::sizeHint() const {
-  int Width = kColumns[0].Width;
+  int Width = kNameLeast;
   for (int I = 1; I < kVisibleColumns; ++I) Width += columnWidth(I);
   const int Frame = 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
   return {Width + Frame, QTreeWidget::sizeHint().height()};
@@ -168,6 +174,7 @@ int TFileListView::AddRow(const QString &Caption, const QStringList &SubItems) {
   Item->setText(0, Caption);
   Item->setToolTip(0, Caption);  // the column is narrower than most paths
   Item->setCheckState(0, Qt::Checked);
+  Item->setData(0, IdRole, ++FLastId);
   for (int I = 0; I < SubItemCount; ++I) {
     Item->setText(Column(TSubItem(I)), I < SubItems.size() ? SubItems[I] : QString());
     Item->setTextAlignment(Column(TSubItem(I)), Qt::AlignHCenter | Qt::AlignVCenter);
@@ -179,6 +186,44 @@ int TFileListView::AddRow(const QString &Caption, const QStringList &SubItems) {
 }
 
 QString TFileListView::Caption(int Row) const { return topLevelItem(Row)->text(0); }
+
+quint64 TFileListView::RowId(int Row) const { return topLevelItem(Row)->data(0, IdRole).toULongLong(); }
+
+int TFileListView::RowOfId(quint64 Id) const {
+  for (int Row = 0; Row < RowCount(); ++Row)
+    if (RowId(Row) == Id) return Row;
+  return -1;
+}
+
+TRowEstimate TFileListView::Estimate(int Row) const {
+  return topLevelItem(Row)->data(Column(siEstimate), Qt::UserRole).value<TRowEstimate>();
+}
+
+void TFileListView::SetEstimate(int Row, const TRowEstimate &Estimate) {
+  QTreeWidgetItem *Item = topLevelItem(Row);
+  const int Cell = Column(siEstimate);
+  Item->setData(Cell, Qt::UserRole, QVariant::fromValue(Estimate));
+  const auto SizeText = [](double Bytes) { return QString::fromStdString(ByteSizeText(Bytes)); };
+  const QString Expected = SizeText(Estimate.Bytes);
+  QString Text, Spoken, Hint;
+  if (Estimate.Written >= 0) {
+    const QString Written = SizeText(double(Estimate.Written));
+    Text = Estimate.Bytes >= 0 ? Written + " (est. " + Expected + ")" : Written;
+    Spoken = Estimate.Bytes >= 0 ? Written + ", estimated " + Expected : Written;
+  } else if (Estimate.Pending) {
+    Text = "...";
+    Spoken = "Estimating";
+  } else if (Estimate.Bytes >= 0) {
+    Text = Spoken = "about " + Expected;
+  } else if (!Estimate.Why.empty()) {
+    Text = Spoken = "Unknown";
+    Hint = "No estimate: " + QString::fromStdString(Estimate.Why);
+  }
+  SetSubItem(Row, siEstimate, Text);
+  Item->setData(Cell, Qt::AccessibleTextRole, Spoken.isEmpty() ? QVariant() : QVariant(Spoken));
+  Item->setToolTip(Cell, Hint);
+  Item->setData(Cell, Qt::AccessibleDescriptionRole, Hint.isEmpty() ? QVariant() : QVariant(Hint));
+}
 
 QString TFileListView::SubItem(int Row, TSubItem Index) const {
   return topLevelItem(Row)->text(Column(Index));

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file list: one row per input file with a check box, the full path as
-// the caption and six sub-items (picture size, frame rate, duration, output
-// extension, progress and frames written), plus one further empty sub-item
-// without a column. Rows are addressed by position and sub-items by their
+// the caption and seven sub-items (picture size, frame rate, duration, output
+// extension, progress, frames written and the output's expected size), plus
+// one further empty sub-item without a column. Rows are addressed by position and sub-items by their
 // number (0 is "Video Size"), as the add-file flow and the conversion run
 // write them.
 #pragma once
@@ -13,13 +13,37 @@
 #include "FileTracks.h"
 #include "RowSetup.h"
 
+namespace korvane {
+
+// What the "Estimated Size" column says of a row.
+struct TRowEstimate {
+  std::string Key;       // the choices it is for (EstimateKey); empty: none
+  double Bytes = -1;     // the size expected; negative while not known
+  bool Pending = false;  // being made
+  std::string Why;       // why there is none
+  int64_t Written = -1;  // the size of the output once converted; -1: none
+};
+
+}  // namespace korvane
+
 Q_DECLARE_METATYPE(korvane::TFileDetails)
 Q_DECLARE_METATYPE(korvane::TRowChoices)
+Q_DECLARE_METATYPE(korvane::TRowEstimate)
 
 namespace korvane {
 
 // Sub-item numbers of a row.
-enum TSubItem { siVideoSize, siFrameRate, siDuration, siOutput, siProgress, siFrames, siExtra, SubItemCount };
+enum TSubItem {
+  siVideoSize,
+  siFrameRate,
+  siDuration,
+  siOutput,
+  siProgress,
+  siFrames,
+  siEstimate,
+  siExtra,
+  SubItemCount
+};
 
 class TFileListView : public QTreeWidget {
   Q_OBJECT
@@ -31,6 +55,10 @@ class TFileListView : public QTreeWidget {
   // ones empty); returns its position.
   int AddRow(const QString &Caption, const QStringList &SubItems);
   QString Caption(int Row) const;
+  // A number that names the row for as long as it is listed, whatever
+  // rows come and go before it; and the row it names now (-1: gone).
+  quint64 RowId(int Row) const;
+  int RowOfId(quint64 Id) const;
   QString SubItem(int Row, TSubItem Index) const;
   void SetSubItem(int Row, TSubItem Index, const QString &Text);
   // The same text in one sub-item of every row.
@@ -59,6 +87,11 @@ class TFileListView : public QTreeWidget {
   // The length of the part of the row's file that is converted, as
   // "Duration" shows a whole file ("00:00:08", "Unknown").
   QString ConvertedDuration(int Row) const;
+  // The row's expected output size: "about 5.9 MB", "..." while it is
+  // being made, "Unknown" with the reason as its tool tip; once converted,
+  // the output's size beside it ("5.8 MB (est. 5.9 MB)").
+  TRowEstimate Estimate(int Row) const;
+  void SetEstimate(int Row, const TRowEstimate &Estimate);
   // Why the row's file failed or could not be read, as its "Progress"
   // cell's tool tip and accessible description; empty when it did not.
   QString Reason(int Row) const;
@@ -74,7 +107,7 @@ class TFileListView : public QTreeWidget {
   // Scrolls Row into view (partly visible is enough).
   void MakeVisible(int Row);
   // The width the list needs to show every column whole, the file name's at
-  // its classic width.
+  // the least it gets.
   QSize sizeHint() const override;
 
  signals:
@@ -82,6 +115,8 @@ class TFileListView : public QTreeWidget {
   void PathsDropped(const QStringList &Paths);
 
  private:
+  quint64 FLastId = 0;  // the number the last row added got
+
   // Widens a column to what its header and Text need, never narrower than
   // its classic width; then the file-name column takes the rest.
   void FitColumn(int Column, const QString &Text = {});

@@ -95,8 +95,10 @@ void TForm1::changeEvent(QEvent *Event) {
 }
 
 TForm1::~TForm1() {
-  // The filler probes with the libraries the component holds: it ends first.
+  // The filler and the estimator use the libraries the component holds:
+  // they end first.
   FFiller.reset();
+  FEstimator.reset();
   DetachAllComponentEvents();
 }
 
@@ -215,6 +217,11 @@ void TForm1::ConnectHandlers() {
     connect(Combo, &QComboBox::activated, this, [this] { StoreProfileChoices(); });
   }
   connect(TrackBar1, &QSlider::valueChanged, this, [this] { StoreProfileChoices(); });
+  // The estimates follow every choice the output's size may depend on.
+  for (const auto &[Combo, Model] : OptionCombos())
+    connect(Combo, &QComboBox::currentIndexChanged, this, [this] { EstimateSoon(); });
+  connect(ComboLetterBox, &QComboBox::currentIndexChanged, this, [this] { EstimateSoon(); });
+  connect(CheckBoxHdrToSdr, &QCheckBox::toggled, this, [this] { EstimateSoon(); });
   // The HDR choice follows the video codec (H.264 has none).
   connect(ComboVideoCodec, &QComboBox::currentIndexChanged, this, [this] { GreyUnusableChoices(); });
   connect(CheckBoxHdrToSdr, &QCheckBox::toggled, this, [this](bool On) { FProfile.HdrToSdr = On; });
@@ -243,6 +250,7 @@ bool TForm1::FormCreate() {
 
   setWindowTitle(kCaption);
   FHelpFile = Folder + "/help.html";
+  CreateEstimator();
 
   TrackBar1->setValue(DefaultVolumePosition);
   TrackBar1Change();
@@ -339,6 +347,7 @@ void TForm1::ComboOutputFormatChange() {
   ListView1->SetSubItemOfAll(siOutput, OutputExtension());
   if (Form4) SetFormatDropDownCount(Form4->SpinEdit1->Value());
   RestoreProfileChoices();
+  EstimateSoon();
   // A profile with longer choices may need a wider window.
   FitMinimumSize();
 }
@@ -414,6 +423,8 @@ void TForm1::DeleteSelectedItem1Click() {
   if (FAdding) return;
   if (QTreeWidgetItem *Selected = ListView1->currentItem(); Selected && Selected->isSelected()) {
     const int Row = ListView1->indexOfTopLevelItem(Selected);
+    // Its estimate is no longer made, or shown when it comes.
+    if (FEstimator) FEstimator->Cancel(ListView1->RowId(Row));
     delete Selected;
     FRun.RowRemoved(Row);
   }
@@ -430,6 +441,7 @@ void TForm1::ShowLog1Click() {
 void TForm1::ClearAllItems1Click() {
   if (FAdding || RunUnderWay()) return;
   FRunEngine.ClearTasks();
+  if (FEstimator) FEstimator->CancelAll();
   ListView1->clear();
   FRun.RowRemoved(-1);
 }
@@ -472,6 +484,10 @@ double TForm1::RowDisplayAspect(int Row) const { return ListView1->DisplayAspect
 
 int TForm1::RowRotation(int Row) const { return ListView1->Rotation(Row); }
 
+std::string TForm1::RowFrameRate(int Row) const { return ListView1->SubItem(Row, siFrameRate).toStdString(); }
+
+TFileDetails TForm1::RowDetails(int Row) const { return ListView1->Details(Row); }
+
 void TForm1::SetRowProgress(int Row, const std::string &Text) {
   ListView1->SetSubItem(Row, siProgress, ToQString(Text));
 }
@@ -488,6 +504,11 @@ void TForm1::ClearRowTexts() {
     ListView1->SetSubItem(Row, siProgress, QString());
     ListView1->SetReason(Row, QString());
     ListView1->ClearLog(Row);
+    // The size of an output written before belongs to that run.
+    if (TRowEstimate Estimate = ListView1->Estimate(Row); Estimate.Written >= 0) {
+      Estimate.Written = -1;
+      ListView1->SetEstimate(Row, Estimate);
+    }
   }
   ListView1->SetSubItemOfAll(siFrames, QString());
 }
@@ -520,8 +541,9 @@ void TForm1::ShowInformation(const std::string &Text) {
   Message({"Information", ToQString(Text), TMessageIcon::Information});
 }
 
-void TForm1::ShowRunEnd(const std::string &Text, bool Converted) {
+void TForm1::ShowRunEnd(const std::string &Text, bool Converted, const std::string &Sizes) {
   TMessage End{"Information", ToQString(Text), TMessageIcon::Information};
+  End.Details = ToQString(Sizes);
   if (Converted) End.Action = "Open Output Folder";
   if (Message(End) == TMessageAnswer::Action) OpenOutputFolder1Click();
 }
@@ -571,11 +593,15 @@ void TForm1::SetWindowControlsEnabled(bool Enabled) {
 
 void TForm1::DisableWindowForRun() {
   FRunLocked = true;
+  // The estimates' samples wait while files convert: they never take
+  // time from the run.
+  if (FEstimator) FEstimator->SetPaused(true);
   SetWindowControlsEnabled(false);
 }
 
 void TForm1::EnableWindowAfterRun() {
   FRunLocked = false;
+  if (FEstimator) FEstimator->SetPaused(false);
   SetWindowControlsEnabled(true);
 }
 

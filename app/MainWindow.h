@@ -20,6 +20,7 @@
 #include "MessageShell.h"
 #include "ProfileOptions.h"
 #include "Settings.h"
+#include "SizeEstimator.h"
 #include "StatusLabel.h"
 
 class QAction;
@@ -163,6 +164,9 @@ class TForm1 : public QMainWindow, private TRunWindow {
   // (a row's task may be over while the next row is yet to start).
   bool RunUnderWay() const { return FRunLocked || Converting(); }
   const TConversionRun &Run() const { return FRun; }
+  // What makes the rows' estimates by coding samples; none before the
+  // media libraries are loaded.
+  const TSizeEstimator *Estimator() const { return FEstimator.get(); }
   // The user guide "Open Help File" shows; beside the program at start-up.
   const QString &HelpFile() const { return FHelpFile; }
   void SetHelpFile(const QString &Path) { FHelpFile = Path; }
@@ -234,6 +238,17 @@ class TForm1 : public QMainWindow, private TRunWindow {
   // Keeps the choice a dialog accepted with the row it was opened for, if
   // that row is still listed.
   void KeepRowChoices(const TRowChoices &Choices);
+  // The "Estimated Size" column. Every row's estimate is brought up to
+  // date a moment after the choices change (several change at once when a
+  // profile is chosen); each row asks the estimator only when what its
+  // size depends on has changed.
+  void CreateEstimator();
+  void EstimateSoon();
+  void UpdateEstimates();
+  void EstimateRow(int Row);
+  // An estimate the estimator made, on the UI thread: shown if its row is
+  // still listed and still wants it.
+  void ShowEstimate(quint64 Id, const std::string &Key, const TSizeEstimate &Estimate);
   // Whether the row's conversion keeps every audio track, as the profile
   // and the user's option lines have it, rather than one.
   bool KeepsEveryTrack(int Row) const;
@@ -264,6 +279,9 @@ class TForm1 : public QMainWindow, private TRunWindow {
   int RowRotation(int Row) const override;
   std::string RowSubfolder(int Row) const override;
   TRowChoices RowChoices(int Row) const override;
+  std::string RowFrameRate(int Row) const override;
+  TFileDetails RowDetails(int Row) const override;
+  void SetRowOutputSize(int Row, int64_t Bytes) override;
   void SetRowProgress(int Row, const std::string &Text) override;
   void SetRowFrames(int Row, const std::string &Text) override;
   void SetRowReason(int Row, const std::string &Text) override;
@@ -275,7 +293,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void SetStatusFile(const std::string &Text) override;
   void SetStatusPace(const std::string &Text) override;
   void ShowInformation(const std::string &Text) override;
-  void ShowRunEnd(const std::string &Text, bool Converted) override;
+  void ShowRunEnd(const std::string &Text, bool Converted, const std::string &Sizes) override;
   bool ConfirmStop() override;
   void BrowseForFolder() override { ButtonBrowseForFolderClick(); }
   void DisableWindow() override { DisableWindowForRun(); }
@@ -302,6 +320,8 @@ class TForm1 : public QMainWindow, private TRunWindow {
   };
   std::vector<TLaneComponent> FExtraLanes;
   TConversionRun FRun{*this, FRunEngine};
+  std::unique_ptr<TSizeEstimator> FEstimator;
+  QTimer *FEstimateTimer = nullptr;  // brings the estimates up to date, once the choices have settled
 };
 
 }  // namespace korvane

@@ -90,6 +90,7 @@ void TForm1::ShowFoundRows(const std::vector<TListedFile> &Rows) {
     ListView1->SetSubfolder(Row, QString::fromStdString(File.Subfolder));
   }
   ListView1->MakeVisible(Row);
+  EstimateSoon();
 }
 
 void TForm1::FillingDone(const TFillCounts &Counts) {

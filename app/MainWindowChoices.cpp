@@ -46,6 +46,7 @@ void TForm1::UpdateRowCommands() {
 void TForm1::KeepRowChoices(const TRowChoices &Choices) {
   if (!FChoiceRow.isValid()) return;
   ListView1->SetChoices(FChoiceRow.row(), Choices);
+  EstimateSoon();
 }
 
 bool TForm1::KeepsEveryTrack(int Row) const {

@@ -20,6 +20,7 @@ class TDialogShell : public TMessageShell {
                                   ? Box.addButton(Message.Action, QMessageBox::ActionRole)
                                   : nullptr;
     if (Action) Box.setDefaultButton(QMessageBox::Ok);
+    Box.setInformativeText(Message.Details);
     const int Pressed = Box.exec();
     if (Action && Box.clickedButton() == Action) return TMessageAnswer::Action;
     if (!Message.YesNo) return TMessageAnswer::Ok;
@@ -43,7 +44,7 @@ class TTranscriptShell : public TMessageShell {
 }  // namespace
 
 QString TranscriptLine(const TMessage &Message) {
-  QString Text = Message.Text;
+  QString Text = Message.Details.isEmpty() ? Message.Text : Message.Text + "\n\n" + Message.Details;
   Text.replace('\n', "\\n").replace('\r', "\\r");
   const char *Icon = Message.Icon == TMessageIcon::Question ? "question" : "information";
   return Message.Caption + '\t' + Icon + '\t' + Text;

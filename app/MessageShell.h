@@ -21,6 +21,9 @@ struct TMessage {
   bool YesNo = false;  // Yes and No buttons; otherwise a single OK
   // With OK: a second button with this text, answered with Action.
   QString Action = {};
+  // A line under the text, in the platform's smaller type (what a run's
+  // files weigh before and after, say); empty: none.
+  QString Details = {};
 };
 
 class TMessageShell {
@@ -38,8 +41,9 @@ class TMessageShell {
 // (a test of the installed program, a screenshot script) run through.
 std::unique_ptr<TMessageShell> NewMessageShell();
 
-// One line of such a transcript: caption, icon name and text, separated by
-// tabs, with line breaks in the text written as \n and \r.
+// One line of such a transcript: caption, icon name and text (with the
+// details, if any, after an empty line), separated by tabs, with line
+// breaks in the text written as \n and \r.
 QString TranscriptLine(const TMessage &Message);
 
 }  // namespace korvane

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "AVProbe.h"
 #include "CompleteOutputs.h"
@@ -89,9 +90,12 @@ const char *const TConversionRun::AddFailedText = "Fail to add file to list!";
 const char *const TConversionRun::NothingCheckedText = "No file was converted: no row is checked.";
 const char *const TConversionRun::StoppedText = "Conversions stopped";
 const char *const TConversionRun::SkippedText = "Skipped";
+const char *const TConversionRun::SizeRefusedText =
+    "These files cannot be converted to the size chosen. Choose a larger size, or uncheck them:";
 
-TConversionRun::TConversionRun(TRunWindow &Window, TRunEngine &Engine)
-    : FWindow(Window), FLanes{TLane(&Engine)} {}
+TConversionRun::TConversionRun(TRunWindow &Window, TRunEngine &Engine) : FWindow(Window) {
+  FLanes.emplace_back(&Engine);
+}
 
 TConversionRun::~TConversionRun() = default;
 
@@ -111,6 +115,14 @@ std::string TConversionRun::EndText() const {
   return "Conversions finished: " + std::to_string(FOutcomes.Done) + " converted, " + Partial +
          std::to_string(FOutcomes.Failed) + " failed, " + std::to_string(FOutcomes.Stopped) + " stopped" +
          Skipped + ".";
+}
+
+std::string TConversionRun::SizesText() const {
+  if (FSizes.Files == 0) return {};
+  const int64_t Change = FSizes.Outputs - FSizes.Sources;
+  return std::to_string(FSizes.Files) + (FSizes.Files == 1 ? " file, " : " files, ") +
+         ByteSizeText(double(FSizes.Sources)) + " \u2192 " + ByteSizeText(double(FSizes.Outputs)) + " (" +
+         ByteSizeText(double(std::abs(Change))) + (Change > 0 ? " added)" : " saved)");
 }
 
 std::string TConversionRun::PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds) {
@@ -177,12 +189,14 @@ void TConversionRun::ConvertClick(bool Adding) {
     FWindow.BrowseForFolder();
     return;
   }
+  if (!TargetsFit(Choices)) return;
   FActiveLanes = std::clamp(Choices.FilesAtOnce, 1, int(FLanes.size()));
   for (TLane &Lane : FLanes) Lane = TLane(Lane.Engine);
   FWindow.SetTimerEnabled(true);
   FPhase = TRunPhase::Converting;
   FUserAbort = false;
   FOutcomes = {};
+  FSizes = {};
   FJournal.reset();
   FProbe.reset();
   if (Choices.SkipComplete) {
@@ -256,7 +270,6 @@ void TConversionRun::QueueStep(TLane &Lane) {
 
 bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
   const TRunChoices Choices = FWindow.Choices();
-  const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
   // Files converted side by side never write one output, even when
   // overwriting (two files of one name from different folders).
   const auto Taken = [this, &Lane](const std::string &Name) {
@@ -271,40 +284,147 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
   if (FActiveLanes > 1)
     Conversion.CodecThreads =
         ShareCores(FActiveLanes, size_t(FActiveLanes), std::thread::hardware_concurrency()).ThreadsPerTask;
-  TConversionSetup Setup = SetUpRowConversion(Lane.Row, Conversion, Taken);
+  TConversionSetup Setup;
+  try {
+    Setup = SetUpRowConversion(Lane.Row, Conversion, Taken);
+  } catch (const ESizeRefused &E) {
+    // Checked before the run; a row whose file changed since says so here.
+    SetOutcome(Lane, "Fail", E.what());
+    RowWithoutTask(Lane);
+    return false;
+  }
   if (!Output.empty()) Setup.Output = Output;
   Lane.Output = Setup.Output;
+  std::optional<TConversionSetup> Run = Setup;
+  if (Setup.Size) {
+    // A size is reached by runs of their own in a folder beside the
+    // output; the last of them is moved to the output's name.
+    if (!Setup.Size->Advice.empty()) FWindow.AppendRowLog(Lane.Row, "note: " + Setup.Size->Advice);
+    Lane.Passes = std::make_unique<TSizedPasses>(Setup);
+    Run = Lane.Passes->Next();
+    if (!Run) SetOutcome(Lane, "Fail", Lane.Passes->Error());
+  }
+  if (Run && StartTask(Lane, *Run, TaskMade)) return true;
+  RowWithoutTask(Lane);
+  return false;
+}
 
-  const int Index = Lane.Engine->AddTask(Input, Setup.Input);
+bool TConversionRun::StartTask(TLane &Lane, TConversionSetup &Setup, bool &TaskMade) {
+  const int Index = Lane.Engine->AddTask(Setup.Input.FileName, Setup.Input);
   if (Index < 0) {
     SetOutcome(Lane, "Fail", Lane.Engine->LastError());
-    RowWithoutTask(Lane);
     return false;
   }
   TaskMade = true;
   // Noted before the output exists, so that a stop or a crash leaves a
   // file the next run knows as unfinished, and replaces.
-  if (FJournal) FJournal->Begin(Input, Setup.Output);
+  if (FJournal && (!Lane.Passes || Lane.Passes->Runs() == 1))
+    FJournal->Begin(Trimmed(FWindow.RowCaption(Lane.Row)), Lane.Output);
   if (!Lane.Engine->SetTaskOutput(Index, Setup.Output, Setup.Options)) {
     SetOutcome(Lane, "Fail", Lane.Engine->LastError());
     Lane.Engine->RemoveTask(Index);
-    RowWithoutTask(Lane);
     return false;
   }
   return true;
 }
 
+bool TConversionRun::NextPass(TLane &Lane) {
+  const bool Stopped = FUserAbort || FPhase == TRunPhase::Idle;
+  try {
+    // The files of the run that ended are closed before the next run
+    // reads them.
+    Lane.Engine->ClearTasks();
+    std::optional<TConversionSetup> Run;
+    if (!Stopped) Run = Lane.Passes->Next();
+    bool TaskMade = false;
+    if (Run && StartTask(Lane, *Run, TaskMade)) {
+      Lane.Engine->StartTasks(1);
+      Lane.Percent = 0;
+      Lane.DoneMs = Lane.TotalMs = Lane.Size = 0;
+      return true;
+    }
+    if (Stopped) {
+      SetOutcome(Lane, "Abort");
+    } else if (!Run && !Lane.Passes->Error().empty()) {
+      SetOutcome(Lane, "Fail", Lane.Passes->Error());
+    } else if (!Run) {
+      if (Lane.Row >= 0 && Lane.Row < FWindow.RowCount())
+        FWindow.AppendRowLog(Lane.Row, "Size: " + Lane.Passes->Summary());
+      EndRow(Lane, Lane.PassShortfall.empty() ? "Done" : "Partial", Lane.PassShortfall);
+    }
+  } catch (...) {
+    SetOutcome(Lane, "Fail", HandledExceptionText());
+  }
+  Lane.Passes.reset();
+  return false;
+}
+
+void TConversionRun::EndRow(TLane &Lane, const char *Outcome, const std::string &Reason) {
+  SetOutcome(Lane, Outcome, Reason);
+  const std::string Text = Outcome;
+  if (Text != "Done" && Text != "Partial") return;
+  if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
+  const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
+  // The output is closed by now: a whole one is noted as complete.
+  if (FJournal && Text == "Done") FJournal->Record(Input, Lane.Output);
+  std::error_code SourceError, OutputError;
+  const auto Source = std::filesystem::file_size(Input, SourceError);
+  const auto Written = std::filesystem::file_size(Lane.Output, OutputError);
+  if (OutputError) return;
+  FWindow.SetRowOutputSize(Lane.Row, int64_t(Written));
+  if (SourceError) return;
+  ++FSizes.Files;
+  FSizes.Sources += int64_t(Source);
+  FSizes.Outputs += int64_t(Written);
+}
+
+bool TConversionRun::TargetsFit(const TRunChoices &Choices) {
+  if (Choices.TargetBytes == 0 &&
+      !(Choices.Profile && FileSizeItemBytes(Choices.Profile->ComboVideoBitrate.Text())))
+    return true;
+  TConversionChoices Conversion = Choices;
+  Conversion.OutputFolder = Trimmed(Choices.OutputFolder);
+  constexpr int Named = 10;  // files named in the message; the rest are counted
+  std::string Lines;
+  int Refused = 0;
+  for (int Row = 0; Row < FWindow.RowCount(); ++Row) {
+    // A file that could not be read fails in its turn, as always.
+    if (!FWindow.RowChecked(Row) || Trimmed(FWindow.RowDuration(Row)).empty()) continue;
+    try {
+      (void)SetUpRowConversion(Row, Conversion, {});
+    } catch (const ESizeRefused &E) {
+      if (++Refused <= Named) Lines += "\n" + Trimmed(FWindow.RowCaption(Row)) + ": " + E.what();
+    } catch (...) {
+      // Any other fault of the set-up fails the row in its turn, with its reason.
+    }
+  }
+  if (Refused == 0) return true;
+  if (Refused > Named) Lines += "\nand " + std::to_string(Refused - Named) + " more";
+  FWindow.ShowInformation(SizeRefusedText + Lines);
+  return false;
+}
+
+TFileRowTexts TConversionRun::RowTexts(int RowIndex) const {
+  // The source's picture as the row shows it: the shape "Original" keeps
+  // where its pixels are not square, the size the letterbox fits, and
+  // whether it is shown turned; its length and sound tracks, which a
+  // target size is shared over.
+  TFileRowTexts Row;
+  Row.VideoSize = FWindow.RowVideoSize(RowIndex);
+  Row.FrameRate = FWindow.RowFrameRate(RowIndex);
+  Row.DisplayAspect = FWindow.RowDisplayAspect(RowIndex);
+  Row.Rotation = FWindow.RowRotation(RowIndex);
+  const TFileDetails Details = FWindow.RowDetails(RowIndex);
+  Row.LengthUs = Details.LengthMs >= 0 ? Details.LengthMs * 1000 : -1;
+  Row.AudioTracks = int(std::count_if(Details.Tracks.begin(), Details.Tracks.end(),
+                                      [](const TTrackInfo &Track) { return Track.Audio; }));
+  return Row;
+}
+
 TConversionSetup TConversionRun::SetUpRowConversion(
     int RowIndex, const TConversionChoices &Choices,
     const std::function<bool(const std::string &)> &Taken) const {
-  // The source's picture as the row shows it: the shape "Original" keeps
-  // where its pixels are not square, the size the letterbox fits, and
-  // whether it is shown turned; and the tracks and the part of it chosen.
-  TFileRowTexts Row;
-  Row.VideoSize = FWindow.RowVideoSize(RowIndex);
-  Row.DisplayAspect = FWindow.RowDisplayAspect(RowIndex);
-  Row.Rotation = FWindow.RowRotation(RowIndex);
-  return SetUpConversion(Trimmed(FWindow.RowCaption(RowIndex)), Row, Choices, Taken,
+  return SetUpConversion(Trimmed(FWindow.RowCaption(RowIndex)), RowTexts(RowIndex), Choices, Taken,
                          FWindow.RowChoices(RowIndex));
 }
 
@@ -348,6 +468,7 @@ bool TConversionRun::PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::s
 }
 
 void TConversionRun::RowWithoutTask(TLane &Lane) {
+  Lane.Passes.reset();
   Lane.TickCounter = 0;
   Lane.Phase = TLanePhase::Waiting;
   // After the last row the run ends now, unless another lane still runs:
@@ -378,7 +499,7 @@ void TConversionRun::FinishRun(bool Stopped) {
   FWindow.SetStatusText(Stopped ? StoppedText : EndText());
   FWindow.SetStatusFile("");
   FWindow.SetStatusPace("");
-  if (!Stopped) FWindow.ShowRunEnd(EndText(), FOutcomes.Done + FOutcomes.Partial > 0);
+  if (!Stopped) FWindow.ShowRunEnd(EndText(), FOutcomes.Done + FOutcomes.Partial > 0, SizesText());
   FWindow.EnableWindow();
 }
 
@@ -473,6 +594,14 @@ void TConversionRun::Progress(const TProgressInfo &Info, int LaneIndex) {
 void TConversionRun::Terminate(int Index, bool Exception, const std::string &Message, int LaneIndex) {
   TLane *Lane = LaneAt(LaneIndex);
   if (!Lane) return;
+  // A run of a row aimed at a size that ran to its end: the row goes on
+  // with its next run once the task list has ended too.
+  if (Index >= 0 && Lane->Passes && Lane->Busy() && !Exception && !FUserAbort) {
+    Lane->PassEnded = true;
+    Lane->PassShortfall = Message;
+    return;
+  }
+  if (Index < 0 && std::exchange(Lane->PassEnded, false) && NextPass(*Lane)) return;
   if (Lane->Busy()) Lane->Phase = TLanePhase::Waiting;
   // The component holds only the lane's current row's task. A task that
   // ran to its end with a reason wrote less than its source holds: its
@@ -480,10 +609,10 @@ void TConversionRun::Terminate(int Index, bool Exception, const std::string &Mes
   if (Index >= 0) {
     const bool Short = !Exception && !FUserAbort && !Message.empty();
     const char *Outcome = Exception ? "Fail" : FUserAbort ? "Abort" : Short ? "Partial" : "Done";
-    SetOutcome(*Lane, Outcome, Exception || Short ? Message : "");
-    // The output is closed by now: a whole one is noted as complete.
-    if (FJournal && std::string(Outcome) == "Done" && Lane->Row >= 0 && Lane->Row < FWindow.RowCount())
-      FJournal->Record(Trimmed(FWindow.RowCaption(Lane->Row)), Lane->Output);
+    // A row aimed at a size that failed or was stopped leaves no output:
+    // its runs' folder goes.
+    Lane->Passes.reset();
+    EndRow(*Lane, Outcome, Exception || Short ? Message : "");
   }
   if (FPhase != TRunPhase::Converting && Index < 0) {
     Lane->Engine->ClearTasks();

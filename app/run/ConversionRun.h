@@ -18,9 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "FileTracks.h"
 #include "OptionRecords.h"
 #include "ProgressInfo.h"
 #include "RowSetup.h"
+#include "SizedSetup.h"
 
 namespace korvane {
 
@@ -63,10 +65,16 @@ class TRunWindow {
   // What the user chose to convert of the row's file: its tracks and a
   // time range.
   virtual TRowChoices RowChoices(int) const { return {}; }
+  // The row's frame rate ("29.97"), and the tracks and length its file was
+  // probed with: a target size is shared over them.
+  virtual std::string RowFrameRate(int) const { return {}; }
+  virtual TFileDetails RowDetails(int) const { return {}; }
   virtual void SetRowProgress(int Row, const std::string &Text) = 0;
   virtual void SetRowFrames(int Row, const std::string &Text) = 0;
   // Why a row failed or fell short: the engine's reason, shown with the row.
   virtual void SetRowReason(int Row, const std::string &Text) = 0;
+  // The size of the output the row's conversion wrote, in bytes.
+  virtual void SetRowOutputSize(int, int64_t) {}
   // A line the row's conversion logged, kept for its log.
   virtual void AppendRowLog(int Row, const std::string &Line) = 0;
   // Empties "Progress" and "Frames" of every row.
@@ -86,8 +94,9 @@ class TRunWindow {
   // An "Information" box with an OK button.
   virtual void ShowInformation(const std::string &Text) = 0;
   // The message at the end of a run; when a file was converted it also
-  // offers to open the output folder.
-  virtual void ShowRunEnd(const std::string &Text, bool Converted) = 0;
+  // offers to open the output folder, and Sizes says what the files
+  // converted weigh before and after (see SizesText).
+  virtual void ShowRunEnd(const std::string &Text, bool Converted, const std::string &Sizes) = 0;
   // "Stop all conversions?"; true for Yes.
   virtual bool ConfirmStop() = 0;
   // Lets the user choose the output folder (unless a run is on).
@@ -148,8 +157,11 @@ class TConversionRun {
   void RowRemoved(int Row);
 
   // The conversion of row Row as a run would set it up now, with the
-  // window's choices; for its preview (MakePreview).
+  // window's choices; for its preview (MakePreview) and its estimate.
+  // ESizeRefused when the row cannot be brought to the size chosen.
   TConversionSetup RowSetup(int Row) const;
+  // What the window tells of row Row's file, as SetUpConversion takes it.
+  TFileRowTexts RowTexts(int Row) const;
 
   // A row is being set up or converted on some lane.
   bool Converting() const;
@@ -172,6 +184,12 @@ class TConversionRun {
   // or that no row was checked.
   std::string EndText() const;
   static std::string MissingFolderText(const std::string &Folder);
+  // What the files the last run converted weighed before and after: "12
+  // files, 1.4 GB → 380 MB (1.0 GB saved)"; empty when none was converted.
+  std::string SizesText() const;
+  // The head of the message that refuses files a target size cannot fit,
+  // before a run starts; a line per file follows with why.
+  static const char *const SizeRefusedText;
   // The pace of a conversion: how many times real time it runs and the
   // time left ("2.3x, 0:42 left"), once a second of work tells; empty before.
   static std::string PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds);
@@ -205,6 +223,12 @@ class TConversionRun {
     int Ordinal = 0;     // its row's place among the files of the run, from 1
     std::string Output;  // the file its row writes
     TClock::time_point Started;
+    // The runs of a row aimed at a size, while they last. A run that ends
+    // sets PassEnded (with its shortfall, if any), and the next run starts
+    // once the lane's task list has ended.
+    std::unique_ptr<TSizedPasses> Passes;
+    bool PassEnded = false;
+    std::string PassShortfall;
   };
 
   // Sets up the next checked row on lane Lane and starts its task.
@@ -224,6 +248,18 @@ class TConversionRun {
   // After a row that got no task: lets the timer move on, or finishes the
   // run when that was the last row and no other lane runs.
   void RowWithoutTask(TLane &Lane);
+  // Starts Setup as the lane's task; false (the row failed) when it
+  // cannot be set up.
+  bool StartTask(TLane &Lane, TConversionSetup &Setup, bool &TaskMade);
+  // After a run of a row aimed at a size: starts its next run (true), or
+  // ends the row with its output in place, or failed or stopped (false).
+  bool NextPass(TLane &Lane);
+  // The end of a row whose task ran: its outcome, and for an output that
+  // was written its size and, when whole, the journal's note.
+  void EndRow(TLane &Lane, const char *Outcome, const std::string &Reason);
+  // Before a run with a target size: false (after saying which files and
+  // why) when a checked row cannot be brought to it.
+  bool TargetsFit(const TRunChoices &Choices);
   // The one end of every run. Stopped: the user stopped it, the tasks are
   // stopped (their outputs so far finished) and no message comes; otherwise
   // the message says how it went. The window is unlocked either way.
@@ -252,6 +288,10 @@ class TConversionRun {
   struct {
     int Done = 0, Partial = 0, Failed = 0, Stopped = 0, Skipped = 0;
   } FOutcomes;  // of the rows tried in this run
+  struct {
+    int Files = 0;
+    int64_t Sources = 0, Outputs = 0;  // bytes
+  } FSizes;                            // of the rows converted in this run
   // While complete outputs are skipped: what the output folder's journal
   // notes, and a probe to measure outputs it does not know.
   std::unique_ptr<TOutputJournal> FJournal;

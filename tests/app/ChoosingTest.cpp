@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,6 +22,7 @@
 #include "MediaCheck.h"
 #include "MediaFixtures.h"
 #include "PreviewDialog.h"
+#include "SizeTarget.h"
 #include "TimeRangeDialog.h"
 #include "TracksDialog.h"
 #include "WindowFixture.h"
@@ -213,6 +215,88 @@ class ChoosingTest : public QObject {
     AddFiles(Form, {TracksClip()});
     QCOMPARE(Form.ListView1->SubItem(0, siDuration), Whole);
     QCOMPARE(Form.ListView1->Choices(0).EndMs, int64_t(-1));
+  }
+
+  // The "Estimated Size" column: a rate's size at once, by arithmetic; a
+  // quality step's from samples coded in the background ("..." meanwhile),
+  // made once for a file and its choices (a second row of the file, and a
+  // profile chosen again, find it made), made again for a row's new range,
+  // never made for a row removed meanwhile, "Unknown" with why where there
+  // can be none, and beside the output's size once converted.
+  void TheEstimatedSizeFollowsTheChoices() {
+    const QString TenSeconds = QString::fromStdString(MediaClips().TenSeconds);
+    const QString Unknown = QString::fromStdString(MediaClips().UnknownDuration);
+    TWindowUnderTest Window;
+    TForm1 &Form = Prepare(Window, "MP4 - MPEG4 Video (*.mp4)", {TenSeconds, WindowClips().Broken, Unknown});
+    TFileListView &List = *Form.ListView1;
+    const TSizeEstimator &Estimator = *Form.Estimator();
+    const auto Shown = [&](int Row) { return List.SubItem(Row, siEstimate); };
+    const auto Spoken = [&](int Row) {
+      return List.model()->index(Row, 1 + siEstimate).data(Qt::AccessibleTextRole).toString();
+    };
+    QTRY_VERIFY(Shown(0).startsWith("about "));
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(2), QString("Unknown"), 30000);
+    QVERIFY2(List.topLevelItem(2)->toolTip(1 + siEstimate).contains("not known"),
+             qPrintable(List.topLevelItem(2)->toolTip(1 + siEstimate)));
+    QCOMPARE(Shown(1), QString());  // a file that could not be read
+    int Made = Estimator.Made();
+
+    ChooseFormat(Form, H264);
+    QTRY_COMPARE(Shown(0), QString("..."));
+    QCOMPARE(Spoken(0), QString("Estimating"));
+    QTRY_VERIFY_WITH_TIMEOUT(Shown(0).startsWith("about "), 120000);
+    const QString Sampled = Shown(0);
+    QTRY_VERIFY_WITH_TIMEOUT(!Estimator.Busy(), 30000);
+    QCOMPARE(Estimator.Made(), Made += 2);  // the two files whose length is known or not
+
+    AddFiles(Form, {TenSeconds});
+    QTRY_COMPARE(Shown(3), Sampled);
+    ChooseFormat(Form, "MP4 - MPEG4 Video (*.mp4)");
+    QTRY_VERIFY(Shown(0) != Sampled);
+    ChooseFormat(Form, H264);
+    QTRY_COMPARE(Shown(0), Sampled);
+    QCOMPARE(Estimator.Made(), Made);
+
+    // A range of the first half: about half the size, made anew.
+    SelectRow(Form, 0);
+    Form.TimeRange1->trigger();
+    QTRY_VERIFY(Form.TimeRangeDialog->isVisible());
+    Form.TimeRangeDialog->EditStart->setText("0");
+    Form.TimeRangeDialog->EditEnd->setText("5");
+    QTest::keyClick(Form.TimeRangeDialog->EditEnd, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(Shown(0) != Sampled && Shown(0).startsWith("about "), 120000);
+    const double Half = List.Estimate(0).Bytes / List.Estimate(3).Bytes;
+    QVERIFY2(Half > 0.3 && Half < 0.7, qPrintable(QString::number(Half)));
+    QCOMPARE(Estimator.Made(), ++Made);
+
+    // A row removed while its estimate is made: it is given up.
+    AddFiles(Form, {QString::fromStdString(MediaClips().LongHD)});
+    QTRY_COMPARE(Shown(4), QString("..."));
+    SelectRow(Form, 4);
+    Form.ButtonRemove->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!Estimator.Busy(), 30000);
+    QCOMPARE(Estimator.Made(), Made);
+
+    // Converted, a row shows its output's size beside the estimate, which
+    // came within a quarter of it. No sample is coded while files convert.
+    for (int Row = 1; Row < List.RowCount(); ++Row) List.SetChecked(Row, false);
+    Form.ButtonConvert->click();
+    QVERIFY(Estimator.Paused());
+    QTRY_VERIFY_WITH_TIMEOUT(RunOver(Form), 120000);
+    QVERIFY(!Estimator.Paused());
+    QCOMPARE(List.SubItem(0, siProgress), QString("Done"));
+    const qint64 Written = QFileInfo(Out.filePath("ten-seconds.mp4")).size();
+    QVERIFY2(Shown(0).startsWith(QString::fromStdString(ByteSizeText(double(Written))) + " (est. "),
+             qPrintable(Shown(0)));
+    const double Ratio = List.Estimate(0).Bytes / double(Written);
+    QVERIFY2(Ratio > 0.75 && Ratio < 1.25, qPrintable(QString::number(Ratio)));
+
+    // A size the file with no known length cannot be brought to.
+    Form.ComboVideoBitrate->setCurrentIndex(Form.ComboVideoBitrate->findText("File Size: 10 MB"));
+    QTRY_VERIFY(Shown(3).startsWith("about 9."));
+    QTRY_COMPARE(Shown(2), QString("Unknown"));
+    QVERIFY2(List.topLevelItem(2)->toolTip(1 + siEstimate).contains("no target size"),
+             qPrintable(List.topLevelItem(2)->toolTip(1 + siEstimate)));
   }
 
   // The preview shows the picture the conversion makes, at the output's own

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -38,6 +39,7 @@
 #include "LogWindow.h"
 #include "MediaCheck.h"
 #include "MediaFixtures.h"
+#include "SizeTarget.h"
 #include "WindowFixture.h"
 
 using namespace korvane;
@@ -100,6 +102,12 @@ const TRunClips &RunClips() {
 const QString SlowProfile = "Apple TV H264 (320 x 240) (*.mp4)";
 
 QStringList Files(const QString &Folder) { return QDir(Folder).entryList(QDir::Files, QDir::Name); }
+// Everything in Folder, hidden files and folders too.
+QStringList Everything(const QString &Folder) {
+  return QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString SizeText(qint64 Bytes) { return QString::fromStdString(ByteSizeText(double(Bytes))); }
 
 // Fails the test program instead of letting a deadlock hang it.
 class TWatchdog {
@@ -215,6 +223,18 @@ class RunTest : public QObject {
     QCOMPARE(Form.StatusPanel[1]->text(), QString("Conversions finished: 2 converted, 1 failed, 0 stopped."));
     QCOMPARE(Form.StatusPanel[2]->text(), QString());
     QCOMPARE(Files(Out.path()), QStringList({"a-clip2997.mp4", "d-song.mp4"}));
+    // The end tells what the files converted weighed before and after, and
+    // each row its output's size beside the size it was expected to have.
+    const qint64 Before = QFileInfo(Clips.Video2997).size() + QFileInfo(Clips.AudioOnly).size();
+    const qint64 Written = QFileInfo(Out.filePath("a-clip2997.mp4")).size();
+    const qint64 After = Written + QFileInfo(Out.filePath("d-song.mp4")).size();
+    QCOMPARE(Window.Messages.Shown[0].Details,
+             QString("2 files, %1 \u2192 %2 (%3 %4)")
+                 .arg(SizeText(Before), SizeText(After), SizeText(std::abs(After - Before)),
+                      After > Before ? "added" : "saved"));
+    QVERIFY2(Form.ListView1->SubItem(0, siEstimate).startsWith(SizeText(Written) + " (est. "),
+             qPrintable(Form.ListView1->SubItem(0, siEstimate)));
+    QCOMPARE(Form.ListView1->SubItem(2, siEstimate), QString());
 
     const TProbedFile Video = ProbeFile(Out.filePath("a-clip2997.mp4").toStdString());
     QVERIFY2(Video.Errors.empty(), Video.Errors.c_str());
@@ -374,6 +394,55 @@ class RunTest : public QObject {
           Window.Messages.Texts().last(),
           QString("Conversions finished: 0 converted, 0 failed, 0 stopped, 2 skipped (converted already)."));
       QCOMPARE(Files(Out.path()), QStringList({"song.mp3"}));
+    }
+  }
+
+  // A row whose bit rate is a "File Size" item is coded in two passes and
+  // lands at or under the size; its tries go with the run, and a stop in
+  // any pass leaves no output. A file whose length is not known is refused
+  // before any work, by name and with why.
+  void ARowAimedAtASizeFitsIt() {
+    const TRunClips &Clips = RunClips();
+    const QString Profile = "MP4 - H.264 Video, AAC Audio (*.mp4)";
+    {
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, Profile, {Clips.Long, Clips.Unknown});
+      Form.ComboVideoBitrate->setCurrentIndex(Form.ComboVideoBitrate->findText("File Size: 10 MB"));
+      Form.ButtonConvert->click();
+      QCOMPARE(Window.Messages.Shown.size(), size_t(1));
+      const QString Refused = Window.Messages.Texts().first();
+      QVERIFY2(Refused.startsWith(QString(TConversionRun::SizeRefusedText) + "\n" + Clips.Unknown + ": ") &&
+                   Refused.contains("not known") && !Refused.contains(Clips.Long),
+               qPrintable(Refused));
+      QVERIFY(!Form.RunUnderWay());
+      QVERIFY(Everything(Out.path()).isEmpty());
+      Form.ListView1->SetChecked(1, false);
+      ConvertAll(Form);
+      QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done", ""}));
+      QCOMPARE(Everything(Out.path()), QStringList({"long.mp4"}));
+      const std::string Output = Out.filePath("long.mp4").toStdString();
+      const TProbedFile Sized = ProbeFile(Output);
+      QVERIFY2(Sized.Errors.empty(), Sized.Errors.c_str());
+      QCOMPARE(QString::fromStdString(Sized.Stream("video")->at("codec_name")), QString("h264"));
+      QCOMPARE(QString::fromStdString(Sized.Stream("audio")->at("codec_name")), QString("aac"));
+      QVERIFY(std::abs(Number(&Sized.Format, "duration") - 20.0) < 0.5);
+      QVERIFY2(Number(&Sized.Format, "size") <= 10 * 1024 * 1024, Sized.Format.at("size").c_str());
+      QVERIFY2(Form.ListView1->Log(0).filter("Size: 2 passes").size() == 1,
+               qPrintable(Form.ListView1->Log(0).join("\n")));
+      const std::string Errors = DecodeErrors(Output);
+      QVERIFY2(Errors.empty(), Errors.c_str());
+    }
+    init();
+    {
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, Profile, {Clips.Long});
+      Form.ComboVideoBitrate->setCurrentIndex(Form.ComboVideoBitrate->findText("File Size: 10 MB"));
+      Form.ButtonConvert->click();
+      QTRY_VERIFY_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress).endsWith('%'), 60000);
+      Window.Messages.Answers = {TMessageAnswer::Yes};
+      Form.ButtonStopConvert->click();
+      QTRY_COMPARE_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress), QString("Abort"), 30000);
+      QTRY_COMPARE_WITH_TIMEOUT(Everything(Out.path()), QStringList(), 5000);
     }
   }
 

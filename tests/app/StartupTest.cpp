@@ -62,7 +62,8 @@ QString LabelledBy(QObject *Control) {
 QStringList ClippedTexts(QWidget &Window) {
   QStringList Clipped;
   for (TFileListView *List : Window.findChildren<TFileListView *>()) {
-    for (int Column = 0; Column < 7; ++Column) {
+    // The caption and every sub-item shown: all but the extra one.
+    for (int Column = 0; Column < SubItemCount; ++Column) {
       const int Width = List->columnWidth(Column);
       if (Width < List->header()->sectionSizeHint(Column))
         Clipped << QString("header \"%1\" %2 < %3")
@@ -194,9 +195,9 @@ class StartupTest : public QObject {
       QCOMPARE(Keys.size(), QSet<QString>(Keys.begin(), Keys.end()).size());
     }
     QStringList Columns;
-    for (int I = 0; I < 7; ++I) Columns << Form.ListView1->headerItem()->text(I);
+    for (int I = 0; I < SubItemCount; ++I) Columns << Form.ListView1->headerItem()->text(I);
     QCOMPARE(Columns, QStringList({"Video File Name", "Video Size", "FrameRate", "Duration", "Output",
-                                   "Progress", "Frames"}));
+                                   "Progress", "Frames", "Estimated Size"}));
   }
 
   // Every control a person can reach carries the name its caption or label
@@ -269,6 +270,14 @@ class StartupTest : public QObject {
     QVERIFY(First->state().checked);
     QVERIFY(!Second->state().checked);
     QCOMPARE(Table->cellAt(1, 2)->text(QAccessible::Name), QString("29.97"));
+    // An estimate being made is said in words; one that cannot be made
+    // says why.
+    Form.ListView1->SetEstimate(0, {"key", -1, true, "", -1});
+    Form.ListView1->SetEstimate(1, {"key", -1, false, "its length is not known", -1});
+    QCOMPARE(Table->cellAt(0, 1 + siEstimate)->text(QAccessible::Name), QString("Estimating"));
+    QCOMPARE(Table->cellAt(1, 1 + siEstimate)->text(QAccessible::Name), QString("Unknown"));
+    QCOMPARE(Table->cellAt(1, 1 + siEstimate)->text(QAccessible::Description),
+             QString("No estimate: its length is not known"));
   }
 
   // Each outcome a row ends with reads in a colour of its own, "Partial"
@@ -338,6 +347,8 @@ class StartupTest : public QObject {
     Form.ListView1->AddRow("/clips/holiday.avi",
                            {"1920x1080", "29.97", "01:02:05", "MKV", "Partial", "123456"});
     Form.ListView1->AddRow("/clips/song.mp3", {" ", " ", "Unknown", "MKV", "100%", " "});
+    Form.ListView1->SetEstimate(0, {"key", 123.4 * 1024 * 1024, false, "", 6 * 1024 * 1024 * 1024LL});
+    Form.ListView1->SetEstimate(1, {"key", 5.9 * 1024 * 1024, false, "", -1});
     for (const char *Profile :
          {"MP4 - MPEG4 Video (*.mp4)", "DVD - VOB (*.vob)", "iPod (*.mp4)",
           "AVI - Audio Video Interleave (*.avi)", "3GP - Mobile Video Format (*.3gp)",

@@ -1,197 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The conversion run without widgets: a window and a component that record
-// what the run asks of them, driven as the window's buttons, timer and the
-// component's events drive it.
+// The conversion run without widgets, driven through the window and the
+// component of RunFakes.h.
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <functional>
-#include <stdexcept>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ConversionRun.h"
 #include "FailureReasons.h"
+#include "RunFakes.h"
 #include "TestEnvironment.h"
 
 namespace korvane {
 namespace {
 
-struct TRow {
-  TRow(std::string ACaption, std::string AVideoSize, bool AChecked)
-      : Caption(std::move(ACaption)), VideoSize(std::move(AVideoSize)), Checked(AChecked) {}
-  std::string Caption;
-  std::string VideoSize;
-  bool Checked;
-  double DisplayAspect = 0;
-  int Rotation = 0;
-  std::string Duration;
-  std::string Progress, Frames, Reason;
-  std::vector<std::string> Log;
-};
-
-class TFakeWindow : public TRunWindow {
- public:
-  std::vector<TRow> Rows;
-  std::vector<std::string> Messages;
-  std::deque<bool> StopAnswers;       // Yes or No for the next questions
-  std::function<void()> WhileAsking;  // what happens while a question is open
-  std::vector<std::string> Log;       // browse, lock, unlock
-  int Bar = 0;
-  std::string Status, StatusFile, StatusPace;
-  bool TimerOn = false;
-  bool EndOffersFolder = false;
-  TRunChoices Given;
-  TProfileForm Profile;
-
-  TFakeWindow() {
-    FillOutputFormatList(Profile.ComboOutputFormat);
-    Profile.ComboOutputFormat.Select("MP4 - MPEG4 Video (*.mp4)");
-    ChangeOutputFormat(Profile);
-    Given.OutputFolder = "/tmp";
-    Given.OutputExtension = "MP4";
-    Given.Profile = &Profile;
-  }
-  int RowCount() const override { return static_cast<int>(Rows.size()); }
-  bool RowChecked(int Row) const override { return Rows.at(Row).Checked; }
-  std::string RowCaption(int Row) const override { return Rows.at(Row).Caption; }
-  std::string RowVideoSize(int Row) const override { return Rows.at(Row).VideoSize; }
-  std::string RowDuration(int Row) const override { return Rows.at(Row).Duration; }
-  double RowDisplayAspect(int Row) const override { return Rows.at(Row).DisplayAspect; }
-  int RowRotation(int Row) const override { return Rows.at(Row).Rotation; }
-  void SetRowProgress(int Row, const std::string &Text) override { Rows.at(Row).Progress = Text; }
-  void SetRowFrames(int Row, const std::string &Text) override { Rows.at(Row).Frames = Text; }
-  void SetRowReason(int Row, const std::string &Text) override { Rows.at(Row).Reason = Text; }
-  void AppendRowLog(int Row, const std::string &Line) override { Rows.at(Row).Log.push_back(Line); }
-  void ClearRowTexts() override {
-    for (TRow &Row : Rows) Row.Progress = Row.Frames = "";
-  }
-  void MakeRowVisible(int) override {}
-  void SetProgressBar(int Percent) override { Bar = Percent; }
-  void SetStatusText(const std::string &Text) override { Status = Text; }
-  void SetStatusFile(const std::string &Text) override { StatusFile = Text; }
-  void SetStatusPace(const std::string &Text) override { StatusPace = Text; }
-  void ShowInformation(const std::string &Text) override { Messages.push_back(Text); }
-  void ShowRunEnd(const std::string &Text, bool Converted) override {
-    Messages.push_back(Text);
-    EndOffersFolder = Converted;
-  }
-  bool ConfirmStop() override {
-    Messages.push_back("Stop all conversions?");
-    if (WhileAsking) WhileAsking();
-    const bool Yes = !StopAnswers.empty() && StopAnswers.front();
-    if (!StopAnswers.empty()) StopAnswers.pop_front();
-    return Yes;
-  }
-  void BrowseForFolder() override { Log.push_back("browse"); }
-  void DisableWindow() override { Log.push_back("lock"); }
-  void EnableWindow() override { Log.push_back("unlock"); }
-  void SetTimerEnabled(bool Enabled) override { TimerOn = Enabled; }
-  TRunChoices Choices() const override { return Given; }
-  std::vector<std::string> Progress() const {
-    std::vector<std::string> Texts;
-    for (const TRow &Row : Rows) Texts.push_back(Row.Progress);
-    return Texts;
-  }
-};
-
-class TFakeEngine : public TRunEngine {
- public:
-  std::vector<std::string> Calls;
-  std::vector<std::string> Inputs;  // files tasks were added for
-  std::vector<TOutputOptions> Outputs;
-  std::vector<std::string> OutputNames;
-  std::vector<std::string> FailAdd;     // inputs AddTask refuses
-  std::vector<std::string> FailOutput;  // inputs SetTaskOutput refuses
-  std::string Throw;                    // an input whose output set-up raises
-  std::string ThrowAdd;                 // an input whose adding raises
-  bool ThrowStart = false;              // starting the tasks raises
-  int Tasks = 0;
-
-  void ClearTasks() override {
-    Calls.push_back("clear");
-    Tasks = 0;
-  }
-  int AddTask(const std::string &FileName, TInputOptions &Options) override {
-    Calls.push_back("add " + FileName);
-    LastFile = FileName;
-    EXPECT_EQ(Options.FileName, FileName);
-    EXPECT_EQ(Options.StartTime, 0);
-    if (std::find(FailAdd.begin(), FailAdd.end(), FileName) != FailAdd.end()) return -1;
-    if (FileName == ThrowAdd) throw std::runtime_error("add");
-    Inputs.push_back(FileName);
-    return Tasks++;
-  }
-  bool SetTaskOutput(int, const std::string &FileName, TOutputOptions &Options) override {
-    if (Inputs.back() == Throw) throw std::runtime_error("set-up");
-    Calls.push_back("output " + FileName);
-    Outputs.push_back(Options);
-    OutputNames.push_back(FileName);
-    return std::find(FailOutput.begin(), FailOutput.end(), Inputs.back()) == FailOutput.end();
-  }
-  void RemoveTask(int) override {
-    Calls.push_back("remove");
-    --Tasks;
-  }
-  void StartTasks(int ParallelCount) override {
-    EXPECT_EQ(ParallelCount, 1);
-    if (ThrowStart) throw std::runtime_error("start");
-    Calls.push_back("start " + std::to_string(Tasks));
-  }
-  void PauseAllTasks() override { Calls.push_back("pause"); }
-  void ResumeAllTasks() override { Calls.push_back("resume"); }
-  void StopAllTasks() override { Calls.push_back("stop"); }
-  std::string LastError() const override { return "no good: " + LastFile; }
-  std::string LastFile;  // of the last add
-  std::vector<std::string> Started() const {
-    std::vector<std::string> Rows;
-    for (const std::string &Call : Calls)
-      if (Call == "start 1") Rows.push_back(Inputs[Rows.size()]);
-    return Rows;
-  }
-};
-
-struct TRunUnderTest {
-  TFakeWindow Window;
-  TFakeEngine Engine;
-  TConversionRun Run{Window, Engine};
-
-  explicit TRunUnderTest(std::vector<TRow> Rows) { Window.Rows = std::move(Rows); }
-
-  // The running task ends (its own event, then the list's), then the timer
-  // ticks until the next row is set up or the run is over.
-  void FinishTask(bool Exception = false) {
-    Run.Terminate(0, Exception);
-    Run.Terminate(-1, false);
-    Tick();
-  }
-  void Tick() {
-    for (int I = 0; I < 5 && Window.TimerOn && !Run.Converting(); ++I) Run.TimerTick();
-  }
-  // Converts to the end: every task that starts runs to its end, the
-  // N-th with Shortfalls[N] as its reason when there is one (it wrote
-  // less than its source holds).
-  void RunToEnd(const std::vector<std::string> &Shortfalls = {}) {
-    Run.ConvertClick(false);
-    for (size_t Guard = 0, Ended = 0; Guard < 50 && Window.TimerOn; ++Guard) {
-      if (!Run.Converting()) {
-        Tick();
-        continue;
-      }
-      Run.Terminate(0, false, Ended < Shortfalls.size() ? Shortfalls[Ended] : "");
-      ++Ended;
-      Run.Terminate(-1, false);
-      Tick();
-    }
-  }
-};
-
-std::vector<TRow> Rows(std::initializer_list<bool> Checks) {
-  std::vector<TRow> Result;
-  for (bool Checked : Checks)
-    Result.emplace_back("/clips/" + std::to_string(Result.size()) + ".avi", "320x240", Checked);
-  return Result;
-}
+using namespace test;
 
 const std::string kCutShort = "only 2.2 s of 6.0 s could be read; the source is cut short";
 
@@ -433,6 +257,32 @@ TEST(ConversionRun, ChecksBeforeTheRun) {
     EXPECT_TRUE(T.Engine.Calls.empty());
     EXPECT_FALSE(T.Run.Converting());
   }
+  {
+    // A target size a checked file cannot meet is refused before any work,
+    // with each such file and why; files that fit, and unchecked ones, are
+    // not named.
+    TRunUnderTest Sized(Rows({true, true, false, true}));
+    Sized.Window.Given.OutputFolder = Folder.Path();
+    AimAt(Sized.Window, "File Size: 10 MB");
+    for (TRow &Row : Sized.Window.Rows) {
+      Row.Duration = "10:00:00";
+      Row.Details.LengthMs = 36000000;
+    }
+    Sized.Window.Rows[0].Details.LengthMs = 60000;
+    Sized.Window.Rows[3].Duration = "Unknown";
+    Sized.Window.Rows[3].Details.LengthMs = -1;
+    Sized.Run.ConvertClick(false);
+    ASSERT_EQ(Sized.Window.Messages.size(), 1u);
+    const std::string &Message = Sized.Window.Messages[0];
+    EXPECT_EQ(Message.rfind(TConversionRun::SizeRefusedText, 0), 0u) << Message;
+    EXPECT_NE(Message.find("\n/clips/1.avi: 10 MB is too small for "), std::string::npos) << Message;
+    EXPECT_NE(Message.find("\n/clips/3.avi: its length is not known"), std::string::npos) << Message;
+    for (const char *Fits : {"/clips/0.avi", "/clips/2.avi"})
+      EXPECT_EQ(Message.find(Fits), std::string::npos) << Message;
+    EXPECT_TRUE(Sized.Engine.Calls.empty());
+    EXPECT_TRUE(Sized.Window.Log.empty());
+    EXPECT_FALSE(Sized.Run.Converting());
+  }
   // A folder with blanks around it is found, and outputs go into it.
   TRunUnderTest T(Rows({true}));
   T.Window.Given.OutputFolder = " " + Folder.Path() + " ";
@@ -440,6 +290,71 @@ TEST(ConversionRun, ChecksBeforeTheRun) {
   EXPECT_TRUE(T.Window.Messages.empty());
   ASSERT_EQ(T.Engine.OutputNames.size(), 1u);
   EXPECT_EQ(T.Engine.OutputNames[0], Folder.Path() + "/0.mp4");
+}
+
+// A row aimed at a size runs its passes one after another on its lane: the
+// first keeps only statistics, the last try is moved to the output's name,
+// and a try over the target is coded again. A row that fails or is stopped
+// in any pass leaves no output and no folder of tries. The end says what
+// the files weighed before and after.
+TEST(ConversionRun, ARowAimedAtASizeRunsItsPasses) {
+  constexpr int64_t MB = 1024 * 1024;
+  struct TCase {
+    const char *Name;
+    std::vector<int64_t> Writes;  // by each run, in order
+    int FailIn, StopIn;           // the run that fails, and the one during which the user stops
+    std::string Outcome;
+  };
+  const TCase Cases[] = {
+      {"two passes", {MB, int64_t(9.8 * MB)}, -1, -1, "Done"},
+      {"over the target, coded again", {MB, 11 * MB, int64_t(9.8 * MB)}, -1, -1, "Done"},
+      {"fails in the first pass", {MB}, 0, -1, "Fail"},
+      {"stopped in the second pass", {MB, 5 * MB}, -1, 1, "Abort"},
+  };
+  for (const TCase &Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const test::TTempDir Folder;
+    const std::string Source = Folder.File("in.avi");
+    std::fclose(std::fopen(Source.c_str(), "wb"));
+    std::filesystem::resize_file(Source, 50 * MB);
+    TRunUnderTest T({TRow(Source, "320x240", true)});
+    T.Window.Rows[0].Duration = "00:01:00";
+    T.Window.Rows[0].Details = {{TTrackInfo{}}, 60000};
+    T.Window.Given.OutputFolder = Folder.Path();
+    AimAt(T.Window, "File Size: 10 MB");
+    T.Engine.Writes.assign(Case.Writes.begin(), Case.Writes.end());
+    T.Run.ConvertClick(false);
+    for (int Run = 0; T.Run.Converting() && Run < 10; ++Run) {
+      if (Run == Case.StopIn) {
+        T.Window.StopAnswers = {true};
+        T.Run.StopClick();
+      }
+      T.Run.Terminate(0, Run == Case.FailIn, Run == Case.FailIn ? "Error while encoding" : "");
+      T.Run.Terminate(-1, false);
+    }
+    T.Tick();
+    EXPECT_EQ(T.Window.Rows[0].Progress, Case.Outcome);
+    ASSERT_EQ(T.Engine.Outputs.size(), Case.Writes.size());
+    EXPECT_NE(T.Engine.Outputs[0].ExtOptions.find("pass=1\n"), std::string::npos);
+    EXPECT_EQ(T.Engine.OutputNames[0].rfind(Folder.Path() + "/.korvane-size-", 0), 0u)
+        << T.Engine.OutputNames[0];
+    for (size_t Run = 1; Run < T.Engine.Outputs.size(); ++Run)
+      EXPECT_NE(T.Engine.Outputs[Run].ExtOptions.find("pass=2\n"), std::string::npos);
+    std::vector<std::string> Left;
+    for (const auto &Entry : std::filesystem::directory_iterator(Folder.Path()))
+      Left.push_back(Entry.path().filename().string());
+    std::sort(Left.begin(), Left.end());
+    const bool Done = Case.Outcome == "Done";
+    const std::vector<std::string> Kept =
+        Done ? std::vector<std::string>{"in.avi", "in.mp4"} : std::vector<std::string>{"in.avi"};
+    EXPECT_EQ(Left, Kept);
+    EXPECT_EQ(T.Window.Rows[0].Written, Done ? Case.Writes.back() : -1);
+    EXPECT_EQ(T.Window.EndSizes, Done ? "1 file, 50 MB \u2192 9.8 MB (40 MB saved)" : "");
+    if (Done) {
+      EXPECT_EQ(std::filesystem::file_size(Folder.File("in.mp4")), std::uintmax_t(Case.Writes.back()));
+    }
+    EXPECT_FALSE(T.Run.Converting());
+  }
 }
 
 TEST(ConversionRun, ConvertIsIgnoredWhileFilesAreAdded) {
