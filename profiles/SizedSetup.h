@@ -44,9 +44,6 @@ class TSizedPasses {
   std::optional<TConversionSetup> Next();
   bool Ready() const { return !FFolder.empty(); }
   const std::string &Error() const { return FError; }
-  // Puts the last try where the output goes, as it is (after a try that
-  // was cut short); false when it cannot.
-  bool PlaceLastTry() { return Place(); }
   // How it went, for the log: "2 passes, coded again once: 24.1 MB for 25 MB".
   std::string Summary() const;
   // The runs so far (passes and tries alike).

@@ -558,12 +558,22 @@ bool TBatchRun::NextPass(TSlot &Slot) {
   }
   // The files of the run ended are closed before the next run reads them.
   Slot.Component->ClearTasks();
+  // A source cut short goes on through its passes too: the last try keeps
+  // what could be read, and the file ends partial.
+  const bool Ended = Outcome == TOutcome::Done || Outcome == TOutcome::Partial;
+  const bool Stopping = Ended && StopSignal() != 0;
   std::optional<TConversionSetup> Run;
-  if (Outcome == TOutcome::Done && !StopSignal()) Run = Slot.Passes->Next();
-  if (Outcome == TOutcome::Partial) Slot.Passes->PlaceLastTry();
+  if (Stopping) {
+    // Stopped between two runs: the output is not there yet.
+    std::lock_guard Guard(FBatch.Lock);
+    FBatch.Files[File].Outcome = TOutcome::Stopped;
+  } else if (Ended) {
+    Run = Slot.Passes->Next();
+  }
   if (!Run) {
-    const std::string Error = Outcome == TOutcome::Done ? Slot.Passes->Error() : "";
-    if (Outcome == TOutcome::Done && FShown >= llInfo)
+    const bool Placed = Ended && !Stopping;
+    const std::string Error = Placed ? Slot.Passes->Error() : "";
+    if (Placed && Error.empty() && FShown >= llInfo)
       FReport.Log(FBatch.Files[File].Entry.Path, Slot.Passes->Summary());
     Slot.Passes.reset();
     if (!Error.empty()) Finish(Slot, File, TOutcome::Failed, Error);
