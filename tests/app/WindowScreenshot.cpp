@@ -82,7 +82,8 @@ int main(int argc, char **argv) {
     QTest::qWait(20);
   Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(1));
   const QRect Cell = Form.ListView1->visualItemRect(Form.ListView1->topLevelItem(1));
-  const int X = Form.ListView1->columnViewportPosition(1 + korvane::siProgress) + 10;
+  // From the start of the row, so that the whole reason is inside the picture.
+  const int X = Form.ListView1->columnViewportPosition(0) + 40;
   QToolTip::showText(Form.ListView1->viewport()->mapToGlobal(QPoint(X, Cell.center().y())),
                      Form.ListView1->Reason(1), Form.ListView1->viewport());
   QTest::qWait(500);
