@@ -10,6 +10,7 @@
 #include "AVLibraries.h"
 #include "AVProbe.h"
 #include "FFmpeg.h"
+#include "FilterGraphEnds.h"
 #include "TextFormat.h"
 #include "TrackChoice.h"
 
@@ -209,17 +210,7 @@ void TSubtitleBurner::DrawBitmap(AVFrame *Picture, const TBitmap &Bitmap) const 
 }
 
 void TSubtitleBurner::BuildTextGraph(const AVFrame *Picture) {
-  FIn = FOut = nullptr;
-  FGraph.reset(LibAVFilter::avfilter_graph_alloc());
-  if (!FGraph) throw FFMpegException("av_mallocz fail");
-  FGraph->nb_threads = FThreads;
-  const std::string Source = Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=1/1",
-                                    Picture->width, Picture->height, Picture->format, AV_TIME_BASE);
-  int Result = LibAVFilter::avfilter_graph_create_filter(&FIn, LibAVFilter::avfilter_get_by_name("buffer"),
-                                                         "in", Source.c_str(), nullptr, FGraph.get());
-  if (Result >= 0)
-    Result = LibAVFilter::avfilter_graph_create_filter(&FOut, LibAVFilter::avfilter_get_by_name("buffersink"),
-                                                       "out", nullptr, nullptr, FGraph.get());
+  int Result = MakeGraphEnds(FGraph, FIn, FOut, Picture, AVRational{1, 1}, FThreads);
   if (Result < 0) Fail("graph ends", Result);
   // The file's name and the track go in as options, so no name needs the
   // escaping of a filter description.

@@ -14,6 +14,7 @@
 #include "AVLibraries.h"
 #include "AVProbe.h"
 #include "FFMpegException.h"
+#include "FilterGraphEnds.h"
 #include "TextFormat.h"
 
 namespace korvane {
@@ -81,20 +82,9 @@ std::string TToneMapper::Chain(AVPixelFormat Input) const {
 }
 
 void TToneMapper::Build(const AVFrame *Picture) {
-  FIn = FOut = nullptr;
-  FGraph.reset(LibAVFilter::avfilter_graph_alloc());
-  if (!FGraph) throw FFMpegException("av_mallocz fail");
-  FGraph->nb_threads = FThreads;
   const AVRational Shape =
       Picture->sample_aspect_ratio.den > 0 ? Picture->sample_aspect_ratio : AVRational{0, 1};
-  const std::string Source =
-      Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", Picture->width, Picture->height,
-             Picture->format, AV_TIME_BASE, Shape.num, Shape.den);
-  int Result = LibAVFilter::avfilter_graph_create_filter(&FIn, LibAVFilter::avfilter_get_by_name("buffer"),
-                                                         "in", Source.c_str(), nullptr, FGraph.get());
-  if (Result >= 0)
-    Result = LibAVFilter::avfilter_graph_create_filter(&FOut, LibAVFilter::avfilter_get_by_name("buffersink"),
-                                                       "out", nullptr, nullptr, FGraph.get());
+  int Result = MakeGraphEnds(FGraph, FIn, FOut, Picture, Shape, FThreads);
   if (Result < 0) Fail("graph ends", Result);
 
   // The chain's open ends: its input takes the source's pictures, its

@@ -1,11 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ColourClips.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <stdexcept>
 
 #include "MediaFixtures.h"
@@ -72,21 +67,8 @@ void MakeClips(const TColourClips &C) {
 
 TColourClips PrepareClips() {
   const std::string Folder = ExecutableDirectory() + "/test-media";
-  std::filesystem::create_directories(Folder);
-  const int Lock = open((Folder + "/colour-lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
-  if (Lock < 0 || flock(Lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + Folder);
   const TColourClips Clips = ClipNames(Folder);
-  const std::string Stamp = Folder + "/" + ClipsVersion;
-  try {
-    if (!std::filesystem::exists(Stamp)) {
-      MakeClips(Clips);
-      WriteFile(Stamp, "");
-    }
-  } catch (...) {
-    close(Lock);
-    throw;
-  }
-  close(Lock);
+  MakeClipsOnce(Folder, "colour-lock", ClipsVersion, [&] { MakeClips(Clips); });
   return Clips;
 }
 

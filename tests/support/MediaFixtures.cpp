@@ -179,18 +179,24 @@ void MakeClips(const TMediaClips &C) {
   WriteFile(C.TruncatedHeader, ReadFile(C.Subtitled).substr(0, 200));
 }
 
-// The clips live beside the test programs and are made once for all of
-// them; a lock keeps programs that start together from making them twice.
 TMediaClips PrepareClips() {
   const std::string Folder = ExecutableDirectory() + "/test-media";
-  std::filesystem::create_directories(Folder);
-  const int Lock = open((Folder + "/lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
-  if (Lock < 0 || flock(Lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + Folder);
   const TMediaClips Clips = ClipNames(Folder);
-  const std::string Stamp = Folder + "/" + ClipsVersion;
+  MakeClipsOnce(Folder, "lock", ClipsVersion, [&] { MakeClips(Clips); });
+  return Clips;
+}
+
+}  // namespace
+
+void MakeClipsOnce(const std::string &Folder, const std::string &LockName, const std::string &Version,
+                   const std::function<void()> &Make) {
+  std::filesystem::create_directories(Folder);
+  const int Lock = open((Folder + "/" + LockName).c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+  if (Lock < 0 || flock(Lock, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + Folder);
+  const std::string Stamp = Folder + "/" + Version;
   try {
     if (!std::filesystem::exists(Stamp)) {
-      MakeClips(Clips);
+      Make();
       WriteFile(Stamp, "");
     }
   } catch (...) {
@@ -198,10 +204,7 @@ TMediaClips PrepareClips() {
     throw;
   }
   close(Lock);
-  return Clips;
 }
-
-}  // namespace
 
 bool RunFFmpeg(const std::string &Arguments) {
   const std::string Command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + Arguments;

@@ -2,6 +2,7 @@
 // Small media clips made once per test program with the ffmpeg program.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,13 @@ struct TMediaClips {
 
 // Makes the clips on first use; every test of the program shares them.
 const TMediaClips &MediaClips();
+
+// Clips that live beside the test programs in Folder are made once for all
+// of them: Make runs unless the stamp file Version is there, under the lock
+// file LockName, which keeps programs that start together from making
+// them twice.
+void MakeClipsOnce(const std::string &Folder, const std::string &LockName, const std::string &Version,
+                   const std::function<void()> &Make);
 
 // Runs the ffmpeg program with Arguments (quiet, overwriting); false on failure.
 bool RunFFmpeg(const std::string &Arguments);
