@@ -121,13 +121,14 @@ void TForm1::ConnectComponentEvents(TFFmpegVCL &Component, TComponentRunEngine &
         },
         Qt::QueuedConnection);
   };
-  Component.OnTerminate = [this, &Engine, Lane](int AIndex, bool, bool AException,
+  Component.OnTerminate = [this, &Engine, Lane](int AIndex, bool AFinished, bool AException,
                                                 const std::string &AMessage) {
     const uint64_t TaskList = Engine.TaskList();
+    const TTaskEnd End{AFinished, AException, AMessage};
     QMetaObject::invokeMethod(
         this,
-        [this, &Engine, Lane, AIndex, AException, AMessage, TaskList] {
-          if (TaskList == Engine.TaskList()) FFVCLTerminate(AIndex, AException, AMessage, Lane);
+        [this, &Engine, Lane, AIndex, End, TaskList] {
+          if (TaskList == Engine.TaskList()) FFVCLTerminate(AIndex, End, Lane);
         },
         Qt::QueuedConnection);
   };

@@ -146,9 +146,7 @@ class TForm1 : public QMainWindow, private TRunWindow {
   void TimerConvertAgainTimer() { FRun.TimerTick(); }
   // The events of the component of lane Lane (0: FFVCL).
   void FFVCLProgress(const TProgressInfo &Info, int Lane = 0) { FRun.Progress(Info, Lane); }
-  void FFVCLTerminate(int AIndex, bool AException, const std::string &AMessage, int Lane = 0) {
-    FRun.Terminate(AIndex, AException, AMessage, Lane);
-  }
+  void FFVCLTerminate(int AIndex, const TTaskEnd &End, int Lane = 0) { FRun.Terminate(AIndex, End, Lane); }
   void SetGeneralOptions1Click();
   void OpenHelpFile1Click();
   void VisitOurWebsite1Click();

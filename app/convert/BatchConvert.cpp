@@ -5,7 +5,6 @@
 // ends (or JSON events), Ctrl-C to stop, complete outputs skipped on
 // request, and the counts at the end.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -95,12 +94,6 @@ void AsPreview(TConversionSetup &Setup, const std::string &Input, int64_t Ms,
                const std::function<bool(const std::string &)> &Taken) {
   const std::string Folder = Setup.Output.substr(0, Setup.Output.find_last_of('/'));
   MakePreview(Setup, OutputFileName(Folder, Input, "png", false, Taken), Ms);
-}
-
-bool WritableFolder(const std::string &Folder) {
-  struct stat Status {};
-  return stat(Folder.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode) &&
-         access(Folder.c_str(), W_OK | X_OK) == 0;
 }
 
 // Whether the engine turns pictures upright with these option lines: the
@@ -312,9 +305,7 @@ void TBatchRun::ConnectEvents(TSlot &Slot) {
     std::lock_guard Guard(FBatch.Lock);
     TFileState *F = FileOf(AIndex);
     if (!F) return;
-    F->Outcome = Exception  ? TOutcome::Failed
-                 : Finished ? (Message.empty() ? TOutcome::Done : TOutcome::Partial)
-                            : TOutcome::Stopped;
+    F->Outcome = OutcomeOf({Finished, Exception, Message});
     F->Message = FBatch.Keep(Message);
     F->Ended = TClock::now();
     FBatch.Changed.notify_all();
@@ -733,7 +724,7 @@ int TBatchRun::Run() {
 int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) {
   TProfileForm Form = SelectProfile(Command.Profile);
   ApplyPicks(Command, Form);
-  if (!WritableFolder(Command.OutputFolder))
+  if (OutputFolderState(Command.OutputFolder) != TFolderState::Usable)
     throw EUsageError("the output folder '" + Command.OutputFolder +
                       "' does not exist or cannot be written to");
   TBatchRun Batch(Command, std::move(Form), CollectBatch(Command));

@@ -45,11 +45,12 @@ std::string ProgressLine(const TFileProgress &F) {
   const TProgressInfo &P = F.Progress;
   const double Done = Fraction(P);
   const double Elapsed = std::chrono::duration<double>(TClock::now() - F.Started).count();
+  const TPace Pace = MeasurePace(P.CurrentDuration, P.TotalOutputDuration, Elapsed);
   std::string ETA = "--:--";
-  if (Done > 0.01) {
-    const int Left = static_cast<int>(Elapsed * (1 - Done) / Done);
-    char Text[16];
-    std::snprintf(Text, sizeof Text, "%02d:%02d", Left / 60, Left % 60);
+  if (Pace.SecondsLeft >= 0) {
+    char Text[32];
+    std::snprintf(Text, sizeof Text, "%02lld:%02lld", static_cast<long long>(Pace.SecondsLeft / 60),
+                  static_cast<long long>(Pace.SecondsLeft % 60));
     ETA = Text;
   }
   char Text[512];
@@ -69,8 +70,9 @@ std::string ProgressEvent(const TFileProgress &F) {
     Line.Integer("frames", P.FrameNumber);
   else
     Line.Number("frames", std::nullopt);
-  // Seconds of output made per second of work.
-  Line.Number("speed", Elapsed > 0 ? std::optional(P.CurrentDuration / 1000.0 / Elapsed) : std::nullopt);
+  // Seconds of output made per second of work, once a second of work tells.
+  const TPace Pace = MeasurePace(P.CurrentDuration, P.TotalOutputDuration, Elapsed);
+  Line.Number("speed", Pace.Speed > 0 ? std::optional(Pace.Speed) : std::nullopt);
   return Line.Line();
 }
 
@@ -105,16 +107,8 @@ std::string EndEvent(const TFileEnd &E) {
 
 void TBatchCounts::Count(TOutcome Outcome, bool IsNotMedia) {
   ++Files;
-  switch (Outcome) {
-    case TOutcome::Done: ++Done; break;
-    case TOutcome::Partial: ++Partial; break;
-    case TOutcome::Failed: ++Failed; break;
-    case TOutcome::Skipped:
-      ++Skipped;
-      NotMedia += IsNotMedia;
-      break;
-    default: ++Stopped; break;
-  }
+  TOutcomeCounts::Count(
+      Outcome == TOutcome::Waiting || Outcome == TOutcome::Running ? TOutcome::Stopped : Outcome, IsNotMedia);
 }
 
 int TBatchCounts::ExitStatus(int StopSignal) const {

@@ -13,14 +13,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ConversionOutcome.h"
 #include "ProgressInfo.h"
 
 namespace korvane::convert {
-
-// Partial: finished, but the output holds much less than the source
-// declares. Skipped: complete already, no media, a link loop or a folder
-// that cannot be read: nothing to convert.
-enum class TOutcome { Waiting, Running, Done, Partial, Failed, Stopped, Skipped };
 
 // A file as it ends.
 struct TFileEnd {
@@ -43,8 +39,10 @@ struct TFileProgress {
   std::chrono::steady_clock::time_point Began;    // its task
 };
 
-struct TBatchCounts {
-  int Files = 0, Done = 0, Partial = 0, Failed = 0, Stopped = 0, Skipped = 0, NotMedia = 0;
+// The files of a batch by how they ended; a file that never ended counts
+// as stopped.
+struct TBatchCounts : TOutcomeCounts {
+  int Files = 0;
   void Count(TOutcome Outcome, bool NotMedia);
   // 0 all done, 1 a file failed or is partial, 128 + the signal when
   // stopped by one.

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ConversionRun.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -28,30 +26,6 @@ std::string Trimmed(const std::string &Text) {
   return Text.substr(First, Text.find_last_not_of(" \t") - First + 1);
 }
 
-bool DirectoryExists(const std::string &Path) {
-  struct stat Status {};
-  return !Path.empty() && stat(Path.c_str(), &Status) == 0 && S_ISDIR(Status.st_mode);
-}
-
-// "0:42", "4:00:02".
-std::string TimeText(int64_t Seconds) {
-  char Text[48];
-  if (Seconds >= 3600)
-    std::snprintf(Text, sizeof Text, "%lld:%02lld:%02lld", static_cast<long long>(Seconds / 3600),
-                  static_cast<long long>(Seconds / 60 % 60), static_cast<long long>(Seconds % 60));
-  else
-    std::snprintf(Text, sizeof Text, "%lld:%02lld", static_cast<long long>(Seconds / 60),
-                  static_cast<long long>(Seconds % 60));
-  return Text;
-}
-
-// "2.3x, 0:42 left"; without the time when SecondsLeft is negative.
-std::string PaceOf(double Speed, int64_t SecondsLeft) {
-  char Text[32];
-  std::snprintf(Text, sizeof Text, Speed < 10 ? "%.1fx" : "%.0fx", Speed);
-  return SecondsLeft >= 0 ? Text + (", " + TimeText(SecondsLeft) + " left") : std::string(Text);
-}
-
 // A row's "Duration" in milliseconds: "00:01:05" is 65000. An empty text
 // (a file that could not be read, which fails at once) counts as nothing;
 // "Unknown" and anything else as -1.
@@ -63,22 +37,6 @@ int64_t DurationMs(const std::string &Text) {
       Minutes < 0 || Seconds < 0)
     return -1;
   return ((int64_t(Hours) * 60 + Minutes) * 60 + Seconds) * 1000;
-}
-
-// How fast a file converts: times real time, and the seconds left of its
-// length at that speed (-1 when the length is unknown). No speed (0) until
-// a second of work tells.
-struct TPace {
-  double Speed = 0;
-  int64_t SecondsLeft = -1;
-};
-TPace MeasurePace(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds) {
-  TPace Pace;
-  if (DoneMs <= 0 || ElapsedSeconds < 1) return Pace;
-  Pace.Speed = DoneMs / 1000.0 / ElapsedSeconds;
-  if (TotalMs > 0)
-    Pace.SecondsLeft = std::llround(std::max<int64_t>(TotalMs - DoneMs, 0) / 1000.0 / Pace.Speed);
-  return Pace;
 }
 
 }  // namespace
@@ -100,8 +58,7 @@ TConversionRun::TConversionRun(TRunWindow &Window, TRunEngine &Engine) : FWindow
 TConversionRun::~TConversionRun() = default;
 
 std::string TConversionRun::EndText() const {
-  const int Tried =
-      FOutcomes.Done + FOutcomes.Partial + FOutcomes.Failed + FOutcomes.Stopped + FOutcomes.Skipped;
+  const int Tried = FOutcomes.Ended();
   if (Tried == 0) return NothingCheckedText;
   if (Tried == FOutcomes.Done) return CompletedText;
   // Rows skipped because their outputs are complete are named only where
@@ -125,22 +82,6 @@ std::string TConversionRun::SizesText() const {
          ByteSizeText(double(std::abs(Change))) + (Change > 0 ? " added)" : " saved)");
 }
 
-std::string TConversionRun::PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds) {
-  const TPace Pace = MeasurePace(DoneMs, TotalMs, ElapsedSeconds);
-  return Pace.Speed > 0 ? PaceOf(Pace.Speed, Pace.SecondsLeft) : std::string();
-}
-
-std::string TConversionRun::BatchText(const std::vector<int> &Files, int Total, const std::string &Pace,
-                                      int64_t BatchSecondsLeft) {
-  if (Files.empty()) return Pace;
-  std::string Text = Files.size() == 1 ? "file " : "files ";
-  for (size_t I = 0; I < Files.size(); ++I) Text += (I ? ", " : "") + std::to_string(Files[I]);
-  Text += " of " + std::to_string(std::max<int>(Total, Files.back()));
-  if (!Pace.empty()) Text += ", " + Pace;
-  if (BatchSecondsLeft >= 0) Text += ", batch " + TimeText(BatchSecondsLeft) + " left";
-  return Text;
-}
-
 void TConversionRun::SetExtraEngines(const std::vector<TRunEngine *> &Engines) {
   FLanes.erase(FLanes.begin() + 1, FLanes.end());
   for (TRunEngine *Engine : Engines) FLanes.emplace_back(Engine);
@@ -154,14 +95,11 @@ TConversionRun::TLane *TConversionRun::LaneAt(int Lane) {
   return Lane >= 0 && size_t(Lane) < FLanes.size() ? &FLanes[size_t(Lane)] : nullptr;
 }
 
-void TConversionRun::SetOutcome(TLane &Lane, const std::string &Text, const std::string &Reason) {
+void TConversionRun::SetOutcome(TLane &Lane, TOutcome Outcome, const std::string &Reason) {
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
-  FWindow.SetRowProgress(Lane.Row, Text);
+  FWindow.SetRowProgress(Lane.Row, RowOutcomeText(Outcome));
   if (!Reason.empty()) FWindow.SetRowReason(Lane.Row, ExplainedFailure(Reason));
-  ++(Text == "Done"      ? FOutcomes.Done
-     : Text == "Partial" ? FOutcomes.Partial
-     : Text == "Abort"   ? FOutcomes.Stopped
-                         : FOutcomes.Failed);
+  FOutcomes.Count(Outcome);
 }
 
 std::string TConversionRun::MissingFolderText(const std::string &Folder) {
@@ -169,6 +107,11 @@ std::string TConversionRun::MissingFolderText(const std::string &Folder) {
   // always had them.
   return "The output folder \"" + Folder +
          "\"\n\rdoes not exist or has been deleted!\n\rPlease choose a new output folder.";
+}
+
+std::string TConversionRun::ReadOnlyFolderText(const std::string &Folder) {
+  return "The output folder \"" + Folder +
+         "\" cannot be written to.\nPlease choose an output folder you can write to.";
 }
 
 void TConversionRun::ConvertClick(bool Adding) {
@@ -184,8 +127,12 @@ void TConversionRun::ConvertClick(bool Adding) {
     FWindow.BrowseForFolder();
     return;
   }
-  if (!DirectoryExists(Trimmed(Choices.OutputFolder))) {
-    FWindow.ShowInformation(MissingFolderText(Choices.OutputFolder));
+  // The folder is checked before anything starts: a folder that cannot
+  // take outputs would fail every row one after another.
+  if (const TFolderState State = OutputFolderState(Trimmed(Choices.OutputFolder));
+      State != TFolderState::Usable) {
+    FWindow.ShowInformation(State == TFolderState::Missing ? MissingFolderText(Choices.OutputFolder)
+                                                           : ReadOnlyFolderText(Choices.OutputFolder));
     FWindow.BrowseForFolder();
     return;
   }
@@ -241,7 +188,7 @@ void TConversionRun::QueueStep(TLane &Lane) {
       FWindow.ShowInformation(AddFailedText);
       SetUp = TaskMade;
       if (!TaskMade) {
-        SetOutcome(Lane, "Fail", HandledExceptionText());
+        SetOutcome(Lane, TOutcome::Failed, HandledExceptionText());
         RowWithoutTask(Lane);
       }
     }
@@ -262,7 +209,7 @@ void TConversionRun::QueueStep(TLane &Lane) {
     // Nothing runs: end the run rather than leave the window waiting for an
     // end that will not come. The row did not convert, and the run says so.
     if (Lane.Row < FWindow.RowCount() && FWindow.RowChecked(Lane.Row))
-      SetOutcome(Lane, "Fail", HandledExceptionText());
+      SetOutcome(Lane, TOutcome::Failed, HandledExceptionText());
     for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->StopAllTasks();
     FinishRun(false);
   }
@@ -289,7 +236,7 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
     Setup = SetUpRowConversion(Lane.Row, Conversion, Taken);
   } catch (const ESizeRefused &E) {
     // Checked before the run; a row whose file changed since says so here.
-    SetOutcome(Lane, "Fail", E.what());
+    SetOutcome(Lane, TOutcome::Failed, E.what());
     RowWithoutTask(Lane);
     return false;
   }
@@ -302,7 +249,7 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
     if (!Setup.Size->Advice.empty()) FWindow.AppendRowLog(Lane.Row, "note: " + Setup.Size->Advice);
     Lane.Passes = std::make_unique<TSizedPasses>(Setup);
     Run = Lane.Passes->Next();
-    if (!Run) SetOutcome(Lane, "Fail", Lane.Passes->Error());
+    if (!Run) SetOutcome(Lane, TOutcome::Failed, Lane.Passes->Error());
   }
   if (Run && StartTask(Lane, *Run, TaskMade)) return true;
   RowWithoutTask(Lane);
@@ -312,7 +259,7 @@ bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
 bool TConversionRun::StartTask(TLane &Lane, TConversionSetup &Setup, bool &TaskMade) {
   const int Index = Lane.Engine->AddTask(Setup.Input.FileName, Setup.Input);
   if (Index < 0) {
-    SetOutcome(Lane, "Fail", Lane.Engine->LastError());
+    SetOutcome(Lane, TOutcome::Failed, Lane.Engine->LastError());
     return false;
   }
   TaskMade = true;
@@ -321,7 +268,7 @@ bool TConversionRun::StartTask(TLane &Lane, TConversionSetup &Setup, bool &TaskM
   if (FJournal && (!Lane.Passes || Lane.Passes->Runs() == 1))
     FJournal->Begin(Trimmed(FWindow.RowCaption(Lane.Row)), Lane.Output);
   if (!Lane.Engine->SetTaskOutput(Index, Setup.Output, Setup.Options)) {
-    SetOutcome(Lane, "Fail", Lane.Engine->LastError());
+    SetOutcome(Lane, TOutcome::Failed, Lane.Engine->LastError());
     Lane.Engine->RemoveTask(Index);
     return false;
   }
@@ -344,29 +291,28 @@ bool TConversionRun::NextPass(TLane &Lane) {
       return true;
     }
     if (Stopped) {
-      SetOutcome(Lane, "Abort");
+      SetOutcome(Lane, TOutcome::Stopped);
     } else if (!Run && !Lane.Passes->Error().empty()) {
-      SetOutcome(Lane, "Fail", Lane.Passes->Error());
+      SetOutcome(Lane, TOutcome::Failed, Lane.Passes->Error());
     } else if (!Run) {
       if (Lane.Row >= 0 && Lane.Row < FWindow.RowCount())
         FWindow.AppendRowLog(Lane.Row, "Size: " + Lane.Passes->Summary());
-      EndRow(Lane, Lane.PassShortfall.empty() ? "Done" : "Partial", Lane.PassShortfall);
+      EndRow(Lane, Lane.PassShortfall.empty() ? TOutcome::Done : TOutcome::Partial, Lane.PassShortfall);
     }
   } catch (...) {
-    SetOutcome(Lane, "Fail", HandledExceptionText());
+    SetOutcome(Lane, TOutcome::Failed, HandledExceptionText());
   }
   Lane.Passes.reset();
   return false;
 }
 
-void TConversionRun::EndRow(TLane &Lane, const char *Outcome, const std::string &Reason) {
+void TConversionRun::EndRow(TLane &Lane, TOutcome Outcome, const std::string &Reason) {
   SetOutcome(Lane, Outcome, Reason);
-  const std::string Text = Outcome;
-  if (Text != "Done" && Text != "Partial") return;
+  if (!Converted(Outcome)) return;
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
   const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
   // The output is closed by now: a whole one is noted as complete.
-  if (FJournal && Text == "Done") FJournal->Record(Input, Lane.Output);
+  if (FJournal && Outcome == TOutcome::Done) FJournal->Record(Input, Lane.Output);
   std::error_code SourceError, OutputError;
   const auto Source = std::filesystem::file_size(Input, SourceError);
   const auto Written = std::filesystem::file_size(Lane.Output, OutputError);
@@ -460,7 +406,7 @@ bool TConversionRun::PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::s
     Output = Existing.Output;
   }
   if (std::error_code Error; !std::filesystem::create_directories(Folder, Error) && Error) {
-    SetOutcome(Lane, "Fail", "cannot make the folder " + Folder + ": " + Error.message());
+    SetOutcome(Lane, TOutcome::Failed, "cannot make the folder " + Folder + ": " + Error.message());
     RowWithoutTask(Lane);
     return false;
   }
@@ -558,14 +504,11 @@ void TConversionRun::ShowLanes() {
   const int ToCome = RowsToCome(ToComeMs);
   // The batch's time left, where files follow those that run: all that is
   // left of every file at the speed the files make together.
-  int64_t BatchLeft = -1;
-  if (ToCome > 0 && Speed > 0 && LeftMs >= 0 && ToComeMs >= 0)
-    BatchLeft = std::llround((LeftMs + ToComeMs) / 1000.0 / Speed);
+  const int64_t BatchLeft = ToCome > 0 ? BatchSecondsLeft(LeftMs, ToComeMs, Speed) : -1;
   FWindow.SetStatusFile(Files);
   FWindow.SetStatusText("File Size : " + std::to_string(Size) + " Bytes" +
                         (Ordinals.size() > 1 ? " (" + std::to_string(Ordinals.size()) + " files)" : ""));
-  FWindow.SetStatusPace(
-      BatchText(Ordinals, FHandedOut + ToCome, Speed > 0 ? PaceOf(Speed, Longest) : "", BatchLeft));
+  FWindow.SetStatusPace(BatchText(Ordinals, FHandedOut + ToCome, PaceText({Speed, Longest}), BatchLeft));
   if (FActiveLanes > 1) FWindow.SetProgressBar(Known ? Sum / Known : -1);
 }
 
@@ -591,14 +534,15 @@ void TConversionRun::Progress(const TProgressInfo &Info, int LaneIndex) {
   ShowLanes();
 }
 
-void TConversionRun::Terminate(int Index, bool Exception, const std::string &Message, int LaneIndex) {
+void TConversionRun::Terminate(int Index, const TTaskEnd &End, int LaneIndex) {
   TLane *Lane = LaneAt(LaneIndex);
   if (!Lane) return;
+  const TOutcome Outcome = OutcomeOf(End, FUserAbort);
   // A run of a row aimed at a size that ran to its end: the row goes on
   // with its next run once the task list has ended too.
-  if (Index >= 0 && Lane->Passes && Lane->Busy() && !Exception && !FUserAbort) {
+  if (Index >= 0 && Lane->Passes && Lane->Busy() && Converted(Outcome)) {
     Lane->PassEnded = true;
-    Lane->PassShortfall = Message;
+    Lane->PassShortfall = End.Message;
     return;
   }
   if (Index < 0 && std::exchange(Lane->PassEnded, false) && NextPass(*Lane)) return;
@@ -607,12 +551,10 @@ void TConversionRun::Terminate(int Index, bool Exception, const std::string &Mes
   // ran to its end with a reason wrote less than its source holds: its
   // output is kept, and the row says it is partial.
   if (Index >= 0) {
-    const bool Short = !Exception && !FUserAbort && !Message.empty();
-    const char *Outcome = Exception ? "Fail" : FUserAbort ? "Abort" : Short ? "Partial" : "Done";
     // A row aimed at a size that failed or was stopped leaves no output:
     // its runs' folder goes.
     Lane->Passes.reset();
-    EndRow(*Lane, Outcome, Exception || Short ? Message : "");
+    EndRow(*Lane, Outcome, Outcome == TOutcome::Failed || Outcome == TOutcome::Partial ? End.Message : "");
   }
   if (FPhase != TRunPhase::Converting && Index < 0) {
     Lane->Engine->ClearTasks();

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ConversionOutcome.h"
 #include "FileTracks.h"
 #include "OptionRecords.h"
 #include "ProgressInfo.h"
@@ -145,10 +146,10 @@ class TConversionRun {
   void TimerTick();
   // The events of the component of lane Lane, on the UI thread.
   void Progress(const TProgressInfo &Info, int Lane = 0);
-  // Message: the reason of a task that failed (Exception), or of one that
-  // finished with less than its source holds (no Exception, a Message, and
-  // not stopped by the user): that row is "Partial", its output kept.
-  void Terminate(int Index, bool Exception, const std::string &Message = "", int Lane = 0);
+  // The end of task Index (-1: of the lane's task list), as the engine
+  // told it. A task that finished with less than its source holds (a
+  // Message without an Exception) leaves its row "Partial", its output kept.
+  void Terminate(int Index, const TTaskEnd &End, int Lane = 0);
   // A line the task of lane Lane logged.
   void Log(int Index, const std::string &Line, int Lane = 0);
   // The window removed row Row (-1: every row). The lanes' rows are followed
@@ -184,20 +185,14 @@ class TConversionRun {
   // or that no row was checked.
   std::string EndText() const;
   static std::string MissingFolderText(const std::string &Folder);
+  // The message when the output folder exists but no file can be made in it.
+  static std::string ReadOnlyFolderText(const std::string &Folder);
   // What the files the last run converted weighed before and after: "12
   // files, 1.4 GB → 380 MB (1.0 GB saved)"; empty when none was converted.
   std::string SizesText() const;
   // The head of the message that refuses files a target size cannot fit,
   // before a run starts; a line per file follows with why.
   static const char *const SizeRefusedText;
-  // The pace of a conversion: how many times real time it runs and the
-  // time left ("2.3x, 0:42 left"), once a second of work tells; empty before.
-  static std::string PaceText(int64_t DoneMs, int64_t TotalMs, double ElapsedSeconds);
-  // The status of the batch: which files of how many convert ("file 3 of
-  // 12", "files 3, 4 of 12"), the pace, and the time the whole batch has
-  // left when more files follow and their lengths are known.
-  static std::string BatchText(const std::vector<int> &Files, int Total, const std::string &Pace,
-                               int64_t BatchSecondsLeft);
   // The text the status bar keeps after a stop.
   static const char *const StoppedText;
 
@@ -256,7 +251,7 @@ class TConversionRun {
   bool NextPass(TLane &Lane);
   // The end of a row whose task ran: its outcome, and for an output that
   // was written its size and, when whole, the journal's note.
-  void EndRow(TLane &Lane, const char *Outcome, const std::string &Reason);
+  void EndRow(TLane &Lane, TOutcome Outcome, const std::string &Reason);
   // Before a run with a target size: false (after saying which files and
   // why) when a checked row cannot be brought to it.
   bool TargetsFit(const TRunChoices &Choices);
@@ -266,7 +261,7 @@ class TConversionRun {
   void FinishRun(bool Stopped);
   // Writes the lane's row outcome ("Done", "Partial", "Fail", "Abort") and
   // counts it; the reason of a failure or a shortfall goes with it.
-  void SetOutcome(TLane &Lane, const std::string &Text, const std::string &Reason = "");
+  void SetOutcome(TLane &Lane, TOutcome Outcome, const std::string &Reason = "");
   // The bar, the status file, the size and the batch's pace from the lanes
   // that run.
   void ShowLanes();
@@ -282,12 +277,10 @@ class TConversionRun {
   int FActiveLanes = 1;
 
   TRunPhase FPhase = TRunPhase::Idle;
-  bool FUserAbort = false;  // the user confirmed the stop: late ends say "Abort"
-  int FWalk = -1;           // the last row handed to a lane
-  int FHandedOut = 0;       // rows handed to lanes in this run
-  struct {
-    int Done = 0, Partial = 0, Failed = 0, Stopped = 0, Skipped = 0;
-  } FOutcomes;  // of the rows tried in this run
+  bool FUserAbort = false;   // the user confirmed the stop: late ends say "Abort"
+  int FWalk = -1;            // the last row handed to a lane
+  int FHandedOut = 0;        // rows handed to lanes in this run
+  TOutcomeCounts FOutcomes;  // of the rows tried in this run
   struct {
     int Files = 0;
     int64_t Sources = 0, Outputs = 0;  // bytes

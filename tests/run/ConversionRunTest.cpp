@@ -2,6 +2,7 @@
 // The conversion run without widgets, driven through the window and the
 // component of RunFakes.h.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -77,8 +78,8 @@ TEST(ConversionRun, NextRowStartsOnTheSecondTick) {
   EXPECT_TRUE(T.Run.Converting());
   T.Run.TimerTick();  // a tick while the task runs does nothing
   EXPECT_EQ(T.Engine.Inputs.size(), 1u);
-  T.Run.Terminate(0, false);
-  T.Run.Terminate(-1, false);
+  T.Run.Terminate(0, {});
+  T.Run.Terminate(-1, {});
   T.Run.TimerTick();
   EXPECT_EQ(T.Engine.Inputs.size(), 1u);
   T.Run.TimerTick();
@@ -106,8 +107,9 @@ TEST(ConversionRun, OutcomeTextsOfTheRows) {
   T.Engine.FailOutput = {"/clips/2.avi"};
   T.Run.ConvertClick(false);
   T.Run.Log(0, "a line of row 0");
-  T.Run.Terminate(0, true, "Output file does not contain any stream");  // row 0 ends with an error
-  T.Run.Terminate(-1, false);
+  T.Run.Terminate(0, {.Exception = true,
+                      .Message = "Output file does not contain any stream"});  // row 0 ends with an error
+  T.Run.Terminate(-1, {});
   T.Tick();
   EXPECT_EQ(T.Window.Rows[0].Log, std::vector<std::string>{"a line of row 0"});
   T.Tick();  // row 1 cannot be added, row 2 gets no output: the timer moves on
@@ -115,8 +117,12 @@ TEST(ConversionRun, OutcomeTextsOfTheRows) {
   T.Tick();
   ASSERT_EQ(T.Run.CurrentRow(), 3);
   T.FinishTask(false);
-  T.FinishTask(false);
-  EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Fail", "Fail", "Done", "Done"}));
+  // The engine stopped the last task before its end: that is no success,
+  // though nobody pressed a stop button.
+  T.Run.Terminate(0, {.Finished = false, .Message = {}});
+  T.Run.Terminate(-1, {});
+  T.Tick();
+  EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Fail", "Fail", "Done", "Abort"}));
   EXPECT_NE(std::find(T.Engine.Calls.begin(), T.Engine.Calls.end(), "remove"), T.Engine.Calls.end());
   // Each failure says why: the task's reason (explained), or the engine's for
   // a set-up.
@@ -126,7 +132,7 @@ TEST(ConversionRun, OutcomeTextsOfTheRows) {
                                                "no good: /clips/1.avi", "no good: /clips/2.avi", "", ""}));
   EXPECT_NE(Reasons[0], "Output file does not contain any stream");
   EXPECT_EQ(T.Window.Messages,
-            std::vector<std::string>{"Conversions finished: 2 converted, 3 failed, 0 stopped."});
+            std::vector<std::string>{"Conversions finished: 1 converted, 3 failed, 1 stopped."});
 }
 
 // The engine's words stay first; what they mean follows, for those whose
@@ -235,7 +241,13 @@ TEST(ConversionRun, ChecksBeforeTheRun) {
     std::string Message;
     bool Browses;
   };
-  const TCase Cases[] = {
+  // A folder no file can be made in (root may write anywhere, so it is
+  // tried only without root's rights).
+  const std::string Locked = Folder.Path() + "/locked";
+  std::filesystem::create_directory(Locked);
+  std::filesystem::permissions(Locked,
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  std::vector<TCase> Cases = {
       {{}, Folder.Path(), "Please Add Files To Convert!", false},
       {Rows({true}), "", "Please select an output folder!", true},
       {Rows({true}), Folder.Path() + "/gone",
@@ -248,6 +260,11 @@ TEST(ConversionRun, ChecksBeforeTheRun) {
        "output folder.",
        true},
   };
+  if (geteuid() != 0)
+    Cases.push_back({Rows({true}), Locked,
+                     "The output folder \"" + Locked +
+                         "\" cannot be written to.\nPlease choose an output folder you can write to.",
+                     true});
   for (const TCase &Case : Cases) {
     TRunUnderTest T(Case.List);
     T.Window.Given.OutputFolder = Case.OutputFolder;
@@ -329,8 +346,9 @@ TEST(ConversionRun, ARowAimedAtASizeRunsItsPasses) {
         T.Window.StopAnswers = {true};
         T.Run.StopClick();
       }
-      T.Run.Terminate(0, Run == Case.FailIn, Run == Case.FailIn ? "Error while encoding" : "");
-      T.Run.Terminate(-1, false);
+      T.Run.Terminate(
+          0, {.Exception = Run == Case.FailIn, .Message = Run == Case.FailIn ? "Error while encoding" : ""});
+      T.Run.Terminate(-1, {});
     }
     T.Tick();
     EXPECT_EQ(T.Window.Rows[0].Progress, Case.Outcome);
@@ -399,44 +417,6 @@ TEST(ConversionRun, ProgressTexts) {
   }
 }
 
-// The pace in the status bar: times real time, and the time left.
-TEST(ConversionRun, PaceTexts) {
-  struct TCase {
-    int64_t Done, Total;
-    double Elapsed;
-    std::string Pace;
-  };
-  const TCase Cases[] = {
-      {23000, 60000, 10, "2.3x, 0:16 left"},
-      {500, 60000, 0.5, ""},  // under a second of work tells nothing yet
-      {0, 60000, 5, ""},
-      {23000, 0, 10, "2.3x"},  // length unknown: no time left
-      {1000, 7202000, 2, "0.5x, 4:00:02 left"},
-      {123400, 200000, 10, "12x, 0:06 left"},
-      {70000, 60000, 10, "7.0x, 0:00 left"},  // past the expected end
-  };
-  for (const TCase &Case : Cases)
-    EXPECT_EQ(TConversionRun::PaceText(Case.Done, Case.Total, Case.Elapsed), Case.Pace)
-        << Case.Done << " of " << Case.Total;
-  // Where the batch is: its files that convert, of how many, and its time left.
-  struct TBatch {
-    std::vector<int> Files;
-    int Total;
-    std::string Pace;
-    int64_t Left;
-    std::string Text;
-  };
-  const TBatch Batches[] = {
-      {{3}, 12, "2.3x, 0:16 left", 310, "file 3 of 12, 2.3x, 0:16 left, batch 5:10 left"},
-      {{3}, 12, "", -1, "file 3 of 12"},  // before a second of work tells
-      {{3, 4}, 12, "4.1x, 0:16 left", 3725, "files 3, 4 of 12, 4.1x, 0:16 left, batch 1:02:05 left"},
-      {{12}, 12, "2.3x, 0:16 left", -1, "file 12 of 12, 2.3x, 0:16 left"},
-      {{}, 0, "", -1, ""},
-  };
-  for (const TBatch &B : Batches)
-    EXPECT_EQ(TConversionRun::BatchText(B.Files, B.Total, B.Pace, B.Left), B.Text);
-}
-
 // Several files at once: each lane converts one row at a time, the next
 // checked row goes to the lane that frees up, events reach the row of their
 // own lane, the files share the cores, and a stop stops every lane.
@@ -461,14 +441,14 @@ TEST(ConversionRun, SeveralFilesAtOnce) {
   T.Run.Progress({5, 0, 200, 0, 0, 250, 1000}, 0);
   EXPECT_EQ(T.Window.Status, "File Size : 350 Bytes (2 files)");
   EXPECT_EQ(T.Window.StatusPace, "files 1, 2 of 5");
-  T.Run.Terminate(0, false, "", 1);
-  T.Run.Terminate(-1, false, "", 1);
+  T.Run.Terminate(0, {}, 1);
+  T.Run.Terminate(-1, {}, 1);
   T.Run.TimerTick();
   T.Run.TimerTick();
   EXPECT_EQ(Second.Inputs, (std::vector<std::string>{"/clips/1.avi", "/clips/3.avi"}));
   // The first lane's row 0 fails; row 4 cannot be read there, row 5 follows.
-  T.Run.Terminate(0, true, "broken", 0);
-  T.Run.Terminate(-1, false, "", 0);
+  T.Run.Terminate(0, {.Exception = true, .Message = "broken"}, 0);
+  T.Run.Terminate(-1, {}, 0);
   T.Run.TimerTick();
   T.Run.TimerTick();
   T.Run.TimerTick();
@@ -482,8 +462,8 @@ TEST(ConversionRun, SeveralFilesAtOnce) {
   T.Run.StopClick();
   EXPECT_NE(std::find(Second.Calls.begin(), Second.Calls.end(), "stop"), Second.Calls.end());
   EXPECT_EQ(T.Engine.Calls.back(), "stop");
-  T.Run.Terminate(0, false, "", 0);
-  T.Run.Terminate(0, false, "", 1);
+  T.Run.Terminate(0, {}, 0);
+  T.Run.Terminate(0, {}, 1);
   EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Done", "", "Abort", "Fail", "Abort"}));
   EXPECT_EQ(T.Run.EndText(), "Conversions finished: 1 converted, 2 failed, 2 stopped.");
   EXPECT_FALSE(T.Run.Converting());
@@ -514,8 +494,8 @@ TEST(ConversionRun, TheStopQuestionHoldsTheQueue) {
     T.Run.ConvertClick(false);
     T.Window.StopAnswers = {Stop};
     T.Window.WhileAsking = [&T] {
-      T.Run.Terminate(0, false);
-      T.Run.Terminate(-1, false);
+      T.Run.Terminate(0, {});
+      T.Run.Terminate(-1, {});
       for (int I = 0; I < 3 && T.Window.TimerOn; ++I) T.Run.TimerTick();
     };
     T.Run.StopClick();
@@ -543,8 +523,8 @@ TEST(ConversionRun, LateEventsOfAStoppedTaskReachTheirOwnRow) {
     T.Window.Rows.erase(T.Window.Rows.begin() + Removed);
     T.Run.RowRemoved(Removed);
     T.Run.Progress({10, 25, 1000, 2, 300, 4096, 2000});
-    T.Run.Terminate(0, false);
-    T.Run.Terminate(-1, false);
+    T.Run.Terminate(0, {});
+    T.Run.Terminate(-1, {});
     const std::vector<std::vector<std::string>> Expected = {{"Abort", ""}, {"Done", ""}, {"Done", "Abort"}};
     EXPECT_EQ(T.Window.Progress(), Expected[Removed]) << "row " << Removed << " removed";
   }
@@ -575,8 +555,8 @@ TEST(ConversionRun, StopAsksAndStopsOnYes) {
   EXPECT_EQ(Yes.Window.Status, "Conversions stopped");
   // A stopped task's output falls short of its source too: it reads "Abort".
   Yes.Run.Progress({10, 25, 1000, 2, 300, 4096, 2000});
-  Yes.Run.Terminate(0, false, kCutShort);
-  Yes.Run.Terminate(-1, false);
+  Yes.Run.Terminate(0, {.Message = kCutShort});
+  Yes.Run.Terminate(-1, {});
   EXPECT_EQ(Yes.Window.Progress(), (std::vector<std::string>{"Abort", ""}));
   EXPECT_EQ(Yes.Window.Status, "Conversions stopped") << "late progress keeps the end";
   EXPECT_EQ(Yes.Window.Bar, 0);

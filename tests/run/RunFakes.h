@@ -179,8 +179,8 @@ struct TRunUnderTest {
   // The running task ends (its own event, then the list's), then the timer
   // ticks until the next row is set up or the run is over.
   void FinishTask(bool Exception = false) {
-    Run.Terminate(0, Exception);
-    Run.Terminate(-1, false);
+    Run.Terminate(0, {.Exception = Exception, .Message = {}});
+    Run.Terminate(-1, {});
     Tick();
   }
   void Tick() {
@@ -196,9 +196,9 @@ struct TRunUnderTest {
         Tick();
         continue;
       }
-      Run.Terminate(0, false, Ended < Shortfalls.size() ? Shortfalls[Ended] : "");
+      Run.Terminate(0, {.Message = Ended < Shortfalls.size() ? Shortfalls[Ended] : ""});
       ++Ended;
-      Run.Terminate(-1, false);
+      Run.Terminate(-1, {});
       Tick();
     }
   }
