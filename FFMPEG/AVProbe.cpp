@@ -327,6 +327,7 @@ void TAVProbe::GetVideoStreamInfo(int StreamIndex, TAVVideoStreamInfo &Info) con
   Info.FrameRateNum = Stream->r_frame_rate.num;
   Info.FrameRateDen = Stream->r_frame_rate.den;
   Info.Rotation = StreamRotation(Stream);
+  Info.ColorTransfer = Parameters->color_trc;
 }
 
 }  // namespace korvane

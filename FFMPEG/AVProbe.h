@@ -47,6 +47,9 @@ struct TAVVideoStreamInfo {
   // picture upright, as the stream's display matrix asks (a phone's clip
   // shot upright is stored lying on its side).
   int32_t Rotation = -1;
+  // The transfer characteristic the stream states (AVCOL_TRC_*): PQ and HLG
+  // mark high dynamic range pictures.
+  int32_t ColorTransfer = -1;
 };
 
 class TAVProbe {

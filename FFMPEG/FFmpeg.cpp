@@ -147,6 +147,7 @@ void TFFmpeg::ApplyOutputOptions(const TOutputOptions &Options) {
   FOutputOptions = Options;
   const TOutputOptions &O = FOutputOptions;
   TOptionState &S = FState;
+  if (O.CodecThreads >= 0) SetThreadCount(std::to_string(O.CodecThreads));
   ApplyOptionLines(O.ExtOptions);
 
   if (!O.FileFormat.empty()) SetOutputFormat(O.FileFormat);

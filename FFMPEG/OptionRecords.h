@@ -71,6 +71,9 @@ struct TOutputOptions {
   bool BeforeHook = false;
   std::string TimeRanges;  // "start-end,..." in milliseconds, for frame-hook plug-ins
   std::string ExtOptions;  // extra "name=value" lines
+  // >= 0: the codecs' thread count (0: the library's choice), for files
+  // converted side by side; a "threads" line of ExtOptions still wins.
+  int32_t CodecThreads = -1;
 };
 
 }  // namespace korvane

@@ -38,9 +38,8 @@ constexpr int kAllColumns = 1 + SubItemCount;
 
 int Column(TSubItem Index) { return 1 + Index; }
 
-// What a row keeps of its file without showing it, in the caption's item:
-// the display aspect (Qt::UserRole) and the rotation.
-constexpr int RotationRole = Qt::UserRole + 1;
+// What a row keeps of its file without showing it, in the caption's item.
+constexpr int PictureRole = Qt::UserRole;
 constexpr int LogRole = Qt::UserRole + 2;
 constexpr int SubfolderRole = Qt::UserRole + 3;
 constexpr int DetailsRole = Qt::UserRole + 4;
@@ -240,18 +239,12 @@ void TFileListView::SetSubItemOfAll(TSubItem Index, const QString &Text) {
   for (int Row = 0; Row < RowCount(); ++Row) SetSubItem(Row, Index, Text);
 }
 
-double TFileListView::DisplayAspect(int Row) const {
-  return topLevelItem(Row)->data(0, Qt::UserRole).toDouble();
+TSourcePicture TFileListView::Picture(int Row) const {
+  return topLevelItem(Row)->data(0, PictureRole).value<TSourcePicture>();
 }
 
-void TFileListView::SetDisplayAspect(int Row, double Aspect) {
-  topLevelItem(Row)->setData(0, Qt::UserRole, Aspect);
-}
-
-int TFileListView::Rotation(int Row) const { return topLevelItem(Row)->data(0, RotationRole).toInt(); }
-
-void TFileListView::SetRotation(int Row, int Degrees) {
-  topLevelItem(Row)->setData(0, RotationRole, Degrees);
+void TFileListView::SetPicture(int Row, const TSourcePicture &Picture) {
+  topLevelItem(Row)->setData(0, PictureRole, QVariant::fromValue(Picture));
 }
 
 QString TFileListView::Subfolder(int Row) const {

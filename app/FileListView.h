@@ -27,6 +27,7 @@ struct TRowEstimate {
 }  // namespace korvane
 
 Q_DECLARE_METATYPE(korvane::TFileDetails)
+Q_DECLARE_METATYPE(korvane::TSourcePicture)
 Q_DECLARE_METATYPE(korvane::TRowChoices)
 Q_DECLARE_METATYPE(korvane::TRowEstimate)
 
@@ -63,14 +64,10 @@ class TFileListView : public QTreeWidget {
   void SetSubItem(int Row, TSubItem Index, const QString &Text);
   // The same text in one sub-item of every row.
   void SetSubItemOfAll(TSubItem Index, const QString &Text);
-  // The display aspect the row's file was probed with where its pixels are
-  // not square, else 0; kept with the row, not shown.
-  double DisplayAspect(int Row) const;
-  void SetDisplayAspect(int Row, double Aspect);
-  // The quarter turn clockwise (0, 90, 180, 270) the row's picture is shown
-  // with; kept with the row, not shown.
-  int Rotation(int Row) const;
-  void SetRotation(int Row, int Degrees);
+  // The picture the row's file was probed with (its size and shape as
+  // shown, turn and HDR kind); kept with the row, not read from its texts.
+  TSourcePicture Picture(int Row) const;
+  void SetPicture(int Row, const TSourcePicture &Picture);
   // The folder the row's file was found in below the folder that was added
   // ("2024/june"); empty for a file added by itself. Kept, not shown.
   QString Subfolder(int Row) const;

@@ -475,17 +475,11 @@ bool TForm1::RowChecked(int Row) const { return ListView1->Checked(Row); }
 
 std::string TForm1::RowCaption(int Row) const { return ListView1->Caption(Row).toStdString(); }
 
-std::string TForm1::RowVideoSize(int Row) const { return ListView1->SubItem(Row, siVideoSize).toStdString(); }
+TSourcePicture TForm1::RowPicture(int Row) const { return ListView1->Picture(Row); }
 
 std::string TForm1::RowSubfolder(int Row) const { return ListView1->Subfolder(Row).toStdString(); }
 
 std::string TForm1::RowDuration(int Row) const { return ListView1->ConvertedDuration(Row).toStdString(); }
-
-double TForm1::RowDisplayAspect(int Row) const { return ListView1->DisplayAspect(Row); }
-
-int TForm1::RowRotation(int Row) const { return ListView1->Rotation(Row); }
-
-std::string TForm1::RowFrameRate(int Row) const { return ListView1->SubItem(Row, siFrameRate).toStdString(); }
 
 TFileDetails TForm1::RowDetails(int Row) const { return ListView1->Details(Row); }
 

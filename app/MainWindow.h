@@ -271,13 +271,10 @@ class TForm1 : public QMainWindow, private TRunWindow {
   int RowCount() const override;
   bool RowChecked(int Row) const override;
   std::string RowCaption(int Row) const override;
-  std::string RowVideoSize(int Row) const override;
+  TSourcePicture RowPicture(int Row) const override;
   std::string RowDuration(int Row) const override;
-  double RowDisplayAspect(int Row) const override;
-  int RowRotation(int Row) const override;
   std::string RowSubfolder(int Row) const override;
   TRowChoices RowChoices(int Row) const override;
-  std::string RowFrameRate(int Row) const override;
   TFileDetails RowDetails(int Row) const override;
   void SetRowOutputSize(int Row, int64_t Bytes) override;
   void SetRowProgress(int Row, const std::string &Text) override;

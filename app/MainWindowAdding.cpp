@@ -80,8 +80,7 @@ void TForm1::ShowFoundRows(const std::vector<TListedFile> &Rows) {
       Row = ListView1->AddRow(
           Path, {QString::fromStdString(Texts.VideoSize), QString::fromStdString(Texts.FrameRate),
                  QString::fromStdString(Texts.Duration), OutputExtension()});
-      ListView1->SetDisplayAspect(Row, Texts.DisplayAspect);
-      ListView1->SetRotation(Row, Texts.Rotation);
+      ListView1->SetPicture(Row, Texts.Picture);
       ListView1->SetDetails(Row, File.Details);
     } else {
       Row = ListView1->AddRow(Path, {"", "", "", "", "Error", "", ""});

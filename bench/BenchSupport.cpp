@@ -75,12 +75,12 @@ TMeasure Median(const std::vector<TMeasure> &Rounds) {
   return M;
 }
 
-bool ProfileSettings(const std::string &Profile, const std::string &SourceSize, TSettings &Settings) {
+bool ProfileSettings(const std::string &Profile, const TSourcePicture &Source, TSettings &Settings) {
   TProfileForm Form;
   FillOutputFormatList(Form.ComboOutputFormat);
   Form.ComboOutputFormat.Select(Profile);
   if (Form.ComboOutputFormat.Text() != Profile || !ChangeOutputFormat(Form)) return false;
-  const TOutputOptions O = RowOutputOptions(Form, DefaultVolumePosition, SourceSize);
+  const TOutputOptions O = RowOutputOptions(Form, DefaultVolumePosition, Source);
   Settings.NoVideo = O.VideoDisable;
   Settings.VideoEncoder = PresentEncoderName(O.VideoCodec);
   Settings.FrameSize = O.FrameSize;

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "SourcePicture.h"
+
 namespace korvane::bench {
 
 // One run of a command: wall and processor seconds (user + system, its
@@ -36,8 +38,9 @@ struct TSettings {
   std::string AudioEncoder;
   int AudioKbps = 0, SampleRate = 0, Channels = 0;
 };
-// False when no profile has that display text.
-bool ProfileSettings(const std::string &Profile, const std::string &SourceSize, TSettings &Settings);
+// The settings for a source showing Source; false when no profile has
+// that display text.
+bool ProfileSettings(const std::string &Profile, const TSourcePicture &Source, TSettings &Settings);
 
 // The same settings as arguments of the ffmpeg program (its threads left
 // at its default: all cores).

@@ -24,7 +24,7 @@ int main(int argc, char **argv) {
                Quoted(Work + "/handbrake"))
                   .c_str());
   TSettings S;
-  if (!ProfileSettings(Profile, "1280x720", S)) {
+  if (!ProfileSettings(Profile, {1280, 720}, S)) {
     std::fprintf(stderr, "no profile '%s'\n", Profile.c_str());
     return 1;
   }

@@ -35,7 +35,7 @@ bool Run(const std::string &Command) { return !RunMeasured(Command).Failed; }
 // The ffmpeg program's arguments for the settings a row of Profile gets.
 std::string SameSettings(const std::string &Profile) {
   TSettings Settings;
-  if (!ProfileSettings(Profile, "640x360", Settings)) return "";
+  if (!ProfileSettings(Profile, {640, 360}, Settings)) return "";
   return " " + FFmpegArguments(Settings) + " -strict experimental";
 }
 

@@ -60,7 +60,7 @@ int main(int argc, char **argv) {
   std::vector<std::pair<std::string, std::pair<double, double>>> Quality;  // one thread, all threads
   for (const char *Profile : Profiles) {
     TSettings S;
-    if (!ProfileSettings(Profile, "1280x720", S)) {
+    if (!ProfileSettings(Profile, {1280, 720}, S)) {
       std::fprintf(stderr, "no profile '%s'\n", Profile);
       return 1;
     }

@@ -29,15 +29,8 @@ int Even(double Value) { return std::max(2, 2 * static_cast<int>(std::lround(Val
 
 }  // namespace
 
-bool RowPicture(const std::string &VideoSize, double DisplayAspect, int Rotation, TSourcePicture &Picture) {
-  if (!ReadSize(VideoSize, Picture.Width, Picture.Height)) return false;
-  Picture.DisplayAspect = DisplayAspect;
-  Picture.Turned = Rotation == 90 || Rotation == 270;
-  return true;
-}
-
 void ApplyLetterBox(TOutputOptions &Options, const TSourcePicture &Source, bool OriginalAspect) {
-  if (Source.Width <= 0 || Source.Height <= 0) return;
+  if (!Source.Present()) return;
   int FrameWidth = Source.Width, FrameHeight = Source.Height;
   if (!Options.FrameSize.empty() && !ReadSize(Options.FrameSize, FrameWidth, FrameHeight)) return;
 
@@ -47,8 +40,7 @@ void ApplyLetterBox(TOutputOptions &Options, const TSourcePicture &Source, bool 
   else if (const double Chosen = ReadAspect(Options.FrameAspectRatio); Chosen > 0)
     FrameAspect = Chosen;
 
-  const double PictureAspect =
-      Source.DisplayAspect > 0 ? Source.DisplayAspect : static_cast<double>(Source.Width) / Source.Height;
+  const double PictureAspect = Source.Shape();
   int PictureWidth = FrameWidth, PictureHeight = FrameHeight;
   if (PictureAspect > FrameAspect)
     PictureHeight = std::min(FrameHeight, Even(FrameHeight * FrameAspect / PictureAspect));

@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "TextConvert.h"
-
 namespace korvane {
 
 namespace {
@@ -37,22 +35,6 @@ std::string OutputFileName(std::string_view Folder, std::string_view InputPath, 
   for (unsigned long N = 1;; ++N) {
     const std::string Candidate = Base + "-" + std::to_string(N) + Suffix;
     if (Free(Candidate)) return Candidate;
-  }
-}
-
-std::string AspectRatioText(std::string_view VideoSize) {
-  std::string Size;
-  for (const char C : VideoSize)
-    if (C != ' ') Size += C;
-  if (Size.empty()) Size = "640x480";
-  try {
-    const size_t X = Size.find('x');
-    if (X == std::string::npos) return "1.3333";
-    const double Width = StrToFloat(Size.substr(0, X)), Height = StrToFloat(Size.substr(X + 1));
-    if (!std::isfinite(std::round(Width / Height * 10000))) return "1.3333";
-    return RatioText(Width / Height);
-  } catch (const EConvertError &) {
-    return "1.3333";
   }
 }
 

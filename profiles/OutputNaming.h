@@ -21,12 +21,8 @@ namespace korvane {
 std::string OutputFileName(std::string_view Folder, std::string_view InputPath, std::string_view Extension,
                            bool Overwrite, const std::function<bool(const std::string &)> &Taken = {});
 
-// The aspect ratio text for a picture size text such as "640x480": width
-// / height rounded to four decimals in shortest form ("1.3333", "1.25",
-// "1.7778"). Blanks are ignored; an empty text counts as "640x480"; a text
-// that does not read gives "1.3333".
-std::string AspectRatioText(std::string_view VideoSize);
-// A ratio in that form: 16/9 gives "1.7778".
+// An aspect ratio as the engine takes it: rounded to four decimals in
+// shortest form; 16/9 gives "1.7778", 5/4 "1.25", 2 "2".
 std::string RatioText(double Ratio);
 
 }  // namespace korvane

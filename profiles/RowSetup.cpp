@@ -37,8 +37,7 @@ std::string VolumeLabel(int Position) { return VolumeSteps[ClampPosition(Positio
 
 int VolumeValue(int Position) { return VolumeSteps[ClampPosition(Position)].Value; }
 
-TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, std::string_view VideoSizeText,
-                                double DisplayAspect) {
+TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, const TSourcePicture &Picture) {
   TOutputOptions Options;
   ApplyProfileSettings(Form, Options);
   Options.AudioVolume = VolumeValue(VolumePosition);
@@ -53,15 +52,15 @@ TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, st
       Shape = 16.0 / 9;
       break;
     default:
-      Options.FrameAspectRatio =
-          DisplayAspect > 0 ? RatioText(DisplayAspect) : AspectRatioText(VideoSizeText);
+      // A file without a picture gets the shape of 640x480.
+      Options.FrameAspectRatio = RatioText(Picture.Present() ? Picture.Shape() : 4.0 / 3);
       Shape = std::atof(Options.FrameAspectRatio.c_str());
       break;
   }
   const TCatalogueRow *Profile = FindProfile(Form.ComboOutputFormat.Text());
   if (Profile && IsModernVariant(Profile->Variant)) {
     // A modern size item sets the height; the width keeps the picture's shape.
-    if (!Options.FrameSize.empty() && VideoSizeText.find('x') != std::string_view::npos)
+    if (!Options.FrameSize.empty() && Picture.Present())
       Options.FrameSize = FrameSizeForHeight(Options.FrameSize, Shape);
     // A copy cannot change the volume: the bar's own position asks for nothing.
     if (Options.AudioCodec == "copy" && VolumePosition == DefaultVolumePosition) Options.AudioVolume = -1;
@@ -70,13 +69,9 @@ TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, st
 }
 
 TOutputOptions RowConversionOptions(const TProfileForm &Form, int VolumePosition,
-                                    const std::string &VideoSize, double DisplayAspect, int Rotation,
-                                    bool LetterBox) {
-  TSourcePicture Picture;
-  const bool HasPicture = RowPicture(VideoSize, DisplayAspect, Rotation, Picture);
-  TOutputOptions Options =
-      RowOutputOptions(Form, VolumePosition, VideoSize, HasPicture ? Picture.DisplayAspect : 0);
-  if (HasPicture && (LetterBox || (Picture.Turned && !Options.FrameSize.empty())))
+                                    const TSourcePicture &Picture, bool LetterBox) {
+  TOutputOptions Options = RowOutputOptions(Form, VolumePosition, Picture);
+  if (Picture.Present() && (LetterBox || (Picture.Turned() && !Options.FrameSize.empty())))
     ApplyLetterBox(Options, Picture, Form.ComboAspectRatio.ItemIndex <= 0);
   return Options;
 }
@@ -112,10 +107,10 @@ TConversionSetup SetUpConversion(const std::string &Input, const TFileRowTexts &
       OutputFileName(Choices.OutputFolder, Input, Choices.OutputExtension, Choices.Overwrite, Taken);
   Setup.Input.FileName = Input;
   Setup.Input.StartTime = static_cast<int32_t>(std::clamp<int64_t>(Pick.StartMs, 0, INT32_MAX));
-  Setup.Options = RowConversionOptions(*Choices.Profile, Choices.VolumePosition, Row.VideoSize,
-                                       Row.DisplayAspect, Row.Rotation, Choices.LetterBox);
+  Setup.Options =
+      RowConversionOptions(*Choices.Profile, Choices.VolumePosition, Row.Picture, Choices.LetterBox);
+  if (Choices.CodecThreads) Setup.Options.CodecThreads = *Choices.CodecThreads;
   std::string &Lines = Setup.Options.ExtOptions;
-  if (Choices.CodecThreads) Lines = "threads=" + std::to_string(*Choices.CodecThreads) + "\n" + Lines;
   if (Choices.KeepFileDate) Lines += "keep_date=1\n";
   if (!Pick.AudioTracks.empty()) Lines += "audio_tracks=" + Pick.AudioTracks + "\n";
   if (!Pick.Subtitles.empty()) Lines += "subtitle_tracks=" + Pick.Subtitles + "\n";
@@ -145,16 +140,9 @@ TFileRowTexts FileRowTexts(const TAVProbe &Probe, bool Turned) {
   if (Probe.VideoStreamCount() > 0) {
     TAVVideoStreamInfo Video;
     Probe.GetVideoStreamInfo(Video);
-    Texts.Rotation = Turned ? std::max(Video.Rotation, 0) : 0;
-    const bool Quarter = Texts.Rotation == 90 || Texts.Rotation == 270;
-    const int Width = Quarter ? Video.Height : Video.Width, Height = Quarter ? Video.Width : Video.Height;
-    Texts.VideoSize = std::to_string(Width) + "x" + std::to_string(Height);
+    Texts.Picture = ProbedPicture(Video, Turned);
+    Texts.VideoSize = std::to_string(Texts.Picture.Width) + "x" + std::to_string(Texts.Picture.Height);
     Texts.FrameRate = FrameRateText(Video.FrameRateNum, Video.FrameRateDen);
-    if (Width > 0 && Height > 0 && Video.AspectRatio > 0) {
-      const double Aspect = Quarter ? 1 / Video.AspectRatio : Video.AspectRatio;
-      const double Shape = static_cast<double>(Width) / Height;
-      if (std::abs(Aspect / Shape - 1) > 1e-3) Texts.DisplayAspect = Aspect;
-    }
   }
   TAVFileInfo File;
   Probe.GetFileInfo(File);

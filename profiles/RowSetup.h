@@ -16,6 +16,7 @@
 #include "OptionRecords.h"
 #include "ProfileOptions.h"
 #include "SizeTarget.h"
+#include "SourcePicture.h"
 
 namespace korvane {
 
@@ -29,23 +30,19 @@ int VolumeValue(int Position);
 
 // The output options for one row: reset, the selected profile's settings,
 // the volume of the bar's position and the aspect ratio of the aspect combo.
-// "Original" gives the source's display aspect where its pixels are not
-// square (DisplayAspect above 0, see TFileRowTexts), else the ratio of the
-// row's "Video Size" text.
-TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, std::string_view VideoSizeText,
-                                double DisplayAspect = 0);
+// "Original" gives the shape the source's Picture is shown with (1.3333
+// for a file without one).
+TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, const TSourcePicture &Picture);
 
 // The output options a row is converted with, in every front end:
-// RowOutputOptions for the row's picture (its "Video Size" text, display
-// aspect and rotation as TFileRowTexts has them), then the letterbox where
+// RowOutputOptions for the row's picture, then the letterbox where
 // LetterBox asks for it, and for a picture shown a quarter turn wherever a
 // frame size is set: a clip shot upright keeps its shape inside a frame of
 // the other orientation, with black bars at its sides, rather than being
 // stretched into it. Without a frame size the engine takes the source's,
 // which turns with the picture.
 TOutputOptions RowConversionOptions(const TProfileForm &Form, int VolumePosition,
-                                    const std::string &VideoSize, double DisplayAspect, int Rotation,
-                                    bool LetterBox);
+                                    const TSourcePicture &Picture, bool LetterBox);
 
 // The texts a file list shows for a probed file: picture size ("640x480"),
 // frame rate ("29.97") and duration ("01:02:05", "Unknown"). Files without
@@ -56,15 +53,10 @@ struct TFileRowTexts {
   std::string VideoSize = " ";
   std::string FrameRate = " ";
   std::string Duration = "Unknown";
-  // Not shown: the picture's display aspect (width x sample aspect / height)
-  // where its pixels are not square, else 0. A 720x576 picture meant for
-  // 16:9 gives 1.7778 where its size alone says 1.25.
-  double DisplayAspect = 0;
-  // Not shown: the quarter turn clockwise (0, 90, 180, 270) the picture is
-  // shown with.
-  int Rotation = 0;
-  // Not shown: the length in microseconds (-1: not known) and the number
+  // Not shown: what a conversion is set up from. The main picture as it
+  // is shown; the length in microseconds (-1: not known) and the number
   // of sound tracks, which a target size is shared over.
+  TSourcePicture Picture;
   int64_t LengthUs = -1;
   int AudioTracks = 0;
 };
@@ -85,8 +77,8 @@ struct TConversionChoices {
   int VolumePosition = DefaultVolumePosition;
   bool LetterBox = false;
   // The codecs' thread count, for files converted side by side (see
-  // ShareCores): a "threads" line ahead of every other line, so that a
-  // line of the user's own still wins. None: the engine's own count.
+  // ShareCores); a "threads" line of the user's own still wins. None: the
+  // engine's own count.
   std::optional<int> CodecThreads;
   // The outputs keep the source's modification time, so photo libraries
   // file them under the day they were made.
@@ -126,10 +118,10 @@ struct TConversionSetup {
 void MakePreview(TConversionSetup &Setup, const std::string &Png, int64_t Ms);
 
 // Sets up the conversion of the file Input, whose picture Row describes
-// (its size, display aspect and rotation as FileRowTexts gives them), with
-// Choices: the output name (see OutputFileName; Taken names outputs other
-// conversions of the same run will write) and RowConversionOptions
-// completed with the thread count, the user's lines and the time ranges.
+// (as FileRowTexts gives it), with Choices: the output name (see
+// OutputFileName; Taken names outputs other conversions of the same run
+// will write) and RowConversionOptions completed with the thread count,
+// the user's lines and the time ranges.
 // Pick: the file's own choices of tracks and range, as engine option lines
 // and the input's start and the output's length. With a target size the
 // rates are planned over the length converted (see PlanSize); a target

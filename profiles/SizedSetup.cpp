@@ -87,7 +87,7 @@ namespace {
 TSizeNeeds NeedsOf(const TOutputOptions &Options, const TFileRowTexts &Row, const TRowChoices &Pick) {
   TSizeNeeds Needs;
   Needs.Seconds = ConvertedSeconds(Row, Pick);
-  Needs.Video = !Options.VideoDisable && Row.VideoSize != " " && !Row.VideoSize.empty();
+  Needs.Video = !Options.VideoDisable && Row.Picture.Present();
   Needs.AudioTracks = CodedAudioTracks(Options, Row, Pick);
   Needs.AudioKbps = Options.AudioBitrate > 0 ? Options.AudioBitrate / 1000 : 0;
   for (const TAudioReach &Reach : AudioReaches)
@@ -95,9 +95,13 @@ TSizeNeeds NeedsOf(const TOutputOptions &Options, const TFileRowTexts &Row, cons
       Needs.MinAudioKbps = Reach.Least;
       Needs.MaxAudioKbps = Reach.Most;
     }
-  const std::string Size = Options.FrameSize.empty() ? Row.VideoSize : Options.FrameSize;
-  if (std::sscanf(Size.c_str(), "%dx%d", &Needs.Width, &Needs.Height) != 2) Needs.Width = Needs.Height = 0;
-  Needs.FrameRate = std::atof((Options.FrameRate.empty() ? Row.FrameRate : Options.FrameRate).c_str());
+  // The output's own size and rate where the profile sets them, else the source's.
+  Needs.Width = Row.Picture.Width;
+  Needs.Height = Row.Picture.Height;
+  if (!Options.FrameSize.empty() &&
+      std::sscanf(Options.FrameSize.c_str(), "%dx%d", &Needs.Width, &Needs.Height) != 2)
+    Needs.Width = Needs.Height = 0;
+  Needs.FrameRate = Options.FrameRate.empty() ? Row.Picture.FrameRate : std::atof(Options.FrameRate.c_str());
   return Needs;
 }
 

@@ -30,6 +30,7 @@ int ShowInfo(const TCommandLine &Command, const std::string &LibraryFolder) {
     std::printf("%s\n  Video Size: %s\n  FrameRate: %s\n  Duration: %s\n  Container: %s\n", File.c_str(),
                 Texts.VideoSize.c_str(), Texts.FrameRate.c_str(), Texts.Duration.c_str(),
                 Context->iformat->name);
+    if (Texts.Picture.Hdr != THdrKind::None) std::printf("  HDR: %s\n", HdrKindName(Texts.Picture.Hdr));
     for (unsigned I = 0; I < Context->nb_streams; ++I) {
       const AVCodecParameters *P = Context->streams[I]->codecpar;
       const char *Codec = LibAVCodec::avcodec_get_name(P->codec_id);

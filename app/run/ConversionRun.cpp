@@ -356,10 +356,7 @@ TFileRowTexts TConversionRun::RowTexts(int RowIndex) const {
   // whether it is shown turned; its length and sound tracks, which a
   // target size is shared over.
   TFileRowTexts Row;
-  Row.VideoSize = FWindow.RowVideoSize(RowIndex);
-  Row.FrameRate = FWindow.RowFrameRate(RowIndex);
-  Row.DisplayAspect = FWindow.RowDisplayAspect(RowIndex);
-  Row.Rotation = FWindow.RowRotation(RowIndex);
+  Row.Picture = FWindow.RowPicture(RowIndex);
   const TFileDetails Details = FWindow.RowDetails(RowIndex);
   Row.LengthUs = Details.LengthMs >= 0 ? Details.LengthMs * 1000 : -1;
   Row.AudioTracks = int(std::count_if(Details.Tracks.begin(), Details.Tracks.end(),

@@ -51,24 +51,19 @@ class TRunWindow {
   virtual int RowCount() const = 0;
   virtual bool RowChecked(int Row) const = 0;
   virtual std::string RowCaption(int Row) const = 0;
-  virtual std::string RowVideoSize(int Row) const = 0;
+  // The row's picture as its file was probed: size, shape and turn as
+  // shown, and its HDR kind; none for a file of sound alone.
+  virtual TSourcePicture RowPicture(int Row) const = 0;
   // The row's "Duration" ("00:01:05", "Unknown"), for the time a batch has left.
   virtual std::string RowDuration(int Row) const = 0;
-  // The display aspect the row's file was probed with where its pixels are
-  // not square, else 0.
-  virtual double RowDisplayAspect(int Row) const = 0;
-  // The quarter turn clockwise (0, 90, 180, 270) the row's picture is shown
-  // with; its "Video Size" is that of the turned picture.
-  virtual int RowRotation(int Row) const = 0;
   // The folder the row's file was found in, below the folder it was added
   // with ("2024/june"); empty for a file added by itself.
   virtual std::string RowSubfolder(int) const { return {}; }
   // What the user chose to convert of the row's file: its tracks and a
   // time range.
   virtual TRowChoices RowChoices(int) const { return {}; }
-  // The row's frame rate ("29.97"), and the tracks and length its file was
-  // probed with: a target size is shared over them.
-  virtual std::string RowFrameRate(int) const { return {}; }
+  // The tracks and length the row's file was probed with: a target size
+  // is shared over them.
   virtual TFileDetails RowDetails(int) const { return {}; }
   virtual void SetRowProgress(int Row, const std::string &Text) = 0;
   virtual void SetRowFrames(int Row, const std::string &Text) = 0;

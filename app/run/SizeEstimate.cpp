@@ -35,7 +35,7 @@ std::optional<double> RateEstimate(const TConversionSetup &Setup, const TFileRow
   const double Seconds = ConvertedSeconds(Row, Pick);
   if (Seconds <= 0) return std::nullopt;
   const TOutputOptions &O = Setup.Options;
-  const bool Video = !O.VideoDisable && Row.VideoSize != " " && !Row.VideoSize.empty();
+  const bool Video = !O.VideoDisable && Row.Picture.Present();
   const int Tracks = CodedAudioTracks(O, Row, Pick);
   if (Video && (O.VideoBitrate <= 0 || O.VideoCodec == "copy")) return std::nullopt;
   if (Tracks > 0 && (O.AudioBitrate <= 0 || Lossless(O.AudioCodec))) return std::nullopt;

@@ -170,6 +170,18 @@ TEST_F(Colour, HdrStaysHdrWithItsMetadata) {
     }
     EXPECT_EQ(DecodeErrors(Output), "");
   }
+  // The probe names the kind of HDR a file holds, and nothing for SDR.
+  const TCommandResult Info =
+      RunCommand("'" + ExecutableDirectory() + "/korvane-convert' --info " + Quoted(Clips.Hdr10) + " " +
+                 Quoted(Clips.Hlg) + " " + Quoted(Clips.Sdr10));
+  EXPECT_EQ(Info.Status, 0) << Info.Output;
+  const size_t Hlg = Info.Output.find(Clips.Hlg), Sdr = Info.Output.find(Clips.Sdr10);
+  EXPECT_NE(Info.Output.find("  HDR: PQ\n"), std::string::npos) << Info.Output;
+  EXPECT_GT(Info.Output.find("  HDR: PQ\n"), 0u);
+  EXPECT_LT(Info.Output.find("  HDR: PQ\n"), Hlg);
+  EXPECT_GT(Info.Output.find("  HDR: HLG\n", Hlg), Hlg);
+  EXPECT_LT(Info.Output.find("  HDR: HLG\n", Hlg), Sdr);
+  EXPECT_EQ(Info.Output.find("HDR:", Sdr), std::string::npos) << "10-bit SDR is no HDR";
 }
 
 // HDR becomes SDR BT.709 for the 8-bit profiles and where the user asks for

@@ -30,8 +30,7 @@ TConversion ConvertRow(const std::string &Source, const std::string &Target, con
   TAVProbe Probe;
   TFileRowTexts Row;
   if (Probe.LoadFile(Source, "")) Row = FileRowTexts(Probe);
-  const TOutputOptions Options = RowConversionOptions(Form, DefaultVolumePosition, Row.VideoSize,
-                                                      Row.DisplayAspect, Row.Rotation, false);
+  const TOutputOptions Options = RowConversionOptions(Form, DefaultVolumePosition, Row.Picture, false);
   return Convert(Source, Target, [&](TInputOptions &, TOutputOptions &O) {
     const std::string Name = O.FileName;
     O = Options;

@@ -83,8 +83,8 @@ TEST_P(ProfileSweep, DefaultSelectionsGiveAPlayableFile) {
   for (const std::string &Source : {Clips.SweepVideo, Clips.SweepAudio}) {
     const bool AudioSource = Source == Clips.SweepAudio;
     // What a file list shows for the source: its picture size, or a blank.
-    const TOutputOptions Settings =
-        RowOutputOptions(Form, DefaultVolumePosition, AudioSource ? " " : "640x480");
+    const TOutputOptions Settings = RowOutputOptions(
+        Form, DefaultVolumePosition, AudioSource ? TSourcePicture{} : TSourcePicture{640, 480});
     SCOPED_TRACE(std::string(Profile.DisplayText) + (AudioSource ? " from audio only" : " from video"));
     const std::string Target = Out(std::string(AudioSource ? "audio" : "video") + "." + Extension);
     std::vector<std::string> Encoders;  // of the streams, as the run opens them

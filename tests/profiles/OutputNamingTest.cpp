@@ -41,13 +41,5 @@ TEST(OutputNaming, ExtensionReplacedAndNumberedUntilFree) {
   EXPECT_EQ(OutputFileName(F, "/y/taken.avi", "MP4", true, Reserved), F + "/taken.mp4");
 }
 
-TEST(OutputNaming, AspectRatioFromThePictureSize) {
-  struct Row {
-    const char *Size, *Ratio;
-  } Rows[] = {{"640x480", "1.3333"}, {"720x576", "1.25"}, {"1280x720", "1.7778"}, {" 320 x 240 ", "1.3333"},
-              {"", "1.3333"},        {"abc", "1.3333"},   {"640x0", "1.3333"},    {"200x100", "2"}};
-  for (const Row &R : Rows) EXPECT_EQ(AspectRatioText(R.Size), R.Ratio) << R.Size;
-}
-
 }  // namespace
 }  // namespace korvane::test

@@ -20,13 +20,14 @@
 namespace korvane::test {
 
 struct TRow {
-  TRow(std::string ACaption, std::string AVideoSize, bool AChecked)
-      : Caption(std::move(ACaption)), VideoSize(std::move(AVideoSize)), Checked(AChecked) {}
+  // VideoSize: the picture's size as shown, "1280x720"; " " for none.
+  TRow(std::string ACaption, const std::string &VideoSize, bool AChecked)
+      : Caption(std::move(ACaption)), Checked(AChecked) {
+    std::sscanf(VideoSize.c_str(), "%dx%d", &Picture.Width, &Picture.Height);
+  }
   std::string Caption;
-  std::string VideoSize;
   bool Checked;
-  double DisplayAspect = 0;
-  int Rotation = 0;
+  TSourcePicture Picture;
   std::string Duration;
   TFileDetails Details;
   std::string Progress, Frames, Reason;
@@ -60,10 +61,8 @@ class TFakeWindow : public TRunWindow {
   int RowCount() const override { return static_cast<int>(Rows.size()); }
   bool RowChecked(int Row) const override { return Rows.at(Row).Checked; }
   std::string RowCaption(int Row) const override { return Rows.at(Row).Caption; }
-  std::string RowVideoSize(int Row) const override { return Rows.at(Row).VideoSize; }
+  TSourcePicture RowPicture(int Row) const override { return Rows.at(Row).Picture; }
   std::string RowDuration(int Row) const override { return Rows.at(Row).Duration; }
-  double RowDisplayAspect(int Row) const override { return Rows.at(Row).DisplayAspect; }
-  int RowRotation(int Row) const override { return Rows.at(Row).Rotation; }
   TFileDetails RowDetails(int Row) const override { return Rows.at(Row).Details; }
   void SetRowProgress(int Row, const std::string &Text) override { Rows.at(Row).Progress = Text; }
   void SetRowFrames(int Row, const std::string &Text) override { Rows.at(Row).Frames = Text; }
