@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "FFmpegVCL.h"
+#include "BlockingRun.h"
 
 namespace korvane {
 
@@ -23,8 +23,8 @@ TPreviewMaker::~TPreviewMaker() {
   {
     // The thread may be opening an input, which can take long: a stop
     // makes it give up.
-    std::lock_guard Guard(FComponentLock);
-    if (FComponent) FComponent->StopAllTasks();
+    std::lock_guard Guard(FRunnerLock);
+    if (FRunner) FRunner->Stop();
   }
   FThread.join();
 }
@@ -41,25 +41,11 @@ int TPreviewMaker::Request(const TConversionSetup &Setup, int64_t Ms) {
 }
 
 void TPreviewMaker::Run() {
-  // The component is made, used and freed on this thread alone.
-  TFFmpegVCL Component;
-  const bool Loaded = Component.LoadMediaLibraries(FLibraryFolder, true);
-  const std::string LoadError = Component.LastError();
-  Component.OnTerminate = [this](int AIndex, bool, bool AException, const std::string &AMessage) {
-    {
-      std::lock_guard Guard(FLock);
-      if (AIndex >= 0) {
-        FFailed = AException;
-        FMessage = AMessage;
-      } else {
-        FTasksEnded = true;
-      }
-    }
-    FWake.notify_all();
-  };
+  // The runner's component is made, used and freed on this thread alone.
+  TBlockingRun Runner(FLibraryFolder);
   {
-    std::lock_guard Guard(FComponentLock);
-    FComponent = &Component;
+    std::lock_guard Guard(FRunnerLock);
+    FRunner = &Runner;
   }
   for (;;) {
     TRequest Request;
@@ -70,64 +56,27 @@ void TPreviewMaker::Run() {
       Request = std::move(*FWaiting);
       FWaiting.reset();
     }
-    TPreviewPicture Picture;
-    if (Loaded)
-      Picture = Make(Component, std::move(Request));
-    else
-      Picture = {Request.Serial, Request.Ms, {}, LoadError};
+    TPreviewPicture Picture = Make(Runner, std::move(Request));
     {
       std::lock_guard Guard(FLock);
       if (FStopping) break;
     }
     FDone(std::move(Picture));
   }
-  {
-    std::lock_guard Guard(FComponentLock);
-    FComponent = nullptr;
-  }
-  Component.StopAllTasks();
-  Component.ClearTasks();
-  Component.OnTerminate = nullptr;
+  std::lock_guard Guard(FRunnerLock);
+  FRunner = nullptr;
 }
 
-TPreviewPicture TPreviewMaker::Make(TFFmpegVCL &Component, TRequest Request) {
+TPreviewPicture TPreviewMaker::Make(TBlockingRun &Runner, TRequest Request) {
   TPreviewPicture Picture{Request.Serial, Request.Ms, {}, {}};
+  if (!Runner.LoadError().empty()) {
+    Picture.Error = Runner.LoadError();
+    return Picture;
+  }
   const std::string Png = FFolder + "/preview-" + std::to_string(Request.Serial) + ".png";
   TConversionSetup &Setup = Request.Setup;
   MakePreview(Setup, Png, Request.Ms);
-  Component.ClearTasks();
-  {
-    std::lock_guard Guard(FLock);
-    FTasksEnded = FFailed = false;
-    FMessage.clear();
-  }
-  const int Index = Component.AddTask(Setup.Input.FileName, &Setup.Input);
-  if (Index < 0 || !Component.SetTaskOutput(Index, Setup.Output, &Setup.Options)) {
-    Picture.Error = Component.LastError();
-    Component.ClearTasks();
-    std::filesystem::remove(Png);
-    return Picture;
-  }
-  {
-    std::unique_lock Guard(FLock);
-    if (FStopping) return Picture;
-  }
-  Component.StartTasks(1);
-  {
-    std::unique_lock Guard(FLock);
-    for (bool Stopped = false; !FTasksEnded;) {
-      if (FStopping && !Stopped) {
-        Guard.unlock();
-        Component.StopAllTasks();
-        Guard.lock();
-        Stopped = true;
-        continue;
-      }
-      FWake.wait(Guard);
-    }
-    if (FFailed) Picture.Error = FMessage;
-  }
-  Component.ClearTasks();
+  Picture.Error = Runner.Convert(Setup);
   std::ifstream File(Png, std::ios::binary);
   Picture.Png.assign(std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>());
   File.close();

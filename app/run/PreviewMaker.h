@@ -17,7 +17,7 @@
 
 namespace korvane {
 
-class TFFmpegVCL;
+class TBlockingRun;
 
 // One picture made, or why it could not be.
 struct TPreviewPicture {
@@ -52,24 +52,21 @@ class TPreviewMaker {
     int Serial = 0;
   };
   void Run();
-  TPreviewPicture Make(TFFmpegVCL &Component, TRequest Request);
+  TPreviewPicture Make(TBlockingRun &Runner, TRequest Request);
 
   const std::string FLibraryFolder, FFolder;
   TDone FDone;
   std::mutex FLock;
   std::condition_variable FWake;
-  // Guarded by FLock: the request waiting, the end of the maker, and how
-  // the picture under way ended.
+  // Guarded by FLock: the request waiting, and the end of the maker.
   std::optional<TRequest> FWaiting;
   int FSerial = 0;
   bool FStopping = false;
-  bool FTasksEnded = false;
-  bool FFailed = false;
-  std::string FMessage;
-  // The component while it lives, so that the end of the maker can stop
-  // an input still being opened; FComponentLock keeps it alive meanwhile.
-  std::mutex FComponentLock;
-  TFFmpegVCL *FComponent = nullptr;
+  // The runner while it lives, so that the end of the maker can stop a
+  // picture under way (an input still being opened too); FRunnerLock keeps
+  // it alive meanwhile.
+  std::mutex FRunnerLock;
+  TBlockingRun *FRunner = nullptr;
   std::thread FThread;
 };
 

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "FFmpegVCL.h"
 #include "SizedSetup.h"
 
 namespace korvane {
@@ -63,58 +62,6 @@ std::string EstimateKey(const TConversionSetup &Setup) {
       << O.ExtOptions;
   if (Setup.Size) Key << "target=" << Setup.Size->TargetBytes;
   return Key.str();
-}
-
-TBlockingRun::TBlockingRun(const std::string &LibraryFolder) : FComponent(std::make_unique<TFFmpegVCL>()) {
-  if (!FComponent->LoadMediaLibraries(LibraryFolder, true)) FLoadError = FComponent->LastError();
-  FComponent->OnTerminate = [this](int AIndex, bool AFinished, bool AException, const std::string &AMessage) {
-    {
-      std::lock_guard Guard(FLock);
-      if (AIndex >= 0) {
-        FFailed = AException;
-        FFinished = AFinished;
-        FMessage = AMessage;
-      } else {
-        FTaskEnded = true;
-      }
-    }
-    FEnded.notify_all();
-  };
-}
-
-TBlockingRun::~TBlockingRun() {
-  FComponent->StopAllTasks();
-  FComponent->ClearTasks();
-  FComponent->OnTerminate = nullptr;
-}
-
-void TBlockingRun::Stop() {
-  FStopped = true;
-  FComponent->StopAllTasks();
-}
-
-std::string TBlockingRun::Convert(TConversionSetup Setup) {
-  if (!FLoadError.empty()) return FLoadError;
-  FComponent->ClearTasks();
-  {
-    std::lock_guard Guard(FLock);
-    FTaskEnded = FFailed = FFinished = false;
-    FMessage.clear();
-  }
-  if (FStopped) return "stopped";
-  const int Index = FComponent->AddTask(Setup.Input.FileName, &Setup.Input);
-  if (Index < 0 || !FComponent->SetTaskOutput(Index, Setup.Output, &Setup.Options)) {
-    const std::string Error = FComponent->LastError();
-    FComponent->ClearTasks();
-    return Error.empty() ? "the conversion could not be set up" : Error;
-  }
-  FComponent->StartTasks(1);
-  std::unique_lock Guard(FLock);
-  FEnded.wait(Guard, [this] { return FTaskEnded; });
-  const std::string Result = FFailed ? FMessage : !FFinished || FStopped ? "stopped" : "";
-  Guard.unlock();
-  FComponent->ClearTasks();
-  return Result;
 }
 
 TSizeEstimate SampleEstimate(TBlockingRun &Runner, const TConversionSetup &Setup, const TFileRowTexts &Row,

@@ -6,20 +6,15 @@
 // scaled to the length converted.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "BlockingRun.h"
 #include "RowSetup.h"
 
 namespace korvane {
-
-class TFFmpegVCL;
 
 // An estimate, or why there is none.
 struct TSizeEstimate {
@@ -44,32 +39,6 @@ std::vector<TSamplePart> SampleParts(double Seconds, int64_t StartMs);
 // What tells one estimate from another: the file and every choice that
 // changes its output's size.
 std::string EstimateKey(const TConversionSetup &Setup);
-
-// Runs conversions one at a time through a component of its own, waiting
-// for each; Stop() from another thread ends the one under way.
-class TBlockingRun {
- public:
-  explicit TBlockingRun(const std::string &LibraryFolder);
-  ~TBlockingRun();
-  TBlockingRun(const TBlockingRun &) = delete;
-  TBlockingRun &operator=(const TBlockingRun &) = delete;
-
-  // Why the media libraries could not be loaded; empty when they were.
-  const std::string &LoadError() const { return FLoadError; }
-  // Converts Setup; empty when it ended done, else why not.
-  std::string Convert(TConversionSetup Setup);
-  void Stop();
-  bool Stopped() const { return FStopped; }
-
- private:
-  std::unique_ptr<TFFmpegVCL> FComponent;
-  std::string FLoadError;
-  std::mutex FLock;
-  std::condition_variable FEnded;
-  bool FTaskEnded = false, FFailed = false, FFinished = false;
-  std::string FMessage;
-  std::atomic<bool> FStopped = false;
-};
 
 // Codes the sample parts of Setup (which Row and Pick describe) in Folder
 // and scales their size to the length converted; Runner may be stopped
