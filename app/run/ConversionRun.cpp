@@ -396,7 +396,7 @@ bool TConversionRun::PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::s
       Lane.Output = Existing.Output;
       FWindow.SetRowProgress(Lane.Row, SkippedText);
       FWindow.SetRowReason(Lane.Row, "Converted already: " + Existing.Output);
-      ++FOutcomes.Skipped;
+      FOutcomes.Count(TOutcome::Skipped);
       FRowSkipped = true;
       return false;
     }
