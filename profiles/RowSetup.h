@@ -10,7 +10,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "AVProbe.h"
 #include "OptionRecords.h"
