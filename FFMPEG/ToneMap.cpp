@@ -4,9 +4,9 @@
 // the rest of SDR's range, so the body of a picture keeps the contrast and
 // colour it was graded with and only highlights are compressed. Measured on
 // SDR pictures made HDR10 with BT.2408's white (203 cd/m2), Möbius keeps
-// 90% of the SDR picture's saturation where the source claims 1000 cd/m2
-// highlights; Hable's filmic curve darkens the whole picture to 73%, and
-// Reinhard's to 86%. Highlights keep their colour too (no desaturation):
+// 85% of the SDR picture's saturation where the source claims 1000 cd/m2
+// highlights; Hable's filmic curve darkens the whole picture to 69%, and
+// Reinhard's to 81%. Highlights keep their colour too (no desaturation):
 // the scale of each pixel's brightest component is applied to all three,
 // so hues do not shift.
 #include "ToneMap.h"
