@@ -217,8 +217,11 @@ class TBatchRun {
   // file of the share, and every name of the whole batch.
   std::vector<std::string> FPlanned;
   std::unordered_set<std::string> FPlannedNames;
-  std::optional<TOutputJournal> FJournal;  // --skip-existing
-  bool FJournalFailed = false;             // said so once
+  // Notes the outputs a run leaves incomplete in every run; with
+  // --skip-existing (FSkipping) it is read and kept as the run goes too.
+  TOutputJournal FJournal;
+  bool FSkipping = false;
+  bool FJournalFailed = false;  // said so once
   std::vector<TSlot> FSlots;
   size_t FNext = 0;  // the first file not handed to a slot yet
 };
@@ -231,7 +234,8 @@ TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form, std::vector
       FTurned(TurnsPictures(Command.Options)),
       FReserved(&FBatch.Texts),
       FWhole(std::move(Entries)),
-      FShareOfWhole(ShareOf(FWhole.size(), Command.ShardIndex, Command.ShardCount)) {
+      FShareOfWhole(ShareOf(FWhole.size(), Command.ShardIndex, Command.ShardCount)),
+      FJournal(Command.OutputFolder) {
   FShare = ShareCores(Command.Jobs, FShareOfWhole.size(), std::thread::hardware_concurrency());
   FBatch.Files.resize(FShareOfWhole.size());
   for (size_t I = 0; I < FShareOfWhole.size(); ++I) FBatch.Files[I].Entry = FWhole[FShareOfWhole[I]];
@@ -245,7 +249,7 @@ TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form, std::vector
   for (const std::string &Line : Command.Options) FChoices.ExtraOptions += Line + "\n";
   FChoices.TimeRanges = Command.HookRanges;
   FChoices.TargetBytes = Command.TargetBytes;
-  if (Command.SkipExisting) FJournal.emplace(Command.OutputFolder);
+  FSkipping = Command.SkipExisting;
   if (!Command.SkipExisting && Command.ShardCount == 1) FWhole.clear();  // nothing to plan
 }
 
@@ -403,10 +407,10 @@ bool TBatchRun::ChooseOutput(size_t File, const std::string &Folder, std::string
   const auto Taken = [this](const std::string &Name) {
     return FPlannedNames.count(Name) > 0 || FReserved.count(Name) > 0;
   };
-  if (FJournal) {
+  if (FSkipping) {
     TAVProbe &Probe = FSlots.front().Component->AVProbe();
     const TExistingOutput Existing =
-        CheckExistingOutput(*FJournal, Probe, Input, Planned, FChoices.Overwrite, Taken);
+        CheckExistingOutput(FJournal, Probe, Input, Planned, FChoices.Overwrite, Taken);
     if (Existing.Complete) {
       Settle(File, TOutcome::Skipped, "converted already", Existing.Output);
       return false;
@@ -507,9 +511,9 @@ void TBatchRun::StartFile(TSlot &Slot, size_t File) {
   }
   // Noted before the output exists: whatever stops this run, the next one
   // knows the file for an unfinished one of its own.
-  if (FJournal && !FJournal->Begin(Input, Setup.Output) && !FJournalFailed) {
+  if (FSkipping && !FJournal.Begin(Input, Setup.Output) && !FJournalFailed) {
     FJournalFailed = true;
-    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal->Error());
+    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal.Error());
   }
   if (!Component.SetTaskOutput(0, Run.Output, &Run.Options)) {
     Finish(Slot, File, TOutcome::Failed, Component.LastError());
@@ -644,10 +648,10 @@ void TBatchRun::Report(size_t File) {
   }
   if (End.Outcome != TOutcome::Failed) End.Bytes = FileBytes(End.Output);
   End.SourceBytes = FileBytes(End.Input);
-  if (End.Outcome == TOutcome::Done && FJournal && !FJournal->Record(End.Input, End.Output) &&
-      !FJournalFailed) {
+  if (!NoteOutputEnd(FJournal, End.Input, End.Output, End.Outcome, FSkipping, FChoices.KeepFileDate) &&
+      FSkipping && !FJournalFailed) {
     FJournalFailed = true;
-    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal->Error());
+    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal.Error());
   }
   FReport.Ended(End);
 }

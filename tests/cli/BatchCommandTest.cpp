@@ -73,28 +73,42 @@ TEST_F(ConvertCommand, FoldersAreWalkedAndTheirTreeMirrored) {
             std::string::npos);
 }
 
-// --skip-existing after a stop: the output the stop left is converted again
-// under its own name, the complete one is not; a run after that converts
-// nothing. A partial output (its source cut short) is never complete, and
+// --skip-existing after a stop, whether the stopped run skipped or not:
+// the output the stop left is converted again under its own name, the
+// complete one is not; a run after that converts nothing. The stopped
+// output never wears its source's date, which would make it look finished
+// long ago. A partial output (its source cut short) is never complete, and
 // a file of someone else's in an output's place is left alone.
 TEST_F(ConvertCommand, SkipExistingRedoesWhatAStopLeftUnfinished) {
-  const std::string Src = Temp.File("src"), Out = Temp.File("out");
+  const std::string Src = Temp.File("src");
   fs::create_directories(Src);
-  fs::create_directories(Out);
-  fs::create_hard_link(Clips.LongHD, Src + "/a-long.avi");
+  fs::copy_file(Clips.LongHD, Src + "/a-long.avi");
+  const auto Shot = fs::last_write_time(Src + "/a-long.avi") - std::chrono::hours(24 * 400);
+  fs::last_write_time(Src + "/a-long.avi", Shot);
   fs::create_hard_link(Clips.VideoOnly, Src + "/b-short.avi");
-  const std::string Batch = "-p 3 --jobs 1 --skip-existing -o " + Quoted(Out) + " " + Quoted(Src);
-  EXPECT_EQ(StopWithSignal(Batch, Temp.File("stderr.txt"), Out + "/a-long.avi", SIGINT), 130);
+  std::string Out, Batch;
+  for (const char *Stopped : {"--skip-existing", ""}) {
+    SCOPED_TRACE(Stopped);
+    Out = Temp.File(std::string("out") + Stopped);
+    fs::create_directories(Out);
+    Batch = "-p 3 --jobs 1 --skip-existing -o " + Quoted(Out) + " " + Quoted(Src);
+    EXPECT_EQ(
+        StopWithSignal("-p 3 --jobs 1 " + std::string(Stopped) + " -o " + Quoted(Out) + " " + Quoted(Src),
+                       Temp.File("stderr.txt"), Out + "/a-long.avi", SIGINT),
+        130);
+    EXPECT_NE(fs::last_write_time(Out + "/a-long.avi"), Shot);
 
-  const TCommandResult Again = Convert(Batch);
-  EXPECT_EQ(Again.Status, 0) << Again.Output;
-  EXPECT_NE(Again.Output.find("done     " + Src + "/a-long.avi -> " + Out + "/a-long.avi\n"),
-            std::string::npos)
-      << Again.Output;
-  EXPECT_NE(Again.Output.find("done     " + Src + "/b-short.avi -> " + Out + "/b-short.avi\n"),
-            std::string::npos);
-  EXPECT_NEAR(Number(ProbeFile(Out + "/a-long.avi", true).Stream("video"), "nb_read_frames"), 750, 2);
-  EXPECT_FALSE(fs::exists(Out + "/a-long-1.avi"));
+    const TCommandResult Again = Convert(Batch);
+    EXPECT_EQ(Again.Status, 0) << Again.Output;
+    EXPECT_NE(Again.Output.find("done     " + Src + "/a-long.avi -> " + Out + "/a-long.avi\n"),
+              std::string::npos)
+        << Again.Output;
+    EXPECT_NE(Again.Output.find("done     " + Src + "/b-short.avi -> " + Out + "/b-short.avi\n"),
+              std::string::npos);
+    EXPECT_NEAR(Number(ProbeFile(Out + "/a-long.avi", true).Stream("video"), "nb_read_frames"), 750, 2);
+    EXPECT_EQ(fs::last_write_time(Out + "/a-long.avi"), Shot);
+    EXPECT_FALSE(fs::exists(Out + "/a-long-1.avi"));
+  }
 
   const TCommandResult Third = Convert(Batch);
   EXPECT_EQ(Third.Status, 0) << Third.Output;

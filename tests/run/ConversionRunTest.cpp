@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -567,6 +568,48 @@ TEST(ConversionRun, StopAsksAndStopsOnYes) {
   Idle.Run.StopClick();
   EXPECT_TRUE(Idle.Window.Messages.empty());
   EXPECT_EQ(Idle.Engine.Calls, std::vector<std::string>{"stop"});
+}
+
+// A row left incomplete, stopped or partial (its source cut short), is
+// noted in the output folder's journal whether or not the run skips
+// complete outputs: a later run that skips them converts it again under
+// its own name, and meanwhile it does not wear its source's date (which
+// the engine gives an output it closes).
+TEST(ConversionRun, AnOutputLeftIncompleteIsRedoneInItsPlace) {
+  const struct {
+    const char *Name;
+    bool Stop;
+    std::string Shortfall, Shown;
+  } Cases[] = {
+      {"stopped", true, "", "Abort"},
+      {"partial", false, kCutShort, "Partial"},
+  };
+  for (const auto &Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const TTempDir Folder;
+    const std::string Source = Folder.File("in.avi"), Output = Folder.File("in.mp4");
+    WriteFile(Source, "source");
+    const auto Shot = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    TRunUnderTest T({TRow(Source, "320x240", true)});
+    T.Window.Given.OutputFolder = Folder.Path();
+    T.Engine.Writes = {1000};
+    T.Run.ConvertClick(false);
+    ASSERT_EQ(T.Engine.OutputNames, std::vector<std::string>{Output});
+    std::filesystem::last_write_time(Output, Shot);  // as the engine keeps the source's date
+    if (Case.Stop) {
+      T.Window.StopAnswers = {true};
+      T.Run.StopClick();
+    }
+    T.Run.Terminate(0, {.Message = Case.Shortfall});
+    T.Run.Terminate(-1, {});
+    T.Tick();
+    EXPECT_EQ(T.Window.Rows[0].Progress, Case.Shown);
+    EXPECT_NE(std::filesystem::last_write_time(Output), Shot);
+    T.Window.Given.SkipComplete = true;
+    T.Engine.OutputNames.clear();
+    T.Run.ConvertClick(false);
+    EXPECT_EQ(T.Engine.OutputNames, std::vector<std::string>{Output});
+  }
 }
 
 // What the run hands the component for a row: volume, aspect and name.
