@@ -690,7 +690,7 @@ void TBatchRun::CheckFilesFit() {
       for (const auto &[Type, Text] : {std::pair{AVMEDIA_TYPE_AUDIO, Pick.AudioTracks},
                                        std::pair{AVMEDIA_TYPE_SUBTITLE, Pick.Subtitles}})
         if (!Text.empty())
-          for (const int Number : TTrackChoice::Parse(Text).Numbers) TrackStream(Input, Type, Number);
+          for (const int Number : TrackNumbers(Text)) TrackStream(Input, Type, Number);
       if (Pick.BurnSubtitle > 0) TrackStream(Input, AVMEDIA_TYPE_SUBTITLE, Pick.BurnSubtitle);
     } catch (const ESizeRefused &E) {
       Probe.CloseFile();

@@ -123,6 +123,8 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
     const std::optional<double> Bytes = ReadByteSize(Text);
     if (!Bytes) throw EUsageError("--target-size takes a size such as 25M, 600K or 1.5G, not '" + Text + "'");
     if (!(*Bytes >= 1)) throw EUsageError("--target-size must be more than 0, not '" + Text + "'");
+    if (*Bytes > MostFileBytes)
+      throw EUsageError("--target-size: '" + Text + "' is more than any file can hold (8 EB at most)");
     C.TargetBytes = *Bytes;
   } else if (Word == "--estimate") {
     C.Estimate = true;
