@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // korvane-convert over batches: folders walked, lists and their shares,
-// resuming with --skip-existing, and --json.
+// files named twice, resuming with --skip-existing, and --json.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -206,6 +206,37 @@ TEST_F(ConvertCommand, JsonEventsAreOneObjectALineAndEndWithTheSummary) {
   EXPECT_EQ(Stop.back().at("event"), "summary");
   EXPECT_EQ(Stop.back().at("stopped"), "1");
   EXPECT_EQ(Stop.back().at("exit_status"), "143");
+}
+
+// A file named more than once, by a list's lines (a relative line counts
+// from the list's folder), directly and through its folder, is converted
+// once.
+TEST_F(ConvertCommand, AFileNamedAgainIsConvertedOnce) {
+  const std::string Src = Temp.File("src"), Lists = Temp.File("lists");
+  fs::create_directories(Src);
+  fs::create_directories(Lists);
+  const std::string Clip = Src + "/clip.wav";
+  fs::create_hard_link(Clips.NarrowBand, Clip);
+  const struct {
+    std::string Name, List, Arguments;
+  } Rows[] = {
+      {"four times in a list", Clip + "\n" + Clip + "\n" + Clip + "\n" + Clip + "\n", ""},
+      {"relative and absolute", "../src/clip.wav\n" + Clip + "\n", ""},
+      {"directly and through its folder", "", Quoted(Clip) + " " + Quoted(Src)},
+  };
+  for (size_t I = 0; I < std::size(Rows); ++I) {
+    const auto &R = Rows[I];
+    SCOPED_TRACE(R.Name);
+    const std::string Out = Temp.File("out-" + std::to_string(I)),
+                      List = Lists + "/list-" + std::to_string(I);
+    fs::create_directories(Out);
+    WriteFile(List, R.List);
+    const TCommandResult Result =
+        Convert("-p 23 -o " + Quoted(Out) + " --file-list " + Quoted(List) + " " + R.Arguments);
+    EXPECT_EQ(Result.Status, 0) << Result.Output;
+    EXPECT_NE(Result.Output.find("1 done, 0 failed"), std::string::npos) << Result.Output;
+    EXPECT_EQ(std::distance(fs::directory_iterator(Out), fs::directory_iterator()), 1);
+  }
 }
 
 // --shard K/N over one list: every entry converted or reported by exactly

@@ -151,7 +151,9 @@ TEST_F(ConvertCommand, InfoShowsTheFileListTexts) {
 TEST_F(ConvertCommand, OutputNamesNeverCollideUnlessOverwriting) {
   const std::string Out = Quoted(Temp.Path());
   const std::string File = Quoted(Clips.VideoAudio);
-  ASSERT_EQ(Convert("-p 3 -o " + Out + " " + File + " " + File).Status, 0);
+  const TTempDir Other;
+  fs::create_hard_link(Clips.VideoAudio, Other.File("video-audio.mp4"));
+  ASSERT_EQ(Convert("-p 3 -o " + Out + " " + File + " " + Quoted(Other.File("video-audio.mp4"))).Status, 0);
   EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
   EXPECT_TRUE(fs::exists(Temp.File("video-audio-1.avi")));
   ASSERT_EQ(Convert("-p 3 -o " + Out + " " + File).Status, 0);
@@ -204,10 +206,16 @@ TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
   // Jobs side by side never cut each other's log lines: every line a batch
   // at --jobs 2 shows is one the same batch shows at --jobs 1 (numbers and
   // names aside), and the failing file's reason stays whole.
+  // One clip by three names (a file named twice is converted once).
+  std::string Again[2];
+  for (int I = 0; I < 2; ++I) {
+    fs::create_directories(Sources.File("again-" + std::to_string(I)));
+    Again[I] = Sources.File("again-" + std::to_string(I) + "/video-audio.mp4");
+    fs::create_hard_link(Clips.VideoAudio, Again[I]);
+  }
   const std::string Batch = " --log-level info --overwrite -o " + Quoted(Temp.Path()) + " " +
                             Quoted(Clips.VideoAudio) + " " + Quoted(Clips.TruncatedHeader) + " " +
-                            Quoted(Clips.VideoAudio) + " " + Quoted(Clips.Widescreen) + " " +
-                            Quoted(Clips.VideoAudio);
+                            Quoted(Again[0]) + " " + Quoted(Clips.Widescreen) + " " + Quoted(Again[1]);
   const auto Shapes = [](const std::string &Output) {
     std::set<std::string> Lines;
     std::istringstream In(Output);
@@ -311,7 +319,10 @@ TEST_F(ConvertCommand, EachFileIsReportedWhenItEnds) {
 TEST_F(ConvertCommand, JobsShareTheCoresBetweenThem) {
   // x264 writes its thread count into each output (Apple TV H264 320 x 240).
   const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::string Two = Quoted(Clips.VideoAudio) + " " + Quoted(Clips.VideoAudio);
+  // Two files of one clip (one file named twice is converted once).
+  fs::create_directory(Temp.File("again"));
+  fs::create_hard_link(Clips.VideoAudio, Temp.File("again/video-audio.mp4"));
+  const std::string Two = Quoted(Clips.VideoAudio) + " " + Quoted(Temp.File("again/video-audio.mp4"));
   const int Half = static_cast<int>(std::max(1u, Cores / std::min(Cores, 2u)));
   struct Row {
     std::string Arguments;
