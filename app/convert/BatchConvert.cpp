@@ -112,7 +112,7 @@ bool TurnsPictures(const std::vector<std::string> &Lines) {
 // without the name again, its line breaks as spaces, and what it means.
 std::string FailureLine(const std::string &Input, const std::string &Message) {
   std::string Line;
-  for (const char C : ExplainedFailure(WithoutLeadingName(Message, Input))) {
+  for (const char C : ExplainedFailure(WithoutLeadingName(Message, Input), Input)) {
     const bool Break = C == '\r' || C == '\n';
     if (!Break)
       Line += C;

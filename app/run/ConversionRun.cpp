@@ -98,7 +98,8 @@ TConversionRun::TLane *TConversionRun::LaneAt(int Lane) {
 void TConversionRun::SetOutcome(TLane &Lane, TOutcome Outcome, const std::string &Reason) {
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
   FWindow.SetRowProgress(Lane.Row, RowOutcomeText(Outcome));
-  if (!Reason.empty()) FWindow.SetRowReason(Lane.Row, ExplainedFailure(Reason));
+  if (!Reason.empty())
+    FWindow.SetRowReason(Lane.Row, ExplainedFailure(Reason, Trimmed(FWindow.RowCaption(Lane.Row))));
   FOutcomes.Count(Outcome);
 }
 

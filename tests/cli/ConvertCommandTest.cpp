@@ -166,19 +166,23 @@ TEST_F(ConvertCommand, OutputNamesNeverCollideUnlessOverwriting) {
 // A failure line names the file once, on one line, with what the engine's
 // words mean where they alone say little.
 TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
-  const TCommandResult R =
-      Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Temp.File("missing.avi")) + " " +
-              Quoted(Clips.VideoAudio) + " " + Quoted(Clips.NotMedia) + " " + Quoted(Clips.TruncatedHeader));
+  const TCommandResult R = Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Temp.File("missing.avi")) +
+                                   " " + Quoted(Clips.VideoAudio) + " " + Quoted(Clips.NotMedia) + " " +
+                                   Quoted(Clips.TruncatedHeader) + " " + Quoted(Clips.Empty));
   EXPECT_EQ(R.Status, 1);
   EXPECT_NE(R.Output.find("failed   " + Temp.File("missing.avi") + ": no such file or directory\n"),
             std::string::npos)
       << R.Output;
   EXPECT_NE(R.Output.find("failed   " + Clips.NotMedia + ": Unknown format\n"), std::string::npos);
+  EXPECT_NE(
+      R.Output.find("failed   " + Clips.Empty +
+                    ": Unknown format. The file is empty (0 bytes): there is nothing in it to convert.\n"),
+      std::string::npos);
   EXPECT_NE(R.Output.find("failed   " + Clips.TruncatedHeader +
                           ": I/O error occurred Usually that means that input file is truncated and/or "
                           "corrupted. The file ends before its own data does: it is cut short or damaged"),
             std::string::npos);
-  EXPECT_NE(R.Output.find("1 done, 3 failed, 0 stopped"), std::string::npos);
+  EXPECT_NE(R.Output.find("1 done, 4 failed, 0 stopped"), std::string::npos);
   // What the converted files weighed before and after; the failed ones do not count.
   EXPECT_NE(R.Output.find("\n1 file, " + ByteSizeText(fs::file_size(Clips.VideoAudio)) + " \u2192 " +
                           ByteSizeText(fs::file_size(Temp.File("video-audio.avi"))) + "\n1 done"),

@@ -176,6 +176,22 @@ TEST(FailureReasons, EngineTextsGetTheirMeaning) {
       {"a.mp4: Unknown format", ""},
   };
   for (const Row &R : Rows) EXPECT_EQ(ExplainedFailure(R.Engine), R.Engine + R.Added);
+  // Of a file that is empty the engine knows only that its format is not
+  // known; a file with content keeps the engine's explanation alone.
+  const TTempDir Folder;
+  WriteFile(Folder.File("empty.mkv"), "");
+  WriteFile(Folder.File("text.mkv"), "text");
+  struct FileRow {
+    std::string File, Engine, Added;
+  } FileRows[] = {
+      {"empty.mkv", "Unknown format", ". The file is empty (0 bytes): there is nothing in it to convert."},
+      {"text.mkv", "Unknown format", ""},
+      {"text.mkv", "a.mp4: Error while parsing header",
+       ". The file is damaged or is not the kind of media file it appears to be."},
+      {"gone.mkv", "gone.mkv: no such file or directory", ""},
+  };
+  for (const FileRow &R : FileRows)
+    EXPECT_EQ(ExplainedFailure(R.Engine, Folder.File(R.File)), R.Engine + R.Added) << R.File;
   // A line that names the file already drops the engine's leading name only.
   EXPECT_EQ(WithoutLeadingName("a.mp4: Error while parsing header", "a.mp4"), "Error while parsing header");
   EXPECT_EQ(WithoutLeadingName("the picture of a.mp4 could not be decoded", "a.mp4"),
