@@ -732,7 +732,10 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
     throw EUsageError("the output folder '" + Command.OutputFolder +
                       "' does not exist or cannot be written to");
   TBatchRun Batch(Command, std::move(Form), CollectBatch(Command));
-  if (!Batch.MakeSlots(LibraryFolder)) return 1;
+  if (!Batch.MakeSlots(LibraryFolder)) {
+    if (Command.Json) PrintJsonError("the media libraries cannot be loaded", 1);
+    return 1;
+  }
   Batch.CheckFilesFit();
   return Batch.Run();
 }

@@ -208,6 +208,46 @@ TEST_F(ConvertCommand, JsonEventsAreOneObjectALineAndEndWithTheSummary) {
   EXPECT_EQ(Stop.back().at("exit_status"), "143");
 }
 
+// --json with every request: each line on standard output is an object,
+// and the summary with the exit status comes last, after a usage error
+// too.
+TEST_F(ConvertCommand, EveryRequestUnderJsonWritesObjectsToTheSummary) {
+  const std::string Out = Quoted(Temp.Path());
+  const std::string File = Quoted(Clips.VideoAudio);
+  const struct {
+    std::string Arguments;
+    int Status;
+    std::string Event, Field, Value;  // an event there is, and a text one of its fields holds
+  } Rows[] = {
+      {"--list-profiles", 0, "profile", "name", "3GP - Mobile Video Format (*.3gp)"},
+      {"--show-profile 0", 0, "choice", "default", "176 x 144 (QCIF)"},
+      {"--info " + File + " " + Quoted(Temp.File("gone.avi")), 1, "stream", "codec", "aac"},
+      {"-p 63 --estimate " + File + " " + Quoted(Clips.Empty), 1, "estimate", "reason", "The file is empty"},
+      {"-p 63 --estimate --target-size 900G " + File, 0, "estimate", "note",
+       "the profile's quality step needs less than 900 GB"},
+      {"-p 3 -o " + Out + " --preview 1 " + File, 0, "end", "outcome", "done"},
+      {"--bogus", 2, "error", "message", "unknown option --bogus"},
+      {"-p 63 -o " + Out + " --audio-tracks 3 " + File, 2, "error", "message", "There is no audio track 3"},
+      {"-p 63 -o " + Out + " --target-size 99999999999G " + File, 2, "error", "message",
+       "is more than any file can hold"},
+  };
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Arguments);
+    const std::string Events = Temp.File("events.json");
+    const TCommandResult Result =
+        RunCommand(Program() + " --json " + R.Arguments + " >" + Quoted(Events), false);
+    EXPECT_EQ(Result.Status, R.Status) << Result.Output;
+    const auto Lines = JsonEvents(Events);
+    ASSERT_FALSE(Lines.empty()) << ReadFile(Events);
+    EXPECT_EQ(Lines.back().at("event"), "summary");
+    EXPECT_EQ(Lines.back().at("exit_status"), std::to_string(R.Status));
+    EXPECT_TRUE(std::any_of(Lines.begin(), Lines.end(), [&](const auto &E) {
+      return E.at("event") == R.Event && E.count(R.Field) && E.at(R.Field).find(R.Value) != std::string::npos;
+    })) << ReadFile(Events);
+    fs::remove(Events);
+  }
+}
+
 // A file named more than once, by a list's lines (a relative line counts
 // from the list's folder), directly and through its folder, is converted
 // once.
