@@ -161,13 +161,17 @@ TSizeBudget PlanSize(double TargetBytes, const TSizeNeeds &Needs) {
   const int Least = Needs.MinAudioKbps, Most = std::max(Needs.MaxAudioKbps, Least);
   int Audio = std::clamp(Needs.AudioKbps > 0 ? Needs.AudioKbps : 128, Least, Most);
   if (!Needs.Video) {
-    // Sound only: the whole budget, as far as the encoder reaches.
+    // Sound only: the whole budget.
     const double Each = Tracks > 0 ? Kbps / Tracks : 0;
     if (Tracks == 0 || Each < Least) {
       Budget.Refusal = Refused(TargetBytes, Needs.Seconds, BytesAtRates(Needs.Seconds, 0, Least, Tracks));
       return Budget;
     }
-    Budget.AudioKbps = std::min(static_cast<int>(Each), Most);
+    // More than the encoder codes: the profile's own rate stays.
+    if (Each > Most)
+      Budget.Roomy = true;
+    else
+      Budget.AudioKbps = static_cast<int>(Each);
     return Budget;
   }
   if (Tracks > 0 && Audio * Tracks > MostAudioShare * Kbps)
@@ -178,10 +182,21 @@ TSizeBudget PlanSize(double TargetBytes, const TSizeNeeds &Needs) {
         Refused(TargetBytes, Needs.Seconds, BytesAtRates(Needs.Seconds, LeastVideoKbps, Least, Tracks));
     return Budget;
   }
+  // More than any picture needs: the profile's own quality step stays, and
+  // lands under the target.
+  if (Video > MostVideoKbps) {
+    Budget.Roomy = true;
+    return Budget;
+  }
   Budget.AudioKbps = Tracks > 0 ? Audio : 0;
-  Budget.VideoKbps = std::min(static_cast<int>(Video), MostVideoKbps);
+  Budget.VideoKbps = static_cast<int>(Video);
   Budget.Advice = PictureAdvice(Needs, Budget.VideoKbps);
   return Budget;
+}
+
+int CorrectedAudioKbps(int AudioKbps, double TargetBytes, double ActualBytes) {
+  const double Next = AudioKbps * std::clamp(TargetBytes * TargetAim / std::max(ActualBytes, 1.0), 0.3, 3.0);
+  return std::max(8, static_cast<int>(Next));
 }
 
 int CorrectedVideoKbps(int VideoKbps, double TargetBytes, double ActualBytes, double AudioBytes) {

@@ -13,6 +13,9 @@
 
 namespace korvane {
 
+// The most bytes a file can hold (2^63 - 1): a larger size fits no file.
+inline constexpr double MostFileBytes = 9223372036854775807.0;
+
 // A size as a person types it: "25M", "600K", "1.5G", "10 MB", "25MiB" or
 // a count of bytes ("1048576"); K, M and G count in 1024s. None when Text
 // is not a size; zero and negative sizes are read, for the caller to refuse.
@@ -48,6 +51,10 @@ struct TSizeBudget {
   // A word on a picture that would get very few bits, with a smaller size
   // that would look better; the size stays the user's choice.
   std::string Advice;
+  // The target is more than the pictures can use (or, without pictures,
+  // more than the sound encoder codes): no rates are planned, and the
+  // profile's own quality step or rate meets it.
+  bool Roomy = false;
 };
 
 // Shares TargetBytes over Needs.
@@ -75,6 +82,11 @@ class ESizeRefused : public std::runtime_error {
 inline constexpr double TargetAim = 0.97;
 // An output below this share of its target is coded again, once, closer.
 inline constexpr double TargetFloor = 0.90;
+
+// The sound rate of the next try of a sound-only output, after a try at
+// AudioKbps came out at ActualBytes where TargetBytes was wanted: at most
+// three times, at least a third of the rate before.
+int CorrectedAudioKbps(int AudioKbps, double TargetBytes, double ActualBytes);
 
 // The video rate of the next try, after a try at VideoKbps came out at
 // ActualBytes where TargetBytes was wanted; AudioBytes of it were sound.

@@ -155,6 +155,7 @@ void AimAtSize(TConversionSetup &Setup, const TFileRowTexts &Row, const TConvers
     throw ESizeRefused(Why);
   const TSizeBudget Budget = PlanSize(Target, Needs);
   if (!Budget.Refusal.empty()) throw ESizeRefused(Budget.Refusal);
+  if (Budget.Roomy) return;  // the profile's quality step meets it
   TSizePlan Plan;
   Plan.TargetBytes = Target;
   Plan.Seconds = Needs.Seconds;
@@ -222,8 +223,7 @@ std::optional<TConversionSetup> TSizedPasses::Next() {
     if (FPlan.VideoKbps > 0)
       FPlan.VideoKbps = CorrectedVideoKbps(FPlan.VideoKbps, FPlan.TargetBytes, FLastBytes, Audio);
     else
-      FPlan.AudioKbps =
-          std::max(8, static_cast<int>(FPlan.AudioKbps * FPlan.TargetBytes * TargetAim / FLastBytes));
+      FPlan.AudioKbps = CorrectedAudioKbps(FPlan.AudioKbps, FPlan.TargetBytes, FLastBytes);
     return Try(FTwoPass ? 2 : 0);
   }
   if (!Place()) return std::nullopt;

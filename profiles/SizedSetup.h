@@ -17,7 +17,8 @@ namespace korvane {
 
 // Plans Setup's rates for the target of Choices (or of its "File Size"
 // item) over the part of the file Row and Pick describe; nothing without
-// a target. ESizeRefused for a target the file cannot meet.
+// a target, or for one more than the pictures can use (the profile's own
+// quality step meets it). ESizeRefused for a target the file cannot meet.
 void AimAtSize(TConversionSetup &Setup, const TFileRowTexts &Row, const TConversionChoices &Choices,
                const TRowChoices &Pick);
 

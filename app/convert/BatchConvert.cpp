@@ -112,7 +112,7 @@ bool TurnsPictures(const std::vector<std::string> &Lines) {
 // without the name again, its line breaks as spaces, and what it means.
 std::string FailureLine(const std::string &Input, const std::string &Message) {
   std::string Line;
-  for (const char C : ExplainedFailure(WithoutLeadingName(Message, Input))) {
+  for (const char C : ExplainedFailure(WithoutLeadingName(Message, Input), Input)) {
     const bool Break = C == '\r' || C == '\n';
     if (!Break)
       Line += C;
@@ -217,8 +217,11 @@ class TBatchRun {
   // file of the share, and every name of the whole batch.
   std::vector<std::string> FPlanned;
   std::unordered_set<std::string> FPlannedNames;
-  std::optional<TOutputJournal> FJournal;  // --skip-existing
-  bool FJournalFailed = false;             // said so once
+  // Notes the outputs a run leaves incomplete in every run; with
+  // --skip-existing (FSkipping) it is read and kept as the run goes too.
+  TOutputJournal FJournal;
+  bool FSkipping = false;
+  bool FJournalFailed = false;  // said so once
   std::vector<TSlot> FSlots;
   size_t FNext = 0;  // the first file not handed to a slot yet
 };
@@ -231,7 +234,8 @@ TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form, std::vector
       FTurned(TurnsPictures(Command.Options)),
       FReserved(&FBatch.Texts),
       FWhole(std::move(Entries)),
-      FShareOfWhole(ShareOf(FWhole.size(), Command.ShardIndex, Command.ShardCount)) {
+      FShareOfWhole(ShareOf(FWhole.size(), Command.ShardIndex, Command.ShardCount)),
+      FJournal(Command.OutputFolder) {
   FShare = ShareCores(Command.Jobs, FShareOfWhole.size(), std::thread::hardware_concurrency());
   FBatch.Files.resize(FShareOfWhole.size());
   for (size_t I = 0; I < FShareOfWhole.size(); ++I) FBatch.Files[I].Entry = FWhole[FShareOfWhole[I]];
@@ -245,7 +249,7 @@ TBatchRun::TBatchRun(const TCommandLine &Command, TProfileForm Form, std::vector
   for (const std::string &Line : Command.Options) FChoices.ExtraOptions += Line + "\n";
   FChoices.TimeRanges = Command.HookRanges;
   FChoices.TargetBytes = Command.TargetBytes;
-  if (Command.SkipExisting) FJournal.emplace(Command.OutputFolder);
+  FSkipping = Command.SkipExisting;
   if (!Command.SkipExisting && Command.ShardCount == 1) FWhole.clear();  // nothing to plan
 }
 
@@ -403,10 +407,10 @@ bool TBatchRun::ChooseOutput(size_t File, const std::string &Folder, std::string
   const auto Taken = [this](const std::string &Name) {
     return FPlannedNames.count(Name) > 0 || FReserved.count(Name) > 0;
   };
-  if (FJournal) {
+  if (FSkipping) {
     TAVProbe &Probe = FSlots.front().Component->AVProbe();
     const TExistingOutput Existing =
-        CheckExistingOutput(*FJournal, Probe, Input, Planned, FChoices.Overwrite, Taken);
+        CheckExistingOutput(FJournal, Probe, Input, Planned, FChoices.Overwrite, Taken);
     if (Existing.Complete) {
       Settle(File, TOutcome::Skipped, "converted already", Existing.Output);
       return false;
@@ -507,9 +511,9 @@ void TBatchRun::StartFile(TSlot &Slot, size_t File) {
   }
   // Noted before the output exists: whatever stops this run, the next one
   // knows the file for an unfinished one of its own.
-  if (FJournal && !FJournal->Begin(Input, Setup.Output) && !FJournalFailed) {
+  if (FSkipping && !FJournal.Begin(Input, Setup.Output) && !FJournalFailed) {
     FJournalFailed = true;
-    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal->Error());
+    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal.Error());
   }
   if (!Component.SetTaskOutput(0, Run.Output, &Run.Options)) {
     Finish(Slot, File, TOutcome::Failed, Component.LastError());
@@ -644,10 +648,10 @@ void TBatchRun::Report(size_t File) {
   }
   if (End.Outcome != TOutcome::Failed) End.Bytes = FileBytes(End.Output);
   End.SourceBytes = FileBytes(End.Input);
-  if (End.Outcome == TOutcome::Done && FJournal && !FJournal->Record(End.Input, End.Output) &&
-      !FJournalFailed) {
+  if (!NoteOutputEnd(FJournal, End.Input, End.Output, End.Outcome, FSkipping, FChoices.KeepFileDate) &&
+      FSkipping && !FJournalFailed) {
     FJournalFailed = true;
-    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal->Error());
+    FReport.Log("korvane", "outputs cannot be noted as complete: " + FJournal.Error());
   }
   FReport.Ended(End);
 }
@@ -686,7 +690,7 @@ void TBatchRun::CheckFilesFit() {
       for (const auto &[Type, Text] : {std::pair{AVMEDIA_TYPE_AUDIO, Pick.AudioTracks},
                                        std::pair{AVMEDIA_TYPE_SUBTITLE, Pick.Subtitles}})
         if (!Text.empty())
-          for (const int Number : TTrackChoice::Parse(Text).Numbers) TrackStream(Input, Type, Number);
+          for (const int Number : TrackNumbers(Text)) TrackStream(Input, Type, Number);
       if (Pick.BurnSubtitle > 0) TrackStream(Input, AVMEDIA_TYPE_SUBTITLE, Pick.BurnSubtitle);
     } catch (const ESizeRefused &E) {
       Probe.CloseFile();
@@ -728,7 +732,10 @@ int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder) 
     throw EUsageError("the output folder '" + Command.OutputFolder +
                       "' does not exist or cannot be written to");
   TBatchRun Batch(Command, std::move(Form), CollectBatch(Command));
-  if (!Batch.MakeSlots(LibraryFolder)) return 1;
+  if (!Batch.MakeSlots(LibraryFolder)) {
+    if (Command.Json) PrintJsonError("the media libraries cannot be loaded", 1);
+    return 1;
+  }
   Batch.CheckFilesFit();
   return Batch.Run();
 }

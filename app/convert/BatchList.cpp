@@ -3,10 +3,12 @@
 
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <unordered_set>
 
 #include "CompleteOutputs.h"
 #include "FolderWalk.h"
@@ -38,6 +40,14 @@ TBatchEntry::TKind KindOf(TWalkEntry::TKind Kind) {
     case TWalkEntry::TKind::Unreadable: return TBatchEntry::TKind::Skipped;
     default: return TBatchEntry::TKind::Failed;
   }
+}
+
+// What tells one file from another however it is named: its path with
+// the links resolved, or (for one that is not there) its absolute path.
+std::string SameFileKey(const std::string &Path) {
+  std::error_code Error;
+  const std::filesystem::path Real = std::filesystem::canonical(Path, Error);
+  return Error ? AbsolutePath(Path) : Real.string();
 }
 
 }  // namespace
@@ -72,19 +82,29 @@ std::vector<TBatchEntry> ListEntries(const std::string &Text) {
 std::vector<TBatchEntry> CollectBatch(const TCommandLine &Command) {
   std::vector<std::string> Paths = Command.Files;
   std::vector<TBatchEntry> Bad;
-  for (const std::string &List : Command.FileLists)
+  for (const std::string &List : Command.FileLists) {
+    // A relative line counts from the list's folder, as in a playlist;
+    // standard input's from the working folder.
+    const std::string Folder = List == "-" ? "" : std::filesystem::path(List).parent_path().string();
     for (TBatchEntry &Entry : ListEntries(ListText(List))) {
-      if (Entry.Kind == TBatchEntry::TKind::File)
+      if (Entry.Kind != TBatchEntry::TKind::File)
+        Bad.push_back(std::move(Entry));
+      else if (Folder.empty() || Entry.Path.front() == '/')
         Paths.push_back(std::move(Entry.Path));
       else
-        Bad.push_back(std::move(Entry));
+        Paths.push_back(Folder + "/" + Entry.Path);
     }
+  }
   std::vector<TBatchEntry> Entries;
   const std::vector<std::string> LeaveOut = {Command.OutputFolder,
                                              Command.OutputFolder + "/" + TOutputJournal::FolderName};
+  // A file named again (by another path, in a list or through a folder)
+  // is converted once, where it came first.
+  std::unordered_set<std::string> Seen;
   WalkPaths(
       Paths,
       [&](TWalkEntry &&Walked) {
+        if (Walked.Kind == TWalkEntry::TKind::File && !Seen.insert(SameFileKey(Walked.Path)).second) return;
         TBatchEntry Entry;
         Entry.Kind = KindOf(Walked.Kind);
         Entry.Path = std::move(Walked.Path);

@@ -33,8 +33,9 @@ struct TBatchEntry {
 };
 
 // The entries of Command's files and lists, every folder walked (the
-// output folder and its journal are left out of the walks), in order.
-// EUsageError when a list cannot be read at all.
+// output folder and its journal are left out of the walks), in order,
+// each file once however often it is named. A list's relative lines count
+// from the list's folder. EUsageError when a list cannot be read at all.
 std::vector<TBatchEntry> CollectBatch(const TCommandLine &Command);
 
 // The entries of a list read from In's text: one path per line, a line

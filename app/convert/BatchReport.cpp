@@ -182,18 +182,27 @@ void TBatchReport::Ended(const TFileEnd &End) {
   Write(EndLine(End), stderr);
 }
 
+std::string JsonSummaryLine(const TBatchCounts &C, int ExitStatus) {
+  return TJsonLine("summary")
+      .Integer("files", C.Files)
+      .Integer("done", C.Done)
+      .Integer("partial", C.Partial)
+      .Integer("failed", C.Failed)
+      .Integer("stopped", C.Stopped)
+      .Integer("skipped", C.Skipped)
+      .Integer("not_media", C.NotMedia)
+      .Integer("exit_status", ExitStatus)
+      .Line();
+}
+
+void PrintJsonError(const std::string &Message, int ExitStatus) {
+  std::fputs(TJsonLine("error").Text("message", Message).Line().c_str(), stdout);
+  std::fputs(JsonSummaryLine({}, ExitStatus).c_str(), stdout);
+  std::fflush(stdout);
+}
+
 std::string TBatchReport::SummaryLine(const TBatchCounts &C, int ExitStatus) const {
-  if (FJson)
-    return TJsonLine("summary")
-        .Integer("files", C.Files)
-        .Integer("done", C.Done)
-        .Integer("partial", C.Partial)
-        .Integer("failed", C.Failed)
-        .Integer("stopped", C.Stopped)
-        .Integer("skipped", C.Skipped)
-        .Integer("not_media", C.NotMedia)
-        .Integer("exit_status", ExitStatus)
-        .Line();
+  if (FJson) return JsonSummaryLine(C, ExitStatus);
   std::string Line = std::to_string(C.Done) + " done, ";
   if (C.Partial > 0) Line += std::to_string(C.Partial) + " partial, ";
   Line += std::to_string(C.Failed) + " failed, " + std::to_string(C.Stopped) + " stopped";

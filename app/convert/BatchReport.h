@@ -49,6 +49,14 @@ struct TBatchCounts : TOutcomeCounts {
   int ExitStatus(int StopSignal) const;
 };
 
+// The summary event of --json, the last line of every request: the counts
+// of the files the request went through (all 0 for one that takes none,
+// or that was refused) and the program's exit status.
+std::string JsonSummaryLine(const TBatchCounts &Counts, int ExitStatus);
+// Under --json, what ends a request that was refused or could not go on:
+// an "error" event with Message, then the summary with ExitStatus.
+void PrintJsonError(const std::string &Message, int ExitStatus);
+
 class TBatchReport {
  public:
   TBatchReport(bool Json, std::string Profile);

@@ -123,6 +123,8 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
     const std::optional<double> Bytes = ReadByteSize(Text);
     if (!Bytes) throw EUsageError("--target-size takes a size such as 25M, 600K or 1.5G, not '" + Text + "'");
     if (!(*Bytes >= 1)) throw EUsageError("--target-size must be more than 0, not '" + Text + "'");
+    if (*Bytes > MostFileBytes)
+      throw EUsageError("--target-size: '" + Text + "' is more than any file can hold (8 EB at most)");
     C.TargetBytes = *Bytes;
   } else if (Word == "--estimate") {
     C.Estimate = true;
@@ -130,8 +132,6 @@ void ReadConversionOption(const std::string &Word, TWords &Words, TCommandLine &
     C.Flat = true;
   } else if (Word == "--skip-existing") {
     C.SkipExisting = true;
-  } else if (Word == "--json") {
-    C.Json = true;
   } else if (Word == "--file-list") {
     C.FileLists.push_back(Words.ValueOf(Word));
     if (std::count(C.FileLists.begin(), C.FileLists.end(), "-") > 1)
@@ -180,9 +180,9 @@ void CheckConversion(const TCommandLine &C, const std::string &LevelWord) {
 }  // namespace
 
 const char *UsageText() {
-  return "usage: korvane-convert --list-profiles\n"
-         "       korvane-convert --show-profile NAME|ROW\n"
-         "       korvane-convert --info FILE...\n"
+  return "usage: korvane-convert --list-profiles [--json]\n"
+         "       korvane-convert --show-profile NAME|ROW [--json]\n"
+         "       korvane-convert --info [--json] FILE...\n"
          "       korvane-convert -p NAME|ROW -o DIR [--overwrite] [--video-codec ITEM] [--size ITEM]\n"
          "                       [--video-bitrate ITEM] [--framerate ITEM] [--audio-codec ITEM]\n"
          "                       [--audio-bitrate ITEM] [--channels Stereo|Mono|Original] [--sample-rate "
@@ -202,31 +202,46 @@ const char *UsageText() {
          "Tracks count from 1 in the file's order; T is seconds (12.5) or H:MM:SS.mmm. --preview writes the\n"
          "picture at T as the profile makes it, NAME.png, instead of converting.\n"
          "--target-size SIZE (25M, 600K, 1.5G: in 1024s) makes each output fit SIZE, in two passes\n"
-         "where the encoder has them; a SIZE too small for a file's length is refused before converting.\n"
+         "where the encoder has them; a SIZE too small for a file's length is refused before converting,\n"
+         "and one more than its pictures can use leaves the profile's own quality.\n"
          "--estimate prints each file's expected output size (FILE: about 5.9 MB) instead of converting\n"
          "(-o is then not needed).\n"
          "A FOLDER is converted with its whole tree: the files whose content is sound or a film (the\n"
          "others are skipped as not media), each output in the same folder below DIR as its file below\n"
          "FOLDER, or every output in DIR with --flat. Links that loop and folders that cannot be read\n"
          "are skipped and named.\n"
-         "--file-list LIST takes more files and folders from LIST, one a line ('-': standard input).\n"
+         "--file-list LIST takes more files and folders from LIST, one a line ('-': standard input),\n"
+         "a relative one counted from LIST's folder. A file named more than once is converted once.\n"
          "--shard K/N converts the K-th of N shares of all of them: every N-th file from the K-th.\n"
          "--skip-existing skips a file whose output in DIR is complete, as DIR/.korvane-journal notes\n"
          "it or by its length against the source's. An output cut short (by a stop, a crash or a\n"
-         "short source) is converted again.\n"
-         "--json writes one JSON object a line to standard output instead of the lines on standard\n"
-         "error, each with an \"event\" and these fields:\n"
+         "short source) is converted again in its place: every run notes there the outputs it leaves\n"
+         "stopped or partial, which never keep their source's date.\n"
+         "--json writes one JSON object a line to standard output instead of the lines people read\n"
+         "(for every request), each with an \"event\" and these fields:\n"
          "  start     file, output, profile\n"
          "  progress  file, percent, frames, speed (output seconds a second): twice a second at most\n"
          "  end       file, output, outcome (done, partial, failed, stopped, skipped), reason,\n"
          "            bytes (the output's size), seconds (converting)\n"
+         "  estimate  file, bytes, sampled, note, reason (--estimate)\n"
+         "  profile   row, name, extension (--list-profiles, --show-profile)\n"
+         "  choice    option, default, items (--show-profile)\n"
+         "  info      file, video_size, frame_rate, duration, container, hdr, reason (--info)\n"
+         "  stream    file, index, type, codec, sample_rate, channels (--info)\n"
+         "  error     message: why the request was refused or could not go on\n"
          "  summary   files, done, partial, failed, stopped, skipped, not_media, exit_status\n"
-         "The summary is always the last line, after SIGINT or SIGTERM too. A value that does not\n"
-         "apply is null. A byte of a name that is not UTF-8 is written as \\udcXX (Python reads it\n"
-         "back with surrogateescape).\n"
+         "The summary is always the last line, after a usage error, SIGINT or SIGTERM too. A value\n"
+         "that does not apply is null. A byte of a name that is not UTF-8 is written as \\udcXX\n"
+         "(Python reads it back with surrogateescape).\n"
          "Exit status: 0 all done, 1 a file failed or is partial (cut short), 2 usage error, 130 stopped "
          "(Ctrl-C), 143 stopped "
          "(SIGTERM).\n";
+}
+
+bool AsksForJson(int argc, const char *const *argv) {
+  for (int I = 1; I < argc && std::string(argv[I]) != "--"; ++I)
+    if (std::string(argv[I]) == "--json") return true;
+  return false;
 }
 
 TCommandLine ParseCommandLine(int argc, const char *const *argv) {
@@ -245,6 +260,8 @@ TCommandLine ParseCommandLine(int argc, const char *const *argv) {
       return C;
     } else if (Word == "--log-level") {
       LevelWord = Words.ValueOf(Word);
+    } else if (Word == "--json") {
+      C.Json = true;
     } else if (!ReadRequestOption(Word, Words, C)) {
       ReadConversionOption(Word, Words, C);
       Converting = true;
@@ -261,7 +278,8 @@ TCommandLine ParseCommandLine(int argc, const char *const *argv) {
     if (C.Files.empty()) throw EUsageError("--info needs at least one file");
     return C;
   }
-  if (!Converting && C.Files.empty() && C.Profile.empty() && C.OutputFolder.empty()) return C;  // help
+  if (!Converting && !C.Json && C.Files.empty() && C.Profile.empty() && C.OutputFolder.empty())
+    return C;  // help
   C.Mode = TMode::Convert;
   CheckConversion(C, LevelWord);
   C.LogLevel = LevelPlace(LevelWord);

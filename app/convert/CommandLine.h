@@ -56,6 +56,10 @@ struct TCommandLine {
 // Reads argv; raises EUsageError for words that make no request.
 TCommandLine ParseCommandLine(int argc, const char *const *argv);
 
+// Whether the words ask for --json, read before the words are checked:
+// a command line that makes no request ends with JSON too.
+bool AsksForJson(int argc, const char *const *argv);
+
 // The usage text printed by --help and after a usage error.
 const char *UsageText();
 

@@ -18,8 +18,10 @@ namespace korvane::convert {
 void BlockStopSignals();
 void UnblockStopSignals();
 
-int ListProfiles();
-int ShowProfile(const std::string &Profile);
+// The catalogue and a profile's choices, as lines to read or (Json) as
+// "profile" and "choice" events and the summary.
+int ListProfiles(bool Json);
+int ShowProfile(const std::string &Profile, bool Json);
 int ShowInfo(const TCommandLine &Command, const std::string &LibraryFolder);
 int ConvertFiles(const TCommandLine &Command, const std::string &LibraryFolder);
 // --estimate: prints each file's expected output size; 1 when a file has none.

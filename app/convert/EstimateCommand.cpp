@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // korvane-convert --estimate: each file's expected output size, one line a
-// file ("clip.mp4: about 5.9 MB"), without converting. Sizes a rate
+// file ("clip.mp4: about 5.9 MB") or an "estimate" event, without
+// converting. Sizes a rate
 // decides come from arithmetic; those a quality step leaves to the
 // encoder come from a few short samples coded in a scratch folder.
 #include <stdlib.h>
@@ -9,11 +10,15 @@
 #include <filesystem>
 
 #include "BatchList.h"
+#include "BatchReport.h"
 #include "Commands.h"
 #include "FFmpegVCL.h"
+#include "FailureReasons.h"
+#include "JsonLine.h"
 #include "MediaFiles.h"
 #include "ProfileChoice.h"
 #include "SizeEstimate.h"
+#include "SizeTarget.h"
 
 namespace korvane::convert {
 
@@ -31,6 +36,39 @@ struct TScratch {
     if (!Path.empty()) std::filesystem::remove_all(Path, Ignored);
   }
 };
+
+// The target size the profile's quality step meets, when the choices aim
+// at one (--target-size or a "File Size" item) and Setup planned no rates
+// for it; 0 otherwise.
+double RoomyTarget(const TConversionSetup &Setup, const TConversionChoices &Choices) {
+  if (Setup.Size) return 0;
+  if (Choices.TargetBytes > 0) return Choices.TargetBytes;
+  return static_cast<double>(FileSizeItemBytes(Choices.Profile->ComboVideoBitrate.Text()).value_or(0));
+}
+
+// One file's estimate: a line to read ("clip.mp4: about 5.9 MB") or an
+// "estimate" event.
+void PrintEstimate(const std::string &File, const TSizeEstimate &Estimate, const std::string &Note,
+                   bool Json) {
+  const bool Known = Estimate.Error.empty();
+  if (Json) {
+    TJsonLine Line("estimate");
+    Line.Text("file", File);
+    if (Known)
+      Line.Integer("bytes", static_cast<int64_t>(Estimate.Bytes)).Boolean("sampled", Estimate.Sampled);
+    else
+      Line.Number("bytes", std::nullopt).Number("sampled", std::nullopt);
+    Line.OptionalText("note", Note.empty() ? std::nullopt : std::optional(Note));
+    Line.OptionalText("reason", Known ? std::nullopt : std::optional(Estimate.Error));
+    std::fputs(Line.Line().c_str(), stdout);
+  } else if (Known) {
+    std::printf("%s: about %s%s\n", File.c_str(), ByteSizeText(Estimate.Bytes).c_str(),
+                Note.empty() ? "" : (" (" + Note + ")").c_str());
+  } else {
+    std::printf("%s: no estimate: %s\n", File.c_str(), Estimate.Error.c_str());
+  }
+  std::fflush(stdout);
+}
 
 }  // namespace
 
@@ -52,7 +90,7 @@ int EstimateFiles(const TCommandLine &Command, const std::string &LibraryFolder)
   Choices.VolumePosition = Command.Volume.value_or(DefaultVolumePosition);
   Choices.TargetBytes = Command.TargetBytes;
   for (const std::string &Line : Command.Options) Choices.ExtraOptions += Line + "\n";
-  int Status = 0;
+  TBatchCounts Counts;
   for (const TBatchEntry &Entry : Entries) {
     if (Entry.Kind != TBatchEntry::TKind::File) continue;
     std::string Reason;
@@ -60,26 +98,30 @@ int EstimateFiles(const TCommandLine &Command, const std::string &LibraryFolder)
     const TMediaKind Kind = ProbeMediaKind(Probe, Entry.Path, Reason);
     const TFileRowTexts Row = Kind == TMediaKind::Media ? FileRowTexts(Probe) : TFileRowTexts();
     Probe.CloseFile();
-    if (Kind == TMediaKind::NotMedia && Entry.Found) continue;
+    if (Kind == TMediaKind::NotMedia && Entry.Found) {
+      Counts.Count(TOutcome::Skipped, true);
+      continue;
+    }
     TSizeEstimate Estimate;
+    std::string Note;
     if (Kind != TMediaKind::Media) {
-      Estimate.Error = Reason;
+      // The reason names the file once, and says what the engine's words mean.
+      Estimate.Error = ExplainedFailure(WithoutLeadingName(Reason, Entry.Path), Entry.Path);
     } else {
       try {
         const TConversionSetup Setup = SetUpConversion(Entry.Path, Row, Choices, {}, Command.Choices.Pick);
         Estimate = EstimateSize(Runner, Setup, Row, Command.Choices.Pick, Scratch.Path);
+        if (const double Target = RoomyTarget(Setup, Choices); Target > 0)
+          Note = "the profile's quality step needs less than " + ByteSizeText(Target);
       } catch (const std::exception &E) {
         Estimate.Error = E.what();
       }
     }
-    if (Estimate.Error.empty()) {
-      std::printf("%s: about %s\n", Entry.Path.c_str(), ByteSizeText(Estimate.Bytes).c_str());
-    } else {
-      std::printf("%s: no estimate: %s\n", Entry.Path.c_str(), Estimate.Error.c_str());
-      Status = 1;
-    }
-    std::fflush(stdout);
+    Counts.Count(Estimate.Error.empty() ? TOutcome::Done : TOutcome::Failed, false);
+    PrintEstimate(Entry.Path, Estimate, Note, Command.Json);
   }
+  const int Status = Counts.Failed > 0 ? 1 : 0;
+  if (Command.Json) std::fputs(JsonSummaryLine(Counts, Status).c_str(), stdout);
   return Status;
 }
 

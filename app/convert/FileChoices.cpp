@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileChoices.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <set>
 
 #include "CommandLine.h"
 
@@ -27,6 +29,27 @@ bool ValidTrackList(const std::string &Text) {
   return true;
 }
 
+// The numbers of a valid track list, in its order ("2,1"); none for all
+// or none. EUsageError for Word's list that names a track twice, or a
+// number no file's tracks reach (Kind: "audio", "subtitle").
+std::vector<int> ReadTrackNumbers(const std::string &Word, const std::string &Text, const char *Kind) {
+  std::vector<int> Numbers;
+  if (Text == "all" || Text == "none") return Numbers;
+  std::set<std::string> Seen;
+  for (size_t Start = 0; Start <= Text.size();) {
+    const size_t End = std::min(Text.find(',', Start), Text.size());
+    const std::string Item = Text.substr(Start, End - Start);
+    Start = End + 1;
+    // Digits from 1 with no leading zero: more than 9 of them pass any
+    // count of tracks a file can have.
+    if (Item.size() > 9)
+      throw EUsageError(std::string("There is no ") + Kind + " track " + Item + ": no file has that many");
+    if (!Seen.insert(Item).second) throw EUsageError(Word + " names track " + Item + " twice");
+    Numbers.push_back(std::atoi(Item.c_str()));
+  }
+  return Numbers;
+}
+
 // Seconds, not negative, from a number with at most 3 decimals.
 std::optional<double> ReadSeconds(const std::string &Text) {
   if (Text.empty() || Text.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
@@ -37,6 +60,8 @@ std::optional<double> ReadSeconds(const std::string &Text) {
 }
 
 }  // namespace
+
+std::vector<int> TrackNumbers(const std::string &Text) { return ReadTrackNumbers("", Text, ""); }
 
 std::optional<int64_t> ReadTime(const std::string &Text) {
   // Up to two "N:" parts in front of the seconds: M:SS.mmm or H:MM:SS.mmm.
@@ -71,11 +96,13 @@ bool ReadFileChoice(const std::string &Word, const std::string &Value, TFileChoi
     if (!ValidTrackList(Value))
       throw EUsageError(Word + " takes all, none, or track numbers from 1 separated by commas, not '" +
                         Value + "'");
-    (Word == "--audio-tracks" ? Pick.AudioTracks : Pick.Subtitles) = Value;
+    const bool Audio = Word == "--audio-tracks";
+    ReadTrackNumbers(Word, Value, Audio ? "audio" : "subtitle");
+    (Audio ? Pick.AudioTracks : Pick.Subtitles) = Value;
   } else if (Word == "--burn-subtitle") {
     if (!ValidTrackList(Value) || Value.find(',') != std::string::npos || Value == "all" || Value == "none")
       throw EUsageError("--burn-subtitle takes one subtitle track number from 1, not '" + Value + "'");
-    Pick.BurnSubtitle = std::atoi(Value.c_str());
+    Pick.BurnSubtitle = ReadTrackNumbers(Word, Value, "subtitle").front();
   } else if (Word == "--start" || Word == "--end" || Word == "--preview") {
     const std::optional<int64_t> Time = ReadTime(Value);
     if (!Time) throw EUsageError(Word + " takes seconds (90, 12.5) or H:MM:SS.mmm, not '" + Value + "'");

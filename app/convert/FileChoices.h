@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "RowSetup.h"
 
@@ -25,6 +26,10 @@ bool ReadFileChoice(const std::string &Word, const std::string &Value, TFileChoi
 bool IsFileChoice(const std::string &Word);
 // The checks once all words are read: a range that ends before it starts.
 void CheckFileChoices(const TFileChoices &Choices);
+
+// The track numbers of a list ReadFileChoice took, in its order ("2,1");
+// none for all or none.
+std::vector<int> TrackNumbers(const std::string &Text);
 
 // A time given as seconds ("90", "12.5") or H:MM:SS.mmm / M:SS.mmm, in
 // milliseconds; none when Text is neither.

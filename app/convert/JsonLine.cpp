@@ -92,6 +92,20 @@ TJsonLine &TJsonLine::Integer(std::string_view Name, int64_t Value) {
   return *this;
 }
 
+TJsonLine &TJsonLine::Boolean(std::string_view Name, bool Value) {
+  Key(Name);
+  FText += Value ? "true" : "false";
+  return *this;
+}
+
+TJsonLine &TJsonLine::TextList(std::string_view Name, const std::vector<std::string> &Values) {
+  Key(Name);
+  FText += "[";
+  for (size_t I = 0; I < Values.size(); ++I) FText += (I ? "," : "") + JsonString(Values[I]);
+  FText += "]";
+  return *this;
+}
+
 TJsonLine &TJsonLine::Number(std::string_view Name, std::optional<double> Value, int Decimals) {
   Key(Name);
   if (!Value || !std::isfinite(*Value)) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvane::convert {
 
@@ -22,6 +23,9 @@ class TJsonLine {
   // null when there is no value.
   TJsonLine &OptionalText(std::string_view Name, const std::optional<std::string> &Value);
   TJsonLine &Integer(std::string_view Name, int64_t Value);
+  TJsonLine &Boolean(std::string_view Name, bool Value);
+  // An array of texts.
+  TJsonLine &TextList(std::string_view Name, const std::vector<std::string> &Values);
   // A number with up to Decimals decimals; null when absent.
   TJsonLine &Number(std::string_view Name, std::optional<double> Value, int Decimals = 2);
   // The object, closed, with its line feed.

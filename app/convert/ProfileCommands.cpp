@@ -2,39 +2,73 @@
 // --list-profiles and --show-profile: the catalogue and a profile's choices.
 #include <cstdio>
 
+#include "BatchReport.h"
 #include "Commands.h"
+#include "JsonLine.h"
 #include "ModernSettings.h"
 #include "ProfileCatalogue.h"
 #include "ProfileChoice.h"
 
 namespace korvane::convert {
 
-int ListProfiles() {
+namespace {
+
+void PrintLine(const std::string &Line) { std::fputs(Line.c_str(), stdout); }
+
+}  // namespace
+
+int ListProfiles(bool Json) {
   const auto Catalogue = OutputProfileCatalogue();
-  for (size_t Row = 0; Row < Catalogue.size(); ++Row)
-    std::printf("%zu\t%.*s\t%.*s\n", Row, static_cast<int>(Catalogue[Row].DisplayText.size()),
-                Catalogue[Row].DisplayText.data(), static_cast<int>(Catalogue[Row].Extension.size()),
-                Catalogue[Row].Extension.data());
+  for (size_t Row = 0; Row < Catalogue.size(); ++Row) {
+    const std::string Name(Catalogue[Row].DisplayText), Extension(Catalogue[Row].Extension);
+    if (!Json) {
+      std::printf("%zu\t%s\t%s\n", Row, Name.c_str(), Extension.c_str());
+    } else if (!Extension.empty()) {  // a separator row is no profile
+      PrintLine(TJsonLine("profile")
+                    .Integer("row", static_cast<int64_t>(Row))
+                    .Text("name", Name)
+                    .Text("extension", Extension)
+                    .Line());
+    }
+  }
+  if (Json) PrintLine(JsonSummaryLine({}, 0));
   return 0;
 }
 
-int ShowProfile(const std::string &Profile) {
+int ShowProfile(const std::string &Profile, bool Json) {
   TProfileForm Form = SelectProfile(Profile);
-  std::printf("Profile: %s\nExtension: %s\n", Form.ComboOutputFormat.Text().c_str(),
-              Form.OutputExtension.c_str());
+  if (Json)
+    PrintLine(TJsonLine("profile")
+                  .Text("name", Form.ComboOutputFormat.Text())
+                  .Text("extension", Form.OutputExtension)
+                  .Line());
+  else
+    std::printf("Profile: %s\nExtension: %s\n", Form.ComboOutputFormat.Text().c_str(),
+                Form.OutputExtension.c_str());
+  // Each choice: the option, its default and its items (none: nothing to choose).
+  const auto Show = [Json](const char *Option, const std::string &Default,
+                           const std::vector<std::string> &Items, const char *Said) {
+    if (Json) {
+      PrintLine(TJsonLine("choice")
+                    .Text("option", Option)
+                    .OptionalText("default", Items.empty() ? std::nullopt : std::optional(Default))
+                    .TextList("items", Items)
+                    .Line());
+    } else if (Items.empty()) {
+      std::printf("%s: none\n", Option);
+    } else {
+      std::printf("%s (default \"%s\"%s):\n", Option, Default.c_str(), Said);
+      for (const std::string &Item : Items) std::printf("  %s\n", Item.c_str());
+    }
+  };
   for (const TChoice &Choice : Choices()) {
     const TOptionCombo &Combo = Form.*(Choice.Combo);
-    if (Combo.Items.empty()) {
-      std::printf("%s: none\n", Choice.Option);
-      continue;
-    }
-    std::printf("%s (default \"%s\"):\n", Choice.Option, Combo.Text().c_str());
-    for (const std::string &Item : Combo.Items) std::printf("  %s\n", Item.c_str());
+    Show(Choice.Option, Combo.Items.empty() ? "" : Combo.Text(), Combo.Items, "");
   }
-  if (HdrChoiceShown(Form))
-    std::printf("--hdr (default \"keep\", with a codec that keeps 10 bits):\n  keep\n  sdr\n");
-  else
-    std::printf("--hdr: none\n");
+  const bool Hdr = HdrChoiceShown(Form);
+  Show("--hdr", "keep", Hdr ? std::vector<std::string>{"keep", "sdr"} : std::vector<std::string>{},
+       ", with a codec that keeps 10 bits");
+  if (Json) PrintLine(JsonSummaryLine({}, 0));
   return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "AVLibraries.h"
+#include "BatchReport.h"
 #include "Commands.h"
 #include "ProgramFolder.h"
 
@@ -14,17 +15,22 @@ int main(int argc, char **argv) {
   BlockStopSignals();
   korvane::SaveAndMaskFloatingPointControl();
   const std::string LibraryFolder = korvane::ResourceFolder() + "/Common Files";
+  // Under --json standard output holds JSON lines alone, whatever happens:
+  // a request refused or ended by an error ends with an error event and
+  // the summary too.
+  const bool Json = AsksForJson(argc, argv);
   int Status = 2;
   try {
     const TCommandLine Command = ParseCommandLine(argc, argv);
     if (Command.Mode != TMode::Convert) UnblockStopSignals();
     switch (Command.Mode) {
       case TMode::Help:
-        std::fputs(UsageText(), stdout);
         Status = 0;
+        std::fputs(UsageText(), Json ? stderr : stdout);
+        if (Json) std::fputs(JsonSummaryLine({}, Status).c_str(), stdout);
         break;
-      case TMode::ListProfiles: Status = ListProfiles(); break;
-      case TMode::ShowProfile: Status = ShowProfile(Command.Profile); break;
+      case TMode::ListProfiles: Status = ListProfiles(Json); break;
+      case TMode::ShowProfile: Status = ShowProfile(Command.Profile, Json); break;
       case TMode::Info: Status = ShowInfo(Command, LibraryFolder); break;
       case TMode::Convert:
         Status =
@@ -34,9 +40,11 @@ int main(int argc, char **argv) {
   } catch (const EUsageError &E) {
     std::fprintf(stderr, "korvane-convert: %s\n%s", E.what(), UsageText());
     Status = 2;
+    if (Json) PrintJsonError(E.what(), Status);
   } catch (const std::exception &E) {
     std::fprintf(stderr, "korvane-convert: %s\n", E.what());
     Status = 1;
+    if (Json) PrintJsonError(E.what(), Status);
   }
   korvane::RestoreFloatingPointControl();
   return Status;

@@ -100,6 +100,14 @@ bool NameOfKind(const std::string &Name, const std::string &Stem, const std::str
                             Middle.find_first_not_of("0123456789", 1) == std::string::npos);
 }
 
+// The kind of a note without sizes, as the journal spells it; null for
+// any other word.
+const char *UnfinishedKind(const std::string &Word) {
+  for (const char *Kind : {"begun", "stopped", "partial"})
+    if (Word == Kind) return Kind;
+  return nullptr;
+}
+
 std::string MachineName() {
   char Name[256] = {};
   if (gethostname(Name, sizeof Name - 1) != 0 || !Name[0]) return "machine";
@@ -156,12 +164,14 @@ void TOutputJournal::ReadFile(const std::string &Path) {
   for (std::string Line; std::getline(In, Line);) {
     const std::vector<std::string> F = Fields(Line);
     TEntry Entry;
-    if (F.size() == 3 && F[0] == "begun") {
+    if (const char *Kind = UnfinishedKind(F[0]); F.size() == 3 && Kind) {
+      Entry.Kind = Kind;
       Entry.Output = F[1];
       Entry.Input = F[2];
     } else if (F.size() == 7 && F[0] == "done" && ReadInteger(F[3], Entry.InputSize) &&
                ReadInteger(F[4], Entry.InputTime) && ReadInteger(F[5], Entry.OutputSize) &&
                ReadInteger(F[6], Entry.OutputTime)) {
+      Entry.Kind = "done";
       Entry.Done = true;
       Entry.Output = F[1];
       Entry.Input = F[2];
@@ -202,19 +212,35 @@ bool TOutputJournal::Finished(const std::string &Input, const std::string &Outpu
   });
 }
 
-std::string TOutputJournal::FinishedBeside(const std::string &Input, const std::string &Output) const {
+std::string TOutputJournal::Beside(
+    const std::string &Input, const std::string &Output,
+    const std::function<bool(const TEntry &, const std::string &)> &Match) const {
   const std::string Below = BelowRoot(Output);
   if (Below.empty()) return "";
   const std::string Folder = FolderOf(Below), Name = NameOf(Below);
   const size_t Dot = Name.rfind('.');
   const std::string Stem = Name.substr(0, Dot), Extension = Dot == std::string::npos ? "" : Name.substr(Dot);
+  // The name found, in the form Output is given in.
+  const std::string Lead = Output.substr(0, Output.rfind('/') + 1);
   const auto [First, Last] = FByInput.equal_range(AbsolutePath(Input));
   for (auto Item = First; Item != Last; ++Item) {
     const TEntry &Entry = FEntries[Item->second];
-    if (FolderOf(Entry.Output) == Folder && NameOfKind(NameOf(Entry.Output), Stem, Extension) && Holds(Entry))
-      return FRoot + "/" + Entry.Output;
+    if (FolderOf(Entry.Output) == Folder && NameOfKind(NameOf(Entry.Output), Stem, Extension) &&
+        Match(Entry, Lead + NameOf(Entry.Output)))
+      return Lead + NameOf(Entry.Output);
   }
   return "";
+}
+
+std::string TOutputJournal::FinishedBeside(const std::string &Input, const std::string &Output) const {
+  return Beside(Input, Output, [this](const TEntry &Entry, const std::string &) { return Holds(Entry); });
+}
+
+std::string TOutputJournal::UnfinishedBeside(const std::string &Input, const std::string &Output,
+                                             const std::function<bool(const std::string &)> &Taken) const {
+  return Beside(Input, Output, [&](const TEntry &Entry, const std::string &Name) {
+    return !Entry.Done && !(Taken && Taken(Name));
+  });
 }
 
 bool TOutputJournal::Knows(const std::string &Output) const { return FByOutput.count(BelowRoot(Output)) > 0; }
@@ -232,8 +258,17 @@ bool TOutputJournal::Begin(const std::string &Input, const std::string &Output) 
   return Write(Entry);
 }
 
+bool TOutputJournal::Unfinished(const std::string &Input, const std::string &Output, TOutcome Outcome) {
+  TEntry Entry;
+  Entry.Kind = Outcome == TOutcome::Partial ? "partial" : "stopped";
+  Entry.Output = BelowRoot(Output);
+  Entry.Input = AbsolutePath(Input);
+  return Write(Entry);
+}
+
 bool TOutputJournal::Record(const std::string &Input, const std::string &Output) {
   TEntry Entry;
+  Entry.Kind = "done";
   Entry.Done = true;
   Entry.Output = BelowRoot(Output);
   Entry.Input = AbsolutePath(Input);
@@ -266,8 +301,7 @@ bool TOutputJournal::Write(const TEntry &Entry) {
       return false;
     }
   }
-  std::string Line =
-      (Entry.Done ? "done\t" : "begun\t") + Escaped(Entry.Output) + "\t" + Escaped(Entry.Input);
+  std::string Line = std::string(Entry.Kind) + "\t" + Escaped(Entry.Output) + "\t" + Escaped(Entry.Input);
   if (Entry.Done)
     for (const int64_t Value : {Entry.InputSize, Entry.InputTime, Entry.OutputSize, Entry.OutputTime})
       Line += "\t" + std::to_string(Value);
@@ -344,11 +378,25 @@ TExistingOutput CheckExistingOutput(TOutputJournal &Journal, TAVProbe &Probe, co
   }
   // Overwriting never replaces another file's output the journal knows.
   if (Overwrite && !Journal.Knows(Planned)) return {false, Planned};
+  if (std::string Mine = Journal.UnfinishedBeside(Input, Planned, Taken); !Mine.empty()) return {false, Mine};
   const size_t Slash = Planned.rfind('/'), Dot = Planned.rfind('.');
   const std::string Folder = Slash == std::string::npos ? "" : Planned.substr(0, Slash);
   const std::string Extension =
       Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash) ? "" : Planned.substr(Dot + 1);
   return {false, OutputFileName(Folder, Planned, Extension, false, Taken)};
+}
+
+bool NoteOutputEnd(TOutputJournal &Journal, const std::string &Input, const std::string &Output,
+                   TOutcome Outcome, bool Skipping, bool KeptDate) {
+  struct stat Status {};
+  if (Output.empty() || stat(Output.c_str(), &Status) != 0 || !S_ISREG(Status.st_mode)) return true;
+  if (Outcome == TOutcome::Done) return !(Skipping || Journal.Knows(Output)) || Journal.Record(Input, Output);
+  if (Outcome != TOutcome::Stopped && Outcome != TOutcome::Partial) return true;
+  if (KeptDate) {
+    const timespec Now[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
+    utimensat(AT_FDCWD, Output.c_str(), Now, 0);  // a date that cannot be set leaves the note to tell
+  }
+  return Journal.Unfinished(Input, Output, Outcome);
 }
 
 }  // namespace korvane

@@ -98,7 +98,8 @@ TConversionRun::TLane *TConversionRun::LaneAt(int Lane) {
 void TConversionRun::SetOutcome(TLane &Lane, TOutcome Outcome, const std::string &Reason) {
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
   FWindow.SetRowProgress(Lane.Row, RowOutcomeText(Outcome));
-  if (!Reason.empty()) FWindow.SetRowReason(Lane.Row, ExplainedFailure(Reason));
+  if (!Reason.empty())
+    FWindow.SetRowReason(Lane.Row, ExplainedFailure(Reason, Trimmed(FWindow.RowCaption(Lane.Row))));
   FOutcomes.Count(Outcome);
 }
 
@@ -144,12 +145,11 @@ void TConversionRun::ConvertClick(bool Adding) {
   FUserAbort = false;
   FOutcomes = {};
   FSizes = {};
-  FJournal.reset();
+  FJournal = std::make_unique<TOutputJournal>(Trimmed(Choices.OutputFolder));
   FProbe.reset();
-  if (Choices.SkipComplete) {
-    FJournal = std::make_unique<TOutputJournal>(Trimmed(Choices.OutputFolder));
-    FProbe = std::make_unique<TAVProbe>();
-  }
+  FSkipComplete = Choices.SkipComplete;
+  FKeepFileDate = Choices.KeepFileDate;
+  if (FSkipComplete) FProbe = std::make_unique<TAVProbe>();
   FWindow.DisableWindow();
   FWalk = -1;
   FHandedOut = 0;
@@ -265,7 +265,7 @@ bool TConversionRun::StartTask(TLane &Lane, TConversionSetup &Setup, bool &TaskM
   TaskMade = true;
   // Noted before the output exists, so that a stop or a crash leaves a
   // file the next run knows as unfinished, and replaces.
-  if (FJournal && (!Lane.Passes || Lane.Passes->Runs() == 1))
+  if (FSkipComplete && (!Lane.Passes || Lane.Passes->Runs() == 1))
     FJournal->Begin(Trimmed(FWindow.RowCaption(Lane.Row)), Lane.Output);
   if (!Lane.Engine->SetTaskOutput(Index, Setup.Output, Setup.Options)) {
     SetOutcome(Lane, TOutcome::Failed, Lane.Engine->LastError());
@@ -308,11 +308,12 @@ bool TConversionRun::NextPass(TLane &Lane) {
 
 void TConversionRun::EndRow(TLane &Lane, TOutcome Outcome, const std::string &Reason) {
   SetOutcome(Lane, Outcome, Reason);
-  if (!Converted(Outcome)) return;
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
   const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
-  // The output is closed by now: a whole one is noted as complete.
-  if (FJournal && Outcome == TOutcome::Done) FJournal->Record(Input, Lane.Output);
+  // The output is closed by now: a whole one is noted as complete, one
+  // left incomplete as such.
+  if (FJournal) NoteOutputEnd(*FJournal, Input, Lane.Output, Outcome, FSkipComplete, FKeepFileDate);
+  if (!Converted(Outcome)) return;
   std::error_code SourceError, OutputError;
   const auto Source = std::filesystem::file_size(Input, SourceError);
   const auto Written = std::filesystem::file_size(Lane.Output, OutputError);
@@ -382,7 +383,7 @@ bool TConversionRun::PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::s
   Folder = Trimmed(Choices.OutputFolder);
   if (const std::string Below = Choices.KeepFolders ? FWindow.RowSubfolder(Lane.Row) : ""; !Below.empty())
     Folder += (Folder.back() == '/' ? "" : "/") + Below;
-  if (FJournal) {
+  if (FSkipComplete) {
     const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
     const auto Taken = [this, &Lane](const std::string &Name) {
       return std::any_of(FLanes.begin(), FLanes.end(), [&](const TLane &Other) {

@@ -280,11 +280,15 @@ class TConversionRun {
     int Files = 0;
     int64_t Sources = 0, Outputs = 0;  // bytes
   } FSizes;                            // of the rows converted in this run
-  // While complete outputs are skipped: what the output folder's journal
-  // notes, and a probe to measure outputs it does not know.
+  // The output folder's journal, which notes the outputs a run leaves
+  // incomplete; while complete outputs are skipped (FSkipComplete) it is
+  // read and kept as the run goes, with a probe to measure outputs it does
+  // not know.
   std::unique_ptr<TOutputJournal> FJournal;
   std::unique_ptr<TAVProbe> FProbe;
-  bool FRowSkipped = false;  // the row set up last was complete already
+  bool FSkipComplete = false;
+  bool FKeepFileDate = false;  // the outputs take their sources' dates
+  bool FRowSkipped = false;    // the row set up last was complete already
 };
 
 }  // namespace korvane

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FailureReasons.h"
 
+#include <sys/stat.h>
+
 #include <string_view>
 
 namespace korvane {
@@ -55,7 +57,20 @@ std::string StreamNumber(std::string_view Text) {
   return std::string(Text.substr(Dot + 1, End - Dot - 1));
 }
 
+// Text, then Meaning as the next sentence.
+std::string WithMeaning(const std::string &Text, const std::string &Meaning) {
+  const bool Ended = !Text.empty() && (Text.back() == '.' || Text.back() == '!');
+  return Text + (Ended ? " " : ". ") + Meaning;
+}
+
 }  // namespace
+
+std::string ExplainedFailure(const std::string &Text, const std::string &File) {
+  struct stat Status {};
+  if (!File.empty() && stat(File.c_str(), &Status) == 0 && S_ISREG(Status.st_mode) && Status.st_size == 0)
+    return WithMeaning(Text, "The file is empty (0 bytes): there is nothing in it to convert.");
+  return ExplainedFailure(Text);
+}
 
 std::string ExplainedFailure(const std::string &Text) {
   for (const TExplanation &E : Explanations) {
@@ -65,8 +80,7 @@ std::string ExplainedFailure(const std::string &Text) {
       const std::string Number = StreamNumber(std::string_view(Text).substr(Text.find(E.EngineText)));
       Meaning.replace(At, 8, Number.empty() ? "One stream" : "Stream " + Number);
     }
-    const bool Ended = !Text.empty() && (Text.back() == '.' || Text.back() == '!');
-    return Text + (Ended ? " " : ". ") + Meaning;
+    return WithMeaning(Text, Meaning);
   }
   return Text;
 }

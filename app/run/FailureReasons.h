@@ -12,6 +12,10 @@ namespace korvane {
 // Text followed by what it means, in words a user can act on, where the
 // engine's words alone say little; any other text as it is.
 std::string ExplainedFailure(const std::string &Text);
+// The same for a failure of the file File, which may say more than the
+// engine's words: of a file of no bytes at all the engine says only that
+// its format is unknown, and the explanation says that it is empty.
+std::string ExplainedFailure(const std::string &Text, const std::string &File);
 
 // Text without the leading "Name: " that the engine puts before the texts
 // about a file, for a line that names the file already.

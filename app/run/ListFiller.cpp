@@ -2,6 +2,7 @@
 #include "ListFiller.h"
 
 #include "AVProbe.h"
+#include "FailureReasons.h"
 #include "FolderWalk.h"
 #include "MediaFiles.h"
 
@@ -64,6 +65,7 @@ void TListFiller::Fill(const std::vector<std::string> &Paths) {
       Row.Readable = false;
       Row.Reason = E.what();
     }
+    if (!Row.Readable) Row.Reason = ExplainedFailure(Row.Reason, Row.Path);
     Probe.CloseFile();
     Rows.push_back(std::move(Row));
     ++Counts.Listed;

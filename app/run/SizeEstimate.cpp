@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SizeEstimate.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
+#include "FailureReasons.h"
 #include "SizedSetup.h"
 
 namespace korvane {
@@ -20,6 +22,35 @@ constexpr int64_t SampleLengthMs = 3000;
 // What a container adds to each sample whatever its length: its headers
 // and index, counted once in the whole output.
 constexpr double SampleHeaderBytes = 2048;
+
+// Text with every Name in it replaced by With.
+std::string Replaced(std::string Text, const std::string &Name, const std::string &With) {
+  if (Name.empty()) return Text;
+  for (size_t At = Text.find(Name); At != std::string::npos; At = Text.find(Name, At + With.size()))
+    Text.replace(At, Name.size(), With);
+  return Text;
+}
+
+std::string SecondsText(double Seconds) {
+  char Text[32];
+  std::snprintf(Text, sizeof Text, "%.1f s", Seconds);
+  return Text;
+}
+
+// Why the sample Part of File (Seconds long) could not be coded, in words
+// about File: the sample's file and its scratch folder are the estimate's
+// own, which the user never sees.
+std::string SampleFailure(const std::string &File, double Seconds, const TSamplePart &Part,
+                          const std::string &Error, const std::string &Sample, const std::string &Folder) {
+  const std::string From = SecondsText(Part.StartMs / 1000.0);
+  // A sample that gets nothing: the file holds less than it declares.
+  if (Error.find("is empty: nothing was encoded") != std::string::npos)
+    return "nothing of " + File + " could be read from " + From + " on, though it declares " +
+           SecondsText(Seconds) + ": it is cut short or damaged";
+  const std::string Words =
+      Replaced(Replaced(Error, Sample, "the sample"), Folder, "the estimate's scratch folder");
+  return "the sample of " + File + " from " + From + " could not be coded: " + ExplainedFailure(Words);
+}
 
 bool Lossless(const std::string &Encoder) {
   return Encoder == "flac" || Encoder == "alac" || Encoder.starts_with("pcm_") || Encoder == "copy";
@@ -87,7 +118,8 @@ TSizeEstimate SampleEstimate(TBlockingRun &Runner, const TConversionSetup &Setup
     const std::uintmax_t Size = fs::file_size(Sample.Output, Unread);
     fs::remove(Sample.Output, Ignored);
     if (!Error.empty() || Unread) {
-      Estimate.Error = Error.empty() ? "a sample could not be coded" : Error;
+      Estimate.Error = SampleFailure(Setup.Input.FileName, Seconds, Part,
+                                     Error.empty() ? "no output was made" : Error, Sample.Output, Folder);
       return Estimate;
     }
     Bytes += std::max(0.0, static_cast<double>(Size) - SampleHeaderBytes);

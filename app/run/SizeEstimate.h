@@ -42,7 +42,8 @@ std::string EstimateKey(const TConversionSetup &Setup);
 
 // Codes the sample parts of Setup (which Row and Pick describe) in Folder
 // and scales their size to the length converted; Runner may be stopped
-// meanwhile, which ends with an error.
+// meanwhile, which ends with an error. An error says why in words about
+// the source, never naming the samples or Folder, which are no user's.
 TSizeEstimate SampleEstimate(TBlockingRun &Runner, const TConversionSetup &Setup, const TFileRowTexts &Row,
                              const TRowChoices &Pick, const std::string &Folder);
 

@@ -3,42 +3,24 @@
 // information, output names, failures, Ctrl-C and several jobs at once.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <random>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
 
+#include "CommandRun.h"
 #include "MediaCheck.h"
-#include "MediaFixtures.h"
 #include "SizeTarget.h"
-#include "TestEnvironment.h"
-
-extern char **environ;
 
 namespace korvane::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Program() { return "'" + ExecutableDirectory() + "/korvane-convert'"; }
-
-// Runs the program with Arguments; standard output and error together.
-TCommandResult Convert(const std::string &Arguments) { return RunCommand(Program() + " " + Arguments, true); }
-
-class ConvertCommand : public ::testing::Test {
- protected:
-  const TMediaClips &Clips = MediaClips();
-  TTempDir Temp;
-  std::string Quoted(const std::string &Path) const { return "'" + Path + "'"; }
-};
 
 TEST_F(ConvertCommand, ListsTheCatalogue) {
   const TCommandResult R = Convert("--list-profiles");
@@ -123,12 +105,20 @@ TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
       {"-p 63 -o " + Out + " --start 1:02 --end 0:30 " + File, "--end must come after --start"},
       {"-p 63 -o " + Out + " --audio-tracks 0,1 " + File,
        "--audio-tracks takes all, none, or track numbers from 1"},
+      {"-p 63 -o " + Out + " --audio-tracks 2,2,1,2 " + File, "--audio-tracks names track 2 twice"},
+      {"-p 63 -o " + Out + " --subtitles 3,3,2 " + File, "--subtitles names track 3 twice"},
+      {"-p 63 -o " + Out + " --burn-subtitle 99999999999999999999 " + File,
+       "There is no subtitle track 99999999999999999999: no file has that many"},
+      {"-p 63 -o " + Out + " --audio-tracks 1,99999999999999999999 " + File,
+       "There is no audio track 99999999999999999999"},
       {"-p 63 -o " + Out + " --preview soon " + File, "--preview takes seconds (90, 12.5) or H:MM:SS.mmm"},
       // A size target: checked against each file's length before any is converted.
       {"-p 63 -o " + Out + " --target-size 0 " + File, "--target-size must be more than 0, not '0'"},
       {"-p 63 -o " + Out + " --target-size -5M " + File, "--target-size must be more than 0"},
       {"-p 63 -o " + Out + " --target-size 5X " + File,
        "--target-size takes a size such as 25M, 600K or 1.5G"},
+      {"-p 63 -o " + Out + " --target-size 99999999999G " + File,
+       "--target-size: '99999999999G' is more than any file can hold"},
       {"-p 66 -o " + Out + " --target-size 10M " + File, "a copy keeps the streams' own size"},
       {"-p 63 -o " + Out + " --target-size 10K " + File, "10 KB is too small for 2 s; at least 45 KB"},
       {"-p 63 -o " + Out + " --target-size 1M " + Quoted(Live),
@@ -161,7 +151,9 @@ TEST_F(ConvertCommand, InfoShowsTheFileListTexts) {
 TEST_F(ConvertCommand, OutputNamesNeverCollideUnlessOverwriting) {
   const std::string Out = Quoted(Temp.Path());
   const std::string File = Quoted(Clips.VideoAudio);
-  ASSERT_EQ(Convert("-p 3 -o " + Out + " " + File + " " + File).Status, 0);
+  const TTempDir Other;
+  fs::create_hard_link(Clips.VideoAudio, Other.File("video-audio.mp4"));
+  ASSERT_EQ(Convert("-p 3 -o " + Out + " " + File + " " + Quoted(Other.File("video-audio.mp4"))).Status, 0);
   EXPECT_TRUE(fs::exists(Temp.File("video-audio.avi")));
   EXPECT_TRUE(fs::exists(Temp.File("video-audio-1.avi")));
   ASSERT_EQ(Convert("-p 3 -o " + Out + " " + File).Status, 0);
@@ -174,19 +166,23 @@ TEST_F(ConvertCommand, OutputNamesNeverCollideUnlessOverwriting) {
 // A failure line names the file once, on one line, with what the engine's
 // words mean where they alone say little.
 TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
-  const TCommandResult R =
-      Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Temp.File("missing.avi")) + " " +
-              Quoted(Clips.VideoAudio) + " " + Quoted(Clips.NotMedia) + " " + Quoted(Clips.TruncatedHeader));
+  const TCommandResult R = Convert("-p 3 -o " + Quoted(Temp.Path()) + " " + Quoted(Temp.File("missing.avi")) +
+                                   " " + Quoted(Clips.VideoAudio) + " " + Quoted(Clips.NotMedia) + " " +
+                                   Quoted(Clips.TruncatedHeader) + " " + Quoted(Clips.Empty));
   EXPECT_EQ(R.Status, 1);
   EXPECT_NE(R.Output.find("failed   " + Temp.File("missing.avi") + ": no such file or directory\n"),
             std::string::npos)
       << R.Output;
   EXPECT_NE(R.Output.find("failed   " + Clips.NotMedia + ": Unknown format\n"), std::string::npos);
+  EXPECT_NE(
+      R.Output.find("failed   " + Clips.Empty +
+                    ": Unknown format. The file is empty (0 bytes): there is nothing in it to convert.\n"),
+      std::string::npos);
   EXPECT_NE(R.Output.find("failed   " + Clips.TruncatedHeader +
                           ": I/O error occurred Usually that means that input file is truncated and/or "
                           "corrupted. The file ends before its own data does: it is cut short or damaged"),
             std::string::npos);
-  EXPECT_NE(R.Output.find("1 done, 3 failed, 0 stopped"), std::string::npos);
+  EXPECT_NE(R.Output.find("1 done, 4 failed, 0 stopped"), std::string::npos);
   // What the converted files weighed before and after; the failed ones do not count.
   EXPECT_NE(R.Output.find("\n1 file, " + ByteSizeText(fs::file_size(Clips.VideoAudio)) + " \u2192 " +
                           ByteSizeText(fs::file_size(Temp.File("video-audio.avi"))) + "\n1 done"),
@@ -214,10 +210,16 @@ TEST_F(ConvertCommand, FailuresAreReportedAndTheOthersStillConvert) {
   // Jobs side by side never cut each other's log lines: every line a batch
   // at --jobs 2 shows is one the same batch shows at --jobs 1 (numbers and
   // names aside), and the failing file's reason stays whole.
+  // One clip by three names (a file named twice is converted once).
+  std::string Again[2];
+  for (int I = 0; I < 2; ++I) {
+    fs::create_directories(Sources.File("again-" + std::to_string(I)));
+    Again[I] = Sources.File("again-" + std::to_string(I) + "/video-audio.mp4");
+    fs::create_hard_link(Clips.VideoAudio, Again[I]);
+  }
   const std::string Batch = " --log-level info --overwrite -o " + Quoted(Temp.Path()) + " " +
                             Quoted(Clips.VideoAudio) + " " + Quoted(Clips.TruncatedHeader) + " " +
-                            Quoted(Clips.VideoAudio) + " " + Quoted(Clips.Widescreen) + " " +
-                            Quoted(Clips.VideoAudio);
+                            Quoted(Again[0]) + " " + Quoted(Clips.Widescreen) + " " + Quoted(Again[1]);
   const auto Shapes = [](const std::string &Output) {
     std::set<std::string> Lines;
     std::istringstream In(Output);
@@ -321,7 +323,10 @@ TEST_F(ConvertCommand, EachFileIsReportedWhenItEnds) {
 TEST_F(ConvertCommand, JobsShareTheCoresBetweenThem) {
   // x264 writes its thread count into each output (Apple TV H264 320 x 240).
   const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::string Two = Quoted(Clips.VideoAudio) + " " + Quoted(Clips.VideoAudio);
+  // Two files of one clip (one file named twice is converted once).
+  fs::create_directory(Temp.File("again"));
+  fs::create_hard_link(Clips.VideoAudio, Temp.File("again/video-audio.mp4"));
+  const std::string Two = Quoted(Clips.VideoAudio) + " " + Quoted(Temp.File("again/video-audio.mp4"));
   const int Half = static_cast<int>(std::max(1u, Cores / std::min(Cores, 2u)));
   struct Row {
     std::string Arguments;
@@ -349,39 +354,6 @@ TEST_F(ConvertCommand, JobsShareTheCoresBetweenThem) {
         EXPECT_EQ(Threads > 1, Cores > 1) << Name << " has " << Threads;
     }
   }
-}
-
-// Starts the program with Arguments (standard error to Errors, standard
-// output to Output) and sends it
-// Signal once Watched has grown past 100 kB, or, with no Watched, Delay
-// after the program itself started, and then once more 50 ms later, as
-// timeout(1) sends it to the process and to its group; its exit status, or
-// -1 when it did not exit normally.
-int StopWithSignal(const std::string &Arguments, const std::string &Errors, const std::string &Watched,
-                   int Signal, std::chrono::milliseconds Delay = {},
-                   const std::string &Output = "/dev/null") {
-  const std::string Command = "exec " + Program() + " " + Arguments + " 2>'" + Errors + "' >'" + Output + "'";
-  const char *Words[] = {"sh", "-c", Command.c_str(), nullptr};
-  pid_t Child = 0;
-  if (posix_spawn(&Child, "/bin/sh", nullptr, nullptr, const_cast<char **>(Words), environ) != 0) return -1;
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  const auto Exe = "/proc/" + std::to_string(Child) + "/exe";
-  std::error_code Error;
-  while (fs::read_symlink(Exe, Error).filename() != "korvane-convert" &&
-         std::chrono::steady_clock::now() < Deadline)
-    std::this_thread::yield();
-  std::this_thread::sleep_for(Delay);
-  while (!Watched.empty() && (!fs::exists(Watched) || fs::file_size(Watched) < 100000) &&
-         std::chrono::steady_clock::now() < Deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  kill(Child, Signal);
-  if (Watched.empty()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    kill(Child, Signal);
-  }
-  int Status = 0;
-  waitpid(Child, &Status, 0);
-  return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
 }
 
 TEST_F(ConvertCommand, CtrlCAndTerminationStopAndLeavePlayableOutputs) {
@@ -441,9 +413,11 @@ TEST_F(ConvertCommand, AStoppedBatchCreatesNothingForFilesNotStarted) {
   const std::string Text = ReadFile(Temp.File("stderr.txt"));
   EXPECT_NE(Text.find("stopped  " + Temp.File("hd-29.avi") + "\n"), std::string::npos) << Text;
   EXPECT_NE(Text.find("0 done, 0 failed, 30 stopped"), std::string::npos) << Text;
-  // Only the file under way when the batch stopped has an output.
+  // Only the file under way when the batch stopped has an output (which
+  // the journal notes as stopped).
   std::vector<std::string> Written;
-  for (const auto &Entry : fs::directory_iterator(Folder)) Written.push_back(Entry.path().filename());
+  for (const auto &Entry : fs::directory_iterator(Folder))
+    if (Entry.path().filename() != ".korvane-journal") Written.push_back(Entry.path().filename());
   EXPECT_EQ(Written, std::vector<std::string>{"hd-0.avi"});
   EXPECT_EQ(ProbeFile(Folder + "/hd-0.avi").Errors, "");
 }
@@ -494,257 +468,6 @@ TEST_F(ConvertCommand, ALongBatchHoldsOnlyTheFilesOfItsRunningJobs) {
   EXPECT_EQ(R.Status, 0) << R.Output;
   EXPECT_NE(R.Output.find("48 done, 0 failed, 0 stopped"), std::string::npos) << R.Output;
   EXPECT_EQ(std::distance(fs::directory_iterator(Folder), fs::directory_iterator()), 48);
-}
-
-// The lines of korvane-convert --json in File as Python's json module reads
-// them: one map of field to value per line, texts as the bytes Python
-// turns them back into (os.fsencode), other values as JSON. Fails the test
-// when a line is no JSON object with an "event".
-std::vector<std::map<std::string, std::string>> JsonEvents(const std::string &File) {
-  const char *Script =
-      "import json, os, sys\n"
-      "for line in open(sys.argv[1], 'rb'):\n"
-      "    event = json.loads(line)\n"
-      "    assert isinstance(event, dict) and 'event' in event, line\n"
-      "    sys.stdout.buffer.write(b'\\t'.join(k.encode() + b'=' + (os.fsencode(v) if isinstance(v, str) "
-      "else json.dumps(v).encode()) for k, v in event.items()) + b'\\n')\n";
-  WriteFile(File + ".py", Script);
-  const TCommandResult R = RunCommand("python3 '" + File + ".py' '" + File + "'", true);
-  EXPECT_EQ(R.Status, 0) << R.Output << ReadFile(File);
-  std::vector<std::map<std::string, std::string>> Events;
-  for (const std::string &Line : Lines(R.Output)) {
-    auto &Fields = Events.emplace_back();
-    std::istringstream In(Line);
-    for (std::string Field; std::getline(In, Field, '\t');)
-      Fields[Field.substr(0, Field.find('='))] = Field.substr(Field.find('=') + 1);
-  }
-  return Events;
-}
-
-// The end line or event of each file, by file.
-std::map<std::string, std::string> Outcomes(const std::vector<std::map<std::string, std::string>> &Events) {
-  std::map<std::string, std::string> Out;
-  for (const auto &E : Events)
-    if (E.at("event") == "end") Out[E.at("file")] = E.at("outcome");
-  return Out;
-}
-
-// A folder's tree: media found by content whatever the name, the rest
-// counted as not media, a link loop and a folder that cannot be read named
-// and passed over, and the tree mirrored below the output folder (--flat:
-// all in it, names made unique).
-TEST_F(ConvertCommand, FoldersAreWalkedAndTheirTreeMirrored) {
-  const std::string Src = Temp.File("src");
-  fs::create_directories(Src + "/2024/june");
-  fs::copy_file(Clips.VideoOnly, Src + "/2024/june/clip.mp4");
-  fs::copy_file(Clips.VideoOnly, Src + "/2024/clip.avi");
-  fs::copy_file(Clips.VideoAudio, Src + "/holiday");  // no extension: its content says media
-  WriteFile(Src + "/notes.txt", "not a film\n");
-  ASSERT_TRUE(RunFFmpeg("-f lavfi -i testsrc=size=64x48 -frames:v 1 " + Quoted(Src + "/photo.jpg")));
-  fs::create_directory_symlink("..", Src + "/2024/loop");
-  // A folder this program cannot read, even as root (without the right to
-  // pass over permissions).
-  fs::create_directories(Src + "/locked");
-  fs::copy_file(Clips.VideoOnly, Src + "/locked/hidden.avi");
-  fs::permissions(Src + "/locked", fs::perms::none);
-  std::string Prefix;
-  if (geteuid() == 0) Prefix = "setpriv --bounding-set=-dac_override,-dac_read_search ";
-  const bool Locked = RunCommand(Prefix + "ls " + Quoted(Src + "/locked") + " >/dev/null 2>&1").Status != 0;
-  if (!Locked) std::printf("the folder cannot be made unreadable here: its rows are not checked\n");
-  const std::string Out = Temp.File("out"), Flat = Temp.File("flat");
-  fs::create_directories(Out);
-  fs::create_directories(Flat);
-
-  const TCommandResult R =
-      RunCommand(Prefix + Program() + " -p 3 -o " + Quoted(Out) + " " + Quoted(Src), true);
-  fs::permissions(Src + "/locked", fs::perms::owner_all);
-  EXPECT_EQ(R.Status, 0) << R.Output;
-  for (const std::string &Line :
-       {"done     " + Src + "/2024/clip.avi -> " + Out + "/2024/clip.avi\n",
-        "done     " + Src + "/2024/june/clip.mp4 -> " + Out + "/2024/june/clip.avi\n",
-        "done     " + Src + "/holiday -> " + Out + "/holiday.avi\n",
-        "skipped  " + Src + "/2024/loop: a link loop: it leads back to " + Src + "\n",
-        "skipped  " + Src + "/notes.txt: not media: content of no known format\n",
-        "skipped  " + Src + "/photo.jpg: not media: a still picture\n",
-        std::string(Locked ? "3 done, 0 failed, 0 stopped, 4 skipped (2 not media)\n"
-                           : "4 done, 0 failed, 0 stopped, 3 skipped (2 not media)\n")})
-    EXPECT_NE(R.Output.find(Line), std::string::npos) << Line << R.Output;
-  if (Locked) {
-    EXPECT_NE(R.Output.find("skipped  " + Src + "/locked: cannot read the folder: Permission denied\n"),
-              std::string::npos);
-  }
-  EXPECT_EQ(Number(ProbeFile(Out + "/2024/june/clip.avi", true).Stream("video"), "nb_read_frames"), 30);
-  EXPECT_FALSE(fs::exists(Out + "/notes.avi"));
-
-  const TCommandResult F = Convert("-p 3 --flat -o " + Quoted(Flat) + " " + Quoted(Src + "/2024"));
-  EXPECT_EQ(F.Status, 0) << F.Output;
-  EXPECT_NE(F.Output.find("done     " + Src + "/2024/clip.avi -> " + Flat + "/clip.avi\n"), std::string::npos)
-      << F.Output;
-  EXPECT_NE(F.Output.find("done     " + Src + "/2024/june/clip.mp4 -> " + Flat + "/clip-1.avi\n"),
-            std::string::npos);
-}
-
-// --skip-existing after a stop: the output the stop left is converted again
-// under its own name, the complete one is not; a run after that converts
-// nothing. A partial output (its source cut short) is never complete, and
-// a file of someone else's in an output's place is left alone.
-TEST_F(ConvertCommand, SkipExistingRedoesWhatAStopLeftUnfinished) {
-  const std::string Src = Temp.File("src"), Out = Temp.File("out");
-  fs::create_directories(Src);
-  fs::create_directories(Out);
-  fs::create_hard_link(Clips.LongHD, Src + "/a-long.avi");
-  fs::create_hard_link(Clips.VideoOnly, Src + "/b-short.avi");
-  const std::string Batch = "-p 3 --jobs 1 --skip-existing -o " + Quoted(Out) + " " + Quoted(Src);
-  EXPECT_EQ(StopWithSignal(Batch, Temp.File("stderr.txt"), Out + "/a-long.avi", SIGINT), 130);
-
-  const TCommandResult Again = Convert(Batch);
-  EXPECT_EQ(Again.Status, 0) << Again.Output;
-  EXPECT_NE(Again.Output.find("done     " + Src + "/a-long.avi -> " + Out + "/a-long.avi\n"),
-            std::string::npos)
-      << Again.Output;
-  EXPECT_NE(Again.Output.find("done     " + Src + "/b-short.avi -> " + Out + "/b-short.avi\n"),
-            std::string::npos);
-  EXPECT_NEAR(Number(ProbeFile(Out + "/a-long.avi", true).Stream("video"), "nb_read_frames"), 750, 2);
-  EXPECT_FALSE(fs::exists(Out + "/a-long-1.avi"));
-
-  const TCommandResult Third = Convert(Batch);
-  EXPECT_EQ(Third.Status, 0) << Third.Output;
-  EXPECT_NE(
-      Third.Output.find("skipped  " + Src + "/a-long.avi -> " + Out + "/a-long.avi: converted already\n"),
-      std::string::npos)
-      << Third.Output;
-  EXPECT_NE(Third.Output.find("0 done, 0 failed, 0 stopped, 2 skipped\n"), std::string::npos);
-
-  // Outputs made without a journal are complete by their length; a file of
-  // an output's name that is not whole is someone else's and stays; a
-  // partial output is converted again every time.
-  const std::string Plain = Temp.File("plain");
-  fs::create_directories(Plain);
-  ASSERT_EQ(Convert("-p 3 -o " + Quoted(Plain) + " " + Quoted(Src + "/b-short.avi")).Status, 0);
-  WriteFile(Plain + "/video-audio.avi", "someone else's file");
-  const std::string Six = Temp.File("six.mp4"), Cut = Temp.File("cut.mp4");
-  ASSERT_TRUE(
-      RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=6 -f lavfi -i sine=duration=6 "
-                "-c:v mpeg4 -c:a aac -movflags +faststart " +
-                Quoted(Six)));
-  WriteFile(Cut, ReadFile(Six).substr(0, fs::file_size(Six) * 4 / 10));
-  WriteFile(Temp.File("list"), Src + "/b-short.avi\n" + Clips.VideoAudio + "\n" + Cut + "\n");
-  for (int Run = 0; Run < 2; ++Run) {
-    SCOPED_TRACE(Run);
-    const TCommandResult R =
-        Convert("-p 3 --skip-existing -o " + Quoted(Plain) + " --file-list " + Quoted(Temp.File("list")));
-    EXPECT_EQ(R.Status, 1) << R.Output;
-    for (const std::string &Line :
-         {"skipped  " + Src + "/b-short.avi -> " + Plain + "/b-short.avi: converted already\n",
-          "partial  " + Cut + " -> " + Plain + "/cut.avi: only ",
-          (Run == 0 ? "done     " + Clips.VideoAudio + " -> " + Plain + "/video-audio-1.avi\n"
-                    : "skipped  " + Clips.VideoAudio + " -> " + Plain +
-                          "/video-audio-1.avi: converted already\n")})
-      EXPECT_NE(R.Output.find(Line), std::string::npos) << Line << R.Output;
-  }
-  EXPECT_EQ(ReadFile(Plain + "/video-audio.avi"), "someone else's file");
-}
-
-// --json: every line an object Python's json module reads, names that are
-// not UTF-8 kept byte for byte, and the summary last, after SIGTERM too.
-TEST_F(ConvertCommand, JsonEventsAreOneObjectALineAndEndWithTheSummary) {
-  const std::string Src = Temp.File("src"), Out = Temp.File("out");
-  fs::create_directories(Src);
-  fs::create_directories(Out);
-  const std::string Odd = Src + "/caf\xe9 \"clip\".avi";  // Latin-1, not UTF-8
-  fs::copy_file(Clips.VideoOnly, Odd);
-  WriteFile(Src + "/notes.txt", "text");
-  const std::string Events = Temp.File("events.json");
-  const TCommandResult R = RunCommand(Program() + " --json -p 3 -o " + Quoted(Out) + " " + Quoted(Src) + " " +
-                                          Quoted(Temp.File("gone.avi")) + " >" + Quoted(Events),
-                                      false);
-  EXPECT_EQ(R.Status, 1);
-  auto Lines = JsonEvents(Events);
-  // A short file may show its progress or not.
-  std::erase_if(Lines, [](const auto &E) { return E.at("event") == "progress"; });
-  ASSERT_EQ(Lines.size(), 5u) << ReadFile(Events);
-  EXPECT_EQ(Lines[0].at("event"), "start");
-  EXPECT_EQ(Lines[0].at("file"), Odd);
-  EXPECT_EQ(Lines[0].at("output"), Out + "/caf\xe9 \"clip\".avi");
-  EXPECT_EQ(Lines[0].at("profile"), "AVI - Audio Video Interleave (*.avi)");
-  const std::map<std::string, std::string> Ends = Outcomes(Lines);
-  EXPECT_EQ(Ends, (std::map<std::string, std::string>{
-                      {Odd, "done"}, {Src + "/notes.txt", "skipped"}, {Temp.File("gone.avi"), "failed"}}));
-  for (const auto &E : Lines)
-    if (E.at("event") == "end" && E.at("outcome") == "done") {
-      EXPECT_EQ(E.at("bytes"), std::to_string(fs::file_size(Out + "/caf\xe9 \"clip\".avi")));
-    }
-  EXPECT_EQ(Lines.back(), (std::map<std::string, std::string>{{"event", "summary"},
-                                                              {"files", "3"},
-                                                              {"done", "1"},
-                                                              {"partial", "0"},
-                                                              {"failed", "1"},
-                                                              {"stopped", "0"},
-                                                              {"skipped", "1"},
-                                                              {"not_media", "1"},
-                                                              {"exit_status", "1"}}));
-
-  // Stopped by SIGTERM: progress at most twice a second, the stopped file's
-  // end, and the summary last.
-  const std::string Stopped = Temp.File("stopped.json");
-  EXPECT_EQ(StopWithSignal("--json -p 3 -o " + Quoted(Out) + " " + Quoted(Clips.LongHD),
-                           Temp.File("stderr.txt"), Out + "/long-hd.avi", SIGTERM, {}, Stopped),
-            143);
-  const auto Stop = JsonEvents(Stopped);
-  ASSERT_GE(Stop.size(), 3u) << ReadFile(Stopped);
-  EXPECT_EQ(Stop.front().at("event"), "start");
-  const auto &End = Stop[Stop.size() - 2];
-  EXPECT_EQ(End.at("event"), "end");
-  EXPECT_EQ(End.at("outcome"), "stopped");
-  EXPECT_EQ(End.at("output"), Out + "/long-hd.avi");
-  const int Progress = static_cast<int>(
-      std::count_if(Stop.begin(), Stop.end(), [](const auto &E) { return E.at("event") == "progress"; }));
-  EXPECT_LE(Progress, 2 * std::stod(End.at("seconds")) + 2);
-  EXPECT_EQ(Stop.back().at("event"), "summary");
-  EXPECT_EQ(Stop.back().at("stopped"), "1");
-  EXPECT_EQ(Stop.back().at("exit_status"), "143");
-}
-
-// --shard K/N over one list: every entry converted or reported by exactly
-// one share, outputs named alike whichever share writes them; blank lines
-// passed over, a missing file and a 10 MB line reported each.
-TEST_F(ConvertCommand, SharesOfAListCoverItOnce) {
-  const std::string Out = Temp.File("out");
-  fs::create_directories(Out);
-  fs::create_directories(Temp.File("a"));
-  fs::create_directories(Temp.File("b"));
-  std::string List;
-  for (int I = 0; I < 4; ++I) {
-    const std::string Name = Temp.File("f" + std::to_string(I) + ".wav");
-    fs::create_hard_link(Clips.NarrowBand, Name);
-    List += Name + "\n";
-  }
-  fs::create_hard_link(Clips.NarrowBand, Temp.File("a/clip.wav"));
-  fs::create_hard_link(Clips.NarrowBand, Temp.File("b/clip.wav"));
-  List += "\n" + Temp.File("b/clip.wav") + "\n\r\n" + Temp.File("missing.wav") + "\n" +
-          std::string(10 << 20, 'x') + "\n" + Temp.File("a/clip.wav") + "\n";
-  WriteFile(Temp.File("list"), List);
-  std::map<std::string, int> Seen;
-  for (int K = 1; K <= 3; ++K) {
-    const std::string Source = K == 2 ? "- <" + Quoted(Temp.File("list")) : Quoted(Temp.File("list"));
-    const TCommandResult R =
-        Convert("-p 23 --shard " + std::to_string(K) + "/3 -o " + Quoted(Out) + " --file-list " + Source);
-    std::istringstream In(R.Output);
-    for (std::string Line; std::getline(In, Line);)
-      if (Line.rfind("done ", 0) == 0 || Line.rfind("failed ", 0) == 0) ++Seen[Line];
-  }
-  EXPECT_EQ(Seen.size(), 8u);
-  for (const auto &[Line, Count] : Seen) EXPECT_EQ(Count, 1) << Line;
-  EXPECT_EQ(Seen.count("failed   " + Temp.File("missing.wav") + ": no such file or directory"), 1u);
-  EXPECT_EQ(Seen.count("failed   " + std::string(80, 'x') +
-                       "...: a line of 10485760 bytes, longer than any file name can be"),
-            1u);
-  // The later of the two clips of one name gets "-1", whichever share
-  // converts it.
-  EXPECT_EQ(Seen.count("done     " + Temp.File("b/clip.wav") + " -> " + Out + "/clip.mp3"), 1u);
-  EXPECT_TRUE(fs::exists(Out + "/clip.mp3"));
-  EXPECT_TRUE(fs::exists(Out + "/clip-1.mp3"));
-  EXPECT_EQ(std::distance(fs::directory_iterator(Out), fs::directory_iterator()), 6);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // korvane-convert --target-size and --estimate on a clip with detail in
 // every picture: the outputs land at or under their targets and at least
 // at nine tenths of them, through two passes, one pass corrected, or the
-// sound's rate alone; the estimate comes near the real size.
+// sound's rate alone; the estimate comes near the real size, and says what
+// it means where it has none.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -78,6 +79,47 @@ TEST(TargetSize, AnEstimateComesNearTheRealSize) {
   ASSERT_EQ(Convert("-p " + Profile + " -o " + Quoted(Out.Path()) + " " + Quoted(DetailedClip())).Status, 0);
   const double Real = static_cast<double>(fs::file_size(Out.File("detail.mp4"))) / (1 << 20);
   EXPECT_NEAR(Said, Real, Real * 0.25) << Estimate.Output;
+}
+
+// A target far above what the pictures need is met by the profile's
+// quality step, and the estimate says so; an estimate that fails says why
+// in words about the user's file, never naming its scratch files.
+TEST(TargetSize, EstimatesSayWhatTheyMeanInTheUsersWords) {
+  const TMediaClips &Clips = MediaClips();
+  const TTempDir Temp;
+  // 30 s whose index promises all of it, of which a third is there.
+  const std::string Whole = Temp.File("whole.mp4"), Cut = Temp.File("cut.mp4");
+  ASSERT_TRUE(
+      RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=30 -c:v mpeg4 -movflags +faststart " +
+                Quoted(Whole)));
+  WriteFile(Cut, ReadFile(Whole).substr(0, fs::file_size(Whole) * 3 / 10));
+  const struct {
+    std::string Arguments, Line;
+  } Rows[] = {
+      {"--target-size 900G " + Quoted(Clips.VideoAudio),
+       " (the profile's quality step needs less than 900 GB)\n"},
+      {Quoted(Clips.Empty),
+       Clips.Empty + ": no estimate: Unknown format. The file is empty (0 bytes): there is nothing in it to "
+                     "convert.\n"},
+      {Quoted(Cut), Cut + ": no estimate: nothing of " + Cut + " could be read from "},
+  };
+  for (const auto &R : Rows) {
+    SCOPED_TRACE(R.Arguments);
+    const TCommandResult Result = Convert("-p 63 --estimate " + R.Arguments);
+    EXPECT_NE(Result.Output.find(R.Line), std::string::npos) << Result.Output;
+    EXPECT_EQ(Result.Output.find("korvane-estimate"), std::string::npos) << Result.Output;
+  }
+  // Converted, such a target gives what the profile gives without one.
+  for (const char *Target : {"", "--target-size 900G"}) {
+    const std::string Folder = Temp.File(std::string("sized") + (Target[0] ? "-900G" : ""));
+    fs::create_directory(Folder);
+    const TCommandResult Result =
+        Convert("-p 63 " + std::string(Target) + " -o " + Quoted(Folder) + " " + Quoted(Clips.VideoAudio));
+    ASSERT_EQ(Result.Status, 0) << Result.Output;
+    EXPECT_EQ(DecodeErrors(Folder + "/video-audio.mp4"), "");
+  }
+  EXPECT_EQ(fs::file_size(Temp.File("sized-900G/video-audio.mp4")),
+            fs::file_size(Temp.File("sized/video-audio.mp4")));
 }
 
 }  // namespace

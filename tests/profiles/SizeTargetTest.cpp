@@ -49,7 +49,7 @@ TEST(SizeTarget, ATargetIsSharedOverTheLength) {
       {5 * MB, 120, true, 2, 192, 32, 320, 253, 41},    // the sound cut to a quarter
       {100 * MB, 600, true, 1, 0, 32, 320, 1226, 128},  // the encoder's own sound rate: 128 kbit/s
       {500 * KB, 60, false, 1, 128, 24, 510, 0, 65},    // sound only: the whole budget
-      {50 * MB, 60, false, 1, 128, 24, 510, 0, 510},    // as far as the encoder reaches
+      {3.6 * MB, 60, false, 1, 128, 24, 510, 0, 482},   // near what the encoder reaches
   };
   for (const auto &Row : Rows) {
     SCOPED_TRACE(Row.Target / MB);
@@ -65,12 +65,46 @@ TEST(SizeTarget, ATargetIsSharedOverTheLength) {
     ASSERT_EQ(Budget.Refusal, "");
     EXPECT_NEAR(Budget.VideoKbps, Row.WantVideo, Row.WantVideo / 100.0 + 1);
     EXPECT_EQ(Budget.AudioKbps, Row.WantAudio);
+    EXPECT_FALSE(Budget.Roomy);
     const double Bytes = BytesAtRates(Row.Seconds, Budget.VideoKbps, Budget.AudioKbps, Row.Tracks);
     EXPECT_LE(Bytes, Row.Target);
-    if (Row.WantAudio != Row.Most) {
-      EXPECT_GT(Bytes, Row.Target * 0.95);
-    }
+    EXPECT_GT(Bytes, Row.Target * 0.95);
   }
+}
+
+// A target above what any picture needs (or, for sound alone, above what
+// the encoder codes) plans no rates: the profile's own quality meets it.
+// However large, no rate comes out negative or wraps around.
+TEST(SizeTarget, ATargetAboveWhatTheStreamsUseKeepsTheProfilesQuality) {
+  const struct {
+    double Target, Seconds;
+    bool Video;
+    bool Roomy;
+  } Rows[] = {
+      {50 * MB, 60, false, true},      // 6.6 Mbit/s of sound
+      {900 * GB, 2, true, true},       // 3.8 Tbit/s of pictures
+      {900 * GB, 2, false, true},      //
+      {MostFileBytes, 2, true, true},  //
+      {2 * GB, 600, true, false},      // 28 Mbit/s: within the encoders' reach
+  };
+  for (const auto &Row : Rows) {
+    SCOPED_TRACE(Row.Target / MB);
+    TSizeNeeds Needs;
+    Needs.Seconds = Row.Seconds;
+    Needs.Video = Row.Video;
+    Needs.AudioTracks = 1;
+    Needs.AudioKbps = 128;
+    Needs.MaxAudioKbps = 510;
+    const TSizeBudget Budget = PlanSize(Row.Target, Needs);
+    EXPECT_EQ(Budget.Refusal, "");
+    EXPECT_EQ(Budget.Roomy, Row.Roomy);
+    EXPECT_GE(Budget.VideoKbps, 0);
+    EXPECT_GE(Budget.AudioKbps, 0);
+    EXPECT_EQ(Budget.VideoKbps > 0, Row.Video && !Row.Roomy);
+  }
+  // A sound-only try far under its target aims at most three times higher.
+  EXPECT_EQ(CorrectedAudioKbps(500, 900 * GB, 100 * KB), 1500);
+  EXPECT_EQ(CorrectedAudioKbps(100, 10 * MB, 11 * MB), 88);
 }
 
 TEST(SizeTarget, TargetsThatCannotBeMetAreRefusedWithTheLeastSensibleSize) {

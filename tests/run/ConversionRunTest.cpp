@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -175,6 +176,22 @@ TEST(FailureReasons, EngineTextsGetTheirMeaning) {
       {"a.mp4: Unknown format", ""},
   };
   for (const Row &R : Rows) EXPECT_EQ(ExplainedFailure(R.Engine), R.Engine + R.Added);
+  // Of a file that is empty the engine knows only that its format is not
+  // known; a file with content keeps the engine's explanation alone.
+  const TTempDir Folder;
+  WriteFile(Folder.File("empty.mkv"), "");
+  WriteFile(Folder.File("text.mkv"), "text");
+  struct FileRow {
+    std::string File, Engine, Added;
+  } FileRows[] = {
+      {"empty.mkv", "Unknown format", ". The file is empty (0 bytes): there is nothing in it to convert."},
+      {"text.mkv", "Unknown format", ""},
+      {"text.mkv", "a.mp4: Error while parsing header",
+       ". The file is damaged or is not the kind of media file it appears to be."},
+      {"gone.mkv", "gone.mkv: no such file or directory", ""},
+  };
+  for (const FileRow &R : FileRows)
+    EXPECT_EQ(ExplainedFailure(R.Engine, Folder.File(R.File)), R.Engine + R.Added) << R.File;
   // A line that names the file already drops the engine's leading name only.
   EXPECT_EQ(WithoutLeadingName("a.mp4: Error while parsing header", "a.mp4"), "Error while parsing header");
   EXPECT_EQ(WithoutLeadingName("the picture of a.mp4 could not be decoded", "a.mp4"),
@@ -567,6 +584,48 @@ TEST(ConversionRun, StopAsksAndStopsOnYes) {
   Idle.Run.StopClick();
   EXPECT_TRUE(Idle.Window.Messages.empty());
   EXPECT_EQ(Idle.Engine.Calls, std::vector<std::string>{"stop"});
+}
+
+// A row left incomplete, stopped or partial (its source cut short), is
+// noted in the output folder's journal whether or not the run skips
+// complete outputs: a later run that skips them converts it again under
+// its own name, and meanwhile it does not wear its source's date (which
+// the engine gives an output it closes).
+TEST(ConversionRun, AnOutputLeftIncompleteIsRedoneInItsPlace) {
+  const struct {
+    const char *Name;
+    bool Stop;
+    std::string Shortfall, Shown;
+  } Cases[] = {
+      {"stopped", true, "", "Abort"},
+      {"partial", false, kCutShort, "Partial"},
+  };
+  for (const auto &Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const TTempDir Folder;
+    const std::string Source = Folder.File("in.avi"), Output = Folder.File("in.mp4");
+    WriteFile(Source, "source");
+    const auto Shot = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    TRunUnderTest T({TRow(Source, "320x240", true)});
+    T.Window.Given.OutputFolder = Folder.Path();
+    T.Engine.Writes = {1000};
+    T.Run.ConvertClick(false);
+    ASSERT_EQ(T.Engine.OutputNames, std::vector<std::string>{Output});
+    std::filesystem::last_write_time(Output, Shot);  // as the engine keeps the source's date
+    if (Case.Stop) {
+      T.Window.StopAnswers = {true};
+      T.Run.StopClick();
+    }
+    T.Run.Terminate(0, {.Message = Case.Shortfall});
+    T.Run.Terminate(-1, {});
+    T.Tick();
+    EXPECT_EQ(T.Window.Rows[0].Progress, Case.Shown);
+    EXPECT_NE(std::filesystem::last_write_time(Output), Shot);
+    T.Window.Given.SkipComplete = true;
+    T.Engine.OutputNames.clear();
+    T.Run.ConvertClick(false);
+    EXPECT_EQ(T.Engine.OutputNames, std::vector<std::string>{Output});
+  }
 }
 
 // What the run hands the component for a row: volume, aspect and name.
