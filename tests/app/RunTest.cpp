@@ -54,6 +54,7 @@ struct TRunClips {
   QString Anamorphic;  // 352x288 stored, shown 16:9 (sample aspect 16:11), 1 s
   QString Unknown;     // 12 s of Matroska written to a pipe: its length is unknown
   QString Tracks;      // Matroska from the web: two sound tracks (eng, fre) and subtitles (ger), 1 s
+  QString OddHeight;   // 720x405 (16:9 in an odd height), 1 s
 };
 
 const TRunClips &RunClips() {
@@ -66,6 +67,7 @@ const TRunClips &RunClips() {
     // Named as the dialog offers it; the content is what counts.
     C.Unknown = Folder.filePath("unknown.mpg");
     C.Tracks = Folder.filePath("tracks.mkv");
+    C.OddHeight = Folder.filePath("odd-height.avi");
     const QString Subtitles = Folder.filePath("tracks.srt");
     QFile Srt(Subtitles);
     if (!Srt.open(QIODevice::WriteOnly) || Srt.write("1\n00:00:00,100 --> 00:00:00,900\nHallo\n") <= 0)
@@ -80,6 +82,8 @@ const TRunClips &RunClips() {
                   C.Wide.toStdString() + "\"") &&
         RunFFmpeg("-f lavfi -i testsrc=size=352x288:rate=25:duration=1,setsar=16/11 -c:v mpeg4 -q:v 2 \"" +
                   C.Anamorphic.toStdString() + "\"") &&
+        RunFFmpeg("-f lavfi -i testsrc=size=720x405:rate=25:duration=1 -c:v mpeg4 -q:v 4 \"" +
+                  C.OddHeight.toStdString() + "\"") &&
         RunCommand(
             "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=12 -c:v mpeg4 -f matroska "
             "pipe:1 > \"" +
@@ -672,6 +676,26 @@ class RunTest : public QObject {
       auto Black = [&](int Row) { return Rows[Row] < 20; };
       for (int Row : {0, 10, 27, 212, 230, 239}) QCOMPARE(Black(Row), LetterBox);
       for (int Row : {34, 120, 205}) QVERIFY(!Black(Row));
+    }
+    {
+      // The zoom chosen for a device's profile stays chosen for the modern
+      // ones: a picture of an odd height still converts, at the even size
+      // the encoder takes, and its estimate comes.
+      init();
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, "iPod (*.mp4)", {RunClips().OddHeight});
+      Form.ComboLetterBox->setCurrentIndex(1);
+      ChooseFormat(Form, "MP4 - H.264 Video, AAC Audio (*.mp4)");
+      QCOMPARE(Form.ComboVideoSize->currentText(), QString("Original Video Size"));
+      QCOMPARE(Form.ComboLetterBox->currentText(), QString("LetterBox"));
+      QTRY_VERIFY_WITH_TIMEOUT(Form.ListView1->SubItem(0, siEstimate).startsWith("about "), 120000);
+      ConvertAll(Form);
+      QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
+      const TProbedFile Probed = ProbeFile(Out.filePath("odd-height.mp4").toStdString());
+      QCOMPARE(Number(Probed.Stream("video"), "width"), 720.0);
+      QCOMPARE(Number(Probed.Stream("video"), "height"), 404.0);
+      const std::string Errors = DecodeErrors(Out.filePath("odd-height.mp4").toStdString());
+      QVERIFY2(Errors.empty(), Errors.c_str());
     }
     init();
     TWindowUnderTest Window;
