@@ -4,6 +4,7 @@
 // while the list is still growing.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <memory>
 
 #include "BMDThread.h"
 #include "FileListView.h"
@@ -124,6 +126,19 @@ class AddFilesTest : public QObject {
     // Once done, the commands work again.
     Form.ButtonRemove->click();
     QCOMPARE(Form.ListView1->RowCount(), 3);
+  }
+
+  // The window closed right after files were added, before the worker's end
+  // has come through and with an estimate due: it goes without a crash.
+  void ClosingRightAfterAddingIsSafe() {
+    auto Window = std::make_unique<TWindowUnderTest>();
+    TForm1 &Form = Window->Form();
+    AnswerFileDialog(Form.OpenDialog1, {WindowClips().Video25});
+    Form.ButtonAddFile->click();
+    QVERIFY(Form.BMDThread1->Running());
+    Form.ComboLetterBox->setCurrentIndex(1);  // the estimates are brought up to date soon
+    QTest::qSleep(100);                       // ... and that is due now
+    Window.reset();
   }
 
   // The dialog offers the 24 long-standing file types, all supported files
