@@ -95,6 +95,13 @@ void TForm1::changeEvent(QEvent *Event) {
 }
 
 TForm1::~TForm1() {
+  // The worker lets events through while it waits for its thread to end:
+  // it goes first, while the window is whole, so that a late row or a
+  // timer never reaches a list already taken apart. No timer fires after.
+  delete BMDThread1;
+  BMDThread1 = nullptr;
+  TimerConvertAgain->stop();
+  if (FEstimateTimer) FEstimateTimer->stop();
   // The filler and the estimator use the libraries the component holds:
   // they end first.
   FFiller.reset();

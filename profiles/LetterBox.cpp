@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LetterBox.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -26,6 +27,8 @@ double ReadAspect(const std::string &Text) {
 
 // Pictures in the usual chroma layouts need even sizes and offsets.
 int Even(double Value) { return std::max(2, 2 * static_cast<int>(std::lround(Value / 2))); }
+// The even size at or below Size, as the engine scales an odd source to.
+int EvenBelow(int Size) { return std::max(2, Size / 2 * 2); }
 
 }  // namespace
 
@@ -34,7 +37,12 @@ void ApplyLetterBox(TOutputOptions &Options, const TSourcePicture &Source, bool 
   int FrameWidth = Source.Width, FrameHeight = Source.Height;
   if (!Options.FrameSize.empty() && !ReadSize(Options.FrameSize, FrameWidth, FrameHeight)) return;
 
+  // The frame is shown with its own shape, taken before an odd size is
+  // brought to the even one the encoders of 4:2:0 pictures need: a
+  // 720x405 source gives a 720x404 frame of the same shape, without bars.
   double FrameAspect = static_cast<double>(FrameWidth) / FrameHeight;
+  FrameWidth = EvenBelow(FrameWidth);
+  FrameHeight = EvenBelow(FrameHeight);
   if (OriginalAspect)
     Options.FrameAspectRatio = RatioText(FrameAspect);
   else if (const double Chosen = ReadAspect(Options.FrameAspectRatio); Chosen > 0)

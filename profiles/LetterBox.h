@@ -12,7 +12,8 @@ namespace korvane {
 
 // Rewrites the frame size of Options (already filled for a row) into the
 // scaled picture plus padding, so that the whole frame keeps the frame size
-// chosen (the source's size when none was). The frame is shown with the
+// chosen (the source's size when none was, brought down to even numbers as
+// the engine does: every size and bar is even). The frame is shown with the
 // aspect Options names, or with square pixels when OriginalAspect is set
 // (the aspect choice "Original"), in which case the frame's own shape
 // becomes its aspect. A picture of no size leaves Options unchanged.

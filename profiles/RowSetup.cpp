@@ -71,8 +71,14 @@ TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, co
 TOutputOptions RowConversionOptions(const TProfileForm &Form, int VolumePosition,
                                     const TSourcePicture &Picture, bool LetterBox) {
   TOutputOptions Options = RowOutputOptions(Form, VolumePosition, Picture);
-  if (Picture.Present() && (LetterBox || (Picture.Turned() && !Options.FrameSize.empty())))
-    ApplyLetterBox(Options, Picture, Form.ComboAspectRatio.ItemIndex <= 0);
+  if (!Picture.Present() || !(LetterBox || (Picture.Turned() && !Options.FrameSize.empty()))) return Options;
+  // The old formats' "Original" aspect shows the frame with square pixels,
+  // as their players do. The modern formats show it with the picture's own
+  // shape (their sizes follow it), so their bars come only for a 4:3 or
+  // 16:9 frame chosen.
+  const TCatalogueRow *Profile = FindProfile(Form.ComboOutputFormat.Text());
+  const bool Modern = Profile && IsModernVariant(Profile->Variant);
+  ApplyLetterBox(Options, Picture, Form.ComboAspectRatio.ItemIndex <= 0 && !Modern);
   return Options;
 }
 

@@ -39,7 +39,9 @@ TOutputOptions RowOutputOptions(const TProfileForm &Form, int VolumePosition, co
 // frame size is set: a clip shot upright keeps its shape inside a frame of
 // the other orientation, with black bars at its sides, rather than being
 // stretched into it. Without a frame size the engine takes the source's,
-// which turns with the picture.
+// which turns with the picture. The modern formats show a frame of the
+// "Original" aspect with the picture's own shape: there the letterbox adds
+// bars only for a 4:3 or 16:9 aspect. Every size and bar asked for is even.
 TOutputOptions RowConversionOptions(const TProfileForm &Form, int VolumePosition,
                                     const TSourcePicture &Picture, bool LetterBox);
 

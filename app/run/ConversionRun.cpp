@@ -46,6 +46,7 @@ const char *const TConversionRun::NoFolderText = "Please select an output folder
 const char *const TConversionRun::CompletedText = "All Conversions Completed";
 const char *const TConversionRun::AddFailedText = "Fail to add file to list!";
 const char *const TConversionRun::NothingCheckedText = "No file was converted: no row is checked.";
+const char *const TConversionRun::StoppingText = "Stopping...";
 const char *const TConversionRun::StoppedText = "Conversions stopped";
 const char *const TConversionRun::SkippedText = "Skipped";
 const char *const TConversionRun::SizeRefusedText =
@@ -96,11 +97,12 @@ TConversionRun::TLane *TConversionRun::LaneAt(int Lane) {
 }
 
 void TConversionRun::SetOutcome(TLane &Lane, TOutcome Outcome, const std::string &Reason) {
+  // Counted even when its row has been removed: the file was tried.
+  FOutcomes.Count(Outcome);
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
   FWindow.SetRowProgress(Lane.Row, RowOutcomeText(Outcome));
   if (!Reason.empty())
     FWindow.SetRowReason(Lane.Row, ExplainedFailure(Reason, Trimmed(FWindow.RowCaption(Lane.Row))));
-  FOutcomes.Count(Outcome);
 }
 
 std::string TConversionRun::MissingFolderText(const std::string &Folder) {
@@ -116,7 +118,8 @@ std::string TConversionRun::ReadOnlyFolderText(const std::string &Folder) {
 }
 
 void TConversionRun::ConvertClick(bool Adding) {
-  if (Adding) return;
+  // A run, or the stop of one, is under way: no second run starts beside it.
+  if (Adding || FPhase != TRunPhase::Idle) return;
   FWindow.ClearRowTexts();
   if (FWindow.RowCount() == 0) {
     FWindow.ShowInformation(NoFilesText);
@@ -211,7 +214,7 @@ void TConversionRun::QueueStep(TLane &Lane) {
     if (Lane.Row < FWindow.RowCount() && FWindow.RowChecked(Lane.Row))
       SetOutcome(Lane, TOutcome::Failed, HandledExceptionText());
     for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->StopAllTasks();
-    FinishRun(false);
+    FinishRun(TRunEnd::Worked);
   }
 }
 
@@ -419,17 +422,27 @@ void TConversionRun::RowWithoutTask(TLane &Lane) {
   // its end finishes the run through the timer.
   if (FPhase == TRunPhase::Finishing && !Converting()) {
     Lane.Engine->StopAllTasks();
-    FinishRun(false);
+    FinishRun(TRunEnd::Worked);
   }
 }
 
-void TConversionRun::FinishRun(bool Stopped) {
+void TConversionRun::BeginStop() {
+  FPhase = TRunPhase::Stopping;
+  FWindow.SetTimerEnabled(false);
+  for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->StopAllTasks();
+  // The files still name what is being finished; the window stays locked.
+  FWindow.SetStatusText(StoppingText);
+  FWindow.SetStatusPace("");
+  if (!Converting()) FinishRun(TRunEnd::Stopped);
+}
+
+void TConversionRun::FinishRun(TRunEnd End) {
   FPhase = TRunPhase::Idle;
   FWindow.SetTimerEnabled(false);
   for (int I = 0; I < FActiveLanes; ++I) {
     TLane &Lane = FLanes[size_t(I)];
-    // A stopped task finishes its output and reports its end later ("Abort").
-    if (Stopped)
+    // A task given up finishes its output and reports its end later ("Abort").
+    if (End == TRunEnd::GivenUp)
       Lane.Engine->StopAllTasks();
     else
       Lane.Engine->ClearTasks();
@@ -438,19 +451,20 @@ void TConversionRun::FinishRun(bool Stopped) {
   // The bars say how the run ended before its message comes: a batch worked
   // through is full, a stopped one empty, and the status keeps the end
   // rather than the last file's size.
-  const bool Tried = FHandedOut > 0;
-  FWindow.SetProgressBar(!Stopped && Tried ? 100 : 0);
-  FWindow.SetStatusText(Stopped ? StoppedText : EndText());
+  const bool Worked = End == TRunEnd::Worked;
+  FWindow.SetProgressBar(Worked && FHandedOut > 0 ? 100 : 0);
+  FWindow.SetStatusText(Worked ? EndText() : StoppedText);
   FWindow.SetStatusFile("");
   FWindow.SetStatusPace("");
-  if (!Stopped) FWindow.ShowRunEnd(EndText(), FOutcomes.Done + FOutcomes.Partial > 0, SizesText());
+  if (End != TRunEnd::GivenUp)
+    FWindow.ShowRunEnd(EndText(), FOutcomes.Done + FOutcomes.Partial > 0, SizesText());
   FWindow.EnableWindow();
 }
 
 void TConversionRun::TimerTick() {
-  if (FPhase == TRunPhase::Idle) return;
+  if (FPhase == TRunPhase::Idle || FPhase == TRunPhase::Stopping) return;
   if (FPhase == TRunPhase::Finishing) {
-    if (!Converting()) FinishRun(false);
+    if (!Converting()) FinishRun(TRunEnd::Worked);
     return;
   }
   for (int I = 0; I < FActiveLanes && FPhase == TRunPhase::Converting; ++I) {
@@ -474,6 +488,8 @@ int TConversionRun::RowsToCome(int64_t &Milliseconds) const {
 }
 
 void TConversionRun::ShowLanes() {
+  // While a stop is under way the status says so.
+  if (FPhase == TRunPhase::Stopping) return;
   int Sum = 0, Known = 0;
   double Speed = 0;      // of the files together
   int64_t Longest = -1;  // the time left of the file that ends last
@@ -513,6 +529,8 @@ void TConversionRun::ShowLanes() {
 void TConversionRun::Progress(const TProgressInfo &Info, int LaneIndex) {
   TLane *Lane = LaneAt(LaneIndex);
   if (!Lane || Lane->Row < 0 || Lane->Row >= FWindow.RowCount()) return;
+  // A row that has its outcome keeps it.
+  if (!Lane->Busy() && FPhase != TRunPhase::Idle) return;
   FWindow.MakeRowVisible(Lane->Row);
   // Without a known length there is no honest percentage: the row then
   // shows the frames alone and the bar only that work goes on.
@@ -526,8 +544,8 @@ void TConversionRun::Progress(const TProgressInfo &Info, int LaneIndex) {
   FWindow.SetRowProgress(Lane->Row, Known ? std::to_string(Lane->Percent) + "%" : "");
   FWindow.SetRowFrames(Lane->Row, Info.FrameNumber == -1 ? " " : std::to_string(Info.FrameNumber));
   // The late progress of a stopped task goes to its row only: the bars
-  // keep the run's end.
-  if (FPhase == TRunPhase::Idle) return;
+  // keep the run's end, or the stop under way.
+  if (FPhase == TRunPhase::Idle || FPhase == TRunPhase::Stopping) return;
   if (FActiveLanes == 1) FWindow.SetProgressBar(Lane->Percent);
   ShowLanes();
 }
@@ -559,6 +577,12 @@ void TConversionRun::Terminate(int Index, const TTaskEnd &End, int LaneIndex) {
     // After the last row the run's end sets the bar; after a stop it is empty.
     if (FPhase == TRunPhase::Idle && !Converting()) FWindow.SetProgressBar(0);
   }
+  // A stop is over once the last stopped task has ended: its output is
+  // complete by then.
+  if (FPhase == TRunPhase::Stopping && !Converting()) {
+    FinishRun(TRunEnd::Stopped);
+    return;
+  }
   ShowLanes();
 }
 
@@ -582,6 +606,8 @@ void TConversionRun::RowRemoved(int Row) {
 }
 
 void TConversionRun::StopClick() {
+  // Asked and answered already: the tasks are ending.
+  if (FPhase == TRunPhase::Stopping) return;
   if (Converting()) {
     for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->PauseAllTasks();
     // The queue waits for the answer: no tick of the timer starts the next
@@ -594,12 +620,15 @@ void TConversionRun::StopClick() {
     }
     FUserAbort = true;
   }
-  FinishRun(true);
+  if (FPhase == TRunPhase::Idle)
+    FinishRun(TRunEnd::GivenUp);
+  else
+    BeginStop();
 }
 
 void TConversionRun::Stop() {
   if (Converting()) FUserAbort = true;
-  FinishRun(true);
+  FinishRun(TRunEnd::GivenUp);
 }
 
 }  // namespace korvane

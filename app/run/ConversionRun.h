@@ -132,9 +132,13 @@ class TConversionRun {
   // locks the window and sets up the first checked row. Adding tells
   // whether files are still being added (the click is then ignored).
   void ConvertClick(bool Adding);
-  // A stop button: pauses the task, asks, and stops the run on Yes.
+  // A stop button: pauses the task, asks, and on Yes stops the tasks. The
+  // run ends once they have ended, their outputs so far complete: until
+  // then the status says StoppingText and the window stays locked; then
+  // the stopped rows say "Abort" and the end message counts them.
   void StopClick();
-  // Stops the run without asking (the user has already said so).
+  // Stops the run without asking and without waiting for the tasks' ends
+  // or showing an end message: the window closes.
   void Stop();
   // A tick of the 100 ms timer: starts the next row two ticks after the
   // last one ended, or ends the run after the last one.
@@ -188,14 +192,20 @@ class TConversionRun {
   // The head of the message that refuses files a target size cannot fit,
   // before a run starts; a line per file follows with why.
   static const char *const SizeRefusedText;
-  // The text the status bar keeps after a stop.
+  // The status while stopped tasks finish their outputs, and after.
+  static const char *const StoppingText;
   static const char *const StoppedText;
 
  private:
   using TClock = std::chrono::steady_clock;
   // Where a run is: none under way; handing rows to the lanes; every row
-  // handed out, waiting for the lanes to end.
-  enum class TRunPhase { Idle, Converting, Finishing };
+  // handed out, waiting for the lanes to end; stopped by the user, waiting
+  // for the stopped tasks to end.
+  enum class TRunPhase { Idle, Converting, Finishing, Stopping };
+  // How a run ends: its rows worked through; stopped by the user, every
+  // task ended; or given up at once (the window closes, or nothing ran),
+  // the tasks told to stop and no message shown.
+  enum class TRunEnd { Worked, Stopped, GivenUp };
   // Where a lane is: no row; setting its row up; its task runs; its row
   // ended, the next one starts on the second tick.
   enum class TLanePhase { Idle, SettingUp, Running, Waiting };
@@ -250,10 +260,12 @@ class TConversionRun {
   // Before a run with a target size: false (after saying which files and
   // why) when a checked row cannot be brought to it.
   bool TargetsFit(const TRunChoices &Choices);
-  // The one end of every run. Stopped: the user stopped it, the tasks are
-  // stopped (their outputs so far finished) and no message comes; otherwise
-  // the message says how it went. The window is unlocked either way.
-  void FinishRun(bool Stopped);
+  // The user's stop: every task is told to stop, and the run finishes
+  // once the last of them has ended.
+  void BeginStop();
+  // The one end of every run (see TRunEnd): the status and, unless given
+  // up, the message say how it went. The window is unlocked either way.
+  void FinishRun(TRunEnd End);
   // Writes the lane's row outcome ("Done", "Partial", "Fail", "Abort") and
   // counts it; the reason of a failure or a shortfall goes with it.
   void SetOutcome(TLane &Lane, TOutcome Outcome, const std::string &Reason = "");

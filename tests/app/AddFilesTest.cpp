@@ -4,6 +4,7 @@
 // while the list is still growing.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -14,11 +15,14 @@
 #include <QListView>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <map>
+#include <memory>
 
 #include "BMDThread.h"
 #include "FileListView.h"
@@ -126,6 +130,19 @@ class AddFilesTest : public QObject {
     QCOMPARE(Form.ListView1->RowCount(), 3);
   }
 
+  // The window closed right after files were added, before the worker's end
+  // has come through and with an estimate due: it goes without a crash.
+  void ClosingRightAfterAddingIsSafe() {
+    auto Window = std::make_unique<TWindowUnderTest>();
+    TForm1 &Form = Window->Form();
+    AnswerFileDialog(Form.OpenDialog1, {WindowClips().Video25});
+    Form.ButtonAddFile->click();
+    QVERIFY(Form.BMDThread1->Running());
+    Form.ComboLetterBox->setCurrentIndex(1);  // the estimates are brought up to date soon
+    QTest::qSleep(100);                       // ... and that is due now
+    Window.reset();
+  }
+
   // The dialog offers the 24 long-standing file types, all supported files
   // first, then today's types and any file last.
   void DialogOffersTheSupportedTypes() {
@@ -204,6 +221,10 @@ class AddFilesTest : public QObject {
   // default filter still selected (the probe decides what the file is), a
   // folder's becomes the output folder, and the completion list that came
   // up while typing closes with the dialog, leaving the keys to the window.
+  // The dialog's file system model lists a folder on a thread of its own,
+  // and its completer looks again once a listing ends: the path is typed
+  // only after the folder has been listed, or a name the filter hides (which
+  // the dialog lets through once typed whole) would be offered late.
   void TypedPathsAreTaken() {
     const TWindowClips &Clips = WindowClips();
     TWindowUnderTest Window;
@@ -223,17 +244,26 @@ class AddFilesTest : public QObject {
         {Form.OpenDialog1, Form.ButtonAddFile, Clips.Video25, true},
         {Form.BrowseForFolder1, Form.ButtonBrowseForFolder, Folder, true},
     };
+    // The folders each dialog's model has listed, from before it opens.
+    std::map<QFileDialog *, QSet<QString>> Listed;
+    for (const TCase &Case : Cases)
+      if (auto *Model = Case.Dialog->findChild<QFileSystemModel *>(); Model && !Listed.count(Case.Dialog))
+        connect(Model, &QFileSystemModel::directoryLoaded, this,
+                [&Listed, Dialog = Case.Dialog](const QString &Path) {
+                  Listed[Dialog] << QDir::cleanPath(Path);
+                });
     for (const TCase &Case : Cases) {
       QStringList Seen;  // what came up while the path was typed
-      QTimer::singleShot(0, &Form, [&Case, &Seen, Start = Clips.Folder] {
+      QTimer::singleShot(0, &Form, [&Case, &Seen, &Listed, Start = Clips.Folder] {
         auto *Poll = new QTimer(Case.Dialog);
         Poll->setInterval(10);
-        const QDeadlineTimer Deadline(5000);  // then the dialog is cancelled and the test fails
-        QObject::connect(Poll, &QTimer::timeout, Case.Dialog, [&Case, &Seen, Start, Poll, Deadline] {
+        const QDeadlineTimer Deadline(60000);  // then the dialog is cancelled and the test fails
+        QObject::connect(Poll, &QTimer::timeout, Case.Dialog, [&Case, &Seen, &Listed, Start, Poll, Deadline] {
           QFileDialog *Dialog = Case.Dialog;
           auto *Edit = Dialog->findChild<QLineEdit *>("fileNameEdit");
           if (Deadline.hasExpired()) {
             Poll->stop();
+            Seen << "folder not listed";
             Dialog->reject();
             return;
           }
@@ -242,15 +272,18 @@ class AddFilesTest : public QObject {
             Dialog->setDirectory(Start);
             return;
           }
+          if (!Listed[Dialog].contains(QDir::cleanPath(Start))) return;
           Poll->stop();
           Edit->setFocus();
           Edit->clear();
           QTest::keyClicks(Edit, Case.Typed);
-          QTest::qWait(300);  // the completion list comes up
-          if (QApplication::activePopupWidget()) Seen << "completion";
+          // The listing is there: the completer decides as the last key
+          // comes, and a list it offers is up once the events are through.
+          const auto Offered = [] { return QApplication::activePopupWidget() != nullptr; };
+          QCoreApplication::processEvents();
+          if (Case.Completed ? QTest::qWaitFor(Offered, 10000) : Offered()) Seen << "completion";
           QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-          QTest::qWait(100);
-          if (!Dialog->isVisible()) return;
+          if (QTest::qWaitFor([Dialog] { return !Dialog->isVisible(); }, 10000)) return;
           Seen << "still open";
           Dialog->reject();
         });
@@ -258,7 +291,8 @@ class AddFilesTest : public QObject {
       });
       Case.Opener->click();
       QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running() && !Case.Dialog->isVisible() && !Form.Adding(),
-                               5000);
+                               30000);
+      QVERIFY2(!Seen.contains("folder not listed"), qPrintable(Case.Typed));
       QCOMPARE(Seen.contains("completion"), Case.Completed);
       QVERIFY2(!Seen.contains("still open"), "Return did not end the dialog");
       QCOMPARE(QApplication::activePopupWidget(), nullptr);

@@ -54,6 +54,7 @@ struct TRunClips {
   QString Anamorphic;  // 352x288 stored, shown 16:9 (sample aspect 16:11), 1 s
   QString Unknown;     // 12 s of Matroska written to a pipe: its length is unknown
   QString Tracks;      // Matroska from the web: two sound tracks (eng, fre) and subtitles (ger), 1 s
+  QString OddHeight;   // 720x405 (16:9 in an odd height), 1 s
 };
 
 const TRunClips &RunClips() {
@@ -66,6 +67,7 @@ const TRunClips &RunClips() {
     // Named as the dialog offers it; the content is what counts.
     C.Unknown = Folder.filePath("unknown.mpg");
     C.Tracks = Folder.filePath("tracks.mkv");
+    C.OddHeight = Folder.filePath("odd-height.avi");
     const QString Subtitles = Folder.filePath("tracks.srt");
     QFile Srt(Subtitles);
     if (!Srt.open(QIODevice::WriteOnly) || Srt.write("1\n00:00:00,100 --> 00:00:00,900\nHallo\n") <= 0)
@@ -80,6 +82,8 @@ const TRunClips &RunClips() {
                   C.Wide.toStdString() + "\"") &&
         RunFFmpeg("-f lavfi -i testsrc=size=352x288:rate=25:duration=1,setsar=16/11 -c:v mpeg4 -q:v 2 \"" +
                   C.Anamorphic.toStdString() + "\"") &&
+        RunFFmpeg("-f lavfi -i testsrc=size=720x405:rate=25:duration=1 -c:v mpeg4 -q:v 4 \"" +
+                  C.OddHeight.toStdString() + "\"") &&
         RunCommand(
             "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=12 -c:v mpeg4 -f matroska "
             "pipe:1 > \"" +
@@ -462,9 +466,11 @@ class RunTest : public QObject {
     QCOMPARE(Window.Messages.Texts(), QStringList({"All Conversions Completed"}));
   }
 
-  // Stop pauses and asks: No lets the task finish, Yes stops it with a
-  // playable part of the output, no completion message and an unlocked
-  // window.
+  // Stop pauses and asks: No lets the task finish. Yes stops it: the status
+  // says "Stopping..." and the window stays locked until the task has
+  // ended, its part of the output complete (ffprobe reads it, index and
+  // all); then the row says "Abort", the end message counts it as stopped
+  // and the window is free.
   void StopAsksFirst() {
     const TRunClips &Clips = RunClips();
     {
@@ -498,27 +504,53 @@ class RunTest : public QObject {
       AddFiles(Form, {Clips.Long});
       QCOMPARE(Form.ListView1->RowCount(), 2);
       Form.ButtonConvert->click();
-      QTRY_VERIFY_WITH_TIMEOUT(!Form.ListView1->SubItem(0, siProgress).isEmpty(), 60000);
+      QTRY_VERIFY_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress).endsWith('%'), 60000);
+      // What the window says from the stop on: status, row, Convert button.
+      QStringList Seen;
+      const auto Look = [&] {
+        const QString Now = Form.StatusPanel[1]->text() + "|" + Form.ListView1->SubItem(0, siProgress) + "|" +
+                            (Form.ButtonConvert->isEnabled() ? "free" : "locked");
+        if (Seen.isEmpty() || Seen.last() != Now) Seen << Now;
+      };
+      QTimer Watch;
+      connect(&Watch, &QTimer::timeout, this, Look);
+      TProbedFile AtTheEnd;
+      Window.Messages.WhileShown = [&](const TMessage &Message) {
+        if (Message.YesNo) return;  // the question, not the end
+        Look();
+        AtTheEnd = ProbeFile(Out.filePath("long.mp4").toStdString());
+      };
       Window.Messages.Answers = {TMessageAnswer::Yes};
       Form.ButtonStopConvert->click();
-      QVERIFY(!Form.Converting());
-      QVERIFY(Form.ButtonConvert->isEnabled());
-      QTRY_COMPARE_WITH_TIMEOUT(Form.ListView1->SubItem(0, siProgress), QString("Abort"), 30000);
-      QTest::qWait(300);
+      Look();
+      Watch.start(1);
+      QVERIFY2(Seen.last().startsWith("Stopping...|") && Seen.last().endsWith("%|locked"),
+               qPrintable(Seen.last()));
+      Form.ButtonConvert->click();  // no second run while it stops
+      QTRY_COMPARE_WITH_TIMEOUT(Window.Messages.Texts().size(), qsizetype(2), 30000);
+      QTRY_VERIFY(Seen.last().endsWith("|free"));
+      Watch.stop();
+      QCOMPARE(
+          Window.Messages.Texts(),
+          QStringList({"Stop all conversions?", "Conversions finished: 0 converted, 0 failed, 1 stopped."}));
+      const qsizetype Ended = Seen.indexOf("Conversions stopped|Abort|locked");
+      QVERIFY2(Ended > 0 && Seen.size() == Ended + 2, qPrintable(Seen.join(", ")));
+      for (qsizetype I = 0; I < Ended; ++I)
+        QVERIFY2(Seen[I].startsWith("Stopping...|") && Seen[I].endsWith("%|locked"),
+                 qPrintable(Seen.join(", ")));
+      QCOMPARE(Form.StatusPanel[0]->text(), QString("Ready"));
       QCOMPARE(Form.ListView1->SubItem(1, siProgress), QString());
-      QCOMPARE(Window.Messages.Texts(), QStringList({"Stop all conversions?"}));
       QCOMPARE(Files(Out.path()), QStringList({"long.mp4"}));
-      const TProbedFile Part = ProbeFile(Out.filePath("long.mp4").toStdString());
-      QVERIFY2(Part.Errors.empty(), Part.Errors.c_str());
-      QVERIFY(Part.Stream("video"));
-      QVERIFY(Number(&Part.Format, "duration") > 0 && Number(&Part.Format, "duration") < 19.5);
+      QVERIFY2(AtTheEnd.Errors.empty(), AtTheEnd.Errors.c_str());
+      QVERIFY(AtTheEnd.Stream("video"));
+      QVERIFY(Number(&AtTheEnd.Format, "duration") > 0 && Number(&AtTheEnd.Format, "duration") < 19.5);
       const std::string Errors = DecodeErrors(Out.filePath("long.mp4").toStdString());
       QVERIFY2(Errors.empty(), Errors.c_str());
     }
     init();
     {
-      // The stopped row removed at once, before its task's end arrives: that
-      // end reaches no other row.
+      // The stopped row removed (with the Delete key) before its task's end
+      // arrives: that end reaches no other row, and is counted.
       TWindowUnderTest Window;
       TForm1 &Form = Prepare(Window, SlowProfile, {Clips.Long});
       AddFiles(Form, {Clips.Long});
@@ -527,9 +559,11 @@ class RunTest : public QObject {
       Window.Messages.Answers = {TMessageAnswer::Yes};
       Form.ButtonStopConvert->click();
       Form.ListView1->setCurrentItem(Form.ListView1->topLevelItem(0));
-      Form.ButtonRemove->click();
+      Form.DeleteSelectedItem1->trigger();
       QCOMPARE(Form.ListView1->RowCount(), 1);
-      QTest::qWait(500);
+      QTRY_COMPARE_WITH_TIMEOUT(Window.Messages.Texts().size(), qsizetype(2), 30000);
+      QCOMPARE(Window.Messages.Texts().last(),
+               QString("Conversions finished: 0 converted, 0 failed, 1 stopped."));
       QCOMPARE(Form.ListView1->SubItem(0, siProgress), QString());
     }
   }
@@ -672,6 +706,26 @@ class RunTest : public QObject {
       auto Black = [&](int Row) { return Rows[Row] < 20; };
       for (int Row : {0, 10, 27, 212, 230, 239}) QCOMPARE(Black(Row), LetterBox);
       for (int Row : {34, 120, 205}) QVERIFY(!Black(Row));
+    }
+    {
+      // The zoom chosen for a device's profile stays chosen for the modern
+      // ones: a picture of an odd height still converts, at the even size
+      // the encoder takes, and its estimate comes.
+      init();
+      TWindowUnderTest Window;
+      TForm1 &Form = Prepare(Window, "iPod (*.mp4)", {RunClips().OddHeight});
+      Form.ComboLetterBox->setCurrentIndex(1);
+      ChooseFormat(Form, "MP4 - H.264 Video, AAC Audio (*.mp4)");
+      QCOMPARE(Form.ComboVideoSize->currentText(), QString("Original Video Size"));
+      QCOMPARE(Form.ComboLetterBox->currentText(), QString("LetterBox"));
+      QTRY_VERIFY_WITH_TIMEOUT(Form.ListView1->SubItem(0, siEstimate).startsWith("about "), 120000);
+      ConvertAll(Form);
+      QCOMPARE(ProgressColumn(*Form.ListView1), QStringList({"Done"}));
+      const TProbedFile Probed = ProbeFile(Out.filePath("odd-height.mp4").toStdString());
+      QCOMPARE(Number(Probed.Stream("video"), "width"), 720.0);
+      QCOMPARE(Number(Probed.Stream("video"), "height"), 404.0);
+      const std::string Errors = DecodeErrors(Out.filePath("odd-height.mp4").toStdString());
+      QVERIFY2(Errors.empty(), Errors.c_str());
     }
     init();
     TWindowUnderTest Window;

@@ -56,7 +56,7 @@ void AnswerFileDialog(QFileDialog *Dialog, const QStringList &Files, std::functi
   // presses Open.
   auto *Poll = new QTimer(Dialog);
   Poll->setInterval(10);
-  const QDeadlineTimer Deadline(10000);
+  const QDeadlineTimer Deadline(60000);  // generous: the folder is listed on a thread of its own
   QObject::connect(Poll, &QTimer::timeout, Dialog, [Dialog, Files, WhileOpen, Poll, Deadline] {
     auto *View = Dialog->findChild<QListView *>("listView");
     auto *Model = Dialog->findChild<QFileSystemModel *>();
@@ -90,12 +90,13 @@ void AnswerFileDialog(QFileDialog *Dialog, const QStringList &Files, std::functi
 void AddFiles(TForm1 &Form, const QStringList &Files) {
   // The worker takes a new start once the end of its last one has come
   // through the event loop, as it has by the time a person clicks again.
-  QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running(), 5000);
+  // The bounds are generous, for a busy machine: they cost nothing otherwise.
+  QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running(), 60000);
   AnswerFileDialog(Form.OpenDialog1, Files);
   Form.ButtonAddFile->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running(), 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(!Form.BMDThread1->Running(), 60000);
   // The files are probed off the UI thread: their rows come after.
-  QTRY_VERIFY_WITH_TIMEOUT(!Form.Adding(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!Form.Adding(), 60000);
 }
 
 void ChooseFormat(TForm1 &Form, const QString &Text) {

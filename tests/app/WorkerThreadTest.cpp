@@ -56,10 +56,14 @@ class WorkerThreadTest : public QObject {
   void SecondStartIgnoredThenRestartable() {
     TBMDThread Worker;
     int Starts = 0;
+    bool Reentered = false;
     Worker.OnStart = [&](QObject *, TBMDExecuteThread *, void *&) {
       ++Starts;
-      QTimer::singleShot(0, &Worker, [&] { Worker.Start(); });
-      QTest::qWait(50);
+      QTimer::singleShot(0, &Worker, [&] {
+        Worker.Start();
+        Reentered = true;
+      });
+      QVERIFY(QTest::qWaitFor([&] { return Reentered; }, 30000));
     };
     Worker.Start();
     QCOMPARE(Starts, 1);
@@ -74,11 +78,12 @@ class WorkerThreadTest : public QObject {
   // it to end, and delivers no terminate notification to a component that
   // is going away.
   void DestructionWaitsForTheThread() {
-    std::atomic<bool> Finished{false};
+    std::atomic<bool> Started{false}, Finished{false};
     bool Terminated = false;
     {
       TBMDThread Worker;
       Worker.OnExecute = [&](QObject *, TBMDExecuteThread *Thread, void *&) {
+        Started = true;
         const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!Thread->Terminated() && std::chrono::steady_clock::now() < Until)
           std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -87,7 +92,7 @@ class WorkerThreadTest : public QObject {
       };
       Worker.OnTerminate = [&](QObject *, TBMDExecuteThread *, void *&) { Terminated = true; };
       Worker.Start();
-      QTest::qWait(50);
+      QTRY_VERIFY_WITH_TIMEOUT(Started, 30000);
       QVERIFY(Worker.Running());
     }
     QVERIFY(Finished);

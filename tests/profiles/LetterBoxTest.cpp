@@ -25,6 +25,13 @@ TEST(LetterBox, PictureKeepsItsShapeInsideTheFrame) {
       {"source size kept", {1280, 720, 0}, "", "4:3", "1280x540", 90, 90, 0, 0, "4:3"},
       {"frame shown at 16:9", {640, 480, 0}, "720x576", "16:9", "540x576", 0, 0, 90, 90, "16:9"},
       {"odd bars stay even", {1920, 800, 0}, "352x288", "", "352x146", 70, 72, 0, 0, "1.2222"},
+      // A source of an odd size keeps its shape in the even frame the
+      // encoders take, as the engine scales it without a letterbox.
+      {"odd source size", {720, 405, 0}, "", "", "720x404", 0, 0, 0, 0, "1.7778"},
+      {"odd source shown 4:3", {721, 405, 0}, "", "4:3", "720x302", 50, 52, 0, 0, "4:3"},
+      {"odd source turned", {405, 720, 0, 90}, "", "", "404x720", 0, 0, 0, 0, "0.5625"},
+      {"odd anamorphic source", {703, 405, 16.0 / 9}, "", "", "702x394", 4, 6, 0, 0, "1.7358"},
+      {"one pixel", {1, 1, 0}, "", "", "2x2", 0, 0, 0, 0, "1"},
   };
   for (const TCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);

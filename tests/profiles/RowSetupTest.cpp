@@ -3,6 +3,10 @@
 // bar's values, a row's output options, and the file list's texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
 #include "RowSetup.h"
 
 namespace korvane::test {
@@ -78,6 +82,96 @@ TEST(RowSetup, TurnedPicturesKeepTheirShapeInAFixedFrame) {
     EXPECT_EQ(Options.PadLeft, R.PadLeft);
     EXPECT_EQ(Options.PadRight, R.PadRight);
     EXPECT_EQ(Options.PadTop, R.PadTop);
+  }
+}
+
+// No zoom, aspect or size choice of any profile asks the engine for an odd
+// size or bar, whatever the source's size, turn or pixel shape: the
+// encoders of 4:2:0 pictures refuse them. With the letterbox the frame
+// keeps the size chosen (the source's, brought to even numbers, without one).
+TEST(RowSetup, NoChoiceAsksForAnOddSize) {
+  const TSourcePicture Sources[] = {
+      {720, 405},           {721, 405},           {405, 720, 0, 90},   {1280, 720},
+      {720, 576, 16.0 / 9}, {703, 405, 16.0 / 9}, {641, 481, 4.0 / 3}, {1920, 1080, 0, 270},
+  };
+  const auto Even = [](int Value) { return Value == -1 || Value % 2 == 0; };  // a bar of -1 is none
+  std::vector<std::string> Odd;
+  int Tried = 0;
+  TProfileForm Form;
+  FillOutputFormatList(Form.ComboOutputFormat);
+  const std::vector<std::string> Profiles = Form.ComboOutputFormat.Items;
+  for (const std::string &Profile : Profiles) {
+    Form.ComboOutputFormat.Select(Profile);
+    if (!ChangeOutputFormat(Form)) continue;  // a separator row
+    const std::vector<std::string> SizeItems = Form.ComboVideoSize.Items;
+    for (const std::string &SizeItem : SizeItems)
+      for (int Aspect = 0; Aspect < 3; ++Aspect)
+        for (const TSourcePicture &Source : Sources)
+          for (const bool LetterBox : {false, true}) {
+            Form.ComboVideoSize.Select(SizeItem);
+            Form.ComboAspectRatio.ItemIndex = Aspect;
+            const TOutputOptions O = RowConversionOptions(Form, DefaultVolumePosition, Source, LetterBox);
+            if (O.VideoDisable || O.VideoCodec == "copy") continue;
+            ++Tried;
+            int Width = Source.Width / 2 * 2, Height = Source.Height / 2 * 2;
+            if (!O.FrameSize.empty() && std::sscanf(O.FrameSize.c_str(), "%dx%d", &Width, &Height) != 2)
+              Width = Height = -1;
+            const auto Pad = [](int Value) { return std::max(Value, 0); };
+            const int FrameWidth = Width + Pad(O.PadLeft) + Pad(O.PadRight);
+            const int FrameHeight = Height + Pad(O.PadTop) + Pad(O.PadBottom);
+            const bool Fine = Width > 0 && Height > 0 && Even(Width) && Even(Height) && Even(O.PadLeft) &&
+                              Even(O.PadRight) && Even(O.PadTop) && Even(O.PadBottom);
+            // The letterbox's frame: the size chosen, else the source's made even.
+            const TOutputOptions Chosen = RowOutputOptions(Form, DefaultVolumePosition, Source);
+            int ChosenWidth = Source.Width / 2 * 2, ChosenHeight = Source.Height / 2 * 2;
+            std::sscanf(Chosen.FrameSize.c_str(), "%dx%d", &ChosenWidth, &ChosenHeight);
+            const bool Framed = !LetterBox || (FrameWidth == ChosenWidth && FrameHeight == ChosenHeight);
+            if ((!Fine || !Framed) && Odd.size() < 10)
+              Odd.push_back(Profile + ", " + SizeItem + ", aspect " + std::to_string(Aspect) + ", " +
+                            std::to_string(Source.Width) + "x" + std::to_string(Source.Height) + "/" +
+                            std::to_string(Source.Rotation) + (LetterBox ? ", letterbox: " : ": ") +
+                            O.FrameSize);
+          }
+  }
+  EXPECT_GT(Tried, 1000);
+  for (const std::string &Line : Odd) ADD_FAILURE() << Line;
+}
+
+// Where the letterbox puts bars. The old formats show a frame of the
+// "Original" aspect with square pixels; the modern ones with the
+// picture's shape, so there the bars come only for a 4:3 or 16:9 frame.
+TEST(RowSetup, LetterBoxBarsByFormat) {
+  const char *const Avi = "AVI - Audio Video Interleave (*.avi)";
+  const char *const H264 = "MP4 - H.264 Video, AAC Audio (*.mp4)";
+  const char *const Vp9 = "WebM - VP9 Video, Opus Audio (*.webm)";
+  const char *const Source = "Original Video Size";
+  struct Row {
+    const char *Profile, *Size;
+    int Aspect;
+    TSourcePicture Picture;
+    const char *FrameSize, *FrameAspect;
+    int Pads[4];  // top, bottom, left, right
+  } Rows[] = {
+      {Avi, Source, 0, {720, 576, 16.0 / 9}, "720x406", "1.25", {84, 86, 0, 0}},
+      {Avi, Source, 0, {720, 405}, "720x404", "1.7778", {0, 0, 0, 0}},
+      {H264, Source, 0, {720, 576, 16.0 / 9}, "720x576", "1.7778", {0, 0, 0, 0}},
+      {H264, Source, 0, {720, 405}, "720x404", "1.7778", {0, 0, 0, 0}},
+      {H264, "1280 x 720 (720p)", 1, {1920, 1080}, "960x540", "4:3", {90, 90, 0, 0}},
+      {Vp9, Source, 2, {640, 480}, "480x480", "16:9", {0, 0, 80, 80}},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(std::string(R.Profile) + " " + R.Size + " " + std::to_string(R.Aspect));
+    TProfileForm Form;
+    FillOutputFormatList(Form.ComboOutputFormat);
+    Form.ComboOutputFormat.Select(R.Profile);
+    ASSERT_TRUE(ChangeOutputFormat(Form));
+    Form.ComboVideoSize.Select(R.Size);
+    Form.ComboAspectRatio.ItemIndex = R.Aspect;
+    const TOutputOptions O = RowConversionOptions(Form, DefaultVolumePosition, R.Picture, true);
+    EXPECT_EQ(O.FrameSize, R.FrameSize);
+    EXPECT_EQ(O.FrameAspectRatio, R.FrameAspect);
+    EXPECT_EQ(std::vector<int>({O.PadTop, O.PadBottom, O.PadLeft, O.PadRight}),
+              std::vector<int>(std::begin(R.Pads), std::end(R.Pads)));
   }
 }
 

@@ -480,7 +480,9 @@ TEST(ConversionRun, SeveralFilesAtOnce) {
   EXPECT_NE(std::find(Second.Calls.begin(), Second.Calls.end(), "stop"), Second.Calls.end());
   EXPECT_EQ(T.Engine.Calls.back(), "stop");
   T.Run.Terminate(0, {}, 0);
+  EXPECT_EQ(T.Window.Status, "Stopping...");  // till the last lane's task has ended
   T.Run.Terminate(0, {}, 1);
+  EXPECT_EQ(T.Window.Status, "Conversions stopped");
   EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Fail", "Done", "", "Abort", "Fail", "Abort"}));
   EXPECT_EQ(T.Run.EndText(), "Conversions finished: 1 converted, 2 failed, 2 stopped.");
   EXPECT_FALSE(T.Run.Converting());
@@ -501,10 +503,10 @@ TEST(ConversionRun, FilesAtOnceNeverShareAnOutput) {
   EXPECT_EQ(Second.OutputNames[0], "/tmp/clip-1.mp4");
 }
 
-// Stop pauses and asks: No resumes the task, Yes stops the run; the
-// stopped row reads "Abort" and no completion message comes.
+// Stop pauses and asks: No resumes the task, Yes stops the run.
 // Nothing new starts and the run does not end while the stop question is
-// open, though the task may end then; after No the queue goes on.
+// open, though the task may end then: after No the queue goes on, after
+// Yes the run ends at once, with its message.
 TEST(ConversionRun, TheStopQuestionHoldsTheQueue) {
   for (const bool Stop : {false, true}) {
     TRunUnderTest T(Rows({true, true}));
@@ -517,7 +519,9 @@ TEST(ConversionRun, TheStopQuestionHoldsTheQueue) {
     };
     T.Run.StopClick();
     EXPECT_EQ(T.Engine.Inputs.size(), 1u);
-    EXPECT_EQ(T.Window.Messages, std::vector<std::string>{"Stop all conversions?"});
+    const std::vector<std::string> Asked = {"Stop all conversions?"};
+    const std::vector<std::string> Ended = {"Stop all conversions?", "All Conversions Completed"};
+    EXPECT_EQ(T.Window.Messages, Stop ? Ended : Asked);
     EXPECT_EQ(T.Window.Progress(), (std::vector<std::string>{"Done", ""}));
     EXPECT_EQ(T.Window.TimerOn, !Stop);
     if (!Stop) {
@@ -527,9 +531,9 @@ TEST(ConversionRun, TheStopQuestionHoldsTheQueue) {
   }
 }
 
-// After a stop the window is free while the stopped task still ends: its
-// late events reach its own row, wherever removing rows moved it, or none
-// once that row is gone.
+// While a stopped task ends, its late events reach its own row, wherever
+// removing rows moved it, or none once that row is gone; the end message
+// counts it either way.
 TEST(ConversionRun, LateEventsOfAStoppedTaskReachTheirOwnRow) {
   for (const int Removed : {0, 1, 2}) {
     TRunUnderTest T(Rows({true, true, true}));
@@ -544,6 +548,7 @@ TEST(ConversionRun, LateEventsOfAStoppedTaskReachTheirOwnRow) {
     T.Run.Terminate(-1, {});
     const std::vector<std::vector<std::string>> Expected = {{"Abort", ""}, {"Done", ""}, {"Done", "Abort"}};
     EXPECT_EQ(T.Window.Progress(), Expected[Removed]) << "row " << Removed << " removed";
+    EXPECT_EQ(T.Window.Messages.back(), "Conversions finished: 1 converted, 0 failed, 1 stopped.");
   }
 }
 
@@ -566,18 +571,35 @@ TEST(ConversionRun, StopAsksAndStopsOnYes) {
   Yes.Run.StopClick();
   EXPECT_EQ(std::vector<std::string>(Yes.Engine.Calls.end() - 2, Yes.Engine.Calls.end()),
             (std::vector<std::string>{"pause", "stop"}));
-  EXPECT_FALSE(Yes.Run.Converting());
+  // Until the stopped task has ended (its output so far complete) the
+  // window stays locked and says so; a second stop or convert does nothing.
+  EXPECT_TRUE(Yes.Run.Converting());
   EXPECT_FALSE(Yes.Window.TimerOn);
-  EXPECT_EQ(Yes.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
-  EXPECT_EQ(Yes.Window.Status, "Conversions stopped");
-  // A stopped task's output falls short of its source too: it reads "Abort".
+  EXPECT_EQ(Yes.Window.Log, (std::vector<std::string>{"lock"}));
+  EXPECT_EQ(Yes.Window.Status, "Stopping...");
+  EXPECT_EQ(Yes.Window.StatusFile, "0.avi");
+  Yes.Run.StopClick();
+  Yes.Run.ConvertClick(false);
+  Yes.Run.TimerTick();
+  Yes.Run.TimerTick();
+  EXPECT_EQ(Yes.Engine.Inputs.size(), 1u);
   Yes.Run.Progress({10, 25, 1000, 2, 300, 4096, 2000});
-  Yes.Run.Terminate(0, {.Message = kCutShort});
-  Yes.Run.Terminate(-1, {});
-  EXPECT_EQ(Yes.Window.Progress(), (std::vector<std::string>{"Abort", ""}));
-  EXPECT_EQ(Yes.Window.Status, "Conversions stopped") << "late progress keeps the end";
-  EXPECT_EQ(Yes.Window.Bar, 0);
+  EXPECT_EQ(Yes.Window.Progress(), (std::vector<std::string>{"50%", ""}));
+  EXPECT_EQ(Yes.Window.Status, "Stopping...") << "late progress keeps the stop";
   EXPECT_EQ(Yes.Window.Messages, std::vector<std::string>{"Stop all conversions?"});
+  // A stopped task's output falls short of its source too: it reads "Abort".
+  Yes.Run.Terminate(0, {.Message = kCutShort});
+  EXPECT_FALSE(Yes.Run.Converting());
+  EXPECT_EQ(Yes.Window.Log, (std::vector<std::string>{"lock", "unlock"}));
+  EXPECT_EQ(Yes.Window.Progress(), (std::vector<std::string>{"Abort", ""}));
+  Yes.Run.Terminate(-1, {});
+  Yes.Run.Progress({10, 25, 1000, 2, 300, 4096, 2000});
+  EXPECT_EQ(Yes.Window.Status, "Conversions stopped") << "late progress keeps the end";
+  EXPECT_EQ(Yes.Window.StatusFile, "");
+  EXPECT_EQ(Yes.Window.Bar, 0);
+  EXPECT_EQ(Yes.Window.Messages,
+            (std::vector<std::string>{"Stop all conversions?",
+                                      "Conversions finished: 0 converted, 0 failed, 1 stopped."}));
   EXPECT_EQ(Yes.Engine.Calls.back(), "clear");
   // A stop button while no run is on asks nothing and changes nothing.
   TRunUnderTest Idle(Rows({true}));
