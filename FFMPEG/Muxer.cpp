@@ -108,9 +108,14 @@ void TMuxer::WritePacket(AVPacket &Packet) {
   Packet.stream_index = FIndex;
   // Muxers refuse decode times that go back; sources with repeated or
   // jumping times must not end the conversion, so such times are moved on.
+  // Pictures get times that rise strictly even where the container would
+  // take a repeated one: players and decoders read two pictures at one time
+  // as damage. Sound and subtitles may share a time there (sound in frames
+  // shorter than the container's tick).
   if (!(Output->oformat->flags & AVFMT_NOTIMESTAMPS)) {
     if (Packet.dts != AV_NOPTS_VALUE && FLastDts != AV_NOPTS_VALUE) {
-      const int64_t Least = FLastDts + ((Output->oformat->flags & AVFMT_TS_NONSTRICT) ? 0 : 1);
+      const bool Shared = (Output->oformat->flags & AVFMT_TS_NONSTRICT) && Type() != AVMEDIA_TYPE_VIDEO;
+      const int64_t Least = FLastDts + (Shared ? 0 : 1);
       if (Packet.dts < Least) {
         if (Packet.pts != AV_NOPTS_VALUE && Packet.pts < Least) Packet.pts = Least;
         Packet.dts = Least;
