@@ -108,9 +108,14 @@ void TMuxer::WritePacket(AVPacket &Packet) {
   Packet.stream_index = FIndex;
   // Muxers refuse decode times that go back; sources with repeated or
   // jumping times must not end the conversion, so such times are moved on.
+  // Pictures get times that rise strictly even where the container would
+  // take a repeated one: players and decoders read two pictures at one time
+  // as damage. Sound and subtitles may share a time there (sound in frames
+  // shorter than the container's tick).
   if (!(Output->oformat->flags & AVFMT_NOTIMESTAMPS)) {
     if (Packet.dts != AV_NOPTS_VALUE && FLastDts != AV_NOPTS_VALUE) {
-      const int64_t Least = FLastDts + ((Output->oformat->flags & AVFMT_TS_NONSTRICT) ? 0 : 1);
+      const bool Shared = (Output->oformat->flags & AVFMT_TS_NONSTRICT) && Type() != AVMEDIA_TYPE_VIDEO;
+      const int64_t Least = FLastDts + (Shared ? 0 : 1);
       if (Packet.dts < Least) {
         if (Packet.pts != AV_NOPTS_VALUE && Packet.pts < Least) Packet.pts = Least;
         Packet.dts = Least;
@@ -242,13 +247,13 @@ void TMuxer::CopyPacket(const AVPacket &Packet) {
                                           : LibAVUtil::av_rescale_q(Ist.Pts, Microseconds, To);
   Out->duration = LibAVUtil::av_rescale_q(Packet.duration, From, To);
   if (Kind == AVMEDIA_TYPE_SUBTITLE && Out->pts != AV_NOPTS_VALUE) {
-    int64_t Start = LibAVUtil::av_rescale_q(Out->pts, To, Microseconds);
-    int64_t End = Start + LibAVUtil::av_rescale_q(Out->duration, To, Microseconds);
+    const int64_t Shown = LibAVUtil::av_rescale_q(Out->pts, To, Microseconds);
+    const int64_t Until = Shown + LibAVUtil::av_rescale_q(Out->duration, To, Microseconds);
+    int64_t Start = Shown, End = Until;
     if (!FitSubtitle(Start, End, FState.FRecordingTime)) return;
-    if (Start != LibAVUtil::av_rescale_q(Out->pts, To, Microseconds)) {
-      Out->pts = Out->dts = 0;
-      Out->duration = LibAVUtil::av_rescale_q(End, Microseconds, To);
-    }
+    if (Start != Shown) Out->pts = Out->dts = 0;
+    if (Start != Shown || End != Until)
+      Out->duration = LibAVUtil::av_rescale_q(End - Start, Microseconds, To);
   }
   WritePacket(*Out);
   ++FFrames;
@@ -267,6 +272,7 @@ void TMuxer::SubtitleOut(AVSubtitle &Subtitle, int64_t PacketPts) {
   {
     int64_t Start = Subtitle.pts + int64_t(Subtitle.start_display_time) * 1000;
     int64_t End = Subtitle.pts + int64_t(Subtitle.end_display_time) * 1000;
+    const int64_t Until = End;
     if (!FitSubtitle(Start, End, FState.FRecordingTime)) return;
     if (Start != Subtitle.pts + int64_t(Subtitle.start_display_time) * 1000) {
       // Shown from the output's start: the part before it is cut off.
@@ -274,6 +280,9 @@ void TMuxer::SubtitleOut(AVSubtitle &Subtitle, int64_t PacketPts) {
       Subtitle.pts = 0;
       Subtitle.start_display_time = 0;
       Subtitle.end_display_time = static_cast<uint32_t>(End / 1000);
+    } else if (End != Until) {
+      // Shown until the output's end: the part after it is cut off.
+      Subtitle.end_display_time = static_cast<uint32_t>((End - Subtitle.pts) / 1000);
     }
   }
   const unsigned Rects = Subtitle.num_rects;

@@ -161,6 +161,7 @@ void ReadVideoFacts(TCustomFFmpeg &Task, AVStream *Stream, AVCodecContext *Decod
           : 0.0f;
   if (S.FFrameAspectRatio == 0 && Decoder->width > 0 && Decoder->height > 0)
     Task.SetFrameAspectRatio(Format("%d:%d", Decoder->width, Decoder->height));
+  S.FSourcePixelAspect = Shape.num > 0 && Shape.den > 0 ? Shape : AVRational{1, 1};
   // A picture shown a quarter turn from how it is stored reaches the
   // outputs turned upright (unless "autorotate" is off): its size and
   // shape are the turned ones.
@@ -168,6 +169,7 @@ void ReadVideoFacts(TCustomFFmpeg &Task, AVStream *Stream, AVCodecContext *Decod
   if (S.FSourceQuarterTurn && S.FAutoRotate) {
     std::swap(S.FFrameWidth, S.FFrameHeight);
     if (S.FFrameAspectRatio > 0) S.FFrameAspectRatio = 1 / S.FFrameAspectRatio;
+    std::swap(S.FSourcePixelAspect.num, S.FSourcePixelAspect.den);
   }
   S.FSourceWidth = S.FFrameWidth;
   S.FSourceHeight = S.FFrameHeight;

@@ -187,6 +187,23 @@ TStreamStart StartStream(TCustomFFmpeg &Task, AVFormatContext *Output, AVMediaTy
   return Start;
 }
 
+// The shape of the pixels of a Width x Height picture shown with the frame
+// aspect asked for. A picture of the source's size shown with the source's
+// own aspect (to the four decimals it is given in) keeps the source's pixel
+// shape exactly, as a copy would; any other gets the nearest shape of
+// terms up to 255.
+AVRational PixelAspect(const TOptionState &S, int Width, int Height) {
+  const AVRational Own = S.FSourcePixelAspect;
+  if (Own.num > 0 && Own.den > 0 && Width == S.FSourceWidth && Height == S.FSourceHeight) {
+    const double Shown = av_q2d(Own) * Width / Height;
+    if (std::fabs(static_cast<double>(S.FFrameAspectRatio) - Shown) <= 0.00005 + 1e-6 * Shown) return Own;
+  }
+  int Num = 0, Den = 0;
+  LibAVUtil::av_reduce(
+      &Num, &Den, std::llround(static_cast<double>(S.FFrameAspectRatio) * Height / Width * 255.0), 255, 255);
+  return {Num, Den};
+}
+
 // The picture a video encoder makes: the frame rate it can do closest to
 // the one asked for, the size with padding, the shape and the pixel format.
 // Returns the frame rate.
@@ -210,13 +227,8 @@ AVRational SetEncoderPicture(const TOptionState &S, AVCodecContext *Enc, AVStrea
                                  static_cast<long long>(Width), static_cast<long long>(Height)));
   Enc->width = static_cast<int>(Width);
   Enc->height = static_cast<int>(Height);
-  if (Enc->width > 0) {
-    int Num = 0, Den = 0;
-    LibAVUtil::av_reduce(
-        &Num, &Den, std::llround(static_cast<double>(S.FFrameAspectRatio) * Enc->height / Enc->width * 255.0),
-        255, 255);
-    Enc->sample_aspect_ratio = Stream->sample_aspect_ratio = {Num, Den};
-  }
+  if (Enc->width > 0)
+    Enc->sample_aspect_ratio = Stream->sample_aspect_ratio = PixelAspect(S, Enc->width, Enc->height);
   Enc->pix_fmt = static_cast<AVPixelFormat>(S.FFramePixFmt);
   if (Codec && Codec->pix_fmts) {
     bool Supported = false;

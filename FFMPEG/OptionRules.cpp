@@ -117,6 +117,7 @@ void TCustomFFmpeg::SetAutoRotate(bool On) {
     return;
   std::swap(S.FFrameWidth, S.FFrameHeight);
   if (S.FFrameAspectRatio > 0) S.FFrameAspectRatio = 1 / S.FFrameAspectRatio;
+  std::swap(S.FSourcePixelAspect.num, S.FSourcePixelAspect.den);
   S.FSourceWidth = S.FFrameWidth;
   S.FSourceHeight = S.FFrameHeight;
 }

@@ -144,6 +144,9 @@ struct TOptionState {
   // size has been set.
   bool FSourceQuarterTurn = false;
   int FSourceWidth = 0, FSourceHeight = 0;
+  // The shape of that source's pixels, exactly (turned as its size is);
+  // 0/1 before a source with a picture is opened.
+  AVRational FSourcePixelAspect{0, 1};
 
   // Limits and video coding
   std::array<int, 4> FMaxFrames{INT_MAX, INT_MAX, INT_MAX, INT_MAX};  // video, audio, data, subtitle

@@ -21,6 +21,8 @@ namespace korvane {
 
 namespace {
 
+constexpr AVRational Microseconds{1, AV_TIME_BASE};
+
 // Tags copied from an input to an output by a metadata map.
 constexpr const char *CopiedTags[] = {"title", "artist", "copyright", "comment",
                                       "album", "date",   "track",     "genre"};
@@ -114,21 +116,56 @@ void AttachCover(const AVStream *In, AVStream *Out) {
   LibAVUtil::av_dict_set(&Out->metadata, "filename", ("cover." + Kind).c_str(), AV_DICT_DONT_OVERWRITE);
 }
 
-// The source's chapters, with their titles, for an output that has none.
-void CopyChapters(const AVFormatContext *In, AVFormatContext *Out) {
+// One frame of a source's main picture, microseconds; none without one.
+int64_t FrameLength(const AVFormatContext *Source) {
+  const int Main = TAVProbe::MainVideoStream(Source);
+  if (Main < 0) return 0;
+  const AVStream *Video = Source->streams[Main];
+  const AVRational Rate = Video->avg_frame_rate.num > 0 ? Video->avg_frame_rate : Video->r_frame_rate;
+  return Rate.num > 0 && Rate.den > 0 ? LibAVUtil::av_rescale_q(1, {Rate.den, Rate.num}, Microseconds) : 0;
+}
+
+// The source's chapters, with their titles, for an output that has none,
+// on the output's clock: moved by Offset (microseconds, the source's times
+// to the output's) and cut to the output's first Length microseconds, so
+// that a range keeps only its part of each chapter and none that lies
+// outside it (they would make the file look as long as its source). A
+// part cut off by the range that is shorter than a frame holds no picture
+// of its own and goes too, its neighbour taking its time: a range is
+// counted from the first picture, and the source's chapters need not
+// start with one.
+void CopyChapters(const AVFormatContext *In, AVFormatContext *Out, int64_t Offset, int64_t Length) {
   if (Out->nb_chapters > 0 || In->nb_chapters == 0) return;
   auto **Chapters = static_cast<AVChapter **>(LibAVUtil::av_mallocz(sizeof(AVChapter *) * In->nb_chapters));
   if (!Chapters) throw FFMpegException("Could not alloc chapters");
   Out->chapters = Chapters;
+  const int64_t Frame = FrameLength(In);
   for (unsigned I = 0; I < In->nb_chapters; ++I) {
     const AVChapter *From = In->chapters[I];
+    const AVRational Base = From->time_base;
+    const int64_t Shift = LibAVUtil::av_rescale_q(Offset, Microseconds, Base);
+    const int64_t Least = LibAVUtil::av_rescale_q(Frame, Microseconds, Base);
+    int64_t Start = std::max<int64_t>(From->start + Shift, 0);
+    int64_t End = From->end + Shift;
+    if (Length != INT64_MAX) End = std::min(End, LibAVUtil::av_rescale_q(Length, Microseconds, Base));
+    const bool Cut = Start != From->start + Shift || End != From->end + Shift;
+    // Nothing of it within the output (a mark of no length inside it stays).
+    if (End < Start || (End == Start && From->end != From->start)) continue;
+    if (Cut && End - Start < Least) {
+      // The chapter before it then lasts to its end.
+      if (AVChapter *Before = Out->nb_chapters > 0 ? Out->chapters[Out->nb_chapters - 1] : nullptr)
+        Before->end = std::max(Before->end, LibAVUtil::av_rescale_q(End, Base, Before->time_base));
+      continue;
+    }
+    // The first chapter starts with the first picture.
+    if (Out->nb_chapters == 0 && Start < Least) Start = 0;
     auto *To = static_cast<AVChapter *>(LibAVUtil::av_mallocz(sizeof(AVChapter)));
     if (!To) throw FFMpegException("Could not alloc chapters");
     Out->chapters[Out->nb_chapters++] = To;
     To->id = From->id;
-    To->time_base = From->time_base;
-    To->start = From->start;
-    To->end = From->end;
+    To->time_base = Base;
+    To->start = Start;
+    To->end = End;
     if (LibAVUtil::av_dict_copy(&To->metadata, From->metadata, 0) < 0)
       throw FFMpegException("Could not alloc chapters");
   }
@@ -264,7 +301,7 @@ void CopyMetaData(TOptionState &S) {
   for (int I = 0; I < S.FOutputFileCount; ++I) {
     AVFormatContext *Out = S.FOutputFiles[I].get();
     CopyFileTags(Source, Out, All);
-    if (All || TakesChapters(Out)) CopyChapters(Source, Out);
+    if (All || TakesChapters(Out)) CopyChapters(Source, Out, S.FInputFilesTSOffset[0], S.FRecordingTime);
   }
 }
 

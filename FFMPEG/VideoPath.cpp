@@ -12,6 +12,7 @@
 // slot the next one takes is dropped.
 #include "VideoPath.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "AVLibraries.h"
@@ -79,13 +80,11 @@ int TVideoPath::Out(const TStreamView &Ist, int64_t ClockPts, AVFrame *Picture) 
     return Written;
   }
 
-  // Each picture once: at its own time, or (variable rate) dropped when it
-  // comes more than a frame after the slot it belongs to.
-  int Frames = 1;
-  if (Sync && Position - static_cast<double>(FLink.Position()) < -1.1)
-    Frames = 0;
-  else
-    FLink.Advance(std::llround(Position) - FLink.Position());
+  // Each picture once, at its own time.
+  const std::optional<int64_t> Slot = OwnSlot(
+      Position, static_cast<double>(Start + PictureDuration(Ist, Picture)) / 1000000.0 / FrameDuration, Sync);
+  const int Frames = Slot ? 1 : 0;
+  if (Slot) FLink.Advance(*Slot - FLink.Position());
   if (Sync) CountDropsAndRepeats(Frames);
   if (Frames == 0 || S.FMaxFrames[0] - FLink.FramesEncoded() <= 0 || FTask.FStopRequested ||
       SlotsLeft(FrameDuration) <= 0)
@@ -95,6 +94,32 @@ int TVideoPath::Out(const TStreamView &Ist, int64_t ClockPts, AVFrame *Picture) 
   if (!Final) return 0;
   SetPictureFlags(Ist, Final, Picture);
   return EncodePicture(Final);
+}
+
+std::optional<int64_t> TVideoPath::OwnSlot(double Position, double End, bool Sync) const {
+  // Times halfway between two slots, within rounding, count as the tie.
+  constexpr double TieMargin = 0.01;
+  const int64_t Free = FLink.Position();
+  int64_t Slot = SlotOf(Position);
+  if (!Sync) {
+    // Without synchronisation only the order is kept: the pictures after
+    // the first never go back.
+    return FLink.FramesEncoded() == 0 ? Slot : std::max(Slot, Free);
+  }
+  if (Position < 0) {
+    // Before the output's start: the picture still shown there takes its
+    // first slot, one that is over by then (or shown for less than half a
+    // frame of it, when the next one takes the slot) goes.
+    if (End < 0.5 - TieMargin) return std::nullopt;
+    Position = 0;
+    Slot = 0;
+  }
+  if (Slot >= Free) return Slot;
+  // Its slot taken by an earlier picture (repeated times, or times going
+  // back): dropped, so that the times written rise strictly. At the tie
+  // between two slots, it takes the next.
+  if (Position + 0.5 + TieMargin >= static_cast<double>(Free)) return Free;
+  return std::nullopt;
 }
 
 void TVideoPath::CountDropsAndRepeats(int64_t Frames) {

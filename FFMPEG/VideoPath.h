@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "AVHolders.h"
 #include "ColourPlan.h"
@@ -53,6 +54,12 @@ class TVideoPath {
   AVFrame *FormatPicture(AVFrame *Picture, int64_t Time, TFrameHolder &Cropped);
   // A picture's time on its source's own clock, microseconds.
   int64_t SourceTime(const TStreamView &Ist) const;
+  // The frame slot of a picture written once, at its own time: Position
+  // and End (its start and end in frame slots of the output) give its
+  // nearest slot, kept from going back. None when it is dropped: with
+  // synchronisation (Sync), a picture over before the output starts, or
+  // whose slot an earlier picture took.
+  std::optional<int64_t> OwnSlot(double Position, double End, bool Sync) const;
   // Counts a picture written Frames times: 0 is a drop, more than 1 repeats.
   void CountDropsAndRepeats(int64_t Frames);
   // Writes the held picture into Slots frame slots (none: it is dropped),

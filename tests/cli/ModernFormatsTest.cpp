@@ -7,8 +7,12 @@
 // ffmpeg only.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "MediaCheck.h"
 #include "MediaFixtures.h"
@@ -518,48 +522,105 @@ TEST_F(ModernFormats, TracksAreKeptOrChosen) {
   EXPECT_EQ(ProbeFile(Convert(Mp4, Clips.Tracks)).Streams[2].at("tags.handler_name"), "Director");
 }
 
+using TSpans = std::vector<std::pair<double, double>>;  // from, to: seconds
+
+// The parts of the source's Spans inside the range from Start to End, on
+// the output's clock; a part shorter than a frame is none.
+TSpans SpansInside(double Start, double End, const TSpans &Spans) {
+  TSpans Parts;
+  for (const auto &[From, To] : Spans)
+    if (std::min(To, End) - std::max(From, Start) > 0.04)
+      Parts.emplace_back(std::max(From, Start) - Start, std::min(To, End) - Start);
+  return Parts;
+}
+
+// Each "from,to" line of Texts against Parts, within 0.05 s (a range
+// counts from the first picture, and Matroska moves every stream by the
+// sound encoder's lead-in).
+void ExpectSpans(const std::vector<std::string> &Texts, const TSpans &Parts) {
+  ASSERT_EQ(Texts.size(), Parts.size()) << ::testing::PrintToString(Texts);
+  for (size_t I = 0; I < Parts.size(); ++I) {
+    double From = 0, To = 0;
+    ASSERT_EQ(std::sscanf(Texts[I].c_str(), "%lf,%lf", &From, &To), 2) << Texts[I];
+    EXPECT_NEAR(From, Parts[I].first, 0.05) << Texts[I];
+    EXPECT_NEAR(To, Parts[I].second, 0.05) << Texts[I];
+  }
+}
+
 // A range is cut to the frame: its first picture is the source's picture at
-// the start, and it lasts end - start within a frame. The preview is the
-// picture the conversion makes, at the size the output gets.
+// the start, and it lasts end - start within a frame; its subtitles and
+// chapters are cut to it. The preview is the picture the conversion makes,
+// at the size the output gets.
 TEST_F(ModernFormats, ARangeAndAPreviewShowWhatTheOutputHolds) {
   const std::string Output =
       Convert("MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Tracks, "--start 1.4 --end 2.4");
   const TProbedFile Cut = ProbeFile(Output);
   ASSERT_NE(Cut.Stream("video"), nullptr);
   EXPECT_NEAR(Number(Cut.Stream("video"), "duration"), 1.0, 0.04 + 1e-6);
-  const auto Similarity = [&](const std::string &At) {
+  // How alike the source's picture at At and the first picture of Made are.
+  const auto Similarity = [&](const std::string &At, const std::string &Made) {
     const std::string Text =
-        RunCommand("ffmpeg -nostdin -ss " + At + " -i " + Quoted(Clips.Tracks) + " -i " + Quoted(Output) +
+        RunCommand("ffmpeg -nostdin -ss " + At + " -i " + Quoted(Clips.Tracks) + " -i " + Quoted(Made) +
                    " -filter_complex \"[0:v]trim=end_frame=1[a];[1:v]trim=end_frame=1[b];[a][b]ssim\" -f "
                    "null - 2>&1")
             .Output;
     const size_t All = Text.find("All:");
     return All == std::string::npos ? 0.0 : std::stod(Text.substr(All + 4));
   };
-  EXPECT_GT(Similarity("1.4"), Similarity("1.32"));
-  EXPECT_GT(Similarity("1.4"), Similarity("1.48"));
-  // Every stream of the range starts with it, sound and subtitles kept as
-  // they are too: the subtitle on screen at the start is cut to what is
-  // left of it, and nothing from before the start shifts the output.
-  for (const std::string Profile :
-       {"MP4 - H.264 Video, AAC Audio (*.mp4)", "MKV - Matroska Video, every track (*.mkv)"}) {
-    SCOPED_TRACE(Profile);
+  EXPECT_GT(Similarity("1.4", Output), Similarity("1.32", Output));
+  EXPECT_GT(Similarity("1.4", Output), Similarity("1.48", Output));
+  // Every stream of the range starts and ends with it, sound and subtitles
+  // kept as they are too: a subtitle or chapter on screen at the start or
+  // at the end is cut to what lies inside, chapters outside it go, and
+  // nothing from outside shifts the output or makes it longer. A start
+  // between two frames begins with the picture shown then, and the
+  // picture times still rise strictly.
+  const std::string Mp4 = "MP4 - H.264 Video, AAC Audio (*.mp4)",
+                    Mkv = "MKV - Matroska Video, every track (*.mkv)";
+  struct Row {
+    std::string Profile, Range;
+    double Start, End;   // the range, seconds
+    const char *Before;  // -ss of the picture before the one shown at the start; none: not compared
+  } Rows[] = {
+      {Mp4, "--start 1.4 --end 2.4", 1.4, 2.4, nullptr},
+      {Mkv, "--start 1.4 --end 2.4", 1.4, 2.4, nullptr},
+      {Mp4, "--start 1.42 --end 2.42", 1.42, 2.42, "1.36"},
+      {Mkv, "--start 1.42", 1.42, 3, "1.36"},
+      {Mkv, "--end 2.4", 0, 2.4, nullptr},
+      {"WebM - VP9 Video, Opus Audio (*.webm)", "--start 1.42 --end 2.42", 1.42, 2.42, "1.36"},
+      {"WebM - AV1 Video, Opus Audio (*.webm)", "--start 1.42 --end 2.42", 1.42, 2.42, "1.36"},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Profile + " " + R.Range);
     fs::remove_all(Temp.Path());
     fs::create_directory(Temp.Path());
-    const std::string Ranged = Convert(Profile, Clips.Tracks, "--start 1.4 --end 2.4");
+    const std::string Ranged = Convert(R.Profile, Clips.Tracks, R.Range);
     const TProbedFile P = ProbeFile(Ranged);
     ASSERT_EQ(P.Count("subtitle"), 1);
-    for (const auto &Stream : P.Streams) EXPECT_LT(std::stod(Stream.at("start_time")), 0.05);
-    const std::string Texts = RunCommand(
-                                  "ffprobe -v error -select_streams s -show_entries "
-                                  "packet=pts_time,duration_time -of csv=p=0 " +
-                                  Quoted(Ranged))
-                                  .Output;
-    // Within a frame of the start (Matroska moves every stream by the
-    // sound encoder's lead-in), and 0.1 s of it left.
-    ASSERT_NE(Texts.find(','), std::string::npos) << Texts;
-    EXPECT_LT(std::stod(Texts), 0.05) << Texts;
-    EXPECT_NEAR(std::stod(Texts.substr(Texts.find(',') + 1)), 0.1, 0.002) << Texts;
+    // Without a start the streams keep the source's own small offsets.
+    for (const auto &Stream : P.Streams)
+      EXPECT_LT(std::stod(Stream.at("start_time")), R.Start > 0 ? 0.05 : 0.1);
+    EXPECT_LT(Number(&P.Format, "duration"), R.End - R.Start + 0.2);
+    // The texts shown (an MP4's empty samples between them left out).
+    std::vector<std::string> Texts;
+    for (const std::string &Line : Lines(RunCommand("ffprobe -v error -select_streams s -show_entries "
+                                                    "packet=pts_time,duration_time,size -of csv=p=0 " +
+                                                    Quoted(Ranged))
+                                             .Output)) {
+      double From = 0, Length = 0;
+      int Size = 0;
+      if (std::sscanf(Line.c_str(), "%lf,%lf,%d", &From, &Length, &Size) == 3 && Size > 2)
+        Texts.push_back(std::to_string(From) + "," + std::to_string(From + Length));
+    }
+    ExpectSpans(Texts, SpansInside(R.Start, R.End, {{0.5, 1.5}, {2.0, 2.8}}));
+    ExpectSpans(Chapters(Ranged), SpansInside(R.Start, R.End, {{0, 1.5}, {1.5, 3}}));
+    EXPECT_EQ(PictureTimeFaults(Ranged), "");
+    EXPECT_EQ(DecodeErrors(Ranged), "");
+    if (R.Before) {
+      const std::string Start = std::to_string(R.Start - 0.02);  // the picture shown at the start
+      EXPECT_GT(Similarity(Start, Ranged), Similarity(R.Before, Ranged));
+      EXPECT_GT(Similarity(Start, Ranged), Similarity(std::to_string(R.Start + 0.02), Ranged));
+    }
   }
 
   // A turned phone clip in a device's frame and in a modern profile.

@@ -70,16 +70,36 @@ TEST_F(ProfileFidelity, MpegFourFamilyTakesATimeBaseOfLargeTerms) {
 }
 
 TEST_F(ProfileFidelity, OriginalAspectKeepsTheShapeOfNonSquarePixels) {
-  // 720x576 pictures meant for 16:9 (sample aspect 64:45).
-  const std::string Source = Out("anamorphic-source.avi");
+  // 720x576 pictures meant for 16:9 (sample aspect 64:45), and 720x404
+  // ones whose pixels are a hair narrower than square (404:405).
+  const std::string Pal = Out("anamorphic-source.avi"), Wide = Out("narrow-pixels.mp4");
   ASSERT_TRUE(RunFFmpeg(
-      "-f lavfi -i testsrc=size=720x576:rate=25:duration=0.2 -vf setsar=64/45 -c:v mpeg4 '" + Source + "'"));
-  for (const char *Profile : {"MP4 - MPEG4 Video (*.mp4)", "AVI - XviD Video (*.avi)", "DVD - VOB (*.vob)"}) {
-    SCOPED_TRACE(Profile);
-    TProfileForm Form = FormFor(Profile);
+      "-f lavfi -i testsrc=size=720x576:rate=25:duration=0.2 -vf setsar=64/45 -c:v mpeg4 '" + Pal + "'"));
+  ASSERT_TRUE(
+      RunFFmpeg("-f lavfi -i testsrc=size=720x404:rate=25:duration=0.2 -vf setsar=r=404/405:max=1000 "
+                "-c:v libx264 -preset ultrafast '" +
+                Wide + "'"));
+  struct Row {
+    std::string Source;
+    const char *Profile;
+    const char *PixelAspect;  // the output's, exactly; none: only its shape is checked
+  } Rows[] = {
+      {Pal, "MP4 - MPEG4 Video (*.mp4)", nullptr},
+      {Pal, "AVI - XviD Video (*.avi)", nullptr},
+      {Pal, "DVD - VOB (*.vob)", nullptr},
+      // Kept exactly, as a copy would keep it, where the codec holds it.
+      {Wide, "MP4 - H.264 Video, AAC Audio (*.mp4)", "404:405"},
+      {Wide, "MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", "404:405"},
+      {Wide, "MKV - Matroska Video, every track (*.mkv)", "404:405"},
+  };
+  int Converted = 0;
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Profile);
+    TProfileForm Form = FormFor(R.Profile);
     Form.ComboAspectRatio.ItemIndex = 0;  // "Original"
-    const std::string Target = Out(std::string("anamorphic.") + Extension(*FindProfile(Profile)));
-    const TConversion C = ConvertRow(Source, Target, Form);
+    const std::string Target =
+        Out("anamorphic-" + std::to_string(Converted++) + "." + Extension(*FindProfile(R.Profile)));
+    const TConversion C = ConvertRow(R.Source, Target, Form);
     ASSERT_TRUE(C.Ran) << C.Error;
     const TProbedFile P = ProbeFile(Target);
     const auto *Video = P.Stream("video");
@@ -88,6 +108,8 @@ TEST_F(ProfileFidelity, OriginalAspectKeepsTheShapeOfNonSquarePixels) {
     ASSERT_EQ(std::sscanf(Video->at("sample_aspect_ratio").c_str(), "%d:%d", &SarNum, &SarDen), 2);
     const double Display = Number(Video, "width") * SarNum / SarDen / Number(Video, "height");
     EXPECT_NEAR(Display, 16.0 / 9, 0.01);
+    EXPECT_EQ(Video->at("sample_aspect_ratio"),
+              R.PixelAspect ? R.PixelAspect : Video->at("sample_aspect_ratio"));
   }
 }
 

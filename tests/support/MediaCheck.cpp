@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 #include "TestEnvironment.h"
 
@@ -101,6 +103,35 @@ TStreamSpan StreamSpan(const std::string &File, const std::string &Type) {
     Span.End = std::max(Span.End, Pts + Duration);
   }
   return Span;
+}
+
+std::string PictureTimeFaults(const std::string &File) {
+  const TCommandResult Packets =
+      RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=pts,dts -of csv=p=0 '" + File +
+                 "' 2>/dev/null");
+  // A time of the list, or none ("N/A").
+  const auto Time = [](const std::string &Text, long long &Value) {
+    char *End = nullptr;
+    Value = std::strtoll(Text.c_str(), &End, 10);
+    return End != Text.c_str() && *End == '\0';
+  };
+  std::string Faults;
+  std::set<long long> Shown;
+  long long LastDts = LLONG_MIN, Pts = 0, Dts = 0;
+  int Packet = 0;
+  for (const std::string &Line : Lines(Packets.Output)) {
+    const size_t Comma = Line.find(',');
+    if (Comma == std::string::npos) continue;
+    const std::string At = " (packet " + std::to_string(Packet++) + ");";
+    if (Time(Line.substr(Comma + 1), Dts)) {
+      if (Dts <= LastDts)
+        Faults += " decode time " + std::to_string(Dts) + " after " + std::to_string(LastDts) + At;
+      LastDts = Dts;
+    }
+    if (Time(Line.substr(0, Comma), Pts) && !Shown.insert(Pts).second)
+      Faults += " time " + std::to_string(Pts) + " twice" + At;
+  }
+  return Faults;
 }
 
 int X264Threads(const std::string &File) {

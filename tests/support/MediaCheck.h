@@ -49,6 +49,12 @@ struct TStreamSpan {
 };
 TStreamSpan StreamSpan(const std::string &File, const std::string &Type);
 
+// What is wrong with the times of the picture packets of File (its first
+// video stream), as players and decoders read them: a decode time that
+// does not rise, or a presentation time that comes twice. Empty when
+// nothing is.
+std::string PictureTimeFaults(const std::string &File);
+
 // The thread count x264 wrote into the settings it keeps in its stream
 // (" threads=N "); -1 when File carries none.
 int X264Threads(const std::string &File);

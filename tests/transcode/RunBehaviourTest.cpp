@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <fstream>
+#include <vector>
 
 #include "ConversionFixture.h"
 #include "MediaMutations.h"
@@ -230,15 +232,18 @@ TEST_F(RunBehaviour, UndecodablePacketIsLoggedAndTheRunGoesOn) {
   EXPECT_EQ(Number(ProbeFile(Out("from-raw.avi"), true).Stream("video"), "nb_read_frames"), 5);
 }
 
-// The byte offset of the time of the first video tag of an FLV file.
-size_t FirstVideoTagTime(const std::string &Data) {
+// The byte offsets of the times (four bytes each) of the video tags of an
+// FLV file.
+std::vector<size_t> VideoTagTimes(const std::string &Data) {
+  std::vector<size_t> Times;
   size_t At = 13;  // the header and the size of the tag before the first
   while (At + 11 <= Data.size()) {
     const auto Byte = [&](size_t I) { return static_cast<size_t>(static_cast<unsigned char>(Data[At + I])); };
-    if (Byte(0) == 9) return At + 4;
+    if (Byte(0) == 9) Times.push_back(At + 4);
     At += 11 + (Byte(1) << 16 | Byte(2) << 8 | Byte(3)) + 4;
   }
-  throw std::runtime_error("no video tag");
+  if (Times.empty()) throw std::runtime_error("no video tag");
+  return Times;
 }
 
 TEST_F(RunBehaviour, TimestampsThatJumpOrRepeatNeitherHangNorFail) {
@@ -249,27 +254,68 @@ TEST_F(RunBehaviour, TimestampsThatJumpOrRepeatNeitherHangNorFail) {
       RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -c:v flv1 "
                 "-c:a libmp3lame '" +
                 Flv + "'"));
-  PatchedCopy(Flv, FirstVideoTagTime(ReadFile(Flv)), "\xFF\xFF\xFF\xFE", Flv);
+  PatchedCopy(Flv, VideoTagTimes(ReadFile(Flv))[0], "\xFF\xFF\xFF\xFE", Flv);
+  // A phone's variable rate: a second at 30 pictures a second, then one at
+  // 15 (as in low light); the eleventh picture at the time of the tenth,
+  // and the twenty-first a moment before the twentieth.
+  const std::string Phone = Out("phone.flv");
+  ASSERT_TRUE(
+      RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=30 -f lavfi -i sine=duration=2 -frames:v 45 -vf "
+                "\"settb=1/1000,setpts='if(lt(N\\,30)\\,N/30\\,1+(N-30)/15)/TB'\" -fps_mode passthrough "
+                "-enc_time_base:v 1/1000 -c:v flv1 -c:a pcm_s16le -ar 44100 '" +
+                Phone + "'"));
+  {
+    std::string Data = ReadFile(Phone);
+    const std::vector<size_t> Times = VideoTagTimes(Data);
+    ASSERT_GT(Times.size(), 20u);
+    // A tag's time: 24 bits of milliseconds, then 8 more above them.
+    const auto TimeAt = [&](size_t At) {
+      const auto Byte = [&](size_t I) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(Data[At + I]));
+      };
+      return Byte(3) << 24 | Byte(0) << 16 | Byte(1) << 8 | Byte(2);
+    };
+    const auto SetTime = [&](size_t At, uint32_t Time) {
+      Data.replace(At, 4,
+                   {static_cast<char>(Time >> 16), static_cast<char>(Time >> 8), static_cast<char>(Time),
+                    static_cast<char>(Time >> 24)});
+    };
+    SetTime(Times[10], TimeAt(Times[9]));
+    SetTime(Times[20], TimeAt(Times[19]) - 1);
+    WriteFile(Phone, Data);
+  }
   struct Row {
     std::string Source, Target;
     double LongestDuration;  // a forward jump is closed, not filled
     int FewestFrames;
+    int SyncMethod;  // 2: each picture at its own time, as the modern profiles keep a variable rate
+    const char *Codec = "mpeg4";
   } Rows[] = {
-      {Clips.TimestampJumps, "jumps.avi", 10, 70},
-      {Clips.TimestampJumps, "jumps.mkv", 10, 70},
-      {Flv, "late-first.mp4", 1.2, 25},
+      {Clips.TimestampJumps, "jumps.avi", 10, 70, -1},
+      {Clips.TimestampJumps, "jumps.mkv", 10, 70, -1},
+      {Flv, "late-first.mp4", 1.2, 25, -1},
+      {Phone, "phone.avi", 2.2, 40, -1},
+      {Phone, "phone.mp4", 2.2, 40, 2},
+      {Phone, "phone.mkv", 2.2, 40, 2},
+      {Phone, "phone-copy.mkv", 2.2, 40, -1, "copy"},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.Target);
-    const TConversion C = Convert(R.Source, Out(R.Target), [](TInputOptions &, TOutputOptions &O) {
-      O.VideoCodec = "mpeg4";
+    const TConversion C = Convert(R.Source, Out(R.Target), [&](TInputOptions &, TOutputOptions &O) {
+      O.VideoCodec = R.Codec;
       O.AudioCodec = "mp2";
+      O.VideoSyncMethod = R.SyncMethod;
     });
     ASSERT_TRUE(C.Ran) << C.Error;
     const TProbedFile P = ProbeFile(Out(R.Target), true);
     EXPECT_EQ(P.Errors, "");
     EXPECT_LT(Number(&P.Format, "duration"), R.LongestDuration);
     EXPECT_GE(Number(P.Stream("video"), "nb_read_frames"), R.FewestFrames);
+    // The pictures' times rise strictly, however the source's went; made
+    // anew, they decode as they are timed (a copy keeps the source's times,
+    // only moved on where they would repeat or go back).
+    EXPECT_EQ(PictureTimeFaults(Out(R.Target)), "");
+    EXPECT_EQ(R.Codec == std::string("copy") ? "" : DecodeErrors(Out(R.Target)), "");
   }
 }
 
