@@ -64,25 +64,21 @@ int TVideoPath::Out(const TStreamView &Ist, int64_t ClockPts, AVFrame *Picture) 
     const int64_t Left = SlotsLeft(FrameDuration);
     if (FHeldPicture && Left > 0)
       Written = WriteHeldPicture(std::min(SlotOf(Position) - FLink.Position(), Left));
-    TFrameHolder Cropped;
-    AVFrame *Final = FormatPicture(Picture, SourceTime(Ist), Cropped);
-    if (!Final) return Written;
-    SetPictureFlags(Ist, Final, Picture);
-    if (Final == FTempPicture.get()) {
-      // The picture just written becomes the next work buffer.
-      std::swap(FTempPicture, FHeldPicture);
-    } else {
-      FHeldPicture.reset(LibAVUtil::av_frame_alloc());
-      if (!FHeldPicture || LibAVUtil::av_frame_ref(FHeldPicture.get(), Final) < 0)
-        throw FFMpegException("av_mallocz fail");
-    }
-    FHeldEnd = Start + PictureDuration(Ist, Picture);
+    HoldPicture(Ist, Picture, Start);
     return Written;
   }
 
   // Each picture once, at its own time.
-  const std::optional<int64_t> Slot = OwnSlot(
-      Position, static_cast<double>(Start + PictureDuration(Ist, Picture)) / 1000000.0 / FrameDuration, Sync);
+  const double End = static_cast<double>(Start + PictureDuration(Ist, Picture)) / 1000000.0 / FrameDuration;
+  const std::optional<int64_t> Slot = OwnSlot(Position, End, Sync);
+  if (!Slot && Sync && Position < 0 && End > 0 && FLink.FramesEncoded() == 0) {
+    // Still on screen at the start, though for less than half a frame: the
+    // next picture takes the first slot, but where none comes (a start in
+    // the last picture of a file) this one is the output's picture.
+    HoldPicture(Ist, Picture, Start);
+    return 0;
+  }
+  FHeldPicture.reset();
   const int Frames = Slot ? 1 : 0;
   if (Slot) FLink.Advance(*Slot - FLink.Position());
   if (Sync) CountDropsAndRepeats(Frames);
@@ -120,6 +116,22 @@ std::optional<int64_t> TVideoPath::OwnSlot(double Position, double End, bool Syn
   // between two slots, it takes the next.
   if (Position + 0.5 + TieMargin >= static_cast<double>(Free)) return Free;
   return std::nullopt;
+}
+
+void TVideoPath::HoldPicture(const TStreamView &Ist, AVFrame *Picture, int64_t Start) {
+  TFrameHolder Cropped;
+  AVFrame *Final = FormatPicture(Picture, SourceTime(Ist), Cropped);
+  if (!Final) return;
+  SetPictureFlags(Ist, Final, Picture);
+  if (Final == FTempPicture.get()) {
+    // The picture just written becomes the next work buffer.
+    std::swap(FTempPicture, FHeldPicture);
+  } else {
+    FHeldPicture.reset(LibAVUtil::av_frame_alloc());
+    if (!FHeldPicture || LibAVUtil::av_frame_ref(FHeldPicture.get(), Final) < 0)
+      throw FFMpegException("av_mallocz fail");
+  }
+  FHeldEnd = Start + PictureDuration(Ist, Picture);
 }
 
 void TVideoPath::CountDropsAndRepeats(int64_t Frames) {

@@ -60,6 +60,9 @@ class TVideoPath {
   // synchronisation (Sync), a picture over before the output starts, or
   // whose slot an earlier picture took.
   std::optional<int64_t> OwnSlot(double Position, double End, bool Sync) const;
+  // Formats Picture (Start: its time on the output's clock, microseconds)
+  // and keeps it as the held picture; left as it was when formatting fails.
+  void HoldPicture(const TStreamView &Ist, AVFrame *Picture, int64_t Start);
   // Counts a picture written Frames times: 0 is a drop, more than 1 repeats.
   void CountDropsAndRepeats(int64_t Frames);
   // Writes the held picture into Slots frame slots (none: it is dropped),
@@ -84,6 +87,8 @@ class TVideoPath {
   // Keeping the frame rate, a picture is written once the next one tells
   // how many frame slots it covers: the picture waiting for that, and the
   // end of its own duration (microseconds, input clock) for the last one.
+  // At a variable rate, the picture shown at the start that the next one
+  // was to replace, written at the end if none came.
   TFrameHolder FHeldPicture;
   int64_t FHeldEnd = 0;
   TScalerHolder FScaleContext;

@@ -334,7 +334,8 @@ class ChoosingTest : public QObject {
       QTest::keyClick(Dialog.SliderTime, Qt::Key_Right);
       const int64_t Moved = Dialog.SliderTime->value();
       QVERIFY(Moved > 0);
-      QTRY_VERIFY_WITH_TIMEOUT(Dialog.PictureMs() == Moved && !Dialog.Busy(), 60000);
+      QTRY_VERIFY2_WITH_TIMEOUT(Dialog.PictureMs() == Moved && !Dialog.Busy(),
+                                qPrintable(Dialog.LabelState->text()), 60000);
       QCOMPARE(Dialog.Picture().size(), Shown);
       QTest::keyClick(&Dialog, Qt::Key_Escape);
       QTRY_VERIFY(!Dialog.isVisible());

@@ -623,15 +623,23 @@ TEST_F(ModernFormats, ARangeAndAPreviewShowWhatTheOutputHolds) {
     }
   }
 
-  // A turned phone clip in a device's frame and in a modern profile.
-  for (const std::string Profile : {"PSP Video (*.mp4)", "MP4 - H.264 Video, AAC Audio (*.mp4)"}) {
-    SCOPED_TRACE(Profile);
+  // A turned phone clip in a device's frame and in a modern profile; a
+  // preview in the clip's last picture (shown from 0.96 s to its end).
+  const struct {
+    const char *Profile, *At;
+  } Previews[] = {
+      {"PSP Video (*.mp4)", "0.5"},
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", "0.5"},
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", "0.999"},
+  };
+  for (const auto &[Profile, At] : Previews) {
+    SCOPED_TRACE(std::string(Profile) + " at " + At);
     fs::remove_all(Temp.Path());
     fs::create_directory(Temp.Path());
     const std::string Converted = Convert(Profile, MediaClips().Portrait);
     const TProbedFile Film = ProbeFile(Converted);
     fs::remove(Converted);
-    const std::string Preview = Convert(Profile, MediaClips().Portrait, "--preview 0.5");
+    const std::string Preview = Convert(Profile, MediaClips().Portrait, std::string("--preview ") + At);
     ASSERT_TRUE(Preview.ends_with(".png")) << Preview;
     const TProbedFile Picture = ProbeFile(Preview);
     ASSERT_TRUE(Picture.Stream("video") && Film.Stream("video"));
