@@ -68,7 +68,8 @@ struct TSizePlan {
   int VideoKbps = 0;  // 0 without pictures
   int AudioKbps = 0;  // each track
   int AudioTracks = 0;
-  std::string Advice;  // see TSizeBudget
+  int MaxAudioKbps = 320;  // the most the sound encoder codes a track at
+  std::string Advice;      // see TSizeBudget
 };
 
 // A target a file cannot be converted to, with why.

@@ -95,6 +95,10 @@ TSizeNeeds NeedsOf(const TOutputOptions &Options, const TFileRowTexts &Row, cons
       Needs.MinAudioKbps = Reach.Least;
       Needs.MaxAudioKbps = Reach.Most;
     }
+  // Opus codes at most 256 kbit/s a channel: a mono track stops there. The
+  // channels are those chosen, or the source's own, which may be one.
+  if (Options.AudioCodec == "libopus")
+    Needs.MaxAudioKbps = std::min(Needs.MaxAudioKbps, 256 * std::max(Options.AudioChannels, 1));
   // The output's own size and rate where the profile sets them, else the source's.
   Needs.Width = Row.Picture.Width;
   Needs.Height = Row.Picture.Height;
@@ -162,6 +166,7 @@ void AimAtSize(TConversionSetup &Setup, const TFileRowTexts &Row, const TConvers
   Plan.VideoKbps = Budget.VideoKbps;
   Plan.AudioKbps = Budget.AudioKbps;
   Plan.AudioTracks = Needs.AudioTracks;
+  Plan.MaxAudioKbps = std::max(Needs.MaxAudioKbps, Needs.MinAudioKbps);
   Plan.Advice = Budget.Advice;
   SetRates(Options, Plan);
   Setup.Size = Plan;
@@ -223,7 +228,8 @@ std::optional<TConversionSetup> TSizedPasses::Next() {
     if (FPlan.VideoKbps > 0)
       FPlan.VideoKbps = CorrectedVideoKbps(FPlan.VideoKbps, FPlan.TargetBytes, FLastBytes, Audio);
     else
-      FPlan.AudioKbps = CorrectedAudioKbps(FPlan.AudioKbps, FPlan.TargetBytes, FLastBytes);
+      FPlan.AudioKbps =
+          std::min(CorrectedAudioKbps(FPlan.AudioKbps, FPlan.TargetBytes, FLastBytes), FPlan.MaxAudioKbps);
     return Try(FTwoPass ? 2 : 0);
   }
   if (!Place()) return std::nullopt;
