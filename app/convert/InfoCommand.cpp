@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// --info: what the window's file list shows of each file, and its streams.
+// --info: what the window's file list shows of each file, and its streams;
+// a cover is listed as a cover, not as a picture track.
 #include <cstdio>
 
 #include "Commands.h"
@@ -34,8 +35,9 @@ int ShowInfo(const TCommandLine &Command, const std::string &LibraryFolder) {
     for (unsigned I = 0; I < Context->nb_streams; ++I) {
       const AVCodecParameters *P = Context->streams[I]->codecpar;
       const char *Codec = LibAVCodec::avcodec_get_name(P->codec_id);
+      const bool Cover = Context->streams[I]->disposition & AV_DISPOSITION_ATTACHED_PIC;
       switch (P->codec_type) {
-        case AVMEDIA_TYPE_VIDEO: std::printf("  Video: %s\n", Codec); break;
+        case AVMEDIA_TYPE_VIDEO: std::printf(Cover ? "  Cover: %s\n" : "  Video: %s\n", Codec); break;
         case AVMEDIA_TYPE_AUDIO:
           std::printf("  Audio: %s, %d Hz, %d channels\n", Codec, P->sample_rate, P->ch_layout.nb_channels);
           break;

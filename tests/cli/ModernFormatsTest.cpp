@@ -315,6 +315,8 @@ TEST_F(ModernFormats, ChoicesKeepOrMakeWhatTheyName) {
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Deep, "", "video", "pix_fmt", "yuv420p"},
       {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", Clips.Deep, "", "video", "pix_fmt", "yuv420p10le"},
       {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", Clips.Deep, "", "video", "codec_tag_string", "hvc1"},
+      // The H.265 tag is the film's: the cover beside it keeps its own.
+      {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", Clips.Covered, "", "video", "codec_tag_string", "hvc1"},
       // A size sets the height; the width keeps the shape (4:3 here).
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Tracks, "--size '1280 x 720 (720p)'", "video", "width",
        "960"},
@@ -327,6 +329,8 @@ TEST_F(ModernFormats, ChoicesKeepOrMakeWhatTheyName) {
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Covered, "", "video", "width", "320"},
       {"WebM - AV1 Video, Opus Audio (*.webm)", Clips.Covered, "", "video", "width", "320"},
       {"AVI - XviD Video (*.avi)", Clips.Covered, "", "video", "r_frame_rate", "25/1"},
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Covered, "--option vframes=1", "video", "nb_frames",
+       "1"},
       // Nor is a picture track without a size.
       {"MKV - Matroska Video, every track (*.mkv)", Clips.NoSize, "", "video", "width", "320"},
       {"WebM - AV1 Video, Opus Audio (*.webm)", Clips.NoSize, "", "video", "height", "240"},
@@ -576,6 +580,35 @@ TEST_F(ModernFormats, ARangeAndAPreviewShowWhatTheOutputHolds) {
     ASSERT_TRUE(Picture.Stream("video") && Film.Stream("video"));
     EXPECT_EQ(Picture.Stream("video")->at("width"), Film.Stream("video")->at("width"));
     EXPECT_EQ(Picture.Stream("video")->at("height"), Film.Stream("video")->at("height"));
+  }
+
+  // The preview is the film's picture, never the cover; a file without a
+  // film has none, and a preview that fails leaves no file.
+  struct Row {
+    std::string Profile, Source;
+    std::string Width;  // of the picture; empty: it fails
+  } Previews[] = {
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Covered, "320"},
+      {"AVI - XviD Video (*.avi)", Clips.Covered, "320"},
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Song, ""},
+  };
+  for (const Row &R : Previews) {
+    SCOPED_TRACE(R.Profile + " " + R.Source);
+    fs::remove_all(Temp.Path());
+    fs::create_directory(Temp.Path());
+    const TCommandResult Made =
+        RunCommand("'" + ExecutableDirectory() + "/korvane-convert' -p " + Quoted(R.Profile) + " -o " +
+                       Quoted(Temp.Path()) + " --preview 0.5 " + Quoted(R.Source),
+                   true);
+    EXPECT_EQ(Made.Status, R.Width.empty() ? 1 : 0) << Made.Output;
+    EXPECT_EQ(Made.Output.find("copy"), std::string::npos) << Made.Output;
+    if (R.Width.empty()) {
+      EXPECT_TRUE(fs::is_empty(Temp.Path()));
+      continue;
+    }
+    const TProbedFile Picture = ProbeFile(Temp.File(fs::path(R.Source).stem().string() + ".png"));
+    ASSERT_NE(Picture.Stream("video"), nullptr);
+    EXPECT_EQ(Picture.Stream("video")->at("width"), R.Width);
   }
 }
 

@@ -168,9 +168,15 @@ TEST(FailureReasons, EngineTextsGetTheirMeaning) {
        "upright."},
       {"a.mp4: memory allocation error occurred",
        ". The file's header is damaged: it gives sizes no real file has, more than the memory there is."},
-      {"Could not write header for output file #0 (incorrect codec parameters ?): Invalid argument",
+      {"Could not write header for output file #0: the mp4 format cannot hold the copy of output stream #0.0 "
+       "(pcm_s16le) (Invalid argument)",
        ". The output format cannot take the streams as they are: a copy keeps each stream's codec, which "
        "this container cannot hold. Choose a profile that converts them, such as MKV every track."},
+      // A stream the container refuses that is no copy is not blamed on a copy.
+      {"Could not write header for output file #0: the mp4 format cannot take output stream #0.2 (png) under "
+       "the tag hvc1 (Invalid data found when processing input)",
+       ""},
+      {"Could not write header for output file #0 (incorrect codec parameters ?): Invalid argument", ""},
       {"the picture of a.mp4 could not be decoded: Invalid data found when processing input", ""},
       {"a.mp4: Unknown format", ""},
   };
