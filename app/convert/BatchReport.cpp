@@ -79,9 +79,10 @@ std::string ProgressEvent(const TFileProgress &F) {
 std::string EndLine(const TFileEnd &E) {
   const std::string Output = E.Output.empty() ? "" : " -> " + E.Output;
   const std::string Reason = E.Reason.empty() ? "" : ": " + E.Reason;
+  const std::string Note = E.Note.empty() ? "" : " (" + E.Note + ")";
   switch (E.Outcome) {
-    case TOutcome::Done: return "done     " + E.Input + Output + "\n";
-    case TOutcome::Partial: return "partial  " + E.Input + Output + Reason + "\n";
+    case TOutcome::Done: return "done     " + E.Input + Output + Note + "\n";
+    case TOutcome::Partial: return "partial  " + E.Input + Output + Reason + Note + "\n";
     case TOutcome::Failed: return "failed   " + E.Input + Reason + "\n";
     case TOutcome::Skipped: return "skipped  " + E.Input + Output + Reason + "\n";
     default: return "stopped  " + E.Input + Output + "\n";

@@ -225,6 +225,9 @@ class ModernFormats : public ::testing::Test {
   const TModernClips &Clips = ModernClips();
   TTempDir Temp;
 
+  // What the last conversion wrote on its standard output and error.
+  std::string Said;
+
   // Converts Source with the profile and choices; the output's path, or
   // empty with the failure added.
   std::string Convert(const std::string &Profile, const std::string &Source,
@@ -233,6 +236,7 @@ class ModernFormats : public ::testing::Test {
         RunCommand("'" + ExecutableDirectory() + "/korvane-convert' -p " + Quoted(Profile) + " -o " +
                        Quoted(Temp.Path()) + " " + Choices + " " + Quoted(Source),
                    true);
+    Said = R.Output;
     EXPECT_EQ(R.Status, 0) << R.Output;
     for (const auto &Entry : fs::directory_iterator(Temp.Path())) return Entry.path().string();
     return "";
@@ -417,7 +421,8 @@ std::string TagOf(const TProbedFile &P, const std::string &Name) {
 
 // A file keeps what it says about itself: a song its tags and cover (as a
 // cover, never a picture track; left out where the container has no place
-// for one), a phone's clip its date, place, make, model, title and chapters.
+// for one, and the end line says so), a phone's clip its date, place, make,
+// model, title and chapters.
 TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
   const std::string Mp4 = "MP4 - H.264 Video, AAC Audio (*.mp4)";
   const std::string Every = "MKV - Matroska Video, every track (*.mkv)";
@@ -427,6 +432,7 @@ TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
     std::vector<std::string> Tags;  // "key=value" of the output's format tags
     std::string Cover;              // disposition.attached_pic of the second stream; "-": none
     size_t Chapters;
+    std::string Note = "";  // what the end line says was left out; empty: nothing
   } Rows[] = {
       {"MP3 - Mpeg Layer3 Audio (*.mp3)",
        Clips.Song,
@@ -444,8 +450,24 @@ TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
        {"TITLE=Song", "ARTIST=Band", "ALBUM=Record"},
        "1",
        0},
-      {"OGG - Ogg Vorbis Audio (*.ogg)", Clips.Song, {"TITLE=Song", "ARTIST=Band"}, "-", 0},
-      {"OPUS - Opus Audio (*.opus)", Clips.Song, {"TITLE=Song", "ARTIST=Band", "ALBUM=Record"}, "-", 0},
+      {"OGG - Ogg Vorbis Audio (*.ogg)",
+       Clips.Song,
+       {"TITLE=Song", "ARTIST=Band"},
+       "-",
+       0,
+       "the cover was left out: Ogg files cannot hold one"},
+      {"OPUS - Opus Audio (*.opus)",
+       Clips.Song,
+       {"TITLE=Song", "ARTIST=Band", "ALBUM=Record"},
+       "-",
+       0,
+       "the cover was left out: Opus files cannot hold one"},
+      {"WebM - VP9 Video, Opus Audio (*.webm)",
+       Clips.Pictures,
+       {},
+       "-",
+       0,
+       "subtitle track 1 (dvd_subtitle) was left out: WebM files cannot hold picture subtitles"},
       {Every, Clips.Song, {"title=Song", "ARTIST=Band"}, "1", 0},
       {Mp4,
        Clips.Phone,
@@ -476,6 +498,8 @@ TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
     EXPECT_EQ(Second ? P.Streams[1].at("disposition.attached_pic") : "-", R.Cover);
     EXPECT_EQ(Chapters(Output).size(), R.Chapters);
     EXPECT_EQ(DecodeErrors(Output), "");
+    const std::string Done = "done     " + R.Source + " -> " + Output;
+    EXPECT_NE(Said.find(Done + (R.Note.empty() ? "\n" : " (" + R.Note + ")\n")), std::string::npos) << Said;
   }
 }
 
