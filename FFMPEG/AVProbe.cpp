@@ -140,14 +140,21 @@ bool TAVProbe::MainPicture(const AVStream *Stream) {
          P->width > 0 && P->height > 0;
 }
 
-int TAVProbe::MainVideoStream(const AVFormatContext *Context) {
-  int First = -1;
-  for (unsigned I = 0; I < Context->nb_streams; ++I) {
-    if (MainPicture(Context->streams[I])) return static_cast<int>(I);
-    if (First < 0 && Context->streams[I]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
-      First = static_cast<int>(I);
+bool TAVProbe::HoldsMedia(const AVStream *Stream) {
+  const AVCodecParameters *P = Stream->codecpar;
+  switch (P->codec_type) {
+    case AVMEDIA_TYPE_VIDEO: return P->codec_id != AV_CODEC_ID_NONE && P->width > 0 && P->height > 0;
+    case AVMEDIA_TYPE_AUDIO:
+      return P->codec_id != AV_CODEC_ID_NONE && P->sample_rate > 0 && P->ch_layout.nb_channels > 0;
+    case AVMEDIA_TYPE_SUBTITLE: return P->codec_id != AV_CODEC_ID_NONE;
+    default: return true;
   }
-  return First;
+}
+
+int TAVProbe::MainVideoStream(const AVFormatContext *Context) {
+  for (unsigned I = 0; I < Context->nb_streams; ++I)
+    if (MainPicture(Context->streams[I])) return static_cast<int>(I);
+  return -1;
 }
 
 int TAVProbe::StreamRotation(const AVStream *Stream) {

@@ -93,8 +93,13 @@ class TAVProbe {
   // Whether Stream can be a file's film: a video stream with a picture
   // size that is not an attached picture (a cover).
   static bool MainPicture(const AVStream *Stream);
+  // Whether Stream has what a decoder needs to begin: a known codec, and a
+  // picture size or a sound's rate and channels. Damage makes demuxers
+  // invent tracks without (a programme that declares a track that never
+  // comes): they hold nothing to convert, write or measure.
+  static bool HoldsMedia(const AVStream *Stream);
   // The stream a file's picture facts come from: its first main picture,
-  // else its first video stream (a song's cover), else -1.
+  // else -1. A song's cover is no film: the song has no picture facts.
   static int MainVideoStream(const AVFormatContext *Context);
 
   const std::string &LastError() const { return FLastError; }
@@ -105,7 +110,8 @@ class TAVProbe {
   int VideoStreamCount() const { return FVideoStreamCount; }
   int SubtitleStreamCount() const { return FSubtitleStreamCount; }
   int FirstAudioStream() const { return FFirstAudioStream; }
-  // The main video stream (see MainVideoStream), not a cover before it.
+  // The main video stream (see MainVideoStream), never a cover; -1 for a
+  // song with a cover.
   int FirstVideoStream() const { return FFirstVideoStream; }
   int FirstSubtitleStream() const { return FFirstSubtitleStream; }
   const AVFormatContext *FormatContext() const { return FFormatContext.get(); }

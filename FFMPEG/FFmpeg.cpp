@@ -38,6 +38,7 @@ void TCustomFFmpeg::PrepareOptions() {
   FExceptionRaised = false;
   FExceptionMessage.clear();
   FShortfallText.clear();
+  FNotes.clear();
   FState.FRecordingTimeMs = -1;
 
   for (int Type = 0; Type < MediaTypeCount; ++Type) {

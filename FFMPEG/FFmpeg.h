@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "AVProbe.h"
 #include "FFMpegException.h"
@@ -174,8 +175,12 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   void NewAttachmentStream(AVFormatContext *Output, int OutputIndex, TStreamRef Source);
   // Adds a copy of each cover of the sources to output Output, as a cover
   // where the container keeps covers, as an attached file in Matroska;
-  // elsewhere a log line says it is left out.
+  // elsewhere a log line and a note say it is left out. A picture file (a
+  // preview) holds the film's picture only: no cover.
   void NewCoverStreams(AVFormatContext *Output, int OutputIndex);
+  // Keeps Note, what an output leaves out of its sources, for the end of
+  // the run (FNotes); the log has said so in its own words.
+  void NoteLeftOut(const std::string &Note);
   // Adds the streams output Output gets under the task's stream plan;
   // false with FErrorText set when one cannot be made.
   bool NewOutputStreams(AVFormatContext *Output, int OutputIndex);
@@ -224,6 +229,11 @@ class TCustomFFmpeg : public std::enable_shared_from_this<TCustomFFmpeg> {
   // declare (a source cut short): why, with both lengths. The outputs are
   // kept; the run is finished but not whole.
   std::string FShortfallText;
+  // What the outputs leave out of the sources because their containers
+  // cannot hold it (a cover, picture subtitles), one line each: set when
+  // the outputs are made, cleared by PrepareOptions, and told with the end
+  // of a run that keeps its output. The output is still whole.
+  std::vector<std::string> FNotes;
 
   // ---- Running the task (the component drives these) ----
 
@@ -347,6 +357,11 @@ int64_t DateTimeToUnixSeconds(double DateTime);
 // The time ranges of a "start-end,start-end" text in milliseconds, as
 // microseconds, sorted by end; malformed or reversed items are dropped.
 std::vector<TTimeRange> ParseTimeRanges(const std::string &Text);
+// What in output file File of S its container refuses, when a stream
+// tells: a tag the stream's codec cannot go under there, or a codec the
+// container cannot hold (converted, or copied as it is); empty when no
+// stream is the cause.
+std::string RefusedStreamText(const TOptionState &S, int File);
 // The encoder of the present libraries that does the job of an encoder name
 // the profiles write (some name encoders of older releases); Name itself
 // otherwise. Points into Name or into a table of the program.

@@ -457,7 +457,7 @@ void TCustomFFmpegVCL::DoTerminate(TFFmpeg *Task) {
   TGuard Guard(FLock);
   if (!Task) {
     try {
-      if (OnTerminate) OnTerminate(-1, true, false, "");
+      if (OnTerminate) OnTerminate(-1, true, false, "", "");
     } catch (...) {
     }
     ClearLogList();
@@ -474,11 +474,15 @@ void TCustomFFmpegVCL::DoTerminate(TFFmpeg *Task) {
   if (FTasks.Find(Task)) {  // a removed task's events ended with it
     const int Index = Task->FTaskIndex;
     const bool Finished = Task->FFinished, Exception = Task->FExceptionRaised;
-    // A finished run that is not whole says why with its end.
+    // A finished run that is not whole says why with its end; an output
+    // kept says what it left out.
     const std::string Message = Exception ? Task->FExceptionMessage : Finished ? Task->FShortfallText : "";
+    std::string Note;
+    if (!Exception)
+      for (const std::string &Line : Task->FNotes) Note += (Note.empty() ? "" : "; ") + Line;
     // The queue goes on whatever the handler does.
     try {
-      if (OnTerminate) OnTerminate(Index, Finished, Exception, Message);
+      if (OnTerminate) OnTerminate(Index, Finished, Exception, Message, Note);
     } catch (...) {
     }
   }

@@ -43,9 +43,11 @@ using TProgressEvent =
 // The end of a task: AException with the failure's reason in AMessage; a
 // finished run (AFinished) with a message is finished but not whole (its
 // source was cut short), the message says how much could be read; a stopped
-// one has neither flag.
-using TTerminateEvent =
-    std::function<void(int AIndex, bool AFinished, bool AException, const std::string &AMessage)>;
+// one has neither flag. ANote says what a kept output left out of its source
+// because its container cannot hold it ("the cover was left out: ..."),
+// notes separated by "; "; empty for none, and always for a failure.
+using TTerminateEvent = std::function<void(int AIndex, bool AFinished, bool AException,
+                                           const std::string &AMessage, const std::string &ANote)>;
 
 // The component's tasks in order; each task's FTaskIndex is its position.
 // It has no lock of its own: the component guards it with its lock.
@@ -107,7 +109,7 @@ class TCustomFFmpegVCL {
   // list order) whenever one ends; with 0 or less one after another on the
   // thread that calls ProcessTimers, the first 100 ms after this call and
   // each next one 100 ms after the previous one ended. When none is queued or
-  // running any more OnTerminate comes once more with -1, true, false, "".
+  // running any more OnTerminate comes once more with -1, true, false, "", "".
   void StartTasks(int ParallelCount);
   // Running tasks are asked to stop; tasks that did not start report their
   // end without running; nothing further starts; an AddTask under way gives

@@ -483,7 +483,10 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string &FileName) {
   }
   S.FOutputStreams[Index].clear();
   // Whatever fails from here on leaves no trace of this output.
-  TScopeExit Rollback([&S, Index] { S.FOutputStreams[Index].clear(); });
+  TScopeExit Rollback([this, &S, Index, Notes = FNotes.size()] {
+    S.FOutputStreams[Index].clear();
+    FNotes.resize(Notes);
+  });
 
   if (!NewOutputStreams(Output.get(), Index)) return false;
 

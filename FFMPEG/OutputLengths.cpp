@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a run's outputs hold, counted by what reached their muxers. A file
-// without a packet, or without a picture from a source that has one, is a
-// failure. And whether a finished run's outputs hold what their sources
-// declare: each picture and sound stream is measured against the length
-// its source gives (of that stream, else of the file), less what the
-// options skip or cut. A stream that falls short by more than a second and
-// a twentieth is not a finished conversion: the file is kept, since it
-// holds what could be read, and the run says how much that was.
+// without a packet of its picture or sound (a cover, subtitles or
+// attachments alone are no conversion), or without a picture from a source
+// that has one, is a failure. And whether a finished run's outputs hold
+// what their sources declare: each picture and sound stream is measured
+// against the length its source gives (of that stream, else of the file's
+// picture and sound), less what the options skip or cut. A track of which
+// not one packet was read is empty, not short. A stream that falls short
+// by more than a second and a twentieth is not a finished conversion: the
+// file is kept, since it holds what could be read, and the run says how
+// much that was.
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -26,15 +29,40 @@ constexpr AVRational Microseconds{1, AV_TIME_BASE};
 // of the length where that is more (encoders pad and trim the ends).
 int64_t Tolerance(int64_t Length) { return std::max<int64_t>(1000000, Length / 20); }
 
+// Whether Stream is part of the film: its picture or its sound, not a
+// cover, subtitles or attachments.
+bool FilmStream(const AVStream *Stream) {
+  const AVMediaType Type = Stream->codecpar->codec_type;
+  return (Type == AVMEDIA_TYPE_AUDIO && TAVProbe::HoldsMedia(Stream)) ||
+         (Type == AVMEDIA_TYPE_VIDEO && TAVProbe::MainPicture(Stream));
+}
+
+// How long before the film's first picture or sound another stream of
+// Input starts (a subtitle at a negative time), microseconds: the length
+// the file declares counts that time, the film's does not.
+int64_t LeadIn(const AVFormatContext *Input) {
+  int64_t First = Input->start_time != AV_NOPTS_VALUE ? Input->start_time : INT64_MAX;
+  int64_t FilmFirst = INT64_MAX;
+  for (unsigned I = 0; I < Input->nb_streams; ++I) {
+    const AVStream *Stream = Input->streams[I];
+    if (Stream->start_time == AV_NOPTS_VALUE) continue;
+    const int64_t Start = LibAVUtil::av_rescale_q(Stream->start_time, Stream->time_base, Microseconds);
+    First = std::min(First, Start);
+    if (FilmStream(Stream)) FilmFirst = std::min(FilmFirst, Start);
+  }
+  return First == INT64_MAX || FilmFirst == INT64_MAX ? 0 : std::max<int64_t>(FilmFirst - First, 0);
+}
+
 // The length a source declares for one of its streams, microseconds, or
 // -1 where it declares none worth measuring against: a length estimated
 // from the bit rate is a guess from the file's size, which a cut file
-// shrinks with it.
+// shrinks with it. Without a length of the stream's own, the file's
+// counts from the film's start.
 int64_t DeclaredLength(const AVFormatContext *Input, const AVStream *Stream) {
   if (Input->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return -1;
   if (Stream->duration != AV_NOPTS_VALUE && Stream->duration > 0)
     return LibAVUtil::av_rescale_q(Stream->duration, Stream->time_base, Microseconds);
-  if (Input->duration != AV_NOPTS_VALUE && Input->duration > 0) return Input->duration;
+  if (Input->duration != AV_NOPTS_VALUE && Input->duration > 0) return Input->duration - LeadIn(Input);
   return -1;
 }
 
@@ -65,10 +93,18 @@ void TTranscoder::CheckSomethingWritten() {
   // no pictures in it at all.
   if (S.FDoPass == 1) return;
   for (int I = 0; I < S.FOutputFileCount; ++I) {
-    int64_t Packets = 0;
-    for (const auto &Ost : FOutputStreams)
-      if (Ost->Mux->FileIndex() == I) Packets += Ost->Mux->PacketsWritten();
-    if (Packets > 0) {
+    // The film's picture and sound are what counts; an output of nothing
+    // else (subtitles alone) counts what it has.
+    int64_t Packets = 0, FilmPackets = 0;
+    bool Film = false;
+    for (const auto &Ost : FOutputStreams) {
+      if (Ost->Mux->FileIndex() != I) continue;
+      Packets += Ost->Mux->PacketsWritten();
+      if (!Ost->Mux->FollowsFilm()) continue;
+      Film = true;
+      FilmPackets += Ost->Mux->PacketsWritten();
+    }
+    if (Film ? FilmPackets > 0 : Packets > 0) {
       for (const auto &Ost : FOutputStreams)
         if (Ost->Mux->FileIndex() == I && Ost->Mux->PacketsWritten() == 0 &&
             Ost->Mux->Type() != AVMEDIA_TYPE_ATTACHMENT)  // attachments have no packets
@@ -145,6 +181,8 @@ std::string TTranscoder::Shortfall() const {
   for (const auto &Ost : FOutputStreams) {
     const TMuxer &Mux = *Ost->Mux;
     if (!Mux.FollowsFilm()) continue;
+    // A track of which nothing at all was read is empty, not short.
+    if (FInputStreams[Ost->SourceIndex]->Counts().PacketsRead == 0) continue;
     const TStreamView &Ist = FInputStreams[Ost->SourceIndex]->View();
     int64_t Declared = DeclaredLength(S.FInputFiles[Ist.FileIndex].get(), Ist.Stream);
     if (Declared < 0) continue;

@@ -4,8 +4,13 @@
 // source (its picture, every audio track converted in its order, every
 // subtitle track, the attachments) or a copy of every stream the container
 // can carry. Each stream a plan makes knows the input stream it is for, so
-// the run maps it there and nowhere else.
+// the run maps it there and nowhere else. What an output leaves out that
+// its container cannot hold (a cover, picture subtitles) is noted for the
+// end of the run.
+#include <algorithm>
+#include <cctype>
 #include <string_view>
+#include <utility>
 
 #include "AVLibraries.h"
 #include "AVProbe.h"
@@ -57,8 +62,65 @@ bool CarriesCover(const AVOutputFormat *Format, AVCodecID Picture) {
   return false;
 }
 
+// A picture file (a preview's PNG) holds one picture: the film's. A cover
+// there would take the film's place.
+bool PictureFile(const AVOutputFormat *Format) {
+  const std::string_view Name = Format->name;
+  return Name == "image2" || Name == "image2pipe";
+}
+
+// How a note names the files of Output's container: by the name they are
+// known by, else by the output's extension ("VOB files").
+std::string FilesOf(const AVFormatContext *Output) {
+  static constexpr std::pair<std::string_view, std::string_view> Known[] = {
+      {"opus", "Opus"}, {"ogg", "Ogg"}, {"webm", "WebM"}, {"matroska", "Matroska"}};
+  const std::string_view Format = Output->oformat->name;
+  for (const auto &[Name, Shown] : Known)
+    if (Format == Name) return std::string(Shown) + " files";
+  const std::string_view Url = Output->url ? Output->url : "";
+  const size_t Dot = Url.rfind('.'), Slash = Url.rfind('/');
+  if (Dot == std::string_view::npos || (Slash != std::string_view::npos && Dot < Slash) ||
+      Dot + 1 == Url.size())
+    return std::string(Format) + " files";
+  std::string Extension(Url.substr(Dot + 1));
+  std::transform(Extension.begin(), Extension.end(), Extension.begin(),
+                 [](unsigned char C) { return static_cast<char>(std::toupper(C)); });
+  return Extension + " files";
+}
+
 // What becomes of one input stream under a plan.
 enum class TStreamFate { LeftOut, Copied, Converted, Attached };
+
+// What becomes of a cover in Output: an attached file where the container
+// keeps files, a copy where it keeps covers, else it is left out, with the
+// note that says why in Note (none in a picture file, which holds the
+// film's picture only).
+TStreamFate CoverFate(const AVStream *Stream, const AVFormatContext *Output, std::string &Note) {
+  const AVOutputFormat *Format = Output->oformat;
+  Note.clear();
+  if (PictureFile(Format)) return TStreamFate::LeftOut;
+  if (CarriesAttachments(Format)) return TStreamFate::Attached;
+  // A muxer refuses a picture without a size: a damaged cover would cost
+  // the whole file.
+  if (Stream->codecpar->width <= 0 || Stream->codecpar->height <= 0) {
+    Note = "the cover was left out: its picture cannot be read";
+    return TStreamFate::LeftOut;
+  }
+  if (CarriesCover(Format, Stream->codecpar->codec_id)) return TStreamFate::Copied;
+  Note = "the cover was left out: " + FilesOf(Output) + " cannot hold one";
+  return TStreamFate::LeftOut;
+}
+
+// The note for subtitle track Stream of Input that Output cannot hold.
+std::string SubtitleLeftOut(const AVFormatContext *Input, const AVStream *Stream,
+                            const AVFormatContext *Output) {
+  const std::vector<int> Tracks = TracksOf(Input, AVMEDIA_TYPE_SUBTITLE);
+  const auto At = std::find(Tracks.begin(), Tracks.end(), Stream->index);
+  const AVCodecID ID = Stream->codecpar->codec_id;
+  return Format("subtitle track %d (%s) was left out: %s cannot hold %s",
+                static_cast<int>(At - Tracks.begin()) + 1, LibAVCodec::avcodec_get_name(ID),
+                FilesOf(Output).c_str(), TextSubtitle(ID) ? "it" : "picture subtitles");
+}
 
 // The codec names and copy flags the stream makers consume: kept before the
 // first stream and given back before each of the others, so that every
@@ -137,16 +199,16 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
   // Under every-track, the first picture that is not a cover is converted,
   // each audio track too; subtitles the container carries are copied and
   // other text subtitles converted to the container's own. Under copy-all
-  // everything that the container carries is copied.
-  const auto FateOf = [&](const AVStream *Stream) {
+  // everything that the container carries is copied. A track without what
+  // a decoder needs holds nothing; what the container cannot hold is noted.
+  const auto FateOf = [&](const AVFormatContext *Input, const AVStream *Stream, std::string &Note) {
     const AVCodecParameters *P = Stream->codecpar;
     const bool Carried = CarriesCodec(Format, P->codec_id);
+    Note.clear();
     switch (P->codec_type) {
       case AVMEDIA_TYPE_VIDEO:
-        // A cover becomes an attached file where the container keeps files,
-        // whatever the picture choice: it is no film.
-        if (AttachedPicture(Stream) && CarriesAttachments(Format)) return TStreamFate::Attached;
-        if (AttachedPicture(Stream)) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
+        // A cover stays a cover, whatever the picture choice: it is no film.
+        if (AttachedPicture(Stream)) return CoverFate(Stream, Output, Note);
         if (!UseVideo) return TStreamFate::LeftOut;
         // A stream without a picture size holds nothing to show or copy.
         if (!TAVProbe::MainPicture(Stream)) return TStreamFate::LeftOut;
@@ -155,15 +217,16 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
         PictureTaken = true;
         return TStreamFate::Converted;
       case AVMEDIA_TYPE_AUDIO:
-        if (!UseAudio) return TStreamFate::LeftOut;
+        if (!UseAudio || !TAVProbe::HoldsMedia(Stream)) return TStreamFate::LeftOut;
         if (CopyAll) return Carried ? TStreamFate::Copied : TStreamFate::LeftOut;
         return TStreamFate::Converted;
       case AVMEDIA_TYPE_SUBTITLE:
-        if (!UseSubtitle) return TStreamFate::LeftOut;
+        if (!UseSubtitle || !TAVProbe::HoldsMedia(Stream)) return TStreamFate::LeftOut;
         if (Carried) return TStreamFate::Copied;
-        return TextSubtitle(P->codec_id) && TextSubtitleCodec(Format) != AV_CODEC_ID_NONE
-                   ? TStreamFate::Converted
-                   : TStreamFate::LeftOut;
+        if (TextSubtitle(P->codec_id) && TextSubtitleCodec(Format) != AV_CODEC_ID_NONE)
+          return TStreamFate::Converted;
+        Note = SubtitleLeftOut(Input, Stream, Output);
+        return TStreamFate::LeftOut;
       case AVMEDIA_TYPE_ATTACHMENT:
         return CarriesAttachments(Format) ? TStreamFate::Copied : TStreamFate::LeftOut;
       default: return TStreamFate::LeftOut;
@@ -175,16 +238,21 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
     const unsigned Number = static_cast<unsigned>(Source.Stream);
     const AVStream *Stream = S.FInputFiles[File]->streams[Number];
     const AVMediaType Type = Stream->codecpar->codec_type;
-    const TStreamFate Fate = FateOf(Stream);
+    std::string Note;
+    const TStreamFate Fate = FateOf(S.FInputFiles[File].get(), Stream, Note);
     if (Fate == TStreamFate::LeftOut) {
       const char *TypeName = LibAVUtil::av_get_media_type_string(Type);
       Log(1, korvane::Format("Stream #%d.%u (%s, %s) is left out of the %s output", File, Number,
                              TypeName ? TypeName : "unknown",
                              LibAVCodec::avcodec_get_name(Stream->codecpar->codec_id), Format->name));
+      if (!Note.empty()) NoteLeftOut(Note);
       continue;
     }
     Choice.Restore(S);
     const bool Copied = Fate == TStreamFate::Copied;
+    // A tag the options name is the film's (hvc1 for H.265 in MP4), not a cover's.
+    const TScopeExit RestoreTag([&S, Tag = S.FVideoCodecTag] { S.FVideoCodecTag = Tag; });
+    if (AttachedPicture(Stream)) S.FVideoCodecTag = 0;
     try {
       switch (Fate == TStreamFate::Attached ? AVMEDIA_TYPE_ATTACHMENT : Type) {
         case AVMEDIA_TYPE_VIDEO:
@@ -218,6 +286,38 @@ void TCustomFFmpeg::NewPlannedStreams(AVFormatContext *Output, int OutputIndex, 
   S.FVideoStreamCopy = S.FAudioStreamCopy = S.FSubtitleStreamCopy = 0;
 }
 
+std::string RefusedStreamText(const TOptionState &S, int File) {
+  const AVFormatContext *Output = S.FOutputFiles[File].get();
+  const AVOutputFormat *Format = Output->oformat;
+  for (unsigned I = 0; I < Output->nb_streams; ++I) {
+    const AVCodecParameters *P = Output->streams[I]->codecpar;
+    const char *Codec = LibAVCodec::avcodec_get_name(P->codec_id);
+    if (LibAVFormat::avformat_query_codec(Format, P->codec_id, FF_COMPLIANCE_UNOFFICIAL) == 0) {
+      if (I < S.FOutputStreams[File].size() && S.FOutputStreams[File][I].StreamCopy)
+        return korvane::Format("the %s format cannot hold the copy of output stream #%d.%u (%s)",
+                               Format->name, File, I, Codec);
+      return korvane::Format("the %s format cannot hold output stream #%d.%u (%s)", Format->name, File, I,
+                             Codec);
+    }
+    // The muxer takes a tag its own tables give to the stream's codec.
+    if (P->codec_tag != 0 && P->codec_id != AV_CODEC_ID_RAWVIDEO && Format->codec_tag &&
+        LibAVFormat::av_codec_get_id(Format->codec_tag, P->codec_tag) != P->codec_id) {
+      std::string Tag;
+      for (int Byte = 0; Byte < 4; ++Byte) {
+        const unsigned char C = static_cast<unsigned char>(P->codec_tag >> (8 * Byte));
+        Tag += std::isprint(C) ? std::string(1, static_cast<char>(C)) : korvane::Format("[%d]", C);
+      }
+      return korvane::Format("the %s format cannot take output stream #%d.%u (%s) under the tag %s",
+                             Format->name, File, I, Codec, Tag.c_str());
+    }
+  }
+  return "";
+}
+
+void TCustomFFmpeg::NoteLeftOut(const std::string &Note) {
+  if (std::find(FNotes.begin(), FNotes.end(), Note) == FNotes.end()) FNotes.push_back(Note);
+}
+
 void TCustomFFmpeg::NewCoverStreams(AVFormatContext *Output, int OutputIndex) {
   TOptionState &S = FState;
   const AVOutputFormat *Format = Output->oformat;
@@ -230,20 +330,18 @@ void TCustomFFmpeg::NewCoverStreams(AVFormatContext *Output, int OutputIndex) {
       const AVStream *Stream = Input->streams[Number];
       if (!AttachedPicture(Stream) || Stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
       const TStreamRef Source{File, static_cast<int>(Number)};
-      if (CarriesAttachments(Format)) {
-        NewAttachmentStream(Output, OutputIndex, Source);
-      } else if (Stream->codecpar->width <= 0 || Stream->codecpar->height <= 0) {
-        // A muxer refuses a picture without a size: a damaged cover would
-        // cost the whole file.
-        Log(1, korvane::Format("The cover (stream #%d.%u) is left out: its picture cannot be read", File,
-                               Number));
-      } else if (CarriesCover(Format, Stream->codecpar->codec_id)) {
-        S.FVideoStreamCopy = 1;
-        NewVideoStream(Output, OutputIndex, Source);
-      } else {
-        Log(1,
-            korvane::Format("The cover (stream #%d.%u, %s) is left out: the %s format cannot hold it", File,
-                            Number, LibAVCodec::avcodec_get_name(Stream->codecpar->codec_id), Format->name));
+      std::string Note;
+      switch (CoverFate(Stream, Output, Note)) {
+        case TStreamFate::Attached: NewAttachmentStream(Output, OutputIndex, Source); break;
+        case TStreamFate::Copied:
+          S.FVideoStreamCopy = 1;
+          NewVideoStream(Output, OutputIndex, Source);
+          break;
+        default:
+          Log(1, korvane::Format("The cover (stream #%d.%u, %s) is left out of the %s output", File, Number,
+                                 LibAVCodec::avcodec_get_name(Stream->codecpar->codec_id), Format->name));
+          if (!Note.empty()) NoteLeftOut(Note);
+          break;
       }
     }
   }

@@ -75,8 +75,9 @@ int TTranscoder::ChooseInput(bool Timed) {
         if (!S.FInputSync) Chosen = Ist.FileIndex;
       }
     }
+    // A frame limit counts the film's pictures: a cover is no picture of it.
     const int Kind = std::clamp(static_cast<int>(Mux.Type()), 0, 3);
-    if (Mux.Frames() >= S.FMaxFrames[Kind]) return -1;
+    if (Mux.Frames() >= S.FMaxFrames[Kind] && (Kind != AVMEDIA_TYPE_VIDEO || Mux.FollowsFilm())) return -1;
   }
   if (Chosen < 0) return -1;
   if (static_cast<double>(S.FRecordingTime) / 1000000.0 <= FilmOutput) return -1;

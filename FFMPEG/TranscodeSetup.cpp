@@ -320,10 +320,16 @@ void WriteHeaders(TCustomFFmpeg &Task, TOptionState &S) {
       LibAVUtil::av_dict_set(&Options, "movflags", MovFlags.c_str(), AV_DICT_DONT_OVERWRITE);
     const int Result = LibAVFormat::avformat_write_header(Output, &Options);
     LibAVUtil::av_dict_free(&Options);
-    if (Result < 0)
+    if (Result < 0) {
+      // The stream the container refused is named where one is the cause.
+      const std::string Refused = RefusedStreamText(S, I);
       throw FFMpegException(
-          Format("Could not write header for output file #%d (incorrect codec parameters ?): %s", I,
-                 TAVProbe::ErrorDescription(Result).c_str()));
+          Refused.empty()
+              ? Format("Could not write header for output file #%d (incorrect codec parameters ?): %s", I,
+                       TAVProbe::ErrorDescription(Result).c_str())
+              : Format("Could not write header for output file #%d: %s (%s)", I, Refused.c_str(),
+                       TAVProbe::ErrorDescription(Result).c_str()));
+    }
     AllRTP &= std::strcmp(Output->oformat->name, "rtp") == 0;
   }
   if (AllRTP && Task.FOnLog) {
@@ -427,11 +433,15 @@ int TTranscoder::FindSource(size_t N) {
       }
     }
   } else {
-    // A picture goes to the film before a cover or a stream without a size.
-    for (const bool MainOnly : {Type == AVMEDIA_TYPE_VIDEO, false})
+    // A picture goes to the film before a cover or a stream without a size,
+    // sound to a track a decoder can read before one damage made up.
+    const auto Holds = [&](size_t K) {
+      const AVStream *Stream = FInputStreams[K]->View().Stream;
+      return Type == AVMEDIA_TYPE_VIDEO ? TAVProbe::MainPicture(Stream) : TAVProbe::HoldsMedia(Stream);
+    };
+    for (const bool HoldingOnly : {true, false})
       for (size_t K = 0; K < FInputStreams.size() && Source < 0; ++K)
-        if (Free(K) && (!MainOnly || TAVProbe::MainPicture(FInputStreams[K]->View().Stream)))
-          Source = static_cast<int>(K);
+        if (Free(K) && (!HoldingOnly || Holds(K))) Source = static_cast<int>(K);
     // Every stream of that type already has an output: share the last one.
     for (size_t K = FInputStreams.size(); K-- > 0 && Source < 0;)
       if (FInputStreams[K]->Type() == Type) Source = static_cast<int>(K);

@@ -129,9 +129,9 @@ void TForm1::ConnectComponentEvents(TFFmpegVCL &Component, TComponentRunEngine &
         Qt::QueuedConnection);
   };
   Component.OnTerminate = [this, &Engine, Lane](int AIndex, bool AFinished, bool AException,
-                                                const std::string &AMessage) {
+                                                const std::string &AMessage, const std::string &ANote) {
     const uint64_t TaskList = Engine.TaskList();
-    const TTaskEnd End{AFinished, AException, AMessage};
+    const TTaskEnd End{AFinished, AException, AMessage, ANote};
     QMetaObject::invokeMethod(
         this,
         [this, &Engine, Lane, AIndex, End, TaskList] {

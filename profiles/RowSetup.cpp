@@ -134,7 +134,9 @@ void MakePreview(TConversionSetup &Setup, const std::string &Png, int64_t Ms) {
   Setup.Output = Png;
   Setup.Input.StartTime = static_cast<int32_t>(std::clamp<int64_t>(Ms, 0, INT32_MAX));
   TOutputOptions &O = Setup.Options;
-  O.FileFormat = "image2";
+  // One picture written to the file as any output is, so that a preview
+  // that fails leaves no file behind.
+  O.FileFormat = "image2pipe";
   O.VideoCodec = "png";
   O.AudioDisable = O.SubtitleDisable = true;
   O.RecordingTime = -1;
@@ -143,7 +145,8 @@ void MakePreview(TConversionSetup &Setup, const std::string &Png, int64_t Ms) {
 
 TFileRowTexts FileRowTexts(const TAVProbe &Probe, bool Turned) {
   TFileRowTexts Texts;
-  if (Probe.VideoStreamCount() > 0) {
+  // A song's cover is no film: the song is listed as sound.
+  if (Probe.FirstVideoStream() >= 0) {
     TAVVideoStreamInfo Video;
     Probe.GetVideoStreamInfo(Video);
     Texts.Picture = ProbedPicture(Video, Turned);

@@ -47,7 +47,8 @@ TOutputOptions RowConversionOptions(const TProfileForm &Form, int VolumePosition
 
 // The texts a file list shows for a probed file: picture size ("640x480"),
 // frame rate ("29.97") and duration ("01:02:05", "Unknown"). Files without
-// video get a single blank for the first two. The picture is described as
+// video, and songs whose only picture is their cover, get a single blank
+// for the first two. The picture is described as
 // it is shown: a clip stored 1280x720 and shown a quarter turn is
 // "720x1280".
 struct TFileRowTexts {

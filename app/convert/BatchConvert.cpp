@@ -51,6 +51,7 @@ struct TFileState {
   std::string_view Output;  // kept in TBatch::Texts
   TOutcome Outcome = TOutcome::Waiting;
   std::string_view Message;  // the engine's reason, or why it is skipped (TBatch::Texts)
+  std::string_view Note;     // what the output left out (TBatch::Texts)
   bool NotMedia = false;
   TProgressInfo Progress;
   TClock::time_point Started;       // its first progress, for the time it has left
@@ -305,12 +306,13 @@ void TBatchRun::ConnectEvents(TSlot &Slot) {
     FBatch.Changed.notify_all();
   };
   Component.OnTerminate = [this, FileOf](int AIndex, bool Finished, bool Exception,
-                                         const std::string &Message) {
+                                         const std::string &Message, const std::string &Note) {
     std::lock_guard Guard(FBatch.Lock);
     TFileState *F = FileOf(AIndex);
     if (!F) return;
     F->Outcome = OutcomeOf({Finished, Exception, Message});
     F->Message = FBatch.Keep(Message);
+    F->Note = Note.empty() ? std::string_view() : FBatch.Keep(Note);
     F->Ended = TClock::now();
     FBatch.Changed.notify_all();
   };
@@ -641,6 +643,7 @@ void TBatchRun::Report(size_t File) {
       End.Reason = FailureLine(F.Entry.Path, std::string(F.Message));
     else if (End.Outcome == TOutcome::Skipped)
       End.Reason = F.Message;
+    if (Converted(End.Outcome)) End.Note = F.Note;
     if (F.Began != TClock::time_point())
       End.Seconds =
           std::chrono::duration<double>((F.Ended == TClock::time_point() ? TClock::now() : F.Ended) - F.Began)

@@ -79,9 +79,10 @@ std::string ProgressEvent(const TFileProgress &F) {
 std::string EndLine(const TFileEnd &E) {
   const std::string Output = E.Output.empty() ? "" : " -> " + E.Output;
   const std::string Reason = E.Reason.empty() ? "" : ": " + E.Reason;
+  const std::string Note = E.Note.empty() ? "" : " (" + E.Note + ")";
   switch (E.Outcome) {
-    case TOutcome::Done: return "done     " + E.Input + Output + "\n";
-    case TOutcome::Partial: return "partial  " + E.Input + Output + Reason + "\n";
+    case TOutcome::Done: return "done     " + E.Input + Output + Note + "\n";
+    case TOutcome::Partial: return "partial  " + E.Input + Output + Reason + Note + "\n";
     case TOutcome::Failed: return "failed   " + E.Input + Reason + "\n";
     case TOutcome::Skipped: return "skipped  " + E.Input + Output + Reason + "\n";
     default: return "stopped  " + E.Input + Output + "\n";
@@ -94,7 +95,7 @@ std::string EndEvent(const TFileEnd &E) {
   };
   TJsonLine Line("end");
   Line.Text("file", E.Input).OptionalText("output", Maybe(E.Output)).Text("outcome", OutcomeWord(E.Outcome));
-  Line.OptionalText("reason", Maybe(E.Reason));
+  Line.OptionalText("reason", Maybe(E.Reason)).OptionalText("note", Maybe(E.Note));
   if (E.Bytes >= 0)
     Line.Integer("bytes", E.Bytes);
   else

@@ -24,6 +24,9 @@ struct TFileEnd {
   TOutcome Outcome = TOutcome::Stopped;
   // Why it failed, fell short or was skipped, in one line; empty for none.
   std::string Reason;
+  // What a converted output left out of its source ("the cover was left
+  // out: Opus files cannot hold one"); empty for nothing.
+  std::string Note;
   bool NotMedia = false;     // skipped: its content is no sound or film
   int64_t Bytes = -1;        // the output's size; -1 without an output
   int64_t SourceBytes = -1;  // the input's size; -1 when not known

@@ -222,7 +222,7 @@ const char *UsageText() {
          "  start     file, output, profile\n"
          "  progress  file, percent, frames, speed (output seconds a second): twice a second at most\n"
          "  end       file, output, outcome (done, partial, failed, stopped, skipped), reason,\n"
-         "            bytes (the output's size), seconds (converting)\n"
+         "            note (what the output left out), bytes (the output's size), seconds (converting)\n"
          "  estimate  file, bytes, sampled, note, reason (--estimate)\n"
          "  profile   row, name, extension (--list-profiles, --show-profile)\n"
          "  choice    option, default, items (--show-profile)\n"

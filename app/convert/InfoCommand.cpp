@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // --info: what the window's file list shows of each file, and its streams;
-// with --json an "info" event a file and a "stream" event a stream.
+// with --json an "info" event a file and a "stream" event a stream. A cover
+// is listed as a cover, not as a picture track.
 #include <cstdio>
 
 #include "BatchReport.h"
@@ -14,9 +15,11 @@ namespace korvane::convert {
 
 namespace {
 
-const char *TypeWord(AVMediaType Type) {
-  switch (Type) {
-    case AVMEDIA_TYPE_VIDEO: return "video";
+bool IsCover(const AVStream *Stream) { return Stream->disposition & AV_DISPOSITION_ATTACHED_PIC; }
+
+const char *TypeWord(const AVStream *Stream) {
+  switch (Stream->codecpar->codec_type) {
+    case AVMEDIA_TYPE_VIDEO: return IsCover(Stream) ? "cover" : "video";
     case AVMEDIA_TYPE_AUDIO: return "audio";
     case AVMEDIA_TYPE_SUBTITLE: return "subtitle";
     default: return nullptr;
@@ -33,7 +36,9 @@ void PrintFacts(const std::string &File, const TFileRowTexts &Texts, const AVFor
     const AVCodecParameters *P = Context->streams[I]->codecpar;
     const char *Codec = LibAVCodec::avcodec_get_name(P->codec_id);
     switch (P->codec_type) {
-      case AVMEDIA_TYPE_VIDEO: std::printf("  Video: %s\n", Codec); break;
+      case AVMEDIA_TYPE_VIDEO:
+        std::printf(IsCover(Context->streams[I]) ? "  Cover: %s\n" : "  Video: %s\n", Codec);
+        break;
       case AVMEDIA_TYPE_AUDIO:
         std::printf("  Audio: %s, %d Hz, %d channels\n", Codec, P->sample_rate, P->ch_layout.nb_channels);
         break;
@@ -60,7 +65,7 @@ void PrintFactEvents(const std::string &File, const TFileRowTexts &Texts, const 
              stdout);
   for (unsigned I = 0; I < Context->nb_streams; ++I) {
     const AVCodecParameters *P = Context->streams[I]->codecpar;
-    const char *Type = TypeWord(P->codec_type);
+    const char *Type = TypeWord(Context->streams[I]);
     if (!Type) continue;
     TJsonLine Line("stream");
     Line.Text("file", File)

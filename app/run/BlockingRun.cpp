@@ -7,11 +7,12 @@ namespace korvane {
 
 TBlockingRun::TBlockingRun(const std::string &LibraryFolder) : FComponent(std::make_unique<TFFmpegVCL>()) {
   if (!FComponent->LoadMediaLibraries(LibraryFolder, true)) FLoadError = FComponent->LastError();
-  FComponent->OnTerminate = [this](int AIndex, bool AFinished, bool AException, const std::string &AMessage) {
+  FComponent->OnTerminate = [this](int AIndex, bool AFinished, bool AException, const std::string &AMessage,
+                                   const std::string &ANote) {
     {
       std::lock_guard Guard(FLock);
       if (AIndex >= 0)
-        FEnd = {AFinished, AException, AMessage};
+        FEnd = {AFinished, AException, AMessage, ANote};
       else
         FListEnded = true;
     }

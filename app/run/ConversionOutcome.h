@@ -22,6 +22,10 @@ struct TTaskEnd {
   bool Exception = false;  // it failed; Message says why
   // The failure, or for a finished task what its output fell short of.
   std::string Message;
+  // What the output left out of its source because the container cannot
+  // hold it ("the cover was left out: Opus files cannot hold one"). Said
+  // with the row's end; a note leaves a done task done.
+  std::string Note{};
 };
 
 // The outcome of an ended task. A failure is a failure even when the user

@@ -300,7 +300,8 @@ bool TConversionRun::NextPass(TLane &Lane) {
     } else if (!Run) {
       if (Lane.Row >= 0 && Lane.Row < FWindow.RowCount())
         FWindow.AppendRowLog(Lane.Row, "Size: " + Lane.Passes->Summary());
-      EndRow(Lane, Lane.PassShortfall.empty() ? TOutcome::Done : TOutcome::Partial, Lane.PassShortfall);
+      EndRow(Lane, Lane.PassShortfall.empty() ? TOutcome::Done : TOutcome::Partial, Lane.PassShortfall,
+             Lane.PassNote);
     }
   } catch (...) {
     SetOutcome(Lane, TOutcome::Failed, HandledExceptionText());
@@ -309,9 +310,12 @@ bool TConversionRun::NextPass(TLane &Lane) {
   return false;
 }
 
-void TConversionRun::EndRow(TLane &Lane, TOutcome Outcome, const std::string &Reason) {
-  SetOutcome(Lane, Outcome, Reason);
+void TConversionRun::EndRow(TLane &Lane, TOutcome Outcome, const std::string &Reason,
+                            const std::string &Note) {
+  const bool Noted = Converted(Outcome) && !Note.empty();
+  SetOutcome(Lane, Outcome, Noted ? (Reason.empty() ? Note : Reason + "\n" + Note) : Reason);
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
+  if (Noted) FWindow.AppendRowLog(Lane.Row, "note: " + Note);
   const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
   // The output is closed by now: a whole one is noted as complete, one
   // left incomplete as such.
@@ -559,6 +563,7 @@ void TConversionRun::Terminate(int Index, const TTaskEnd &End, int LaneIndex) {
   if (Index >= 0 && Lane->Passes && Lane->Busy() && Converted(Outcome)) {
     Lane->PassEnded = true;
     Lane->PassShortfall = End.Message;
+    Lane->PassNote = End.Note;
     return;
   }
   if (Index < 0 && std::exchange(Lane->PassEnded, false) && NextPass(*Lane)) return;
@@ -570,7 +575,8 @@ void TConversionRun::Terminate(int Index, const TTaskEnd &End, int LaneIndex) {
     // A row aimed at a size that failed or was stopped leaves no output:
     // its runs' folder goes.
     Lane->Passes.reset();
-    EndRow(*Lane, Outcome, Outcome == TOutcome::Failed || Outcome == TOutcome::Partial ? End.Message : "");
+    EndRow(*Lane, Outcome, Outcome == TOutcome::Failed || Outcome == TOutcome::Partial ? End.Message : "",
+           End.Note);
   }
   if (FPhase != TRunPhase::Converting && Index < 0) {
     Lane->Engine->ClearTasks();

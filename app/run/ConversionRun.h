@@ -224,11 +224,11 @@ class TConversionRun {
     std::string Output;  // the file its row writes
     TClock::time_point Started;
     // The runs of a row aimed at a size, while they last. A run that ends
-    // sets PassEnded (with its shortfall, if any), and the next run starts
-    // once the lane's task list has ended.
+    // sets PassEnded (with its shortfall and note, if any), and the next
+    // run starts once the lane's task list has ended.
     std::unique_ptr<TSizedPasses> Passes;
     bool PassEnded = false;
-    std::string PassShortfall;
+    std::string PassShortfall, PassNote;
   };
 
   // Sets up the next checked row on lane Lane and starts its task.
@@ -255,8 +255,9 @@ class TConversionRun {
   // ends the row with its output in place, or failed or stopped (false).
   bool NextPass(TLane &Lane);
   // The end of a row whose task ran: its outcome, and for an output that
-  // was written its size and, when whole, the journal's note.
-  void EndRow(TLane &Lane, TOutcome Outcome, const std::string &Reason);
+  // was written its size and, when whole, the journal's note. Note, what
+  // the output left out, goes to the row's reason and log.
+  void EndRow(TLane &Lane, TOutcome Outcome, const std::string &Reason, const std::string &Note = "");
   // Before a run with a target size: false (after saying which files and
   // why) when a checked row cannot be brought to it.
   bool TargetsFit(const TRunChoices &Choices);

@@ -37,7 +37,7 @@ constexpr TExplanation Explanations[] = {
      "upright."},
     {"memory allocation error occurred",
      "The file's header is damaged: it gives sizes no real file has, more than the memory there is."},
-    {"Could not write header for output file",
+    {"cannot hold the copy of",
      "The output format cannot take the streams as they are: a copy keeps each stream's codec, which "
      "this container cannot hold. Choose a profile that converts them, such as MKV every track."},
     {"Syntax error in matrix",

@@ -137,12 +137,41 @@ TEST_F(ConvertCommand, UsageErrorsExitWithTwoAndSayWhy) {
   EXPECT_TRUE(fs::is_empty(Temp.Path())) << "nothing is written";
 }
 
+// A song's cover is listed as its cover: the song has no picture size or rate.
 TEST_F(ConvertCommand, InfoShowsTheFileListTexts) {
-  const TCommandResult R = Convert("--info " + Quoted(Clips.VideoOnly) + " " + Quoted(Clips.AudioOnly));
+  const std::string Song = Temp.File("song.mp3"), Cover = Temp.File("cover.png");
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i color=blue:size=300x300 -frames:v 1 " + Quoted(Cover)));
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=1 -i " + Quoted(Cover) +
+                        " -map 0:a -map 1:v -c:a libmp3lame -c:v copy -disposition:v attached_pic " +
+                        Quoted(Song)));
+  struct Row {
+    std::string File;
+    std::vector<std::string> Shown, NotShown;
+  } Rows[] = {
+      {Clips.VideoOnly,
+       {"  Video Size: 160x120\n", "  FrameRate: 29.97\n", "  Duration: 00:00:01\n", "  Container: avi\n",
+        "  Video: mpeg4\n"},
+       {}},
+      {Clips.AudioOnly, {"  Video Size:  \n", "  Audio: mp3, 22050 Hz, 1 channels\n"}, {"Video:"}},
+      {Song,
+       {"  Video Size:  \n", "  FrameRate:  \n", "  Audio: mp3, 44100 Hz, 1 channels\n", "  Cover: png\n"},
+       {"300x300", "Video:"}},
+  };
+  const TCommandResult R =
+      Convert("--info " + Quoted(Clips.VideoOnly) + " " + Quoted(Clips.AudioOnly) + " " + Quoted(Song));
   EXPECT_EQ(R.Status, 0);
-  for (const char *Text : {"  Video Size: 160x120\n", "  FrameRate: 29.97\n", "  Duration: 00:00:01\n",
-                           "  Container: avi\n", "  Video: mpeg4\n", "  Audio: mp3, 22050 Hz, 1 channels\n"})
-    EXPECT_NE(R.Output.find(Text), std::string::npos) << Text << R.Output;
+  for (size_t I = 0; I < std::size(Rows); ++I) {
+    SCOPED_TRACE(Rows[I].File);
+    // Each file's lines, up to the next file's name.
+    const size_t Start = R.Output.find(Rows[I].File + "\n");
+    ASSERT_NE(Start, std::string::npos) << R.Output;
+    const std::string Listed = R.Output.substr(
+        Start, I + 1 < std::size(Rows) ? R.Output.find(Rows[I + 1].File + "\n") - Start : std::string::npos);
+    for (const std::string &Text : Rows[I].Shown)
+      EXPECT_NE(Listed.find(Text), std::string::npos) << Text << Listed;
+    for (const std::string &Text : Rows[I].NotShown)
+      EXPECT_EQ(Listed.find(Text), std::string::npos) << Text << Listed;
+  }
   const TCommandResult Missing = Convert("--info " + Quoted(Temp.File("gone.avi")));
   EXPECT_EQ(Missing.Status, 1);
   EXPECT_NE(Missing.Output.find(Temp.File("gone.avi") + ": no such file or directory"), std::string::npos);

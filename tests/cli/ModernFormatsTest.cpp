@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "CommandRun.h"
 #include "MediaCheck.h"
 #include "MediaFixtures.h"
 #include "TestEnvironment.h"
@@ -229,6 +230,9 @@ class ModernFormats : public ::testing::Test {
   const TModernClips &Clips = ModernClips();
   TTempDir Temp;
 
+  // What the last conversion wrote on its standard output and error.
+  std::string Said;
+
   // Converts Source with the profile and choices; the output's path, or
   // empty with the failure added.
   std::string Convert(const std::string &Profile, const std::string &Source,
@@ -237,6 +241,7 @@ class ModernFormats : public ::testing::Test {
         RunCommand("'" + ExecutableDirectory() + "/korvane-convert' -p " + Quoted(Profile) + " -o " +
                        Quoted(Temp.Path()) + " " + Choices + " " + Quoted(Source),
                    true);
+    Said = R.Output;
     EXPECT_EQ(R.Status, 0) << R.Output;
     for (const auto &Entry : fs::directory_iterator(Temp.Path())) return Entry.path().string();
     return "";
@@ -319,6 +324,8 @@ TEST_F(ModernFormats, ChoicesKeepOrMakeWhatTheyName) {
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Deep, "", "video", "pix_fmt", "yuv420p"},
       {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", Clips.Deep, "", "video", "pix_fmt", "yuv420p10le"},
       {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", Clips.Deep, "", "video", "codec_tag_string", "hvc1"},
+      // The H.265 tag is the film's: the cover beside it keeps its own.
+      {"MP4 - H.265/HEVC Video, AAC Audio (*.mp4)", Clips.Covered, "", "video", "codec_tag_string", "hvc1"},
       // A size sets the height; the width keeps the shape (4:3 here).
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Tracks, "--size '1280 x 720 (720p)'", "video", "width",
        "960"},
@@ -331,6 +338,8 @@ TEST_F(ModernFormats, ChoicesKeepOrMakeWhatTheyName) {
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Covered, "", "video", "width", "320"},
       {"WebM - AV1 Video, Opus Audio (*.webm)", Clips.Covered, "", "video", "width", "320"},
       {"AVI - XviD Video (*.avi)", Clips.Covered, "", "video", "r_frame_rate", "25/1"},
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Covered, "--option vframes=1", "video", "nb_frames",
+       "1"},
       // Nor is a picture track without a size.
       {"MKV - Matroska Video, every track (*.mkv)", Clips.NoSize, "", "video", "width", "320"},
       {"WebM - AV1 Video, Opus Audio (*.webm)", Clips.NoSize, "", "video", "height", "240"},
@@ -417,7 +426,8 @@ std::string TagOf(const TProbedFile &P, const std::string &Name) {
 
 // A file keeps what it says about itself: a song its tags and cover (as a
 // cover, never a picture track; left out where the container has no place
-// for one), a phone's clip its date, place, make, model, title and chapters.
+// for one, and the end line says so), a phone's clip its date, place, make,
+// model, title and chapters.
 TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
   const std::string Mp4 = "MP4 - H.264 Video, AAC Audio (*.mp4)";
   const std::string Every = "MKV - Matroska Video, every track (*.mkv)";
@@ -427,6 +437,7 @@ TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
     std::vector<std::string> Tags;  // "key=value" of the output's format tags
     std::string Cover;              // disposition.attached_pic of the second stream; "-": none
     size_t Chapters;
+    std::string Note = "";  // what the end line says was left out; empty: nothing
   } Rows[] = {
       {"MP3 - Mpeg Layer3 Audio (*.mp3)",
        Clips.Song,
@@ -444,8 +455,24 @@ TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
        {"TITLE=Song", "ARTIST=Band", "ALBUM=Record"},
        "1",
        0},
-      {"OGG - Ogg Vorbis Audio (*.ogg)", Clips.Song, {"TITLE=Song", "ARTIST=Band"}, "-", 0},
-      {"OPUS - Opus Audio (*.opus)", Clips.Song, {"TITLE=Song", "ARTIST=Band", "ALBUM=Record"}, "-", 0},
+      {"OGG - Ogg Vorbis Audio (*.ogg)",
+       Clips.Song,
+       {"TITLE=Song", "ARTIST=Band"},
+       "-",
+       0,
+       "the cover was left out: Ogg files cannot hold one"},
+      {"OPUS - Opus Audio (*.opus)",
+       Clips.Song,
+       {"TITLE=Song", "ARTIST=Band", "ALBUM=Record"},
+       "-",
+       0,
+       "the cover was left out: Opus files cannot hold one"},
+      {"WebM - VP9 Video, Opus Audio (*.webm)",
+       Clips.Pictures,
+       {},
+       "-",
+       0,
+       "subtitle track 1 (dvd_subtitle) was left out: WebM files cannot hold picture subtitles"},
       {Every, Clips.Song, {"title=Song", "ARTIST=Band"}, "1", 0},
       {Mp4,
        Clips.Phone,
@@ -476,7 +503,24 @@ TEST_F(ModernFormats, WhatASourceSaysAboutItselfIsKept) {
     EXPECT_EQ(Second ? P.Streams[1].at("disposition.attached_pic") : "-", R.Cover);
     EXPECT_EQ(Chapters(Output).size(), R.Chapters);
     EXPECT_EQ(DecodeErrors(Output), "");
+    const std::string Done = "done     " + R.Source + " -> " + Output;
+    EXPECT_NE(Said.find(Done + (R.Note.empty() ? "\n" : " (" + R.Note + ")\n")), std::string::npos) << Said;
   }
+  // The end event says it too.
+  fs::remove_all(Temp.Path());
+  fs::create_directory(Temp.Path());
+  const std::string Events = Temp.File("events.json");
+  ASSERT_EQ(RunCommand("'" + ExecutableDirectory() +
+                           "/korvane-convert' --json -p 'OPUS - Opus Audio (*.opus)' -o " +
+                           Quoted(Temp.Path()) + " " + Quoted(Clips.Song) + " >" + Quoted(Events),
+                       false)
+                .Status,
+            0);
+  const auto Lines = JsonEvents(Events);
+  EXPECT_TRUE(std::any_of(Lines.begin(), Lines.end(), [](const auto &E) {
+    return E.at("event") == "end" && E.count("note") &&
+           E.at("note") == "the cover was left out: Opus files cannot hold one";
+  }));
 }
 
 // The modern MP4 and WebM profiles keep every audio track (in order, with
@@ -645,6 +689,35 @@ TEST_F(ModernFormats, ARangeAndAPreviewShowWhatTheOutputHolds) {
     ASSERT_TRUE(Picture.Stream("video") && Film.Stream("video"));
     EXPECT_EQ(Picture.Stream("video")->at("width"), Film.Stream("video")->at("width"));
     EXPECT_EQ(Picture.Stream("video")->at("height"), Film.Stream("video")->at("height"));
+  }
+
+  // The preview is the film's picture, never the cover; a file without a
+  // film has none, and a preview that fails leaves no file.
+  struct Film {
+    std::string Profile, Source;
+    std::string Width;  // of the picture; empty: it fails
+  } Films[] = {
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Covered, "320"},
+      {"AVI - XviD Video (*.avi)", Clips.Covered, "320"},
+      {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Song, ""},
+  };
+  for (const Film &R : Films) {
+    SCOPED_TRACE(R.Profile + " " + R.Source);
+    fs::remove_all(Temp.Path());
+    fs::create_directory(Temp.Path());
+    const TCommandResult Made =
+        RunCommand("'" + ExecutableDirectory() + "/korvane-convert' -p " + Quoted(R.Profile) + " -o " +
+                       Quoted(Temp.Path()) + " --preview 0.5 " + Quoted(R.Source),
+                   true);
+    EXPECT_EQ(Made.Status, R.Width.empty() ? 1 : 0) << Made.Output;
+    EXPECT_EQ(Made.Output.find("copy"), std::string::npos) << Made.Output;
+    if (R.Width.empty()) {
+      EXPECT_TRUE(fs::is_empty(Temp.Path()));
+      continue;
+    }
+    const TProbedFile Picture = ProbeFile(Temp.File(fs::path(R.Source).stem().string() + ".png"));
+    ASSERT_NE(Picture.Stream("video"), nullptr);
+    EXPECT_EQ(Picture.Stream("video")->at("width"), R.Width);
   }
 }
 

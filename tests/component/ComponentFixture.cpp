@@ -23,13 +23,15 @@ void TEventRecorder::Attach(TFFmpegVCL &Component) {
     Add(std::move(E));
     if (ProgressAction) ProgressAction(Index, FrameNumber);
   };
-  Component.OnTerminate = [this](int Index, bool Finished, bool Exception, const std::string &Message) {
+  Component.OnTerminate = [this](int Index, bool Finished, bool Exception, const std::string &Message,
+                                 const std::string &Note) {
     TEvent E;
     E.Kind = TEvent::Terminate;
     E.Index = Index;
     E.Finished = Finished;
     E.Exception = Exception;
     E.Text = Message;
+    E.Note = Note;
     Add(std::move(E));
   };
 }

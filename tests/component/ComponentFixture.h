@@ -36,6 +36,7 @@ struct TEvent {
   int FrameNumber = 0;        // Progress
   bool Finished = false;      // Terminate
   bool Exception = false;     // Terminate
+  std::string Note;           // Terminate: what the output left out
 };
 using TEvents = std::vector<TEvent>;
 

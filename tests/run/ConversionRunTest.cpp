@@ -20,17 +20,20 @@ namespace {
 using namespace test;
 
 const std::string kCutShort = "only 2.2 s of 6.0 s could be read; the source is cut short";
+const std::string kNoCover = "the cover was left out: Opus files cannot hold one";
 
 // Which rows the queue converts, in order, and that every run ends with one
 // message that says what happened, the same end in the status bar beside a
 // full bar, and an unlocked window, whatever is checked. A file that ran to
-// its end short of its source is "Partial", kept, and counted apart.
+// its end short of its source is "Partial", kept, and counted apart; what
+// an output left out is said in its row's reason and log, and leaves it done.
 TEST(ConversionRun, TheQueueWalksTheCheckedRowsInOrder) {
   struct TCase {
     std::vector<bool> Checked;
     std::vector<std::string> Converted;
     std::string Message = "All Conversions Completed";
     std::vector<std::string> Shortfalls = {};  // the reason each converted file ended with
+    std::vector<std::string> Notes = {};       // what each converted file left out
   };
   const TCase Cases[] = {
       {{true, true, true}, {"/clips/0.avi", "/clips/1.avi", "/clips/2.avi"}},
@@ -46,13 +49,19 @@ TEST(ConversionRun, TheQueueWalksTheCheckedRowsInOrder) {
        {"/clips/0.avi"},
        "Conversions finished: 0 converted, 1 partial, 0 failed, 0 stopped.",
        {kCutShort}},
+      {{true, true}, {"/clips/0.avi", "/clips/1.avi"}, "All Conversions Completed", {}, {kNoCover, ""}},
+      {{true},
+       {"/clips/0.avi"},
+       "Conversions finished: 0 converted, 1 partial, 0 failed, 0 stopped.",
+       {kCutShort},
+       {kNoCover}},
   };
   for (const TCase &Case : Cases) {
     std::vector<TRow> List;
     for (bool Checked : Case.Checked)
       List.emplace_back("/clips/" + std::to_string(List.size()) + ".avi", "320x240", Checked);
     TRunUnderTest T(List);
-    T.RunToEnd(Case.Shortfalls);
+    T.RunToEnd(Case.Shortfalls, Case.Notes);
     EXPECT_EQ(T.Engine.Inputs, Case.Converted);
     EXPECT_EQ(T.Window.Messages, std::vector<std::string>{Case.Message});
     EXPECT_EQ(T.Window.EndOffersFolder, !Case.Converted.empty()) << "the output folder is offered";
@@ -65,8 +74,14 @@ TEST(ConversionRun, TheQueueWalksTheCheckedRowsInOrder) {
     EXPECT_FALSE(T.Window.TimerOn);
     for (size_t I = 0, Tried = 0; I < List.size(); ++I) {
       const bool Short = List[I].Checked && Tried < Case.Shortfalls.size() && !Case.Shortfalls[Tried].empty();
+      const bool Noted = List[I].Checked && Tried < Case.Notes.size() && !Case.Notes[Tried].empty();
       EXPECT_EQ(T.Window.Rows[I].Progress, !List[I].Checked ? "" : Short ? "Partial" : "Done");
-      EXPECT_EQ(T.Window.Rows[I].Reason, Short ? kCutShort : "");
+      EXPECT_EQ(T.Window.Rows[I].Reason, Short && Noted ? kCutShort + "\n" + kNoCover
+                                         : Short        ? kCutShort
+                                         : Noted        ? kNoCover
+                                                        : "");
+      EXPECT_EQ(std::count(T.Window.Rows[I].Log.begin(), T.Window.Rows[I].Log.end(), "note: " + kNoCover),
+                Noted);
       Tried += List[I].Checked;
     }
   }
@@ -169,9 +184,15 @@ TEST(FailureReasons, EngineTextsGetTheirMeaning) {
        "upright."},
       {"a.mp4: memory allocation error occurred",
        ". The file's header is damaged: it gives sizes no real file has, more than the memory there is."},
-      {"Could not write header for output file #0 (incorrect codec parameters ?): Invalid argument",
+      {"Could not write header for output file #0: the mp4 format cannot hold the copy of output stream #0.0 "
+       "(pcm_s16le) (Invalid argument)",
        ". The output format cannot take the streams as they are: a copy keeps each stream's codec, which "
        "this container cannot hold. Choose a profile that converts them, such as MKV every track."},
+      // A stream the container refuses that is no copy is not blamed on a copy.
+      {"Could not write header for output file #0: the mp4 format cannot take output stream #0.2 (png) under "
+       "the tag hvc1 (Invalid data found when processing input)",
+       ""},
+      {"Could not write header for output file #0 (incorrect codec parameters ?): Invalid argument", ""},
       {"the picture of a.mp4 could not be decoded: Invalid data found when processing input", ""},
       {"a.mp4: Unknown format", ""},
   };

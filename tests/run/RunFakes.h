@@ -187,15 +187,16 @@ struct TRunUnderTest {
   }
   // Converts to the end: every task that starts runs to its end, the
   // N-th with Shortfalls[N] as its reason when there is one (it wrote
-  // less than its source holds).
-  void RunToEnd(const std::vector<std::string> &Shortfalls = {}) {
+  // less than its source holds) and Notes[N] as what it left out.
+  void RunToEnd(const std::vector<std::string> &Shortfalls = {}, const std::vector<std::string> &Notes = {}) {
     Run.ConvertClick(false);
     for (size_t Guard = 0, Ended = 0; Guard < 50 && Window.TimerOn; ++Guard) {
       if (!Run.Converting()) {
         Tick();
         continue;
       }
-      Run.Terminate(0, {.Message = Ended < Shortfalls.size() ? Shortfalls[Ended] : ""});
+      Run.Terminate(0, {.Message = Ended < Shortfalls.size() ? Shortfalls[Ended] : "",
+                        .Note = Ended < Notes.size() ? Notes[Ended] : ""});
       ++Ended;
       Run.Terminate(-1, {});
       Tick();

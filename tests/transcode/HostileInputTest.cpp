@@ -89,6 +89,24 @@ void MakeDamagedSources(const TTempDir &Temp, const TMediaClips &Clips) {
   // An MPEG-TS cut after its first packets: streams declared, no sound in them.
   ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=1:sample_rate=48000 -c:a mp2 " + Quoted(Out("sound.ts"))));
   TruncatedCopy(Out("sound.ts"), 3 * 188, Out("cut.ts"));
+  // Songs of 3 s with a cover, cut after half of their sound, and a FLAC
+  // cut after its headers (the cover among them): no sound at all.
+  ASSERT_TRUE(RunFFmpeg("-f lavfi -i color=blue:size=300x300 -frames:v 1 " + Quoted(Out("blue.png"))));
+  for (const std::string Codec : {"flac", "mp3"}) {
+    const std::string Song = Out("covered." + Codec);
+    ASSERT_TRUE(RunFFmpeg("-f lavfi -i sine=duration=3 -i " + Quoted(Out("blue.png")) +
+                          " -map 0:a -map 1:v -c:v copy -disposition:v attached_pic -c:a " +
+                          (Codec == "mp3" ? "libmp3lame " : "flac ") + Quoted(Song)));
+    TruncatedCopy(Song, fs::file_size(Song) / 2, Out("covered-cut." + Codec));
+  }
+  const std::string Flac = ReadFile(Out("covered.flac"));
+  size_t Headers = 4;  // "fLaC", then blocks of a flag and type byte and a 24-bit size
+  for (bool Last = false; !Last && Headers + 4 <= Flac.size();) {
+    const auto Byte = [&](size_t I) { return static_cast<size_t>(static_cast<unsigned char>(Flac[I])); };
+    Last = Byte(Headers) & 0x80;
+    Headers += 4 + (Byte(Headers + 1) << 16 | Byte(Headers + 2) << 8 | Byte(Headers + 3));
+  }
+  TruncatedCopy(Out("covered.flac"), Headers, Out("covered-headers.flac"));
 }
 
 // A run that writes nothing, or no picture from a source that has one, has
@@ -148,6 +166,16 @@ TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile)
        Out("cut.flac"),
        {},
        NothingEncoded(Out("cut.flac"))},
+      // A song's cover is no sound: an output that holds it alone is empty.
+      {"a FLAC with a cover cut short, started past its sound", Out("covered-cut.flac"),
+       Out("covered-cut-out.flac"), Lines("ss=2.5", ""), NothingEncoded(Out("covered-cut-out.flac"))},
+      {"an MP3 with a cover cut short, started past its sound", Out("covered-cut.mp3"),
+       Out("covered-cut-out.mp3"), Lines("ss=2.5", ""), NothingEncoded(Out("covered-cut-out.mp3"))},
+      {"a FLAC with a cover and no sound",
+       Out("covered-headers.flac"),
+       Out("covered-headers-out.flac"),
+       {},
+       NothingEncoded(Out("covered-headers-out.flac"))},
       // Colour tags that name reserved primaries, PQ for 8-bit BT.709
       // pictures and RGB's matrix for YUV samples, and a mastering display
       // whose least light exceeds its greatest: what is garbage is left

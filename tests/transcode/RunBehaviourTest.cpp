@@ -178,6 +178,19 @@ TEST_F(RunBehaviour, ASourceCutShortConvertsWhatItHasAndSaysSo) {
   std::string Bad;
   for (size_t I = 3; I < Count; ++I) Bad += std::string("\0\0\x03", 3) + static_cast<char>(I);
   PatchedCopy(Out("three.mp4"), Table + 12 + 3 * 4, Bad, Out("bad-offsets.mp4"));
+  // An MPEG-TS whose programme declares a sound track that never comes,
+  // before the one that does; an MKV whose first subtitle is shown 2 s
+  // before its film starts.
+  ASSERT_TRUE(RunFFmpeg(
+      "-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -f lavfi -i sine=duration=3 -f lavfi -i "
+      "sine=duration=3:frequency=300 -map 0 -map 2 -map 1 -c:v mpeg2video -c:a mp2 -frames:a:0 0 '" +
+      Out("empty-track.ts") + "'"));
+  WriteFile(Out("early.srt"),
+            "1\n00:00:00,000 --> 00:00:00,500\nEarly\n\n2\n00:00:03,000 --> 00:00:03,500\nLate\n");
+  ASSERT_TRUE(RunFFmpeg(
+      "-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -f lavfi -i sine=duration=3 -itsoffset -2 -i '" +
+      Out("early.srt") + "' -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -c:s srt '" + Out("early-subtitle.mkv") +
+      "'"));
 
   const TConfigure Mpeg4 = [](TInputOptions &, TOutputOptions &O) {
     O.VideoCodec = "mpeg4";
@@ -202,6 +215,14 @@ TEST_F(RunBehaviour, ASourceCutShortConvertsWhatItHasAndSaysSo) {
       {"a start", Clips.TenSeconds, Out("started.mkv"), Lines("ss=8", ""), "", ""},
       {"subtitles that end early", Clips.Subtitled, Out("subtitled.mkv"), Lines("", "every_track"), "", ""},
       {"a shot upright on a phone", Clips.Portrait, Out("portrait.mp4"), {}, "", ""},
+      // A track that never came is empty, not short; a subtitle before the
+      // film does not make the film longer.
+      {"a track that never comes, every track", Out("empty-track.ts"), Out("empty-track.mkv"),
+       Lines("", "every_track"), "", ""},
+      {"a track that never comes, one per type", Out("empty-track.ts"), Out("empty-track.avi"), Mpeg4, "",
+       ""},
+      {"a subtitle shown before the film", Out("early-subtitle.mkv"), Out("early-subtitle.avi"), Mpeg4, "",
+       ""},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.What);
@@ -216,6 +237,12 @@ TEST_F(RunBehaviour, ASourceCutShortConvertsWhatItHasAndSaysSo) {
   // The sound behind the damaged picture is read to its end.
   const TStreamSpan Sound = StreamSpan(Out("bad-offsets.mkv"), "audio");
   EXPECT_NEAR(Sound.End - Sound.Start, 3.0, 0.1);
+  // The track that never came is not written; the sound there is is.
+  for (const char *Made : {"empty-track.mkv", "empty-track.avi"}) {
+    EXPECT_EQ(ProbeFile(Out(Made)).Count("audio"), 1) << Made;
+    const TStreamSpan Heard = StreamSpan(Out(Made), "audio");
+    EXPECT_NEAR(Heard.End - Heard.Start, 3.0, 0.1) << Made;
+  }
 }
 
 TEST_F(RunBehaviour, UndecodablePacketIsLoggedAndTheRunGoesOn) {
@@ -376,6 +403,14 @@ TEST_F(RunBehaviour, OpeningFailuresGiveTheirText) {
        "it"},
       {Clips.VideoAudio, Out("x.avi"), [](TInputOptions &, TOutputOptions &O) { O.AudioCodec = "mpeg4"; },
        "new_audio_stream fail: Invalid encoder type 'mpeg4'"},
+      // A container that refuses a stream is said to refuse that stream.
+      {Clips.VideoAudio, Out("tagged.mp4"), Lines("", "vcodec=mpeg4\nvtag=hvc1"),
+       "Could not write header for output file #0: the mp4 format cannot take output stream #0.0 (mpeg4) "
+       "under "
+       "the tag hvc1 (Invalid data found when processing input)"},
+      {Clips.SweepAudio, Out("pcm.mp4"), Lines("", "acodec=copy"),
+       "Could not write header for output file #0: the mp4 format cannot hold the copy of output stream #0.0 "
+       "(pcm_s16le) (Invalid argument)"},
       {Clips.VideoAudio, Out("x.avi"),
        [](TInputOptions &, TOutputOptions &O) {
          O.VideoCodec = "copy";
