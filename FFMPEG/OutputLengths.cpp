@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 
 #include "AVLibraries.h"
 #include "AVProbe.h"
@@ -53,6 +54,25 @@ int64_t LeadIn(const AVFormatContext *Input) {
   return First == INT64_MAX || FilmFirst == INT64_MAX ? 0 : std::max<int64_t>(FilmFirst - First, 0);
 }
 
+// The length of a Matroska track from its "DURATION" tag
+// ("00:01:02.500000000"), microseconds, or -1 without a readable one. The
+// tag holds where the track ends, so its first time is taken off. The
+// file's own length runs to its last stream's end: a subtitle shown after
+// the film would make the film look short.
+int64_t TaggedLength(const AVStream *Stream) {
+  const AVDictionaryEntry *Tag = LibAVUtil::av_dict_get(Stream->metadata, "DURATION", nullptr, 0);
+  unsigned Hours = 0, Minutes = 0;
+  double Rest = 0;
+  if (!Tag || std::sscanf(Tag->value, "%u:%u:%lf", &Hours, &Minutes, &Rest) != 3 || Minutes > 59 ||
+      !(Rest >= 0 && Rest < 60) || Hours > 1000000)
+    return -1;
+  const int64_t End = (int64_t(Hours) * 3600 + Minutes * 60) * 1000000 + std::llround(Rest * 1000000);
+  const int64_t Start = Stream->start_time == AV_NOPTS_VALUE
+                            ? 0
+                            : LibAVUtil::av_rescale_q(Stream->start_time, Stream->time_base, Microseconds);
+  return End - Start;
+}
+
 // The length a source declares for one of its streams, microseconds, or
 // -1 where it declares none worth measuring against: a length estimated
 // from the bit rate is a guess from the file's size, which a cut file
@@ -62,6 +82,7 @@ int64_t DeclaredLength(const AVFormatContext *Input, const AVStream *Stream) {
   if (Input->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return -1;
   if (Stream->duration != AV_NOPTS_VALUE && Stream->duration > 0)
     return LibAVUtil::av_rescale_q(Stream->duration, Stream->time_base, Microseconds);
+  if (const int64_t Tagged = TaggedLength(Stream); Tagged > 0) return Tagged;
   if (Input->duration != AV_NOPTS_VALUE && Input->duration > 0) return Input->duration - LeadIn(Input);
   return -1;
 }

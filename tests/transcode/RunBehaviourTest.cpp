@@ -191,6 +191,14 @@ TEST_F(RunBehaviour, ASourceCutShortConvertsWhatItHasAndSaysSo) {
       "-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -f lavfi -i sine=duration=3 -itsoffset -2 -i '" +
       Out("early.srt") + "' -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -c:s srt '" + Out("early-subtitle.mkv") +
       "'"));
+  // And one whose last subtitle is shown 2 s after its film has ended: the
+  // file lasts 5.5 s, its film 3 s.
+  WriteFile(Out("late.srt"),
+            "1\n00:00:00,500 --> 00:00:01,000\nOn\n\n2\n00:00:05,000 --> 00:00:05,500\nAfter\n");
+  ASSERT_TRUE(
+      RunFFmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=3 -f lavfi -i sine=duration=3 -i '" +
+                Out("late.srt") + "' -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -c:s srt '" +
+                Out("late-subtitle.mkv") + "'"));
 
   const TConfigure Mpeg4 = [](TInputOptions &, TOutputOptions &O) {
     O.VideoCodec = "mpeg4";
@@ -223,6 +231,8 @@ TEST_F(RunBehaviour, ASourceCutShortConvertsWhatItHasAndSaysSo) {
        ""},
       {"a subtitle shown before the film", Out("early-subtitle.mkv"), Out("early-subtitle.avi"), Mpeg4, "",
        ""},
+      {"a subtitle shown after the film", Out("late-subtitle.mkv"), Out("late-subtitle-kept.mkv"),
+       Lines("", "every_track"), "", ""},
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.What);
