@@ -176,9 +176,13 @@ void TAudioPath::Out(const TStreamView &Ist, int64_t ClockPts, const uint8_t *Da
       }
     }
   } else {
-    // Without synchronisation the output position follows the input clock.
-    FLink.Advance(std::llround(InputTime * EncRate) -
-                  static_cast<int64_t>(FSampleFifo.Size()) / (WorkBytes * EncChannels) - Position);
+    // Without synchronisation the output position follows the input clock
+    // forwards. A clock that falls back (a damaged source's repeated or
+    // lost times) never takes it back over sound already written: the
+    // output's times keep rising.
+    const int64_t Target = std::llround(InputTime * EncRate) -
+                           static_cast<int64_t>(FSampleFifo.Size()) / (WorkBytes * EncChannels);
+    if (Target > Position) FLink.Advance(Target - Position);
   }
 
   if (FResample)

@@ -392,7 +392,8 @@ def decodes(path):
 
 def judge(status, text, stdout, out, mutant, profile, sound_only, modern, option, promise):
     """The outcome of one conversion, and what was wrong when it is a finding."""
-    written = [os.path.join(out, f) for f in os.listdir(out)]
+    # The converter's own journal of what it left incomplete is not an output.
+    written = [os.path.join(out, f) for f in os.listdir(out) if f != ".korvane-journal"]
     sanitizer = "ERROR: AddressSanitizer" in text or "runtime error:" in text or "LeakSanitizer" in text
     if promise.get("json"):
         fault = json_faults(stdout)
