@@ -140,7 +140,14 @@ void MakePreview(TConversionSetup &Setup, const std::string &Png, int64_t Ms) {
   O.VideoCodec = "png";
   O.AudioDisable = O.SubtitleDisable = true;
   O.RecordingTime = -1;
-  O.ExtOptions += "vframes=1\n";
+  // A profile that copies every stream still previews a coded picture.
+  std::string &Lines = O.ExtOptions;
+  for (size_t At = 0; (At = Lines.find("copy_all\n", At)) != std::string::npos;)
+    if (At == 0 || Lines[At - 1] == '\n')
+      Lines.erase(At, 9);
+    else
+      At += 9;
+  Lines += "vframes=1\n";
 }
 
 TFileRowTexts FileRowTexts(const TAVProbe &Probe, bool Turned) {

@@ -699,6 +699,8 @@ TEST_F(ModernFormats, ARangeAndAPreviewShowWhatTheOutputHolds) {
   } Films[] = {
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Covered, "320"},
       {"AVI - XviD Video (*.avi)", Clips.Covered, "320"},
+      // A profile that copies its streams still previews a picture.
+      {"MKV - Copy every stream, no re-encoding (*.mkv)", Clips.Covered, "320"},
       {"MP4 - H.264 Video, AAC Audio (*.mp4)", Clips.Song, ""},
   };
   for (const Film &R : Films) {
@@ -718,6 +720,7 @@ TEST_F(ModernFormats, ARangeAndAPreviewShowWhatTheOutputHolds) {
     const TProbedFile Picture = ProbeFile(Temp.File(fs::path(R.Source).stem().string() + ".png"));
     ASSERT_NE(Picture.Stream("video"), nullptr);
     EXPECT_EQ(Picture.Stream("video")->at("width"), R.Width);
+    EXPECT_EQ(Picture.Stream("video")->at("codec_name"), "png");
   }
 }
 
