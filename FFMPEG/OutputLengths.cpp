@@ -115,12 +115,16 @@ void TTranscoder::CheckSomethingWritten() {
   if (S.FDoPass == 1) return;
   for (int I = 0; I < S.FOutputFileCount; ++I) {
     // The film's picture and sound are what counts; an output of nothing
-    // else (subtitles alone) counts what it has.
+    // else (subtitles alone) counts what it has, but a cover alone is no
+    // conversion.
     int64_t Packets = 0, FilmPackets = 0;
-    bool Film = false;
+    bool Film = false, Cover = false;
     for (const auto &Ost : FOutputStreams) {
       if (Ost->Mux->FileIndex() != I) continue;
-      Packets += Ost->Mux->PacketsWritten();
+      if (Ost->Mux->Stream()->disposition & AV_DISPOSITION_ATTACHED_PIC)
+        Cover = true;
+      else
+        Packets += Ost->Mux->PacketsWritten();
       if (!Ost->Mux->FollowsFilm()) continue;
       Film = true;
       FilmPackets += Ost->Mux->PacketsWritten();
@@ -137,6 +141,11 @@ void TTranscoder::CheckSomethingWritten() {
     // A file without a single packet is no conversion, whatever made it so.
     S.FDiscardOutputs = true;
     if (FTask.FStopRequested) continue;
+    if (!Film && Cover)
+      throw FFMpegException(
+          Format("Output file #%d (%s) would hold only a cover: there is no film, and no sound "
+                 "was taken to convert",
+                 I, S.FOutputFiles[I]->url));
     // The options that may have left nothing are named only when given.
     std::string Text =
         Format("Output file #%d (%s) is empty: nothing was encoded. The source may be damaged or too short",

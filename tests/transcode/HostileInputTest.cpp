@@ -176,6 +176,9 @@ TEST_F(HostileInput, ARunThatWritesNothingOrLosesThePictureFailsAndLeavesNoFile)
        Out("covered-headers-out.flac"),
        {},
        NothingEncoded(Out("covered-headers-out.flac"))},
+      {"a song with a cover, no sound taken, to MP4", Out("covered.mp3"), Out("covered-none.mp4"),
+       Lines("", "vcodec=libx264\naudio_tracks=none"),
+       "Output file #0 (" + Out("covered-none.mp4") + ") would hold only a cover"},
       // Colour tags that name reserved primaries, PQ for 8-bit BT.709
       // pictures and RGB's matrix for YUV samples, and a mastering display
       // whose least light exceeds its greatest: what is garbage is left
