@@ -19,7 +19,8 @@ Each conversion ends one of these ways:
               or repeat, one much shorter (by more than max(1 s, 5%)) than
               what the ffmpeg program reads of the mutant (of the range
               asked for), one whose container says it lasts longer than the
-              range, one over its target size, or a preview that is the
+              range (unless a copy says it began at the key frame before
+              the start), one over its target size, or a preview that is the
               cover; and a "partial" whose output is not short of what the
               converter said the source declares
   partial     exit 1 with a "partial" line and an output that decodes: the
@@ -432,7 +433,9 @@ def judge(status, text, stdout, out, mutant, profile, sound_only, modern, option
     if "target" in promise and os.path.getsize(output) > promise["target"]:
         return "done-bad", f"{os.path.getsize(output)} bytes over the target {promise['target']}"
     start, end = promise.get("range", (0.0, None))
-    if end is not None and container_length(output) > end - start + 0.5:
+    # A copy begins at the key frame before the start, and says so.
+    copied_from_key_frame = "a copy can only begin on a key frame" in text
+    if end is not None and not copied_from_key_frame and container_length(output) > end - start + 0.5:
         return "done-bad", f"the container says {container_length(output):.2f} s for a {end - start:.2f} s range"
     if status == 1:
         # An honest partial is short of what the source declares.
