@@ -28,6 +28,24 @@ std::string OutputFolderOf(const std::string &Root, const std::string &Subfolder
   return Root.empty() || Root.back() == '/' ? Root + Subfolder : Root + "/" + Subfolder;
 }
 
+// A target size's passes and tries.
+class TSizeRuns final : public TFileRuns {
+ public:
+  explicit TSizeRuns(TConversionSetup Setup) : FPasses(std::move(Setup)) {}
+  std::optional<TConversionSetup> Next() override { return FPasses.Next(); }
+  std::string Error() const override { return FPasses.Error(); }
+  std::string Summary() const override { return FPasses.Summary(); }
+
+ private:
+  TSizedPasses FPasses;
+};
+
+// The runs Setup takes; none when one run converts it.
+std::unique_ptr<TFileRuns> RunsOf(const TConversionSetup &Setup) {
+  if (Setup.Size) return std::make_unique<TSizeRuns>(Setup);
+  return nullptr;
+}
+
 }  // namespace
 
 TFileJob::TFileJob(TRunEngine &Engine, const TFileJobShared &Shared, TFileJobSink &Sink)
@@ -62,17 +80,14 @@ TFileJob::TState TFileJob::Begin(TFileJobPlan Plan) {
     Setup.Size.reset();
   }
   FOutput = Setup.Output;
-  std::optional<TConversionSetup> Run = Setup;
-  if (Setup.Size) {
-    // A size is reached by runs of their own in a folder beside the
-    // output; the last of them is moved to the output's name.
-    if (!Setup.Size->Advice.empty()) FSink.Log("note: " + Setup.Size->Advice);
-    FPasses = std::make_unique<TSizedPasses>(Setup);
-    Run = FPasses->Next();
-    if (!Run) {
-      Finish(TOutcome::Failed, FPasses->Error());
-      return FState;
-    }
+  // A size is reached by runs of their own in a folder beside the output;
+  // the last of them is moved to the output's name.
+  if (Setup.Size && !Setup.Size->Advice.empty()) FSink.Log("note: " + Setup.Size->Advice);
+  FRuns = RunsOf(Setup);
+  std::optional<TConversionSetup> Run = FRuns ? FRuns->Next() : std::optional(Setup);
+  if (!Run) {
+    Finish(TOutcome::Failed, FRuns->Error());
+    return FState;
   }
   MakeTask(*Run);
   return FState;
@@ -123,7 +138,7 @@ bool TFileJob::MakeTask(TConversionSetup &Run) {
     return false;
   }
   FState = TState::Ready;
-  if (FRuns == 0) {
+  if (FStarts == 0) {
     FSink.OutputClaimed(FOutput);
     // Noted before the output exists, so that a stop or a crash leaves a
     // file the next run knows as unfinished, and replaces.
@@ -150,21 +165,21 @@ bool TFileJob::StartRun() {
     Finish(TOutcome::Stopped, "");
     return false;
   }
-  ++FRuns;
+  ++FStarts;
   FStarted = true;
   FState = TState::Running;
-  FSink.RunStarting(FRuns, FOutput);
+  FSink.RunStarting(FStarts, FOutput);
   FEngine.StartTasks(1);
   return true;
 }
 
 TFileJob::TState TFileJob::TaskEnded(TOutcome Outcome, const std::string &Message, const std::string &Note) {
   if (FState != TState::Running) return FState;
-  // A run of a target size that ran to its end: the next one follows once
+  // One of several runs that ran to its end: the next one follows once
   // the task list has ended too. A source cut short goes on through its
-  // runs as well: the last try keeps what could be read, and the file ends
-  // partial.
-  if (FPasses && Converted(Outcome)) {
+  // runs as well: the last try of a size keeps what could be read, and the
+  // file ends partial.
+  if (FRuns && Converted(Outcome)) {
     FShortfall = Message;
     FNote = Note;
     FState = TState::BetweenRuns;
@@ -188,12 +203,12 @@ bool TFileJob::NextRun() {
     if (FSink.StopAsked()) {
       // Stopped between two runs: the output is not there yet.
       Outcome = TOutcome::Stopped;
-    } else if (std::optional<TConversionSetup> Run = FPasses->Next()) {
+    } else if (std::optional<TConversionSetup> Run = FRuns->Next()) {
       return MakeTask(*Run) && StartRun();
-    } else if (!FPasses->Error().empty()) {
-      Reason = FPasses->Error();
+    } else if (!FRuns->Error().empty()) {
+      Reason = FRuns->Error();
     } else {
-      FSink.SizeReached(FPasses->Summary());
+      FSink.SizeReached(FRuns->Summary());
       Outcome = FShortfall.empty() ? TOutcome::Done : TOutcome::Partial;
       Reason = FShortfall;
     }
@@ -209,7 +224,7 @@ void TFileJob::Abandon(TOutcome Outcome, const std::string &Reason) { Finish(Out
 
 void TFileJob::Finish(TOutcome Outcome, const std::string &Reason, const std::string &Note) {
   if (FState == TState::Ended) return;
-  FPasses.reset();
+  FRuns.reset();
   FState = TState::Ended;
   FOutcome = Outcome;
   TFileJobEnd End;

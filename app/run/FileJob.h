@@ -29,7 +29,6 @@ namespace korvane {
 
 class TAVProbe;
 class TOutputJournal;
-class TSizedPasses;
 
 // The component's operations a conversion uses.
 class TRunEngine {
@@ -45,6 +44,21 @@ class TRunEngine {
   virtual void StopAllTasks() = 0;
   // The reason the last add or output set-up gave for failing.
   virtual std::string LastError() const = 0;
+};
+
+// The runs of a file that takes more than one, each an ordinary
+// conversion, the next chosen once the one before ended whole. A target
+// size's passes are such runs; a pass that measures the source before it
+// is converted would be another kind.
+class TFileRuns {
+ public:
+  virtual ~TFileRuns() = default;
+  // The next run (the first before any ran); none once the output is in
+  // its place, or when it cannot be: Error() says why.
+  virtual std::optional<TConversionSetup> Next() = 0;
+  virtual std::string Error() const = 0;
+  // How the runs went, once the output is in its place.
+  virtual std::string Summary() const = 0;
 };
 
 // How a file ended.
@@ -120,7 +134,7 @@ struct TFileJobPlan {
 class TFileJob {
  public:
   // Idle until Begin; Ready: its first task is made, to start; Running: a
-  // run's task is under way; BetweenRuns: a run of a target size ended
+  // run's task is under way; BetweenRuns: one of several runs ended
   // whole, the next one waits for the task list's end; Ended: told.
   enum class TState { Idle, Ready, Running, BetweenRuns, Ended };
 
@@ -139,7 +153,7 @@ class TFileJob {
   // asked meanwhile, or it is not Ready).
   bool Start();
   // The end of the running task, as its front end judges it (OutcomeOf).
-  // A run of a target size that ended whole waits for NextRun; any other
+  // One of several runs that ended whole waits for NextRun; any other
   // end ends the file.
   TState TaskEnded(TOutcome Outcome, const std::string &Message, const std::string &Note);
   // After BetweenRuns, once the engine's task list has ended: clears it and
@@ -178,10 +192,10 @@ class TFileJob {
   std::string FOutput;
   bool FStarted = false;  // its first run's task has started: the output is its own
   bool FNotMedia = false;
-  int FRuns = 0;  // started
-  // The runs of a target size, while they last; the shortfall and note of
-  // the run that ended last.
-  std::unique_ptr<TSizedPasses> FPasses;
+  int FStarts = 0;  // runs started
+  // The runs of a file that takes several, while they last; the shortfall
+  // and note of the run that ended last.
+  std::unique_ptr<TFileRuns> FRuns;
   std::string FShortfall, FNote;
 };
 
