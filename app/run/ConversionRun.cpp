@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <thread>
 #include <utility>
 
@@ -13,7 +12,6 @@
 #include "CoreShare.h"
 #include "FFMpegException.h"
 #include "FailureReasons.h"
-#include "OutputNaming.h"
 #include "RowSetup.h"
 
 namespace korvane {
