@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The transcoding component as the conversion run uses it. It also counts
+// The transcoding component as a file's conversion uses it. It also counts
 // the task lists: every ClearTasks starts a new one, and an event raised
 // for an earlier list (still on its way to the UI thread when the list was
 // cleared) can be told apart by its number and dropped.
@@ -8,8 +8,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "ConversionRun.h"
 #include "FFmpegVCL.h"
+#include "FileJob.h"
 
 namespace korvane {
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <thread>
 #include <utility>
 
@@ -13,7 +12,6 @@
 #include "CoreShare.h"
 #include "FFMpegException.h"
 #include "FailureReasons.h"
-#include "OutputNaming.h"
 #include "RowSetup.h"
 
 namespace korvane {
@@ -53,7 +51,7 @@ const char *const TConversionRun::SizeRefusedText =
     "These files cannot be converted to the size chosen. Choose a larger size, or uncheck them:";
 
 TConversionRun::TConversionRun(TRunWindow &Window, TRunEngine &Engine) : FWindow(Window) {
-  FLanes.emplace_back(&Engine);
+  FLanes.emplace_back(*this, &Engine);
 }
 
 TConversionRun::~TConversionRun() = default;
@@ -84,8 +82,8 @@ std::string TConversionRun::SizesText() const {
 }
 
 void TConversionRun::SetExtraEngines(const std::vector<TRunEngine *> &Engines) {
-  FLanes.erase(FLanes.begin() + 1, FLanes.end());
-  for (TRunEngine *Engine : Engines) FLanes.emplace_back(Engine);
+  while (FLanes.size() > 1) FLanes.pop_back();
+  for (TRunEngine *Engine : Engines) FLanes.emplace_back(*this, Engine);
 }
 
 bool TConversionRun::Converting() const {
@@ -142,7 +140,7 @@ void TConversionRun::ConvertClick(bool Adding) {
   }
   if (!TargetsFit(Choices)) return;
   FActiveLanes = std::clamp(Choices.FilesAtOnce, 1, int(FLanes.size()));
-  for (TLane &Lane : FLanes) Lane = TLane(Lane.Engine);
+  for (TLane &Lane : FLanes) Lane.Reset();
   FWindow.SetTimerEnabled(true);
   FPhase = TRunPhase::Converting;
   FUserAbort = false;
@@ -167,6 +165,7 @@ void TConversionRun::QueueStep(TLane &Lane) {
   Lane.DoneMs = Lane.TotalMs = Lane.Size = 0;
   if (FActiveLanes == 1) FWindow.SetProgressBar(0);
 
+  bool Ready = false;
   for (;;) {
     // The next checked row, or the last row checked or not. Check boxes are
     // read now, so rows checked or unchecked during the run count from here.
@@ -174,6 +173,7 @@ void TConversionRun::QueueStep(TLane &Lane) {
     int Row = FWalk + 1;
     while (Row < Rows - 1 && !FWindow.RowChecked(Row)) ++Row;
     FWalk = Lane.Row = Row;
+    Lane.Job.reset();
     if (Row >= Rows - 1) FPhase = TRunPhase::Finishing;
 
     if (Row >= Rows || !FWindow.RowChecked(Row)) {
@@ -182,154 +182,119 @@ void TConversionRun::QueueStep(TLane &Lane) {
       break;
     }
     Lane.Ordinal = ++FHandedOut;
-    bool TaskMade = false;
-    bool SetUp = false;
-    FRowSkipped = false;
-    try {
-      SetUp = SetUpRow(Lane, TaskMade);
-    } catch (...) {
-      FWindow.ShowInformation(AddFailedText);
-      SetUp = TaskMade;
-      if (!TaskMade) {
-        SetOutcome(Lane, TOutcome::Failed, HandledExceptionText());
-        RowWithoutTask(Lane);
-      }
+    if (BeginRow(Lane) == TFileJob::TState::Ready) {
+      Ready = true;
+      break;
     }
     // A row whose output is complete takes no time: the next row follows
     // at once, not after the timer's pause between rows.
-    if (FRowSkipped && FPhase == TRunPhase::Converting) continue;
-    if (FRowSkipped) RowWithoutTask(Lane);
-    if (!SetUp) return;
-    Lane.Phase = TLanePhase::Running;
-    Lane.Started = TClock::now();
-    ShowLanes();
-    break;
+    if (Lane.Job->Outcome() == TOutcome::Skipped && FPhase == TRunPhase::Converting) continue;
+    RowWithoutTask(Lane);
+    return;
   }
 
   try {
-    Lane.Engine->StartTasks(1);
+    // Without a row the engine's empty task list ends at once.
+    if (!Ready)
+      Lane.Engine->StartTasks(1);
+    else if (!Lane.Job->Start())
+      RowWithoutTask(Lane);
   } catch (...) {
     // Nothing runs: end the run rather than leave the window waiting for an
     // end that will not come. The row did not convert, and the run says so.
-    if (Lane.Row < FWindow.RowCount() && FWindow.RowChecked(Lane.Row))
-      SetOutcome(Lane, TOutcome::Failed, HandledExceptionText());
+    if (Ready && Lane.Row < FWindow.RowCount() && FWindow.RowChecked(Lane.Row))
+      Lane.Job->Abandon(TOutcome::Failed, HandledExceptionText());
     for (int I = 0; I < FActiveLanes; ++I) FLanes[size_t(I)].Engine->StopAllTasks();
     FinishRun(TRunEnd::Worked);
   }
 }
 
-bool TConversionRun::SetUpRow(TLane &Lane, bool &TaskMade) {
+TFileJob::TState TConversionRun::BeginRow(TLane &Lane) {
   const TRunChoices Choices = FWindow.Choices();
-  // Files converted side by side never write one output, even when
-  // overwriting (two files of one name from different folders).
-  const auto Taken = [this, &Lane](const std::string &Name) {
-    return std::any_of(FLanes.begin(), FLanes.end(), [&](const TLane &Other) {
-      return &Other != &Lane && Other.Busy() && Other.Output == Name;
-    });
-  };
-  TConversionChoices Conversion = Choices;
-  std::string Output;
-  if (!PlaceOutput(Lane, Choices, Conversion.OutputFolder, Output)) return false;
+  TFileJobPlan Plan;
+  Plan.Input = Trimmed(FWindow.RowCaption(Lane.Row));
+  Plan.Choices = Choices;
+  Plan.Choices.OutputFolder = Trimmed(Choices.OutputFolder);
+  // Each output in the folder below the output folder that its file had
+  // below the folder it was added with.
+  if (Choices.KeepFolders) Plan.Subfolder = FWindow.RowSubfolder(Lane.Row);
+  Plan.Pick = FWindow.RowChoices(Lane.Row);
   // Files side by side share the cores, as korvane-convert's jobs do.
   if (FActiveLanes > 1)
-    Conversion.CodecThreads =
+    Plan.Choices.CodecThreads =
         ShareCores(FActiveLanes, size_t(FActiveLanes), std::thread::hardware_concurrency()).ThreadsPerTask;
-  TConversionSetup Setup;
+  // Files converted side by side never write one output, even when
+  // overwriting (two files of one name from different folders).
+  Plan.Taken = [this, &Lane](const std::string &Name) {
+    return std::any_of(FLanes.begin(), FLanes.end(), [&](const TLane &Other) {
+      return &Other != &Lane && Other.Busy() && Other.Job && Other.Job->Output() == Name;
+    });
+  };
+  Lane.Job = std::make_unique<TFileJob>(
+      *Lane.Engine, TFileJobShared{FJournal.get(), FProbe.get(), FSkipComplete, FKeepFileDate}, Lane);
   try {
-    Setup = SetUpRowConversion(Lane.Row, Conversion, Taken);
-  } catch (const ESizeRefused &E) {
-    // Checked before the run; a row whose file changed since says so here.
-    SetOutcome(Lane, TOutcome::Failed, E.what());
-    RowWithoutTask(Lane);
-    return false;
-  }
-  if (!Output.empty()) Setup.Output = Output;
-  Lane.Output = Setup.Output;
-  std::optional<TConversionSetup> Run = Setup;
-  if (Setup.Size) {
-    // A size is reached by runs of their own in a folder beside the
-    // output; the last of them is moved to the output's name.
-    if (!Setup.Size->Advice.empty()) FWindow.AppendRowLog(Lane.Row, "note: " + Setup.Size->Advice);
-    Lane.Passes = std::make_unique<TSizedPasses>(Setup);
-    Run = Lane.Passes->Next();
-    if (!Run) SetOutcome(Lane, TOutcome::Failed, Lane.Passes->Error());
-  }
-  if (Run && StartTask(Lane, *Run, TaskMade)) return true;
-  RowWithoutTask(Lane);
-  return false;
-}
-
-bool TConversionRun::StartTask(TLane &Lane, TConversionSetup &Setup, bool &TaskMade) {
-  const int Index = Lane.Engine->AddTask(Setup.Input.FileName, Setup.Input);
-  if (Index < 0) {
-    SetOutcome(Lane, TOutcome::Failed, Lane.Engine->LastError());
-    return false;
-  }
-  TaskMade = true;
-  // Noted before the output exists, so that a stop or a crash leaves a
-  // file the next run knows as unfinished, and replaces.
-  if (FSkipComplete && (!Lane.Passes || Lane.Passes->Runs() == 1))
-    FJournal->Begin(Trimmed(FWindow.RowCaption(Lane.Row)), Lane.Output);
-  if (!Lane.Engine->SetTaskOutput(Index, Setup.Output, Setup.Options)) {
-    SetOutcome(Lane, TOutcome::Failed, Lane.Engine->LastError());
-    Lane.Engine->RemoveTask(Index);
-    return false;
-  }
-  return true;
-}
-
-bool TConversionRun::NextPass(TLane &Lane) {
-  const bool Stopped = FUserAbort || FPhase == TRunPhase::Idle;
-  try {
-    // The files of the run that ended are closed before the next run
-    // reads them.
-    Lane.Engine->ClearTasks();
-    std::optional<TConversionSetup> Run;
-    if (!Stopped) Run = Lane.Passes->Next();
-    bool TaskMade = false;
-    if (Run && StartTask(Lane, *Run, TaskMade)) {
-      Lane.Engine->StartTasks(1);
-      Lane.Percent = 0;
-      Lane.DoneMs = Lane.TotalMs = Lane.Size = 0;
-      return true;
-    }
-    if (Stopped) {
-      SetOutcome(Lane, TOutcome::Stopped);
-    } else if (!Run && !Lane.Passes->Error().empty()) {
-      SetOutcome(Lane, TOutcome::Failed, Lane.Passes->Error());
-    } else if (!Run) {
-      if (Lane.Row >= 0 && Lane.Row < FWindow.RowCount())
-        FWindow.AppendRowLog(Lane.Row, "Size: " + Lane.Passes->Summary());
-      EndRow(Lane, Lane.PassShortfall.empty() ? TOutcome::Done : TOutcome::Partial, Lane.PassShortfall,
-             Lane.PassNote);
-    }
+    return Lane.Job->Begin(std::move(Plan));
   } catch (...) {
-    SetOutcome(Lane, TOutcome::Failed, HandledExceptionText());
+    // A task that was made is started all the same: it fails on its own,
+    // with its reason.
+    FWindow.ShowInformation(AddFailedText);
+    if (Lane.Job->State() != TFileJob::TState::Ready)
+      Lane.Job->Abandon(TOutcome::Failed, HandledExceptionText());
+    return Lane.Job->State();
   }
-  Lane.Passes.reset();
-  return false;
 }
 
-void TConversionRun::EndRow(TLane &Lane, TOutcome Outcome, const std::string &Reason,
-                            const std::string &Note) {
-  const bool Noted = Converted(Outcome) && !Note.empty();
-  SetOutcome(Lane, Outcome, Noted ? (Reason.empty() ? Note : Reason + "\n" + Note) : Reason);
+void TConversionRun::EndRow(TLane &Lane, const TFileJobEnd &End) {
+  if (End.Outcome == TOutcome::Skipped) {
+    FWindow.SetRowProgress(Lane.Row, SkippedText);
+    FWindow.SetRowReason(Lane.Row, "Converted already: " + End.Output);
+    FOutcomes.Count(TOutcome::Skipped);
+    return;
+  }
+  const std::string &Note = End.Note;
+  SetOutcome(Lane, End.Outcome,
+             Note.empty()         ? End.Reason
+             : End.Reason.empty() ? Note
+                                  : End.Reason + "\n" + Note);
   if (Lane.Row < 0 || Lane.Row >= FWindow.RowCount()) return;
-  if (Noted) FWindow.AppendRowLog(Lane.Row, "note: " + Note);
-  const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
-  // The output is closed by now: a whole one is noted as complete, one
-  // left incomplete as such.
-  if (FJournal) NoteOutputEnd(*FJournal, Input, Lane.Output, Outcome, FSkipComplete, FKeepFileDate);
-  if (!Converted(Outcome)) return;
-  std::error_code SourceError, OutputError;
-  const auto Source = std::filesystem::file_size(Input, SourceError);
-  const auto Written = std::filesystem::file_size(Lane.Output, OutputError);
-  if (OutputError) return;
-  FWindow.SetRowOutputSize(Lane.Row, int64_t(Written));
-  if (SourceError) return;
+  if (!Note.empty()) FWindow.AppendRowLog(Lane.Row, "note: " + Note);
+  if (!Converted(End.Outcome) || End.Bytes < 0) return;
+  FWindow.SetRowOutputSize(Lane.Row, End.Bytes);
+  if (End.SourceBytes < 0) return;
   ++FSizes.Files;
-  FSizes.Sources += int64_t(Source);
-  FSizes.Outputs += int64_t(Written);
+  FSizes.Sources += End.SourceBytes;
+  FSizes.Outputs += End.Bytes;
+}
+
+void TConversionRun::TLane::Reset() {
+  Phase = TLanePhase::Idle;
+  Row = -1;
+  TickCounter = Percent = Ordinal = 0;
+  DoneMs = TotalMs = Size = 0;
+  Started = {};
+  Job.reset();
+}
+
+TMediaKind TConversionRun::TLane::ReadFile(TFileRowTexts &Texts, std::string &) {
+  Texts = Owner.RowTexts(Row);
+  return TMediaKind::Media;
+}
+
+void TConversionRun::TLane::Log(const std::string &Line) {
+  if (Row >= 0 && Row < Owner.FWindow.RowCount()) Owner.FWindow.AppendRowLog(Row, Line);
+}
+
+void TConversionRun::TLane::SizeReached(const std::string &Summary) { Log("Size: " + Summary); }
+
+void TConversionRun::TLane::RunStarting(int Run, const std::string &) {
+  if (Run > 1) {
+    Percent = 0;
+    DoneMs = TotalMs = Size = 0;
+    return;
+  }
+  Phase = TLanePhase::Running;
+  Started = TClock::now();
+  Owner.ShowLanes();
 }
 
 bool TConversionRun::TargetsFit(const TRunChoices &Choices) {
@@ -385,41 +350,7 @@ TConversionSetup TConversionRun::RowSetup(int Row) const {
   return SetUpRowConversion(Row, Choices, {});
 }
 
-bool TConversionRun::PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::string &Folder,
-                                 std::string &Output) {
-  Folder = Trimmed(Choices.OutputFolder);
-  if (const std::string Below = Choices.KeepFolders ? FWindow.RowSubfolder(Lane.Row) : ""; !Below.empty())
-    Folder += (Folder.back() == '/' ? "" : "/") + Below;
-  if (FSkipComplete) {
-    const std::string Input = Trimmed(FWindow.RowCaption(Lane.Row));
-    const auto Taken = [this, &Lane](const std::string &Name) {
-      return std::any_of(FLanes.begin(), FLanes.end(), [&](const TLane &Other) {
-        return &Other != &Lane && Other.Busy() && Other.Output == Name;
-      });
-    };
-    const TExistingOutput Existing = CheckExistingOutput(
-        *FJournal, *FProbe, Input, OutputFileName(Folder, Input, Choices.OutputExtension, true),
-        Choices.Overwrite, Taken);
-    if (Existing.Complete) {
-      Lane.Output = Existing.Output;
-      FWindow.SetRowProgress(Lane.Row, SkippedText);
-      FWindow.SetRowReason(Lane.Row, "Converted already: " + Existing.Output);
-      FOutcomes.Count(TOutcome::Skipped);
-      FRowSkipped = true;
-      return false;
-    }
-    Output = Existing.Output;
-  }
-  if (std::error_code Error; !std::filesystem::create_directories(Folder, Error) && Error) {
-    SetOutcome(Lane, TOutcome::Failed, "cannot make the folder " + Folder + ": " + Error.message());
-    RowWithoutTask(Lane);
-    return false;
-  }
-  return true;
-}
-
 void TConversionRun::RowWithoutTask(TLane &Lane) {
-  Lane.Passes.reset();
   Lane.TickCounter = 0;
   Lane.Phase = TLanePhase::Waiting;
   // After the last row the run ends now, unless another lane still runs:
@@ -557,27 +488,16 @@ void TConversionRun::Progress(const TProgressInfo &Info, int LaneIndex) {
 void TConversionRun::Terminate(int Index, const TTaskEnd &End, int LaneIndex) {
   TLane *Lane = LaneAt(LaneIndex);
   if (!Lane) return;
-  const TOutcome Outcome = OutcomeOf(End, FUserAbort);
-  // A run of a row aimed at a size that ran to its end: the row goes on
-  // with its next run once the task list has ended too.
-  if (Index >= 0 && Lane->Passes && Lane->Busy() && Converted(Outcome)) {
-    Lane->PassEnded = true;
-    Lane->PassShortfall = End.Message;
-    Lane->PassNote = End.Note;
+  TFileJob *Job = Lane->Job.get();
+  // The component holds only the lane's current row's task. A run of a
+  // row aimed at a size that ran to its end: the row goes on with its next
+  // run once the task list has ended too.
+  if (Index >= 0 && Job &&
+      Job->TaskEnded(OutcomeOf(End, FUserAbort), End.Message, End.Note) == TFileJob::TState::BetweenRuns &&
+      Lane->Busy())
     return;
-  }
-  if (Index < 0 && std::exchange(Lane->PassEnded, false) && NextPass(*Lane)) return;
+  if (Index < 0 && Job && Job->State() == TFileJob::TState::BetweenRuns && Job->NextRun()) return;
   if (Lane->Busy()) Lane->Phase = TLanePhase::Waiting;
-  // The component holds only the lane's current row's task. A task that
-  // ran to its end with a reason wrote less than its source holds: its
-  // output is kept, and the row says it is partial.
-  if (Index >= 0) {
-    // A row aimed at a size that failed or was stopped leaves no output:
-    // its runs' folder goes.
-    Lane->Passes.reset();
-    EndRow(*Lane, Outcome, Outcome == TOutcome::Failed || Outcome == TOutcome::Partial ? End.Message : "",
-           End.Note);
-  }
   if (FPhase != TRunPhase::Converting && Index < 0) {
     Lane->Engine->ClearTasks();
     // After the last row the run's end sets the bar; after a stop it is empty.

@@ -3,27 +3,30 @@
 // converted into the output folder, one after another, or several at once
 // on lanes of their own (one component each, one task at a time). This
 // class holds the run's state (its flags, the row walk, the lanes, the
-// outcome texts, the output names) and decides every step; the window only
-// shows what it says and drives it from its buttons, its 100 ms timer and
-// the components' events, which it hands over on the UI thread.
+// outcome texts) and decides which row comes next and when the run ends;
+// each lane converts its row through a file job (FileJob.h), as
+// korvane-convert converts its files. The window only shows what it says
+// and drives it from its buttons, its 100 ms timer and the components'
+// events, which it hands over on the UI thread.
 //
-// Everything here runs on the UI thread. No toolkit: the window and the
-// component are reached through the two interfaces below.
+// Everything here runs on the UI thread. No toolkit: the window is reached
+// through the interface below, the component through TRunEngine.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ConversionOutcome.h"
+#include "FileJob.h"
 #include "FileTracks.h"
 #include "OptionRecords.h"
 #include "ProgressInfo.h"
 #include "RowSetup.h"
-#include "SizedSetup.h"
 
 namespace korvane {
 
@@ -101,22 +104,6 @@ class TRunWindow {
   virtual void EnableWindow() = 0;
   virtual void SetTimerEnabled(bool Enabled) = 0;
   virtual TRunChoices Choices() const = 0;
-};
-
-// The component's operations the run uses.
-class TRunEngine {
- public:
-  virtual ~TRunEngine() = default;
-  virtual void ClearTasks() = 0;
-  virtual int AddTask(const std::string &FileName, TInputOptions &Options) = 0;
-  virtual bool SetTaskOutput(int Index, const std::string &FileName, TOutputOptions &Options) = 0;
-  virtual void RemoveTask(int Index) = 0;
-  virtual void StartTasks(int ParallelCount) = 0;
-  virtual void PauseAllTasks() = 0;
-  virtual void ResumeAllTasks() = 0;
-  virtual void StopAllTasks() = 0;
-  // The reason the last add or output set-up gave for failing.
-  virtual std::string LastError() const = 0;
 };
 
 class TConversionRun {
@@ -209,55 +196,51 @@ class TConversionRun {
   // Where a lane is: no row; setting its row up; its task runs; its row
   // ended, the next one starts on the second tick.
   enum class TLanePhase { Idle, SettingUp, Running, Waiting };
-  // A place where one row at a time is converted.
-  struct TLane {
-    explicit TLane(TRunEngine *AEngine) : Engine(AEngine) {}
+  // A place where one row at a time is converted: the job of its row, and
+  // what the window shows of it. It is the job's sink.
+  struct TLane : TFileJobSink {
+    TLane(TConversionRun &AOwner, TRunEngine *AEngine) : Owner(AOwner), Engine(AEngine) {}
     bool Busy() const { return Phase == TLanePhase::SettingUp || Phase == TLanePhase::Running; }
+    // No row, as a run starts.
+    void Reset();
+
+    TMediaKind ReadFile(TFileRowTexts &Texts, std::string &Reason) override;
+    void Log(const std::string &Line) override;
+    void SizeReached(const std::string &Summary) override;
+    void RunStarting(int Run, const std::string &Output) override;
+    void Ended(const TFileJobEnd &End) override { Owner.EndRow(*this, End); }
+    bool StopAsked() const override { return Owner.FUserAbort || Owner.FPhase == TRunPhase::Idle; }
+
+    TConversionRun &Owner;
     TRunEngine *Engine;
     TLanePhase Phase = TLanePhase::Idle;
     int Row = -1;         // the row it converts or last converted
     int TickCounter = 0;  // ticks waited before its next row
-    int Percent = 0;      // of its row; -1 when the length is unknown
+    int Percent = 0;      // of its row's run; -1 when the length is unknown
     int64_t DoneMs = 0, TotalMs = 0;
-    int64_t Size = 0;    // of its output so far, in bytes
-    int Ordinal = 0;     // its row's place among the files of the run, from 1
-    std::string Output;  // the file its row writes
+    int64_t Size = 0;  // of its output so far, in bytes
+    int Ordinal = 0;   // its row's place among the files of the run, from 1
     TClock::time_point Started;
-    // The runs of a row aimed at a size, while they last. A run that ends
-    // sets PassEnded (with its shortfall and note, if any), and the next
-    // run starts once the lane's task list has ended.
-    std::unique_ptr<TSizedPasses> Passes;
-    bool PassEnded = false;
-    std::string PassShortfall, PassNote;
+    std::unique_ptr<TFileJob> Job;  // of its row, from its set-up on
   };
 
   // Sets up the next checked row on lane Lane and starts its task.
   void QueueStep(TLane &Lane);
-  // The set-up of the lane's row; false when it failed (the row then says
-  // "Fail") or its output is complete already ("Skipped"). Whether a task
-  // was created is reported through TaskMade.
-  bool SetUpRow(TLane &Lane, bool &TaskMade);
+  // Makes the job of the lane's row and sets the row up: Ready when its
+  // task is to start; Ended when it failed (the row then says "Fail") or
+  // its output is complete already ("Skipped").
+  TFileJob::TState BeginRow(TLane &Lane);
   // The set-up of row Row with Choices (output folder and threads
   // decided); Taken as SetUpConversion has it.
   TConversionSetup SetUpRowConversion(int Row, const TConversionChoices &Choices,
                                       const std::function<bool(const std::string &)> &Taken) const;
-  // Where the row's output goes: its folder (made when missing) and, when
-  // complete outputs are skipped, its name (empty: name it as usual);
-  // false when the row ended here (FRowSkipped: its output is complete).
-  bool PlaceOutput(TLane &Lane, const TRunChoices &Choices, std::string &Folder, std::string &Output);
   // After a row that got no task: lets the timer move on, or finishes the
   // run when that was the last row and no other lane runs.
   void RowWithoutTask(TLane &Lane);
-  // Starts Setup as the lane's task; false (the row failed) when it
-  // cannot be set up.
-  bool StartTask(TLane &Lane, TConversionSetup &Setup, bool &TaskMade);
-  // After a run of a row aimed at a size: starts its next run (true), or
-  // ends the row with its output in place, or failed or stopped (false).
-  bool NextPass(TLane &Lane);
-  // The end of a row whose task ran: its outcome, and for an output that
-  // was written its size and, when whole, the journal's note. Note, what
-  // the output left out, goes to the row's reason and log.
-  void EndRow(TLane &Lane, TOutcome Outcome, const std::string &Reason, const std::string &Note = "");
+  // The end of the lane's row as its job tells it: its outcome and reason,
+  // what the output left out (to the row's reason and log), and for an
+  // output that was written its size.
+  void EndRow(TLane &Lane, const TFileJobEnd &End);
   // Before a run with a target size: false (after saying which files and
   // why) when a checked row cannot be brought to it.
   bool TargetsFit(const TRunChoices &Choices);
@@ -277,12 +260,11 @@ class TConversionRun {
   // milliseconds (-1 when one of them has no known length).
   int RowsToCome(int64_t &Milliseconds) const;
   TLane *LaneAt(int Lane);
-  // The lanes this run uses.
-  int ActiveLanes() const { return FActiveLanes; }
 
   TRunWindow &FWindow;
-  std::vector<TLane> FLanes;
-  int FActiveLanes = 1;
+  // Each lane's job is its sink, so the lanes never move.
+  std::deque<TLane> FLanes;
+  int FActiveLanes = 1;  // the lanes this run uses
 
   TRunPhase FPhase = TRunPhase::Idle;
   bool FUserAbort = false;   // the user confirmed the stop: late ends say "Abort"
@@ -301,7 +283,6 @@ class TConversionRun {
   std::unique_ptr<TAVProbe> FProbe;
   bool FSkipComplete = false;
   bool FKeepFileDate = false;  // the outputs take their sources' dates
-  bool FRowSkipped = false;    // the row set up last was complete already
 };
 
 }  // namespace korvane

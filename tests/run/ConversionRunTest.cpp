@@ -631,17 +631,20 @@ TEST(ConversionRun, StopAsksAndStopsOnYes) {
 
 // A row left incomplete, stopped or partial (its source cut short), is
 // noted in the output folder's journal whether or not the run skips
-// complete outputs: a later run that skips them converts it again under
-// its own name, and meanwhile it does not wear its source's date (which
-// the engine gives an output it closes).
+// complete outputs, also when the row is removed while its stopped task
+// ends: a later run that skips them converts it again under its own name,
+// and meanwhile it does not wear its source's date (which the engine gives
+// an output it closes).
 TEST(ConversionRun, AnOutputLeftIncompleteIsRedoneInItsPlace) {
   const struct {
     const char *Name;
     bool Stop;
     std::string Shortfall, Shown;
+    bool Removed = false;  // the row, while its stopped task ends
   } Cases[] = {
       {"stopped", true, "", "Abort"},
       {"partial", false, kCutShort, "Partial"},
+      {"stopped, its row removed", true, "", "", true},
   };
   for (const auto &Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -659,11 +662,19 @@ TEST(ConversionRun, AnOutputLeftIncompleteIsRedoneInItsPlace) {
       T.Window.StopAnswers = {true};
       T.Run.StopClick();
     }
+    const std::vector<TRow> Listed = T.Window.Rows;
+    if (Case.Removed) {
+      T.Window.Rows.clear();
+      T.Run.RowRemoved(-1);
+    }
     T.Run.Terminate(0, {.Message = Case.Shortfall});
     T.Run.Terminate(-1, {});
     T.Tick();
-    EXPECT_EQ(T.Window.Rows[0].Progress, Case.Shown);
+    if (!Case.Removed) {
+      EXPECT_EQ(T.Window.Rows[0].Progress, Case.Shown);
+    }
     EXPECT_NE(std::filesystem::last_write_time(Output), Shot);
+    T.Window.Rows = Listed;
     T.Window.Given.SkipComplete = true;
     T.Engine.OutputNames.clear();
     T.Run.ConvertClick(false);

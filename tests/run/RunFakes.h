@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A window and a component that record what the conversion run asks of
 // them, for tests that drive the run as the window's buttons, timer and the
-// component's events drive it.
+// component's events drive it; and korvane-convert's batch runner on the
+// same component, with the files' facts stated.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,10 +12,14 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "AVProbe.h"
+#include "BatchRunner.h"
 #include "ConversionRun.h"
 
 namespace korvane::test {
@@ -116,7 +121,14 @@ class TFakeEngine : public TRunEngine {
   // The sizes of the files the tasks write, one a task in order, made as
   // its output is set up; none when empty.
   std::deque<int64_t> Writes;
+  // The GiveUpAdd-th add (from 1) gives up opening its input, after
+  // WhileAdding (a stop) has run; the ThrowOutput-th output set-up raises.
+  int GiveUpAdd = 0, ThrowOutput = 0;
+  std::function<void()> WhileAdding;
+  // What the task of the N-th start (from 1) does once started.
+  std::function<void(int Start)> OnStart;
   int Tasks = 0;
+  int Adds = 0, OutputSetUps = 0, Starts = 0;
 
   void ClearTasks() override {
     Calls.push_back("clear");
@@ -127,13 +139,17 @@ class TFakeEngine : public TRunEngine {
     LastFile = FileName;
     EXPECT_EQ(Options.FileName, FileName);
     EXPECT_EQ(Options.StartTime, 0);
+    if (++Adds == GiveUpAdd) {
+      if (WhileAdding) WhileAdding();
+      return -1;
+    }
     if (std::find(FailAdd.begin(), FailAdd.end(), FileName) != FailAdd.end()) return -1;
     if (FileName == ThrowAdd) throw std::runtime_error("add");
     Inputs.push_back(FileName);
     return Tasks++;
   }
   bool SetTaskOutput(int, const std::string &FileName, TOutputOptions &Options) override {
-    if (Inputs.back() == Throw) throw std::runtime_error("set-up");
+    if (Inputs.back() == Throw || ++OutputSetUps == ThrowOutput) throw std::runtime_error("set-up");
     Calls.push_back("output " + FileName);
     Outputs.push_back(Options);
     OutputNames.push_back(FileName);
@@ -154,6 +170,8 @@ class TFakeEngine : public TRunEngine {
     EXPECT_EQ(ParallelCount, 1);
     if (ThrowStart) throw std::runtime_error("start");
     Calls.push_back("start " + std::to_string(Tasks));
+    ++Starts;
+    if (OnStart) OnStart(Starts);
   }
   void PauseAllTasks() override { Calls.push_back("pause"); }
   void ResumeAllTasks() override { Calls.push_back("resume"); }
@@ -201,6 +219,44 @@ struct TRunUnderTest {
       Run.Terminate(-1, {});
       Tick();
     }
+  }
+};
+
+// Files as korvane-convert's probe would read them: each named file with
+// the facts stated for it, as a window's row states them.
+class TFakeProbe : public convert::TBatchProbe {
+ public:
+  std::map<std::string, TFileRowTexts> Facts;
+
+  TMediaKind Read(const std::string &Path, bool, bool, TFileRowTexts &Row, std::string &) override {
+    if (const auto Found = Facts.find(Path); Found != Facts.end()) Row = Found->second;
+    return TMediaKind::Media;
+  }
+  TAVProbe &Probe() override { return FLibraries; }
+
+ private:
+  TAVProbe FLibraries;  // unused while the journal knows every output
+};
+
+// korvane-convert's batch of Files, named on its command line, on one job
+// slot with Engine.
+struct TBatchUnderTest {
+  TFakeEngine Engine;
+  TFakeProbe Probe;
+  convert::TCommandLine Command;
+  std::unique_ptr<convert::TBatchRunner> Runner;
+
+  TBatchUnderTest() {
+    Command.Jobs = 1;
+    Command.LogLevel = 0;
+  }
+  // Converts every file with the profile Form; the exit status.
+  int Run(const TProfileForm &Form, const std::vector<std::string> &Files) {
+    std::vector<convert::TBatchEntry> Entries;
+    for (const std::string &File : Files) Entries.emplace_back().Path = File;
+    Runner = std::make_unique<convert::TBatchRunner>(Command, Form, Entries, Probe);
+    Runner->AddSlot(Engine);
+    return Runner->Run();
   }
 };
 
