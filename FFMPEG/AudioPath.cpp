@@ -176,13 +176,22 @@ void TAudioPath::Out(const TStreamView &Ist, int64_t ClockPts, const uint8_t *Da
       }
     }
   } else {
-    // Without synchronisation the output position follows the input clock
-    // forwards. A clock that falls back (a damaged source's repeated or
-    // lost times) never takes it back over sound already written: the
-    // output's times keep rising.
+    // Without synchronisation the output position follows the input clock.
+    // A clock that falls back further than rounding explains (a damaged
+    // source's repeated or mistaken times) would take the output's times
+    // back over sound already written: the part of this chunk for a time
+    // already written is left out instead, so the times keep rising.
     const int64_t Target = std::llround(InputTime * EncRate) -
                            static_cast<int64_t>(FSampleFifo.Size()) / (WorkBytes * EncChannels);
-    if (Target > Position) FLink.Advance(Target - Position);
+    if (Target >= Position - EncRate / 1000) {
+      FLink.Advance(Target - Position);
+    } else {
+      const int64_t Written =
+          std::min<int64_t>((Position - Target) * DecRate / EncRate, Size / DecFrameBytes);
+      Data += Written * DecFrameBytes;
+      Size -= static_cast<int>(Written * DecFrameBytes);
+      if (Size <= 0) return;
+    }
   }
 
   if (FResample)
